@@ -1,0 +1,129 @@
+#pragma once
+// Byte streams of the engine: every file format is read and written
+// through TStream. Readers get the buffered bytes at the current position
+// through Peek/Skip, so line and value readers work on whole buffers.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+
+class TStream {
+public:
+    virtual ~TStream() = default;
+    TStream() = default;
+    TStream(const TStream&) = delete;
+    TStream& operator=(const TStream&) = delete;
+
+    // Reads up to n bytes; returns how many were read (0 at the end).
+    std::size_t Read(void* dst, std::size_t n);
+    // Reads exactly n bytes; raises EReadError("Stream read error") when
+    // the stream ends first.
+    void ReadBuffer(void* dst, std::size_t n);
+    // Writes n bytes; raises EStreamError("Stream write error") on failure.
+    virtual void Write(const void* src, std::size_t n) = 0;
+
+    virtual std::int64_t Position() const = 0;
+    virtual void Seek(std::int64_t position) = 0;
+    virtual std::int64_t Size() const = 0;
+    std::int64_t Remaining() const { return Size() - Position(); }
+    bool AtEnd() const { return Position() >= Size(); }
+
+    // The bytes that can be read at the current position without a copy;
+    // empty only at the end of the stream. Skip(n) consumes n of them.
+    virtual std::span<const std::uint8_t> Peek() = 0;
+    virtual void Skip(std::size_t n) = 0;
+
+    // Pushes buffered writes to the device.
+    virtual void Flush() {}
+};
+
+// A stream over bytes held in memory; it owns them.
+class TMemoryStream final : public TStream {
+public:
+    TMemoryStream() = default;
+    explicit TMemoryStream(std::vector<std::uint8_t> bytes) : data_(std::move(bytes)) {}
+    explicit TMemoryStream(const QByteArray& bytes)
+        : data_(bytes.begin(), bytes.end()) {}
+    explicit TMemoryStream(const std::string& bytes) : data_(bytes.begin(), bytes.end()) {}
+
+    void Write(const void* src, std::size_t n) override;
+    std::int64_t Position() const override { return static_cast<std::int64_t>(pos_); }
+    void Seek(std::int64_t position) override;
+    std::int64_t Size() const override { return static_cast<std::int64_t>(data_.size()); }
+    std::span<const std::uint8_t> Peek() override {
+        return {data_.data() + pos_, data_.size() - pos_};
+    }
+    void Skip(std::size_t n) override;
+
+    const std::vector<std::uint8_t>& Data() const { return data_; }
+    QByteArray ToByteArray() const {
+        return QByteArray(reinterpret_cast<const char*>(data_.data()), static_cast<qsizetype>(data_.size()));
+    }
+    std::string ToString() const { return std::string(data_.begin(), data_.end()); }
+    void Clear() { data_.clear(); pos_ = 0; }
+
+private:
+    std::vector<std::uint8_t> data_;
+    std::size_t pos_ = 0;
+};
+
+// A buffered stream over a file.
+class TFileStream final : public TStream {
+public:
+    enum TMode { fmOpenRead, fmCreate, fmOpenReadWrite };
+    // Raises EFileError ("Cannot open file \"%s\". <reason>" or
+    // "Cannot create file \"%s\". <reason>").
+    TFileStream(const QString& fileName, TMode mode);
+    ~TFileStream() override;
+
+    void Write(const void* src, std::size_t n) override;
+    std::int64_t Position() const override;
+    void Seek(std::int64_t position) override;
+    std::int64_t Size() const override;
+    std::span<const std::uint8_t> Peek() override;
+    void Skip(std::size_t n) override;
+    void Flush() override;
+    // Flushes and forces the bytes to the disk (for atomic saves).
+    void Sync();
+    const QString& FileName() const { return fileName_; }
+
+private:
+    void DropReadBuffer();
+    int fd_ = -1;
+    QString fileName_;
+    std::vector<std::uint8_t> buf_;
+    std::size_t bufPos_ = 0;   // read position inside buf_
+    std::size_t bufLen_ = 0;   // bytes of buf_ that hold file data
+    std::int64_t bufStart_ = 0;  // file offset of buf_[0] (reading) or of the pending bytes (writing)
+    std::string pending_;      // bytes written and not yet flushed
+    std::int64_t size_ = 0;    // file size, including pending bytes
+};
+
+// Writes a file atomically: the bytes go to a temporary file beside the
+// target; Commit() flushes it to disk and renames it over the target.
+// Dropped without Commit() (an error part-way), the temporary file is
+// removed and the target is untouched.
+class TAtomicFile {
+public:
+    explicit TAtomicFile(const QString& target);
+    ~TAtomicFile();
+    TAtomicFile(const TAtomicFile&) = delete;
+    TAtomicFile& operator=(const TAtomicFile&) = delete;
+
+    TStream& Stream() { return *stream_; }
+    // Raises EFileError when the file cannot be written or replaced.
+    void Commit();
+
+private:
+    QString target_;
+    QString temp_;
+    TFileStream* stream_ = nullptr;
+    bool committed_ = false;
+};
+
+// Creates a file that must not exist yet (O_EXCL); false when it exists
+// already or cannot be created.
+bool CreateExclusiveFile(const QString& fileName);
