@@ -135,9 +135,17 @@ void TEarthShapes::LoadDefaults() {
 
 void TEarthShapes::LoadFromFile(const std::filesystem::path& fileName) {
     const std::string shown = fileName.string();
+    std::error_code ec;
+    if (std::filesystem::is_directory(fileName, ec))
+        throw ECoordinateError("Cannot open catalogue file \"" + shown + "\": it is a folder");
     std::ifstream in(fileName, std::ios::binary);
     if (!in) throw ECoordinateError("Cannot open catalogue file \"" + shown + "\"");
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception& e) {
+        throw ECoordinateError("Cannot read catalogue file \"" + shown + "\": " + e.what());
+    }
     if (in.bad()) throw ECoordinateError("Cannot read catalogue file \"" + shown + "\"");
 
     TCatalogueReader r(bytes, shown);
