@@ -1,0 +1,106 @@
+#pragma once
+// The drawing surface and view transform a map object draws through: a
+// QPainter, the world -> screen mapping of the view (Y up in the world,
+// down on the screen), its scale and tolerances. The map view implements
+// it over its off-screen image; TLinearDrawContext serves images, prints
+// and tests.
+#include <cmath>
+#include <limits>
+
+#include <QPoint>
+#include <QPointF>
+#include <QSize>
+
+#include "engine/core/Color.h"
+
+class QPainter;
+
+// A screen coordinate in pixels: the nearest integer, ties to even.
+// Values beyond the int range are clamped to it.
+inline int RoundPixel(double v) {
+    if (!(v == v)) return 0;
+    const double r = std::nearbyint(v);  // the default rounding mode: ties to even
+    if (r >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
+    if (r <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
+    return static_cast<int>(r);
+}
+
+class TDrawContext {
+public:
+    virtual ~TDrawContext() = default;
+
+    virtual QPainter& Painter() = 0;
+
+    // World -> screen, unrounded.
+    virtual double WorldToScreenXF(double x) const = 0;
+    virtual double WorldToScreenYF(double y) const = 0;
+    // Screen -> world.
+    virtual double ScreenToWorldX(double sx) const = 0;
+    virtual double ScreenToWorldY(double sy) const = 0;
+    // World units per screen pixel.
+    virtual double UnitsPerPixel() const = 0;
+    // The size of the view in pixels.
+    virtual QSize ViewSize() const = 0;
+
+    // Whether the picture is drawn to find objects (hit images) rather than
+    // to be seen.
+    virtual bool ForSelection() const { return false; }
+    // Half size of edit grips and snap distance, in pixels.
+    virtual int SnapTolerance() const { return 3; }
+    // Vertices closer than this many pixels to the last kept one are not
+    // drawn (the last vertex of a chain always is).
+    virtual int RedrawTolerance() const { return 0; }
+    // The background colour of the view.
+    virtual TColor BackgroundColor() const { return clWhite; }
+
+    // Rounded screen positions.
+    int WorldToScreenX(double x) const { return RoundPixel(WorldToScreenXF(x)); }
+    int WorldToScreenY(double y) const { return RoundPixel(WorldToScreenYF(y)); }
+    QPoint WorldToScreen(double x, double y) const { return {WorldToScreenX(x), WorldToScreenY(y)}; }
+    QPointF WorldToScreenF(double x, double y) const { return {WorldToScreenXF(x), WorldToScreenYF(y)}; }
+
+    // The world window the view shows: the world points of its bottom-left
+    // pixel (0, height - 1) and top-right pixel (width - 1, 0).
+    void VisibleWindow(double& lowerX, double& lowerY, double& upperX, double& upperY) const {
+        const QSize s = ViewSize();
+        lowerX = ScreenToWorldX(0);
+        lowerY = ScreenToWorldY(s.height() - 1);
+        upperX = ScreenToWorldX(s.width() - 1);
+        upperY = ScreenToWorldY(0);
+    }
+};
+
+// A plain view transform: the world point (originX, originY) sits at the
+// top-left corner of pixel (0, 0); unitsPerPixel world units per pixel,
+// X to the right, Y up. The painter is not owned.
+class TLinearDrawContext : public TDrawContext {
+public:
+    TLinearDrawContext(QPainter& painter, QSize size, double originX, double originY, double unitsPerPixel)
+        : painter_(&painter), size_(size), originX_(originX), originY_(originY), upp_(unitsPerPixel) {}
+
+    QPainter& Painter() override { return *painter_; }
+    double WorldToScreenXF(double x) const override { return (x - originX_) / upp_; }
+    double WorldToScreenYF(double y) const override { return (originY_ - y) / upp_; }
+    double ScreenToWorldX(double sx) const override { return originX_ + sx * upp_; }
+    double ScreenToWorldY(double sy) const override { return originY_ - sy * upp_; }
+    double UnitsPerPixel() const override { return upp_; }
+    QSize ViewSize() const override { return size_; }
+    bool ForSelection() const override { return forSelection_; }
+    int SnapTolerance() const override { return snapTolerance_; }
+    int RedrawTolerance() const override { return redrawTolerance_; }
+    TColor BackgroundColor() const override { return background_; }
+
+    void SetForSelection(bool v) { forSelection_ = v; }
+    void SetSnapTolerance(int v) { snapTolerance_ = v; }
+    void SetRedrawTolerance(int v) { redrawTolerance_ = v; }
+    void SetBackgroundColor(TColor v) { background_ = v; }
+
+private:
+    QPainter* painter_;
+    QSize size_;
+    double originX_, originY_, upp_;
+    bool forSelection_ = false;
+    int snapTolerance_ = 3;
+    int redrawTolerance_ = 0;
+    TColor background_ = clWhite;
+};

@@ -1,0 +1,95 @@
+// The class registry and the object record stream.
+#include "engine/core/BinaryIO.h"
+#include "engine/core/Stream.h"
+#include "engine/core/TextLines.h"
+#include "engine/objects/VisualObject.h"
+
+// Registers the classes of this library (BuiltInClasses.cpp).
+void RegisterBuiltInObjectClasses();
+
+namespace {
+
+struct TRegisteredClass {
+    QString Name;
+    TObjectFactory Factory;
+};
+
+std::vector<TRegisteredClass>& Storage() {
+    static std::vector<TRegisteredClass> storage;
+    return storage;
+}
+
+// The registry, with the built-in classes in it from the first use on.
+std::vector<TRegisteredClass>& Registry() {
+    static bool started = false;
+    if (!started) {
+        started = true;  // before registering: RegisterObjectClass comes back here
+        RegisterBuiltInObjectClasses();
+    }
+    return Storage();
+}
+
+const TRegisteredClass* FindClass(QStringView className) {
+    for (const TRegisteredClass& c : Registry())
+        if (c.Name.compare(className, Qt::CaseInsensitive) == 0) return &c;
+    return nullptr;
+}
+
+}  // namespace
+
+void RegisterObjectClass(const QString& className, TObjectFactory factory) {
+    auto& reg = Registry();
+    for (TRegisteredClass& c : reg)
+        if (c.Name.compare(className, Qt::CaseInsensitive) == 0) {
+            c.Factory = std::move(factory);
+            return;
+        }
+    reg.push_back({className, std::move(factory)});
+}
+
+bool IsObjectClassRegistered(QStringView className) { return FindClass(className) != nullptr; }
+
+std::unique_ptr<TVisualObject> CreateObjectOfClass(QStringView className) {
+    const TRegisteredClass* c = FindClass(className);
+    return c != nullptr ? c->Factory() : nullptr;
+}
+
+QString ObjectRecordName(const TVisualObject& object) { return object.ClassName().mid(1).toUpper(); }
+
+void WriteObjectRecord(const TVisualObject& object, TStream& stream) {
+    const QString name = ObjectRecordName(object);
+    StreamWriteLine(stream, name);
+    object.SaveToStream(stream);
+    StreamWriteLine(stream, QString(QLatin1Char('E') + name));
+}
+
+std::unique_ptr<TVisualObject> ReadObjectRecord(TStream& stream) {
+    const std::int64_t start = stream.Position();
+    const QString name = StreamReadRequiredLine(stream);
+    std::unique_ptr<TVisualObject> object = CreateObjectOfClass(QString(QLatin1Char('T') + name));
+    if (!object) {
+        stream.Seek(start);
+        throw EFormatError(QStringLiteral("Unknown object class 'T%1' at offset %2").arg(name).arg(start));
+    }
+    object->LoadFromStream(stream);
+    const std::int64_t endAt = stream.Position();
+    const QString end = StreamReadRequiredLine(stream);
+    if (end.size() != name.size() + 1 || !end.startsWith(QLatin1Char('E'), Qt::CaseInsensitive) ||
+        QStringView(end).mid(1).compare(name, Qt::CaseInsensitive) != 0)
+        throw EFormatError(QStringLiteral("Expected 'E%1' at offset %2 but found '%3'").arg(name).arg(endAt).arg(end));
+    return object;
+}
+
+void WriteObjectList(TStream& stream, std::span<const TVisualObject* const> objects) {
+    WriteInt32(stream, static_cast<std::int32_t>(objects.size()));
+    for (const TVisualObject* o : objects) WriteObjectRecord(*o, stream);
+}
+
+std::vector<std::unique_ptr<TVisualObject>> ReadObjectList(TStream& stream) {
+    const std::int32_t count = ReadInt32(stream);
+    CheckCount(stream, count, kMinObjectRecordBytes, "object");
+    std::vector<std::unique_ptr<TVisualObject>> out;
+    out.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) out.push_back(ReadObjectRecord(stream));
+    return out;
+}
