@@ -232,6 +232,45 @@ public:
     void Flash(const QPainterPath& pixels, int milliseconds = 300);
     int FlashCount() const { return static_cast<int>(flashes_.size()); }
 
+    // ---- the drawing file
+    // The file's path: JoinPath(DatabaseName, DrawingName).
+    QString DrawingPath() const;
+    bool Active() const { return active_; }
+    // True opens the drawing (Open), False closes it (Close); then Redraw.
+    // Setting the current value does nothing. A failed open leaves Active
+    // False and passes the error on.
+    void SetActive(bool value);
+    // Whether this view has read or created its drawing file.
+    bool HasFile() const { return hasFile_; }
+    // BeforeOpen, InternalOpen, AfterOpen. When the file cannot be read,
+    // OnError gets the message, AfterOpen does not fire and the error is
+    // raised again; the view keeps what it held before.
+    void Open();
+    // BeforeClose, InternalClose, AfterClose.
+    void Close();
+    // Reads the drawing file when the view is not active.
+    virtual void InternalOpen();
+    // Ends editing (FinishEdit while State is dwsEdit) and closes every
+    // layer, index 0 first; the layers stay listed.
+    virtual void InternalClose();
+    // Writes a new drawing file when the view has none and is not active.
+    // An existing file is not replaced unless overwrite is set: EFileError
+    // ("File \"<path>\" already exists") otherwise.
+    virtual void CreateDrawing(bool overwrite = false);
+    // Writes the drawing file (atomically).
+    virtual void SaveDrawing();
+    virtual void FinishEdit() {}
+    // Reads the whole file, then the drawing from it. Raises EFileError
+    // when it cannot be opened, EReadError when it ends early, EFormatError
+    // for stored values that no writer produces.
+    void LoadFromFile(const QString& fileName);
+    // Writes beside the target and renames over it; raises EFileError.
+    void SaveToFile(const QString& fileName);
+    // The drawing from a stream: nothing of the view changes unless the
+    // whole drawing is read.
+    virtual void LoadFromStream(TStream& stream);
+    virtual void SaveToStream(TStream& stream);
+
     // ---- events
     TNotifyEvent OnResize, OnPacket, BeforeZoom, AfterZoom, AfterRedraw, BeforeOpen, AfterOpen,
         BeforeClose, AfterClose;
@@ -263,6 +302,21 @@ protected:
     virtual bool ActiveLayerExtent(TVertex& lower, TVertex& upper) const;
     virtual bool SelectionExtent(TVertex& lower, TVertex& upper) const;
 
+    // The coordinate-system block that a coordinate-aware view puts in
+    // front of the body. ReadPrefix reads it and returns what to apply once
+    // the whole file has been read (nothing for the plain view).
+    virtual std::function<void()> ReadPrefix(TStream& stream);
+    virtual void WritePrefix(TStream& stream);
+    // The layers section and the active layer's index in it.
+    void WriteLayersSection(TStream& stream);
+    std::function<void()> ReadLayersSection(TStream& stream);
+    std::int32_t ActiveLayerIndex() const;
+    void SetActiveLayerIndexFromFile(std::int32_t index);
+    void CloseLayers();
+    // The drawing file being read or written (layer files are found
+    // relative to it).
+    QString loadingFile_, savingFile_;
+
     // Stored state, kept protected for the drawing file and descendants.
     QString databaseName_, drawingName_, title_, author_, organization_;
     TVertex lowerLimit_{0, 0, 0}, upperLimit_{100, 100, 0};
@@ -290,6 +344,11 @@ protected:
     TDigitizer digitizer_ = digMouse;
     TColor color_ = clWhite;
     TVertex measureFrom_{0, 0, 0}, measureTo_{0, 0, 0};
+    // The stored keys of the four points of the drawing file (limits and
+    // window corners), written back as read.
+    std::array<std::int64_t, 4> pointKeys_{};
+    bool active_ = false;
+    bool hasFile_ = false;
 
 private:
     void PushZoomHistory();

@@ -49,7 +49,7 @@ constexpr double kPixelLimit = 1 << 24;
 
 // Rounds to the nearest integer, halves to even, after clamping to
 // +-kPixelLimit (a NaN gives 0).
-inline int RoundPixel(double v) {
+inline int ViewPixel(double v) {
     if (!(v == v)) return 0;
     if (v > kPixelLimit) v = kPixelLimit;
     else if (v < -kPixelLimit) v = -kPixelLimit;

@@ -12,14 +12,14 @@ struct TViewTransform {
     int OffsetY = 0;
     int DrawHeight = 1;
 
-    // Round((x - ViewLeft) / upp) + OffsetX, clamped (RoundPixel).
+    // Round((x - ViewLeft) / upp) + OffsetX, clamped (ViewPixel).
     int WorldToScreenX(double x) const {
-        return RoundPixel((x - ViewLeft) / UnitsPerPixel + OffsetX);
+        return ViewPixel((x - ViewLeft) / UnitsPerPixel + OffsetX);
     }
     // Round((DrawHeight - 1) - (y - ViewBottom) / upp) + OffsetY: the bottom
     // row of the draw area shows ViewBottom.
     int WorldToScreenY(double y) const {
-        return RoundPixel((DrawHeight - 1) - (y - ViewBottom) / UnitsPerPixel + OffsetY);
+        return ViewPixel((DrawHeight - 1) - (y - ViewBottom) / UnitsPerPixel + OffsetY);
     }
     double ScreenToWorldX(int X) const { return ViewLeft + (double(X) - OffsetX) * UnitsPerPixel; }
     double ScreenToWorldY(int Y) const {
