@@ -172,6 +172,7 @@ void TDrawing::SetViewport(int offsetX, int offsetY, int width, int height, doub
         viewMax_.X = viewMin_.X + dw;
         viewMax_.Y = viewMin_.Y + dh;
     }
+    EndCanvas();
     transform_.UnitsPerPixel = upp;
     transform_.ViewLeft = viewMin_.X;
     transform_.ViewBottom = viewMin_.Y;
@@ -280,7 +281,41 @@ void TDrawing::SetToolCursor(int number) {
 
 // ---- drawing
 
-void TDrawing::DrawContent(QPainter&) {}
+void TDrawing::DrawContent(TDrawContext&) {}
+
+TViewDrawContext TDrawing::MakeContext(QPainter& painter) const {
+    TViewDrawContext dc(painter, transform_, QSize(drawWidth_, transform_.DrawHeight));
+    dc.SetSnapTolerance(snapTolerance_);
+    dc.SetRedrawTolerance(redrawTolerance_);
+    dc.SetBackgroundColor(color_);
+    return dc;
+}
+
+void TDrawing::EndCanvas() {
+    canvas_.reset();
+    canvasPainter_.reset();
+}
+
+TDrawContext* TDrawing::DrawContext() {
+    const QSize size(std::max(drawWidth_, 1), std::max(transform_.DrawHeight, 1));
+    if (image_.size() != size) {
+        EndCanvas();
+        image_ = QImage(size, QImage::Format_RGB32);
+        image_.fill(ColorToQColor(color_));
+    }
+    if (!canvas_) {
+        canvasPainter_ = std::make_unique<QPainter>(&image_);
+        canvas_ = std::make_unique<TViewDrawContext>(MakeContext(*canvasPainter_));
+    }
+    update();
+    return canvas_.get();
+}
+
+void TDrawing::DrawContentTo(QPainter& painter) {
+    TViewDrawContext dc = MakeContext(painter);
+    DrawContent(dc);
+    DrawGrid(painter);
+}
 
 void TDrawing::DrawGrid(QPainter& painter) const {
     if (!gridEnabled_ || !(gridX_ > 0) || !(gridY_ > 0)) return;
@@ -301,13 +336,13 @@ void TDrawing::DrawGrid(QPainter& painter) const {
 }
 
 void TDrawing::Redraw() {
+    EndCanvas();
     const QSize size(std::max(drawWidth_, 1), std::max(transform_.DrawHeight, 1));
     if (image_.size() != size) image_ = QImage(size, QImage::Format_RGB32);
     image_.fill(ColorToQColor(color_));
     {
         QPainter painter(&image_);
-        DrawContent(painter);
-        DrawGrid(painter);
+        DrawContentTo(painter);
     }
     DoAfterRedraw();
     update();
@@ -336,6 +371,7 @@ void TDrawing::Flash(const QPainterPath& pixels, int milliseconds) {
 }
 
 void TDrawing::paintEvent(QPaintEvent* event) {
+    EndCanvas();
     QPainter painter(this);
     if (image_.isNull()) painter.fillRect(event->rect(), ColorToQColor(color_));
     else {

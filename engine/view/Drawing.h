@@ -20,6 +20,7 @@
 #include "engine/core/Color.h"
 #include "engine/core/Vertex.h"
 #include "engine/view/DrawingTypes.h"
+#include "engine/view/ViewDrawContext.h"
 #include "engine/view/ViewTransform.h"
 
 class TStream;
@@ -221,6 +222,14 @@ public:
     void DrawGrid(QPainter& painter) const;
     // The picture last made by Redraw (what "save as image" saves).
     const QImage& Image() const { return image_; }
+    // A context on the off-screen image with the current transform, for
+    // drawing single objects between redraws (a repaint is scheduled). It
+    // stays valid until the next Redraw, zoom or resize.
+    TDrawContext* DrawContext();
+    // Draws the content through the current transform onto another painter
+    // (printer page, saved image); the painter's device is the draw area
+    // set by SetViewport.
+    void DrawContentTo(QPainter& painter);
 
     // Transient marks, in pixels of the control, drawn over the picture by
     // paintEvent with an inverting pen so they show on any background.
@@ -294,9 +303,11 @@ protected:
     virtual void DoProgress(int position, int maximum);
     virtual void DoError(const QString& message);
 
-    // Paints the view's content (layers) through a painter with the current
-    // transform; the base draws nothing.
-    virtual void DrawContent(QPainter& painter);
+    // Paints the view's content (layers) through a draw context with the
+    // current transform; the base draws nothing.
+    virtual void DrawContent(TDrawContext& dc);
+    // A context over a painter with the view's transform and tolerances.
+    TViewDrawContext MakeContext(QPainter& painter) const;
     // The boxes the immediate zooms go to; false when there is none.
     virtual bool ContentExtent(TVertex& lower, TVertex& upper) const;
     virtual bool ActiveLayerExtent(TVertex& lower, TVertex& upper) const;
@@ -352,6 +363,9 @@ protected:
 
 private:
     void PushZoomHistory();
+    void EndCanvas();
+    std::unique_ptr<QPainter> canvasPainter_;
+    std::unique_ptr<TViewDrawContext> canvas_;
     int ControlWidth() const;
     int ControlHeight() const;
 

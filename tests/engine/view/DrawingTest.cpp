@@ -276,3 +276,23 @@ TEST_F(DrawingTest, TransientMarksStayOffThePicture) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DrawingTest, ContextDrawsOnThePictureWithTheViewTransform) {
+    view->ZoomWindow(0, 0, 400, 300);
+    TDrawContext* dc = view->DrawContext();
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(dc->ViewSize(), QSize(401, 301));
+    EXPECT_EQ(dc->WorldToScreen(10, 20), QPoint(10, 280));
+    EXPECT_DOUBLE_EQ(dc->ScreenToWorldY(280), 20);
+    EXPECT_EQ(dc->WorldToScreenXF(1e300), kPixelLimit);
+    dc->Painter().setPen(QPen(Qt::red, 0));
+    dc->Painter().drawPoint(dc->WorldToScreen(10, 20));
+    EXPECT_EQ(view->Image().pixelColor(10, 280), QColor(Qt::red));
+    // A redraw starts from the background again.
+    view->Redraw();
+    EXPECT_EQ(view->Image().pixelColor(10, 280), QColor(Qt::white));
+}
+
+}  // namespace
