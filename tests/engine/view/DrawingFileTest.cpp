@@ -8,6 +8,7 @@
 
 #include "engine/core/Errors.h"
 #include "engine/core/Stream.h"
+#include "engine/view/CoordinateSystemPrefix.h"
 #include "engine/view/Drawing.h"
 #include "tests/engine/view/Bytes.h"
 #include "tests/engine/view/TestApp.h"
@@ -59,6 +60,20 @@ void Configure(TDrawing& v) {
     v.SetAnglePrecision(4);
     v.SetColor(0x00FF8040);
 }
+
+// A view with the coordinate-system block in front of its body, as the
+// coordinate-aware view writes it.
+class TPrefixedDrawing : public TDrawing {
+public:
+    TCoordinateSystemPrefix prefix;
+
+protected:
+    std::function<void()> ReadPrefix(TStream& s) override {
+        const TCoordinateSystemPrefix read = ReadCoordinateSystemPrefix(s);
+        return [this, read] { prefix = read; };
+    }
+    void WritePrefix(TStream& s) override { WriteCoordinateSystemPrefix(s, prefix); }
+};
 
 struct DrawingFileTest : ::testing::Test {
     void SetUp() override {
@@ -133,6 +148,47 @@ TEST_F(DrawingFileTest, TruncatedFilesFailCleanly) {
         }
         EXPECT_EQ(v.Author(), QStringLiteral("antes")) << n;
         EXPECT_EQ(v.RightLimit(), 7) << n;
+    }
+}
+
+TEST_F(DrawingFileTest, CoordinateSystemBlockGoldenBytes) {
+    TPrefixedDrawing local;
+    local.resize(401, 301);
+    Configure(local);
+    Bytes none;
+    none.i32(-1).i32(19).i32(8);
+    EXPECT_EQ(Save(local), none.b + GoldenBody().b);
+
+    TPrefixedDrawing utm;
+    utm.resize(401, 301);
+    Configure(utm);
+    utm.prefix.Projection = 1;
+    utm.prefix.UTM.Zone = 23;
+    utm.prefix.UTM.CentralMeridian = -44.5;  // need not follow the zone
+    utm.prefix.Ellipsoid = 3;
+    utm.prefix.Datum = 0;
+    Bytes block;
+    block.i32(1).f64(0.9996).f64(500000).f64(10000000).i32(23).f64(-44.5).i32(3).i32(0);
+    ASSERT_EQ(block.b.size(), 4u + 36u + 8u);
+    const std::string saved = Save(utm);
+    EXPECT_EQ(saved, block.b + GoldenBody().b);
+
+    TPrefixedDrawing back;
+    back.resize(401, 301);
+    Load(back, saved);
+    EXPECT_EQ(back.prefix, utm.prefix);
+    EXPECT_EQ(Save(back), saved);
+
+    for (std::size_t n = 0; n < saved.size(); ++n) {
+        TPrefixedDrawing v;
+        EXPECT_THROW(Load(v, saved.substr(0, n)), EEngineError) << n;
+        EXPECT_EQ(v.prefix, TCoordinateSystemPrefix{}) << n;
+    }
+    // Stored indices are checked.
+    for (auto bad : {Bytes().i32(2).i32(19).i32(8), Bytes().i32(-1).i32(-3).i32(8), Bytes().i32(-1).i32(19).i32(-1),
+                     Bytes().i32(1).f64(1).f64(0).f64(0).i32(60).f64(0).i32(19).i32(8)}) {
+        TPrefixedDrawing v;
+        EXPECT_THROW(Load(v, bad.b + GoldenBody().b), EFormatError);
     }
 }
 
