@@ -2,6 +2,7 @@
 
 #include "engine/core/BinaryIO.h"
 #include "engine/core/Errors.h"
+#include "coords/MapProj.h"
 
 void WriteCoordinateSystemPrefix(TStream& s, const TCoordinateSystemPrefix& p) {
     WriteInt32(s, p.Projection);
@@ -30,9 +31,13 @@ TCoordinateSystemPrefix ReadCoordinateSystemPrefix(TStream& s) {
         if (p.UTM.Zone < 0 || p.UTM.Zone >= 60)
             throw EFormatError(QStringLiteral("Invalid UTM zone %1").arg(p.UTM.Zone));
     }
+    // The indices point into the catalogue's order.
+    TEarthShapes& shapes = EarthShapes();
     p.Ellipsoid = ReadInt32(s);
-    if (p.Ellipsoid < 0) throw EFormatError(QStringLiteral("Invalid ellipsoid %1").arg(p.Ellipsoid));
+    if (p.Ellipsoid < 0 || p.Ellipsoid >= shapes.EllipsoidCount())
+        throw EFormatError(QStringLiteral("Invalid ellipsoid %1").arg(p.Ellipsoid));
     p.Datum = ReadInt32(s);
-    if (p.Datum < 0) throw EFormatError(QStringLiteral("Invalid datum %1").arg(p.Datum));
+    if (p.Datum < 0 || p.Datum >= shapes.GetEllipsoid(p.Ellipsoid).DatumCount())
+        throw EFormatError(QStringLiteral("Invalid datum %1").arg(p.Datum));
     return p;
 }

@@ -26,6 +26,6 @@ struct TCoordinateSystemPrefix {
 
 void WriteCoordinateSystemPrefix(TStream& stream, const TCoordinateSystemPrefix& prefix);
 // Reads and checks the block: a projection other than -1, 0 or 1, a UTM
-// zone outside 0..59, or a negative ellipsoid or datum index raises
-// EFormatError; EReadError when the stream ends inside it.
+// zone outside 0..59, an ellipsoid index outside the catalogue or a datum
+// index outside that ellipsoid's datums raises EFormatError; EReadError when the stream ends inside it.
 TCoordinateSystemPrefix ReadCoordinateSystemPrefix(TStream& stream);
