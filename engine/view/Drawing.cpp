@@ -25,7 +25,7 @@ QString FixedText(double value, int decimals) {
 
 }  // namespace
 
-TDrawing::TDrawing(QWidget* parent) : QWidget(parent) {
+TDrawing::TDrawing(QWidget* parent) : QWidget(parent), layers_(std::make_unique<TLayers>(this)) {
     author_ = Settings::ReadString(kOwnerKey, QStringLiteral("RegisteredOwner"));
     organization_ = Settings::ReadString(kOwnerKey, QStringLiteral("RegisteredOrganization"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -38,7 +38,64 @@ TDrawing::TDrawing(QWidget* parent) : QWidget(parent) {
     SetToolCursor(1);
 }
 
-TDrawing::~TDrawing() = default;
+TDrawing::~TDrawing() {
+    EndCanvas();
+    activeLayer_ = nullptr;
+    // The layers go before the view's parts they may call back into.
+    layers_.reset();
+}
+
+void TDrawing::SetLayers(std::unique_ptr<TLayers> layers) {
+    activeLayer_ = nullptr;
+    layers_ = std::move(layers);
+}
+
+void TDrawing::SetState(TDrawingState value) {
+    if (value == dwsBrowse) {
+        state_ = dwsBrowse;
+        if (activeLayer_ != nullptr) activeLayer_->EndEdit();
+        return;
+    }
+    state_ = dwsEdit;
+    if (activeLayer_ != nullptr) activeLayer_->Edit();
+    if (activeLayer_ == nullptr || activeLayer_->State() != lsEdit) state_ = dwsBrowse;
+}
+
+void TDrawing::RedrawRequested() {
+    if (redrawPending_) return;
+    redrawPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        redrawPending_ = false;
+        Redraw();
+    });
+}
+
+void TDrawing::FlashObject(TLayer&, TVisualObject& object, int milliseconds) {
+    // The object drawn alone on a transparent picture, then tinted.
+    QImage overlay(QSize(std::max(drawWidth_, 1), std::max(transform_.DrawHeight, 1)),
+                   QImage::Format_ARGB32_Premultiplied);
+    overlay.fill(Qt::transparent);
+    {
+        QPainter p(&overlay);
+        TViewDrawContext dc = MakeContext(p);
+        try {
+            object.Draw(dc);
+        } catch (const std::exception&) {
+            return;
+        }
+        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        p.fillRect(overlay.rect(), QColor(255, 0, 0));
+    }
+    Flash(overlay, milliseconds);
+}
+
+void TDrawing::LayerOpenFailed(TLayer&, const QString& message) { DoError(message); }
+
+QString TDrawing::ReferringFileName() const {
+    if (!loadingFile_.isEmpty()) return loadingFile_;
+    if (!savingFile_.isEmpty()) return savingFile_;
+    return DrawingPath();
+}
 
 int TDrawing::ControlWidth() const { return std::max(width(), 0); }
 int TDrawing::ControlHeight() const { return std::max(height(), 0); }
@@ -270,9 +327,42 @@ void TDrawing::ExecuteCommand(TDrawingCommand command) {
     }
 }
 
-bool TDrawing::ContentExtent(TVertex&, TVertex&) const { return false; }
-bool TDrawing::ActiveLayerExtent(TVertex&, TVertex&) const { return false; }
-bool TDrawing::SelectionExtent(TVertex&, TVertex&) const { return false; }
+// Empty layers have no extent and take no part in the box.
+bool TDrawing::ContentExtent(TVertex& lower, TVertex& upper) const {
+    bool any = false;
+    for (int i = 0; i < layers_->GetCount(); ++i) {
+        const TLayer* layer = layers_->GetItem(i);
+        if (layer->GetObjectCount() == 0) continue;
+        const TBounds& b = layer->Bounds();
+        if (!any) {
+            lower = {b.LowerX, b.LowerY, 0};
+            upper = {b.UpperX, b.UpperY, 0};
+            any = true;
+        } else {
+            lower.X = std::min(lower.X, b.LowerX);
+            lower.Y = std::min(lower.Y, b.LowerY);
+            upper.X = std::max(upper.X, b.UpperX);
+            upper.Y = std::max(upper.Y, b.UpperY);
+        }
+    }
+    return any;
+}
+
+bool TDrawing::ActiveLayerExtent(TVertex& lower, TVertex& upper) const {
+    if (activeLayer_ == nullptr || activeLayer_->GetObjectCount() == 0) return false;
+    const TBounds& b = activeLayer_->Bounds();
+    lower = {b.LowerX, b.LowerY, 0};
+    upper = {b.UpperX, b.UpperY, 0};
+    return true;
+}
+
+bool TDrawing::SelectionExtent(TVertex& lower, TVertex& upper) const {
+    if (activeLayer_ == nullptr || activeLayer_->GetSelectedCount() == 0) return false;
+    const TBounds b = activeLayer_->SelectionBounds();
+    lower = {b.LowerX, b.LowerY, 0};
+    upper = {b.UpperX, b.UpperY, 0};
+    return true;
+}
 
 void TDrawing::SetToolCursor(int number) {
     if (const auto c = ToolCursor(number)) setCursor(*c);
@@ -281,7 +371,10 @@ void TDrawing::SetToolCursor(int number) {
 
 // ---- drawing
 
-void TDrawing::DrawContent(TDrawContext&) {}
+// The last layer first, so that layer 0 ends on top.
+void TDrawing::DrawContent(TDrawContext& dc) {
+    for (int i = layers_->GetCount() - 1; i >= 0; --i) layers_->GetItem(i)->Draw(&dc);
+}
 
 TViewDrawContext TDrawing::MakeContext(QPainter& painter) const {
     TViewDrawContext dc(painter, transform_, QSize(drawWidth_, transform_.DrawHeight));
@@ -362,7 +455,17 @@ void TDrawing::ClearRubberBand() {
 
 void TDrawing::Flash(const QPainterPath& pixels, int milliseconds) {
     const std::uint64_t id = nextFlashId_++;
-    flashes_.push_back({pixels, id});
+    flashes_.push_back({pixels, QImage(), id});
+    update();
+    QTimer::singleShot(std::max(milliseconds, 0), this, [this, id] {
+        std::erase_if(flashes_, [id](const TFlash& f) { return f.id == id; });
+        update();
+    });
+}
+
+void TDrawing::Flash(const QImage& overlay, int milliseconds) {
+    const std::uint64_t id = nextFlashId_++;
+    flashes_.push_back({QPainterPath(), overlay, id});
     update();
     QTimer::singleShot(std::max(milliseconds, 0), this, [this, id] {
         std::erase_if(flashes_, [id](const TFlash& f) { return f.id == id; });
@@ -382,7 +485,10 @@ void TDrawing::paintEvent(QPaintEvent* event) {
         painter.save();
         painter.setPen(QPen(Qt::red, 3));
         painter.setBrush(Qt::NoBrush);
-        for (const auto& f : flashes_) painter.drawPath(f.path);
+        for (const auto& f : flashes_) {
+            if (!f.overlay.isNull()) painter.drawImage(0, 0, f.overlay);
+            if (!f.path.isEmpty()) painter.drawPath(f.path);
+        }
         painter.restore();
     }
     if (!rubber_.isEmpty()) {

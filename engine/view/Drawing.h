@@ -19,13 +19,15 @@
 
 #include "engine/core/Color.h"
 #include "engine/core/Vertex.h"
+#include "engine/layers/LayerHost.h"
+#include "engine/layers/Layers.h"
 #include "engine/view/DrawingTypes.h"
 #include "engine/view/ViewDrawContext.h"
 #include "engine/view/ViewTransform.h"
 
 class TStream;
 
-class TDrawing : public QWidget {
+class TDrawing : public QWidget, public TLayerHost {
 public:
     using TNotifyEvent = std::function<void(TDrawing* sender)>;
     using TMeasureEvent = std::function<void(TDrawing* sender, double measure)>;
@@ -36,6 +38,14 @@ public:
 
     explicit TDrawing(QWidget* parent = nullptr);
     ~TDrawing() override;
+
+    // ---- layers
+    // The view's layer list; it owns the layers read from the drawing file.
+    TLayers& Layers() const { return *layers_; }
+    // The layer the tools and the layer zooms work on; not owned; nullptr
+    // for none.
+    TLayer* ActiveLayer() const { return activeLayer_; }
+    void SetActiveLayer(TLayer* layer) { activeLayer_ = layer; }
 
     // ---- descriptive texts and the file's place
     QString DatabaseName() const { return databaseName_; }
@@ -209,6 +219,9 @@ public:
     void SetToolCursor(int number);
 
     TDrawingState State() const { return state_; }
+    // dwsEdit asks the active layer to edit and falls back to dwsBrowse
+    // when there is none or it refuses; dwsBrowse ends its edit.
+    void SetState(TDrawingState value);
     TDigitizer Digitizer() const { return digitizer_; }
     // digMouse is always taken; this platform has no tablet service, so a
     // switch to digTablet leaves digMouse; digKeyboard changes nothing.
@@ -239,6 +252,9 @@ public:
     // Shows a highlighted outline for the given time, then removes it; the
     // interface never waits for it.
     void Flash(const QPainterPath& pixels, int milliseconds = 300);
+    // The same with a picture (transparent where nothing shows) laid over
+    // the view.
+    void Flash(const QImage& overlay, int milliseconds = 300);
     int FlashCount() const { return static_cast<int>(flashes_.size()); }
 
     // ---- the drawing file
@@ -287,7 +303,19 @@ public:
     TProgressCountEvent OnProgress;
     TErrorEvent OnError;
 
+    // ---- what the layers ask of their view
+    TDrawContext* HostDrawContext() override { return DrawContext(); }
+    // Schedules one Redraw for the next turn of the event loop.
+    void RedrawRequested() override;
+    void FlashObject(TLayer& layer, TVisualObject& object, int milliseconds) override;
+    // Passed on to OnError.
+    void LayerOpenFailed(TLayer& layer, const QString& message) override;
+    QString ReferringFileName() const override;
+
 protected:
+    // The layer list of a new view (a descendant puts its own in place with
+    // SetLayers from its constructor).
+    void SetLayers(std::unique_ptr<TLayers> layers);
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -327,6 +355,9 @@ protected:
     // The drawing file being read or written (layer files are found
     // relative to it).
     QString loadingFile_, savingFile_;
+    // Frees the layers of a section that was read when the rest of the
+    // file then fails.
+    std::function<void()> pendingLayerRollback_;
 
     // Stored state, kept protected for the drawing file and descendants.
     QString databaseName_, drawingName_, title_, author_, organization_;
@@ -375,8 +406,12 @@ private:
     QImage image_;
     QPainterPath rubber_;
     QPen rubberPen_;
+    std::unique_ptr<TLayers> layers_;
+    TLayer* activeLayer_ = nullptr;
+    bool redrawPending_ = false;
     struct TFlash {
         QPainterPath path;
+        QImage overlay;
         std::uint64_t id;
     };
     std::vector<TFlash> flashes_;

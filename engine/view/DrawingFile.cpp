@@ -98,7 +98,14 @@ void TDrawing::LoadFromStream(TStream& s) {
     const std::int32_t anglePrecision = ReadInt32(s);
     const TColor color = ReadInt32(s);
     std::function<void()> applyLayers = ReadLayersSection(s);
-    const std::int32_t activeIndex = ReadInt32(s);
+    std::int32_t activeIndex;
+    try {
+        activeIndex = ReadInt32(s);
+    } catch (...) {
+        if (pendingLayerRollback_) pendingLayerRollback_();
+        pendingLayerRollback_ = nullptr;
+        throw;
+    }
 
     if (applyPrefix) applyPrefix();
     author_ = author;
@@ -210,19 +217,60 @@ void TDrawing::CreateDrawing(bool overwrite) {
 void TDrawing::SaveDrawing() { SaveToFile(DrawingPath()); }
 
 void TDrawing::WriteLayersSection(TStream& s) {
-    StreamWriteLine(s, QStringLiteral("LAYERS"));
-    WriteInt32(s, 0);
-    StreamWriteLine(s, QStringLiteral("ELAYERS"));
+    // The list reports through the view while it writes; the handler the
+    // application had set is put back afterwards.
+    TLayers::TProgressEvent previous = layers_->OnProgress;
+    layers_->OnProgress = [this](TLayers&, int current, int total) { DoProgress(current, total); };
+    try {
+        layers_->SaveToStream(s);
+    } catch (...) {
+        layers_->OnProgress = previous;
+        throw;
+    }
+    layers_->OnProgress = previous;
 }
 
 std::function<void()> TDrawing::ReadLayersSection(TStream& s) {
-    StreamReadRequiredLine(s);
-    const std::int32_t count = ReadInt32(s);
-    if (count != 0) throw EFormatError(QStringLiteral("Invalid layer count %1").arg(count));
-    StreamReadRequiredLine(s);
-    return {};
+    // The layers read are appended behind those the view holds; on success
+    // the earlier ones go (so that close then open does not list them
+    // twice), on failure the new ones go.
+    const int before = layers_->GetCount();
+    const auto dropNew = [this, before] {
+        while (layers_->GetCount() > before) layers_->FreeLayer(layers_->GetItem(layers_->GetCount() - 1));
+    };
+    try {
+        layers_->LoadFromStream(s);
+    } catch (...) {
+        dropNew();
+        throw;
+    }
+    pendingLayerRollback_ = dropNew;
+    return [this, before] {
+        pendingLayerRollback_ = nullptr;
+        std::vector<TLayer*> old;
+        for (int i = 0; i < before; ++i) old.push_back(layers_->GetItem(i));
+        // A layer whose file could not be read is dropped from the list.
+        for (int i = before; i < layers_->GetCount(); ++i)
+            if (!layers_->GetItem(i)->Active()) old.push_back(layers_->GetItem(i));
+        for (TLayer* layer : old) {
+            if (layer == activeLayer_) activeLayer_ = nullptr;
+            if (layers_->Owns(layer)) layers_->FreeLayer(layer);
+            else layers_->Delete(layers_->IndexOf(layer));
+        }
+        layers_->Changed();
+    };
 }
 
-std::int32_t TDrawing::ActiveLayerIndex() const { return -1; }
-void TDrawing::SetActiveLayerIndexFromFile(std::int32_t) {}
-void TDrawing::CloseLayers() {}
+std::int32_t TDrawing::ActiveLayerIndex() const {
+    return activeLayer_ != nullptr ? layers_->IndexOf(activeLayer_) : -1;
+}
+
+void TDrawing::SetActiveLayerIndexFromFile(std::int32_t index) {
+    const int count = layers_->GetCount();
+    if (index >= 0 && index < count) activeLayer_ = layers_->GetItem(index);
+    else if (count > 0) activeLayer_ = layers_->GetItem(0);
+}
+
+void TDrawing::CloseLayers() {
+    for (int i = 0; i < layers_->GetCount(); ++i) layers_->GetItem(i)->Close();
+}

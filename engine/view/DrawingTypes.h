@@ -10,6 +10,7 @@
 
 #include "engine/core/Codes.h"
 #include "engine/core/Units.h"
+#include "engine/layers/EntityType.h"
 
 enum TDrawingCommand : std::int32_t {
     dcDraw, dcTranslate, dcRotate, dcScale, dcCopy, dcErase, dcArray, dcBreak, dcMirror,
@@ -27,10 +28,6 @@ constexpr TDrawingCommands kDefaultCommands = 0x13E60F;
 
 enum TDrawingState : std::int32_t { dwsBrowse, dwsEdit };
 enum TDigitizer : std::int32_t { digKeyboard, digMouse, digTablet };
-enum TEntityType : std::int32_t {
-    etNone, etPoint, etText, etEditText, etLine, etPolyLine, etPolygon, etArc, etEllipse,
-    etCircle, etContour, etHole, etVertex, etEditVertex, etDeleteVertex, etFrontier, etNeighbor, etImage
-};
 
 // Symbols shown beside measured values.
 QString CoordinateUnitSymbol(TCoordinateUnit unit);
