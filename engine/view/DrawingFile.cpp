@@ -130,8 +130,11 @@ void TDrawing::LoadFromStream(TStream& s) {
     SetColor(color);
     if (applyLayers) applyLayers();
     SetActiveLayerIndexFromFile(activeIndex);
-    // The stored window is shown as read, fitted to the control.
+    // The transform follows the stored window, fitted to the control; the
+    // window itself stays as stored until the next zoom.
+    const TVertex storedMax = viewMax_;
     SetViewport(0, 0, ControlWidth(), ControlHeight());
+    viewMax_ = storedMax;
 }
 
 void TDrawing::LoadFromFile(const QString& fileName) {
