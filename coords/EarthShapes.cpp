@@ -1,6 +1,7 @@
 #include "coords/EarthShapes.h"
 
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -235,6 +236,36 @@ void TEarthShapes::ClearEllipsoids() { ellipsoids_.clear(); }
 void TEarthShapes::ClearProjections() { projections_.clear(); }
 
 std::filesystem::path CatalogueRelativePath() { return std::filesystem::path("geodesic") / "earthshp.geo"; }
+
+namespace {
+
+bool SameNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+std::filesystem::path FindCatalogueFile(const std::filesystem::path& folder) {
+    std::filesystem::path p = folder;
+    for (const auto& part : CatalogueRelativePath()) {
+        std::error_code ec;
+        std::filesystem::path next = p / part;
+        if (!std::filesystem::exists(next, ec)) {
+            for (const auto& entry : std::filesystem::directory_iterator(p.empty() ? "." : p, ec)) {
+                if (SameNoCase(entry.path().filename().string(), part.string())) {
+                    next = p / entry.path().filename();
+                    break;
+                }
+            }
+        }
+        p = next;
+    }
+    return p;
+}
 
 std::string LoadCatalogue(TEarthShapes& shapes, const std::vector<std::filesystem::path>& candidates) {
     for (const auto& file : candidates) {

@@ -283,6 +283,14 @@ TEST(Catalogue, StartUpLoading) {
     }
 }
 
+TEST(Catalogue, FileFoundWithoutRegardToCase) {
+    const fs::path dir = TempDir() / "case";
+    fs::create_directories(dir / "GeoDesic");
+    WriteBytes(dir / "GeoDesic" / "EarthShp.GEO", "x");
+    EXPECT_EQ(FindCatalogueFile(dir), dir / "GeoDesic" / "EarthShp.GEO");
+    EXPECT_EQ(FindCatalogueFile(TempDir() / "nothing"), TempDir() / "nothing" / "geodesic" / "earthshp.geo");
+}
+
 TEST(Catalogue, ProcessWideObjects) {
     // The test program has no catalogue file beside it or in its folder.
     EXPECT_EQ(EarthShapes().EllipsoidCount(), 22);
