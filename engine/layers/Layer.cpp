@@ -1,0 +1,630 @@
+#include "engine/layers/Layer.h"
+
+#include <algorithm>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "engine/core/BinaryIO.h"
+#include "engine/core/Errors.h"
+#include "engine/core/Paths.h"
+#include "engine/core/Stream.h"
+#include "engine/core/TextLines.h"
+#include "engine/objects/DrawContext.h"
+
+namespace {
+
+QString Key(const TVisualObject* o) { return o->Id().trimmed(); }
+
+void EraseOne(std::vector<TVisualObject*>& v, const TVisualObject* o) {
+    const auto it = std::find(v.begin(), v.end(), o);
+    if (it != v.end()) v.erase(it);
+}
+
+[[noreturn]] void IndexError(int index) {
+    throw EListError(QStringLiteral("List index out of bounds (%1)").arg(index));
+}
+
+}  // namespace
+
+TLayer::TLayer(TLayerHost* owner)
+    : owner_(owner), defaults_(std::make_unique<TThemeClass>()), selectionHilite_(std::make_unique<TThemeClass>()) {
+    TThemeClass& h = *selectionHilite_;
+    h.BeginUpdate();
+    h.SetPointStyle(psPoint);
+    h.SetLineColor(0x800080);
+    h.SetLineStyle(lsDot);
+    h.SetLineWidth(1);
+    h.SetFillColor(0xFFFF);
+    h.SetFillStyle(fsSolid);
+    h.SetFillTexture(QImage());
+    h.EndUpdate();
+}
+
+TLayer::~TLayer() {
+    destroying_ = true;
+    if (active_) InternalClose();
+    links_.DisconnectAll();
+    FreeObjects();
+    ReleaseLock();
+    active_ = fileCreated_ = false;
+}
+
+// ---------------------------------------------------------------- properties
+
+QString TLayer::FileName() const { return JoinPath(databaseName_, layerName_); }
+
+QString TLayer::ResolvedFileName() const {
+    return ResolvePath(FileName(), owner_ != nullptr ? owner_->ReferringFileName() : QString());
+}
+
+QString TLayer::LockFileName() const { return ChangeFileExt(ResolvedFileName(), QStringLiteral(".lck")); }
+
+void TLayer::SetCaption(const QString& v) {
+    caption_ = v;
+    Changed();
+}
+
+void TLayer::SetVisible(bool v) {
+    visible_ = v;
+    Changed();
+}
+
+void TLayer::SetLegendVisible(bool v) {
+    legendVisible_ = v;
+    Changed();
+}
+
+void TLayer::SetFrozen(bool v) {
+    frozen_ = v;
+    if (v) readOnly_ = true;
+}
+
+void TLayer::SetReadOnly(bool v) {
+    if (!frozen_) readOnly_ = v;
+}
+
+void TLayer::SetActive(bool v) {
+    if (v == active_) return;
+    // Active follows what Open or Close achieved: a layer whose file cannot
+    // be read stays inactive.
+    if (v)
+        Open();
+    else
+        Close();
+}
+
+void TLayer::SetStateValue(TLayerState value) {
+    if (value == state_) return;
+    if (value == lsEdit) {
+        if (!readOnly_) {
+            const QString lock = LockFileName();
+            if (CreateExclusiveFile(lock)) {
+                holdsLock_ = true;
+                lockPath_ = lock;
+                state_ = lsEdit;
+            }
+        }
+    } else {
+        state_ = lsBrowse;
+        ReleaseLock();
+    }
+    RequestRedraw();
+}
+
+void TLayer::ReleaseLock() {
+    if (!holdsLock_) return;
+    QFile::remove(lockPath_);
+    holdsLock_ = false;
+    lockPath_.clear();
+}
+
+// ---------------------------------------------------------------- lists
+
+TVisualObject* TLayer::GetObject(int index) const {
+    if (index < 0 || index >= GetObjectCount()) IndexError(index);
+    return objects_[static_cast<std::size_t>(index)];
+}
+
+TVisualObject* TLayer::GetSelected(int index) const {
+    if (index < 0 || index >= GetSelectedCount()) IndexError(index);
+    return selection_[static_cast<std::size_t>(index)];
+}
+
+bool TLayer::Holds(const TVisualObject* o) const {
+    return o != nullptr && o->Parent() == this && !deletedSet_.contains(o);
+}
+
+bool TLayer::Refuses(TVisualObject* o) const {
+    if (o == nullptr) return true;
+    if (o->Parent() != nullptr && o->Parent() != this) return true;
+    return Holds(o);
+}
+
+void TLayer::BeginBuffer() {
+    if (originalValid_) return;
+    original_ = objects_;
+    originalValid_ = true;
+}
+
+void TLayer::EndBuffer() {
+    inserted_.clear();
+    insertedSet_.clear();
+    deleted_.clear();
+    deletedSet_.clear();
+    newDeletedSet_.clear();
+    original_.clear();
+    original_.shrink_to_fit();
+    originalValid_ = false;
+}
+
+void TLayer::TakeIn(TVisualObject* o) {
+    if (deletedSet_.erase(o) > 0) {
+        // Removed earlier in this edit and now back.
+        EraseOne(deleted_, o);
+        if (newDeletedSet_.erase(o) > 0) {
+            inserted_.push_back(o);
+            insertedSet_.insert(o);
+        }
+        return;
+    }
+    o->SetParent(this);
+    inserted_.push_back(o);
+    insertedSet_.insert(o);
+}
+
+void TLayer::PutAside(std::size_t i) {
+    TVisualObject* o = objects_[i];
+    objects_.erase(objects_.begin() + static_cast<std::ptrdiff_t>(i));
+    Forget(o);
+    if (insertedSet_.erase(o) > 0) {
+        EraseOne(inserted_, o);
+        newDeletedSet_.insert(o);
+    }
+    deleted_.push_back(o);
+    deletedSet_.insert(o);
+    IndexRemove(o, o->Id());
+    boundsValid_ = false;
+}
+
+void TLayer::Forget(TVisualObject* o) {
+    if (selectedSet_.erase(o) > 0) EraseOne(selection_, o);
+    if (current_ == o) current_ = nullptr;
+}
+
+void TLayer::FreeObjects() {
+    std::vector<TVisualObject*> all;
+    all.swap(objects_);
+    for (TVisualObject* o : deleted_) all.push_back(o);
+    EndBuffer();
+    selection_.clear();
+    selectedSet_.clear();
+    for (TVisualObject* o : all) {
+        if (current_ == o) current_ = nullptr;
+        delete o;
+    }
+    index_.clear();
+    indexValid_ = true;
+    bounds_ = {};
+    boundsValid_ = true;
+}
+
+int TLayer::Add(TVisualObject* o) {
+    if (state_ != lsEdit || Refuses(o)) return -1;
+    BeginBuffer();
+    objects_.push_back(o);
+    TakeIn(o);
+    IndexAdd(o);
+    Extend(o);
+    return GetObjectCount() - 1;
+}
+
+int TLayer::Add(std::unique_ptr<TVisualObject> o) {
+    const int i = Add(o.get());
+    if (i >= 0) o.release();
+    return i;
+}
+
+int TLayer::Insert(int index, TVisualObject* o) {
+    if (state_ != lsEdit || Refuses(o)) return -1;
+    if (index < 0 || index > GetObjectCount()) IndexError(index);
+    BeginBuffer();
+    objects_.insert(objects_.begin() + index, o);
+    TakeIn(o);
+    if (index == GetObjectCount() - 1) {
+        IndexAdd(o);
+    } else if (indexValid_) {
+        auto& v = index_[Key(o)];
+        if (v.empty())
+            v.push_back(o);
+        else
+            indexValid_ = false;  // its place among equal keys: worked out again
+    }
+    Extend(o);
+    return index;
+}
+
+void TLayer::Delete(int index) {
+    if (state_ != lsEdit) return;
+    if (index < 0 || index >= GetObjectCount()) IndexError(index);
+    BeginBuffer();
+    PutAside(static_cast<std::size_t>(index));
+}
+
+int TLayer::Remove(TVisualObject* o) {
+    if (state_ != lsEdit) return -1;
+    const int i = IndexOf(o);
+    if (i < 0) return -1;
+    BeginBuffer();
+    PutAside(static_cast<std::size_t>(i));
+    return i;
+}
+
+void TLayer::Exchange(int i, int j) {
+    if (state_ != lsEdit) return;
+    if (i < 0 || i >= GetObjectCount()) IndexError(i);
+    if (j < 0 || j >= GetObjectCount()) IndexError(j);
+    BeginBuffer();
+    std::swap(objects_[static_cast<std::size_t>(i)], objects_[static_cast<std::size_t>(j)]);
+    if (indexValid_) {
+        const auto a = index_.find(Key(objects_[static_cast<std::size_t>(i)]));
+        const auto b = index_.find(Key(objects_[static_cast<std::size_t>(j)]));
+        if ((a != index_.end() && a->second.size() > 1) || (b != index_.end() && b->second.size() > 1))
+            indexValid_ = false;
+    }
+}
+
+TVisualObject* TLayer::First() const { return objects_.empty() ? nullptr : objects_.front(); }
+TVisualObject* TLayer::Last() const { return objects_.empty() ? nullptr : objects_.back(); }
+
+int TLayer::IndexOf(const TVisualObject* o) const {
+    if (!Holds(o)) return -1;
+    const auto it = std::find(objects_.begin(), objects_.end(), o);
+    return it == objects_.end() ? -1 : static_cast<int>(it - objects_.begin());
+}
+
+void TLayer::Clear() {
+    if (state_ != lsEdit) return;
+    BeginBuffer();
+    for (TVisualObject* o : objects_) {
+        if (insertedSet_.contains(o)) newDeletedSet_.insert(o);
+        deleted_.push_back(o);
+        deletedSet_.insert(o);
+    }
+    objects_.clear();
+    inserted_.clear();
+    insertedSet_.clear();
+    selection_.clear();
+    selectedSet_.clear();
+    current_ = nullptr;
+    index_.clear();
+    indexValid_ = true;
+    bounds_ = {};
+    boundsValid_ = true;
+}
+
+// ---------------------------------------------------------------- selection
+
+int TLayer::SelectionAdd(TVisualObject* o) {
+    if (!Holds(o)) return -1;
+    if (selectedSet_.contains(o)) return SelectionIndexOf(o);
+    selection_.push_back(o);
+    selectedSet_.insert(o);
+    return GetSelectedCount() - 1;
+}
+
+void TLayer::SelectionInsert(int index, TVisualObject* o) {
+    if (!Holds(o) || selectedSet_.contains(o)) return;
+    if (index < 0 || index > GetSelectedCount()) IndexError(index);
+    selection_.insert(selection_.begin() + index, o);
+    selectedSet_.insert(o);
+}
+
+void TLayer::SelectionDelete(int index) {
+    if (index < 0 || index >= GetSelectedCount()) IndexError(index);
+    selectedSet_.erase(selection_[static_cast<std::size_t>(index)]);
+    selection_.erase(selection_.begin() + index);
+}
+
+int TLayer::SelectionRemove(TVisualObject* o) {
+    const int i = SelectionIndexOf(o);
+    if (i >= 0) SelectionDelete(i);
+    return i;
+}
+
+void TLayer::SelectionExchange(int i, int j) {
+    if (i < 0 || i >= GetSelectedCount()) IndexError(i);
+    if (j < 0 || j >= GetSelectedCount()) IndexError(j);
+    std::swap(selection_[static_cast<std::size_t>(i)], selection_[static_cast<std::size_t>(j)]);
+}
+
+TVisualObject* TLayer::SelectionFirst() const { return selection_.empty() ? nullptr : selection_.front(); }
+TVisualObject* TLayer::SelectionLast() const { return selection_.empty() ? nullptr : selection_.back(); }
+
+int TLayer::SelectionIndexOf(const TVisualObject* o) const {
+    if (!selectedSet_.contains(o)) return -1;
+    return static_cast<int>(std::find(selection_.begin(), selection_.end(), o) - selection_.begin());
+}
+
+void TLayer::SelectionClear() {
+    selection_.clear();
+    selectedSet_.clear();
+}
+
+// ---------------------------------------------------------------- lookups
+
+void TLayer::IndexAdd(TVisualObject* o) {
+    if (indexValid_) index_[Key(o)].push_back(o);
+}
+
+void TLayer::IndexRemove(TVisualObject* o, const QString& id) {
+    if (!indexValid_) return;
+    const auto it = index_.find(id.trimmed());
+    if (it == index_.end()) return;
+    EraseOne(it->second, o);
+    if (it->second.empty()) index_.erase(it);
+}
+
+void TLayer::EnsureIndex() const {
+    if (indexValid_) return;
+    index_.clear();
+    index_.reserve(objects_.size());
+    for (TVisualObject* o : objects_) index_[Key(o)].push_back(o);
+    indexValid_ = true;
+}
+
+TVisualObject* TLayer::FindById(const QString& id) const {
+    EnsureIndex();
+    const auto it = index_.find(id.trimmed());
+    return it == index_.end() ? nullptr : it->second.front();
+}
+
+TVisualObject* TLayer::FindObjectById(const QString& key) const {
+    EnsureIndex();
+    const auto it = index_.find(key.trimmed());
+    if (it != index_.end())
+        for (TVisualObject* o : it->second)
+            if (o->Id() == key) return o;
+    IndexError(-1);
+}
+
+void TLayer::ObjectIdChanged(TVisualObject& o, const QString& oldId) {
+    if (!indexValid_ || !Holds(&o)) return;
+    IndexRemove(&o, oldId);
+    auto& v = index_[Key(&o)];
+    if (v.empty())
+        v.push_back(&o);
+    else
+        indexValid_ = false;
+}
+
+const TBounds& TLayer::Bounds() const {
+    if (!boundsValid_) {
+        bounds_ = ObjectsBounds(objects_);
+        boundsValid_ = true;
+    }
+    return bounds_;
+}
+
+void TLayer::Extend(const TVisualObject* o) {
+    if (!boundsValid_) return;
+    if (objects_.size() == 1) {
+        bounds_ = {o->LowerX(), o->LowerY(), o->LowerZ(), o->UpperX(), o->UpperY(), o->UpperZ()};
+        return;
+    }
+    bounds_.LowerX = std::min(bounds_.LowerX, o->LowerX());
+    bounds_.LowerY = std::min(bounds_.LowerY, o->LowerY());
+    bounds_.LowerZ = std::min(bounds_.LowerZ, o->LowerZ());
+    bounds_.UpperX = std::max(bounds_.UpperX, o->UpperX());
+    bounds_.UpperY = std::max(bounds_.UpperY, o->UpperY());
+    bounds_.UpperZ = std::max(bounds_.UpperZ, o->UpperZ());
+}
+
+TBounds TLayer::SelectionBounds() const { return ObjectsBounds(selection_); }
+
+std::vector<TVisualObject*> TLayer::ObjectsWithin(double x1, double y1, double x2, double y2) const {
+    std::vector<TVisualObject*> out;
+    for (TVisualObject* o : objects_)
+        if (o->Enabled() && o->InRect(x1, y1, x2, y2)) out.push_back(o);
+    return out;
+}
+
+std::vector<TVisualObject*> TLayer::ObjectsIntersecting(double x1, double y1, double x2, double y2) const {
+    std::vector<TVisualObject*> out;
+    for (TVisualObject* o : objects_)
+        if (o->Enabled() && o->CrossesRect(x1, y1, x2, y2)) out.push_back(o);
+    return out;
+}
+
+void TLayer::SelectWithin(double x1, double y1, double x2, double y2) {
+    if (!frozen_)
+        for (TVisualObject* o : ObjectsWithin(x1, y1, x2, y2)) {
+            o->SetSelected(true);
+            SelectionAdd(o);
+        }
+    RequestRedraw();
+}
+
+void TLayer::SelectIntersecting(double x1, double y1, double x2, double y2) {
+    if (!frozen_)
+        for (TVisualObject* o : ObjectsIntersecting(x1, y1, x2, y2)) {
+            o->SetSelected(true);
+            SelectionAdd(o);
+        }
+    RequestRedraw();
+}
+
+void TLayer::ClearSelection() {
+    const std::vector<TVisualObject*> old = selection_;
+    SelectionClear();
+    for (TVisualObject* o : old) o->SetSelected(false);
+    RequestRedraw();
+}
+
+// ---------------------------------------------------------------- lifecycle
+
+void TLayer::Open() {
+    if (active_ || destroying_) return;
+    DoBeforeOpen();
+    InternalOpen();
+    DoAfterOpen();
+}
+
+void TLayer::Close() {
+    if (!active_ || destroying_) return;
+    DoBeforeClose();
+    InternalClose();
+    DoAfterClose();
+}
+
+void TLayer::InternalOpen() {
+    try {
+        ReadLayerFile(ResolvedFileName());
+        active_ = true;
+        fileCreated_ = true;
+    } catch (const EEngineError& e) {
+        FreeObjects();
+        DoError(e.Message());
+    }
+}
+
+void TLayer::CreateLayerFile() {
+    if (fileCreated_ || active_) return;
+    WriteLayerFile(ResolvedFileName());
+    fileCreated_ = true;
+}
+
+void TLayer::InternalClose() {
+    if (HasPendingEdits() || originalValid_) InternalCancel();
+    if (state_ == lsEdit) {
+        state_ = lsBrowse;
+        ReleaseLock();
+    }
+    FreeObjects();
+    active_ = false;
+}
+
+void TLayer::InternalPost() {
+    WriteLayerFile(ResolvedFileName());
+    fileCreated_ = true;
+    for (TVisualObject* o : deleted_) delete o;
+    EndBuffer();
+}
+
+void TLayer::InternalCancel() {
+    if (!originalValid_) {
+        EndBuffer();
+        return;
+    }
+    std::unordered_set<const TVisualObject*> freed;
+    for (TVisualObject* o : inserted_) freed.insert(o);
+    for (const TVisualObject* o : newDeletedSet_) freed.insert(o);
+    objects_ = std::move(original_);
+    for (const TVisualObject* o : freed) {
+        if (selectedSet_.erase(o) > 0) EraseOne(selection_, o);
+        if (current_ == o) current_ = nullptr;
+        delete o;
+    }
+    EndBuffer();
+    indexValid_ = false;
+    boundsValid_ = false;
+}
+
+// ---------------------------------------------------------------- drawing
+
+TDrawContext* TLayer::DrawContext() const {
+    if (canvas_ != nullptr) return canvas_;
+    return owner_ != nullptr ? owner_->HostDrawContext() : nullptr;
+}
+
+void TLayer::Draw(TDrawContext* dc) {
+    if (dc == nullptr) {
+        drawing_ = false;
+        return;
+    }
+    struct TRestore {
+        TLayer& l;
+        TDrawContext* old;
+        ~TRestore() {
+            l.drawing_ = false;
+            l.canvas_ = old;
+        }
+    } restore{*this, canvas_};
+    drawing_ = true;
+    canvas_ = dc;
+    DrawObjects(*dc);
+}
+
+void TLayer::Redraw() { Draw(DrawContext()); }
+
+void TLayer::DrawObjects(TDrawContext& dc) {
+    if (!visible_ || loading_) return;
+    double l, b, r, t;
+    dc.VisibleWindow(l, b, r, t);
+    for (TVisualObject* o : objects_) {
+        if (!visible_) break;
+        try {
+            if (o->CrossesRect(l, b, r, t)) o->Redraw(dc);
+        } catch (const std::exception&) {
+            // One object that cannot draw does not stop the others.
+        }
+    }
+}
+
+QPoint TLayer::WorldToScreen(double x, double y) const {
+    const TDrawContext* dc = DrawContext();
+    if (dc == nullptr) throw EEngineError(QStringLiteral("Invalid class typecast"));
+    return dc->WorldToScreen(x, y);
+}
+
+QPointF TLayer::ScreenToWorld(int x, int y) const {
+    const TDrawContext* dc = DrawContext();
+    if (dc == nullptr) throw EEngineError(QStringLiteral("Invalid class typecast"));
+    return {dc->ScreenToWorldX(x), dc->ScreenToWorldY(y)};
+}
+
+void TLayer::Flash(TVisualObject& object, int milliseconds) {
+    if (owner_ != nullptr) owner_->FlashObject(*this, object, milliseconds);
+}
+
+void TLayer::RequestRedraw() {
+    if (owner_ != nullptr) owner_->RedrawRequested();
+}
+
+// ---------------------------------------------------------------- notifications
+
+void TLayer::Changed() {
+    if (updateCount_ > 0) {
+        pendingChange_ = true;
+        return;
+    }
+    links_.NotifyChange();
+    if (OnChange) OnChange(*this);
+}
+
+void TLayer::EndUpdate() {
+    if (updateCount_ > 0 && --updateCount_ == 0 && pendingChange_) {
+        pendingChange_ = false;
+        Changed();
+    }
+}
+
+void TLayer::DoBeforeOpen() {
+    if (BeforeOpen) BeforeOpen(*this);
+}
+void TLayer::DoAfterOpen() {
+    if (AfterOpen) AfterOpen(*this);
+}
+void TLayer::DoBeforeClose() {
+    if (BeforeClose) BeforeClose(*this);
+}
+void TLayer::DoAfterClose() {
+    if (AfterClose) AfterClose(*this);
+}
+void TLayer::DoProgress(int current, int total) {
+    if (OnProgress) OnProgress(*this, current, total);
+}
+void TLayer::DoError(const QString& message) {
+    if (OnError) OnError(*this, message);
+    if (owner_ != nullptr) owner_->LayerOpenFailed(*this, message);
+}

@@ -1,0 +1,207 @@
+#include "engine/layers/Layers.h"
+
+#include <algorithm>
+
+#include "engine/core/BinaryIO.h"
+#include "engine/core/Errors.h"
+#include "engine/core/Stream.h"
+#include "engine/core/TextLines.h"
+
+namespace {
+
+struct TRegisteredLayer {
+    QString Name;
+    TLayerFactory Factory;
+};
+
+std::vector<TRegisteredLayer>& Registry() {
+    static std::vector<TRegisteredLayer> reg{
+        {QStringLiteral("TLayer"), [](TLayerHost* owner) { return std::make_unique<TLayer>(owner); }}};
+    return reg;
+}
+
+QString RecordName(const QString& className) { return className.mid(1).toUpper(); }
+
+// The smallest layer record: two marker lines of at least one character,
+// three empty lines, the visibility byte, two symbology blocks and two flags.
+constexpr std::int64_t kMinLayerRecordBytes = 3 + 4 + 6 + 1 + 2 * 43 + 2;
+
+}  // namespace
+
+void RegisterLayerClass(const QString& className, TLayerFactory factory) {
+    for (TRegisteredLayer& c : Registry())
+        if (c.Name.compare(className, Qt::CaseInsensitive) == 0) {
+            c.Factory = std::move(factory);
+            return;
+        }
+    Registry().push_back({className, std::move(factory)});
+}
+
+std::unique_ptr<TLayer> CreateLayerOfClass(QStringView className, TLayerHost* owner) {
+    for (const TRegisteredLayer& c : Registry())
+        if (c.Name.compare(className, Qt::CaseInsensitive) == 0) return c.Factory(owner);
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- TLayers
+
+TLayers::TLayers(TLayerHost* drawing) : drawing_(drawing) {}
+
+TLayers::~TLayers() {
+    links_.DisconnectAll();
+    list_.clear();
+    // Free the owned layers last first, so that the first ones go last.
+    while (!owned_.empty()) owned_.pop_back();
+}
+
+TLayer* TLayers::GetItem(int index) const {
+    if (index < 0 || index >= GetCount())
+        throw EListError(QStringLiteral("List index out of bounds (%1)").arg(index));
+    return list_[static_cast<std::size_t>(index)];
+}
+
+int TLayers::Add(TLayer* layer) {
+    list_.push_back(layer);
+    Changed();
+    return GetCount() - 1;
+}
+
+void TLayers::Insert(int index, TLayer* layer) {
+    if (index < 0 || index > GetCount())
+        throw EListError(QStringLiteral("List index out of bounds (%1)").arg(index));
+    list_.insert(list_.begin() + index, layer);
+    Changed();
+}
+
+void TLayers::Delete(int index) {
+    GetItem(index);
+    list_.erase(list_.begin() + index);
+    Changed();
+}
+
+int TLayers::IndexOf(const TLayer* layer) const {
+    const auto it = std::find(list_.begin(), list_.end(), layer);
+    return it == list_.end() ? -1 : static_cast<int>(it - list_.begin());
+}
+
+int TLayers::IndexOfName(const QString& name) const {
+    for (std::size_t i = 0; i < list_.size(); ++i)
+        if (list_[i]->Caption() == name) return static_cast<int>(i);
+    return -1;
+}
+
+TLayer* TLayers::GetLayerByName(const QString& name) const { return GetItem(IndexOfName(name)); }
+
+TLayer* TLayers::FindLayer(const QString& name) const {
+    const int i = IndexOfName(name);
+    return i < 0 ? nullptr : list_[static_cast<std::size_t>(i)];
+}
+
+TLayer* TLayers::Adopt(std::unique_ptr<TLayer> layer) {
+    TLayer* raw = layer.get();
+    if (raw != nullptr && !Owns(raw)) owned_.push_back(std::move(layer));
+    return raw;
+}
+
+int TLayers::Add(std::unique_ptr<TLayer> layer) { return Add(Adopt(std::move(layer))); }
+
+bool TLayers::Owns(const TLayer* layer) const {
+    return std::any_of(owned_.begin(), owned_.end(), [&](const auto& p) { return p.get() == layer; });
+}
+
+void TLayers::FreeLayer(TLayer* layer) {
+    const bool listed = std::find(list_.begin(), list_.end(), layer) != list_.end();
+    list_.erase(std::remove(list_.begin(), list_.end(), layer), list_.end());
+    const auto it = std::find_if(owned_.begin(), owned_.end(), [&](const auto& p) { return p.get() == layer; });
+    if (it != owned_.end()) {
+        std::unique_ptr<TLayer> gone = std::move(*it);
+        owned_.erase(it);
+    }
+    if (listed) Changed();
+}
+
+void TLayers::Redraw(int first, int last) {
+    struct TDone {
+        bool& flag;
+        ~TDone() { flag = false; }
+    } done{redrawing_};
+    redrawing_ = true;
+    for (int i = last; i >= first; --i) GetItem(i)->Redraw();
+}
+
+void TLayers::SaveToStream(TStream& s) const {
+    const QString marker = RecordName(ClassName());
+    StreamWriteLine(s, marker);
+    WriteData(s);
+    StreamWriteLine(s, QString(u'E' + marker));
+}
+
+void TLayers::LoadFromStream(TStream& s) {
+    StreamReadRequiredLine(s);
+    ReadData(s);
+    StreamReadRequiredLine(s);
+}
+
+void TLayers::WriteData(TStream& s) const {
+    WriteInt32(s, GetCount());
+    for (const TLayer* layer : list_) {
+        const QString name = RecordName(layer->ClassName());
+        StreamWriteLine(s, name);
+        layer->WriteHeader(s);
+        StreamWriteLine(s, QString(u'E' + name));
+    }
+}
+
+void TLayers::ReadData(TStream& s) {
+    const std::int32_t count = ReadInt32(s);
+    CheckCount(s, count, kMinLayerRecordBytes, "layer");
+    bool added = false;
+    struct TDone {
+        TLayers& l;
+        bool& added;
+        ~TDone() {
+            if (added) l.Changed();
+        }
+    } done{*this, added};
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::int64_t start = s.Position();
+        const QString name = StreamReadRequiredLine(s);
+        std::unique_ptr<TLayer> layer = CreateLayerOfClass(QString(u'T' + name), drawing_);
+        if (!layer) {
+            s.Seek(start);
+            throw EFormatError(QStringLiteral("Unknown layer class 'T%1' at offset %2").arg(name).arg(start));
+        }
+        layer->ReadHeader(s);
+        StreamReadRequiredLine(s);  // closing line, not compared
+        DoProgress(i + 1, count);
+        bool skip = false;
+        DoBeforeAdd(*layer, skip);
+        if (skip) {
+            Adopt(std::move(layer));
+            continue;
+        }
+        try {
+            layer->Open();
+        } catch (const EEngineError&) {
+            continue;  // the layer is freed; the record adds nothing
+        }
+        DoAfterAdd(*layer);
+        list_.push_back(Adopt(std::move(layer)));
+        added = true;
+    }
+}
+
+void TLayers::Changed() {
+    links_.NotifyChange();
+    if (OnChange) OnChange(*this);
+}
+
+void TLayers::DoBeforeAdd(TLayer& layer, bool& skip) {
+    if (OnBeforeAdd) OnBeforeAdd(*this, layer, skip);
+}
+void TLayers::DoAfterAdd(TLayer& layer) {
+    if (OnAfterAdd) OnAfterAdd(*this, layer);
+}
+void TLayers::DoProgress(int current, int total) {
+    if (OnProgress) OnProgress(*this, current, total);
+}

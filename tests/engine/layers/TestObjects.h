@@ -1,0 +1,88 @@
+#pragma once
+// A small map object for the layer tests: an axis-aligned box whose
+// payload is the key and four doubles, and a view stand-in.
+#include <set>
+#include <string>
+#include <vector>
+
+#include <QImage>
+#include <QPainter>
+
+#include "engine/core/BinaryIO.h"
+#include "engine/layers/LayerHost.h"
+#include "engine/objects/DrawContext.h"
+#include "engine/objects/VisualObject.h"
+#include "engine/symbology/ThemeClass.h"
+
+// Live test boxes, to tell freed objects from alive ones.
+inline std::set<const void*>& LiveBoxes() {
+    static std::set<const void*> live;
+    return live;
+}
+
+class TTestBox : public TDrawingShape {
+public:
+    TTestBox() { LiveBoxes().insert(this); }
+    TTestBox(double x1, double y1, double x2, double y2, const QString& id = {}) : X1(x1), Y1(y1), X2(x2), Y2(y2) {
+        LiveBoxes().insert(this);
+        if (!id.isEmpty()) SetId(id);
+    }
+    ~TTestBox() override { LiveBoxes().erase(this); }
+    QString ClassName() const override { return QStringLiteral("TTestBox"); }
+    double GetLowerX() const override { return X1; }
+    double GetLowerY() const override { return Y1; }
+    double GetUpperX() const override { return X2; }
+    double GetUpperY() const override { return Y2; }
+    void LoadFromStream(TStream& s) override {
+        TDrawingShape::LoadFromStream(s);
+        X1 = ReadDouble(s);
+        Y1 = ReadDouble(s);
+        X2 = ReadDouble(s);
+        Y2 = ReadDouble(s);
+    }
+    void SaveToStream(TStream& s) const override {
+        TDrawingShape::SaveToStream(s);
+        WriteDouble(s, X1);
+        WriteDouble(s, Y1);
+        WriteDouble(s, X2);
+        WriteDouble(s, Y2);
+    }
+    bool InRect(double x1, double y1, double x2, double y2) const override {
+        return X1 >= x1 && X2 <= x2 && Y1 >= y1 && Y2 <= y2;
+    }
+    bool CrossesRect(double x1, double y1, double x2, double y2) const override {
+        return X1 <= x2 && X2 >= x1 && Y1 <= y2 && Y2 >= y1;
+    }
+    void Draw(TDrawContext& dc) override {
+        TDrawingShape::Draw(dc);
+        if (ThrowOnDraw) throw EEngineError(QStringLiteral("cannot draw"));
+        if (DrawLog != nullptr) DrawLog->push_back(this);
+    }
+
+    double X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
+    bool ThrowOnDraw = false;
+    static inline std::vector<const TVisualObject*>* DrawLog = nullptr;
+};
+
+inline void RegisterTestBox() {
+    RegisterObjectClass(QStringLiteral("TTestBox"), [] { return std::make_unique<TTestBox>(); });
+}
+
+// A view stand-in: a 100 x 100 picture showing the world window 0..100.
+class TFakeHost : public TLayerHost {
+public:
+    TFakeHost() : image_(100, 100, QImage::Format_ARGB32), painter_(&image_), dc_(painter_, {100, 100}, 0, 100, 1) {}
+    TDrawContext* HostDrawContext() override { return &dc_; }
+    void RedrawRequested() override { ++Redraws; }
+    void LayerOpenFailed(TLayer&, const QString& message) override { Failures.push_back(message); }
+    QString ReferringFileName() const override { return Referring; }
+
+    int Redraws = 0;
+    std::vector<QString> Failures;
+    QString Referring;
+
+private:
+    QImage image_;
+    QPainter painter_;
+    TLinearDrawContext dc_;
+};
