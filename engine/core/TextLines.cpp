@@ -1,6 +1,10 @@
 #include "engine/core/TextLines.h"
 
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <string>
 
 #include "engine/core/Cp1252.h"
@@ -37,17 +41,27 @@ void DecodeTrimmed(const std::uint8_t* first, const std::uint8_t* last, QString&
     char16_t* d = reinterpret_cast<char16_t*>(line.data());
     const char16_t* table = Cp1252Table();
     qsizetype i = 0;
-    // Sixteen bytes at a time: plain ASCII blocks are widened in one go
-    // (vectorised), blocks with high bytes go through the table.
+    // Sixteen bytes at a time: plain ASCII blocks are widened in one go,
+    // blocks with high bytes go through the table.
     for (; i + 16 <= n; i += 16) {
+#if defined(__SSE2__)
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + i));
+        if (_mm_movemask_epi8(v) == 0) {
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 8), _mm_unpackhi_epi8(v, zero));
+            continue;
+        }
+#else
         std::uint64_t a, b;
         std::memcpy(&a, first + i, 8);
         std::memcpy(&b, first + i + 8, 8);
         if (((a | b) & 0x8080808080808080ull) == 0) {
             for (int k = 0; k < 16; ++k) d[i + k] = first[i + k];
-        } else {
-            for (int k = 0; k < 16; ++k) d[i + k] = table[first[i + k]];
+            continue;
         }
+#endif
+        for (int k = 0; k < 16; ++k) d[i + k] = table[first[i + k]];
     }
     for (; i < n; ++i) d[i] = table[first[i]];
 }

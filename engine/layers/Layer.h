@@ -110,6 +110,10 @@ public:
     void SetState(TLayerState v) { SetStateValue(v); }
     TEntityType EditEntity() const { return editEntity_; }
     void SetEditEntity(TEntityType v) { editEntity_ = v; }
+    // Free for the user of the layer; the layer list box marks its
+    // selected row with 1.
+    std::int32_t Tag() const { return tag_; }
+    void SetTag(std::int32_t v) { tag_ = v; }
     // Whether this layer holds its lock file.
     bool HoldsLock() const { return holdsLock_; }
     // True while the layer draws.
@@ -218,9 +222,10 @@ public:
     virtual void Draw(TDrawContext* dc);
     // Draw on the layer's current context (the host's).
     virtual void Redraw();
-    // Through the current context; raises EEngineError without one.
-    QPoint WorldToScreen(double x, double y) const;
-    QPointF ScreenToWorld(int x, int y) const;
+    // Through the current context; raises EEngineError without one. A
+    // layer in its own coordinate system (theme layers) reprojects here.
+    virtual QPoint WorldToScreen(double x, double y) const;
+    virtual QPointF ScreenToWorld(int x, int y) const;
 
     // ---- files
     // The layer file body: int32 coordinate unit code, int32 count, object
@@ -319,6 +324,7 @@ private:
     bool readOnly_ = false;
     TLayerState state_ = lsBrowse;
     TEntityType editEntity_ = etNone;
+    std::int32_t tag_ = 0;
     TVisualObject* current_ = nullptr;
     TDrawContext* canvas_ = nullptr;  // while Draw runs
     bool drawing_ = false;
