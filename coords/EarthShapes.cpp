@@ -1,6 +1,7 @@
 #include "coords/EarthShapes.h"
 
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -135,9 +136,17 @@ void TEarthShapes::LoadDefaults() {
 
 void TEarthShapes::LoadFromFile(const std::filesystem::path& fileName) {
     const std::string shown = fileName.string();
+    std::error_code ec;
+    if (std::filesystem::is_directory(fileName, ec))
+        throw ECoordinateError("Cannot open catalogue file \"" + shown + "\": it is a folder");
     std::ifstream in(fileName, std::ios::binary);
     if (!in) throw ECoordinateError("Cannot open catalogue file \"" + shown + "\"");
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception& e) {
+        throw ECoordinateError("Cannot read catalogue file \"" + shown + "\": " + e.what());
+    }
     if (in.bad()) throw ECoordinateError("Cannot read catalogue file \"" + shown + "\"");
 
     TCatalogueReader r(bytes, shown);
@@ -227,6 +236,36 @@ void TEarthShapes::ClearEllipsoids() { ellipsoids_.clear(); }
 void TEarthShapes::ClearProjections() { projections_.clear(); }
 
 std::filesystem::path CatalogueRelativePath() { return std::filesystem::path("geodesic") / "earthshp.geo"; }
+
+namespace {
+
+bool SameNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+std::filesystem::path FindCatalogueFile(const std::filesystem::path& folder) {
+    std::filesystem::path p = folder;
+    for (const auto& part : CatalogueRelativePath()) {
+        std::error_code ec;
+        std::filesystem::path next = p / part;
+        if (!std::filesystem::exists(next, ec)) {
+            for (const auto& entry : std::filesystem::directory_iterator(p.empty() ? "." : p, ec)) {
+                if (SameNoCase(entry.path().filename().string(), part.string())) {
+                    next = p / entry.path().filename();
+                    break;
+                }
+            }
+        }
+        p = next;
+    }
+    return p;
+}
 
 std::string LoadCatalogue(TEarthShapes& shapes, const std::vector<std::filesystem::path>& candidates) {
     for (const auto& file : candidates) {

@@ -64,6 +64,9 @@ private:
 
 // The catalogue file's name relative to a folder.
 std::filesystem::path CatalogueRelativePath();  // "geodesic/earthshp.geo"
+// folder / "geodesic/earthshp.geo", each part looked up without regard to
+// case when the exact name does not exist (the file may come from Windows).
+std::filesystem::path FindCatalogueFile(const std::filesystem::path& folder);
 
 // Fills a fresh catalogue at start-up: from the first candidate file that
 // exists, else from the built-in table. When the file exists but cannot be

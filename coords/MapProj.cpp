@@ -16,8 +16,8 @@ struct TCoordinateModule {
         std::vector<std::filesystem::path> candidates;
         std::error_code ec;
         const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-        if (!ec) candidates.push_back(exe.parent_path() / CatalogueRelativePath());
-        candidates.push_back(CatalogueRelativePath());
+        if (!ec) candidates.push_back(FindCatalogueFile(exe.parent_path()));
+        candidates.push_back(FindCatalogueFile({}));
         LoadMessage = LoadCatalogue(Shapes, candidates);
     }
 };

@@ -85,25 +85,81 @@ TTransverseMercator::TTransverseMercator(double a, double f, double k0) : a_(a),
     fromConf_[5] = 601676 * n6 / 22275;
 }
 
+namespace {
+
+inline void SinCosRad(double x, double& s, double& c) {
+#if defined(__GLIBC__)
+    ::sincos(x, &s, &c);
+#else
+    s = std::sin(x);
+    c = std::cos(x);
+#endif
+}
+
+// The corrections of the series are of the order of n (about 0.0017 on
+// the earth): for |d| <= 0.03 a Taylor polynomial gives their sine and
+// cosine exactly to rounding (next term below 1e-17), more cheaply than
+// the library calls.
+constexpr double kSmall = 0.03;
+
+inline void SmallSinCos(double d, double& s, double& c) {
+    if (std::fabs(d) > kSmall) return SinCosRad(d, s, c);
+    const double d2 = d * d;
+    s = d * (1 - d2 / 6 * (1 - d2 / 20 * (1 - d2 / 42)));
+    c = 1 - d2 / 2 * (1 - d2 / 12 * (1 - d2 / 30 * (1 - d2 / 56)));
+}
+
+inline void SmallSinhCosh(double d, double& s, double& c) {
+    if (std::fabs(d) > kSmall) {
+        s = std::sinh(d);
+        c = std::cosh(d);
+        return;
+    }
+    const double d2 = d * d;
+    s = d * (1 + d2 / 6 * (1 + d2 / 20 * (1 + d2 / 42)));
+    c = 1 + d2 / 2 * (1 + d2 / 12 * (1 + d2 / 30 * (1 + d2 / 56)));
+}
+
+// lon - lon0 reduced into [-180, 180).
+inline double LonDiff(double lon0, double lon) {
+    double d = lon - lon0;
+    if (d >= 180 || d < -180) {
+        d = std::remainder(d, 360.0);
+        if (d == 180) d = -180;
+    }
+    return d;
+}
+
+// lon reduced into [-180, 180).
+inline double WrapLon(double lon) {
+    if (lon >= 180 || lon < -180) {
+        lon = std::remainder(lon, 360.0);
+        if (lon == 180) lon = -180;
+    }
+    return lon + 0.0;
+}
+
+}  // namespace
+
 void TTransverseMercator::Forward(double lon0, double lat, double lon, double& x, double& y) const {
     if (!(std::fabs(lat) < 90)) BadInput("latitude out of range", lat);
     if (!std::isfinite(lon)) BadInput("invalid longitude", lon);
     if (!std::isfinite(lon0)) BadInput("invalid central meridian", lon0);
-    double e;
-    const double dlon = AngDiff(lon0, lon, e) + e;
+    const double dlon = LonDiff(lon0, lon);
     if (!(std::fabs(dlon) < 90)) BadInput("longitude too far from the central meridian", lon);
 
     const double phi = lat * kDegree;
     double sphi, cphi, slam, clam;
-    SinCosD(lat, sphi, cphi);
-    SinCosD(dlon, slam, clam);
-    // Conformal latitude chi.
-    const double chi = phi + RealSeries(toConf_, 2 * sphi * cphi, (cphi - sphi) * (cphi + sphi));
-    const double schi = std::sin(chi), cchi = std::cos(chi);
+    SinCosRad(phi, sphi, cphi);
+    SinCosRad(dlon * kDegree, slam, clam);
+    // Conformal latitude chi = phi + dchi, dchi of the order of n.
+    const double dchi = RealSeries(toConf_, 2 * sphi * cphi, (cphi - sphi) * (cphi + sphi));
+    double sd, cd;
+    SmallSinCos(dchi, sd, cd);
+    const double schi = sphi * cd + cphi * sd, cchi = cphi * cd - sphi * sd;
     // Gauss-Schreiber coordinates on the conformal sphere.
     const double u = cchi * slam;  // tanh eta'
-    const double d2 = (1 - u) * (1 + u);
-    const double d = std::sqrt(d2);  // 1 / cosh eta'
+    const double d = std::sqrt((1 - u) * (1 + u));  // 1 / cosh eta'
     const double xip = std::atan2(schi, cchi * clam);
     const double etap = std::atanh(u);
     // Functions of 2 xi' and 2 eta' without more transcendental calls.
@@ -121,24 +177,29 @@ void TTransverseMercator::Inverse(double lon0, double x, double y, double& lat, 
     if (!std::isfinite(x) || !std::isfinite(y)) BadInput("invalid grid coordinates", std::isfinite(x) ? y : x);
     if (!std::isfinite(lon0)) BadInput("invalid central meridian", lon0);
     const double xi = y / scale_, eta = x / scale_;
-    const double s2x = std::sin(2 * xi), c2x = std::cos(2 * xi);
-    const double ex = std::exp(2 * eta), iex = 1 / ex;
-    const double sh2y = (ex - iex) / 2, ch2y = (ex + iex) / 2;
+    double sxi, cxi;
+    SinCosRad(xi, sxi, cxi);
+    const double ex = std::exp(eta), iex = 1 / ex;
+    const double sheta = (ex - iex) / 2, cheta = (ex + iex) / 2;
+    const double s2x = 2 * sxi * cxi, c2x = (cxi - sxi) * (cxi + sxi);
+    const double sh2y = 2 * sheta * cheta, ch2y = cheta * cheta + sheta * sheta;
     double re, im;
     ComplexSeries(bet_, s2x, c2x, sh2y, ch2y, re, im);
-    const double xip = xi - re, etap = eta - im;
-    const double sxip = std::sin(xip), cxip = std::cos(xip);
-    const double shetap = std::sinh(etap);
-    const double r = std::hypot(shetap, cxip);
+    // xi' = xi - re and eta' = eta - im, both corrections of the order of n.
+    double sd, cd;
+    SmallSinCos(re, sd, cd);
+    const double sxip = sxi * cd - cxi * sd, cxip = cxi * cd + sxi * sd;
+    double shd, chd;
+    SmallSinhCosh(im, shd, chd);
+    const double shetap = sheta * chd - cheta * shd;
+    const double r = std::sqrt(shetap * shetap + cxip * cxip);
     // Conformal latitude and longitude on the sphere.
     const double chi = std::atan2(sxip, r);
-    const double lam = Atan2D(shetap, cxip);
+    const double lam = std::atan2(shetap, cxip) / kDegree;
     const double ch2 = sxip * sxip + r * r;  // cosh^2 eta'
     const double s2chi = 2 * sxip * r / ch2, c2chi = (r - sxip) * (r + sxip) / ch2;
     const double phi = chi + RealSeries(fromConf_, s2chi, c2chi);
     lat = phi / kDegree;
-    double l = AngNormalize(AngNormalize(lon0) + lam);
-    if (l >= 180) l -= 360;
-    lon = l + 0.0;
+    lon = WrapLon(WrapLon(lon0) + lam);
     if (!std::isfinite(lat) || !std::isfinite(lon)) BadInput("grid coordinates out of range", std::isfinite(x) ? y : x);
 }
