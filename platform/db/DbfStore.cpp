@@ -195,7 +195,13 @@ private:
     bool dirty_ = false;
 };
 
-QString WorkName(const QString& original) { return original + ".kzw"; }
+// The working copy beside the file; shapelib wants the extension last.
+QString WorkName(const QString& original) {
+    const int dot = original.lastIndexOf(u'.');
+    const int slash = original.lastIndexOf(u'/');
+    if (dot <= slash) return original + QStringLiteral("~kzw");
+    return original.left(dot) + QStringLiteral("~kzw") + original.mid(dot);
+}
 
 class TDbfStore final : public TTableStore {
 public:
