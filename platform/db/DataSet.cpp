@@ -173,6 +173,13 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
         types[f] = t == ftUnknown ? ftString : t;
         if (types[f] == ftString) sizes[f] = maxLen;
     }
+    BuildFields(names, types, sizes, live);
+    InvalidateIndex();
+}
+
+void TDataSet::BuildFields(const QStringList& names, const std::vector<TFieldType>& types, const std::vector<int>& sizes,
+                           const TLiveTarget& live) {
+    const int nf = static_cast<int>(names.size());
     live_ = live;
     // Keep the field objects when the layout is the same (a refresh).
     bool same = static_cast<int>(fields_.size()) == nf;
@@ -197,6 +204,34 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
         fieldDefs_.Add(names[f], types[f], types[f] == ftString ? sizes[f] : 0, false);
     }
     InvalidateIndex();
+}
+
+void TDataSet::LoadStore(TTableStore& store, const TLiveTarget& live) {
+    store.Refresh();
+    const auto& cols = store.Columns();
+    const int nf = static_cast<int>(cols.size());
+    QStringList names;
+    std::vector<TFieldType> types;
+    std::vector<int> sizes;
+    for (const TStoreColumn& c : cols) {
+        QString unique = c.Name;
+        for (int k = 1; names.contains(unique, Qt::CaseInsensitive); ++k) unique = c.Name + u'_' + QString::number(k);
+        names << unique;
+        types.push_back(c.Type);
+        sizes.push_back(c.Type == ftString ? c.Size : 0);
+    }
+    rows_.clear();
+    const std::int64_t count = store.SlotCount();
+    rows_.reserve(static_cast<std::size_t>(count));
+    for (std::int64_t slot = 0; slot < count; ++slot) {
+        if (store.IsDeleted(slot)) continue;
+        TRow& row = rows_.emplace_back();
+        row.Serial = nextSerial_++;
+        row.Rowid = slot;
+        row.Values.resize(static_cast<std::size_t>(nf));
+        for (int f = 0; f < nf; ++f) store.ReadValue(slot, f, row.Values[f]);
+    }
+    BuildFields(names, types, sizes, live);
 }
 
 // ---- navigation

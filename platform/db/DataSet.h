@@ -159,6 +159,9 @@ protected:
     // Loads every row of a prepared statement; hiddenRowid: index of the
     // result column holding the rowid (not made a field), or -1.
     void LoadResult(sqlite3_stmt* stmt, int hiddenRowid, const TLiveTarget& live);
+    // Loads every live record of a table file straight from its store
+    // (rowid = slot).
+    void LoadStore(TTableStore& store, const TLiveTarget& live);
     TSession& Sess() const;
     void SetReadOnlyDataSet(bool v) { readOnlyDataSet_ = v; }
     // Notifies linked data sources.
@@ -181,6 +184,8 @@ private:
     };
 
     void CheckActive() const;
+    void BuildFields(const QStringList& names, const std::vector<TFieldType>& types, const std::vector<int>& sizes,
+                     const TLiveTarget& live);
     void SetCurrent(int row, bool scroll);
     void BeginNew(bool append);
     void WriteInsert(TRow& row, const std::vector<bool>& changed);

@@ -55,6 +55,18 @@ QString TTable::SqlName() {
 
 void TTable::InternalOpen() {
     const QString table = SqlName();
+    const QString file = FileName();
+    if (!file.isEmpty()) {
+        // A table file is read straight from its store; writes go through
+        // its virtual table.
+        auto store = Sess().Stores().StoreFor(file);
+        TLiveTarget live;
+        live.Table = table;
+        for (const TStoreColumn& c : store->Columns()) live.Columns.push_back(c.Name);
+        LoadStore(*store, live);
+        SetReadOnlyDataSet(readOnly_);
+        return;
+    }
     sqlite3* db = Sess().Handle();
     sqlite3_stmt* st = nullptr;
     const QString sql = QStringLiteral("SELECT rowid AS kz_rowid_, * FROM ") + table;
