@@ -541,6 +541,10 @@ void TDrawing::DoBeforeOpen() { if (BeforeOpen) BeforeOpen(this); }
 void TDrawing::DoAfterOpen() { if (AfterOpen) AfterOpen(this); }
 void TDrawing::DoBeforeClose() { if (BeforeClose) BeforeClose(this); }
 void TDrawing::DoAfterClose() { if (AfterClose) AfterClose(this); }
+void TDrawing::DoGetDXFLayer(QString& fileName) { if (OnGetDXFLayer) OnGetDXFLayer(this, fileName); }
+void TDrawing::DoVisualObjectIdentify(TVisualObject& object) {
+    if (OnVisualObjectIdentify) OnVisualObjectIdentify(this, object);
+}
 void TDrawing::DoMeasure(double measure) { if (OnMeasure) OnMeasure(this, measure); }
 void TDrawing::DoProgress(int position, int maximum) { if (OnProgress) OnProgress(this, position, maximum); }
 void TDrawing::DoError(const QString& message) { if (OnError) OnError(this, message); }

@@ -33,6 +33,8 @@ class TDrawing : public QWidget, public TLayerHost {
 public:
     using TNotifyEvent = std::function<void(TDrawing* sender)>;
     using TMeasureEvent = std::function<void(TDrawing* sender, double measure)>;
+    using TVisualObjectIdentifyEvent = std::function<void(TDrawing* sender, TVisualObject& object)>;
+    using TGetFileNameEvent = std::function<void(TDrawing* sender, QString& fileName)>;
     using TProgressCountEvent = std::function<void(TDrawing* sender, int position, int maximum)>;
     // Reports a failure that the view swallowed (a drawing file that could
     // not be read); the application shows the message.
@@ -310,6 +312,8 @@ public:
     TNotifyEvent OnResize, OnPacket, BeforeZoom, AfterZoom, AfterRedraw, BeforeOpen, AfterOpen,
         BeforeClose, AfterClose;
     TMeasureEvent OnMeasure;
+    TVisualObjectIdentifyEvent OnVisualObjectIdentify;
+    TGetFileNameEvent OnGetDXFLayer;
     TProgressCountEvent OnProgress;
     TErrorEvent OnError;
 
@@ -337,6 +341,8 @@ protected:
     virtual void DoAfterOpen();
     virtual void DoBeforeClose();
     virtual void DoAfterClose();
+    virtual void DoGetDXFLayer(QString& fileName);
+    virtual void DoVisualObjectIdentify(TVisualObject& object);
     virtual void DoMeasure(double measure);
     virtual void DoProgress(int position, int maximum);
     virtual void DoError(const QString& message);
