@@ -381,18 +381,29 @@ TLocation LocatePoint(const TVertex& p, TVertices ring) {
     bool inside = false;
     // A ray from P towards +X; an edge counts when it runs from at or
     // below P to above it (or back), so a vertex on the ray counts once.
+    // P on the boundary: an edge through P has an end at P's height or
+    // runs across it; every vertex is the second end of one edge, so only
+    // the second end's height needs testing.
     const TVertex* a = &ring[n - 1];
+    bool aAbove = a->Y > p.Y;
     for (std::size_t i = 0; i < n; ++i) {
         const TVertex* b = &ring[i];
-        const bool aAbove = a->Y > p.Y, bAbove = b->Y > p.Y;
+        const bool bAbove = b->Y > p.Y;
         if (aAbove != bAbove) {
-            const int o = Orientation(*a, *b, p);
-            if (o == 0) return TLocation::Boundary;
-            if (bAbove ? o > 0 : o < 0) inside = !inside;
-        } else if (!aAbove && (a->Y == p.Y || b->Y == p.Y)) {
+            if (a->X < p.X && b->X < p.X) {
+                // wholly left of P: neither crossing nor touching
+            } else if (a->X > p.X && b->X > p.X) {
+                inside = !inside;
+            } else {
+                const int o = Orientation(*a, *b, p);
+                if (o == 0) return TLocation::Boundary;
+                if (bAbove ? o > 0 : o < 0) inside = !inside;
+            }
+        } else if (b->Y == p.Y) {
             if (OnSegment(p, *a, *b)) return TLocation::Boundary;
         }
         a = b;
+        aAbove = bAbove;
     }
     return inside ? TLocation::Inside : TLocation::Outside;
 }

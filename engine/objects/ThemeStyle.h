@@ -25,5 +25,5 @@ struct TThemeStyle {
 };
 
 // Fills style from the class; false (style untouched) when themeClass is
-// null or symbology classes are not part of this build.
+// null.
 bool ReadThemeStyle(const TThemeClass* themeClass, TThemeStyle& style);

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QTimer>
 
+#include "engine/objects/Contour.h"
 #include "engine/view/Cursors.h"
 #include "platform/settings/Settings.h"
 
@@ -193,6 +194,9 @@ double TDrawing::Bearing() const {
     return RadiansToAngle(a);
 }
 
+double TDrawing::MeasureLength(const TContour& contour) const { return ToDistanceUnits(contour.Length()); }
+double TDrawing::MeasureArea(const TContour& contour) const { return contour.Area(); }
+
 QString TDrawing::DeltaXText() const { return FixedText(DeltaX(), distancePrecision_); }
 QString TDrawing::DeltaYText() const { return FixedText(DeltaY(), distancePrecision_); }
 QString TDrawing::DistanceText() const { return FixedText(Distance(), distancePrecision_); }
@@ -260,6 +264,18 @@ void TDrawing::ZoomWindow(double X1, double Y1, double X2, double Y2) {
 
 void TDrawing::Pan(double DX, double DY) {
     ZoomWindow(GetViewLeft() + DX, GetViewBottom() + DY, GetViewRight() + DX, GetViewTop() + DY);
+}
+
+void TDrawing::ZoomToObject(const TVisualObject& o) {
+    if ((o.UpperX() - o.LowerX()) + (o.UpperY() - o.LowerY()) > 0)
+        ZoomWindow(o.LowerX(), o.LowerY(), o.UpperX(), o.UpperY());
+    else
+        CenterOnObject(o);
+}
+
+void TDrawing::CenterOnObject(const TVisualObject& o) {
+    Pan((o.LowerX() + o.UpperX()) / 2 - (GetViewLeft() + GetViewRight()) / 2,
+        (o.LowerY() + o.UpperY()) / 2 - (GetViewBottom() + GetViewTop()) / 2);
 }
 
 void TDrawing::ZoomAll() { ExecuteCommand(dcZoomAll); }

@@ -26,6 +26,8 @@
 #include "engine/view/ViewTransform.h"
 
 class TStream;
+class TContour;
+class TVisualObject;
 
 class TDrawing : public QWidget, public TLayerHost {
 public:
@@ -149,6 +151,10 @@ public:
     virtual double Distance() const;
     // Counter-clockwise from +x, in [0, 2 pi) turned into AngleUnits.
     virtual double Bearing() const;
+    // The length of a contour's vertex chain in DistanceUnits; its area in
+    // square world units, not converted.
+    virtual double MeasureLength(const TContour& contour) const;
+    virtual double MeasureArea(const TContour& contour) const;
     // Fixed notation with the precision's decimals and "," as separator.
     QString DeltaXText() const;
     QString DeltaYText() const;
@@ -179,6 +185,10 @@ public:
     // centres the view on it; anything else does nothing.
     virtual void ZoomWindow(double X1, double Y1, double X2, double Y2);
     virtual void Pan(double DX, double DY);
+    // The object's box (a box without extent centres the view on it).
+    void ZoomToObject(const TVisualObject& object);
+    // Pans by the object's box centre minus the window's centre.
+    void CenterOnObject(const TVisualObject& object);
     // The immediate zoom commands; each does nothing when its command is
     // not in Commands.
     virtual void ZoomAll();

@@ -28,7 +28,10 @@ public:
         return t_.ViewBottom + (double(t_.DrawHeight) + t_.OffsetY - sy - 1) * t_.UnitsPerPixel;
     }
     double UnitsPerPixel() const override { return t_.UnitsPerPixel; }
-    QSize ViewSize() const override { return size_; }
+    // The device area from pixel (0, 0) to the far corner of the draw area,
+    // so that the window seen from it covers the whole draw area also when
+    // the draw area is offset (printing).
+    QSize ViewSize() const override { return {size_.width() + t_.OffsetX, size_.height() + t_.OffsetY}; }
     int SnapTolerance() const override { return snapTolerance_; }
     int RedrawTolerance() const override { return redrawTolerance_; }
     TColor BackgroundColor() const override { return background_; }

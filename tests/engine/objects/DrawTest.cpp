@@ -9,6 +9,7 @@
 #include "engine/objects/Line.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
+#include "engine/symbology/ThemeClass.h"
 
 namespace {
 
@@ -140,4 +141,43 @@ TEST(DrawObjects, LinePixelExtentAndGrips) {
     EXPECT_EQ(l.Height(), 12 + 6);
     l.Redraw(c.dc);
     EXPECT_EQ(c.At(20, 85), qRgb(0, 0, 0));
+}
+
+TEST(DrawObjects, ThemeClassesAndSelectionHighlight) {
+    TThemeClass theme;
+    theme.SetLineColor(clGreen);
+    theme.SetLineWidth(3);
+    theme.SetLineStyle(lsDash);
+    theme.SetPointStyle(psSymbol);
+    theme.SetSymbol('x');
+    theme.SetFillColor(clBlue);
+    theme.SetFillStyle(fsCross);
+    TPoint p;
+    p.ApplyThemeClass(theme);
+    EXPECT_EQ(p.LineColor(), clGreen);
+    EXPECT_EQ(p.LineWidth(), 3);
+    EXPECT_EQ(p.PointStyle(), psSymbol);
+    EXPECT_EQ(p.Symbol(), 'x');
+    TPolygon g;
+    g.ApplyThemeClass(theme);
+    EXPECT_EQ(g.LineStyle(), lsDash);
+    EXPECT_EQ(g.FillColor(), clBlue);
+    EXPECT_EQ(g.FillStyle(), fsCross);
+
+    // A selected polygon draws in the owner's highlight class.
+    TCanvas c;
+    TThemeClass hilite;
+    hilite.SetFillColor(clRed);
+    hilite.SetFillStyle(fsSolid);
+    TTestOwner owner;
+    owner.hilite = &hilite;
+    TPolygon s;
+    s.AddContour({{10, 10, 0}, {10, 40, 0}, {40, 40, 0}, {40, 10, 0}});
+    owner.Adopt(s);
+    s.SetSelected(true);  // no canvas yet: only the value is stored
+    s.Redraw(c.dc);
+    EXPECT_EQ(c.At(25, 75), qRgb(255, 0, 0));
+    s.SetSelected(false);
+    s.Redraw(c.dc);
+    EXPECT_EQ(c.At(25, 75), qRgb(255, 255, 0));
 }

@@ -18,7 +18,7 @@ public:
         changes.push_back({&object, oldId});
     }
     TDrawContext* DrawContext() const override { return context; }
-    const TThemeClass* SelectionHilite() const override { return nullptr; }
+    const TThemeClass* SelectionHilite() const override { return hilite; }
     bool InEditState() const override { return editing; }
     void Flash(TVisualObject& object, int milliseconds) override {
         flashed = &object;
@@ -28,6 +28,7 @@ public:
     TVisualObjects objects;
     std::vector<std::pair<TVisualObject*, QString>> changes;
     TDrawContext* context = nullptr;
+    const TThemeClass* hilite = nullptr;
     bool editing = false;
     TVisualObject* flashed = nullptr;
     int flashMs = 0;

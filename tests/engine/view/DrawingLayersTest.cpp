@@ -9,6 +9,7 @@
 
 #include "engine/core/Errors.h"
 #include "engine/core/Stream.h"
+#include "engine/objects/Contour.h"
 #include "engine/view/Drawing.h"
 #include "tests/engine/view/TestApp.h"
 #include "tests/engine/view/ViewTestObjects.h"
@@ -79,6 +80,61 @@ TEST_F(DrawingLayersTest, LayerZeroIsDrawnOnTop) {
     view->Layers().GetItem(0)->SetVisible(false);
     view->Redraw();
     EXPECT_EQ(view->Image().pixelColor(view->WorldToScreenX(30), view->WorldToScreenY(30)), QColor(Qt::green));
+}
+
+TEST_F(DrawingLayersTest, ObjectZoomsFlashesAndMeasures) {
+    TLayer* layer = AddLayer(QStringLiteral("Casas"), Boxes(Box(20, 30, 40, 50)));
+    TVisualObject* box = layer->GetObject(0);
+    view->ZoomToObject(*box);
+    EXPECT_EQ(view->GetViewLeft(), 20);
+    EXPECT_EQ(view->GetViewBottom(), 30);
+    view->ZoomWindow(0, 0, 10, 10);
+    view->CenterOnObject(*box);
+    EXPECT_DOUBLE_EQ((view->GetViewLeft() + view->GetViewRight()) / 2, 30);
+    EXPECT_DOUBLE_EQ((view->GetViewBottom() + view->GetViewTop()) / 2, 40);
+    TViewBox dot(7, 7, 7, 7);
+    view->ZoomToObject(dot);  // no extent: centred at the same scale
+    EXPECT_DOUBLE_EQ((view->GetViewLeft() + view->GetViewRight()) / 2, 7);
+    EXPECT_DOUBLE_EQ(view->GetViewRight() - view->GetViewLeft(), 10);
+
+    // Identify feedback: the object flashes over the picture, not in it.
+    view->ZoomWindow(0, 0, 100, 100);
+    box->Flash(30);
+    EXPECT_EQ(view->FlashCount(), 1);
+    EXPECT_EQ(view->Image().pixelColor(view->WorldToScreenX(30), view->WorldToScreenY(40)), QColor(Qt::red));
+
+    TContour c({{0, 0, 0}, {3000, 0, 0}, {3000, 4000, 0}});
+    view->SetDistanceUnits(duKilometer);
+    EXPECT_DOUBLE_EQ(view->MeasureLength(c), 7);
+}
+
+TEST_F(DrawingLayersTest, PrintingThroughAnOffsetViewport) {
+    AddLayer(QStringLiteral("Casas"), Boxes(Box(80, 80, 100, 100, clBlue)));
+    view->ZoomWindow(0, 0, 100, 100);
+    QImage page(300, 300, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    view->SetViewport(150, 150, 101, 101, 0.0001);
+    EXPECT_DOUBLE_EQ(view->Scale(), 1 / 0.0001);
+    {
+        QPainter p(&page);
+        view->DrawContentTo(p);
+    }
+    // The top-right box lands at the top-right of the offset area.
+    EXPECT_EQ(page.pixelColor(150 + 90, 150 + 10), QColor(Qt::blue));
+    EXPECT_EQ(page.pixelColor(90, 10), QColor(Qt::white));
+}
+
+TEST_F(DrawingLayersTest, ResizeRefitsFromTheLowerLeftWithAHistoryEntry) {
+    view->ZoomWindow(10, 20, 110, 120);
+    view->show();
+    QCoreApplication::processEvents();
+    const auto entries = view->ZoomHistory().size();
+    view->resize(201, 101);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->ZoomHistory().size(), entries + 1);
+    EXPECT_EQ(view->GetViewLeft(), 10);
+    EXPECT_EQ(view->GetViewBottom(), 20);
+    EXPECT_EQ(view->Image().size(), QSize(201, 101));
 }
 
 TEST_F(DrawingLayersTest, ZoomExtentsIgnoresEmptyLayers) {
