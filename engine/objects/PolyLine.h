@@ -84,6 +84,8 @@ public:
 protected:
     // Whether the parts are rings (closing side included).
     virtual bool Rings() const { return false; }
+    // The chains or rings that bound the object (a polygon's holes too).
+    virtual std::vector<const TContour*> BoundaryParts() const;
     // The screen points of a chain after thinning by the redraw tolerance.
     static std::vector<QPoint> ThinnedScreenPoints(TDrawContext& dc, const std::vector<TVertex>& vertices);
     void DrawGrips(TDrawContext& dc, const std::vector<QPoint>& points) const;
@@ -160,6 +162,7 @@ public:
 
 protected:
     bool Rings() const override { return true; }
+    std::vector<const TContour*> BoundaryParts() const override;
     std::vector<std::vector<TVertex>*> AllParts() override;
 
 private:

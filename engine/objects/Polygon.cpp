@@ -100,7 +100,16 @@ Planar::TRegion TPolygon::Region() const {
 }
 
 bool TPolygon::ContainsPoint(const TVertex& p) const {
-    return Planar::LocatePoint(p, Region()) != Planar::TLocation::Outside;
+    bool inOuter = false;
+    for (const auto& c : contours_) {
+        const Planar::TLocation l = Planar::LocatePoint(p, c->Points());
+        if (l == Planar::TLocation::Boundary) return true;
+        if (l == Planar::TLocation::Inside) inOuter = true;
+    }
+    if (!inOuter) return false;
+    for (const auto& h : holes_)
+        if (Planar::LocatePoint(p, h->Points()) == Planar::TLocation::Inside) return false;
+    return true;
 }
 
 bool TPolygon::ContainsContour(const TContour& contour) const {
@@ -210,21 +219,19 @@ double PartsDistance(const std::vector<const TContour*>& own, bool ring, const T
 bool PartsTouch(const std::vector<const TContour*>& own, bool ring, const TVisualObject& other);
 }  // namespace polyline_detail
 
-namespace {
-std::vector<const TContour*> AllRings(const TPolygon& g) {
+std::vector<const TContour*> TPolygon::BoundaryParts() const {
     std::vector<const TContour*> out;
-    for (const auto& c : g.Contours()) out.push_back(c.get());
-    for (const auto& c : g.Holes()) out.push_back(c.get());
+    for (const auto& c : contours_) out.push_back(c.get());
+    for (const auto& c : holes_) out.push_back(c.get());
     return out;
 }
-}  // namespace
 
 double TPolygon::DistanceTo(const TVisualObject& other) const {
-    return polyline_detail::PartsDistance(AllRings(*this), true, other);
+    return polyline_detail::PartsDistance(BoundaryParts(), true, other);
 }
 
 bool TPolygon::Touches(const TVisualObject& other) const {
-    return polyline_detail::PartsTouch(AllRings(*this), true, other);
+    return polyline_detail::PartsTouch(BoundaryParts(), true, other);
 }
 
 bool TPolygon::Contains(const TVisualObject& other) const {
