@@ -187,6 +187,14 @@ TEST(Query, LiveResultOverOneTableIsEditableJoinIsNot) {
     EXPECT_EQ(j.RecordCount(), 5);
     EXPECT_FALSE(j.CanModify());
     EXPECT_THROW(j.Edit(), EDatabaseError);
+    // Order by a field qualified with the quoted table name, as the
+    // attribute queries compose it.
+    TQuery o;
+    o.SetSQL({QStringLiteral("SELECT"), QStringLiteral("layer.*"), QStringLiteral("FROM"),
+              QuoteIdent(fx.A) + QStringLiteral(" layer"), QStringLiteral("ORDER BY"),
+              QuoteIdent(fx.A) + QStringLiteral(".\"VAL\" DESC")});
+    o.Open();
+    EXPECT_EQ(o.FieldByName(QStringLiteral("ID"))->AsInteger(), 3);
     // Duplicate names get a suffix.
     EXPECT_NE(j.FindField(QStringLiteral("CODE_1")), nullptr);
 }
