@@ -150,8 +150,10 @@ TSession::~TSession() {
 }
 
 TSession& Session() {
-    static TSession session;
-    return session;
+    // Never destroyed: databases and datasets that outlive static
+    // destruction still find their session.
+    static TSession* session = new TSession;
+    return *session;
 }
 
 void TSession::AddDatabase(TDatabase* db) { databases_.push_back(db); }

@@ -243,3 +243,49 @@ TEST(Query, DetailFollowsMasterThroughDataSource) {
     w.SetSQLText(QStringLiteral("delete from a"));
     EXPECT_THROW(w.ExecSQL(), EDatabaseError);
 }
+
+TEST(Query, LiveQueryOverANewTableTakesCachedAppends) {
+    QTemporaryDir dir;
+    TTable t;
+    t.SetDatabaseName(dir.path());
+    t.SetTableName(QStringLiteral("resumo.dbf"));
+    t.FieldDefs().Add(QStringLiteral("GRUPO"), ftString, 10);
+    t.FieldDefs().Add(QStringLiteral("COUNT"), ftInteger, 0, true);
+    t.FieldDefs().Add(QStringLiteral("AVG_AREA"), ftFloat);
+    t.CreateTable();
+    const QString q = QuoteIdent(dir.path() + QStringLiteral("/resumo.dbf"));
+    TQuery live;
+    live.SetCachedUpdates(true);
+    live.SetRequestLive(true);
+    live.SetSQL({QStringLiteral("SELECT"), QStringLiteral("layer.*"), QStringLiteral("FROM"), q + QStringLiteral(" layer")});
+    live.Open();
+    ASSERT_TRUE(live.CanModify());
+    for (int g = 0; g < 3; ++g) {
+        live.Append();
+        live.FieldByName(QStringLiteral("GRUPO"))->SetAsString(QStringLiteral("\"G%1\"").arg(g));
+        live.FieldByName(QStringLiteral("COUNT"))->SetAsInteger(0);
+        live.FieldByName(QStringLiteral("AVG_AREA"))->SetAsFloat(0);
+        for (int k = 0; k <= g; ++k) {
+            live.FieldByName(QStringLiteral("COUNT"))->SetAsInteger(live.FieldByName(QStringLiteral("COUNT"))->AsInteger() + 1);
+            live.FieldByName(QStringLiteral("AVG_AREA"))->SetAsFloat(live.FieldByName(QStringLiteral("AVG_AREA"))->AsFloat() + k);
+        }
+        live.FieldByName(QStringLiteral("AVG_AREA"))->SetAsFloat(live.FieldByName(QStringLiteral("AVG_AREA"))->AsFloat() /
+                                                                 live.FieldByName(QStringLiteral("COUNT"))->AsInteger());
+        live.Post();
+    }
+    // Edit a record appended in the cache before it is applied.
+    live.First();
+    live.Edit();
+    live.FieldByName(QStringLiteral("COUNT"))->SetAsInteger(10);
+    live.Post();
+    live.ApplyUpdates();
+    live.CommitUpdates();
+    live.Close();
+    t.Open();
+    ASSERT_EQ(t.RecordCount(), 3);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("GRUPO"))->AsString(), QStringLiteral("\"G0\""));
+    EXPECT_EQ(t.FieldByName(QStringLiteral("COUNT"))->AsInteger(), 10);
+    t.Last();
+    EXPECT_EQ(t.FieldByName(QStringLiteral("COUNT"))->AsInteger(), 3);
+    EXPECT_DOUBLE_EQ(t.FieldByName(QStringLiteral("AVG_AREA"))->AsFloat(), 1.0);
+}
