@@ -55,6 +55,12 @@ QString WorkName(const QString& original) {
                                             : original + QStringLiteral("~kzw");
 }
 
+QString BackupName(const QString& original) {
+    const int dot = original.lastIndexOf(u'.');
+    return dot > original.lastIndexOf(u'/') ? original.left(dot) + QStringLiteral("~kzb") + original.mid(dot)
+                                            : original + QStringLiteral("~kzb");
+}
+
 TDbCodePage CodePageOfDos(int cp) {
     return cp == 850 || cp == 437 || cp == 860 ? TDbCodePage::Cp850 : TDbCodePage::Cp1252;
 }
@@ -175,6 +181,8 @@ public:
         BeginWrite();
         work_->at(static_cast<std::size_t>(slot)).Deleted = true;
     }
+    // Sync is the commit point: the rebuilt file takes the table's place and
+    // the original is kept aside until Commit (Rollback puts it back).
     void Sync() override {
         if (!work_ || synced_) return;
         try {
@@ -183,15 +191,23 @@ public:
             Rollback();
             throw;
         }
+        const QByteArray orig = fileName_.toLocal8Bit(), bak = BackupName(fileName_).toLocal8Bit();
+        bool ok = std::rename(orig.constData(), bak.constData()) == 0;
+        if (ok) {
+            swapped_ = true;
+            ok = std::rename(WorkName(fileName_).toLocal8Bit().constData(), orig.constData()) == 0;
+        }
         synced_ = true;
+        if (!ok) {
+            Rollback();
+            throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
+        }
     }
     void Commit() override {
         if (!work_) return;
         if (!synced_) Sync();
-        if (std::rename(WorkName(fileName_).toLocal8Bit().constData(), fileName_.toLocal8Bit().constData()) != 0) {
-            Rollback();
-            return;
-        }
+        if (swapped_) QFile::remove(BackupName(fileName_));
+        swapped_ = false;
         rows_ = std::move(*work_);
         work_.reset();
         synced_ = false;
@@ -201,6 +217,8 @@ public:
     }
     void Rollback() override {
         if (!work_) return;
+        if (swapped_) std::rename(BackupName(fileName_).toLocal8Bit().constData(), fileName_.toLocal8Bit().constData());
+        swapped_ = false;
         work_.reset();
         synced_ = false;
         QFile::remove(WorkName(fileName_));
@@ -221,6 +239,7 @@ private:
     std::vector<TRecord> rows_;
     std::optional<std::vector<TRecord>> work_;
     bool synced_ = false;
+    bool swapped_ = false;
     std::vector<pxfield_t> fields_;  // types and sizes (names not kept)
     std::vector<QByteArray> fieldNames_;
     int codePageNumber_ = 1252;
