@@ -289,3 +289,25 @@ TEST(Query, LiveQueryOverANewTableTakesCachedAppends) {
     EXPECT_EQ(t.FieldByName(QStringLiteral("COUNT"))->AsInteger(), 3);
     EXPECT_DOUBLE_EQ(t.FieldByName(QStringLiteral("AVG_AREA"))->AsFloat(), 1.0);
 }
+
+TEST(Query, DataStatementsOnBareNamesOfAFolder) {
+    REQUIRE_TOOL("ogr2ogr");
+    TFixture fx;
+    auto exec = [&](const QString& sql, std::initializer_list<std::pair<const char*, QVariant>> params) {
+        TQuery q;
+        q.SetDatabaseName(fx.Dir.path());
+        q.SetSQLText(sql);
+        for (const auto& [name, value] : params) q.ParamByName(QLatin1String(name)).SetAsVariant(value);
+        q.ExecSQL();
+        return q.RowsAffected();
+    };
+    EXPECT_EQ(exec(QStringLiteral("UPDATE b SET W = W + :d WHERE CODE = :c"), {{"d", 10}, {"c", QStringLiteral("M02")}}), 1);
+    EXPECT_EQ(exec(QStringLiteral("DELETE FROM b WHERE W = :w"), {{"w", 4}}), 1);
+    EXPECT_EQ(exec(QStringLiteral("INSERT INTO b (CODE, DESCR, W) VALUES (:c, :d, :w)"),
+                   {{"c", QStringLiteral("M05")}, {"d", QStringLiteral("Quinto ç")}, {"w", 5}}),
+              1);
+    const auto back = OgrInfoFeatures(fx.B);
+    ASSERT_EQ(back.size(), 4u);
+    EXPECT_EQ(back[1].at(QStringLiteral("W")), QStringLiteral("12"));
+    EXPECT_EQ(back[3].at(QStringLiteral("DESCR")), QStringLiteral("Quinto ç"));
+}
