@@ -224,8 +224,9 @@ public:
     }
     std::int64_t SlotCount() override { return DBFGetRecordCount(Handle()); }
     bool IsDeleted(std::int64_t slot) override {
-        if (slot != lastSlot_) lastSlot_ = -1;  // the record buffer is shared
-        return DBFIsRecordDeleted(Handle(), static_cast<int>(slot));
+        // The record buffer holds the deletion flag in its first byte.
+        const char* t = Tuple(slot);
+        return !t || t[0] == '*';
     }
     void ReadValue(std::int64_t slot, int column, TDbValue& out) override;
 
@@ -402,6 +403,7 @@ private:
     }
 
     void WriteRecord(int slot, const std::vector<TDbValue>& values);
+    const char* Tuple(std::int64_t slot);
 
     DBFHandle read_ = nullptr;
     DBFHandle work_ = nullptr;
@@ -432,12 +434,17 @@ void Trim(const char*& p, int& n) {
     while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
 }
 
+const char* TDbfStore::Tuple(std::int64_t slot) {
+    if (slot != lastSlot_ || work_) {
+        tuple_ = DBFReadTuple(Handle(), static_cast<int>(slot));
+        lastSlot_ = work_ || !tuple_ ? -1 : slot;
+    }
+    return tuple_;
+}
+
 void TDbfStore::ReadValue(std::int64_t slot, int column, TDbValue& out) {
     DBFHandle h = Handle();
-    if (slot != lastSlot_ || work_) {
-        tuple_ = DBFReadTuple(h, static_cast<int>(slot));
-        lastSlot_ = work_ ? -1 : slot;
-    }
+    Tuple(slot);
     if (!tuple_ || column < 0 || column >= static_cast<int>(native_.size())) {
         out.SetNull();
         return;
