@@ -156,6 +156,14 @@ TEST(Query, ParametersAreBoundNeverPasted) {
     ASSERT_EQ(q.RecordCount(), 1);
     EXPECT_EQ(q.FieldByName(QStringLiteral("ID"))->AsInteger(), 3);
     EXPECT_THROW(q.ParamByName(QStringLiteral("other")), EDatabaseError);
+    // UPPER knows accented letters.
+    TQuery u;
+    u.SetSQLText(QStringLiteral("SELECT ID, UPPER(NAME) AS U FROM ") + QuoteIdent(fx.A) +
+                 QStringLiteral(" WHERE UPPER(NAME) = UPPER(:n)"));
+    u.ParamByName(QStringLiteral("n")).SetAsString(QStringLiteral("alto são joão"));
+    u.Open();
+    ASSERT_EQ(u.RecordCount(), 1);
+    EXPECT_EQ(u.FieldByName(QStringLiteral("U"))->AsString(), QStringLiteral("ALTO SÃO JOÃO"));
 }
 
 TEST(Query, LiveResultOverOneTableIsEditableJoinIsNot) {
