@@ -24,7 +24,7 @@ constexpr int kVertices = 10000;
 // A wavy ring of kVertices around (cx, cy), in map units, running clockwise.
 TRing WavyRing(double cx, double cy, double radius, unsigned seed) {
     std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> noise(-0.0005, 0.0005);
+    std::uniform_real_distribution<double> noise(-0.002, 0.002);
     TRing r;
     r.reserve(kVertices);
     for (int i = 0; i < kVertices; ++i) {

@@ -184,9 +184,8 @@ private:
     }
     int NextOnFace(int h) const {
         const int v = Head(h);
-        const int deg = OutStart[v + 1] - OutStart[v];
         const int i = Pos[h ^ 1];
-        return Out[OutStart[v] + (i + deg - 1) % deg];
+        return Out[i > 0 ? OutStart[v] + i - 1 : OutStart[v + 1] - 1];
     }
 };
 
@@ -289,13 +288,63 @@ void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
         if (o4 == 0 && StrictlyBetween(b, c, d)) splits.push_back({sj, s.B});
     };
 
-    // Candidate pairs through a uniform grid about as fine as the segments:
-    // each segment is entered in every cell its box covers, and a pair is
-    // tested only in the cell holding the lower-left corner of the overlap
-    // of the two boxes, so once.
-    if (n < 2) return;
+    // Sections: runs of consecutive segments of one ring or chain whose X
+    // grows strictly one way (at most kSectionLength of them). Two segments
+    // of one section never meet except at a shared vertex, and the
+    // segments of two sections are visited in X order like a merge.
+    constexpr int kSectionLength = 32;
+    struct TSection {
+        int First, Count, Dir;
+        TBox Box;
+    };
+    std::vector<TSection> sections;
+    for (int i = 0; i < n; ++i) {
+        const TPt& a = Pts[Segs[i].A];
+        const TPt& b = Pts[Segs[i].B];
+        const int dir = b.X > a.X ? 1 : (b.X < a.X ? -1 : 0);
+        if (!sections.empty()) {
+            TSection& last = sections.back();
+            if (dir != 0 && last.Dir == dir && last.Count < kSectionLength && Segs[last.First + last.Count - 1].B == Segs[i].A) {
+                ++last.Count;
+                last.Box.X0 = std::min(last.Box.X0, box[i].X0);
+                last.Box.X1 = std::max(last.Box.X1, box[i].X1);
+                last.Box.Y0 = std::min(last.Box.Y0, box[i].Y0);
+                last.Box.Y1 = std::max(last.Box.Y1, box[i].Y1);
+                continue;
+            }
+        }
+        sections.push_back({i, 1, dir, box[i]});
+    }
+    auto testSections = [&](const TSection& s, const TSection& t) {
+        auto at = [](const TSection& x, int k) { return x.Dir >= 0 ? x.First + k : x.First + x.Count - 1 - k; };
+        int i = 0, j = 0;
+        while (i < s.Count && j < t.Count) {
+            const int a = at(s, i), b = at(t, j);
+            const TBox& ba = box[a];
+            const TBox& bb = box[b];
+            if (ba.X1 < bb.X0) {
+                ++i;
+                continue;
+            }
+            if (bb.X1 < ba.X0) {
+                ++j;
+                continue;
+            }
+            if (!(ba.Y1 < bb.Y0 || bb.Y1 < ba.Y0)) test(std::min(a, b), std::max(a, b));
+            if (ba.X1 < bb.X1) ++i;
+            else ++j;
+        }
+    };
+
+    // Candidate pairs of sections through a uniform grid about as fine as
+    // the sections: each section is entered in every cell its box covers,
+    // and a pair is taken only in the cell holding the lower-left corner of
+    // the overlap of the two boxes, so once.
+    const int m = int(sections.size());
+    if (m < 2) return;
     double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL, extent = 0;
-    for (const TBox& b : box) {
+    for (const TSection& sc : sections) {
+        const TBox& b = sc.Box;
         x0 = std::min(x0, b.X0);
         y0 = std::min(y0, b.Y0);
         x1 = std::max(x1, b.X1);
@@ -303,44 +352,48 @@ void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
         extent += (b.X1 - b.X0) + (b.Y1 - b.Y0);
     }
     const double w = std::max(x1 - x0, 0.0), h = std::max(y1 - y0, 0.0);
-    double cell = std::max(std::sqrt(w * h / (4.0 * n)), extent / (2.0 * n));
+    double cell = std::max(std::sqrt(w * h / (4.0 * m)), extent / (2.0 * m));
     if (!(cell > 0)) cell = std::max(w, h);
     if (!(cell > 0)) cell = 1;
-    const int maxCells = 1 << 22;
     int gx = int(std::min(w / cell, 4096.0)) + 1, gy = int(std::min(h / cell, 4096.0)) + 1;
-    while (double(gx) * gy > maxCells) {
+    while (double(gx) * gy > 4.0 * m + 16) {
         gx = (gx + 1) / 2;
         gy = (gy + 1) / 2;
     }
     const double cw = w / gx > 0 ? w / gx : 1, ch = h / gy > 0 ? h / gy : 1;
     auto cx = [&](double x) { return std::clamp(int((x - x0) / cw), 0, gx - 1); };
     auto cy = [&](double y) { return std::clamp(int((y - y0) / ch), 0, gy - 1); };
+    struct TCells {
+        int X0, X1, Y0, Y1;
+    };
+    std::vector<TCells> cells(m);
     std::vector<int> start(std::size_t(gx) * gy + 1, 0);
-    for (const TBox& b : box)
-        for (int yy = cy(b.Y0); yy <= cy(b.Y1); ++yy)
-            for (int xx = cx(b.X0); xx <= cx(b.X1); ++xx) ++start[std::size_t(yy) * gx + xx + 1];
+    for (int k = 0; k < m; ++k) {
+        const TBox& b = sections[k].Box;
+        cells[k] = {cx(b.X0), cx(b.X1), cy(b.Y0), cy(b.Y1)};
+        for (int yy = cells[k].Y0; yy <= cells[k].Y1; ++yy)
+            for (int xx = cells[k].X0; xx <= cells[k].X1; ++xx) ++start[std::size_t(yy) * gx + xx + 1];
+    }
     for (std::size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
     std::vector<int> entries(start.back());
     {
         std::vector<int> fill(start.begin(), start.end() - 1);
-        for (int i = 0; i < n; ++i) {
-            const TBox& b = box[i];
-            for (int yy = cy(b.Y0); yy <= cy(b.Y1); ++yy)
-                for (int xx = cx(b.X0); xx <= cx(b.X1); ++xx) entries[fill[std::size_t(yy) * gx + xx]++] = i;
-        }
+        for (int k = 0; k < m; ++k)
+            for (int yy = cells[k].Y0; yy <= cells[k].Y1; ++yy)
+                for (int xx = cells[k].X0; xx <= cells[k].X1; ++xx) entries[fill[std::size_t(yy) * gx + xx]++] = k;
     }
     for (int yy = 0; yy < gy; ++yy) {
         for (int xx = 0; xx < gx; ++xx) {
             const std::size_t c = std::size_t(yy) * gx + xx;
             for (int p = start[c]; p < start[c + 1]; ++p) {
                 const int i = entries[p];
-                const TBox& bi = box[i];
+                const TBox& bi = sections[i].Box;
                 for (int q = p + 1; q < start[c + 1]; ++q) {
                     const int j = entries[q];
-                    const TBox& bj = box[j];
+                    const TBox& bj = sections[j].Box;
                     if (bj.X1 < bi.X0 || bi.X1 < bj.X0 || bj.Y1 < bi.Y0 || bi.Y1 < bj.Y0) continue;
-                    if (cx(std::max(bi.X0, bj.X0)) != xx || cy(std::max(bi.Y0, bj.Y0)) != yy) continue;
-                    test(std::min(i, j), std::max(i, j));
+                    if (std::max(cells[i].X0, cells[j].X0) != xx || std::max(cells[i].Y0, cells[j].Y0) != yy) continue;
+                    testSections(sections[i], sections[j]);
                 }
             }
         }
