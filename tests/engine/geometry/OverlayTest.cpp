@@ -313,8 +313,8 @@ TEST(OverlayUnion, NestedAndOverlappingOuterRingsCountOnce) {
 }
 
 TEST(OverlayUnion, CrossingAtAVertexOfAThirdRingLeavesNoSliver) {
-    // An edge of A's outer ring and A's hole edge x = 4 cross exactly at B's
-    // hole vertex (4,0); the crossing must be that vertex, not a rounded copy.
+    // B's outer edge (-3,-7)-(10,6) and A's hole edge x = 4 cross exactly at
+    // B's hole vertex (4,0); the crossing must be that vertex, not a rounded copy.
     const TOverlayPolygon a = Poly({Ring({{17, 7}, {12, 8}, {-13, 4}, {-13, -1}, {-11, -11}, {9, -20}, {11, -12}, {10, -11}, {21, -4}})},
                                    {Ring({{4, 2}, {4, 4}, {2, 2}, {0, 0}, {2, -4}, {4, -7}})});
     const TOverlayPolygon b = Poly({Ring({{10, 6}, {10, 18}, {-14, -3}, {-16, -7}, {-10, -5}, {-11, -11}, {-6, -9}, {-9, -15}, {-3, -7}})},
