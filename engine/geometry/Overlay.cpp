@@ -192,7 +192,10 @@ private:
 void TArrangement::AddRing(const TRing& ring, int owner, int role) {
     std::vector<TPt> pts;
     pts.reserve(ring.size());
-    for (const TVertex& v : ring) pts.push_back({v.X, v.Y});
+    for (const TVertex& v : ring) {
+        if (!std::isfinite(v.X) || !std::isfinite(v.Y)) return;  // no area to speak of
+        pts.push_back({v.X, v.Y});
+    }
     while (pts.size() > 1 && SamePt(pts.front(), pts.back())) pts.pop_back();
     if (pts.size() < 3) return;
     const long double area = SignedArea2(pts);
@@ -215,6 +218,7 @@ void TArrangement::AddRing(const TRing& ring, int owner, int role) {
 void TArrangement::AddChain(const TRing& chain) {
     int prev = -1;
     for (const TVertex& v : chain) {
+        if (!std::isfinite(v.X) || !std::isfinite(v.Y)) continue;
         if (prev >= 0 && Pts[prev].X == v.X && Pts[prev].Y == v.Y) continue;
         const int cur = AddPoint(v);
         if (prev >= 0) Segs.push_back({prev, cur, kCutOwner, 0});
@@ -224,6 +228,11 @@ void TArrangement::AddChain(const TRing& chain) {
 
 void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
     const int n = int(Segs.size());
+    const int inputPoints = int(Pts.size());
+    struct TCrossing {
+        int S, Q, P;
+    };
+    std::vector<TCrossing> crossings;
     struct TBox {
         double X0, X1, Y0, Y1;
     };
@@ -251,6 +260,7 @@ void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
         const int p = AddPoint({x, y, z});
         splits.push_back({si, p});
         splits.push_back({sj, p});
+        crossings.push_back({si, sj, p});
     };
 
     auto test = [&](int si, int sj) {
@@ -361,8 +371,8 @@ void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
         gy = (gy + 1) / 2;
     }
     const double cw = w / gx > 0 ? w / gx : 1, ch = h / gy > 0 ? h / gy : 1;
-    auto cx = [&](double x) { return std::clamp(int((x - x0) / cw), 0, gx - 1); };
-    auto cy = [&](double y) { return std::clamp(int((y - y0) / ch), 0, gy - 1); };
+    auto cx = [&](double x) { return int(std::clamp((x - x0) / cw, 0.0, double(gx - 1))); };
+    auto cy = [&](double y) { return int(std::clamp((y - y0) / ch, 0.0, double(gy - 1))); };
     struct TCells {
         int X0, X1, Y0, Y1;
     };
@@ -394,6 +404,33 @@ void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
                     if (bj.X1 < bi.X0 || bi.X1 < bj.X0 || bj.Y1 < bi.Y0 || bi.Y1 < bj.Y0) continue;
                     if (std::max(cells[i].X0, cells[j].X0) != xx || std::max(cells[i].Y0, cells[j].Y0) != yy) continue;
                     testSections(sections[i], sections[j]);
+                }
+            }
+        }
+    }
+
+    // Two segments that cross where a vertex of a third lies on both cross
+    // at that vertex: use it rather than the rounded crossing, or the two
+    // would leave a sliver between them.
+    if (crossings.empty()) return;
+    std::vector<std::pair<int, int>> onSeg;
+    for (const auto& sp : splits)
+        if (sp.second < inputPoints) onSeg.push_back(sp);
+    if (onSeg.empty()) return;
+    std::sort(onSeg.begin(), onSeg.end());
+    auto range = [&](int seg) {
+        return std::equal_range(onSeg.begin(), onSeg.end(), std::pair<int, int>(seg, -1),
+                                [](const std::pair<int, int>& a, const std::pair<int, int>& b) { return a.first < b.first; });
+    };
+    for (const TCrossing& c : crossings) {
+        const auto rs = range(c.S);
+        if (rs.first == rs.second) continue;
+        const auto rq = range(c.Q);
+        for (auto i = rs.first; i != rs.second; ++i) {
+            for (auto j = rq.first; j != rq.second; ++j) {
+                if (SamePt(Pts[i->second], Pts[j->second])) {
+                    Pts[c.P] = Pts[i->second];
+                    Zs[c.P] = Zs[i->second];
                 }
             }
         }
