@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 16;
+constexpr std::size_t kBufferSize = 1 << 18;
 
 QByteArray Native(const QString& name) { return QFile::encodeName(name); }
 
@@ -46,18 +47,17 @@ void TStream::ReadBuffer(void* dst, std::size_t n) {
 
 void TMemoryStream::Write(const void* src, std::size_t n) {
     if (n == 0) return;
-    if (pos_ + n > data_.size()) data_.resize(pos_ + n);
-    std::memcpy(data_.data() + pos_, src, n);
-    pos_ += n;
+    const std::size_t pos = static_cast<std::size_t>(Position());
+    if (pos + n > data_.size()) data_.resize(pos + n);
+    std::memcpy(data_.data() + pos, src, n);
+    SetWindow(pos + n);
 }
 
 void TMemoryStream::Seek(std::int64_t position) {
     if (position < 0) position = 0;
     if (static_cast<std::uint64_t>(position) > data_.size()) position = static_cast<std::int64_t>(data_.size());
-    pos_ = static_cast<std::size_t>(position);
+    SetWindow(static_cast<std::size_t>(position));
 }
-
-void TMemoryStream::Skip(std::size_t n) { pos_ = std::min(pos_ + n, data_.size()); }
 
 // ---- TFileStream
 
@@ -81,10 +81,22 @@ TFileStream::TFileStream(const QString& fileName, TMode mode) : fileName_(fileNa
         fd_ = -1;
         throw EFileError(QStringLiteral("Cannot open file \"%1\". Is a directory").arg(fileName));
     }
+    if (mode == fmOpenRead && size_ > 0 && S_ISREG(st.st_mode)) {
+        void* m = ::mmap(nullptr, static_cast<std::size_t>(size_), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, 0);
+        if (m != MAP_FAILED) {
+            map_ = static_cast<const std::uint8_t*>(m);
+            ::madvise(m, static_cast<std::size_t>(size_), MADV_SEQUENTIAL);
+            cur_ = map_;
+            end_ = map_ + size_;
+            return;
+        }
+    }
     buf_.resize(kBufferSize);
+    cur_ = end_ = buf_.data();
 }
 
 TFileStream::~TFileStream() {
+    if (map_ != nullptr) ::munmap(const_cast<std::uint8_t*>(map_), static_cast<std::size_t>(size_));
     if (fd_ >= 0) {
         try {
             Flush();
@@ -96,27 +108,27 @@ TFileStream::~TFileStream() {
 }
 
 void TFileStream::DropReadBuffer() {
-    if (bufLen_ == 0) return;
-    bufStart_ += static_cast<std::int64_t>(bufPos_);
-    bufPos_ = bufLen_ = 0;
+    if (map_ != nullptr) return;
+    bufStart_ += cur_ - buf_.data();
+    cur_ = end_ = buf_.data();
 }
 
 void TFileStream::Flush() {
     if (pending_.empty()) return;
     const char* p = pending_.data();
     std::size_t left = pending_.size();
-    if (::lseek(fd_, bufStart_, SEEK_SET) < 0)
-        throw EStreamError(QStringLiteral("Stream write error: %1").arg(Reason()));
+    std::int64_t at = bufStart_;
     while (left > 0) {
-        const ssize_t w = ::write(fd_, p, left);
+        const ssize_t w = ::pwrite(fd_, p, left, at);
         if (w < 0) {
             if (errno == EINTR) continue;
             throw EStreamError(QStringLiteral("Stream write error: %1").arg(Reason()));
         }
         p += w;
+        at += w;
         left -= static_cast<std::size_t>(w);
     }
-    bufStart_ += static_cast<std::int64_t>(pending_.size());
+    bufStart_ = at;
     pending_.clear();
 }
 
@@ -127,6 +139,8 @@ void TFileStream::Sync() {
 
 void TFileStream::Write(const void* src, std::size_t n) {
     if (n == 0) return;
+    if (map_ != nullptr)
+        throw EStreamError(QStringLiteral("Stream write error: \"%1\" is open for reading").arg(fileName_));
     DropReadBuffer();
     pending_.append(static_cast<const char*>(src), n);
     size_ = std::max(size_, bufStart_ + static_cast<std::int64_t>(pending_.size()));
@@ -134,26 +148,31 @@ void TFileStream::Write(const void* src, std::size_t n) {
 }
 
 std::int64_t TFileStream::Position() const {
-    return bufStart_ + static_cast<std::int64_t>(bufPos_) + static_cast<std::int64_t>(pending_.size());
+    if (map_ != nullptr) return cur_ - map_;
+    return bufStart_ + (cur_ - buf_.data()) + static_cast<std::int64_t>(pending_.size());
 }
 
 std::int64_t TFileStream::Size() const { return size_; }
 
 void TFileStream::Seek(std::int64_t position) {
-    Flush();
     if (position < 0) position = 0;
     if (position > size_) position = size_;
-    const std::int64_t here = bufStart_;
-    if (bufLen_ > 0 && position >= here && position <= here + static_cast<std::int64_t>(bufLen_)) {
-        bufPos_ = static_cast<std::size_t>(position - here);
+    if (map_ != nullptr) {
+        cur_ = map_ + position;
         return;
     }
-    bufPos_ = bufLen_ = 0;
+    Flush();
+    const std::int64_t len = end_ - buf_.data();
+    if (position >= bufStart_ && position <= bufStart_ + len) {
+        cur_ = buf_.data() + (position - bufStart_);
+        return;
+    }
     bufStart_ = position;
+    cur_ = end_ = buf_.data();
 }
 
-std::span<const std::uint8_t> TFileStream::Peek() {
-    if (bufPos_ < bufLen_) return {buf_.data() + bufPos_, bufLen_ - bufPos_};
+void TFileStream::Underflow() {
+    if (map_ != nullptr) return;
     Flush();
     DropReadBuffer();
     for (;;) {
@@ -162,18 +181,20 @@ std::span<const std::uint8_t> TFileStream::Peek() {
             if (errno == EINTR) continue;
             throw EStreamError(QStringLiteral("Stream read error: %1").arg(Reason()));
         }
-        bufLen_ = static_cast<std::size_t>(r);
-        bufPos_ = 0;
-        break;
+        cur_ = buf_.data();
+        end_ = buf_.data() + r;
+        return;
     }
-    return {buf_.data(), bufLen_};
 }
 
-void TFileStream::Skip(std::size_t n) {
+void TFileStream::SkipSlow(std::size_t n) {
     while (n > 0) {
-        if (bufPos_ >= bufLen_ && Peek().empty()) return;
-        const std::size_t k = std::min(n, bufLen_ - bufPos_);
-        bufPos_ += k;
+        if (cur_ == end_) {
+            Underflow();
+            if (cur_ == end_) return;
+        }
+        const std::size_t k = std::min(n, static_cast<std::size_t>(end_ - cur_));
+        cur_ += k;
         n -= k;
     }
 }

@@ -32,42 +32,60 @@ public:
     bool AtEnd() const { return Position() >= Size(); }
 
     // The bytes that can be read at the current position without a copy;
-    // empty only at the end of the stream. Skip(n) consumes n of them.
-    virtual std::span<const std::uint8_t> Peek() = 0;
-    virtual void Skip(std::size_t n) = 0;
+    // empty only at the end of the stream. Skip(n) consumes n bytes.
+    std::span<const std::uint8_t> Peek() {
+        if (cur_ == end_) Underflow();
+        return {cur_, static_cast<std::size_t>(end_ - cur_)};
+    }
+    void Skip(std::size_t n) {
+        if (n <= static_cast<std::size_t>(end_ - cur_)) cur_ += n;
+        else SkipSlow(n);
+    }
 
     // Pushes buffered writes to the device.
     virtual void Flush() {}
+
+protected:
+    // Fills the read window [cur_, end_) with the bytes at the current
+    // position; leaves it empty at the end of the stream.
+    virtual void Underflow() = 0;
+    // Skips past the end of the read window.
+    virtual void SkipSlow(std::size_t n) = 0;
+
+    const std::uint8_t* cur_ = nullptr;
+    const std::uint8_t* end_ = nullptr;
 };
 
 // A stream over bytes held in memory; it owns them.
 class TMemoryStream final : public TStream {
 public:
     TMemoryStream() = default;
-    explicit TMemoryStream(std::vector<std::uint8_t> bytes) : data_(std::move(bytes)) {}
-    explicit TMemoryStream(const QByteArray& bytes)
-        : data_(bytes.begin(), bytes.end()) {}
-    explicit TMemoryStream(const std::string& bytes) : data_(bytes.begin(), bytes.end()) {}
+    explicit TMemoryStream(std::vector<std::uint8_t> bytes) : data_(std::move(bytes)) { SetWindow(0); }
+    explicit TMemoryStream(const QByteArray& bytes) : data_(bytes.begin(), bytes.end()) { SetWindow(0); }
+    explicit TMemoryStream(const std::string& bytes) : data_(bytes.begin(), bytes.end()) { SetWindow(0); }
 
     void Write(const void* src, std::size_t n) override;
-    std::int64_t Position() const override { return static_cast<std::int64_t>(pos_); }
+    std::int64_t Position() const override { return static_cast<std::int64_t>(cur_ - data_.data()); }
     void Seek(std::int64_t position) override;
     std::int64_t Size() const override { return static_cast<std::int64_t>(data_.size()); }
-    std::span<const std::uint8_t> Peek() override {
-        return {data_.data() + pos_, data_.size() - pos_};
-    }
-    void Skip(std::size_t n) override;
 
     const std::vector<std::uint8_t>& Data() const { return data_; }
     QByteArray ToByteArray() const {
         return QByteArray(reinterpret_cast<const char*>(data_.data()), static_cast<qsizetype>(data_.size()));
     }
     std::string ToString() const { return std::string(data_.begin(), data_.end()); }
-    void Clear() { data_.clear(); pos_ = 0; }
+    void Clear() { data_.clear(); SetWindow(0); }
+
+protected:
+    void Underflow() override {}
+    void SkipSlow(std::size_t) override { cur_ = end_; }
 
 private:
+    void SetWindow(std::size_t pos) {
+        cur_ = data_.data() + pos;
+        end_ = data_.data() + data_.size();
+    }
     std::vector<std::uint8_t> data_;
-    std::size_t pos_ = 0;
 };
 
 // A buffered stream over a file.
@@ -83,23 +101,26 @@ public:
     std::int64_t Position() const override;
     void Seek(std::int64_t position) override;
     std::int64_t Size() const override;
-    std::span<const std::uint8_t> Peek() override;
-    void Skip(std::size_t n) override;
     void Flush() override;
     // Flushes and forces the bytes to the disk (for atomic saves).
     void Sync();
     const QString& FileName() const { return fileName_; }
 
+protected:
+    void Underflow() override;
+    void SkipSlow(std::size_t n) override;
+
 private:
     void DropReadBuffer();
     int fd_ = -1;
     QString fileName_;
+    // A file opened for reading only is mapped whole and the read window
+    // covers the mapping; otherwise the window lies in buf_.
+    const std::uint8_t* map_ = nullptr;
     std::vector<std::uint8_t> buf_;
-    std::size_t bufPos_ = 0;   // read position inside buf_
-    std::size_t bufLen_ = 0;   // bytes of buf_ that hold file data
     std::int64_t bufStart_ = 0;  // file offset of buf_[0] (reading) or of the pending bytes (writing)
-    std::string pending_;      // bytes written and not yet flushed
-    std::int64_t size_ = 0;    // file size, including pending bytes
+    std::string pending_;        // bytes written and not yet flushed
+    std::int64_t size_ = 0;      // file size, including pending bytes
 };
 
 // Writes a file atomically: the bytes go to a temporary file beside the

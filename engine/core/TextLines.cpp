@@ -1,6 +1,10 @@
 #include "engine/core/TextLines.h"
 
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <string>
 
 #include "engine/core/Cp1252.h"
@@ -37,22 +41,59 @@ void DecodeTrimmed(const std::uint8_t* first, const std::uint8_t* last, QString&
     char16_t* d = reinterpret_cast<char16_t*>(line.data());
     const char16_t* table = Cp1252Table();
     qsizetype i = 0;
-    // Sixteen bytes at a time: plain ASCII blocks are widened in one go
-    // (vectorised), blocks with high bytes go through the table.
+    // Sixteen bytes at a time: plain ASCII blocks are widened in one go,
+    // blocks with high bytes go through the table.
     for (; i + 16 <= n; i += 16) {
+#if defined(__SSE2__)
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + i));
+        if (_mm_movemask_epi8(v) == 0) {
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 8), _mm_unpackhi_epi8(v, zero));
+            continue;
+        }
+#else
         std::uint64_t a, b;
         std::memcpy(&a, first + i, 8);
         std::memcpy(&b, first + i + 8, 8);
         if (((a | b) & 0x8080808080808080ull) == 0) {
             for (int k = 0; k < 16; ++k) d[i + k] = first[i + k];
-        } else {
-            for (int k = 0; k < 16; ++k) d[i + k] = table[first[i + k]];
+            continue;
         }
+#endif
+        for (int k = 0; k < 16; ++k) d[i + k] = table[first[i + k]];
     }
     for (; i < n; ++i) d[i] = table[first[i]];
 }
 
+// The bytes of a line up to CR; the byte after the CR is dropped.
+std::string GatherLineBytes(TStream& stream) {
+    std::string bytes;
+    for (;;) {
+        const auto avail = stream.Peek();
+        if (avail.empty()) break;
+        const void* p = std::memchr(avail.data(), '\r', avail.size());
+        if (p == nullptr) {
+            bytes.append(reinterpret_cast<const char*>(avail.data()), avail.size());
+            stream.Skip(avail.size());
+            continue;
+        }
+        const std::size_t k = static_cast<std::size_t>(static_cast<const std::uint8_t*>(p) - avail.data());
+        bytes.append(reinterpret_cast<const char*>(avail.data()), k);
+        stream.Skip(k + 1);
+        if (!stream.Peek().empty()) stream.Skip(1);
+        break;
+    }
+    return bytes;
+}
+
 }  // namespace
+
+QString StreamReadRawLine(TStream& stream) {
+    if (stream.AtEnd()) throw EReadError(QStringLiteral("Unexpected end of stream"));
+    const std::string bytes = GatherLineBytes(stream);
+    return Cp1252ToString(bytes.data(), bytes.size());
+}
 
 void StreamReadLine(TStream& stream, QString& line) {
     auto avail = stream.Peek();
@@ -75,22 +116,7 @@ void StreamReadLine(TStream& stream, QString& line) {
         return;
     }
     // The line runs past the buffer: gather it.
-    std::string bytes;
-    for (;;) {
-        avail = stream.Peek();
-        if (avail.empty()) break;
-        const void* p = std::memchr(avail.data(), '\r', avail.size());
-        if (p == nullptr) {
-            bytes.append(reinterpret_cast<const char*>(avail.data()), avail.size());
-            stream.Skip(avail.size());
-            continue;
-        }
-        const std::size_t k = static_cast<std::size_t>(static_cast<const std::uint8_t*>(p) - avail.data());
-        bytes.append(reinterpret_cast<const char*>(avail.data()), k);
-        stream.Skip(k + 1);
-        if (!stream.Peek().empty()) stream.Skip(1);
-        break;
-    }
+    const std::string bytes = GatherLineBytes(stream);
     const auto* b = reinterpret_cast<const std::uint8_t*>(bytes.data());
     DecodeTrimmed(b, b + bytes.size(), line);
 }

@@ -174,6 +174,7 @@ void TLayer::TakeIn(TVisualObject* o) {
 }
 
 void TLayer::PutAside(std::size_t i) {
+    ++revision_;
     TVisualObject* o = objects_[i];
     objects_.erase(objects_.begin() + static_cast<std::ptrdiff_t>(i));
     Forget(o);
@@ -193,6 +194,7 @@ void TLayer::Forget(TVisualObject* o) {
 }
 
 void TLayer::FreeObjects() {
+    ++revision_;
     std::vector<TVisualObject*> all;
     all.swap(objects_);
     for (TVisualObject* o : deleted_) all.push_back(o);
@@ -210,6 +212,7 @@ void TLayer::FreeObjects() {
 }
 
 int TLayer::Add(TVisualObject* o) {
+    ++revision_;
     if (state_ != lsEdit || Refuses(o)) return -1;
     BeginBuffer();
     objects_.push_back(o);
@@ -226,6 +229,7 @@ int TLayer::Add(std::unique_ptr<TVisualObject> o) {
 }
 
 int TLayer::Insert(int index, TVisualObject* o) {
+    ++revision_;
     if (state_ != lsEdit || Refuses(o)) return -1;
     if (index < 0 || index > GetObjectCount()) IndexError(index);
     BeginBuffer();
@@ -261,6 +265,7 @@ int TLayer::Remove(TVisualObject* o) {
 }
 
 void TLayer::Exchange(int i, int j) {
+    ++revision_;
     if (state_ != lsEdit) return;
     if (i < 0 || i >= GetObjectCount()) IndexError(i);
     if (j < 0 || j >= GetObjectCount()) IndexError(j);
@@ -284,6 +289,7 @@ int TLayer::IndexOf(const TVisualObject* o) const {
 }
 
 void TLayer::Clear() {
+    ++revision_;
     if (state_ != lsEdit) return;
     BeginBuffer();
     for (TVisualObject* o : objects_) {
@@ -512,6 +518,7 @@ void TLayer::InternalPost() {
 }
 
 void TLayer::InternalCancel() {
+    ++revision_;
     if (!originalValid_) {
         EndBuffer();
         return;

@@ -147,7 +147,14 @@ public:
     // Tells the layer that objects of its list changed their geometry
     // (moved, rotated, scaled, vertices edited), so that its kept extent is
     // worked out again.
-    void InvalidateBounds() { boundsValid_ = false; }
+    void InvalidateBounds() {
+        boundsValid_ = false;
+        ++revision_;
+    }
+    // Grows whenever the object list, its order or (through
+    // InvalidateBounds) its objects' geometry changes; spatial indexes over
+    // the layer are rebuilt when it differs from the one they were built at.
+    std::uint64_t Revision() const { return revision_; }
     TBounds SelectionBounds() const;
     double GetSelectionLowerX() const { return SelectionBounds().LowerX; }
     double GetSelectionLowerY() const { return SelectionBounds().LowerY; }
@@ -352,6 +359,7 @@ private:
     mutable bool indexValid_ = false;
     mutable TBounds bounds_;
     mutable bool boundsValid_ = true;
+    std::uint64_t revision_ = 0;
 
     TChangeLinks links_;
     int updateCount_ = 0;

@@ -64,6 +64,7 @@ void TLayer::ReadObjects(TStream& s) {
     StreamReadLine(s);  // "EOF", not compared
     coordinateUnits_ = units;
     objects_.reserve(objects_.size() + read.size());
+    ++revision_;
     for (auto& o : read) {
         o->SetParent(this);
         objects_.push_back(o.release());

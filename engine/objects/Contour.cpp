@@ -56,11 +56,12 @@ TVertex ReadVertexRecord(TStream& stream) {
     return v;
 }
 
+// The least (lower) or greatest (upper) coordinate of the vertices; 0 for none.
 template <typename F>
-double Fold(const std::vector<TVertex>& v, double none, F pick) {
+double Extreme(const std::vector<TVertex>& v, bool upper, F coordinate) {
     if (v.empty()) return 0;
-    double r = pick(v[0]);
-    for (const TVertex& p : v) r = none < 0 ? std::min(r, pick(p)) : std::max(r, pick(p));
+    double r = coordinate(v[0]);
+    for (const TVertex& p : v) r = upper ? std::max(r, coordinate(p)) : std::min(r, coordinate(p));
     return r;
 }
 
@@ -70,12 +71,12 @@ bool TContour::IsClosed() const {
     return points_.size() >= 2 && Planar::Coincide(points_.front(), points_.back());
 }
 
-double TContour::GetLowerX() const { return Fold(points_, -1, [](const TVertex& p) { return p.X; }); }
-double TContour::GetLowerY() const { return Fold(points_, -1, [](const TVertex& p) { return p.Y; }); }
-double TContour::GetLowerZ() const { return Fold(points_, -1, [](const TVertex& p) { return p.Z; }); }
-double TContour::GetUpperX() const { return Fold(points_, 1, [](const TVertex& p) { return p.X; }); }
-double TContour::GetUpperY() const { return Fold(points_, 1, [](const TVertex& p) { return p.Y; }); }
-double TContour::GetUpperZ() const { return Fold(points_, 1, [](const TVertex& p) { return p.Z; }); }
+double TContour::GetLowerX() const { return Extreme(points_, false, [](const TVertex& p) { return p.X; }); }
+double TContour::GetLowerY() const { return Extreme(points_, false, [](const TVertex& p) { return p.Y; }); }
+double TContour::GetLowerZ() const { return Extreme(points_, false, [](const TVertex& p) { return p.Z; }); }
+double TContour::GetUpperX() const { return Extreme(points_, true, [](const TVertex& p) { return p.X; }); }
+double TContour::GetUpperY() const { return Extreme(points_, true, [](const TVertex& p) { return p.Y; }); }
+double TContour::GetUpperZ() const { return Extreme(points_, true, [](const TVertex& p) { return p.Z; }); }
 
 std::unique_ptr<TContour> TContour::CloneContour() const { return std::make_unique<TContour>(points_); }
 std::unique_ptr<TVisualObject> TContour::Clone() const { return CloneContour(); }
@@ -85,7 +86,25 @@ void TContour::LoadFromStream(TStream& stream) {
     const std::int32_t count = ReadInt32(stream);
     CheckCount(stream, count, kMinPointRecordBytes, "vertex");
     points_.reserve(points_.size() + static_cast<std::size_t>(count));
-    for (std::int32_t i = 0; i < count; ++i) points_.push_back(ReadVertexRecord(stream));
+    std::int32_t i = 0;
+    while (i < count) {
+        // Take every well-formed record of the buffer in one pass.
+        const auto avail = stream.Peek();
+        const std::uint8_t* p = avail.data();
+        std::size_t used = 0;
+        while (i < count && avail.size() - used >= kPointRecordBytes &&
+               std::memcmp(p + used, kPointLine, 7) == 0 && std::memcmp(p + used + 39, kEndPointLine, 8) == 0) {
+            const std::uint8_t* v = p + used + 15;
+            points_.push_back(TVertex{LoadDouble(v), LoadDouble(v + 8), LoadDouble(v + 16)});
+            used += kPointRecordBytes;
+            ++i;
+        }
+        stream.Skip(used);
+        if (i < count) {
+            points_.push_back(ReadVertexRecord(stream));
+            ++i;
+        }
+    }
 }
 
 void TContour::SaveToStream(TStream& stream) const {

@@ -284,10 +284,7 @@ bool TPolyLine::InRect(double x1, double y1, double x2, double y2) const {
 
 bool TPolyLine::CrossesRect(double x1, double y1, double x2, double y2) const {
     const bool ring = Rings();
-    auto parts = Refs(contours_);
-    if (ring)
-        for (const auto& h : static_cast<const TPolygon*>(this)->Holes()) parts.push_back(h.get());
-    for (const TContour* c : parts) {
+    for (const TContour* c : BoundaryParts()) {
         const auto& v = c->Points();
         const std::size_t n = v.size();
         if (n == 1 && InRangeInclusive(v[0].X, x1, x2) && InRangeInclusive(v[0].Y, y1, y2)) return true;
@@ -321,6 +318,8 @@ bool TPolyLine::Contains(const TVisualObject& other) const {
     }
     return false;
 }
+
+std::vector<const TContour*> TPolyLine::BoundaryParts() const { return Refs(contours_); }
 
 std::vector<std::vector<TVertex>*> TPolyLine::AllParts() {
     std::vector<std::vector<TVertex>*> out;

@@ -17,6 +17,8 @@
 
 using TOwnedContours = std::vector<std::unique_ptr<TContour>>;
 
+class TPolygon;
+
 class TPolyLine : public TCustomLine {
 public:
     QString ClassName() const override { return QStringLiteral("TPolyLine"); }
@@ -30,6 +32,10 @@ public:
     TPolyLine* AddContoursOf(const TPolyLine& other);
     // References to the contours, for list functions.
     TContours ContourList() const;
+    // The pieces into which this line cuts the polygon (new polygons owned
+    // by the caller, in the overlay's order); empty when the line does not
+    // cut it.
+    std::vector<std::unique_ptr<TPolygon>> SplitPolygon(const TPolygon& polygon) const;
 
     double GetLowerX() const override { return Bounds().LowerX; }
     double GetLowerY() const override { return Bounds().LowerY; }
@@ -84,6 +90,8 @@ public:
 protected:
     // Whether the parts are rings (closing side included).
     virtual bool Rings() const { return false; }
+    // The chains or rings that bound the object (a polygon's holes too).
+    virtual std::vector<const TContour*> BoundaryParts() const;
     // The screen points of a chain after thinning by the redraw tolerance.
     static std::vector<QPoint> ThinnedScreenPoints(TDrawContext& dc, const std::vector<TVertex>& vertices);
     void DrawGrips(TDrawContext& dc, const std::vector<QPoint>& points) const;
@@ -106,6 +114,9 @@ public:
     TPolygon* AddHolesFromContours(const TPolygon& other);
     // Appends copies of the other's holes; returns this.
     TPolygon* AddHolesOf(const TPolygon& other);
+    // A new polygon covering this one and the other (owned by the caller),
+    // with this polygon's line and fill attributes.
+    std::unique_ptr<TPolygon> Combine(const TPolygon& other) const;
 
     TFillStyle FillStyle() const { return fillStyle_; }
     void SetFillStyle(TFillStyle v) { fillStyle_ = v; }
@@ -160,6 +171,7 @@ public:
 
 protected:
     bool Rings() const override { return true; }
+    std::vector<const TContour*> BoundaryParts() const override;
     std::vector<std::vector<TVertex>*> AllParts() override;
 
 private:

@@ -2,6 +2,7 @@
 #include <QPainterPath>
 
 #include "engine/core/Stream.h"
+#include "engine/geometry/Overlay.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Geometry.h"
 #include "engine/objects/ObjectOwner.h"
@@ -100,7 +101,16 @@ Planar::TRegion TPolygon::Region() const {
 }
 
 bool TPolygon::ContainsPoint(const TVertex& p) const {
-    return Planar::LocatePoint(p, Region()) != Planar::TLocation::Outside;
+    bool inOuter = false;
+    for (const auto& c : contours_) {
+        const Planar::TLocation l = Planar::LocatePoint(p, c->Points());
+        if (l == Planar::TLocation::Boundary) return true;
+        if (l == Planar::TLocation::Inside) inOuter = true;
+    }
+    if (!inOuter) return false;
+    for (const auto& h : holes_)
+        if (Planar::LocatePoint(p, h->Points()) == Planar::TLocation::Inside) return false;
+    return true;
 }
 
 bool TPolygon::ContainsContour(const TContour& contour) const {
@@ -210,21 +220,19 @@ double PartsDistance(const std::vector<const TContour*>& own, bool ring, const T
 bool PartsTouch(const std::vector<const TContour*>& own, bool ring, const TVisualObject& other);
 }  // namespace polyline_detail
 
-namespace {
-std::vector<const TContour*> AllRings(const TPolygon& g) {
+std::vector<const TContour*> TPolygon::BoundaryParts() const {
     std::vector<const TContour*> out;
-    for (const auto& c : g.Contours()) out.push_back(c.get());
-    for (const auto& c : g.Holes()) out.push_back(c.get());
+    for (const auto& c : contours_) out.push_back(c.get());
+    for (const auto& c : holes_) out.push_back(c.get());
     return out;
 }
-}  // namespace
 
 double TPolygon::DistanceTo(const TVisualObject& other) const {
-    return polyline_detail::PartsDistance(AllRings(*this), true, other);
+    return polyline_detail::PartsDistance(BoundaryParts(), true, other);
 }
 
 bool TPolygon::Touches(const TVisualObject& other) const {
-    return polyline_detail::PartsTouch(AllRings(*this), true, other);
+    return polyline_detail::PartsTouch(BoundaryParts(), true, other);
 }
 
 bool TPolygon::Contains(const TVisualObject& other) const {
@@ -326,4 +334,41 @@ void TPolygon::ApplyThemeClass(const TThemeClass& themeClass) {
     fillColor_ = s.FillColor;
     fillStyle_ = s.FillStyle;
     SetFillTexture(s.FillTexture);
+}
+
+namespace {
+
+TOverlayPolygon ToOverlay(const TPolygon& g) {
+    TOverlayPolygon o;
+    for (const auto& c : g.Contours()) o.Contours.push_back(c->Points());
+    for (const auto& h : g.Holes()) o.Holes.push_back(h->Points());
+    return o;
+}
+
+std::unique_ptr<TPolygon> FromOverlay(TOverlayPolygon&& o, const TPolygon& style) {
+    auto g = std::make_unique<TPolygon>();
+    for (TRing& r : o.Contours) g->AddContour(std::move(r));
+    for (TRing& r : o.Holes) g->AddHole(std::move(r));
+    g->SetLineColor(style.LineColor());
+    g->SetLineWidth(style.LineWidth());
+    g->SetLineStyle(style.LineStyle());
+    g->SetFillColor(style.FillColor());
+    g->SetFillStyle(style.FillStyle());
+    g->SetFillTexture(style.FillTexture());
+    return g;
+}
+
+}  // namespace
+
+std::unique_ptr<TPolygon> TPolygon::Combine(const TPolygon& other) const {
+    return FromOverlay(UnitePolygons(ToOverlay(*this), ToOverlay(other)), *this);
+}
+
+std::vector<std::unique_ptr<TPolygon>> TPolyLine::SplitPolygon(const TPolygon& polygon) const {
+    std::vector<TRing> line;
+    for (const auto& c : contours_) line.push_back(c->Points());
+    std::vector<std::unique_ptr<TPolygon>> out;
+    for (TOverlayPolygon& piece : SplitPolygonByPolyLine(ToOverlay(polygon), line))
+        out.push_back(FromOverlay(std::move(piece), polygon));
+    return out;
 }

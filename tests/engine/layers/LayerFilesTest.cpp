@@ -371,3 +371,45 @@ TEST_F(LayerFilesTest, ProcessesRaceForOneLock) {
 }
 
 }  // namespace
+
+#include "engine/objects/PolyLine.h"
+
+namespace {
+
+TEST(LayerFilesObjects, PolylinesTakeTheLayerDefaultsAndRoundTrip) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("lines.cam"));
+    {
+        TLayer layer(nullptr);
+        layer.Edit();
+        for (int i = 0; i < 3; ++i) {
+            auto p = std::make_unique<TPolyLine>();
+            p->SetId(QString::number(i + 10));
+            p->AddContour(std::vector<TVertex>{{0.5 * i, 1, 2}, {3, 4.25, 5}, {-6, 7, 8}});
+            p->SetLineColor(clBlue);
+            ASSERT_GE(layer.Add(std::move(p)), 0);
+        }
+        layer.SaveToFile(path);
+        layer.EndEdit();
+    }
+    TLayer back(nullptr);
+    back.Defaults()->SetLineColor(clRed);
+    back.Defaults()->SetLineWidth(3);
+    back.LoadFromFile(path);
+    ASSERT_EQ(back.GetObjectCount(), 3);
+    auto* p = dynamic_cast<TPolyLine*>(back.GetObject(1));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->LineColor(), clRed);
+    EXPECT_EQ(p->LineWidth(), 3);
+    EXPECT_EQ(back.FindObject(QStringLiteral("00000000000000000011")), p);
+    EXPECT_EQ(back.GetLowerX(), -6);
+    EXPECT_EQ(back.GetUpperY(), 7);
+    const QString copy = dir.filePath(QStringLiteral("copy.cam"));
+    back.SaveToFile(copy);
+    QFile a(path), b(copy);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), b.readAll());
+}
+
+}  // namespace

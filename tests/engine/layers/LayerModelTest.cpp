@@ -6,6 +6,7 @@
 #include <random>
 #include <set>
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "engine/layers/Layer.h"
@@ -26,7 +27,10 @@ struct TModel {
 
 TEST(LayerModel, RandomEditSequences) {
     RegisterTestBox();
-    QTemporaryDir dir;
+    // Posts write the layer file durably; in memory-backed storage where
+    // there is one, so that the many posts stay quick.
+    const bool shm = QFileInfo(QStringLiteral("/dev/shm")).isWritable();
+    QTemporaryDir dir(shm ? QStringLiteral("/dev/shm/kz-layer-model-XXXXXX") : QString());
     ASSERT_TRUE(dir.isValid());
     for (unsigned seed = 1; seed <= 40; ++seed) {
         std::mt19937 rng(seed);

@@ -1,0 +1,40 @@
+#pragma once
+// Transverse Mercator on an ellipsoid by Krüger's series in the third
+// flattening n, carried to n^6 (see C. F. F. Karney, "Transverse Mercator
+// with an accuracy of a few nanometers", J. Geodesy 85 (2011)). The
+// geodetic <-> conformal latitude step is a series in n of the same order,
+// so neither direction iterates. Errors stay below a micrometre within
+// 30 degrees of the central meridian and below a millimetre to about
+// 60 degrees.
+//
+// Angles are decimal degrees, lengths metres.
+
+class TTransverseMercator {
+public:
+    // a: semi-major axis (> 0); f: flattening (0 <= f < 0.5); k0: scale on
+    // the central meridian (> 0). Raises ECoordinateError otherwise.
+    TTransverseMercator(double a, double f, double k0);
+
+    double A() const { return a_; }
+    double F() const { return f_; }
+    double K0() const { return k0_; }
+
+    // Geographic (lat, lon) to grid (x east, y north), with the origin at the
+    // central meridian lon0 on the equator and no false origin. Raises
+    // ECoordinateError when |lat| >= 90, when lon lies 90 degrees or more from
+    // lon0 (where the projection is singular) or on non-finite input.
+    void Forward(double lon0, double lat, double lon, double& x, double& y) const;
+
+    // Grid (x, y) back to geographic; the longitude is wrapped into
+    // [-180, 180). Raises ECoordinateError on non-finite input or results.
+    void Inverse(double lon0, double x, double y, double& lat, double& lon) const;
+
+private:
+    static constexpr int kOrder = 6;
+    double a_, f_, k0_;
+    double scale_;            // k0 times the rectifying radius
+    double alp_[kOrder];      // conformal -> rectifying (Krüger's alpha)
+    double bet_[kOrder];      // rectifying -> conformal (Krüger's beta)
+    double toConf_[kOrder];   // geodetic -> conformal latitude
+    double fromConf_[kOrder]; // conformal -> geodetic latitude
+};

@@ -1,0 +1,31 @@
+#pragma once
+// The coordinate-system block that a coordinate-aware view writes in front
+// of the drawing file's body: projection index (-1 local, 0 geographic,
+// 1 UTM), the projection's parameter block (none for -1, empty for 0, the
+// 36-byte UTM block for 1), then the ellipsoid and datum indices.
+#include <cstdint>
+
+class TStream;
+
+struct TUTMBlock {
+    double ScaleFactor = 0.9996;
+    double FalseEasting = 500000.0;
+    double FalseNorthing = 10000000.0;
+    std::int32_t Zone = 24;
+    double CentralMeridian = -39.0;
+    friend bool operator==(const TUTMBlock&, const TUTMBlock&) = default;
+};
+
+struct TCoordinateSystemPrefix {
+    std::int32_t Projection = -1;
+    TUTMBlock UTM;  // meaningful when Projection is 1
+    std::int32_t Ellipsoid = 19;
+    std::int32_t Datum = 8;
+    friend bool operator==(const TCoordinateSystemPrefix&, const TCoordinateSystemPrefix&) = default;
+};
+
+void WriteCoordinateSystemPrefix(TStream& stream, const TCoordinateSystemPrefix& prefix);
+// Reads and checks the block: a projection other than -1, 0 or 1, a UTM
+// zone outside 0..59, an ellipsoid index outside the catalogue or a datum
+// index outside that ellipsoid's datums raises EFormatError; EReadError when the stream ends inside it.
+TCoordinateSystemPrefix ReadCoordinateSystemPrefix(TStream& stream);

@@ -1,0 +1,550 @@
+#include "engine/view/Drawing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include <QPaintEngine>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTimer>
+
+#include "engine/objects/Contour.h"
+#include "engine/view/Cursors.h"
+#include "platform/settings/Settings.h"
+
+namespace {
+
+const QString kOwnerKey = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion");
+
+// Fixed notation with the given decimals and "," as the decimal separator.
+QString FixedText(double value, int decimals) {
+    QString s = QString::number(value, 'f', std::clamp(decimals, 0, 18));
+    s.replace(QLatin1Char('.'), QLatin1Char(','));
+    return s;
+}
+
+}  // namespace
+
+TDrawing::TDrawing(QWidget* parent) : QWidget(parent), layers_(std::make_unique<TLayers>(this)) {
+    author_ = Settings::ReadString(kOwnerKey, QStringLiteral("RegisteredOwner"));
+    organization_ = Settings::ReadString(kOwnerKey, QStringLiteral("RegisteredOrganization"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    drawWidth_ = ControlWidth();
+    transform_.DrawHeight = ControlHeight();
+    transform_.ViewLeft = viewMin_.X;
+    transform_.ViewBottom = viewMin_.Y;
+    transform_.UnitsPerPixel = 100.0 / std::max(ControlWidth() - 1, 1);
+    SetToolCursor(1);
+}
+
+TDrawing::~TDrawing() {
+    EndCanvas();
+    activeLayer_ = nullptr;
+    // The layers go before the view's parts they may call back into.
+    layers_.reset();
+}
+
+void TDrawing::SetLayers(std::unique_ptr<TLayers> layers) {
+    activeLayer_ = nullptr;
+    layers_ = std::move(layers);
+}
+
+void TDrawing::SetState(TDrawingState value) {
+    if (value == dwsBrowse) {
+        state_ = dwsBrowse;
+        if (activeLayer_ != nullptr) activeLayer_->EndEdit();
+        return;
+    }
+    state_ = dwsEdit;
+    if (activeLayer_ != nullptr) activeLayer_->Edit();
+    if (activeLayer_ == nullptr || activeLayer_->State() != lsEdit) state_ = dwsBrowse;
+}
+
+void TDrawing::RedrawRequested() {
+    if (redrawPending_) return;
+    redrawPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        redrawPending_ = false;
+        Redraw();
+    });
+}
+
+void TDrawing::FlashObject(TLayer&, TVisualObject& object, int milliseconds) {
+    // The object drawn alone on a transparent picture, then tinted.
+    QImage overlay(QSize(std::max(drawWidth_, 1), std::max(transform_.DrawHeight, 1)),
+                   QImage::Format_ARGB32_Premultiplied);
+    overlay.fill(Qt::transparent);
+    {
+        QPainter p(&overlay);
+        TViewDrawContext dc = MakeContext(p);
+        try {
+            object.Draw(dc);
+        } catch (const std::exception&) {
+            return;
+        }
+        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        p.fillRect(overlay.rect(), QColor(255, 0, 0));
+    }
+    Flash(overlay, milliseconds);
+}
+
+void TDrawing::LayerOpenFailed(TLayer&, const QString& message) { DoError(message); }
+
+QString TDrawing::ReferringFileName() const {
+    if (!loadingFile_.isEmpty()) return loadingFile_;
+    if (!savingFile_.isEmpty()) return savingFile_;
+    return DrawingPath();
+}
+
+int TDrawing::ControlWidth() const { return std::max(width(), 0); }
+int TDrawing::ControlHeight() const { return std::max(height(), 0); }
+
+bool TDrawing::LimitsValid() const {
+    return RightLimit() > LeftLimit() && TopLimit() > BottomLimit();
+}
+
+void TDrawing::SetGridEnabled(bool v) {
+    if (v == gridEnabled_) return;
+    gridEnabled_ = v;
+    Redraw();
+}
+
+void TDrawing::SetColor(TColor v) {
+    color_ = v;
+    update();
+}
+
+void TDrawing::SetDistanceUnits(TDistanceUnit v) {
+    if (state_ != dwsEdit) distanceUnits_ = v;
+}
+
+void TDrawing::SetAngleUnits(TAngleUnit v) {
+    if (state_ != dwsEdit) angleUnits_ = v;
+}
+
+void TDrawing::SetDigitizer(TDigitizer v) {
+    if (v == digMouse) digitizer_ = digMouse;
+}
+
+void TDrawing::SetCommands(TDrawingCommands v) {
+    if (HasCommand(v, dcSelect)) commands_ = v;
+}
+
+// ---- scale and units
+
+void TDrawing::UpdateScale(double pixelSizeMetres) {
+    if (!(pixelSizeMetres > 0)) pixelSizeMetres = kPixelSizeMetres;
+    scale_ = transform_.UnitsPerPixel / pixelSizeMetres;
+}
+
+void TDrawing::SetScale(double value) {
+    if (!(value >= 1) || !std::isfinite(value)) return;
+    scale_ = value;
+    const double w = kPixelSizeMetres * value;
+    ZoomWindow(GetViewLeft(), GetViewBottom(), GetViewLeft() + std::max(ControlWidth() - 1, 1) * w,
+               GetViewBottom() + std::max(ControlHeight() - 1, 1) * w);
+}
+
+double TDrawing::ToDistanceUnits(double length) const { return length / MetresPerUnit(distanceUnits_); }
+
+double TDrawing::PixelToDistance(double pixels) const {
+    return ToDistanceUnits(pixels * transform_.UnitsPerPixel);
+}
+
+double TDrawing::AngleToRadians(double angle) const {
+    switch (angleUnits_) {
+    case auDecimalDegrees:
+    case auDegMinSec: return angle * std::numbers::pi / 180.0;
+    case auGrads: return angle * std::numbers::pi / 200.0;
+    case auCycles: return angle * 2 * std::numbers::pi;
+    case auRadians: return angle;
+    }
+    return angle;
+}
+
+double TDrawing::RadiansToAngle(double radians) const {
+    switch (angleUnits_) {
+    case auDecimalDegrees:
+    case auDegMinSec: return radians * 180.0 / std::numbers::pi;
+    case auGrads: return radians * 200.0 / std::numbers::pi;
+    case auCycles: return radians / (2 * std::numbers::pi);
+    case auRadians: return radians;
+    }
+    return radians;
+}
+
+double TDrawing::DeltaX() const { return ToDistanceUnits(std::abs(measureTo_.X - measureFrom_.X)); }
+double TDrawing::DeltaY() const { return ToDistanceUnits(std::abs(measureTo_.Y - measureFrom_.Y)); }
+double TDrawing::Distance() const {
+    return ToDistanceUnits(std::hypot(measureTo_.X - measureFrom_.X, measureTo_.Y - measureFrom_.Y));
+}
+
+double TDrawing::Bearing() const {
+    const double dx = measureTo_.X - measureFrom_.X;
+    const double dy = measureTo_.Y - measureFrom_.Y;
+    double a;
+    if (dx != 0) {
+        a = std::atan2(dy, dx);
+        if (dy < 0) a += 2 * std::numbers::pi;
+    } else {
+        a = dy >= 0 ? std::numbers::pi / 2 : 3 * std::numbers::pi / 2;
+    }
+    return RadiansToAngle(a);
+}
+
+double TDrawing::MeasureLength(const TContour& contour) const { return ToDistanceUnits(contour.Length()); }
+double TDrawing::MeasureArea(const TContour& contour) const { return contour.Area(); }
+
+QString TDrawing::DeltaXText() const { return FixedText(DeltaX(), distancePrecision_); }
+QString TDrawing::DeltaYText() const { return FixedText(DeltaY(), distancePrecision_); }
+QString TDrawing::DistanceText() const { return FixedText(Distance(), distancePrecision_); }
+QString TDrawing::AngleText() const { return FixedText(Bearing(), anglePrecision_); }
+
+// ---- world and screen
+
+QPoint TDrawing::WorldToScreen(const TVertex& p) const { return {WorldToScreenX(p.X), WorldToScreenY(p.Y)}; }
+double TDrawing::ScreenToWorldX(int X) const { return transform_.ScreenToWorldX(X); }
+double TDrawing::ScreenToWorldY(int Y) const { return transform_.ScreenToWorldY(Y); }
+TVertex TDrawing::ScreenToWorld(const QPoint& p) const { return {ScreenToWorldX(p.x()), ScreenToWorldY(p.y()), 0}; }
+
+void TDrawing::SetViewport(int offsetX, int offsetY, int width, int height, double pixelSizeMetres) {
+    transform_.OffsetX = offsetX;
+    transform_.OffsetY = offsetY;
+    drawWidth_ = std::max(width, 0);
+    transform_.DrawHeight = std::max(height, 0);
+    // A draw area of 0 or 1 pixel has no span to divide by; it counts as 2.
+    const double dw = std::max(width - 1, 1);
+    const double dh = std::max(height - 1, 1);
+    const double w = viewMax_.X - viewMin_.X;
+    const double h = viewMax_.Y - viewMin_.Y;
+    double upp = h / dh;
+    if (upp > 0 && dw * upp >= w) {
+        viewMax_.X = viewMin_.X + dw * upp;
+    } else {
+        upp = w / dw;
+        if (upp > 0) viewMax_.Y = viewMin_.Y + dh * upp;
+    }
+    if (!(upp > 0) || !std::isfinite(upp)) {
+        // A window read from a file may be flat or inverted: show it one
+        // world unit to a pixel rather than divide by zero.
+        upp = 1;
+        viewMax_.X = viewMin_.X + dw;
+        viewMax_.Y = viewMin_.Y + dh;
+    }
+    EndCanvas();
+    transform_.UnitsPerPixel = upp;
+    transform_.ViewLeft = viewMin_.X;
+    transform_.ViewBottom = viewMin_.Y;
+    UpdateScale(pixelSizeMetres);
+}
+
+// ---- zoom and pan
+
+void TDrawing::PushZoomHistory() {
+    if (zoomStack_.size() >= kZoomHistoryLimit) zoomStack_.erase(zoomStack_.begin());
+    zoomStack_.push_back({GetViewLeft(), GetViewBottom(), GetViewRight(), GetViewTop()});
+}
+
+void TDrawing::ZoomWindow(double X1, double Y1, double X2, double Y2) {
+    if (X1 < X2 && Y1 < Y2) {
+        DoBeforeZoom();
+        viewMin_.X = X1;
+        viewMin_.Y = Y1;
+        viewMax_.X = X2;
+        viewMax_.Y = Y2;
+        SetViewport(0, 0, ControlWidth(), ControlHeight());
+        DoAfterZoom();
+        Redraw();
+    } else if (X1 == X2 && Y1 == Y2) {
+        Pan(X1 - (GetViewLeft() + GetViewRight()) / 2, Y1 - (GetViewBottom() + GetViewTop()) / 2);
+    }
+}
+
+void TDrawing::Pan(double DX, double DY) {
+    ZoomWindow(GetViewLeft() + DX, GetViewBottom() + DY, GetViewRight() + DX, GetViewTop() + DY);
+}
+
+void TDrawing::ZoomToObject(const TVisualObject& o) {
+    if ((o.UpperX() - o.LowerX()) + (o.UpperY() - o.LowerY()) > 0)
+        ZoomWindow(o.LowerX(), o.LowerY(), o.UpperX(), o.UpperY());
+    else
+        CenterOnObject(o);
+}
+
+void TDrawing::CenterOnObject(const TVisualObject& o) {
+    Pan((o.LowerX() + o.UpperX()) / 2 - (GetViewLeft() + GetViewRight()) / 2,
+        (o.LowerY() + o.UpperY()) / 2 - (GetViewBottom() + GetViewTop()) / 2);
+}
+
+void TDrawing::ZoomAll() { ExecuteCommand(dcZoomAll); }
+void TDrawing::ZoomExtents() { ExecuteCommand(dcZoomExtents); }
+void TDrawing::ZoomSelected() { ExecuteCommand(dcZoomSelected); }
+void TDrawing::ZoomActiveLayer() { ExecuteCommand(dcZoomActiveLayer); }
+void TDrawing::ZoomPrevious() { ExecuteCommand(dcZoomPrevious); }
+void TDrawing::ZoomWindowTool() { ExecuteCommand(dcZoomWindow); }
+void TDrawing::ZoomInTool() { ExecuteCommand(dcZoomIn); }
+void TDrawing::ZoomOutTool() { ExecuteCommand(dcZoomOut); }
+void TDrawing::PanTool() { ExecuteCommand(dcPan); }
+void TDrawing::SelectTool() { ExecuteCommand(dcSelect); }
+void TDrawing::IdentifyTool() { ExecuteCommand(dcIdentify); }
+
+void TDrawing::ExecuteCommand(TDrawingCommand command) {
+    if (!HasCommand(commands_, command)) return;
+    switch (command) {
+    case dcZoomAll:
+        ZoomWindow(LeftLimit(), BottomLimit(), RightLimit(), TopLimit());
+        return;
+    case dcZoomExtents: {
+        TVertex lo, hi;
+        if (ContentExtent(lo, hi)) ZoomWindow(lo.X, lo.Y, hi.X, hi.Y);
+        return;
+    }
+    case dcZoomActiveLayer: {
+        TVertex lo, hi;
+        if (ActiveLayerExtent(lo, hi)) ZoomWindow(lo.X, lo.Y, hi.X, hi.Y);
+        return;
+    }
+    case dcZoomSelected: {
+        TVertex lo, hi;
+        if (SelectionExtent(lo, hi)) ZoomWindow(lo.X, lo.Y, hi.X, hi.Y);
+        return;
+    }
+    case dcZoomPrevious: {
+        if (zoomStack_.empty()) return;
+        const auto w = zoomStack_.back();
+        zoomStack_.pop_back();
+        const TDrawingCommand previous = command_;
+        command_ = dcZoomPrevious;
+        ZoomWindow(w[0], w[1], w[2], w[3]);
+        command_ = previous;
+        return;
+    }
+    default: break;
+    }
+    command_ = command;
+    // Tool commands: their cursor and the first step of their clicks.
+    struct TToolStart {
+        TDrawingCommand command;
+        int editMode;
+        int cursor;
+    };
+    static constexpr TToolStart kTools[] = {
+        {dcTranslate, 1, 7}, {dcRotate, 4, 8},   {dcScale, 1, 9},     {dcZoomIn, 0, 3},
+        {dcZoomOut, 0, 4},   {dcZoomWindow, 1, 5}, {dcPan, 1, 6},     {dcDistance, 1, 11},
+        {dcArea, 1, 11},     {dcSelect, 0, 1},   {dcIdentify, 0, 10},
+    };
+    for (const auto& t : kTools) {
+        if (t.command != command) continue;
+        entityType_ = etNone;
+        editMode_ = t.editMode;
+        SetToolCursor(t.cursor);
+    }
+}
+
+// Empty layers have no extent and take no part in the box.
+bool TDrawing::ContentExtent(TVertex& lower, TVertex& upper) const {
+    bool any = false;
+    for (int i = 0; i < layers_->GetCount(); ++i) {
+        const TLayer* layer = layers_->GetItem(i);
+        if (layer->GetObjectCount() == 0) continue;
+        const TBounds& b = layer->Bounds();
+        if (!any) {
+            lower = {b.LowerX, b.LowerY, 0};
+            upper = {b.UpperX, b.UpperY, 0};
+            any = true;
+        } else {
+            lower.X = std::min(lower.X, b.LowerX);
+            lower.Y = std::min(lower.Y, b.LowerY);
+            upper.X = std::max(upper.X, b.UpperX);
+            upper.Y = std::max(upper.Y, b.UpperY);
+        }
+    }
+    return any;
+}
+
+bool TDrawing::ActiveLayerExtent(TVertex& lower, TVertex& upper) const {
+    if (activeLayer_ == nullptr || activeLayer_->GetObjectCount() == 0) return false;
+    const TBounds& b = activeLayer_->Bounds();
+    lower = {b.LowerX, b.LowerY, 0};
+    upper = {b.UpperX, b.UpperY, 0};
+    return true;
+}
+
+bool TDrawing::SelectionExtent(TVertex& lower, TVertex& upper) const {
+    if (activeLayer_ == nullptr || activeLayer_->GetSelectedCount() == 0) return false;
+    const TBounds b = activeLayer_->SelectionBounds();
+    lower = {b.LowerX, b.LowerY, 0};
+    upper = {b.UpperX, b.UpperY, 0};
+    return true;
+}
+
+void TDrawing::SetToolCursor(int number) {
+    if (const auto c = ToolCursor(number)) setCursor(*c);
+    else setCursor(Qt::ArrowCursor);
+}
+
+// ---- drawing
+
+// The last layer first, so that layer 0 ends on top.
+void TDrawing::DrawContent(TDrawContext& dc) {
+    for (int i = layers_->GetCount() - 1; i >= 0; --i) layers_->GetItem(i)->Draw(&dc);
+}
+
+TViewDrawContext TDrawing::MakeContext(QPainter& painter) const {
+    TViewDrawContext dc(painter, transform_, QSize(drawWidth_, transform_.DrawHeight));
+    dc.SetSnapTolerance(snapTolerance_);
+    dc.SetRedrawTolerance(redrawTolerance_);
+    dc.SetBackgroundColor(color_);
+    return dc;
+}
+
+void TDrawing::EndCanvas() {
+    canvas_.reset();
+    canvasPainter_.reset();
+}
+
+TDrawContext* TDrawing::DrawContext() {
+    const QSize size(std::max(drawWidth_, 1), std::max(transform_.DrawHeight, 1));
+    if (image_.size() != size) {
+        EndCanvas();
+        image_ = QImage(size, QImage::Format_RGB32);
+        image_.fill(ColorToQColor(color_));
+    }
+    if (!canvas_) {
+        canvasPainter_ = std::make_unique<QPainter>(&image_);
+        canvas_ = std::make_unique<TViewDrawContext>(MakeContext(*canvasPainter_));
+    }
+    update();
+    return canvas_.get();
+}
+
+void TDrawing::DrawContentTo(QPainter& painter) {
+    TViewDrawContext dc = MakeContext(painter);
+    DrawContent(dc);
+    DrawGrid(painter);
+}
+
+void TDrawing::DrawGrid(QPainter& painter) const {
+    if (!gridEnabled_ || !(gridX_ > 0) || !(gridY_ > 0)) return;
+    const std::vector<double> xs = GridSteps(GetViewLeft(), GetViewRight(), gridX_);
+    const std::vector<double> ys = GridSteps(GetViewBottom(), GetViewTop(), gridY_);
+    if (xs.empty() || ys.empty()) return;
+    if (static_cast<std::int64_t>(xs.size()) * static_cast<std::int64_t>(ys.size()) > kMaxGridDots) return;
+    std::vector<QPoint> dots;
+    dots.reserve(xs.size() * ys.size());
+    for (double x : xs) {
+        const int px = WorldToScreenX(x);
+        for (double y : ys) dots.emplace_back(px, WorldToScreenY(y));
+    }
+    painter.save();
+    painter.setPen(QPen(Qt::black, 0));
+    painter.drawPoints(dots.data(), static_cast<int>(dots.size()));
+    painter.restore();
+}
+
+void TDrawing::Redraw() {
+    EndCanvas();
+    const QSize size(std::max(drawWidth_, 1), std::max(transform_.DrawHeight, 1));
+    if (image_.size() != size) image_ = QImage(size, QImage::Format_RGB32);
+    image_.fill(ColorToQColor(color_));
+    {
+        QPainter painter(&image_);
+        DrawContentTo(painter);
+    }
+    DoAfterRedraw();
+    update();
+}
+
+void TDrawing::SetRubberBand(const QPainterPath& pixels, const QPen& pen) {
+    rubber_ = pixels;
+    rubberPen_ = pen;
+    update();
+}
+
+void TDrawing::ClearRubberBand() {
+    if (rubber_.isEmpty()) return;
+    rubber_ = QPainterPath();
+    update();
+}
+
+void TDrawing::Flash(const QPainterPath& pixels, int milliseconds) {
+    const std::uint64_t id = nextFlashId_++;
+    flashes_.push_back({pixels, QImage(), id});
+    update();
+    QTimer::singleShot(std::max(milliseconds, 0), this, [this, id] {
+        std::erase_if(flashes_, [id](const TFlash& f) { return f.id == id; });
+        update();
+    });
+}
+
+void TDrawing::Flash(const QImage& overlay, int milliseconds) {
+    const std::uint64_t id = nextFlashId_++;
+    flashes_.push_back({QPainterPath(), overlay, id});
+    update();
+    QTimer::singleShot(std::max(milliseconds, 0), this, [this, id] {
+        std::erase_if(flashes_, [id](const TFlash& f) { return f.id == id; });
+        update();
+    });
+}
+
+void TDrawing::paintEvent(QPaintEvent* event) {
+    EndCanvas();
+    QPainter painter(this);
+    if (image_.isNull()) painter.fillRect(event->rect(), ColorToQColor(color_));
+    else {
+        painter.fillRect(event->rect(), ColorToQColor(color_));
+        painter.drawImage(event->rect().topLeft(), image_, event->rect());
+    }
+    if (!flashes_.empty()) {
+        painter.save();
+        painter.setPen(QPen(Qt::red, 3));
+        painter.setBrush(Qt::NoBrush);
+        for (const auto& f : flashes_) {
+            if (!f.overlay.isNull()) painter.drawImage(0, 0, f.overlay);
+            if (!f.path.isEmpty()) painter.drawPath(f.path);
+        }
+        painter.restore();
+    }
+    if (!rubber_.isEmpty()) {
+        painter.save();
+        if (painter.paintEngine() && painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes))
+            painter.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+        painter.setPen(rubberPen_);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(rubber_);
+        painter.restore();
+    }
+}
+
+void TDrawing::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    DoResize();
+}
+
+// ---- events
+
+void TDrawing::DoResize() {
+    ZoomWindow(GetViewLeft(), GetViewBottom(), GetViewRight(), GetViewTop());
+    if (OnResize) OnResize(this);
+}
+
+void TDrawing::DoBeforeZoom() {
+    if (BeforeZoom) BeforeZoom(this);
+    if (command_ != dcZoomPrevious) PushZoomHistory();
+}
+
+void TDrawing::DoAfterZoom() { if (AfterZoom) AfterZoom(this); }
+void TDrawing::DoAfterRedraw() { if (AfterRedraw) AfterRedraw(this); }
+void TDrawing::DoBeforeOpen() { if (BeforeOpen) BeforeOpen(this); }
+void TDrawing::DoAfterOpen() { if (AfterOpen) AfterOpen(this); }
+void TDrawing::DoBeforeClose() { if (BeforeClose) BeforeClose(this); }
+void TDrawing::DoAfterClose() { if (AfterClose) AfterClose(this); }
+void TDrawing::DoGetDXFLayer(QString& fileName) { if (OnGetDXFLayer) OnGetDXFLayer(this, fileName); }
+void TDrawing::DoVisualObjectIdentify(TVisualObject& object) {
+    if (OnVisualObjectIdentify) OnVisualObjectIdentify(this, object);
+}
+void TDrawing::DoMeasure(double measure) { if (OnMeasure) OnMeasure(this, measure); }
+void TDrawing::DoProgress(int position, int maximum) { if (OnProgress) OnProgress(this, position, maximum); }
+void TDrawing::DoError(const QString& message) { if (OnError) OnError(this, message); }
