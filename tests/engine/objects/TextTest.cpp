@@ -15,6 +15,7 @@
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/Text.h"
+#include "engine/symbology/ThemeClass.h"
 
 namespace {
 
@@ -251,4 +252,49 @@ TEST(TextHitTests, ClickBoxLiesWhereTheLabelIsDrawn) {
         EXPECT_TRUE(t.InRect(t.LowerX() - 0.01, t.LowerY() - 0.01, t.UpperX() + 0.01, t.UpperY() + 0.01));
         EXPECT_FALSE(t.InRect(ink.left() + 5, 0, 400, 300));
     }
+}
+
+TEST(TextSymbology, ThemeFontAndSelectionColour) {
+    TThemeClass cls;
+    TFont f;
+    f.Name = "DejaVu Sans";
+    f.Size = 14;
+    f.Style = TFontStyles{fsBold};
+    cls.SetTextFont(f);
+    cls.SetLineColor(clBlue);
+    TText t;
+    t.ApplyThemeClass(cls);
+    EXPECT_EQ(t.TextFont().Name, "DejaVu Sans");
+    EXPECT_EQ(t.TextFont().Size, 14);
+    EXPECT_TRUE(t.TextFont().Style.Contains(fsBold));
+    EXPECT_EQ(t.LineColor(), clBlue);
+    t.SetOriginalScale(1000);
+    EXPECT_EQ(t.DrawSize(1e-300), 3000);  // zoomed far in, capped
+    t.SetOriginalScale(0);
+
+    // Selected, the label is written in the highlight's line colour.
+    TThemeClass hilite;
+    hilite.SetLineColor(clRed);
+    QImage img(200, 100, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    TLinearDrawContext dc(p, img.size(), 0, 100, 1);
+    TTestOwner owner;
+    owner.context = &dc;
+    owner.hilite = &hilite;
+    owner.Adopt(t);
+    t.SetText("XXXX");
+    t.SetInsertionPoint(100, 50);
+    t.SetSelected(true);
+    t.Redraw(dc);
+    p.end();
+    int red = 0, other = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const QRgb c = img.pixel(x, y);
+            if (c == qRgb(255, 0, 0)) ++red;
+            else if (c != qRgb(255, 255, 255) && qRed(c) < qBlue(c)) ++other;
+        }
+    EXPECT_GT(red, 20);
+    EXPECT_EQ(other, 0);
 }
