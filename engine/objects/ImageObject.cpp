@@ -148,10 +148,11 @@ void TImageObject::Draw(TDrawContext& dc) {
     const int y0 = dc.WorldToScreenY(std::max(lower_->Y(), upper_->Y()));
     const int y1 = dc.WorldToScreenY(std::min(lower_->Y(), upper_->Y()));
     if (!HasImage()) {
-        // A rectangle whose outline runs along the edge pixels.
-        p.drawRect(QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)));
+        // A rectangle whose outline runs along the edge pixels (a one-pixel
+        // outline of a w x h QRect covers w + 1 pixels).
+        p.drawRect(QRect(x0, y0, x1 - x0 - 1, y1 - y0 - 1));
     } else {
-        if (Selected()) p.drawRect(QRect(QPoint(x0 - 2, y0 - 2), QPoint(x1 + 1, y1 + 1)));
+        if (Selected()) p.drawRect(QRect(x0 - 2, y0 - 2, x1 - x0 + 3, y1 - y0 + 3));
         if (x1 > x0 && y1 > y0) p.drawImage(QRect(x0, y0, x1 - x0, y1 - y0), image_);
     }
     p.setBrush(savedBrush);

@@ -20,6 +20,8 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kRadToDeg = 57.29577951308232;
+// The largest size (points) a label is drawn at.
+constexpr int kMaxDrawSize = 3000;
 
 // The view scale: taken from the context when it keeps one, else from its
 // units per pixel with map units in metres.
@@ -148,7 +150,8 @@ void TText::SetInsertionPoint(double x, double y, double z) {
 int TText::DrawSize(double viewScale) const {
     if (originalScale_ == 0 || !(viewScale > 0)) return font_.Size;
     const double s = std::nearbyint(originalScale_ / viewScale * font_.Size);
-    if (!(s < 1e6)) return 1000000;
+    // Zoomed far in, a label would need glyphs of millions of pixels.
+    if (!(s < kMaxDrawSize)) return kMaxDrawSize;
     return static_cast<int>(s);
 }
 

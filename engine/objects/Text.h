@@ -73,7 +73,7 @@ public:
 
     // The font size in points at which the text is drawn at a view scale:
     // Round(OriginalScale / viewScale * size), or the size itself when
-    // OriginalScale or the view scale is 0.
+    // OriginalScale or the view scale is 0; at most 3000.
     int DrawSize(double viewScale) const;
     // The drawn cell on the context's screen; empty (zero size at the
     // insertion point) when the drawn size is 0 or less.

@@ -13,6 +13,8 @@
 #include "engine/objects/Arc.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Point.h"
+#include "engine/symbology/ThemeClass.h"
+#include "TestOwner.h"
 
 namespace {
 
@@ -370,4 +372,40 @@ TEST(ArcDrawing, EllipseFillsAsAnEllipseAndArcsWrap) {
     EXPECT_NEAR(r, 150, 1.5);
     EXPECT_NEAR(t, 100 - 50 * std::sin(10 * kPi / 180), 1.5);
     EXPECT_NEAR(b, 100 + 50 * std::sin(10 * kPi / 180), 1.5);
+}
+
+TEST(ArcDrawing, SelectedEllipseFillsInTheHighlight) {
+    TThemeClass cls;
+    cls.SetFillColor(clLime);
+    cls.SetFillStyle(fsSolid);
+    cls.SetLineStyle(lsDash);
+    TEllipse e;
+    e.ApplyThemeClass(cls);
+    EXPECT_EQ(e.FillColor(), clLime);
+    EXPECT_EQ(e.LineStyle(), lsDash);
+
+    TThemeClass hilite;
+    hilite.SetFillColor(clBlue);
+    TTestOwner owner;
+    owner.hilite = &hilite;
+    owner.Adopt(e);
+    e.SetCenter(50, 50);
+    e.SetRadius(30);
+    e.SetSelected(true);
+    QImage img(100, 100, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    TLinearDrawContext dc(p, img.size(), 0, 100, 1);
+    e.Redraw(dc);
+    p.end();
+    EXPECT_EQ(img.pixel(50, 50), qRgb(0, 0, 255));
+    // Transparent: only the outline.
+    e.SetSelected(false);
+    e.SetFillStyle(fsTransparent);
+    img.fill(Qt::white);
+    p.begin(&img);
+    e.Redraw(dc);
+    p.end();
+    EXPECT_EQ(img.pixel(50, 50), qRgb(255, 255, 255));
+    EXPECT_NE(img.pixel(80, 50), qRgb(255, 255, 255));
 }
