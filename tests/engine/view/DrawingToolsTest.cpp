@@ -51,6 +51,7 @@ double Ogr(const QString& expression) {
         const int at = line.indexOf(QStringLiteral("v (Real) = "));
         if (at >= 0) return line.mid(at + 11).trimmed().toDouble();
     }
+    ADD_FAILURE() << "ogrinfo gave no value for " << expression.toStdString();
     return std::nan("");
 }
 
