@@ -101,6 +101,12 @@ TLayerIndex& TDrawingTools::IndexFor(TLayer& layer) {
     return *entry.index;
 }
 
+void TDrawingTools::ShowOn(TLayer& layer, TVisualObject* object) {
+    IndexFor(layer);  // ties the layer's lifetime to this pointer
+    layer.SetCurrentObject(object);
+    shownOn_ = &layer;
+}
+
 TVertex TDrawingTools::Cursor() const { return {v_.GetCursorX(), v_.GetCursorY(), v_.CursorZ()}; }
 QPoint TDrawingTools::CursorPixel() const { return {v_.WorldToScreenX(v_.GetCursorX()), v_.WorldToScreenY(v_.GetCursorY())}; }
 
@@ -419,10 +425,7 @@ void TDrawingTools::FinishRubber() {
 void TDrawingTools::StartContour(int editMode) {
     contour_ = std::make_unique<TContour>();
     contour_->Add(Cursor());
-    if (TLayer* l = v_.ActiveLayer()) {
-        l->SetCurrentObject(contour_.get());
-        shownOn_ = l;
-    }
+    if (TLayer* l = v_.ActiveLayer()) ShowOn(*l, contour_.get());
     v_.editMode_ = editMode;
     rubber_ = true;
 }
@@ -591,8 +594,7 @@ void TDrawingTools::EntityClick(TLayer& layer) {
     case etLine:
         if (m == 1) {
             line_ = std::make_unique<TLine>(Cursor(), Cursor());
-            layer.SetCurrentObject(line_.get());
-            shownOn_ = &layer;
+            ShowOn(layer, line_.get());
             v_.editMode_ = 3;
             rubber_ = true;
         } else if (m == 3 && line_) {
@@ -602,8 +604,7 @@ void TDrawingTools::EntityClick(TLayer& layer) {
             if (layer.GetCurrentObject() == line_.get()) layer.SetCurrentObject(nullptr);
             AddNew(layer, std::move(line_));
             line_ = std::make_unique<TLine>(c, c);
-            layer.SetCurrentObject(line_.get());
-            shownOn_ = &layer;
+            ShowOn(layer, line_.get());
         }
         return;
     case etPolyLine:

@@ -95,6 +95,7 @@ public:
 
 private:
     TLayer* EditLayer() const;
+    void ShowOn(TLayer& layer, TVisualObject* object);
     void UpdateFeedback(int X, int Y);
     QPainterPath FeedbackPath(int X, int Y) const;
     void CommandClick();
