@@ -35,11 +35,12 @@ class TDrawing : public QWidget, public TLayerHost {
 public:
     using TNotifyEvent = std::function<void(TDrawing* sender)>;
     using TMeasureEvent = std::function<void(TDrawing* sender, double measure)>;
+    using TVisualObjectIdentifyEvent = std::function<void(TDrawing* sender, TVisualObject& object)>;
+    using TGetFileNameEvent = std::function<void(TDrawing* sender, QString& fileName)>;
     using TProgressCountEvent = std::function<void(TDrawing* sender, int position, int maximum)>;
     // Reports a failure that the view swallowed (a drawing file that could
     // not be read); the application shows the message.
     using TErrorEvent = std::function<void(TDrawing* sender, const QString& message)>;
-    using TVisualObjectIdentifyEvent = std::function<void(TDrawing* sender, TVisualObject* object)>;
     // Pixel position of the control (possibly snapped); NoButton for moves.
     using TMouseEvent =
         std::function<void(TDrawing* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y)>;
@@ -317,6 +318,7 @@ public:
         BeforeClose, AfterClose;
     TMeasureEvent OnMeasure;
     TVisualObjectIdentifyEvent OnVisualObjectIdentify;
+    TGetFileNameEvent OnGetDXFLayer;
     TMouseEvent OnMouseDown, OnMouseMove, OnMouseUp;
     TNotifyEvent OnClick, OnDblClick;
 
@@ -356,8 +358,9 @@ protected:
     virtual void DoAfterOpen();
     virtual void DoBeforeClose();
     virtual void DoAfterClose();
+    virtual void DoGetDXFLayer(QString& fileName);
+    virtual void DoVisualObjectIdentify(TVisualObject& object);
     virtual void DoMeasure(double measure);
-    virtual void DoVisualObjectIdentify(TVisualObject* object);
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

@@ -491,7 +491,7 @@ void TDrawingTools::CommandClick() {
         PickBox(x1, y1, x2, y2);
         if (TVisualObject* o = IndexFor(*layer).FirstIntersecting(x1, y1, x2, y2)) {
             o->Flash(300);
-            v_.DoVisualObjectIdentify(o);
+            v_.DoVisualObjectIdentify(*o);
         }
         return;
     }

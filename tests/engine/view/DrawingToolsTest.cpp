@@ -175,7 +175,7 @@ TEST_F(DrawingToolsTest, IdentifyReportsTheFirstObjectOfTheActiveLayerAndFlashes
     TPolygon* a = AddPolygon({{10, 10}, {60, 10}, {60, 60}, {10, 60}});
     AddPolygon({{30, 30}, {90, 30}, {90, 90}, {30, 90}});
     std::vector<TVisualObject*> got;
-    view->OnVisualObjectIdentify = [&](TDrawing*, TVisualObject* o) { got.push_back(o); };
+    view->OnVisualObjectIdentify = [&](TDrawing*, TVisualObject& o) { got.push_back(&o); };
     view->ExecuteCommand(dcIdentify);
     ClickAt(45, 45);
     ASSERT_EQ(got.size(), 1u);
