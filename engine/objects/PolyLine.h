@@ -17,6 +17,8 @@
 
 using TOwnedContours = std::vector<std::unique_ptr<TContour>>;
 
+class TPolygon;
+
 class TPolyLine : public TCustomLine {
 public:
     QString ClassName() const override { return QStringLiteral("TPolyLine"); }
@@ -30,6 +32,10 @@ public:
     TPolyLine* AddContoursOf(const TPolyLine& other);
     // References to the contours, for list functions.
     TContours ContourList() const;
+    // The pieces into which this line cuts the polygon (new polygons owned
+    // by the caller, in the overlay's order); empty when the line does not
+    // cut it.
+    std::vector<std::unique_ptr<TPolygon>> SplitPolygon(const TPolygon& polygon) const;
 
     double GetLowerX() const override { return Bounds().LowerX; }
     double GetLowerY() const override { return Bounds().LowerY; }
@@ -108,6 +114,9 @@ public:
     TPolygon* AddHolesFromContours(const TPolygon& other);
     // Appends copies of the other's holes; returns this.
     TPolygon* AddHolesOf(const TPolygon& other);
+    // A new polygon covering this one and the other (owned by the caller),
+    // with this polygon's line and fill attributes.
+    std::unique_ptr<TPolygon> Combine(const TPolygon& other) const;
 
     TFillStyle FillStyle() const { return fillStyle_; }
     void SetFillStyle(TFillStyle v) { fillStyle_ = v; }

@@ -2,6 +2,7 @@
 #include <QPainterPath>
 
 #include "engine/core/Stream.h"
+#include "engine/geometry/Overlay.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Geometry.h"
 #include "engine/objects/ObjectOwner.h"
@@ -333,4 +334,41 @@ void TPolygon::ApplyThemeClass(const TThemeClass& themeClass) {
     fillColor_ = s.FillColor;
     fillStyle_ = s.FillStyle;
     SetFillTexture(s.FillTexture);
+}
+
+namespace {
+
+TOverlayPolygon ToOverlay(const TPolygon& g) {
+    TOverlayPolygon o;
+    for (const auto& c : g.Contours()) o.Contours.push_back(c->Points());
+    for (const auto& h : g.Holes()) o.Holes.push_back(h->Points());
+    return o;
+}
+
+std::unique_ptr<TPolygon> FromOverlay(TOverlayPolygon&& o, const TPolygon& style) {
+    auto g = std::make_unique<TPolygon>();
+    for (TRing& r : o.Contours) g->AddContour(std::move(r));
+    for (TRing& r : o.Holes) g->AddHole(std::move(r));
+    g->SetLineColor(style.LineColor());
+    g->SetLineWidth(style.LineWidth());
+    g->SetLineStyle(style.LineStyle());
+    g->SetFillColor(style.FillColor());
+    g->SetFillStyle(style.FillStyle());
+    g->SetFillTexture(style.FillTexture());
+    return g;
+}
+
+}  // namespace
+
+std::unique_ptr<TPolygon> TPolygon::Combine(const TPolygon& other) const {
+    return FromOverlay(UnitePolygons(ToOverlay(*this), ToOverlay(other)), *this);
+}
+
+std::vector<std::unique_ptr<TPolygon>> TPolyLine::SplitPolygon(const TPolygon& polygon) const {
+    std::vector<TRing> line;
+    for (const auto& c : contours_) line.push_back(c->Points());
+    std::vector<std::unique_ptr<TPolygon>> out;
+    for (TOverlayPolygon& piece : SplitPolygonByPolyLine(ToOverlay(polygon), line))
+        out.push_back(FromOverlay(std::move(piece), polygon));
+    return out;
 }

@@ -291,3 +291,21 @@ TEST(PolyObjects, NearestQueriesPreferHolesOnTies) {
     copy.Contours()[0]->Move(1, 1);
     EXPECT_EQ(pl.Contours()[0]->Vertex(0).X, 0);
 }
+
+TEST(PolyObjects, CombineAndSplitThroughTheOverlay) {
+    TPolygon a, b;
+    a.AddContour(Square(0, 0, 10));
+    a.SetFillColor(clRed);
+    b.AddContour(Square(5, 0, 10));
+    auto u = a.Combine(b);
+    EXPECT_NEAR(u->Area(), 150, 1e-9);
+    EXPECT_EQ(u->FillColor(), clRed);
+    TPolyLine cut;
+    cut.AddContour({{5, -1, 0}, {5, 11, 0}});
+    auto pieces = cut.SplitPolygon(a);
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_NEAR(pieces[0]->Area() + pieces[1]->Area(), 100, 1e-9);
+    TPolyLine miss;
+    miss.AddContour({{20, -1, 0}, {20, 11, 0}});
+    EXPECT_TRUE(miss.SplitPolygon(a).empty());
+}
