@@ -66,7 +66,34 @@ void DecodeTrimmed(const std::uint8_t* first, const std::uint8_t* last, QString&
     for (; i < n; ++i) d[i] = table[first[i]];
 }
 
+// The bytes of a line up to CR; the byte after the CR is dropped.
+std::string GatherLineBytes(TStream& stream) {
+    std::string bytes;
+    for (;;) {
+        const auto avail = stream.Peek();
+        if (avail.empty()) break;
+        const void* p = std::memchr(avail.data(), '\r', avail.size());
+        if (p == nullptr) {
+            bytes.append(reinterpret_cast<const char*>(avail.data()), avail.size());
+            stream.Skip(avail.size());
+            continue;
+        }
+        const std::size_t k = static_cast<std::size_t>(static_cast<const std::uint8_t*>(p) - avail.data());
+        bytes.append(reinterpret_cast<const char*>(avail.data()), k);
+        stream.Skip(k + 1);
+        if (!stream.Peek().empty()) stream.Skip(1);
+        break;
+    }
+    return bytes;
+}
+
 }  // namespace
+
+QString StreamReadRawLine(TStream& stream) {
+    if (stream.AtEnd()) throw EReadError(QStringLiteral("Unexpected end of stream"));
+    const std::string bytes = GatherLineBytes(stream);
+    return Cp1252ToString(bytes.data(), bytes.size());
+}
 
 void StreamReadLine(TStream& stream, QString& line) {
     auto avail = stream.Peek();
@@ -89,22 +116,7 @@ void StreamReadLine(TStream& stream, QString& line) {
         return;
     }
     // The line runs past the buffer: gather it.
-    std::string bytes;
-    for (;;) {
-        avail = stream.Peek();
-        if (avail.empty()) break;
-        const void* p = std::memchr(avail.data(), '\r', avail.size());
-        if (p == nullptr) {
-            bytes.append(reinterpret_cast<const char*>(avail.data()), avail.size());
-            stream.Skip(avail.size());
-            continue;
-        }
-        const std::size_t k = static_cast<std::size_t>(static_cast<const std::uint8_t*>(p) - avail.data());
-        bytes.append(reinterpret_cast<const char*>(avail.data()), k);
-        stream.Skip(k + 1);
-        if (!stream.Peek().empty()) stream.Skip(1);
-        break;
-    }
+    const std::string bytes = GatherLineBytes(stream);
     const auto* b = reinterpret_cast<const std::uint8_t*>(bytes.data());
     DecodeTrimmed(b, b + bytes.size(), line);
 }

@@ -21,6 +21,10 @@ void StreamReadLine(TStream& stream, QString& line);
 // it raises EReadError ("Unexpected end of stream").
 QString StreamReadRequiredLine(TStream& stream);
 
+// Reads a line up to CR without trimming it (the byte after the CR is
+// dropped); raises EReadError at the end of the stream.
+QString StreamReadRawLine(TStream& stream);
+
 // Reads lines until one equals marker (trimmed, without regard to case).
 // Raises EReadError naming the marker when the stream ends first.
 void StreamSkipToLine(TStream& stream, QStringView marker);

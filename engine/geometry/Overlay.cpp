@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <numeric>
 
 namespace {
@@ -26,7 +27,7 @@ inline void TwoSum(double a, double b, double& x, double& y) {
     y = (a - av) + (b - bv);
 }
 
-int OrientExact(const TPt& a, const TPt& b, const TPt& c) {
+[[gnu::noinline]] int OrientExact(const TPt& a, const TPt& b, const TPt& c) {
     // (bx-ax)(cy-ay) - (by-ay)(cx-ax) expanded into six exact products.
     const double f[6][2] = {{b.X, c.Y}, {-b.X, a.Y}, {-a.X, c.Y}, {-b.Y, c.X}, {b.Y, a.X}, {a.Y, c.X}};
     double e[16];
@@ -50,7 +51,7 @@ int OrientExact(const TPt& a, const TPt& b, const TPt& c) {
     return e[m - 1] > 0.0 ? 1 : -1;
 }
 
-int Orient(const TPt& a, const TPt& b, const TPt& c) {
+inline int Orient(const TPt& a, const TPt& b, const TPt& c) {
     const double l = (b.X - a.X) * (c.Y - a.Y);
     const double r = (b.Y - a.Y) * (c.X - a.X);
     const double det = l - r;
@@ -141,6 +142,12 @@ public:
     std::vector<int> OutStart, Out, Pos;
     std::vector<int> Cycle;
     int CycleCount = 0;
+    struct TBox {
+        double X0, X1, Y0, Y1;
+    };
+    std::vector<int> CycStart, CycHe;  // half-edges of each cycle in walking order
+    std::vector<double> CycArea;       // twice the signed area of each cycle
+    std::vector<TBox> CycBox;
     std::vector<int> FaceParent;
     std::vector<int> W[2];      // winding per cycle (valid through Face())
 
@@ -161,11 +168,24 @@ private:
     void AngleSort();
     void TraceCycles();
     void Windings();
+    // Order of outgoing half-edges about their common origin: by angle
+    // counter-clockwise from +X, exactly.
+    int AngleHalf(int h) const {
+        const TPt& o = V[Origin(h)];
+        const TPt& p = V[Head(h)];
+        return (p.Y > o.Y || (p.Y == o.Y && p.X > o.X)) ? 0 : 1;
+    }
+    bool AngleLess(int g, int h) const {
+        const int hg = AngleHalf(g), hh = AngleHalf(h);
+        if (hg != hh) return hg < hh;
+        const int s = Orient(V[Origin(g)], V[Head(g)], V[Head(h)]);
+        if (s != 0) return s > 0;
+        return Head(g) < Head(h);  // only after rounding: keep the order strict
+    }
     int NextOnFace(int h) const {
         const int v = Head(h);
-        const int deg = OutStart[v + 1] - OutStart[v];
         const int i = Pos[h ^ 1];
-        return Out[OutStart[v] + (i + deg - 1) % deg];
+        return Out[i > 0 ? OutStart[v] + i - 1 : OutStart[v + 1] - 1];
     }
 };
 
@@ -213,10 +233,6 @@ void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
         const TPt& b = Pts[Segs[i].B];
         box[i] = {std::min(a.X, b.X), std::max(a.X, b.X), std::min(a.Y, b.Y), std::max(a.Y, b.Y)};
     }
-    std::vector<int> order(n);
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](int i, int j) { return box[i].X0 < box[j].X0; });
-
     auto addCrossing = [&](int si, int sj) {
         const TPt& a = Pts[Segs[si].A];
         const TPt& b = Pts[Segs[si].B];
@@ -244,6 +260,17 @@ void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
         const TPt& b = Pts[s.B];
         const TPt& c = Pts[q.A];
         const TPt& d = Pts[q.B];
+        // Neighbours along a ring meet only at their shared vertex, unless
+        // the ring turns straight back over itself.
+        if (s.B == q.A || s.A == q.B || s.A == q.A || s.B == q.B) {
+            const int shared = (s.B == q.A || s.B == q.B) ? s.B : s.A;
+            const int farS = shared == s.A ? s.B : s.A;
+            const int farQ = (q.A == shared) ? q.B : q.A;
+            if (Orient(Pts[shared], Pts[farS], Pts[farQ]) != 0) return;
+            if (StrictlyBetween(Pts[farQ], Pts[shared], Pts[farS])) splits.push_back({si, farQ});
+            if (StrictlyBetween(Pts[farS], Pts[shared], Pts[farQ])) splits.push_back({sj, farS});
+            return;
+        }
         const int o1 = Orient(a, b, c);
         const int o2 = Orient(a, b, d);
         if (o1 != 0 && o1 == o2) return;
@@ -261,20 +288,115 @@ void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
         if (o4 == 0 && StrictlyBetween(b, c, d)) splits.push_back({sj, s.B});
     };
 
-    std::vector<int> active;
-    for (int idx : order) {
-        const TBox& bi = box[idx];
-        std::size_t k = 0;
-        for (std::size_t j = 0; j < active.size(); ++j) {
-            const int other = active[j];
-            const TBox& bo = box[other];
-            if (bo.X1 < bi.X0) continue;  // ended before this one starts
-            active[k++] = other;
-            if (bo.Y1 < bi.Y0 || bi.Y1 < bo.Y0) continue;
-            test(other, idx);
+    // Sections: runs of consecutive segments of one ring or chain whose X
+    // grows strictly one way (at most kSectionLength of them). Two segments
+    // of one section never meet except at a shared vertex, and the
+    // segments of two sections are visited in X order like a merge.
+    constexpr int kSectionLength = 32;
+    struct TSection {
+        int First, Count, Dir;
+        TBox Box;
+    };
+    std::vector<TSection> sections;
+    for (int i = 0; i < n; ++i) {
+        const TPt& a = Pts[Segs[i].A];
+        const TPt& b = Pts[Segs[i].B];
+        const int dir = b.X > a.X ? 1 : (b.X < a.X ? -1 : 0);
+        if (!sections.empty()) {
+            TSection& last = sections.back();
+            if (dir != 0 && last.Dir == dir && last.Count < kSectionLength && Segs[last.First + last.Count - 1].B == Segs[i].A) {
+                ++last.Count;
+                last.Box.X0 = std::min(last.Box.X0, box[i].X0);
+                last.Box.X1 = std::max(last.Box.X1, box[i].X1);
+                last.Box.Y0 = std::min(last.Box.Y0, box[i].Y0);
+                last.Box.Y1 = std::max(last.Box.Y1, box[i].Y1);
+                continue;
+            }
         }
-        active.resize(k);
-        active.push_back(idx);
+        sections.push_back({i, 1, dir, box[i]});
+    }
+    auto testSections = [&](const TSection& s, const TSection& t) {
+        auto at = [](const TSection& x, int k) { return x.Dir >= 0 ? x.First + k : x.First + x.Count - 1 - k; };
+        int i = 0, j = 0;
+        while (i < s.Count && j < t.Count) {
+            const int a = at(s, i), b = at(t, j);
+            const TBox& ba = box[a];
+            const TBox& bb = box[b];
+            if (ba.X1 < bb.X0) {
+                ++i;
+                continue;
+            }
+            if (bb.X1 < ba.X0) {
+                ++j;
+                continue;
+            }
+            if (!(ba.Y1 < bb.Y0 || bb.Y1 < ba.Y0)) test(std::min(a, b), std::max(a, b));
+            if (ba.X1 < bb.X1) ++i;
+            else ++j;
+        }
+    };
+
+    // Candidate pairs of sections through a uniform grid about as fine as
+    // the sections: each section is entered in every cell its box covers,
+    // and a pair is taken only in the cell holding the lower-left corner of
+    // the overlap of the two boxes, so once.
+    const int m = int(sections.size());
+    if (m < 2) return;
+    double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL, extent = 0;
+    for (const TSection& sc : sections) {
+        const TBox& b = sc.Box;
+        x0 = std::min(x0, b.X0);
+        y0 = std::min(y0, b.Y0);
+        x1 = std::max(x1, b.X1);
+        y1 = std::max(y1, b.Y1);
+        extent += (b.X1 - b.X0) + (b.Y1 - b.Y0);
+    }
+    const double w = std::max(x1 - x0, 0.0), h = std::max(y1 - y0, 0.0);
+    double cell = std::max(std::sqrt(w * h / (4.0 * m)), extent / (2.0 * m));
+    if (!(cell > 0)) cell = std::max(w, h);
+    if (!(cell > 0)) cell = 1;
+    int gx = int(std::min(w / cell, 4096.0)) + 1, gy = int(std::min(h / cell, 4096.0)) + 1;
+    while (double(gx) * gy > 4.0 * m + 16) {
+        gx = (gx + 1) / 2;
+        gy = (gy + 1) / 2;
+    }
+    const double cw = w / gx > 0 ? w / gx : 1, ch = h / gy > 0 ? h / gy : 1;
+    auto cx = [&](double x) { return std::clamp(int((x - x0) / cw), 0, gx - 1); };
+    auto cy = [&](double y) { return std::clamp(int((y - y0) / ch), 0, gy - 1); };
+    struct TCells {
+        int X0, X1, Y0, Y1;
+    };
+    std::vector<TCells> cells(m);
+    std::vector<int> start(std::size_t(gx) * gy + 1, 0);
+    for (int k = 0; k < m; ++k) {
+        const TBox& b = sections[k].Box;
+        cells[k] = {cx(b.X0), cx(b.X1), cy(b.Y0), cy(b.Y1)};
+        for (int yy = cells[k].Y0; yy <= cells[k].Y1; ++yy)
+            for (int xx = cells[k].X0; xx <= cells[k].X1; ++xx) ++start[std::size_t(yy) * gx + xx + 1];
+    }
+    for (std::size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
+    std::vector<int> entries(start.back());
+    {
+        std::vector<int> fill(start.begin(), start.end() - 1);
+        for (int k = 0; k < m; ++k)
+            for (int yy = cells[k].Y0; yy <= cells[k].Y1; ++yy)
+                for (int xx = cells[k].X0; xx <= cells[k].X1; ++xx) entries[fill[std::size_t(yy) * gx + xx]++] = k;
+    }
+    for (int yy = 0; yy < gy; ++yy) {
+        for (int xx = 0; xx < gx; ++xx) {
+            const std::size_t c = std::size_t(yy) * gx + xx;
+            for (int p = start[c]; p < start[c + 1]; ++p) {
+                const int i = entries[p];
+                const TBox& bi = sections[i].Box;
+                for (int q = p + 1; q < start[c + 1]; ++q) {
+                    const int j = entries[q];
+                    const TBox& bj = sections[j].Box;
+                    if (bj.X1 < bi.X0 || bi.X1 < bj.X0 || bj.Y1 < bi.Y0 || bi.Y1 < bj.Y0) continue;
+                    if (std::max(cells[i].X0, cells[j].X0) != xx || std::max(cells[i].Y0, cells[j].Y0) != yy) continue;
+                    testSections(sections[i], sections[j]);
+                }
+            }
+        }
     }
 }
 
@@ -282,20 +404,40 @@ void TArrangement::Build() {
     std::vector<std::pair<int, int>> splits;
     FindIntersections(splits);
 
-    // Canonical vertices: equal coordinates are one vertex; ids follow the
-    // lexicographic order, so a component's least id is its leftmost vertex.
+    // Canonical vertices: equal coordinates are one vertex.
     const int np = int(Pts.size());
-    std::vector<int> order(np);
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](int i, int j) { return LexLess(Pts[i], Pts[j]) || (SamePt(Pts[i], Pts[j]) && i < j); });
     std::vector<int> rep(np);
-    for (int k = 0; k < np; ++k) {
-        const int i = order[k];
-        if (k == 0 || !SamePt(Pts[order[k - 1]], Pts[i])) {
-            V.push_back(Pts[i]);
-            VZ.push_back(Zs[i]);
+    {
+        std::size_t size = 16;
+        while (size < 2 * std::size_t(np)) size <<= 1;
+        std::vector<int> table(size, -1);
+        V.reserve(np);
+        VZ.reserve(np);
+        for (int i = 0; i < np; ++i) {
+            std::uint64_t bx, by;
+            std::memcpy(&bx, &Pts[i].X, 8);
+            std::memcpy(&by, &Pts[i].Y, 8);
+            std::uint64_t hsh = (bx * 0x9E3779B97F4A7C15ull) ^ (by + 0x632BE59BD9B4E019ull + (bx << 6) + (bx >> 2));
+            hsh ^= hsh >> 29;
+            hsh *= 0xBF58476D1CE4E5B9ull;
+            hsh ^= hsh >> 32;
+            std::size_t slot = hsh & (size - 1);
+            for (;;) {
+                const int id = table[slot];
+                if (id < 0) {
+                    table[slot] = int(V.size());
+                    rep[i] = int(V.size());
+                    V.push_back(Pts[i]);
+                    VZ.push_back(Zs[i]);
+                    break;
+                }
+                if (SamePt(V[id], Pts[i])) {
+                    rep[i] = id;
+                    break;
+                }
+                slot = (slot + 1) & (size - 1);
+            }
         }
-        rep[i] = int(V.size()) - 1;
     }
 
     // Sub-edges: each segment cut at its split points, in order along it.
@@ -322,25 +464,32 @@ void TArrangement::Build() {
     }
 
     // Edges: sub-edges joining the same two vertices are one edge.
-    std::vector<int> byKey(Subs.size());
-    std::iota(byKey.begin(), byKey.end(), 0);
-    auto key = [&](int i) {
-        const int u = Subs[i].U, v = Subs[i].V;
-        return std::pair<int, int>(std::min(u, v), std::max(u, v));
-    };
-    std::sort(byKey.begin(), byKey.end(), [&](int i, int j) { return key(i) < key(j); });
     SubEdge.assign(Subs.size(), -1);
-    for (std::size_t k = 0; k < byKey.size(); ++k) {
-        const int i = byKey[k];
-        const auto kk = key(i);
-        if (k == 0 || key(byKey[k - 1]) != kk) {
-            TEdge e;
-            e.Lo = kk.first;
-            e.Hi = kk.second;
-            Edges.push_back(e);
+    std::size_t size = 16;
+    while (size < 2 * Subs.size()) size <<= 1;
+    std::vector<int> table(size, -1);
+    Edges.reserve(Subs.size());
+    for (std::size_t i = 0; i < Subs.size(); ++i) {
+        const int lo = std::min(Subs[i].U, Subs[i].V), hi = std::max(Subs[i].U, Subs[i].V);
+        std::uint64_t hsh = (std::uint64_t(std::uint32_t(lo)) << 32 | std::uint32_t(hi)) * 0x9E3779B97F4A7C15ull;
+        hsh ^= hsh >> 31;
+        std::size_t slot = hsh & (size - 1);
+        int id;
+        for (;;) {
+            id = table[slot];
+            if (id < 0) {
+                id = table[slot] = int(Edges.size());
+                TEdge e;
+                e.Lo = lo;
+                e.Hi = hi;
+                Edges.push_back(e);
+                break;
+            }
+            if (Edges[id].Lo == lo && Edges[id].Hi == hi) break;
+            slot = (slot + 1) & (size - 1);
         }
-        TEdge& e = Edges.back();
-        SubEdge[i] = int(Edges.size()) - 1;
+        TEdge& e = Edges[id];
+        SubEdge[i] = id;
         const TSeg& seg = Segs[Subs[i].Seg];
         if (seg.Owner == kCutOwner) {
             e.Cut = true;
@@ -365,21 +514,10 @@ void TArrangement::AngleSort() {
     for (int h = 0; h < nh; ++h) Out[fill[Origin(h)]++] = h;
     Pos.assign(nh, 0);
     for (int v = 0; v < nv; ++v) {
-        const TPt& o = V[v];
-        auto half = [&](int h) {
-            const TPt& p = V[Head(h)];
-            return (p.Y > o.Y || (p.Y == o.Y && p.X > o.X)) ? 0 : 1;
-        };
-        auto less = [&](int g, int h) {
-            const int hg = half(g), hh = half(h);
-            if (hg != hh) return hg < hh;
-            const int s = Orient(o, V[Head(g)], V[Head(h)]);
-            if (s != 0) return s > 0;
-            return Head(g) < Head(h);  // only after rounding: keep the order strict
-        };
+        auto less = [&](int g, int h) { return AngleLess(g, h); };
         const int b = OutStart[v], e = OutStart[v + 1];
+        // Two half-edges have one cyclic order either way.
         if (e - b > 2) std::sort(Out.begin() + b, Out.begin() + e, less);
-        else if (e - b == 2 && less(Out[b + 1], Out[b])) std::swap(Out[b], Out[b + 1]);
         for (int k = b; k < e; ++k) Pos[Out[k]] = k - b;
     }
 }
@@ -387,59 +525,48 @@ void TArrangement::AngleSort() {
 void TArrangement::TraceCycles() {
     const int nh = int(Edges.size()) * 2;
     Cycle.assign(nh, -1);
+    CycHe.resize(nh);
+    CycStart.clear();
+    CycArea.clear();
+    CycBox.clear();
     CycleCount = 0;
+    int k = 0;
     for (int h = 0; h < nh; ++h) {
         if (Cycle[h] >= 0) continue;
+        CycStart.push_back(k);
+        const TPt& o = V[Origin(h)];
+        double area = 0;
+        TBox box{o.X, o.X, o.Y, o.Y};
         int g = h;
         do {
             Cycle[g] = CycleCount;
+            CycHe[k++] = g;
+            const TPt& u = V[Origin(g)];
+            const TPt& v = V[Head(g)];
+            // Relative to the first vertex, so that far-off map coordinates
+            // keep their digits.
+            area += (u.X - o.X) * (v.Y - o.Y) - (v.X - o.X) * (u.Y - o.Y);
+            box.X0 = std::min(box.X0, u.X);
+            box.X1 = std::max(box.X1, u.X);
+            box.Y0 = std::min(box.Y0, u.Y);
+            box.Y1 = std::max(box.Y1, u.Y);
             g = NextOnFace(g);
         } while (g != h && Cycle[g] < 0);
+        CycArea.push_back(area);
+        CycBox.push_back(box);
         ++CycleCount;
     }
+    CycStart.push_back(k);
     FaceParent.resize(CycleCount);
     std::iota(FaceParent.begin(), FaceParent.end(), 0);
 }
 
 void TArrangement::Windings() {
-    const int nh = int(Edges.size()) * 2;
     const int nv = int(V.size());
-    // Half-edges of each cycle, area and box of each cycle.
-    // (in walking order: the winding test below needs the loop's order).
-    std::vector<int> cycStart(CycleCount + 1, 0), cycHe(nh);
-    for (int h = 0; h < nh; ++h) ++cycStart[Cycle[h] + 1];
-    for (int c = 0; c < CycleCount; ++c) cycStart[c + 1] += cycStart[c];
-    {
-        std::vector<char> done(CycleCount, 0);
-        for (int h = 0; h < nh; ++h) {
-            const int c = Cycle[h];
-            if (done[c]) continue;
-            done[c] = 1;
-            int k = cycStart[c];
-            int g = h;
-            do {
-                cycHe[k++] = g;
-                g = NextOnFace(g);
-            } while (g != h && k < cycStart[c + 1]);
-        }
-    }
-    std::vector<long double> area(CycleCount, 0);
-    struct TBox {
-        double X0 = HUGE_VAL, X1 = -HUGE_VAL, Y0 = HUGE_VAL, Y1 = -HUGE_VAL;
-    };
-    std::vector<TBox> box(CycleCount);
-    for (int h = 0; h < nh; ++h) {
-        const TPt& u = V[Origin(h)];
-        const TPt& v = V[Head(h)];
-        const int c = Cycle[h];
-        area[c] += (long double)u.X * v.Y - (long double)v.X * u.Y;
-        TBox& b = box[c];
-        b.X0 = std::min(b.X0, u.X);
-        b.X1 = std::max(b.X1, u.X);
-        b.Y0 = std::min(b.Y0, u.Y);
-        b.Y1 = std::max(b.Y1, u.Y);
-    }
-
+    const std::vector<int>& cycStart = CycStart;
+    const std::vector<int>& cycHe = CycHe;
+    const std::vector<double>& area = CycArea;
+    const std::vector<TBox>& box = CycBox;
     // Components of the arrangement (by vertex), in the order of their
     // leftmost vertex.
     std::vector<int> comp(nv);
@@ -455,26 +582,42 @@ void TArrangement::Windings() {
         const int a = find(e.Lo), b = find(e.Hi);
         if (a != b) comp[std::max(a, b)] = std::min(a, b);
     }
+    // The leftmost (then lowest) vertex of each component, components in
+    // that vertex's order: a component can only lie inside one that
+    // reaches further left.
+    std::vector<int> leftmost(nv, -1), starts;
+    for (int v = 0; v < nv; ++v) {
+        if (OutStart[v + 1] == OutStart[v]) continue;
+        const int r = find(v);
+        if (leftmost[r] < 0) starts.push_back(r);
+        if (leftmost[r] < 0 || LexLess(V[v], V[leftmost[r]])) leftmost[r] = v;
+    }
+    for (int& r : starts) r = leftmost[r];
+    std::sort(starts.begin(), starts.end(), [&](int a, int b) { return LexLess(V[a], V[b]); });
 
     for (int k = 0; k < 2; ++k) W[k].assign(CycleCount, 0);
     std::vector<char> known(CycleCount, 0);
     std::vector<int> bounded;  // bounded cycles of the components done so far
     std::vector<int> queue;
-    for (int p = 0; p < nv; ++p) {
-        if (find(p) != p || OutStart[p + 1] == OutStart[p]) continue;
+    for (int p : starts) {
         // p is the leftmost vertex of its component: the loop on its far
         // side (towards -X) is the component's outer loop.
         const int b = OutStart[p], e = OutStart[p + 1];
-        // Outgoing half-edges at p point right or straight up; those at
-        // angles in [0, pi) come first in counter-clockwise order, and the
-        // last of them bounds the sector that faces -X.
-        int upper = 0;
-        while (b + upper < e) {
-            const TPt& q = V[Head(Out[b + upper])];
-            if (!(q.Y > V[p].Y || (q.Y == V[p].Y && q.X > V[p].X))) break;
-            ++upper;
+        // Outgoing half-edges at p point right or straight up. The sector
+        // facing -X begins at the last of them, counter-clockwise, among
+        // those at angles in [0, pi), or at the very last when none is.
+        int hOuter = -1;
+        bool upperFound = false;
+        for (int k = b; k < e; ++k) {
+            const int g = Out[k];
+            const bool upper = AngleHalf(g) == 0;
+            if (upper && !upperFound) {
+                upperFound = true;
+                hOuter = g;
+            } else if (upper == upperFound && (hOuter < 0 || AngleLess(hOuter, g))) {
+                hOuter = g;
+            }
         }
-        const int hOuter = Out[upper > 0 ? b + upper - 1 : e - 1];
         const int outer = Cycle[hOuter];
         // The innermost bounded loop of an earlier component around p.
         int around = -1;

@@ -86,7 +86,25 @@ void TContour::LoadFromStream(TStream& stream) {
     const std::int32_t count = ReadInt32(stream);
     CheckCount(stream, count, kMinPointRecordBytes, "vertex");
     points_.reserve(points_.size() + static_cast<std::size_t>(count));
-    for (std::int32_t i = 0; i < count; ++i) points_.push_back(ReadVertexRecord(stream));
+    std::int32_t i = 0;
+    while (i < count) {
+        // Take every well-formed record of the buffer in one pass.
+        const auto avail = stream.Peek();
+        const std::uint8_t* p = avail.data();
+        std::size_t used = 0;
+        while (i < count && avail.size() - used >= kPointRecordBytes &&
+               std::memcmp(p + used, kPointLine, 7) == 0 && std::memcmp(p + used + 39, kEndPointLine, 8) == 0) {
+            const std::uint8_t* v = p + used + 15;
+            points_.push_back(TVertex{LoadDouble(v), LoadDouble(v + 8), LoadDouble(v + 16)});
+            used += kPointRecordBytes;
+            ++i;
+        }
+        stream.Skip(used);
+        if (i < count) {
+            points_.push_back(ReadVertexRecord(stream));
+            ++i;
+        }
+    }
 }
 
 void TContour::SaveToStream(TStream& stream) const {

@@ -12,7 +12,14 @@
 // ---------------------------------------------------------------- keys
 
 QString KeyToId(std::uint64_t key) {
-    return QStringLiteral("%1").arg(static_cast<qulonglong>(key), 20, 16, QLatin1Char('0')).toUpper();
+    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+    QString id(20, Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(id.data());
+    for (int i = 19; i >= 0; --i) {
+        d[i] = kDigits[key & 0xF];
+        key >>= 4;
+    }
+    return id;
 }
 
 std::uint64_t IdToKey(const QString& id) {

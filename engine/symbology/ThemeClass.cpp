@@ -18,29 +18,6 @@ bool HasEdgeBlank(const QString& v) {
     return !v.isEmpty() && (v.front().unicode() <= 32 || v.back().unicode() <= 32);
 }
 
-// Reads the bytes of one line up to CR, untrimmed; the byte after the CR
-// is dropped. Raises EReadError at the end of the stream.
-QString ReadRawLine(TStream& stream) {
-    if (stream.AtEnd()) throw EReadError(QStringLiteral("Unexpected end of stream"));
-    std::string bytes;
-    for (;;) {
-        const auto avail = stream.Peek();
-        if (avail.empty()) break;
-        const void* p = std::memchr(avail.data(), '\r', avail.size());
-        if (p == nullptr) {
-            bytes.append(reinterpret_cast<const char*>(avail.data()), avail.size());
-            stream.Skip(avail.size());
-            continue;
-        }
-        const std::size_t k = static_cast<std::size_t>(static_cast<const std::uint8_t*>(p) - avail.data());
-        bytes.append(reinterpret_cast<const char*>(avail.data()), k);
-        stream.Skip(k + 1);
-        if (!stream.Peek().empty()) stream.Skip(1);
-        break;
-    }
-    return Cp1252ToString(bytes.data(), bytes.size());
-}
-
 QString TrimLow(const QString& s) {
     qsizetype a = 0, b = s.size();
     while (a < b && s[a].unicode() <= 32) ++a;
@@ -70,7 +47,7 @@ void WriteValueLine(TStream& stream, const QString& value) {
 }
 
 QString ReadValueLine(TStream& stream) {
-    const QString raw = ReadRawLine(stream);
+    const QString raw = StreamReadRawLine(stream);
     if (raw.startsWith(u'=')) return raw.mid(1);
     return LineValueAfterEquals(TrimLow(raw));
 }
@@ -83,7 +60,7 @@ void WriteTextLine(TStream& stream, const QString& text) {
 }
 
 QString ReadTextLine(TStream& stream) {
-    const QString raw = ReadRawLine(stream);
+    const QString raw = StreamReadRawLine(stream);
     if (raw.startsWith(u'=')) return raw.mid(1);
     return TrimLow(raw);
 }

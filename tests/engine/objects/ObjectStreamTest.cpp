@@ -144,12 +144,12 @@ TEST(ObjectRecords, ListsAndRegistry) {
 TEST(ObjectRecords, BadInputRaises) {
     // An unknown class is named, and the stream is left at its name line.
     {
-        TMemoryStream s(Line("ELLIPSE") + Line("EELLIPSE"));
+        TMemoryStream s(Line("CURVE") + Line("ECURVE"));
         try {
             ReadObjectRecord(s);
             FAIL();
         } catch (const EFormatError& e) {
-            EXPECT_TRUE(e.Message().contains("TELLIPSE"));
+            EXPECT_TRUE(e.Message().contains("TCURVE"));
         }
         EXPECT_EQ(s.Position(), 0);
     }

@@ -1,0 +1,11 @@
+#pragma once
+// The database layer's one recoverable error: a table that cannot be found
+// or opened, SQL the engine rejects, a value that does not fit its field, a
+// write refused by a read-only table. Callers that restore their state on a
+// database failure catch this class and no other.
+#include "engine/core/Errors.h"
+
+class EDatabaseError : public EEngineError {
+public:
+    using EEngineError::EEngineError;
+};

@@ -1,0 +1,19 @@
+#pragma once
+// dBase tables (".dbf", memo text in ".dbt") through shapelib's DBF API.
+// The file is read into memory on open; writes go to a working copy that
+// replaces the file on commit.
+#include <memory>
+
+#include "platform/db/CodePages.h"
+#include "platform/db/TableStore.h"
+
+// Opens an existing dBase file; raises EDatabaseError when it cannot.
+std::unique_ptr<TTableStore> OpenDbfStore(const QString& fileName);
+
+// Creates (replacing) a dBase table with these columns. level: 3 dBase III
+// (memo blocks without headers), 4 and above dBase IV (memo blocks with
+// length headers). New files are written in CP1252.
+void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& columns, int level);
+
+// The memo file beside a dBase file (".dbt", found without regard to case).
+QString MemoFileOf(const QString& dbfFileName);

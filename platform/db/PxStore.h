@@ -1,0 +1,9 @@
+#pragma once
+// Paradox tables (".db") through pxlib.
+#include <memory>
+
+#include "platform/db/TableStore.h"
+
+std::unique_ptr<TTableStore> OpenPxStore(const QString& fileName);
+// Creates (replacing) a Paradox table; level 3..7 selects the file version.
+void CreatePxTable(const QString& fileName, const std::vector<TStoreColumn>& columns, int level);

@@ -1,0 +1,194 @@
+#include "platform/db/Query.h"
+
+#include <sqlite3.h>
+
+#include "platform/db/DataSource.h"
+#include "platform/db/DbError.h"
+#include "platform/db/Session.h"
+
+namespace {
+
+void BindOne(sqlite3_stmt* st, int index, const TDbValue& v) {
+    switch (v.Kind) {
+    case TDbValue::vNull: sqlite3_bind_null(st, index); break;
+    case TDbValue::vInt: sqlite3_bind_int64(st, index, v.I); break;
+    case TDbValue::vFloat: sqlite3_bind_double(st, index, v.D); break;
+    case TDbValue::vText: sqlite3_bind_text(st, index, v.S.data(), static_cast<int>(v.S.size()), SQLITE_TRANSIENT); break;
+    case TDbValue::vBlob: sqlite3_bind_blob(st, index, v.S.data(), static_cast<int>(v.S.size()), SQLITE_TRANSIENT); break;
+    }
+}
+
+// A value bound as the parameter's declared type.
+TDbValue AsParamType(TFieldType type, const TDbValue& v) {
+    if (v.IsNull()) return v;
+    TDbValue out = v;
+    switch (type) {
+    case ftString: case ftFixedChar: case ftWideString: case ftMemo:
+        if (v.Kind == TDbValue::vInt) out.SetText(std::to_string(v.I));
+        else if (v.Kind == TDbValue::vFloat) out.SetText(DbValueText(ftFloat, v).toStdString());
+        break;
+    case ftSmallint: case ftInteger: case ftWord: case ftLargeint: case ftAutoInc:
+        if (v.Kind == TDbValue::vText) {
+            bool ok = false;
+            const qlonglong n = QString::fromStdString(v.S).trimmed().toLongLong(&ok);
+            if (ok) out.SetInt(n);
+        } else if (v.Kind == TDbValue::vFloat) {
+            out.SetInt(static_cast<std::int64_t>(v.D));
+        }
+        break;
+    case ftFloat: case ftCurrency: case ftBCD:
+        if (v.Kind == TDbValue::vInt) out.SetFloat(static_cast<double>(v.I));
+        else if (v.Kind == TDbValue::vText) {
+            bool ok = false;
+            const double d = QString::fromStdString(v.S).trimmed().toDouble(&ok);
+            if (ok) out.SetFloat(d);
+        }
+        break;
+    default: break;
+    }
+    return out;
+}
+
+}  // namespace
+
+TQuery::TQuery() = default;
+
+TQuery::~TQuery() {
+    if (dataSource_) dataSource_->RemoveDetail(this);
+}
+
+void TQuery::SetSQL(const QStringList& lines) {
+    Close();
+    sql_ = lines;
+    prepared_ = false;
+    params_.Rebuild(SqlParamNames(SQLText()));
+}
+
+void TQuery::AddSQL(const QString& line) {
+    QStringList l = sql_;
+    l << line;
+    SetSQL(l);
+}
+
+void TQuery::SetDataSource(TDataSource* source) {
+    if (source == dataSource_) return;
+    if (dataSource_) dataSource_->RemoveDetail(this);
+    dataSource_ = source;
+    if (dataSource_) dataSource_->AddDetail(this, [this] { MasterChanged(); });
+}
+
+void TQuery::MasterChanged() {
+    if (!Active() || State() != dsBrowse) return;
+    Refresh();
+}
+
+void TQuery::BindParams(sqlite3_stmt* st) {
+    TDataSet* master = dataSource_ ? dataSource_->DataSet() : nullptr;
+    for (int i = 0; i < params_.Count(); ++i) {
+        TParam& p = params_[i];
+        const QByteArray name = (u':' + p.Name).toUtf8();
+        int index = sqlite3_bind_parameter_index(st, name.constData());
+        if (index == 0) {
+            // SQLite keeps the case of the name as written in the text.
+            for (int k = 1; k <= sqlite3_bind_parameter_count(st); ++k) {
+                const char* n = sqlite3_bind_parameter_name(st, k);
+                if (n && QString::fromUtf8(n + 1).compare(p.Name, Qt::CaseInsensitive) == 0) index = k;
+            }
+        }
+        if (index == 0) continue;
+        TDbValue v = p.Value();
+        if (!p.Bound() && master && master->Active()) {
+            if (TField* f = master->FindField(p.Name)) {
+                v = master->CurrentValue(f->Index());
+                if (p.DataType == ftUnknown) p.DataType = f->DataType();
+            }
+        }
+        BindOne(st, index, AsParamType(p.DataType, v));
+    }
+}
+
+sqlite3_stmt* TQuery::PrepareStatement(bool forOpen, int& hiddenRowid, TLiveTarget& live) {
+    const QString text = SQLText().trimmed();
+    if (text.isEmpty()) throw EDatabaseError(QStringLiteral("Consulta sem texto SQL."));
+    TSession& s = Sess();
+    const TDbContext ctx = s.ContextOf(DatabaseName());
+    TSqlShape shape;
+    QString sql = s.PrepareSql(ctx, text, &shape);
+    hiddenRowid = -1;
+    live = TLiveTarget();
+    const bool liveWanted = forOpen && requestLive_ && shape.IsSelect && shape.TableCount == 1 && !shape.Joined &&
+                            !shape.Distinct && !shape.Grouped && shape.SelectEnd > 0;
+    if (liveWanted) {
+        const QString qual = shape.FirstCorrelation.isEmpty() ? shape.FirstTable : QuoteIdent(shape.FirstCorrelation);
+        // "AS name" added for bare names: qualify by that name.
+        QString q = qual;
+        const int as = shape.FirstTable.lastIndexOf(QStringLiteral(" AS "));
+        if (shape.FirstCorrelation.isEmpty() && as > 0) q = shape.FirstTable.mid(as + 4);
+        const QString withRowid = sql.left(shape.SelectEnd) + u' ' + q + QStringLiteral(".rowid AS kz_rowid_,") +
+                                  sql.mid(shape.SelectEnd);
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(s.Handle(), withRowid.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
+            hiddenRowid = 0;
+            live.Table = as > 0 ? shape.FirstTable.left(as) : shape.FirstTable;
+            const int n = sqlite3_column_count(st);
+            for (int c = 1; c < n; ++c) {
+                const char* origin = sqlite3_column_origin_name(st, c);
+                live.Columns.push_back(origin ? QString::fromUtf8(origin) : QString());
+            }
+            BindParams(st);
+            return st;
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(s.Handle(), sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(sqlite3_errmsg(s.Handle()));
+        sqlite3_finalize(st);
+        throw EDatabaseError(msg);
+    }
+    BindParams(st);
+    return st;
+}
+
+void TQuery::Prepare() {
+    int hidden = -1;
+    TLiveTarget live;
+    sqlite3_stmt* st = PrepareStatement(false, hidden, live);
+    sqlite3_finalize(st);
+    prepared_ = true;
+}
+
+void TQuery::InternalOpen() {
+    int hidden = -1;
+    TLiveTarget live;
+    sqlite3_stmt* st = PrepareStatement(true, hidden, live);
+    if (sqlite3_column_count(st) == 0) {
+        sqlite3_finalize(st);
+        throw EDatabaseError(QStringLiteral("A consulta não devolve registros."));
+    }
+    try {
+        LoadResult(st, hidden, live);
+    } catch (...) {
+        sqlite3_finalize(st);
+        throw;
+    }
+    sqlite3_finalize(st);
+    prepared_ = true;
+}
+
+void TQuery::ExecSQL() {
+    int hidden = -1;
+    TLiveTarget live;
+    sqlite3_stmt* st = PrepareStatement(false, hidden, live);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+        const QString msg = QString::fromUtf8(sqlite3_errmsg(Sess().Handle()));
+        sqlite3_finalize(st);
+        throw EDatabaseError(msg);
+    }
+    rowsAffected_ = sqlite3_changes(Sess().Handle());
+    sqlite3_finalize(st);
+    prepared_ = true;
+}

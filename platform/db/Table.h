@@ -1,0 +1,46 @@
+#pragma once
+// A table of a database or folder, read in its stored order and always
+// editable (unless its database or file is read-only).
+#include "platform/db/DataSet.h"
+
+enum TTableType { ttDefault, ttParadox, ttDBase, ttFoxPro, ttASCII };
+
+class TTable : public TDataSet {
+public:
+    TTable();
+    ~TTable() override;
+
+    const QString& TableName() const { return tableName_; }
+    void SetTableName(const QString& v);
+    TTableType TableType() const { return tableType_; }
+    void SetTableType(TTableType v) { tableType_ = v; }
+    int TableLevel() const { return tableLevel_; }
+    void SetTableLevel(int v) { tableLevel_ = v; }
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool v) { readOnly_ = v; }
+
+    // Creates (replacing) the table with FieldDefs; the table is closed.
+    void CreateTable();
+    void DeleteTable();
+    // Removes every record.
+    void EmptyTable();
+    bool Exists();
+    // Reads FieldDefs from the stored table without opening it.
+    void UpdateFieldDefs();
+
+    // The file of a folder table ("" for a table of a SQL database).
+    QString FileName();
+    // The table's name in SQL.
+    QString SqlName();
+
+protected:
+    void InternalOpen() override;
+
+private:
+    TTableType EffectiveType(const QString& file) const;
+
+    QString tableName_;
+    TTableType tableType_ = ttDefault;
+    int tableLevel_ = 0;
+    bool readOnly_ = false;
+};

@@ -1,0 +1,84 @@
+#pragma once
+// The storage of one table file behind a virtual table of the session's
+// SQLite connection: the dBase and Paradox readers and writers implement it.
+//
+// Records are addressed by their slot in the file (0-based), which is the
+// virtual table's rowid. Writes go to a working copy of the file(s); Sync
+// flushes it, Commit renames it over the original and Rollback throws it
+// away, so a write that fails leaves the file as it was.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <QString>
+
+#include "engine/core/Codes.h"
+
+// One value crossing between a store, SQLite and a dataset. Text is UTF-8.
+struct TDbValue {
+    enum TKind : std::uint8_t { vNull, vInt, vFloat, vText, vBlob };
+    TKind Kind = vNull;
+    std::int64_t I = 0;
+    double D = 0;
+    std::string S;
+
+    void SetNull() { Kind = vNull; S.clear(); }
+    void SetInt(std::int64_t v) { Kind = vInt; I = v; }
+    void SetFloat(double v) { Kind = vFloat; D = v; }
+    void SetText(std::string v) { Kind = vText; S = std::move(v); }
+    bool IsNull() const { return Kind == vNull; }
+    friend bool operator==(const TDbValue& a, const TDbValue& b) {
+        if (a.Kind != b.Kind) return false;
+        switch (a.Kind) {
+        case vNull: return true;
+        case vInt: return a.I == b.I;
+        case vFloat: return a.D == b.D;
+        default: return a.S == b.S;
+        }
+    }
+};
+
+struct TStoreColumn {
+    QString Name;
+    TFieldType Type = ftUnknown;
+    int Size = 0;      // width of string fields, else 0
+    int Decimals = 0;  // numeric fields
+    bool Required = false;
+};
+
+// The SQL type name declared for a column of a field type; the dataset
+// reads the field type and size back from it (FieldTypeOfDeclaredType).
+QString DeclaredTypeOf(TFieldType type, int size);
+void FieldTypeOfDeclaredType(const char* decl, TFieldType& type, int& size);
+
+class TTableStore {
+public:
+    virtual ~TTableStore() = default;
+
+    const QString& FileName() const { return fileName_; }
+    const std::vector<TStoreColumn>& Columns() const { return columns_; }
+    // Refused writes raise EDatabaseError with this reason (empty: writable).
+    virtual QString ReadOnlyReason() const { return QString(); }
+
+    // Reloads the file when it changed on disk since it was read (outside
+    // a write).
+    virtual void Refresh() = 0;
+    // Number of record slots, deleted ones included.
+    virtual std::int64_t SlotCount() = 0;
+    virtual bool IsDeleted(std::int64_t slot) = 0;
+    virtual void ReadValue(std::int64_t slot, int column, TDbValue& out) = 0;
+
+    // Writes (to the working copy, made on first use).
+    virtual void Update(std::int64_t slot, const std::vector<TDbValue>& values) = 0;
+    virtual std::int64_t Insert(const std::vector<TDbValue>& values) = 0;
+    virtual void Delete(std::int64_t slot) = 0;
+    // Transaction end. Sync may raise; Commit and Rollback do nothing when
+    // nothing was written.
+    virtual void Sync() = 0;
+    virtual void Commit() = 0;
+    virtual void Rollback() = 0;
+
+protected:
+    QString fileName_;
+    std::vector<TStoreColumn> columns_;
+};

@@ -1,0 +1,341 @@
+#include "platform/db/VirtualTables.h"
+
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include "platform/db/DbError.h"
+#include "platform/db/DbfStore.h"
+#include "platform/db/PxStore.h"
+#include "platform/db/SqlText.h"
+
+namespace {
+
+struct TVtab : sqlite3_vtab {
+    std::shared_ptr<TTableStore> Store;
+};
+
+struct TCursor : sqlite3_vtab_cursor {
+    std::int64_t Slot = 0;
+    std::int64_t End = 0;
+    bool Single = false;
+    TDbValue Value;
+};
+
+TTableStore& StoreOf(sqlite3_vtab* v) { return *static_cast<TVtab*>(v)->Store; }
+
+int Fail(sqlite3_vtab* v, const QString& message) {
+    sqlite3_free(v->zErrMsg);
+    v->zErrMsg = sqlite3_mprintf("%s", message.toUtf8().constData());
+    return SQLITE_ERROR;
+}
+
+int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** err) {
+    auto* reg = static_cast<TStoreRegistry*>(aux);
+    if (argc < 4) {
+        *err = sqlite3_mprintf("missing file name");
+        return SQLITE_ERROR;
+    }
+    QString file = QString::fromUtf8(argv[3]).trimmed();
+    if (file.size() >= 2 && file.front() == u'\'') file = file.mid(1, file.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
+    try {
+        auto store = reg->StoreFor(file);
+        QString ddl = QStringLiteral("CREATE TABLE x(");
+        bool first = true;
+        for (const TStoreColumn& c : store->Columns()) {
+            if (!first) ddl += u',';
+            first = false;
+            ddl += QuoteIdent(c.Name) + u' ' + DeclaredTypeOf(c.Type, c.Size);
+        }
+        ddl += u')';
+        const int rc = sqlite3_declare_vtab(db, ddl.toUtf8().constData());
+        if (rc != SQLITE_OK) {
+            *err = sqlite3_mprintf("%s", sqlite3_errmsg(db));
+            return rc;
+        }
+        auto* v = new TVtab();
+        v->Store = std::move(store);
+        *out = v;
+        return SQLITE_OK;
+    } catch (const EEngineError& e) {
+        *err = sqlite3_mprintf("%s", e.Message().toUtf8().constData());
+        return SQLITE_ERROR;
+    }
+}
+
+int Disconnect(sqlite3_vtab* v) {
+    delete static_cast<TVtab*>(v);
+    return SQLITE_OK;
+}
+
+int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto& c = info->aConstraint[i];
+        if (c.usable && c.iColumn == -1 && c.op == SQLITE_INDEX_CONSTRAINT_EQ) {
+            info->aConstraintUsage[i].argvIndex = 1;
+            info->aConstraintUsage[i].omit = 1;
+            info->idxNum = 1;
+            info->estimatedCost = 1;
+            info->estimatedRows = 1;
+            info->idxFlags = SQLITE_INDEX_SCAN_UNIQUE;
+            return SQLITE_OK;
+        }
+    }
+    info->idxNum = 0;
+    const double rows = static_cast<double>(std::max<std::int64_t>(1, StoreOf(v).SlotCount()));
+    info->estimatedCost = rows;
+    info->estimatedRows = static_cast<sqlite3_int64>(rows);
+    return SQLITE_OK;
+}
+
+int Open(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
+    *out = new TCursor();
+    return SQLITE_OK;
+}
+
+int Close(sqlite3_vtab_cursor* c) {
+    delete static_cast<TCursor*>(c);
+    return SQLITE_OK;
+}
+
+void SkipDeleted(TCursor* cur, TTableStore& store) {
+    while (cur->Slot < cur->End && store.IsDeleted(cur->Slot)) ++cur->Slot;
+}
+
+int Filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_value** argv) {
+    auto* cur = static_cast<TCursor*>(c);
+    TTableStore& store = StoreOf(c->pVtab);
+    try {
+        store.Refresh();
+        const std::int64_t slotCount = store.SlotCount();
+        if (idxNum == 1 && argc == 1) {
+            const std::int64_t id = sqlite3_value_int64(argv[0]);
+            const bool ok = sqlite3_value_numeric_type(argv[0]) == SQLITE_INTEGER && id >= 0 && id < slotCount &&
+                            !store.IsDeleted(id);
+            cur->Slot = id;
+            cur->End = ok ? id + 1 : id;
+            if (!ok) cur->Slot = cur->End = 0;
+            return SQLITE_OK;
+        }
+        cur->Slot = 0;
+        cur->End = slotCount;
+        SkipDeleted(cur, store);
+        return SQLITE_OK;
+    } catch (const EEngineError& e) {
+        return Fail(c->pVtab, e.Message());
+    }
+}
+
+int Next(sqlite3_vtab_cursor* c) {
+    auto* cur = static_cast<TCursor*>(c);
+    ++cur->Slot;
+    SkipDeleted(cur, StoreOf(c->pVtab));
+    return SQLITE_OK;
+}
+
+int Eof(sqlite3_vtab_cursor* c) {
+    auto* cur = static_cast<TCursor*>(c);
+    return cur->Slot >= cur->End;
+}
+
+int Column(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int i) {
+    auto* cur = static_cast<TCursor*>(c);
+    try {
+        StoreOf(c->pVtab).ReadValue(cur->Slot, i, cur->Value);
+    } catch (const EEngineError& e) {
+        sqlite3_result_error(ctx, e.Message().toUtf8().constData(), -1);
+        return SQLITE_ERROR;
+    }
+    const TDbValue& v = cur->Value;
+    switch (v.Kind) {
+    case TDbValue::vNull: sqlite3_result_null(ctx); break;
+    case TDbValue::vInt: sqlite3_result_int64(ctx, v.I); break;
+    case TDbValue::vFloat: sqlite3_result_double(ctx, v.D); break;
+    case TDbValue::vText: sqlite3_result_text(ctx, v.S.data(), static_cast<int>(v.S.size()), SQLITE_TRANSIENT); break;
+    case TDbValue::vBlob: sqlite3_result_blob(ctx, v.S.data(), static_cast<int>(v.S.size()), SQLITE_TRANSIENT); break;
+    }
+    return SQLITE_OK;
+}
+
+int Rowid(sqlite3_vtab_cursor* c, sqlite3_int64* rowid) {
+    *rowid = static_cast<TCursor*>(c)->Slot;
+    return SQLITE_OK;
+}
+
+TDbValue ValueOf(sqlite3_value* v) {
+    TDbValue out;
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: out.SetInt(sqlite3_value_int64(v)); break;
+    case SQLITE_FLOAT: out.SetFloat(sqlite3_value_double(v)); break;
+    case SQLITE_TEXT:
+        out.SetText(std::string(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                static_cast<std::size_t>(sqlite3_value_bytes(v))));
+        break;
+    case SQLITE_BLOB:
+        out.Kind = TDbValue::vBlob;
+        out.S.assign(static_cast<const char*>(sqlite3_value_blob(v)), static_cast<std::size_t>(sqlite3_value_bytes(v)));
+        break;
+    default: break;
+    }
+    return out;
+}
+
+int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
+    TTableStore& store = StoreOf(v);
+    const QString reason = store.ReadOnlyReason();
+    if (!reason.isEmpty()) return Fail(v, reason);
+    try {
+        if (argc == 1) {
+            store.Delete(sqlite3_value_int64(argv[0]));
+            return SQLITE_OK;
+        }
+        std::vector<TDbValue> values;
+        values.reserve(static_cast<std::size_t>(argc - 2));
+        for (int i = 2; i < argc; ++i) values.push_back(ValueOf(argv[i]));
+        if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+            if (sqlite3_value_type(argv[1]) != SQLITE_NULL)
+                return Fail(v, QStringLiteral("O número do registro não pode ser dado."));
+            *rowid = store.Insert(values);
+            return SQLITE_OK;
+        }
+        if (sqlite3_value_int64(argv[0]) != sqlite3_value_int64(argv[1]))
+            return Fail(v, QStringLiteral("O número do registro não pode ser mudado."));
+        store.Update(sqlite3_value_int64(argv[0]), values);
+        return SQLITE_OK;
+    } catch (const EEngineError& e) {
+        return Fail(v, e.Message());
+    }
+}
+
+int Begin(sqlite3_vtab*) { return SQLITE_OK; }
+int Sync(sqlite3_vtab* v) {
+    try {
+        StoreOf(v).Sync();
+        return SQLITE_OK;
+    } catch (const EEngineError& e) {
+        return Fail(v, e.Message());
+    }
+}
+int Commit(sqlite3_vtab* v) {
+    try {
+        StoreOf(v).Commit();
+    } catch (const EEngineError&) {
+    }
+    return SQLITE_OK;
+}
+int Rollback(sqlite3_vtab* v) {
+    StoreOf(v).Rollback();
+    return SQLITE_OK;
+}
+
+sqlite3_module MakeModule() {
+    sqlite3_module m{};
+    m.iVersion = 1;
+    m.xCreate = Connect;
+    m.xConnect = Connect;
+    m.xBestIndex = BestIndex;
+    m.xDisconnect = Disconnect;
+    m.xDestroy = Disconnect;
+    m.xOpen = Open;
+    m.xClose = Close;
+    m.xFilter = Filter;
+    m.xNext = Next;
+    m.xEof = Eof;
+    m.xColumn = Column;
+    m.xRowid = Rowid;
+    m.xUpdate = Update;
+    m.xBegin = Begin;
+    m.xSync = Sync;
+    m.xCommit = Commit;
+    m.xRollback = Rollback;
+    return m;
+}
+
+const sqlite3_module kModule = MakeModule();
+
+void Exec(sqlite3* db, const QString& sql) {
+    char* err = nullptr;
+    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(err ? err : "erro");
+        sqlite3_free(err);
+        throw EDatabaseError(msg);
+    }
+}
+
+}  // namespace
+
+TFileTableKind FileTableKind(const QString& fileName) {
+    const QString ext = QFileInfo(fileName).suffix().toLower();
+    if (ext == u"dbf") return TFileTableKind::ftkDBase;
+    if (ext == u"db") return TFileTableKind::ftkParadox;
+    return TFileTableKind::ftkNone;
+}
+
+QString CanonicalFile(const QString& fileName) {
+    const QFileInfo fi(fileName);
+    const QString c = fi.canonicalFilePath();
+    return c.isEmpty() ? fi.absoluteFilePath() : c;
+}
+
+TStoreRegistry::TStoreRegistry(sqlite3* db) : db_(db) {
+    sqlite3_create_module_v2(db_, "kzdbf", &kModule, this, nullptr);
+    sqlite3_create_module_v2(db_, "kzpx", &kModule, this, nullptr);
+}
+
+TStoreRegistry::~TStoreRegistry() = default;
+
+std::shared_ptr<TTableStore> TStoreRegistry::StoreFor(const QString& fileName) {
+    const QString key = CanonicalFile(fileName);
+    auto it = stores_.find(key);
+    if (it != stores_.end())
+        if (auto s = it->second.lock()) return s;
+    std::shared_ptr<TTableStore> store;
+    switch (FileTableKind(key)) {
+    case TFileTableKind::ftkDBase: store = OpenDbfStore(key); break;
+    case TFileTableKind::ftkParadox: store = OpenPxStore(key); break;
+    default: throw EDatabaseError(QStringLiteral("Tipo de tabela não suportado: ") + fileName);
+    }
+    stores_[key] = store;
+    return store;
+}
+
+void TStoreRegistry::Register(const QString& sqlName, const QString& fileName) {
+    const QString key = CanonicalFile(fileName);
+    // A registration made inside a transaction that was rolled back is
+    // gone (and a dropped one back): ask the schema, not only the map.
+    bool exists = false;
+    {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db_, "SELECT 1 FROM temp.sqlite_master WHERE name = ?", -1, &st, nullptr);
+        const QByteArray n = sqlName.toUtf8();
+        sqlite3_bind_text(st, 1, n.constData(), n.size(), SQLITE_TRANSIENT);
+        exists = sqlite3_step(st) == SQLITE_ROW;
+        sqlite3_finalize(st);
+    }
+    auto it = names_.find(sqlName);
+    if (exists && it != names_.end() && it->second == key) return;
+    if (exists) Exec(db_, QStringLiteral("DROP TABLE temp.") + QuoteIdent(sqlName));
+    names_.erase(sqlName);
+    QString file = key;
+    file.replace(QStringLiteral("'"), QStringLiteral("''"));
+    const char* module = FileTableKind(key) == TFileTableKind::ftkParadox ? "kzpx" : "kzdbf";
+    Exec(db_, QStringLiteral("CREATE VIRTUAL TABLE temp.") + QuoteIdent(sqlName) + QStringLiteral(" USING ") +
+                  QString::fromLatin1(module) + QStringLiteral("('") + file + QStringLiteral("')"));
+    names_[sqlName] = key;
+}
+
+void TStoreRegistry::Forget(const QString& fileName) {
+    const QString key = CanonicalFile(fileName);
+    for (auto it = names_.begin(); it != names_.end();) {
+        if (it->second == key) {
+            try {
+                Exec(db_, QStringLiteral("DROP TABLE temp.") + QuoteIdent(it->first));
+            } catch (const EDatabaseError&) {
+            }
+            it = names_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    stores_.erase(key);
+}

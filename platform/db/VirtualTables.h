@@ -1,0 +1,39 @@
+#pragma once
+// The virtual-table modules of a session's SQLite connection: "kzdbf"
+// over dBase files and "kzpx" over Paradox files, and the registry that
+// names them in the connection's temp schema. Tables of one file share one
+// store, whatever names they are registered under.
+#include <map>
+#include <memory>
+
+#include <QString>
+
+#include "platform/db/TableStore.h"
+
+struct sqlite3;
+
+enum class TFileTableKind { ftkNone, ftkDBase, ftkParadox };
+
+// By extension: ".dbf" dBase, ".db" Paradox.
+TFileTableKind FileTableKind(const QString& fileName);
+
+class TStoreRegistry {
+public:
+    explicit TStoreRegistry(sqlite3* db);
+    ~TStoreRegistry();
+
+    // Makes sure temp.<sqlName> is a virtual table over the file.
+    void Register(const QString& sqlName, const QString& fileName);
+    // The shared store of a file, opened on first use.
+    std::shared_ptr<TTableStore> StoreFor(const QString& fileName);
+    // Drops every registration of the file (before it is deleted or
+    // created again).
+    void Forget(const QString& fileName);
+
+private:
+    sqlite3* db_;
+    std::map<QString, QString> names_;  // sql name -> canonical file
+    std::map<QString, std::weak_ptr<TTableStore>> stores_;
+};
+
+QString CanonicalFile(const QString& fileName);
