@@ -6,7 +6,6 @@
 
 #include <QMouseEvent>
 
-#include "engine/geometry/Overlay.h"
 #include "engine/layers/Layer.h"
 #include "engine/objects/Contour.h"
 #include "engine/objects/Line.h"
@@ -758,37 +757,27 @@ void TDrawingTools::GiveHole(TLayer& layer, std::unique_ptr<TContour> hole) {
 void TDrawingTools::SplitAlong(TLayer& layer) {
     TPolyLine cut;
     cut.AddContour(contour_->Points());
-    const TRing chain = contour_->Points();
     std::vector<TVisualObject*> touched;
     for (TVisualObject* o : IndexFor(layer).ObjectsIntersecting(cut.GetLowerX(), cut.GetLowerY(), cut.GetUpperX(), cut.GetUpperY()))
         if (IsPolygon(o) && o->Touches(cut)) touched.push_back(o);
     std::uint64_t nextKey = LargestKey(layer) + 1;
     for (TVisualObject* o : touched) {
-        auto* pg = static_cast<TPolygon*>(o);
-        TOverlayPolygon area;
-        for (const auto& c : pg->Contours()) area.Contours.push_back(c->Points());
-        for (const auto& h : pg->Holes()) area.Holes.push_back(h->Points());
-        std::vector<TOverlayPolygon> pieces = SplitPolygonByPolyLine(area, {chain});
+        std::vector<std::unique_ptr<TPolygon>> pieces = cut.SplitPolygon(*static_cast<TPolygon*>(o));
         if (pieces.size() < 2) continue;
-        const QString key = pg->Id();
-        if (layer.Remove(pg) < 0) continue;
+        const QString key = o->Id();
+        // The polygon leaves the layer (kept in its edit buffer until the
+        // edit is posted or cancelled); its pieces take its place.
+        if (layer.Remove(o) < 0) continue;
         bool first = true;
-        for (TOverlayPolygon& piece : pieces) {
-            auto np = std::make_unique<TPolygon>();
-            for (TRing& r : piece.Contours) {
-                CloseRing(r);
-                np->AddContour(std::move(r));
-            }
-            for (TRing& r : piece.Holes) {
-                CloseRing(r);
-                np->AddHole(std::move(r));
-            }
+        for (auto& piece : pieces) {
+            for (auto& r : piece->Contours()) CloseRing(r->Points());
+            for (auto& r : piece->Holes()) CloseRing(r->Points());
             // The first piece keeps the polygon's key (its attribute
             // record); the others get keys of their own.
-            np->SetId(first && !key.trimmed().isEmpty() ? key : KeyToId(nextKey++));
+            piece->SetId(first && !key.trimmed().isEmpty() ? key : KeyToId(nextKey++));
             first = false;
-            np->ApplyThemeClass(*layer.Defaults());
-            layer.Add(std::move(np));
+            piece->ApplyThemeClass(*layer.Defaults());
+            layer.Add(std::move(piece));
         }
     }
 }
