@@ -7,7 +7,10 @@
 #include <QMouseEvent>
 
 #include "engine/layers/Layer.h"
+#include "engine/objects/Arc.h"
 #include "engine/objects/Contour.h"
+#include "engine/objects/ImageObject.h"
+#include "engine/objects/Text.h"
 #include "engine/objects/Line.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
@@ -354,6 +357,31 @@ QPainterPath TDrawingTools::FeedbackPath(int X, int Y) const {
     case etHole:
         if ((m == 2 || m == 3) && contour_) chain(*contour_);
         break;
+    case etArc:
+        if (m == 6) line(shapeCentre_);
+        else if (m == 7) {
+            const QPointF c = px(shapeCentre_);
+            const double r = shapeRadius_ / v_.UnitsPerPixel();
+            const QRectF rect(c.x() - r, c.y() - r, 2 * r, 2 * r);
+            double end = Azimuth(shapeCentre_, Cursor());
+            if (end <= shapeStart_) end += kTwoPi;
+            path.arcMoveTo(rect, shapeStart_ * 180 / std::numbers::pi);
+            path.arcTo(rect, shapeStart_ * 180 / std::numbers::pi, (end - shapeStart_) * 180 / std::numbers::pi);
+        }
+        break;
+    case etCircle:
+        if (m == 5) {
+            const TVertex p = Cursor();
+            const double r = std::hypot(p.X - shapeCentre_.X, p.Y - shapeCentre_.Y) / v_.UnitsPerPixel();
+            path.addEllipse(px(shapeCentre_), r, r);
+        }
+        break;
+    case etImage:
+        if (m == 2) {
+            const TVertex p = Cursor();
+            box(shapeCentre_.X, shapeCentre_.Y, p.X, p.Y);
+        }
+        break;
     case etEditVertex:
         if (m == 3 && grabbed_)
             for (const TVertex& n : grabbedNeighbours_) line(n);
@@ -586,6 +614,7 @@ void TDrawingTools::AfterGeometryChange(TLayer& layer) {
 
 void TDrawingTools::EntityClick(TLayer& layer) {
     const int m = v_.editMode_;
+    const TVertex c0 = Cursor();
     switch (v_.entityType_) {
     case etPoint:
         if (m == 0) AddNew(layer, std::make_unique<TPoint>(Cursor()));
@@ -630,8 +659,70 @@ void TDrawingTools::EntityClick(TLayer& layer) {
     case etDeleteVertex:
         if (m == 0) DeleteVertex(layer);
         return;
+    case etText:
+        if (m == 0) {
+            auto t = std::make_unique<TText>();
+            t->SetInsertionPoint(c0.X, c0.Y, c0.Z);
+            AddNew(layer, std::move(t));
+        }
+        return;
+    case etCircle:
+        if (m == 4) {
+            shapeCentre_ = c0;
+            v_.editMode_ = 5;
+            rubber_ = true;
+        } else if (m == 5) {
+            auto k = std::make_unique<TCircle>();
+            k->SetCenter(shapeCentre_.X, shapeCentre_.Y, shapeCentre_.Z);
+            k->SetRadius(std::hypot(c0.X - shapeCentre_.X, c0.Y - shapeCentre_.Y));
+            AddNew(layer, std::move(k));
+            v_.ClearRubberBand();
+            v_.editMode_ = 4;
+            rubber_ = false;
+        }
+        return;
+    case etArc:
+        if (m == 4) {
+            shapeCentre_ = c0;
+            v_.editMode_ = 6;
+            rubber_ = true;
+        } else if (m == 6) {
+            shapeRadius_ = std::hypot(c0.X - shapeCentre_.X, c0.Y - shapeCentre_.Y);
+            shapeStart_ = Azimuth(shapeCentre_, c0);
+            v_.editMode_ = 7;
+        } else if (m == 7) {
+            double end = Azimuth(shapeCentre_, c0);
+            if (end <= shapeStart_) end += kTwoPi;
+            auto a = std::make_unique<TArc>();
+            a->SetCenter(shapeCentre_.X, shapeCentre_.Y, shapeCentre_.Z);
+            a->SetRadius(shapeRadius_);
+            a->SetStartAngle(shapeStart_);
+            a->SetEndAngle(end);
+            AddNew(layer, std::move(a));
+            v_.ClearRubberBand();
+            v_.editMode_ = 4;
+            rubber_ = false;
+        }
+        return;
+    case etImage:
+        if (m == 1) {
+            shapeCentre_ = c0;  // the lower corner
+            v_.editMode_ = 2;
+            rubber_ = true;
+        } else if (m == 2) {
+            v_.ClearRubberBand();
+            if (c0.X > shapeCentre_.X && c0.Y > shapeCentre_.Y) {
+                auto im = std::make_unique<TImageObject>();
+                im->LowerStretch().SetVertex(shapeCentre_);
+                im->UpperStretch().SetVertex(c0);
+                AddNew(layer, std::move(im));
+            }
+            v_.editMode_ = 1;
+            rubber_ = false;
+        }
+        return;
     default:
-        // Texts, arcs, circles, ellipses and images have no object class here.
+        // Editing texts in place, ellipses and neighbours: no action.
         return;
     }
 }

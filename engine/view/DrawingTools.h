@@ -134,6 +134,10 @@ private:
     // The rotate guide: centre, radius, start angle.
     TVertex guideCentre_{};
     double guideRadius_ = 0, guideStart_ = 0;
+    // Circles, arcs and images: the centre (or lower corner), radius and
+    // start angle given so far.
+    TVertex shapeCentre_{};
+    double shapeRadius_ = 0, shapeStart_ = 0;
     // The vertex grabbed by etEditVertex and its neighbours on screen.
     bool grabbed_ = false;
     TVertex grabbedAt_{};

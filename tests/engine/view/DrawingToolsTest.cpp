@@ -15,6 +15,8 @@
 #include <QTest>
 
 #include "engine/layers/Layer.h"
+#include "engine/objects/Arc.h"
+#include "engine/objects/ImageObject.h"
 #include "engine/objects/Line.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
@@ -304,6 +306,48 @@ TEST_F(DrawingToolsTest, EditToolsNeedAnActiveLayerInEdit) {
     ClickAt(10, 10);
     ClickAt(50, 50);
     EXPECT_DOUBLE_EQ(layer->GetObject(0)->LowerX(), 10);
+}
+
+TEST_F(DrawingToolsTest, CirclesArcsImagesAndTexts) {
+    Edit();
+    view->ExecuteCommand(dcDraw);
+    view->SetEntityType(etCircle);
+    ClickAt(100, 100);
+    Move(130, 140);
+    EXPECT_TRUE(view->HasRubberBand());
+    ClickAt(130, 140);
+    ASSERT_EQ(layer->GetObjectCount(), 1);
+    auto* circle = dynamic_cast<TCircle*>(layer->GetObject(0));
+    ASSERT_NE(circle, nullptr);
+    EXPECT_DOUBLE_EQ(circle->Radius(), 50);
+    EXPECT_EQ(view->EditMode(), 4);
+
+    view->SetEntityType(etArc);
+    ClickAt(100, 100);
+    ClickAt(150, 100);
+    ClickAt(100, 150);
+    ASSERT_EQ(layer->GetObjectCount(), 2);
+    auto* arc = dynamic_cast<TArc*>(layer->GetObject(1));
+    ASSERT_NE(arc, nullptr);
+    EXPECT_DOUBLE_EQ(arc->Radius(), 50);
+    EXPECT_NEAR(arc->StartAngle(), 0, 1e-12);
+    EXPECT_NEAR(arc->EndAngle(), M_PI / 2, 1e-12);
+
+    // An image needs its second corner above and to the right of the first.
+    view->SetEntityType(etImage);
+    ClickAt(50, 50);
+    ClickAt(40, 80);
+    EXPECT_EQ(layer->GetObjectCount(), 2);
+    EXPECT_EQ(view->EditMode(), 1);
+    ClickAt(50, 50);
+    ClickAt(90, 80);
+    ASSERT_EQ(layer->GetObjectCount(), 3);
+    EXPECT_EQ(layer->GetObject(2)->ClassName(), QStringLiteral("TImageObject"));
+
+    view->SetEntityType(etText);
+    ClickAt(20, 30);
+    ASSERT_EQ(layer->GetObjectCount(), 4);
+    EXPECT_EQ(layer->GetObject(3)->ClassName(), QStringLiteral("TText"));
 }
 
 TEST_F(DrawingToolsTest, HoleGoesToTheInnermostPolygonOnly) {
