@@ -95,6 +95,7 @@ void TDataSet::Close() {
     rows_.clear();
     fields_.clear();
     log_.clear();
+    pendingInserts_.clear();
     InvalidateIndex();
     state_ = dsInactive;
     current_ = -1;
@@ -110,6 +111,7 @@ void TDataSet::Refresh() {
     const int at = current_;
     rows_.clear();
     log_.clear();
+    pendingInserts_.clear();
     InvalidateIndex();
     try {
         InternalOpen();
@@ -416,6 +418,7 @@ void TDataSet::Post() {
     DoBeforePost();
     if (state_ == dsInsert) {
         if (cachedUpdates_) {
+            pendingInserts_[buffer_.Serial] = log_.size();
             log_.push_back({TLogEntry::lkInsert, buffer_.Serial, -1, buffer_.Values, changed_});
         } else {
             WriteInsert(buffer_, changed_);
@@ -426,12 +429,13 @@ void TDataSet::Post() {
     } else {
         if (cachedUpdates_) {
             bool merged = false;
-            for (TLogEntry& e : log_)
-                if (e.Serial == buffer_.Serial && e.Kind == TLogEntry::lkInsert) {
-                    e.Values = buffer_.Values;
-                    for (std::size_t i = 0; i < changed_.size(); ++i) e.Changed[i] = e.Changed[i] || changed_[i];
-                    merged = true;
-                }
+            auto pending = pendingInserts_.find(buffer_.Serial);
+            if (pending != pendingInserts_.end()) {
+                TLogEntry& e = log_[pending->second];
+                e.Values = buffer_.Values;
+                for (std::size_t i = 0; i < changed_.size(); ++i) e.Changed[i] = e.Changed[i] || changed_[i];
+                merged = true;
+            }
             if (!merged) log_.push_back({TLogEntry::lkModify, buffer_.Serial, buffer_.Rowid, buffer_.Values, changed_});
         } else {
             WriteModify(buffer_, changed_);
@@ -474,6 +478,7 @@ void TDataSet::Delete() {
             if (e.Kind == TLogEntry::lkInsert) wasInserted = true;
             return true;
         });
+        ReindexLog();
         if (!wasInserted && row.Rowid >= 0) log_.push_back({TLogEntry::lkDelete, row.Serial, row.Rowid, {}, {}});
     } else {
         WriteDelete(row.Rowid);
@@ -546,7 +551,7 @@ void TDataSet::WriteDelete(std::int64_t rowid) {
 
 void TDataSet::SetCachedUpdates(bool v) {
     if (v == cachedUpdates_) return;
-    if (!v && UpdatesPending()) log_.clear();
+    if (!v && UpdatesPending()) CommitUpdates();
     cachedUpdates_ = v;
 }
 
@@ -555,6 +560,13 @@ void TDataSet::ApplyUpdates() {
     if (log_.empty()) return;
     const bool own = !Sess().InTransaction();
     std::vector<std::int64_t> assigned;  // serials given a rowid in this attempt
+    std::unordered_map<std::int64_t, int> rowOfSerial;
+    rowOfSerial.reserve(rows_.size());
+    for (int i = 0; i < static_cast<int>(rows_.size()); ++i) rowOfSerial.emplace(rows_[i].Serial, i);
+    auto rowOf = [&](std::int64_t serial) {
+        auto it = rowOfSerial.find(serial);
+        return it == rowOfSerial.end() ? -1 : it->second;
+    };
     try {
         if (own) Sess().Exec(QStringLiteral("BEGIN"));
         for (TLogEntry& e : log_) {
@@ -563,7 +575,7 @@ void TDataSet::ApplyUpdates() {
                 TRow r;
                 r.Values = e.Values;
                 WriteInsert(r, e.Changed);
-                const int i = FindSerial(e.Serial);
+                const int i = rowOf(e.Serial);
                 if (i >= 0) rows_[i].Rowid = r.Rowid;
                 assigned.push_back(e.Serial);
                 break;
@@ -587,20 +599,30 @@ void TDataSet::ApplyUpdates() {
             }
         }
         for (std::int64_t s : assigned) {
-            const int i = FindSerial(s);
+            const int i = rowOf(s);
             if (i >= 0) rows_[i].Rowid = -1;
         }
         throw EDatabaseError(err.Message());
     }
     log_.clear();
+    pendingInserts_.clear();
 }
 
-void TDataSet::CommitUpdates() { log_.clear(); }
+void TDataSet::CommitUpdates() {
+    log_.clear();
+    pendingInserts_.clear();
+}
+
+void TDataSet::ReindexLog() {
+    pendingInserts_.clear();
+    for (std::size_t i = 0; i < log_.size(); ++i)
+        if (log_[i].Kind == TLogEntry::lkInsert) pendingInserts_[log_[i].Serial] = i;
+}
 
 void TDataSet::CancelUpdates() {
     if (!Active()) return;
     if (state_ == dsEdit || state_ == dsInsert) Cancel();
-    log_.clear();
+    CommitUpdates();
     Refresh();
 }
 

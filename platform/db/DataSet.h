@@ -215,6 +215,8 @@ private:
     // cached updates
     bool cachedUpdates_ = false;
     std::vector<TLogEntry> log_;
+    std::unordered_map<std::int64_t, std::size_t> pendingInserts_;  // serial -> log index
+    void ReindexLog();
     // Locate indexes: key fields (joined by ';', upper case) -> value -> row
     std::unordered_map<std::string, std::unordered_map<std::string, int>> index_;
     int disableCount_ = 0;

@@ -196,11 +196,17 @@ private:
 };
 
 // The working copy beside the file; shapelib wants the extension last.
+QString BackupName(const QString& original);
 QString WorkName(const QString& original) {
     const int dot = original.lastIndexOf(u'.');
     const int slash = original.lastIndexOf(u'/');
     if (dot <= slash) return original + QStringLiteral("~kzw");
     return original.left(dot) + QStringLiteral("~kzw") + original.mid(dot);
+}
+
+QString BackupName(const QString& original) {
+    const QString w = WorkName(original);
+    return w.left(w.lastIndexOf(QStringLiteral("~kzw"))) + QStringLiteral("~kzb") + w.mid(w.lastIndexOf(QStringLiteral("~kzw")) + 4);
 }
 
 class TDbfStore final : public TTableStore {
@@ -218,7 +224,9 @@ public:
     }
     std::int64_t SlotCount() override { return DBFGetRecordCount(Handle()); }
     bool IsDeleted(std::int64_t slot) override {
-        return DBFIsRecordDeleted(Handle(), static_cast<int>(slot));
+        // The record buffer holds the deletion flag in its first byte.
+        const char* t = Tuple(slot);
+        return !t || t[0] == '*';
     }
     void ReadValue(std::int64_t slot, int column, TDbValue& out) override;
 
@@ -238,24 +246,44 @@ public:
         if (!DBFMarkRecordDeleted(work_, static_cast<int>(slot), 1))
             throw EDatabaseError(QStringLiteral("Não foi possível excluir o registro."));
     }
+    // Sync is the commit point: the working copies take the files' places
+    // and the originals are kept aside until Commit (Rollback puts them
+    // back), so a transaction over several tables can still be undone.
     void Sync() override {
         if (!work_) return;
         DBFClose(work_);
         work_ = nullptr;
-        synced_ = true;
         bool ok = SyncFile(WorkName(fileName_));
         if (memo_) ok = memo_->Save() && ok;
+        const bool memoWork = memo_ && QFile::exists(WorkName(memoName_));
+        if (ok) {
+            hadMemo_ = memoWork && QFile::exists(memoName_);
+            ok = std::rename(Local(fileName_).constData(), Local(BackupName(fileName_)).constData()) == 0;
+            if (ok && hadMemo_ && std::rename(Local(memoName_).constData(), Local(BackupName(memoName_)).constData()) != 0) {
+                std::rename(Local(BackupName(fileName_)).constData(), Local(fileName_).constData());
+                ok = false;
+            }
+            if (ok) {
+                swapped_ = true;
+                ok = std::rename(Local(WorkName(fileName_)).constData(), Local(fileName_).constData()) == 0;
+                if (ok && memoWork) ok = std::rename(Local(WorkName(memoName_)).constData(), Local(memoName_).constData()) == 0;
+            }
+        }
+        synced_ = true;
         if (!ok) {
             Rollback();
             throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
         }
     }
     void Commit() override {
-        if (!work_ && !synced_) return;
         if (work_) Sync();
+        if (!synced_) return;
         synced_ = false;
-        if (memo_ && !memoName_.isEmpty()) std::rename(Local(WorkName(memoName_)).constData(), Local(memoName_).constData());
-        std::rename(Local(WorkName(fileName_)).constData(), Local(fileName_).constData());
+        if (swapped_) {
+            QFile::remove(BackupName(fileName_));
+            if (hadMemo_) QFile::remove(BackupName(memoName_));
+        }
+        swapped_ = hadMemo_ = false;
         Load();
     }
     void Rollback() override {
@@ -264,9 +292,20 @@ public:
         work_ = nullptr;
         synced_ = false;
         if (!had) return;
+        if (swapped_) {
+            // Put the originals back.
+            std::rename(Local(BackupName(fileName_)).constData(), Local(fileName_).constData());
+            if (hadMemo_) std::rename(Local(BackupName(memoName_)).constData(), Local(memoName_).constData());
+            else if (!memoName_.isEmpty() && memoCreated_) QFile::remove(memoName_);
+        }
+        swapped_ = hadMemo_ = false;
         QFile::remove(WorkName(fileName_));
         if (!memoName_.isEmpty()) QFile::remove(WorkName(memoName_));
-        LoadMemo();
+        try {
+            Load();
+        } catch (const EEngineError&) {
+            LoadMemo();
+        }
     }
 
 private:
@@ -344,6 +383,7 @@ private:
         if (!CopyFile(fileName_, wname))
             throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
         if (memo_) {
+            memoCreated_ = !QFile::exists(memoName_);
             if (QFile::exists(memoName_) && !CopyFile(memoName_, WorkName(memoName_))) {
                 QFile::remove(wname);
                 throw EDatabaseError(QStringLiteral("Não foi possível gravar o arquivo ") + memoName_);
@@ -363,10 +403,14 @@ private:
     }
 
     void WriteRecord(int slot, const std::vector<TDbValue>& values);
+    const char* Tuple(std::int64_t slot);
 
     DBFHandle read_ = nullptr;
     DBFHandle work_ = nullptr;
     bool synced_ = false;
+    bool swapped_ = false;
+    bool hadMemo_ = false;
+    bool memoCreated_ = false;
     QDateTime stamp_;
     qint64 size_ = 0;
     unsigned char version_ = 0;
@@ -390,12 +434,17 @@ void Trim(const char*& p, int& n) {
     while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
 }
 
+const char* TDbfStore::Tuple(std::int64_t slot) {
+    if (slot != lastSlot_ || work_) {
+        tuple_ = DBFReadTuple(Handle(), static_cast<int>(slot));
+        lastSlot_ = work_ || !tuple_ ? -1 : slot;
+    }
+    return tuple_;
+}
+
 void TDbfStore::ReadValue(std::int64_t slot, int column, TDbValue& out) {
     DBFHandle h = Handle();
-    if (slot != lastSlot_ || work_) {
-        tuple_ = DBFReadTuple(h, static_cast<int>(slot));
-        lastSlot_ = work_ ? -1 : slot;
-    }
+    Tuple(slot);
     if (!tuple_ || column < 0 || column >= static_cast<int>(native_.size())) {
         out.SetNull();
         return;

@@ -1,11 +1,484 @@
 #include "platform/db/PxStore.h"
 
-#include "platform/db/DbError.h"
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <unistd.h>
 
-std::unique_ptr<TTableStore> OpenPxStore(const QString& fileName) {
-    throw EDatabaseError(QStringLiteral("Tabelas do Paradox não são suportadas: ") + fileName);
+#include <QDate>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+extern "C" {
+#include <paradox.h>
 }
 
-void CreatePxTable(const QString& fileName, const std::vector<TStoreColumn>&, int) {
-    throw EDatabaseError(QStringLiteral("Tabelas do Paradox não são suportadas: ") + fileName);
+#include "platform/db/CodePages.h"
+#include "platform/db/DbError.h"
+
+namespace {
+
+void BootPx() {
+    static const bool booted = [] {
+        PX_boot();
+        return true;
+    }();
+    (void)booted;
+}
+
+// Paradox dates count days from 1 January of year 1 (day 1).
+constexpr qint64 kJulianDayBeforeYear1 = 1721425;
+
+void CollectError(pxdoc_t*, int, const char* msg, void* data) {
+    if (data && msg) *static_cast<QString*>(data) = QString::fromLocal8Bit(msg).trimmed();
+}
+
+struct TPxDoc {
+    QString Error;
+    pxdoc_t* Doc = nullptr;
+    TPxDoc() {
+        Doc = PX_new3(CollectError, nullptr, nullptr, nullptr, &Error);
+    }
+    ~TPxDoc() {
+        if (Doc) {
+            PX_close(Doc);
+            PX_delete(Doc);
+        }
+    }
+};
+
+QString WorkName(const QString& original) {
+    const int dot = original.lastIndexOf(u'.');
+    return dot > original.lastIndexOf(u'/') ? original.left(dot) + QStringLiteral("~kzw") + original.mid(dot)
+                                            : original + QStringLiteral("~kzw");
+}
+
+QString BackupName(const QString& original) {
+    const int dot = original.lastIndexOf(u'.');
+    return dot > original.lastIndexOf(u'/') ? original.left(dot) + QStringLiteral("~kzb") + original.mid(dot)
+                                            : original + QStringLiteral("~kzb");
+}
+
+TDbCodePage CodePageOfDos(int cp) {
+    return cp == 850 || cp == 437 || cp == 860 ? TDbCodePage::Cp850 : TDbCodePage::Cp1252;
+}
+
+bool IsStringType(int t) {
+    return t == pxfAlpha || t == pxfMemoBLOb || t == pxfBLOb || t == pxfFmtMemoBLOb || t == pxfOLE ||
+           t == pxfGraphic || t == pxfBCD || t == pxfBytes;
+}
+
+struct TRecord {
+    bool Deleted = false;
+    std::vector<TDbValue> Values;
+};
+
+void WritePx(const QString& name, const QString& fileName_, const std::vector<pxfield_t>& fields_,
+             const std::vector<QByteArray>& fieldNames_, int codePageNumber_, const std::vector<TRecord>& records) {
+    const TDbCodePage codePage_ = CodePageOfDos(codePageNumber_);
+    QFile::remove(name);
+    TPxDoc px;
+    if (!px.Doc) throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
+    const int nf = static_cast<int>(fields_.size());
+    auto* fields = static_cast<pxfield_t*>(px.Doc->malloc(px.Doc, sizeof(pxfield_t) * static_cast<std::size_t>(nf), "fields"));
+    for (int i = 0; i < nf; ++i) {
+        fields[i] = fields_[i];
+        const QByteArray& n = fieldNames_[i];
+        fields[i].px_fname = static_cast<char*>(px.Doc->malloc(px.Doc, static_cast<std::size_t>(n.size()) + 1, "name"));
+        std::memcpy(fields[i].px_fname, n.constData(), static_cast<std::size_t>(n.size()) + 1);
+    }
+    if (PX_create_file(px.Doc, fields, nf, name.toLocal8Bit().constData(), pxfFileTypNonIndexDB) < 0)
+        throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_ + QStringLiteral(": ") + px.Error);
+    PX_set_value(px.Doc, "codepage", static_cast<float>(codePageNumber_));
+    const QByteArray table = QFileInfo(fileName_).completeBaseName().toLocal8Bit();
+    PX_set_parameter(px.Doc, "tablename", table.constData());
+    std::vector<pxval_t> vals(static_cast<std::size_t>(nf));
+    std::vector<pxval_t*> ptrs(static_cast<std::size_t>(nf));
+    std::vector<QByteArray> texts(static_cast<std::size_t>(nf));
+    for (const TRecord& rec : records) {
+        if (rec.Deleted) continue;
+        for (int i = 0; i < nf; ++i) {
+            pxval_t& v = vals[i];
+            std::memset(&v, 0, sizeof v);
+            v.type = fields_[i].px_ftype;
+            ptrs[i] = &v;
+            const TDbValue& d = rec.Values[i];
+            if (d.IsNull()) {
+                v.isnull = 1;
+                continue;
+            }
+            switch (v.type) {
+            case pxfShort: case pxfLong: case pxfAutoInc: case pxfLogical: v.value.lval = static_cast<long>(d.I); break;
+            case pxfNumber: case pxfCurrency: v.value.dval = d.D; break;
+            case pxfDate:
+                v.value.lval = static_cast<long>(QDate::fromString(QString::fromStdString(d.S), QStringLiteral("yyyy-MM-dd")).toJulianDay() -
+                                                 kJulianDayBeforeYear1);
+                break;
+            case pxfTime:
+                v.value.lval = QTime(0, 0).msecsTo(QTime::fromString(QString::fromStdString(d.S), QStringLiteral("HH:mm:ss")));
+                break;
+            case pxfTimestamp: {
+                const QDateTime t = QDateTime::fromString(QString::fromStdString(d.S), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+                v.value.dval = static_cast<double>(t.date().toJulianDay() - kJulianDayBeforeYear1) * 86400000.0 +
+                               QTime(0, 0).msecsTo(t.time());
+                break;
+            }
+            default:
+                texts[i] = EncodeText(codePage_, QString::fromStdString(d.S));
+                v.value.str.val = texts[i].data();
+                v.value.str.len = static_cast<int>(texts[i].size());
+                break;
+            }
+        }
+        if (PX_insert_record(px.Doc, ptrs.data()) < 0)
+            throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_ + QStringLiteral(": ") + px.Error);
+    }
+    PX_close(px.Doc);
+    PX_delete(px.Doc);
+    px.Doc = nullptr;
+    const int fd = ::open(name.toLocal8Bit().constData(), O_RDWR);
+    const bool ok = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!ok) throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
+}
+
+
+class TPxStore final : public TTableStore {
+public:
+    explicit TPxStore(const QString& fileName) {
+        fileName_ = fileName;
+        Load();
+    }
+    ~TPxStore() override { Rollback(); }
+
+    QString ReadOnlyReason() const override { return readOnly_; }
+    void Refresh() override {
+        if (work_) return;
+        const QFileInfo fi(fileName_);
+        if (fi.lastModified() != stamp_ || fi.size() != size_) Load();
+    }
+    std::int64_t SlotCount() override { return static_cast<std::int64_t>(View().size()); }
+    bool IsDeleted(std::int64_t slot) override { return View().at(static_cast<std::size_t>(slot)).Deleted; }
+    void ReadValue(std::int64_t slot, int column, TDbValue& out) override {
+        const auto& rec = View().at(static_cast<std::size_t>(slot));
+        if (column < 0 || column >= static_cast<int>(rec.Values.size())) out.SetNull();
+        else out = rec.Values[column];
+    }
+    void Update(std::int64_t slot, const std::vector<TDbValue>& values) override {
+        BeginWrite();
+        auto& rec = work_->at(static_cast<std::size_t>(slot));
+        if (rec.Deleted) throw EDatabaseError(QStringLiteral("Registro inexistente."));
+        rec.Values = Normalized(values);
+    }
+    std::int64_t Insert(const std::vector<TDbValue>& values) override {
+        BeginWrite();
+        work_->push_back({false, Normalized(values)});
+        return static_cast<std::int64_t>(work_->size()) - 1;
+    }
+    void Delete(std::int64_t slot) override {
+        BeginWrite();
+        work_->at(static_cast<std::size_t>(slot)).Deleted = true;
+    }
+    // Sync is the commit point: the rebuilt file takes the table's place and
+    // the original is kept aside until Commit (Rollback puts it back).
+    void Sync() override {
+        if (!work_ || synced_) return;
+        try {
+            WritePx(WorkName(fileName_), fileName_, fields_, fieldNames_, codePageNumber_, *work_);
+        } catch (...) {
+            Rollback();
+            throw;
+        }
+        const QByteArray orig = fileName_.toLocal8Bit(), bak = BackupName(fileName_).toLocal8Bit();
+        bool ok = std::rename(orig.constData(), bak.constData()) == 0;
+        if (ok) {
+            swapped_ = true;
+            ok = std::rename(WorkName(fileName_).toLocal8Bit().constData(), orig.constData()) == 0;
+        }
+        synced_ = true;
+        if (!ok) {
+            Rollback();
+            throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
+        }
+    }
+    void Commit() override {
+        if (!work_) return;
+        if (!synced_) Sync();
+        if (swapped_) QFile::remove(BackupName(fileName_));
+        swapped_ = false;
+        rows_ = std::move(*work_);
+        work_.reset();
+        synced_ = false;
+        const QFileInfo fi(fileName_);
+        stamp_ = fi.lastModified();
+        size_ = fi.size();
+    }
+    void Rollback() override {
+        if (!work_) return;
+        if (swapped_) std::rename(BackupName(fileName_).toLocal8Bit().constData(), fileName_.toLocal8Bit().constData());
+        swapped_ = false;
+        work_.reset();
+        synced_ = false;
+        QFile::remove(WorkName(fileName_));
+    }
+
+private:
+    const std::vector<TRecord>& View() const { return work_ ? *work_ : rows_; }
+
+    void BeginWrite() {
+        if (!readOnly_.isEmpty()) throw EDatabaseError(readOnly_);
+        if (!work_) work_ = rows_;
+        synced_ = false;
+    }
+
+    std::vector<TDbValue> Normalized(const std::vector<TDbValue>& values) const;
+    void Load();
+
+    std::vector<TRecord> rows_;
+    std::optional<std::vector<TRecord>> work_;
+    bool synced_ = false;
+    bool swapped_ = false;
+    std::vector<pxfield_t> fields_;  // types and sizes (names not kept)
+    std::vector<QByteArray> fieldNames_;
+    int codePageNumber_ = 1252;
+    TDbCodePage codePage_ = TDbCodePage::Cp1252;
+    QString readOnly_;
+    QDateTime stamp_;
+    qint64 size_ = 0;
+};
+
+void TPxStore::Load() {
+    TPxDoc px;
+    if (!px.Doc || PX_open_file(px.Doc, fileName_.toLocal8Bit().constData()) < 0)
+        throw EDatabaseError(QStringLiteral("Não foi possível abrir a tabela ") + fileName_ +
+                             (px.Error.isEmpty() ? QString() : QStringLiteral(": ") + px.Error));
+    pxhead_t* head = px.Doc->px_head;
+    codePageNumber_ = head->px_doscodepage > 0 ? head->px_doscodepage : 1252;
+    codePage_ = CodePageOfDos(codePageNumber_);
+    const int nf = PX_get_num_fields(px.Doc);
+    columns_.clear();
+    fields_.clear();
+    fieldNames_.clear();
+    readOnly_.clear();
+    bool blobs = false;
+    for (int i = 0; i < nf; ++i) {
+        pxfield_t* f = PX_get_field(px.Doc, i);
+        TStoreColumn c;
+        std::string name;
+        DecodeText(codePage_, f->px_fname, std::strlen(f->px_fname), name);
+        c.Name = QString::fromStdString(name);
+        switch (f->px_ftype) {
+        case pxfAlpha: c.Type = ftString; c.Size = f->px_flen; break;
+        case pxfShort: c.Type = ftSmallint; break;
+        case pxfLong: c.Type = ftInteger; break;
+        case pxfAutoInc: c.Type = ftAutoInc; break;
+        case pxfNumber: c.Type = ftFloat; break;
+        case pxfCurrency: c.Type = ftCurrency; break;
+        case pxfLogical: c.Type = ftBoolean; break;
+        case pxfDate: c.Type = ftDate; break;
+        case pxfTime: c.Type = ftTime; break;
+        case pxfTimestamp: c.Type = ftDateTime; break;
+        case pxfMemoBLOb: case pxfFmtMemoBLOb: c.Type = ftMemo; blobs = true; break;
+        case pxfGraphic: c.Type = ftGraphic; blobs = true; break;
+        case pxfBCD: c.Type = ftBCD; blobs = true; break;
+        case pxfBytes: c.Type = ftBytes; blobs = true; break;
+        default: c.Type = ftBlob; blobs = true; break;
+        }
+        columns_.push_back(c);
+        fields_.push_back(*f);
+        fieldNames_.push_back(QByteArray(f->px_fname));
+    }
+    if (blobs)
+        readOnly_ = QStringLiteral("A tabela ") + fileName_ +
+                    QStringLiteral(" é somente leitura: campos memo, BLOb, BCD e bytes do Paradox não podem ser gravados.");
+    else if (head->px_primarykeyfields > 0 || head->px_filetype == pxfFileTypIndexDB)
+        readOnly_ = QStringLiteral("A tabela ") + fileName_ +
+                    QStringLiteral(" é somente leitura: tabelas do Paradox com chave primária não podem ser gravadas.");
+    else if (head->px_encryption != 0)
+        readOnly_ = QStringLiteral("A tabela ") + fileName_ + QStringLiteral(" é somente leitura: tabela cifrada.");
+
+    // Memo text lives in the ".mb" file beside the table.
+    if (blobs) {
+        for (const char* ext : {".mb", ".MB"}) {
+            const QString mb = fileName_.left(fileName_.lastIndexOf(u'.')) + QLatin1String(ext);
+            if (QFileInfo::exists(mb)) {
+                PX_set_blob_file(px.Doc, mb.toLocal8Bit().constData());
+                break;
+            }
+        }
+    }
+    rows_.clear();
+    const int count = PX_get_num_records(px.Doc);
+    rows_.reserve(static_cast<std::size_t>(std::max(0, count)));
+    // A field whose bytes are all zero is null (pxlib reports some of them
+    // as values).
+    std::vector<int> offsets;
+    int offset = 0;
+    for (const pxfield_t& f : fields_) {
+        offsets.push_back(offset);
+        offset += f.px_flen;
+    }
+    std::vector<char> raw(static_cast<std::size_t>(std::max(offset, PX_get_recordsize(px.Doc))) + 1);
+    for (int r = 0; r < count; ++r) {
+        const bool haveRaw = PX_get_record(px.Doc, r, raw.data()) != nullptr;
+        pxval_t** vals = PX_retrieve_record(px.Doc, r);
+        if (!vals) throw EDatabaseError(QStringLiteral("Registro ilegível em ") + fileName_);
+        TRecord rec;
+        rec.Values.resize(static_cast<std::size_t>(nf));
+        for (int i = 0; i < nf; ++i) {
+            pxval_t* v = vals[i];
+            TDbValue& out = rec.Values[i];
+            bool zero = haveRaw;
+            for (int k = 0; zero && k < fields_[i].px_flen; ++k) zero = raw[offsets[i] + k] == 0;
+            if (!v || v->isnull || zero) {
+                out.SetNull();
+            } else {
+                switch (fields_[i].px_ftype) {
+                case pxfShort: case pxfLong: case pxfAutoInc: case pxfLogical: out.SetInt(v->value.lval); break;
+                case pxfNumber: case pxfCurrency: out.SetFloat(v->value.dval); break;
+                case pxfDate: {
+                    const QDate d = QDate::fromJulianDay(kJulianDayBeforeYear1 + v->value.lval);
+                    out.SetText(d.toString(QStringLiteral("yyyy-MM-dd")).toStdString());
+                    break;
+                }
+                case pxfTime: {
+                    const QTime t = QTime(0, 0).addMSecs(static_cast<int>(v->value.lval));
+                    out.SetText(t.toString(QStringLiteral("HH:mm:ss")).toStdString());
+                    break;
+                }
+                case pxfTimestamp: {
+                    const double ms = v->value.dval;
+                    const qint64 days = static_cast<qint64>(std::floor(ms / 86400000.0));
+                    const QDate d = QDate::fromJulianDay(kJulianDayBeforeYear1 + days);
+                    const QTime t = QTime(0, 0).addMSecs(static_cast<int>(ms - days * 86400000.0));
+                    out.SetText(QDateTime(d, t).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString());
+                    break;
+                }
+                case pxfAlpha: case pxfMemoBLOb: case pxfFmtMemoBLOb: {
+                    int len = v->value.str.len;
+                    const char* p = v->value.str.val;
+                    if (!p) { out.SetNull(); break; }
+                    while (len > 0 && p[len - 1] == '\0') --len;
+                    DecodeText(codePage_, p, static_cast<std::size_t>(len), out.S);
+                    out.Kind = TDbValue::vText;
+                    break;
+                }
+                default:
+                    if (v->value.str.val) {
+                        out.Kind = TDbValue::vBlob;
+                        out.S.assign(v->value.str.val, static_cast<std::size_t>(std::max(0, v->value.str.len)));
+                    }
+                    break;
+                }
+            }
+            if (v) {
+                if (IsStringType(v->type) && v->value.str.val) px.Doc->free(px.Doc, v->value.str.val);
+                px.Doc->free(px.Doc, v);
+            }
+        }
+        px.Doc->free(px.Doc, vals);
+        rows_.push_back(std::move(rec));
+    }
+    const QFileInfo fi(fileName_);
+    stamp_ = fi.lastModified();
+    size_ = fi.size();
+}
+
+std::vector<TDbValue> TPxStore::Normalized(const std::vector<TDbValue>& values) const {
+    std::vector<TDbValue> out(columns_.size());
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        if (i >= values.size() || values[i].IsNull()) continue;
+        const TDbValue& v = values[i];
+        const TStoreColumn& c = columns_[i];
+        auto number = [&](double& d) {
+            if (v.Kind == TDbValue::vInt) d = static_cast<double>(v.I);
+            else if (v.Kind == TDbValue::vFloat) d = v.D;
+            else {
+                bool ok = false;
+                d = QString::fromStdString(v.S).trimmed().replace(u',', u'.').toDouble(&ok);
+                if (!ok) throw EDatabaseError(QStringLiteral("Valor inválido para o campo ") + c.Name + u'.');
+            }
+        };
+        switch (fields_[i].px_ftype) {
+        case pxfShort: case pxfLong: case pxfAutoInc: case pxfLogical: {
+            double d = 0;
+            number(d);
+            const double limit = fields_[i].px_ftype == pxfShort ? 32767 : 2147483647;
+            if (std::abs(d) > limit) throw EDatabaseError(QStringLiteral("Valor fora dos limites do campo ") + c.Name + u'.');
+            out[i].SetInt(fields_[i].px_ftype == pxfLogical ? (d != 0) : static_cast<std::int64_t>(std::llround(d)));
+            break;
+        }
+        case pxfNumber: case pxfCurrency: {
+            double d = 0;
+            number(d);
+            out[i].SetFloat(d);
+            break;
+        }
+        case pxfDate: case pxfTime: case pxfTimestamp: {
+            const QString t = QString::fromStdString(v.S).trimmed();
+            QDateTime d = QDateTime::fromString(t, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            if (!d.isValid()) d = QDateTime(QDate::fromString(t, QStringLiteral("yyyy-MM-dd")), QTime(0, 0));
+            if (!d.isValid() && fields_[i].px_ftype == pxfTime) d = QDateTime(QDate(1, 1, 1), QTime::fromString(t, QStringLiteral("HH:mm:ss")));
+            if (v.Kind != TDbValue::vText || !d.isValid())
+                throw EDatabaseError(QStringLiteral("Valor inválido para o campo ") + c.Name + u'.');
+            if (fields_[i].px_ftype == pxfDate) out[i].SetText(d.date().toString(QStringLiteral("yyyy-MM-dd")).toStdString());
+            else if (fields_[i].px_ftype == pxfTime) out[i].SetText(d.time().toString(QStringLiteral("HH:mm:ss")).toStdString());
+            else out[i].SetText(d.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString());
+            break;
+        }
+        default: {
+            const QString s = v.Kind == TDbValue::vText ? QString::fromStdString(v.S)
+                              : v.Kind == TDbValue::vInt ? QString::number(v.I)
+                                                         : QString::number(v.D, 'g', 17);
+            QByteArray bytes = EncodeText(codePage_, s);
+            if (bytes.size() > fields_[i].px_flen) bytes.truncate(fields_[i].px_flen);
+            std::string back;
+            DecodeText(codePage_, bytes.constData(), static_cast<std::size_t>(bytes.size()), back);
+            if (!back.empty()) out[i].SetText(back);
+            break;
+        }
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::unique_ptr<TTableStore> OpenPxStore(const QString& fileName) {
+    BootPx();
+    return std::make_unique<TPxStore>(fileName);
+}
+
+void CreatePxTable(const QString& fileName, const std::vector<TStoreColumn>& columns, int) {
+    BootPx();
+    std::vector<pxfield_t> fields;
+    std::vector<QByteArray> names;
+    for (const TStoreColumn& c : columns) {
+        pxfield_t f{};
+        switch (c.Type) {
+        case ftString: case ftFixedChar: case ftWideString: f.px_ftype = pxfAlpha; f.px_flen = std::clamp(c.Size > 0 ? c.Size : 20, 1, 255); break;
+        case ftSmallint: case ftWord: f.px_ftype = pxfShort; f.px_flen = 2; break;
+        case ftInteger: case ftLargeint: f.px_ftype = pxfLong; f.px_flen = 4; break;
+        case ftAutoInc: f.px_ftype = pxfAutoInc; f.px_flen = 4; break;
+        case ftFloat: case ftBCD: f.px_ftype = pxfNumber; f.px_flen = 8; break;
+        case ftCurrency: f.px_ftype = pxfCurrency; f.px_flen = 8; break;
+        case ftBoolean: f.px_ftype = pxfLogical; f.px_flen = 1; break;
+        case ftDate: f.px_ftype = pxfDate; f.px_flen = 4; break;
+        case ftTime: f.px_ftype = pxfTime; f.px_flen = 4; break;
+        case ftDateTime: case ftTimeStamp: f.px_ftype = pxfTimestamp; f.px_flen = 8; break;
+        default:
+            throw EDatabaseError(QStringLiteral("O campo ") + c.Name +
+                                 QStringLiteral(" não pode ser criado: campos memo, BLOb e bytes do Paradox não podem ser gravados."));
+        }
+        fields.push_back(f);
+        names.push_back(EncodeText(TDbCodePage::Cp1252, c.Name.left(25)));
+    }
+    const QString work = WorkName(fileName);
+    WritePx(work, fileName, fields, names, 1252, {});
+    if (std::rename(work.toLocal8Bit().constData(), fileName.toLocal8Bit().constData()) != 0) {
+        QFile::remove(work);
+        throw EDatabaseError(QStringLiteral("Não foi possível criar a tabela ") + fileName);
+    }
 }

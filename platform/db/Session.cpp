@@ -129,11 +129,33 @@ bool TDatabase::InTransaction() const { return session_->InTransaction(); }
 
 // ---- TSession
 
+namespace {
+
+// UPPER and LOWER of every letter, accented ones included (SQLite's own
+// change only A-Z).
+void CaseFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const QString s = QString::fromUtf8(text, sqlite3_value_bytes(argv[0]));
+    const QByteArray out = (sqlite3_user_data(ctx) ? s.toUpper() : s.toLower()).toUtf8();
+    sqlite3_result_text(ctx, out.constData(), out.size(), SQLITE_TRANSIENT);
+}
+
+}  // namespace
+
 TSession::TSession() {
-    if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr) !=
+    // No memory statistics: they cost a global lock on every allocation.
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr) !=
         SQLITE_OK)
         throw EDatabaseError(QStringLiteral("Não foi possível iniciar o banco de dados."));
     sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 125);
+    static int upper = 1;
+    sqlite3_create_function(db_, "UPPER", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &upper, CaseFunction, nullptr, nullptr);
+    sqlite3_create_function(db_, "LOWER", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, CaseFunction, nullptr, nullptr);
     stores_ = std::make_unique<TStoreRegistry>(db_);
 }
 
@@ -150,8 +172,10 @@ TSession::~TSession() {
 }
 
 TSession& Session() {
-    static TSession session;
-    return session;
+    // Never destroyed: databases and datasets that outlive static
+    // destruction still find their session.
+    static TSession* session = new TSession;
+    return *session;
 }
 
 void TSession::AddDatabase(TDatabase* db) { databases_.push_back(db); }

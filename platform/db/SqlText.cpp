@@ -154,6 +154,7 @@ QString RewriteTableRefs(const QString& sql, const std::function<QString(const T
         return si < static_cast<int>(sig.size()) && toks[sig[si]].Kind == tkPunct && sql[toks[sig[si]].Start] == c;
     };
 
+    std::vector<std::pair<QString, QString>> refsWithCorrelation;
     bool expect = false, inFrom = false, listAllowed = false;
     int depth = 0, fromDepth = 0;
     const int count = static_cast<int>(sig.size());
@@ -199,6 +200,8 @@ QString RewriteTableRefs(const QString& sql, const std::function<QString(const T
                     ref.Correlation = Unquote(text(next));
                 }
                 const QString rep = resolve(ref);
+                if (!ref.Correlation.isEmpty() && ref.Kind == TTableRef::trQuoted)
+                    refsWithCorrelation.emplace_back(ref.Text, ref.Correlation);
                 replacement[sig[si]] = rep;
                 replaced[sig[si]] = true;
                 ++sh.TableCount;
@@ -238,6 +241,25 @@ QString RewriteTableRefs(const QString& sql, const std::function<QString(const T
             if (depth == fromDepth) inFrom = false;
         } else if (EndsFromList(up) && depth == fromDepth) {
             inFrom = false;
+        }
+    }
+
+    // A column qualified by the table's own name where the table has a
+    // correlation name ("c:\a.dbf"."ID" with FROM "c:\a.dbf" layer) is
+    // qualified by the correlation name, as local SQL allowed.
+    std::vector<std::pair<QString, QString>> correlated;  // table text, correlation
+    for (const auto& [text, corr] : refsWithCorrelation) correlated.emplace_back(text, corr);
+    for (int si = 0; si + 1 < count; ++si) {
+        const TToken& t = toks[sig[si]];
+        if (t.Kind != tkQuoted || replaced[sig[si]] || !isPunct(si + 1, u'.')) continue;
+        if (si > 0 && isPunct(si - 1, u'.')) continue;
+        const QString name = Unquote(text(si));
+        for (const auto& [tableText, corr] : correlated) {
+            if (tableText.compare(name, Qt::CaseInsensitive) == 0) {
+                replacement[sig[si]] = QuoteIdent(corr);
+                replaced[sig[si]] = true;
+                break;
+            }
         }
     }
 

@@ -301,12 +301,21 @@ std::shared_ptr<TTableStore> TStoreRegistry::StoreFor(const QString& fileName) {
 
 void TStoreRegistry::Register(const QString& sqlName, const QString& fileName) {
     const QString key = CanonicalFile(fileName);
-    auto it = names_.find(sqlName);
-    if (it != names_.end()) {
-        if (it->second == key) return;
-        Exec(db_, QStringLiteral("DROP TABLE temp.") + QuoteIdent(sqlName));
-        names_.erase(it);
+    // A registration made inside a transaction that was rolled back is
+    // gone (and a dropped one back): ask the schema, not only the map.
+    bool exists = false;
+    {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db_, "SELECT 1 FROM temp.sqlite_master WHERE name = ?", -1, &st, nullptr);
+        const QByteArray n = sqlName.toUtf8();
+        sqlite3_bind_text(st, 1, n.constData(), n.size(), SQLITE_TRANSIENT);
+        exists = sqlite3_step(st) == SQLITE_ROW;
+        sqlite3_finalize(st);
     }
+    auto it = names_.find(sqlName);
+    if (exists && it != names_.end() && it->second == key) return;
+    if (exists) Exec(db_, QStringLiteral("DROP TABLE temp.") + QuoteIdent(sqlName));
+    names_.erase(sqlName);
     QString file = key;
     file.replace(QStringLiteral("'"), QStringLiteral("''"));
     const char* module = FileTableKind(key) == TFileTableKind::ftkParadox ? "kzpx" : "kzdbf";

@@ -1,1 +1,227 @@
-#include <gtest/gtest.h>
+// Paradox tables: fixtures written with pxlib directly, read through the
+// dataset layer; tables written by the layer read back with pxlib.
+#include <cstring>
+
+extern "C" {
+#include <paradox.h>
+}
+
+#include "platform/db/DbError.h"
+#include "platform/db/Query.h"
+#include "platform/db/Table.h"
+#include "tests/platform/db/DbTestUtil.h"
+
+namespace {
+
+struct TPxField {
+    const char* Name;
+    int Type;
+    int Len;
+};
+
+struct TPxValue {
+    bool Null = false;
+    long L = 0;
+    double D = 0;
+    QByteArray S;
+};
+
+pxdoc_t* NewDoc() {
+    PX_boot();
+    pxdoc_t* doc = PX_new();
+    return doc;
+}
+
+void WriteFixture(const QString& file, const std::vector<TPxField>& defs, int codepage,
+                  const std::vector<std::vector<TPxValue>>& rows) {
+    pxdoc_t* doc = NewDoc();
+    auto* fields = static_cast<pxfield_t*>(doc->malloc(doc, sizeof(pxfield_t) * defs.size(), "t"));
+    for (std::size_t i = 0; i < defs.size(); ++i) {
+        fields[i].px_fname = static_cast<char*>(doc->malloc(doc, std::strlen(defs[i].Name) + 1, "t"));
+        std::strcpy(fields[i].px_fname, defs[i].Name);
+        fields[i].px_ftype = static_cast<char>(defs[i].Type);
+        fields[i].px_flen = defs[i].Len;
+        fields[i].px_fdc = 0;
+    }
+    ASSERT_EQ(PX_create_file(doc, fields, static_cast<int>(defs.size()), file.toLocal8Bit().constData(), pxfFileTypNonIndexDB), 0);
+    PX_set_value(doc, "codepage", static_cast<float>(codepage));
+    for (const auto& row : rows) {
+        std::vector<pxval_t> vals(defs.size());
+        std::vector<pxval_t*> ptrs;
+        for (std::size_t i = 0; i < defs.size(); ++i) {
+            std::memset(&vals[i], 0, sizeof(pxval_t));
+            vals[i].type = defs[i].Type;
+            vals[i].isnull = row[i].Null;
+            vals[i].value.lval = row[i].L;
+            if (defs[i].Type == pxfNumber || defs[i].Type == pxfCurrency) vals[i].value.dval = row[i].D;
+            if (defs[i].Type == pxfAlpha) {
+                vals[i].value.str.val = const_cast<char*>(row[i].S.constData());
+                vals[i].value.str.len = static_cast<int>(row[i].S.size());
+            }
+            ptrs.push_back(&vals[i]);
+        }
+        ASSERT_GE(PX_insert_record(doc, ptrs.data()), 0);
+    }
+    PX_close(doc);
+    PX_delete(doc);
+}
+
+// Every record of a Paradox file as texts (dates by pxlib's own formatting).
+std::vector<QStringList> ReadWithPxlib(const QString& file) {
+    std::vector<QStringList> out;
+    pxdoc_t* doc = NewDoc();
+    EXPECT_EQ(PX_open_file(doc, file.toLocal8Bit().constData()), 0);
+    const int nf = PX_get_num_fields(doc);
+    for (int r = 0; r < PX_get_num_records(doc); ++r) {
+        pxval_t** vals = PX_retrieve_record(doc, r);
+        QStringList row;
+        for (int i = 0; i < nf; ++i) {
+            pxval_t* v = vals[i];
+            if (v->isnull) row << QStringLiteral("(null)");
+            else if (v->type == pxfAlpha) row << QString::fromLatin1(v->value.str.val);
+            else if (v->type == pxfNumber || v->type == pxfCurrency) row << QString::number(v->value.dval, 'g', 15);
+            else if (v->type == pxfDate) {
+                char* s = PX_date2string(doc, v->value.lval, "Y-m-d");
+                row << QString::fromLatin1(s);
+                doc->free(doc, s);
+            } else row << QString::number(v->value.lval);
+            if (v->type == pxfAlpha && v->value.str.val) doc->free(doc, v->value.str.val);
+            doc->free(doc, v);
+        }
+        doc->free(doc, vals);
+        out.push_back(row);
+    }
+    PX_close(doc);
+    PX_delete(doc);
+    return out;
+}
+
+TPxValue L(long v) { TPxValue x; x.L = v; return x; }
+TPxValue D(double v) { TPxValue x; x.D = v; return x; }
+TPxValue S(const QByteArray& v) { TPxValue x; x.S = v; return x; }
+TPxValue Null() { TPxValue x; x.Null = true; return x; }
+
+}  // namespace
+
+TEST(Paradox, PxlibFixtureReadsThroughTablesAndQueries) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/morros.db");
+    // "Ação" and "Ñandú" in code page 850.
+    WriteFixture(file,
+                 {{"NOME", pxfAlpha, 20}, {"N", pxfShort, 2}, {"BIG", pxfLong, 4}, {"VAL", pxfNumber, 8},
+                  {"OK", pxfLogical, 1}, {"QUANDO", pxfDate, 4}},
+                 850,
+                 {{S("A\x87\xC6o"), L(1), L(100000), D(2.5), L(1), L(730519)},
+                  {S("\xA5" "and\xA3"), L(-3), L(7), D(-0.125), L(0), Null()},
+                  {S("Zeta"), L(2), Null(), Null(), L(1), L(1)}});
+    const auto expected = ReadWithPxlib(file);
+    TTable t;
+    t.SetDatabaseName(dir.path());
+    t.SetTableName(QStringLiteral("morros"));  // ".db" found
+    t.Open();
+    ASSERT_EQ(t.RecordCount(), 3);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("NOME"))->DataType(), ftString);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("NOME"))->Size(), 20);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("N"))->DataType(), ftSmallint);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("BIG"))->DataType(), ftInteger);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("VAL"))->DataType(), ftFloat);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("OK"))->DataType(), ftBoolean);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("QUANDO"))->DataType(), ftDate);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("NOME"))->AsString(), QStringLiteral("Ação"));
+    EXPECT_EQ(t.FieldByName(QStringLiteral("QUANDO"))->AsDateTime().date().toString(QStringLiteral("yyyy-MM-dd")), expected[0][5]);
+    EXPECT_TRUE(t.FieldByName(QStringLiteral("OK"))->AsBoolean());
+    t.Next();
+    EXPECT_EQ(t.FieldByName(QStringLiteral("NOME"))->AsString(), QStringLiteral("Ñandú"));
+    EXPECT_EQ(t.FieldByName(QStringLiteral("N"))->AsInteger(), -3);
+    EXPECT_DOUBLE_EQ(t.FieldByName(QStringLiteral("VAL"))->AsFloat(), -0.125);
+    EXPECT_TRUE(t.FieldByName(QStringLiteral("QUANDO"))->IsNull());
+    t.Next();
+    EXPECT_TRUE(t.FieldByName(QStringLiteral("BIG"))->IsNull());
+    EXPECT_EQ(t.FieldByName(QStringLiteral("QUANDO"))->AsDateTime().date().toString(QStringLiteral("yyyy-MM-dd")), expected[2][5]);
+
+    TQuery q;
+    q.SetSQLText(QStringLiteral("SELECT NOME, N * 10 AS DEZ FROM \"") + file +
+                 QStringLiteral("\" WHERE N > :n ORDER BY NOME DESC"));
+    q.ParamByName(QStringLiteral("n")).SetAsInteger(0);
+    q.Open();
+    ASSERT_EQ(q.RecordCount(), 2);
+    EXPECT_EQ(q.Fields(0)->AsString(), QStringLiteral("Zeta"));
+    EXPECT_EQ(q.Fields(1)->AsInteger(), 20);
+}
+
+TEST(Paradox, TablesWrittenByTheLayerReadBackWithPxlib) {
+    QTemporaryDir dir;
+    TTable t;
+    t.SetDatabaseName(dir.path());
+    t.SetTableName(QStringLiteral("novo"));
+    t.SetTableType(ttParadox);
+    t.FieldDefs().Add(QStringLiteral("NOME"), ftString, 15);
+    t.FieldDefs().Add(QStringLiteral("QTD"), ftInteger);
+    t.FieldDefs().Add(QStringLiteral("AREA"), ftFloat);
+    t.FieldDefs().Add(QStringLiteral("QUANDO"), ftDate);
+    t.CreateTable();
+    ASSERT_TRUE(QFile::exists(dir.path() + QStringLiteral("/novo.db")));
+    t.SetCachedUpdates(true);
+    t.Open();
+    for (int i = 0; i < 5; ++i) {
+        t.Append();
+        t.FieldByName(QStringLiteral("NOME"))->SetAsString(QStringLiteral("lote %1").arg(i));
+        t.FieldByName(QStringLiteral("QTD"))->SetAsInteger(i * 10);
+        t.FieldByName(QStringLiteral("AREA"))->SetAsFloat(i + 0.5);
+        t.FieldByName(QStringLiteral("QUANDO"))->SetAsString(QStringLiteral("2020-01-0%1").arg(i + 1));
+        t.Post();
+    }
+    t.ApplyUpdates();
+    t.CommitUpdates();
+    auto rows = ReadWithPxlib(dir.path() + QStringLiteral("/novo.db"));
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[3], (QStringList{QStringLiteral("lote 3"), QStringLiteral("30"), QStringLiteral("3.5"), QStringLiteral("2020-01-04")}));
+
+    // Edits and deletes keep the other records' places.
+    t.Close();
+    t.SetCachedUpdates(false);
+    t.Open();
+    t.First();
+    t.Delete();
+    ASSERT_TRUE(t.Locate(QStringLiteral("NOME"), QStringLiteral("lote 4")));
+    t.Edit();
+    t.FieldByName(QStringLiteral("QTD"))->SetAsInteger(99);
+    t.Post();
+    rows = ReadWithPxlib(dir.path() + QStringLiteral("/novo.db"));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0][0], QStringLiteral("lote 1"));
+    EXPECT_EQ(rows[3][1], QStringLiteral("99"));
+    // A value out of a Long's range is refused and nothing is written.
+    t.Edit();
+    t.FieldByName(QStringLiteral("QTD"))->SetAsFloat(1e12);
+    EXPECT_THROW(t.Post(), EDatabaseError);
+    t.Cancel();
+    EXPECT_EQ(ReadWithPxlib(dir.path() + QStringLiteral("/novo.db")), rows);
+
+    // Memo fields cannot be created.
+    TTable m;
+    m.SetDatabaseName(dir.path());
+    m.SetTableName(QStringLiteral("memo.db"));
+    m.FieldDefs().Add(QStringLiteral("TEXTO"), ftMemo);
+    EXPECT_THROW(m.CreateTable(), EDatabaseError);
+}
+
+TEST(Paradox, TablesWithMemoFieldsAreReadOnly) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/comblob.db");
+    WriteFixture(file, {{"NOME", pxfAlpha, 10}, {"OBS", pxfMemoBLOb, 10}}, 1252, {{S("abc"), Null()}});
+    TTable t;
+    t.SetDatabaseName(dir.path());
+    t.SetTableName(QStringLiteral("comblob.db"));
+    t.Open();
+    ASSERT_EQ(t.RecordCount(), 1);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("OBS"))->DataType(), ftMemo);
+    t.Edit();
+    t.FieldByName(QStringLiteral("NOME"))->SetAsString(QStringLiteral("x"));
+    try {
+        t.Post();
+        FAIL() << "write accepted";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("somente leitura"))) << e.Message().toStdString();
+    }
+}

@@ -156,6 +156,14 @@ TEST(Query, ParametersAreBoundNeverPasted) {
     ASSERT_EQ(q.RecordCount(), 1);
     EXPECT_EQ(q.FieldByName(QStringLiteral("ID"))->AsInteger(), 3);
     EXPECT_THROW(q.ParamByName(QStringLiteral("other")), EDatabaseError);
+    // UPPER knows accented letters.
+    TQuery u;
+    u.SetSQLText(QStringLiteral("SELECT ID, UPPER(NAME) AS U FROM ") + QuoteIdent(fx.A) +
+                 QStringLiteral(" WHERE UPPER(NAME) = UPPER(:n)"));
+    u.ParamByName(QStringLiteral("n")).SetAsString(QStringLiteral("alto são joão"));
+    u.Open();
+    ASSERT_EQ(u.RecordCount(), 1);
+    EXPECT_EQ(u.FieldByName(QStringLiteral("U"))->AsString(), QStringLiteral("ALTO SÃO JOÃO"));
 }
 
 TEST(Query, LiveResultOverOneTableIsEditableJoinIsNot) {
@@ -187,6 +195,14 @@ TEST(Query, LiveResultOverOneTableIsEditableJoinIsNot) {
     EXPECT_EQ(j.RecordCount(), 5);
     EXPECT_FALSE(j.CanModify());
     EXPECT_THROW(j.Edit(), EDatabaseError);
+    // Order by a field qualified with the quoted table name, as the
+    // attribute queries compose it.
+    TQuery o;
+    o.SetSQL({QStringLiteral("SELECT"), QStringLiteral("layer.*"), QStringLiteral("FROM"),
+              QuoteIdent(fx.A) + QStringLiteral(" layer"), QStringLiteral("ORDER BY"),
+              QuoteIdent(fx.A) + QStringLiteral(".\"VAL\" DESC")});
+    o.Open();
+    EXPECT_EQ(o.FieldByName(QStringLiteral("ID"))->AsInteger(), 3);
     // Duplicate names get a suffix.
     EXPECT_NE(j.FindField(QStringLiteral("CODE_1")), nullptr);
 }
@@ -234,4 +250,72 @@ TEST(Query, DetailFollowsMasterThroughDataSource) {
     w.SetDatabaseName(QStringLiteral("MD"));
     w.SetSQLText(QStringLiteral("delete from a"));
     EXPECT_THROW(w.ExecSQL(), EDatabaseError);
+}
+
+TEST(Query, LiveQueryOverANewTableTakesCachedAppends) {
+    QTemporaryDir dir;
+    TTable t;
+    t.SetDatabaseName(dir.path());
+    t.SetTableName(QStringLiteral("resumo.dbf"));
+    t.FieldDefs().Add(QStringLiteral("GRUPO"), ftString, 10);
+    t.FieldDefs().Add(QStringLiteral("COUNT"), ftInteger, 0, true);
+    t.FieldDefs().Add(QStringLiteral("AVG_AREA"), ftFloat);
+    t.CreateTable();
+    const QString q = QuoteIdent(dir.path() + QStringLiteral("/resumo.dbf"));
+    TQuery live;
+    live.SetCachedUpdates(true);
+    live.SetRequestLive(true);
+    live.SetSQL({QStringLiteral("SELECT"), QStringLiteral("layer.*"), QStringLiteral("FROM"), q + QStringLiteral(" layer")});
+    live.Open();
+    ASSERT_TRUE(live.CanModify());
+    for (int g = 0; g < 3; ++g) {
+        live.Append();
+        live.FieldByName(QStringLiteral("GRUPO"))->SetAsString(QStringLiteral("\"G%1\"").arg(g));
+        live.FieldByName(QStringLiteral("COUNT"))->SetAsInteger(0);
+        live.FieldByName(QStringLiteral("AVG_AREA"))->SetAsFloat(0);
+        for (int k = 0; k <= g; ++k) {
+            live.FieldByName(QStringLiteral("COUNT"))->SetAsInteger(live.FieldByName(QStringLiteral("COUNT"))->AsInteger() + 1);
+            live.FieldByName(QStringLiteral("AVG_AREA"))->SetAsFloat(live.FieldByName(QStringLiteral("AVG_AREA"))->AsFloat() + k);
+        }
+        live.FieldByName(QStringLiteral("AVG_AREA"))->SetAsFloat(live.FieldByName(QStringLiteral("AVG_AREA"))->AsFloat() /
+                                                                 live.FieldByName(QStringLiteral("COUNT"))->AsInteger());
+        live.Post();
+    }
+    // Edit a record appended in the cache before it is applied.
+    live.First();
+    live.Edit();
+    live.FieldByName(QStringLiteral("COUNT"))->SetAsInteger(10);
+    live.Post();
+    live.ApplyUpdates();
+    live.CommitUpdates();
+    live.Close();
+    t.Open();
+    ASSERT_EQ(t.RecordCount(), 3);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("GRUPO"))->AsString(), QStringLiteral("\"G0\""));
+    EXPECT_EQ(t.FieldByName(QStringLiteral("COUNT"))->AsInteger(), 10);
+    t.Last();
+    EXPECT_EQ(t.FieldByName(QStringLiteral("COUNT"))->AsInteger(), 3);
+    EXPECT_DOUBLE_EQ(t.FieldByName(QStringLiteral("AVG_AREA"))->AsFloat(), 1.0);
+}
+
+TEST(Query, DataStatementsOnBareNamesOfAFolder) {
+    REQUIRE_TOOL("ogr2ogr");
+    TFixture fx;
+    auto exec = [&](const QString& sql, std::initializer_list<std::pair<const char*, QVariant>> params) {
+        TQuery q;
+        q.SetDatabaseName(fx.Dir.path());
+        q.SetSQLText(sql);
+        for (const auto& [name, value] : params) q.ParamByName(QLatin1String(name)).SetAsVariant(value);
+        q.ExecSQL();
+        return q.RowsAffected();
+    };
+    EXPECT_EQ(exec(QStringLiteral("UPDATE b SET W = W + :d WHERE CODE = :c"), {{"d", 10}, {"c", QStringLiteral("M02")}}), 1);
+    EXPECT_EQ(exec(QStringLiteral("DELETE FROM b WHERE W = :w"), {{"w", 4}}), 1);
+    EXPECT_EQ(exec(QStringLiteral("INSERT INTO b (CODE, DESCR, W) VALUES (:c, :d, :w)"),
+                   {{"c", QStringLiteral("M05")}, {"d", QStringLiteral("Quinto ç")}, {"w", 5}}),
+              1);
+    const auto back = OgrInfoFeatures(fx.B);
+    ASSERT_EQ(back.size(), 4u);
+    EXPECT_EQ(back[1].at(QStringLiteral("W")), QStringLiteral("12"));
+    EXPECT_EQ(back[3].at(QStringLiteral("DESCR")), QStringLiteral("Quinto ç"));
 }

@@ -40,7 +40,7 @@ void AppendRow(TTable& t, const QString& id, int count, double area, bool ok, co
 }
 
 QStringList Leftovers(const QString& folder) {
-    return QDir(folder).entryList({QStringLiteral("*~kzw*")}, QDir::Files);
+    return QDir(folder).entryList({QStringLiteral("*~kz*")}, QDir::Files);
 }
 
 }  // namespace
@@ -258,4 +258,43 @@ TEST(BatchMove, AppendsByFieldNameAndCopiesStructure) {
     EXPECT_EQ(copy.RecordCount(), 30);
     EXPECT_EQ(copy.FieldCount(), 6);
     EXPECT_EQ(copy.FieldByName(QStringLiteral("NOTE"))->AsString(), QStringLiteral("n0"));
+}
+
+TEST(DbfWrite, ExplicitTransactionOverTwoTablesRollsBackBoth) {
+    QTemporaryDir dir;
+    TTable a, b;
+    MakeTable(a, dir.path(), QStringLiteral("a.dbf"));
+    MakeTable(b, dir.path(), QStringLiteral("b.dbf"));
+    const QByteArray before = ReadBytes(dir.path() + QStringLiteral("/a.dbf"));
+    Session().AddStandardAlias(QStringLiteral("PastaTx"), dir.path());
+    TDatabase* db = Session().OpenDatabase(QStringLiteral("PastaTx"));
+    EXPECT_FALSE(db->IsSQLBased());
+    db->StartTransaction();
+    for (const char* t : {"a", "b"}) {
+        TQuery ins;
+        ins.SetSQLText(QStringLiteral("INSERT INTO :PastaTx:%1 (ID, COUNT, NOTE) VALUES (:id, :n, :note)").arg(QLatin1String(t)));
+        ins.ParamByName(QStringLiteral("id")).SetAsString(QStringLiteral("x"));
+        ins.ParamByName(QStringLiteral("n")).SetAsInteger(5);
+        ins.ParamByName(QStringLiteral("note")).SetAsString(QStringLiteral("nota"));
+        ins.ExecSQL();
+        EXPECT_EQ(ins.RowsAffected(), 1);
+    }
+    TQuery seen;
+    seen.SetSQLText(QStringLiteral("SELECT COUNT(*) FROM :PastaTx:a"));
+    seen.Open();
+    EXPECT_EQ(seen.Fields(0)->AsInteger(), 1);  // the transaction sees its own writes
+    seen.Close();
+    db->Rollback();
+    EXPECT_EQ(ReadBytes(dir.path() + QStringLiteral("/a.dbf")), before);
+    seen.Open();
+    EXPECT_EQ(seen.Fields(0)->AsInteger(), 0);
+    seen.Close();
+    db->StartTransaction();
+    TQuery ins;
+    ins.SetSQLText(QStringLiteral("INSERT INTO :PastaTx:b (ID, COUNT) VALUES ('y', 1)"));
+    ins.ExecSQL();
+    db->Commit();
+    b.Open();
+    EXPECT_EQ(b.RecordCount(), 1);
+    EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
 }
