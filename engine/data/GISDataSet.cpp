@@ -275,6 +275,9 @@ bool TGISDataSet::AddJoin(const QString& database, const QString& table, const Q
 }
 
 void TGISDataSet::SetOrder(const QString& fieldName, bool ascending) {
+    // An unknown name would order by a constant text: refuse it.
+    if (!FindField(fieldName.trimmed()) && !(BaseFieldDefs() && BaseFieldDefs()->IndexOf(fieldName.trimmed()) >= 0))
+        throw EDatabaseError(QStringLiteral("Campo inexistente: ") + fieldName);
     const QString n = QualifiedFieldNameOf(fieldName);
     const TSavedParts saved = SaveParts();
     const bool wasOpen = Active();

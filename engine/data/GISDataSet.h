@@ -61,8 +61,12 @@ public:
     QStringList JoinLines() const;
     const QStringList& ConditionList() const { return conditionList_; }
     // The condition lines; their text is the caller's SQL. Named
-    // parameters in it (":name") are bound through Params().
-    void SetConditionList(const QStringList& v) { conditionList_ = v; }
+    // parameters in it (":name") are bound through Params(). Rebuilds the
+    // text; the query is left closed.
+    void SetConditionList(const QStringList& v) {
+        conditionList_ = v;
+        RebuildSQL();
+    }
     const QStringList& OrderList() const { return orderList_; }
     // name=expression pairs, in list order.
     QStringList CalcFields() const;
