@@ -296,6 +296,9 @@ QString TSession::ResolveTableRef(const TDbContext& context, const TTableRef& re
         QString file = ResolvePath(ref.Text);
         if (!QFileInfo(file).isAbsolute() && !context.Folder.isEmpty())
             file = TableFile(context.Folder, ref.Text, QStringLiteral(".dbf"));
+        // A quoted path without extension names the table as a bare name does.
+        if (!QFileInfo(file).isFile() && QFileInfo(file).isAbsolute() && QFileInfo(file).suffix().isEmpty())
+            file = TableFile(QFileInfo(file).path(), QFileInfo(file).fileName(), QStringLiteral(".dbf"));
         if (!QFileInfo(file).isFile()) throw EDatabaseError(QStringLiteral("Tabela não encontrada: ") + ref.Text);
         stores_->Register(ref.Text, file);
         return QuoteIdent(ref.Text);
