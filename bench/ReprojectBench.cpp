@@ -6,11 +6,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <proj.h>
 
 #include "coords/MapProj.h"
@@ -39,6 +41,7 @@ std::vector<TVertex> LineVertices(int line) {
 }
 
 struct TScene {
+    QTemporaryDir dir;
     TGISDrawing view;
     TThemeLayer* layer = nullptr;
     QImage image{64, 64, QImage::Format_ARGB32};
@@ -46,11 +49,12 @@ struct TScene {
         view.resize(64, 64);
         auto owned = std::make_unique<TThemeLayer>(&view);
         layer = owned.get();
-        layer->SetDatabaseName(QStringLiteral("/tmp"));
-        layer->SetLayerName(QStringLiteral("bench-theme-reproject.cam"));
+        layer->SetDatabaseName(dir.path());
+        layer->SetLayerName(QStringLiteral("reproject.cam"));
         layer->SetProjection(1);
         static_cast<TUTMProjectionParams*>(layer->ProjectionParams())->SetZone(23);
         layer->Edit();
+        if (layer->State() != lsEdit) std::abort();
         for (int i = 0; i < kLines; ++i) {
             auto* pl = new TPolyLine;
             pl->Contours().push_back(std::make_unique<TContour>(LineVertices(i)));
@@ -72,8 +76,8 @@ struct TScene {
 
 TScene& Scene() {
     App();
-    static TScene* scene = new TScene;
-    return *scene;
+    static TScene scene;
+    return scene;
 }
 
 void BM_Reproject_ours(benchmark::State& state) {
