@@ -1,0 +1,82 @@
+#pragma once
+// A coordinate system as views and theme layers name it: projection index
+// (-1 local, 0 geographic, 1 UTM), the projection's parameters, and the
+// catalogue's ellipsoid and datum indices. TReprojection converts points
+// from one such system to another with everything looked up once.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/core/Vertex.h"
+
+class TProjectionParams;
+class TTransverseMercator;
+class TUTMProjectionParams;
+
+struct TCoordinateSystem {
+    std::int32_t Projection = -1;
+    std::int32_t Ellipsoid = 19;
+    std::int32_t Datum = 8;
+    const TProjectionParams* Params = nullptr;  // refers; none for -1
+
+    // Same projection, ellipsoid and datum, and either both without
+    // parameters or equal parameters.
+    bool SameAs(const TCoordinateSystem& other) const;
+};
+
+// A copy of a coordinate system's values, comparable with a live one (the
+// theme layer keeps the system its converted vertices are in).
+struct TCoordinateSystemKey {
+    std::int32_t Projection = -2;
+    std::int32_t Ellipsoid = -1;
+    std::int32_t Datum = -1;
+    std::unique_ptr<TProjectionParams> Params;
+    TCoordinateSystemKey();
+    ~TCoordinateSystemKey();
+    void Assign(const TCoordinateSystem& system);
+    bool Matches(const TCoordinateSystem& system) const;
+    void Reset();
+};
+
+// What a theme layer needs of the view that holds it.
+class TCoordinateSystemHost {
+public:
+    virtual ~TCoordinateSystemHost() = default;
+    virtual TCoordinateSystem ViewCoordinateSystem() const = 0;
+    virtual double ViewScale() const = 0;
+};
+
+// Converts points from a source system to a target system: inverse
+// projection of the source (when it is projected), a datum shift when the
+// (ellipsoid, datum) pairs differ, forward projection into the target.
+// Local coordinates (projection -1) on either side are not converted.
+// Catalogue indices outside the catalogue raise ECoordinateError at
+// construction.
+class TReprojection {
+public:
+    TReprojection(const TCoordinateSystem& source, const TCoordinateSystem& target);
+    ~TReprojection();
+    TReprojection(const TReprojection&) = delete;
+    TReprojection& operator=(const TReprojection&) = delete;
+
+    // True when points pass unchanged (same system, or a local side).
+    bool Identity() const { return identity_; }
+    bool ShiftsDatum() const { return shift_; }
+    // Converts in place; raises ECoordinateError for a point outside the
+    // projections' domain.
+    void Convert(TVertex& v) const;
+    void Convert(std::vector<TVertex>& points) const;
+
+private:
+    struct TSide {
+        int Projection = -1;
+        double A = 0, F = 0;
+        double DX = 0, DY = 0, DZ = 0;
+        std::unique_ptr<TTransverseMercator> TM;
+        std::unique_ptr<TUTMProjectionParams> UTM;
+    };
+    static void Configure(TSide& side, const TCoordinateSystem& system);
+    TSide source_, target_;
+    bool identity_ = true;
+    bool shift_ = false;
+};

@@ -1,0 +1,149 @@
+#pragma once
+// TThemeLayer: the layer a coordinate-aware view holds. Its objects may be
+// in another projection, ellipsoid and datum than the view's; then every
+// vertex is converted into the view's system once, the converted copies
+// are kept with the layer and drawn until the view's system, the layer's
+// own system or its objects change. It carries theme classes and the
+// classification settings, and redraws only within its scale range.
+//
+// Ownership: the layer owns its theme classes and its parameter object;
+// the converted copies are owned by the layer too.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/core/Codes.h"
+#include "engine/layers/Layer.h"
+#include "engine/layers/Layers.h"
+#include "engine/symbology/ThemeClasses.h"
+#include "engine/theme/CoordinateSystem.h"
+
+class TProjectionParams;
+
+class TThemeLayer : public TLayer {
+public:
+    explicit TThemeLayer(TLayerHost* owner = nullptr);
+    ~TThemeLayer() override;
+
+    QString ClassName() const override { return QStringLiteral("TThemeLayer"); }
+
+    // ---- properties
+    double MinScale() const { return minScale_; }
+    void SetMinScale(double v) { minScale_ = v; }
+    double MaxScale() const { return maxScale_; }
+    void SetMaxScale(double v) { maxScale_ = v; }
+    TLegendType LegendType() const { return legendType_; }
+    void SetLegendType(TLegendType v);
+    std::int32_t ThemeLayerType() const { return themeLayerType_; }
+    void SetThemeLayerType(std::int32_t v) { themeLayerType_ = v; }
+    TThemeClasses* ThemeClasses() const { return themeClasses_.get(); }
+    // Reset to 0 when it is not below the number of table fields (while
+    // the table is open).
+    std::int32_t ClassificationFieldIndex() const;
+    void SetClassificationFieldIndex(std::int32_t v);
+    std::int32_t NormalizationFieldIndex() const;
+    bool Classified() const { return classified_; }
+    bool Normalized() const { return normalized_; }
+    // Stored only together with a normalization field.
+    void SetNormalized(bool v) { normalized_ = v && normalizationFieldIndex_ != -1; }
+    std::int32_t NextId() const { return nextId_; }
+
+    // The attribute table's place, stored in the layer file prefix.
+    const QString& TableDatabaseName() const { return tableDatabaseName_; }
+    void SetTableDatabaseName(const QString& v) { tableDatabaseName_ = v; }
+    const QString& TableName() const { return tableName_; }
+    void SetTableName(const QString& v) { tableName_ = v; }
+
+    std::int32_t Ellipsoid() const { return ellipsoid_; }
+    void SetEllipsoid(std::int32_t v) { ellipsoid_ = v; }
+    std::int32_t Datum() const { return datum_; }
+    void SetDatum(std::int32_t v) { datum_ = v; }
+    std::int32_t Projection() const { return projection_; }
+    // Replaces the parameter object and sets CoordinateUnits: -1 local (no
+    // parameters), 0 geographic, 1 UTM with its defaults; another value is
+    // stored without parameters and keeps the units.
+    void SetProjection(std::int32_t v);
+    TProjectionParams* ProjectionParams() const { return projectionParams_.get(); }
+    TCoordinateSystem CoordinateSystem() const;
+
+    // The view's scale falls within [MinScale, MaxScale] (MaxScale 0: no
+    // upper limit, scale above 0).
+    bool InScaleRange(double scale) const;
+
+    // ---- edits: an added object gets the next Id (20 hex digits)
+    int Add(TVisualObject* object) override;
+    int Insert(int index, TVisualObject* object) override;
+    using TLayer::Add;
+
+    // ---- drawing and reprojection
+    void Draw(TDrawContext* dc) override;
+    void Redraw() override;
+    QPoint WorldToScreen(double x, double y) const override;
+    QPointF ScreenToWorld(int x, int y) const override;
+    // Vertices converted since the layer was made (for checking that a
+    // redraw in the same system converts nothing).
+    std::uint64_t ConvertedVertexCount() const { return convertedVertices_; }
+
+    // ---- files
+    void WriteObjects(TStream& stream) const override;
+    void ReadObjects(TStream& stream) override;
+    void WriteHeader(TStream& stream) const override;
+    void ReadHeader(TStream& stream) override;
+    void WriteStyle(TStream& stream) const override;
+    void ReadStyle(TStream& stream) override;
+    // The first int32 of a layer file: its ThemeLayerType. Raises
+    // EFileError / EReadError.
+    static std::int32_t FileThemeLayerType(const QString& fileName);
+
+protected:
+    void BeforeStyleLoad() override;
+    void DrawObjects(TDrawContext& dc) override;
+    // The number of fields of the open attribute table; -1 while there is
+    // none open (then stored indices are kept as they are).
+    virtual int TableFieldCount() const { return -1; }
+
+private:
+    const TCoordinateSystemHost* Host() const;
+    bool Reprojects(TCoordinateSystem& view) const;
+    void NextObjectId(TVisualObject& object);
+    void WriteClassificationFields(TStream& s) const;
+    void ReadClassificationFields(TStream& s);
+    void EnsureProjected(const TCoordinateSystem& view);
+
+    double minScale_ = 1.0;
+    double maxScale_ = 0.0;
+    TLegendType legendType_ = ltValueRange;
+    std::int32_t themeLayerType_ = 0;
+    std::unique_ptr<TThemeClasses> themeClasses_;
+    mutable std::int32_t classificationFieldIndex_ = 0;
+    mutable std::int32_t normalizationFieldIndex_ = -1;
+    bool classified_ = false;
+    bool normalized_ = false;
+    std::int32_t nextId_ = 1;
+    QString tableDatabaseName_, tableName_;
+    std::int32_t ellipsoid_ = 19;
+    std::int32_t datum_ = 8;
+    std::int32_t projection_ = -1;
+    std::unique_ptr<TProjectionParams> projectionParams_;
+
+    // Converted copies of the objects, in list order, and what they were
+    // converted for.
+    std::vector<std::unique_ptr<TVisualObject>> projected_;
+    TCoordinateSystemKey projectedView_, projectedOwn_;
+    std::uint64_t projectedRevision_ = ~std::uint64_t(0);
+    std::uint64_t convertedVertices_ = 0;
+    // Point converters for the view's tools, made once per system pair.
+    mutable std::unique_ptr<TReprojection> toView_, fromView_;
+    mutable TCoordinateSystemKey pointView_, pointOwn_;
+};
+
+// The view's list of theme layers ("THEMELAYERS").
+class TThemeLayers : public TLayers {
+public:
+    explicit TThemeLayers(TLayerHost* drawing = nullptr) : TLayers(drawing) {}
+    QString ClassName() const override { return QStringLiteral("TThemeLayers"); }
+    TThemeLayer* GetThemeItem(int index) const { return static_cast<TThemeLayer*>(GetItem(index)); }
+};
+
+// Registers "TThemeLayer" with the layer class registry (idempotent).
+void RegisterThemeLayerClass();

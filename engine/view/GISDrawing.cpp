@@ -1,0 +1,238 @@
+#include "engine/view/GISDrawing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "coords/MapProj.h"
+#include "engine/objects/Contour.h"
+#include "engine/view/CoordinateSystemPrefix.h"
+
+TGISDrawing::TGISDrawing(QWidget* parent) : TDrawing(parent) {
+    RegisterThemeLayerClass();
+    SetLayers(std::make_unique<TThemeLayers>(this));
+}
+
+TGISDrawing::~TGISDrawing() = default;
+
+void TGISDrawing::SetProjection(std::int32_t v) {
+    // The same value again keeps the parameters (and so the UTM zone).
+    if (v == projection_ && (projectionParams_ != nullptr) == (v == 0 || v == 1)) return;
+    projection_ = v;
+    projectionParams_.reset();
+    switch (v) {
+    case -1: SetCoordinateUnits(cuLocal); break;
+    case 0:
+        SetCoordinateUnits(cuDecimalDegrees);
+        projectionParams_ = CreateProjectionParamsFor(0);
+        break;
+    case 1:
+        SetCoordinateUnits(cuMeters);
+        projectionParams_ = CreateProjectionParamsFor(1);
+        break;
+    default: break;
+    }
+}
+
+TCoordinateSystem TGISDrawing::ViewCoordinateSystem() const {
+    return {projection_, ellipsoid_, datum_, projectionParams_.get()};
+}
+
+double TGISDrawing::Geodesic(double x1, double y1, double x2, double y2) const {
+    TGeographicDistanceCalculator& calc = GeographicDistanceCalculator();
+    calc.SetEllipsoid(&EarthShapes().GetEllipsoid(ellipsoid_));
+    calc.Point1().SetLongitude(x1);
+    calc.Point1().SetLatitude(y1);
+    calc.Point2().SetLongitude(x2);
+    calc.Point2().SetLatitude(y2);
+    calc.CalculateDistance();
+    return calc.Distance();
+}
+
+double TGISDrawing::DeltaX() const {
+    if (projection_ == -1 || projection_ == 1) return TDrawing::DeltaX();
+    if (projection_ != 0) return 0;
+    const TVertex a = MeasureFrom(), b = MeasureTo();
+    return ToDistanceUnits(Geodesic(a.X, a.Y, b.X, a.Y));
+}
+
+double TGISDrawing::DeltaY() const {
+    if (projection_ == -1 || projection_ == 1) return TDrawing::DeltaY();
+    if (projection_ != 0) return 0;
+    const TVertex a = MeasureFrom(), b = MeasureTo();
+    return ToDistanceUnits(Geodesic(a.X, a.Y, a.X, b.Y));
+}
+
+double TGISDrawing::Distance() const {
+    if (projection_ == -1 || projection_ == 1) return TDrawing::Distance();
+    if (projection_ != 0) return 0;
+    const TVertex a = MeasureFrom(), b = MeasureTo();
+    return ToDistanceUnits(Geodesic(a.X, a.Y, b.X, b.Y));
+}
+
+double TGISDrawing::MeasureLength(const TContour& contour) const {
+    if (projection_ == -1 || projection_ == 1) return TDrawing::MeasureLength(contour);
+    if (projection_ != 0) return 0;
+    double sum = 0;
+    const auto& p = contour.Points();
+    for (std::size_t i = 1; i < p.size(); ++i) sum += Geodesic(p[i - 1].X, p[i - 1].Y, p[i].X, p[i].Y);
+    return ToDistanceUnits(sum);
+}
+
+double TGISDrawing::MeasureArea(const TContour& contour) const {
+    if (projection_ == -1 || projection_ == 1) return TDrawing::MeasureArea(contour);
+    if (projection_ != 0) return 0;
+    const TEllipsoid& e = EarthShapes().GetEllipsoid(ellipsoid_);
+    return GeodesicRingArea(contour.Points(), e.A(), e.F());
+}
+
+void TGISDrawing::UpdateScale(double pixelSizeMetres) {
+    if (projection_ == -1 || projection_ == 1) {
+        TDrawing::UpdateScale(pixelSizeMetres);
+        return;
+    }
+    if (projection_ != 0) return;
+    // The device's own pixel and draw width: a printed page gets the
+    // printer's, not the screen's.
+    if (!(pixelSizeMetres > 0)) pixelSizeMetres = kPixelSizeMetres;
+    const int w = std::max(DrawWidth(), 2);
+    const double xL = Transform().ViewLeft;
+    const double yB = Transform().ViewBottom;
+    const double xR = xL + (w - 1) * UnitsPerPixel();
+    try {
+        const double d = Geodesic(xL, yB, xR, yB);
+        scale_ = d / (w - 1) / pixelSizeMetres;
+    } catch (const std::exception&) {
+        // A window outside the latitudes keeps the last scale.
+    }
+}
+
+void TGISDrawing::SetScale(double value) {
+    if (projection_ == -1 || projection_ == 1) {
+        TDrawing::SetScale(value);
+        return;
+    }
+    if (projection_ != 0) return;
+    if (!(value >= 1) || !std::isfinite(value)) return;
+    scale_ = value;
+    const double g = value * kPixelSizeMetres;
+    const double xL = GetViewLeft(), yB = GetViewBottom();
+    TGeographicDistanceCalculator& calc = GeographicDistanceCalculator();
+    calc.SetEllipsoid(&EarthShapes().GetEllipsoid(ellipsoid_));
+    calc.Point1().SetLongitude(xL);
+    calc.Point1().SetLatitude(yB);
+    calc.SetAzimuth(90);
+    calc.SetDistance(g * std::max(width() - 1, 1));
+    calc.CalculateDestination();
+    double x2 = calc.Point2().Longitude();
+    if (x2 < xL) x2 += 360;  // across the antimeridian
+    calc.SetAzimuth(0);
+    calc.SetDistance(g * std::max(height() - 1, 1));
+    calc.CalculateDestination();
+    const double y2 = calc.Point2().Latitude();
+    ZoomWindow(xL, yB, x2, y2);
+}
+
+std::function<void()> TGISDrawing::ReadPrefix(TStream& stream) {
+    const TCoordinateSystemPrefix p = ReadCoordinateSystemPrefix(stream);
+    return [this, p] {
+        projection_ = -2;  // a fresh parameter object for the stored values
+        SetProjection(p.Projection);
+        if (projectionParams_ && p.Projection == 1) {
+            // Stored values are taken as they are (the zone unchecked).
+            std::string block;
+            auto put = [&block](const void* v, std::size_t n) { block.append(static_cast<const char*>(v), n); };
+            put(&p.UTM.ScaleFactor, 8);
+            put(&p.UTM.FalseEasting, 8);
+            put(&p.UTM.FalseNorthing, 8);
+            put(&p.UTM.Zone, 4);
+            put(&p.UTM.CentralMeridian, 8);
+            projectionParams_->ReadParams(block.data(), block.size());
+        }
+        ellipsoid_ = p.Ellipsoid;
+        datum_ = p.Datum;
+    };
+}
+
+void TGISDrawing::WritePrefix(TStream& stream) {
+    TCoordinateSystemPrefix p;
+    p.Projection = projection_;
+    if (auto* utm = dynamic_cast<TUTMProjectionParams*>(projectionParams_.get())) {
+        p.UTM.ScaleFactor = utm->ScaleFactor();
+        p.UTM.FalseEasting = utm->FalseEasting();
+        p.UTM.FalseNorthing = utm->FalseNorthing();
+        p.UTM.Zone = utm->Zone();
+        p.UTM.CentralMeridian = utm->CentralMeridian();
+    }
+    p.Ellipsoid = ellipsoid_;
+    p.Datum = datum_;
+    WriteCoordinateSystemPrefix(stream, p);
+}
+
+// ---------------------------------------------------------------- area
+
+namespace {
+
+// Lambert's cylindrical equal-area projection of the ellipsoid: the plane
+// area of a figure equals its area on the ellipsoid.
+struct TEqualArea {
+    double a, e2, e, qp;
+    TEqualArea(double a_, double f) : a(a_), e2(f * (2 - f)), e(std::sqrt(f * (2 - f))) { qp = Q(1.0); }
+    double Q(double s) const {
+        if (e2 == 0) return 2 * s;
+        return (1 - e2) * (s / (1 - e2 * s * s) - std::log((1 - e * s) / (1 + e * s)) / (2 * e));
+    }
+    double X(double lonDeg) const { return a * lonDeg * std::numbers::pi / 180; }
+    double Y(double latDeg) const { return a * Q(std::sin(latDeg * std::numbers::pi / 180)) / 2; }
+};
+
+}  // namespace
+
+double GeodesicRingArea(const std::vector<TVertex>& ring, double a, double f) {
+    std::size_t n = ring.size();
+    if (n >= 2 && ring[n - 1].X == ring[0].X && ring[n - 1].Y == ring[0].Y) --n;
+    if (n < 3) return 0;
+    const TGeodesic g(a, f);
+    const TEqualArea ea(a, f);
+    // Each edge is followed along its geodesic in the equal-area plane: the
+    // chords' sum is worked out with k and 2k steps per edge and the two
+    // combined (Richardson), which removes the chords' leading error.
+    const double x0 = ea.X(ring[0].X), y0 = ea.Y(ring[0].Y);
+    double coarse = 0, fine = 0;
+    double startLon = ring[0].X;  // unwrapped longitude of the edge's start
+    for (std::size_t i = 0; i < n; ++i) {
+        const TVertex& p1 = ring[i];
+        const TVertex& p2 = ring[(i + 1) % n];
+        const TGeodesicInverse inv = g.Inverse(p1.Y, p1.X, p2.Y, p2.X);
+        const int steps = std::max(4, static_cast<int>(std::ceil(inv.Distance / 2000.0)));
+        double endLon = startLon;
+        for (int pass = 0; pass < 2; ++pass) {
+            const int m = steps << pass;
+            double prevLon = startLon;
+            double px = ea.X(startLon), py = ea.Y(p1.Y);
+            double sum = 0;
+            for (int k = 1; k <= m; ++k) {
+                double lat, lon;
+                if (k == m) {
+                    lat = p2.Y;
+                    lon = p2.X;
+                } else {
+                    const TGeodesicDirect d = g.Direct(p1.Y, p1.X, inv.Azimuth1, inv.Distance * k / m);
+                    lat = d.Latitude;
+                    lon = d.Longitude;
+                }
+                lon = prevLon + std::remainder(lon - prevLon, 360.0);
+                prevLon = lon;
+                const double x = ea.X(lon), y = ea.Y(lat);
+                sum += (px - x0) * (y - y0) - (x - x0) * (py - y0);
+                px = x;
+                py = y;
+            }
+            (pass == 0 ? coarse : fine) += sum;
+            endLon = prevLon;
+        }
+        startLon = endLon;
+    }
+    return std::abs((4 * fine - coarse) / 3) / 2;
+}

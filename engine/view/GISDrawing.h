@@ -1,0 +1,67 @@
+#pragma once
+// TGISDrawing: the map view with a coordinate system. It records the
+// ellipsoid, datum and projection of its world coordinates, holds theme
+// layers (which reproject into its system when theirs differs) and, in
+// geographic coordinates, measures lengths, distances and areas on the
+// ellipsoid and keeps its scale true on the ground. In local and UTM
+// coordinates it measures like TDrawing.
+#include <cstdint>
+#include <memory>
+
+#include "engine/theme/CoordinateSystem.h"
+#include "engine/theme/ThemeLayer.h"
+#include "engine/view/Drawing.h"
+
+class TProjectionParams;
+
+class TGISDrawing : public TDrawing, public TCoordinateSystemHost {
+public:
+    explicit TGISDrawing(QWidget* parent = nullptr);
+    ~TGISDrawing() override;
+
+    std::int32_t Ellipsoid() const { return ellipsoid_; }
+    void SetEllipsoid(std::int32_t v) { ellipsoid_ = v; }
+    std::int32_t Datum() const { return datum_; }
+    void SetDatum(std::int32_t v) { datum_ = v; }
+    std::int32_t Projection() const { return projection_; }
+    // -1 local (no parameters), 0 geographic, 1 UTM (zone 24 defaults);
+    // sets CoordinateUnits. Writing the current value keeps the parameters.
+    void SetProjection(std::int32_t v);
+    TProjectionParams* ProjectionParams() const { return projectionParams_.get(); }
+
+    TThemeLayers& ThemeLayers() const { return static_cast<TThemeLayers&>(Layers()); }
+    TThemeLayer* ActiveThemeLayer() const { return dynamic_cast<TThemeLayer*>(ActiveLayer()); }
+
+    // ---- TCoordinateSystemHost
+    TCoordinateSystem ViewCoordinateSystem() const override;
+    double ViewScale() const override { return Scale(); }
+
+    // ---- measurements (geographic: geodesics on the catalogue ellipsoid)
+    void SetScale(double value) override;
+    void UpdateScale(double pixelSizeMetres) override;
+    double DeltaX() const override;
+    double DeltaY() const override;
+    double Distance() const override;
+    double MeasureLength(const TContour& contour) const override;
+    // Geographic: the area on the ellipsoid of the closed ring, in square
+    // metres (a repeated closing vertex is ignored); the contour is not
+    // changed. Otherwise as TDrawing.
+    double MeasureArea(const TContour& contour) const override;
+
+protected:
+    std::function<void()> ReadPrefix(TStream& stream) override;
+    void WritePrefix(TStream& stream) override;
+
+private:
+    double Geodesic(double x1, double y1, double x2, double y2) const;
+    std::int32_t ellipsoid_ = 19;
+    std::int32_t datum_ = 8;
+    std::int32_t projection_ = -1;
+    std::unique_ptr<TProjectionParams> projectionParams_;
+};
+
+// The area in square metres of a ring of (longitude, latitude) vertices in
+// degrees on the ellipsoid (a, f), edges along geodesics; always positive.
+// A last vertex equal to the first is ignored. Rings around a pole are not
+// supported.
+double GeodesicRingArea(const std::vector<TVertex>& ring, double a, double f);

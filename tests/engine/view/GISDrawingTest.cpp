@@ -1,0 +1,257 @@
+// The coordinate-aware view: its coordinate system, geodesic measurements
+// (oracle: GeographicLib) and theme layers drawn in its system.
+#include <gtest/gtest.h>
+
+#include <GeographicLib/Geodesic.hpp>
+#include <GeographicLib/PolygonArea.hpp>
+
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include "coords/MapProj.h"
+#include "engine/core/Stream.h"
+#include "engine/objects/Contour.h"
+#include "engine/objects/Point.h"
+#include "engine/view/GISDrawing.h"
+#include "tests/engine/view/TestApp.h"
+
+namespace {
+
+struct GISDrawingTest : ::testing::Test {
+    void SetUp() override {
+        TestApp();
+        view = std::make_unique<TGISDrawing>();
+        view->resize(201, 101);
+    }
+    const TEllipsoid& Shape() const { return EarthShapes().GetEllipsoid(view->Ellipsoid()); }
+    GeographicLib::Geodesic Oracle() const { return {Shape().A(), Shape().F()}; }
+    std::unique_ptr<TGISDrawing> view;
+};
+
+TEST_F(GISDrawingTest, CoordinateSystemProperties) {
+    EXPECT_EQ(view->Projection(), -1);
+    EXPECT_EQ(view->ProjectionParams(), nullptr);
+    EXPECT_EQ(view->CoordinateUnits(), cuLocal);
+    EXPECT_EQ(view->Ellipsoid(), 19);
+    EXPECT_EQ(view->Datum(), 8);
+    EXPECT_EQ(view->Layers().ClassName(), QStringLiteral("TThemeLayers"));
+
+    view->SetProjection(1);
+    EXPECT_EQ(view->CoordinateUnits(), cuMeters);
+    auto* utm = dynamic_cast<TUTMProjectionParams*>(view->ProjectionParams());
+    ASSERT_NE(utm, nullptr);
+    EXPECT_EQ(utm->Zone(), 24);
+    utm->SetZone(23);
+    view->SetProjection(1);  // the same value keeps the zone
+    EXPECT_EQ(static_cast<TUTMProjectionParams*>(view->ProjectionParams())->Zone(), 23);
+    view->SetProjection(0);
+    EXPECT_EQ(view->CoordinateUnits(), cuDecimalDegrees);
+    EXPECT_NE(dynamic_cast<TGeographicProjectionParams*>(view->ProjectionParams()), nullptr);
+    view->SetProjection(5);
+    EXPECT_EQ(view->ProjectionParams(), nullptr);
+    EXPECT_EQ(view->CoordinateUnits(), cuDecimalDegrees);
+}
+
+TEST_F(GISDrawingTest, GeographicDistancesAreGeodesics) {
+    view->SetProjection(0);
+    view->SetMeasureFrom({-40, 0, 0});
+    view->SetMeasureTo({-39, 0, 0});
+    double s;
+    Oracle().Inverse(0, -40, 0, -39, s);
+    EXPECT_NEAR(view->DeltaX(), s, 1e-6);
+    EXPECT_NEAR(view->DeltaX(), 111.3e3, 0.1e3);
+    view->SetDistanceUnits(duKilometer);
+    EXPECT_NEAR(view->Distance(), s / 1000, 1e-9);
+    view->SetDistanceUnits(duMeter);
+
+    view->SetMeasureFrom({-46.6, -23.5, 0});
+    view->SetMeasureTo({-46.6, -22.1, 0});
+    EXPECT_NEAR(view->DeltaY(), view->Distance(), 1e-6);
+    view->SetMeasureTo({-45.2, -22.1, 0});
+    Oracle().Inverse(-23.5, -46.6, -23.5, -45.2, s);
+    EXPECT_NEAR(view->DeltaX(), s, 1e-6);  // along P1's latitude
+    Oracle().Inverse(-23.5, -46.6, -22.1, -45.2, s);
+    EXPECT_NEAR(view->Distance(), s, 1e-6);
+
+    TContour line({{-46.6, -23.5, 0}, {-46.5, -23.4, 0}, {-46.3, -23.45, 0}});
+    double a, b;
+    Oracle().Inverse(-23.5, -46.6, -23.4, -46.5, a);
+    Oracle().Inverse(-23.4, -46.5, -23.45, -46.3, b);
+    EXPECT_NEAR(view->MeasureLength(line), a + b, 1e-6);
+
+    // Other projections measure as the plain view; unknown ones give 0.
+    view->SetProjection(1);
+    view->SetMeasureFrom({0, 0, 0});
+    view->SetMeasureTo({3, 4, 0});
+    EXPECT_DOUBLE_EQ(view->Distance(), 5);
+    EXPECT_DOUBLE_EQ(view->DeltaX(), 3);
+    view->SetProjection(7);
+    EXPECT_EQ(view->Distance(), 0);
+    EXPECT_EQ(view->MeasureArea(line), 0);
+}
+
+double PlanimeterArea(const GeographicLib::Geodesic& g, const std::vector<TVertex>& ring, bool closed) {
+    GeographicLib::PolygonArea poly(g);
+    const std::size_t n = closed ? ring.size() - 1 : ring.size();
+    for (std::size_t i = 0; i < n; ++i) poly.AddPoint(ring[i].Y, ring[i].X);
+    double perimeter, area;
+    poly.Compute(false, true, perimeter, area);
+    return std::abs(area);
+}
+
+TEST_F(GISDrawingTest, GeographicAreaIsTheEllipsoidalAreaOfTheRing) {
+    view->SetProjection(0);
+    // A city block-sized lot, a district and a one-degree cell, each closed
+    // by a repeated first vertex and then without it; both orientations.
+    const std::vector<std::vector<TVertex>> rings = {
+        {{-46.6331, -23.5489, 0}, {-46.6322, -23.5487, 0}, {-46.6318, -23.5495, 0}, {-46.6329, -23.5499, 0},
+         {-46.6331, -23.5489, 0}},
+        {{-46.70, -23.60, 0}, {-46.60, -23.62, 0}, {-46.55, -23.50, 0}, {-46.68, -23.45, 0}, {-46.70, -23.60, 0}},
+        {{-47, -24, 0}, {-46, -24, 0}, {-46, -23, 0}, {-47, -23, 0}, {-47, -24, 0}},
+        {{-47, -24, 0}, {-47, -23, 0}, {-46, -23, 0}, {-46, -24, 0}},
+    };
+    for (const auto& ring : rings) {
+        const bool closed = ring.front().X == ring.back().X && ring.front().Y == ring.back().Y;
+        const double expected = PlanimeterArea(Oracle(), ring, closed);
+        TContour contour(ring);
+        const double got = view->MeasureArea(contour);
+        EXPECT_NEAR(got, expected, std::max(0.01, expected * 1e-8)) << ring.size();
+        // The caller's contour is left as it was.
+        ASSERT_EQ(contour.Count(), static_cast<int>(ring.size()));
+        for (int i = 0; i < contour.Count(); ++i) {
+            EXPECT_EQ(contour.Vertex(i).X, ring[i].X);
+            EXPECT_EQ(contour.Vertex(i).Y, ring[i].Y);
+        }
+    }
+    // Across the antimeridian.
+    const std::vector<TVertex> dateline = {{179.5, -17, 0}, {-179.5, -17, 0}, {-179.5, -16, 0}, {179.5, -16, 0}};
+    TContour c(dateline);
+    EXPECT_NEAR(view->MeasureArea(c), PlanimeterArea(Oracle(), dateline, false), 1.0);
+}
+
+TEST_F(GISDrawingTest, GeographicScaleFromGeodesics) {
+    view->SetProjection(0);
+    view->ZoomWindow(-46.7, -23.6, -46.5, -23.5);
+    const double upp = view->UnitsPerPixel();
+    const int w = view->DrawWidth();
+    double d;
+    Oracle().Inverse(-23.6, -46.7, -23.6, -46.7 + (w - 1) * upp, d);
+    EXPECT_NEAR(view->Scale(), d / (w - 1) / kPixelSizeMetres, 1e-6 * view->Scale());
+
+    // A printed page: the printer's pixel and page width decide.
+    const double printerPixel = 0.0254 / 600;
+    view->SetViewport(0, 0, 4000, 2000, printerPixel);
+    Oracle().Inverse(-23.6, -46.7, -23.6, -46.7 + 3999 * view->UnitsPerPixel(), d);
+    EXPECT_NEAR(view->Scale(), d / 3999 / printerPixel, 1e-6 * view->Scale());
+    view->SetViewport(0, 0, view->width(), view->height());
+
+    const double before = view->Scale();
+    view->SetScale(0.5);
+    EXPECT_EQ(view->Scale(), before);
+    view->SetScale(25000);
+    EXPECT_DOUBLE_EQ(view->GetViewLeft(), -46.7);
+    EXPECT_DOUBLE_EQ(view->GetViewBottom(), -23.6);
+    EXPECT_NEAR(view->Scale(), 25000, 25000 * 0.01);
+}
+
+TEST_F(GISDrawingTest, CoordinateSystemSurvivesTheDrawingFile) {
+    view->SetProjection(1);
+    static_cast<TUTMProjectionParams*>(view->ProjectionParams())->SetZone(23);
+    view->SetEllipsoid(16);
+    view->SetDatum(2);
+    TMemoryStream s;
+    view->SaveToStream(s);
+    s.Seek(0);
+    TGISDrawing read;
+    read.LoadFromStream(s);
+    EXPECT_EQ(read.Projection(), 1);
+    ASSERT_NE(dynamic_cast<TUTMProjectionParams*>(read.ProjectionParams()), nullptr);
+    EXPECT_EQ(static_cast<TUTMProjectionParams*>(read.ProjectionParams())->Zone(), 23);
+    EXPECT_EQ(read.Ellipsoid(), 16);
+    EXPECT_EQ(read.Datum(), 2);
+    EXPECT_EQ(read.CoordinateUnits(), cuMeters);
+}
+
+TEST_F(GISDrawingTest, ThemeLayerIsConvertedOnceIntoTheViewsSystem) {
+    QTemporaryDir dir;
+    auto owned = std::make_unique<TThemeLayer>(view.get());
+    TThemeLayer* layer = owned.get();
+    layer->SetDatabaseName(dir.path());
+    layer->SetLayerName(QStringLiteral("pontos.cam"));
+    layer->SetProjection(1);
+    static_cast<TUTMProjectionParams*>(layer->ProjectionParams())->SetZone(23);
+    layer->Edit();
+    for (int i = 0; i < 10; ++i) layer->Add(new TPoint(330000 + 100 * i, 7394000));
+    auto* ring = new TContour({{330000, 7393000, 0}, {331000, 7393000, 0}, {331000, 7393500, 0}});
+    layer->Add(ring);
+    view->Layers().Add(std::move(owned));
+
+    // The view in zone 24 on another datum.
+    view->SetProjection(1);
+    view->SetEllipsoid(16);
+    view->SetDatum(0);
+    TUTMProjectionParams z23;
+    z23.SetZone(23);
+    const TReprojection r({1, 19, 8, &z23}, view->ViewCoordinateSystem());
+    TVertex p{330000, 7394000, 0};
+    r.Convert(p);
+    view->ZoomWindow(p.X - 2000, p.Y - 2000, p.X + 2000, p.Y + 2000);
+
+    QImage image(view->DrawWidth(), view->DrawHeight(), QImage::Format_ARGB32);
+    auto draw = [&] {
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        view->DrawContentTo(painter);
+    };
+    draw();
+    EXPECT_EQ(layer->ConvertedVertexCount(), 13u);
+    draw();  // the same system: nothing converted
+    EXPECT_EQ(layer->ConvertedVertexCount(), 13u);
+    // The point is where the view puts its converted position.
+    EXPECT_EQ(layer->WorldToScreen(330000, 7394000), view->WorldToScreen(p));
+    const QPointF back = layer->ScreenToWorld(view->WorldToScreenX(p.X), view->WorldToScreenY(p.Y));
+    EXPECT_NEAR(back.x(), 330000, 2 * view->UnitsPerPixel());
+    EXPECT_NEAR(back.y(), 7394000, 2 * view->UnitsPerPixel());
+    bool drawn = false;
+    const QPoint at = view->WorldToScreen(p);
+    for (int dx = -2; dx <= 2; ++dx)
+        for (int dy = -2; dy <= 2; ++dy)
+            if (image.rect().contains(at + QPoint(dx, dy)) && image.pixel(at + QPoint(dx, dy)) != qRgb(255, 255, 255))
+                drawn = true;
+    EXPECT_TRUE(drawn);
+
+    // A change of the view's zone converts again; an edit of the layer too.
+    static_cast<TUTMProjectionParams*>(view->ProjectionParams())->SetZone(22);
+    draw();
+    EXPECT_EQ(layer->ConvertedVertexCount(), 26u);
+    layer->Add(new TPoint(330500, 7394500));
+    draw();
+    EXPECT_EQ(layer->ConvertedVertexCount(), 40u);
+
+    // The layer in the view's own system, or in local coordinates, is drawn
+    // as it is.
+    view->SetProjection(-1);
+    draw();
+    EXPECT_EQ(layer->ConvertedVertexCount(), 40u);
+    EXPECT_EQ(layer->WorldToScreen(330000, 7394000), view->WorldToScreen(TVertex{330000, 7394000, 0}));
+    layer->InternalCancel();
+    layer->EndEdit();
+}
+
+TEST_F(GISDrawingTest, ThemeLayerRedrawsOnlyWithinItsScaleRange) {
+    auto owned = std::make_unique<TThemeLayer>(view.get());
+    TThemeLayer* layer = owned.get();
+    view->Layers().Add(std::move(owned));
+    view->ZoomWindow(0, 0, 200, 100);
+    ASSERT_GT(view->Scale(), 1000);
+    layer->SetMinScale(view->Scale() * 2);
+    EXPECT_FALSE(layer->InScaleRange(view->ViewScale()));
+    layer->SetMinScale(1);
+    layer->SetMaxScale(view->Scale() / 2);
+    EXPECT_FALSE(layer->InScaleRange(view->ViewScale()));
+    layer->SetMaxScale(0);
+    EXPECT_TRUE(layer->InScaleRange(view->ViewScale()));
+}
+
+}  // namespace

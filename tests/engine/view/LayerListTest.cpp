@@ -1,0 +1,115 @@
+// The layer list: rows by identity, the pressed row, visibility boxes and
+// theme legends, rendered offscreen.
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include "engine/symbology/ThemeClass.h"
+#include "engine/view/GISDrawing.h"
+#include "engine/view/LayerList.h"
+#include "tests/engine/view/TestApp.h"
+
+namespace {
+
+struct LayerListTest : ::testing::Test {
+    void SetUp() override {
+        TestApp();
+        ASSERT_TRUE(dir.isValid());
+        view.resize(100, 100);
+        view.SetDatabaseName(dir.path());
+        view.SetDrawingName(QStringLiteral("Mapa.map"));
+        view.CreateDrawing();
+        view.Open();
+        ASSERT_TRUE(view.Active());
+        for (const char* name : {"Lotes", "Ruas", "Encostas"}) {
+            auto layer = std::make_unique<TThemeLayer>(&view);
+            layer->SetCaption(QString::fromLatin1(name));
+            layers.push_back(layer.get());
+            view.Layers().Add(std::move(layer));
+        }
+        box.resize(200, 300);
+        box.SetDrawing(&view);
+    }
+    QApplication& app = TestApp();
+    QTemporaryDir dir;
+    TGISDrawing view;
+    TThemeLayerListBox box;
+    std::vector<TThemeLayer*> layers;
+};
+
+TEST_F(LayerListTest, RowsFollowTheLayersByIdentity) {
+    ASSERT_EQ(box.GetPanelCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(box.GetPanel(i)->Layer(), layers[i]);
+        EXPECT_EQ(box.PanelOf(layers[i]), box.GetPanel(i));
+        EXPECT_EQ(box.GetPanel(i)->LabelCaption()->text(), layers[i]->Caption());
+    }
+    // Rows stack top to bottom.
+    EXPECT_LT(box.GetPanel(0)->y(), box.GetPanel(1)->y());
+    // Each theme row shows one legend entry for the layer's defaults.
+    EXPECT_EQ(box.GetPanel(0)->Legends()->Entries().size(), 1u);
+    layers[0]->ThemeClasses()->Add(QStringLiteral("Alto"));
+    layers[0]->ThemeClasses()->Add(QStringLiteral("Baixo"));
+    EXPECT_EQ(box.PanelOf(layers[0])->Legends()->Entries().size(), 2u);
+}
+
+TEST_F(LayerListTest, PressedRowIsMarkedAndMadeActive) {
+    int clicks = 0;
+    box.OnClick = [&](TLayerListBox&) { ++clicks; };
+    // Nothing pressed yet: a click changes nothing.
+    EXPECT_EQ(box.PressedIndex(), -1);
+    box.Click();
+    EXPECT_EQ(view.ActiveLayer(), nullptr);
+    EXPECT_EQ(clicks, 1);
+
+    box.GetPanel(0)->Press(Qt::NoModifier);
+    box.GetPanel(2)->Press(Qt::NoModifier);
+    EXPECT_EQ(clicks, 3);  // once per press
+    EXPECT_EQ(box.PressedIndex(), 2);
+    EXPECT_EQ(view.ActiveLayer(), layers[2]);
+    EXPECT_EQ(layers[2]->Tag(), 1);
+    EXPECT_EQ(layers[0]->Tag(), 0);
+    EXPECT_TRUE(box.GetPanel(2)->Raised());
+    EXPECT_FALSE(box.GetPanel(0)->Raised());
+    box.GetPanel(1)->Press(Qt::ControlModifier);
+    EXPECT_EQ(layers[2]->Tag(), 1);  // kept with Ctrl
+    EXPECT_EQ(layers[1]->Tag(), 1);
+
+    // The pressed layer goes away: the index is -1 again, nothing dangles.
+    view.Layers().Delete(1);
+    ASSERT_EQ(box.GetPanelCount(), 2);
+    EXPECT_EQ(box.PressedIndex(), -1);
+    box.Click();
+    box.GetPanel(1)->Press(Qt::NoModifier);
+    EXPECT_EQ(box.PressedIndex(), 1);
+    EXPECT_EQ(box.PressedLayer(), layers[2]);
+}
+
+TEST_F(LayerListTest, VisibilityBoxShowsAndHidesTheLayer) {
+    TLayerPanel* row = box.GetPanel(1);
+    EXPECT_TRUE(row->VisibleCheckBox()->isChecked());
+    row->VisibleCheckBox()->click();
+    EXPECT_FALSE(layers[1]->Visible());
+    row->VisibleCheckBox()->click();
+    EXPECT_TRUE(layers[1]->Visible());
+}
+
+TEST_F(LayerListTest, LegendSamplesRenderInTheRow) {
+    layers[0]->SetThemeLayerType(2);
+    TThemeClass* c = layers[0]->ThemeClasses()->GetItem(layers[0]->ThemeClasses()->Add(QStringLiteral("Risco")));
+    c->SetFillColor(clRed);
+    box.Rebuild();
+    TLayerPanel* row = box.GetPanel(0);
+    ASSERT_EQ(row->Legends()->Entries().size(), 1u);
+    TLegend* entry = row->Legends()->Entries()[0];
+    EXPECT_EQ(entry->LegendStyle(), lgsPoly);
+    QImage image(entry->size(), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    entry->PaintTo(p);
+    p.end();
+    EXPECT_EQ(image.pixel(14, TLegend::kHeight / 2), qRgb(255, 0, 0));
+}
+
+}  // namespace
