@@ -126,7 +126,7 @@ void TDataSet::Refresh() {
     if (AfterScroll) AfterScroll(this);
 }
 
-void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& live) {
+void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& live, TTableStore* direct) {
     const int n = sqlite3_column_count(st);
     std::vector<int> cols;  // result columns made fields
     for (int c = 0; c < n; ++c)
@@ -143,16 +143,19 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
         names << unique;
     }
     rows_.clear();
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        TRow row;
-        row.Serial = nextSerial_++;
-        row.Rowid = hiddenRowid >= 0 ? sqlite3_column_int64(st, hiddenRowid) : -1;
-        row.Values.resize(static_cast<std::size_t>(nf));
-        for (int f = 0; f < nf; ++f) ReadColumn(st, cols[f], row.Values[f]);
-        rows_.push_back(std::move(row));
+    if (direct) {
+        LoadStoreRows(*direct, nf, hiddenRowid >= 0);
+    } else {
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            TRow& row = rows_.emplace_back();
+            row.Serial = nextSerial_++;
+            row.Rowid = hiddenRowid >= 0 ? sqlite3_column_int64(st, hiddenRowid) : -1;
+            row.Values.resize(static_cast<std::size_t>(nf));
+            for (int f = 0; f < nf; ++f) ReadColumn(st, cols[f], row.Values[f]);
+        }
+        if (rc != SQLITE_DONE) Sess().RaiseError();
     }
-    if (rc != SQLITE_DONE) Sess().RaiseError();
     // Columns without a declared type take theirs from their values.
     for (int f = 0; f < nf; ++f) {
         if (types[f] != ftUnknown) continue;
@@ -234,6 +237,31 @@ void TDataSet::LoadStore(TTableStore& store, const TLiveTarget& live) {
         for (int f = 0; f < nf; ++f) store.ReadValue(slot, f, row.Values[f]);
     }
     BuildFields(names, types, sizes, live);
+}
+
+void TDataSet::LoadStoreRows(TTableStore& store, int columns, bool withRowid) {
+    // What the virtual table hands SQLite: errors as database errors, and
+    // a NaN, which SQLite keeps as NULL, as NULL.
+    try {
+        store.Refresh();
+        const std::int64_t count = store.SlotCount();
+        rows_.reserve(static_cast<std::size_t>(count));
+        for (std::int64_t slot = 0; slot < count; ++slot) {
+            if (store.IsDeleted(slot)) continue;
+            TRow& row = rows_.emplace_back();
+            row.Serial = nextSerial_++;
+            row.Rowid = withRowid ? slot : -1;
+            row.Values.resize(static_cast<std::size_t>(columns));
+            for (int f = 0; f < columns; ++f) {
+                TDbValue& v = row.Values[f];
+                store.ReadValue(slot, f, v);
+                if (v.Kind == TDbValue::vFloat && std::isnan(v.D)) v.SetNull();
+            }
+        }
+    } catch (const EEngineError& e) {
+        rows_.clear();
+        throw EDatabaseError(e.Message());
+    }
 }
 
 // ---- navigation

@@ -157,8 +157,11 @@ protected:
         std::vector<QString> Columns;
     };
     // Loads every row of a prepared statement; hiddenRowid: index of the
-    // result column holding the rowid (not made a field), or -1.
-    void LoadResult(sqlite3_stmt* stmt, int hiddenRowid, const TLiveTarget& live);
+    // result column holding the rowid (not made a field), or -1. With
+    // direct, the statement is a plain full read of that store's table in
+    // column order: the fields come from the statement, the records
+    // straight from the store, as the statement would have returned them.
+    void LoadResult(sqlite3_stmt* stmt, int hiddenRowid, const TLiveTarget& live, TTableStore* direct = nullptr);
     // Loads every live record of a table file straight from its store
     // (rowid = slot).
     void LoadStore(TTableStore& store, const TLiveTarget& live);
@@ -184,6 +187,7 @@ private:
     };
 
     void CheckActive() const;
+    void LoadStoreRows(TTableStore& store, int columns, bool withRowid);
     void BuildFields(const QStringList& names, const std::vector<TFieldType>& types, const std::vector<int>& sizes,
                      const TLiveTarget& live);
     void SetCurrent(int row, bool scroll);

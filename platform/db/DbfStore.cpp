@@ -435,9 +435,25 @@ void Trim(const char*& p, int& n) {
 }
 
 const char* TDbfStore::Tuple(std::int64_t slot) {
-    if (slot != lastSlot_ || work_) {
-        tuple_ = DBFReadTuple(Handle(), static_cast<int>(slot));
-        lastSlot_ = work_ || !tuple_ ? -1 : slot;
+    if (work_) {
+        lastSlot_ = -1;
+        tuple_ = DBFReadTuple(work_, static_cast<int>(slot));
+        return tuple_;
+    }
+    if (slot != lastSlot_) {
+        // The file is held in memory whole: point into it instead of
+        // copying the record out through the file hooks.
+        tuple_ = nullptr;
+        lastSlot_ = -1;
+        if (slot >= 0 && slot < read_->nRecords) {
+            const auto* m = reinterpret_cast<const TMemFile*>(read_->fp);
+            const std::size_t at = static_cast<std::size_t>(read_->nHeaderLength) +
+                                   static_cast<std::size_t>(slot) * static_cast<std::size_t>(read_->nRecordLength);
+            if (at + static_cast<std::size_t>(read_->nRecordLength) <= m->Data.size()) {
+                tuple_ = m->Data.data() + at;
+                lastSlot_ = slot;
+            }
+        }
     }
     return tuple_;
 }

@@ -1,10 +1,15 @@
 #include "platform/db/Query.h"
 
+#include <cstring>
+
+#include <QRegularExpression>
+
 #include <sqlite3.h>
 
 #include "platform/db/DataSource.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
+#include "platform/db/VirtualTables.h"
 
 namespace {
 
@@ -47,6 +52,49 @@ TDbValue AsParamType(TFieldType type, const TDbValue& v) {
     default: break;
     }
     return out;
+}
+
+// "SELECT [q.rowid AS kz_rowid_,] [q.]* FROM "table" [[AS] q]" and
+// nothing more: every record of one table, in its own order.
+bool IsPlainFullRead(const char* sql) {
+    static const QString ident = QStringLiteral(R"((?:"(?:[^"]|"")*"|[A-Za-z_][A-Za-z0-9_$]*))");
+    static const QRegularExpression re(
+        QStringLiteral(R"(^\s*SELECT\s+(?:%1\s*\.\s*rowid\s+AS\s+kz_rowid_\s*,\s*)?(?:%1\s*\.\s*)?\*\s*)"
+                       R"(FROM\s+"(?:[^"]|"")*"(?:\s+(?:AS\s+)?%1)?\s*;?\s*$)")
+            .arg(ident),
+        QRegularExpression::CaseInsensitiveOption);
+    return sql && re.match(QString::fromUtf8(sql)).hasMatch();
+}
+
+// The store a prepared plain full read takes its records from: every
+// result column (but the hidden rowid) is the table's column of the same
+// place, and the table is one of the session's file tables.
+std::shared_ptr<TTableStore> DirectStore(TSession& s, sqlite3_stmt* st, int hiddenRowid) {
+    if (!IsPlainFullRead(sqlite3_sql(st))) return nullptr;
+    const int n = sqlite3_column_count(st);
+    const char* table = nullptr;
+    std::vector<const char*> origins;
+    for (int c = 0; c < n; ++c) {
+        if (c == hiddenRowid) continue;
+        const char* db = sqlite3_column_database_name(st, c);
+        const char* t = sqlite3_column_table_name(st, c);
+        const char* o = sqlite3_column_origin_name(st, c);
+        if (!db || !t || !o || std::strcmp(db, "temp") != 0) return nullptr;
+        if (!table) table = t;
+        else if (std::strcmp(table, t) != 0) return nullptr;
+        origins.push_back(o);
+    }
+    if (!table) return nullptr;
+    std::shared_ptr<TTableStore> store;
+    try {
+        store = s.Stores().RegisteredStore(QString::fromUtf8(table));
+    } catch (const EEngineError&) {
+        return nullptr;
+    }
+    if (!store || store->Columns().size() != origins.size()) return nullptr;
+    for (std::size_t i = 0; i < origins.size(); ++i)
+        if (store->Columns()[i].Name != QString::fromUtf8(origins[i])) return nullptr;
+    return store;
 }
 
 }  // namespace
@@ -167,7 +215,10 @@ void TQuery::InternalOpen() {
         throw EDatabaseError(QStringLiteral("A consulta não devolve registros."));
     }
     try {
-        LoadResult(st, hidden, live);
+        // A plain read of a whole file table skips the row-by-row trip
+        // through SQLite.
+        const std::shared_ptr<TTableStore> direct = DirectStore(Sess(), st, hidden);
+        LoadResult(st, hidden, live, direct.get());
     } catch (...) {
         sqlite3_finalize(st);
         throw;

@@ -299,6 +299,12 @@ std::shared_ptr<TTableStore> TStoreRegistry::StoreFor(const QString& fileName) {
     return store;
 }
 
+std::shared_ptr<TTableStore> TStoreRegistry::RegisteredStore(const QString& sqlName) {
+    auto it = names_.find(sqlName);
+    if (it == names_.end()) return nullptr;
+    return StoreFor(it->second);
+}
+
 void TStoreRegistry::Register(const QString& sqlName, const QString& fileName) {
     const QString key = CanonicalFile(fileName);
     // A registration made inside a transaction that was rolled back is

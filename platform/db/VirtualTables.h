@@ -26,6 +26,8 @@ public:
     void Register(const QString& sqlName, const QString& fileName);
     // The shared store of a file, opened on first use.
     std::shared_ptr<TTableStore> StoreFor(const QString& fileName);
+    // The store behind temp.<sqlName> when it is one of ours, else null.
+    std::shared_ptr<TTableStore> RegisteredStore(const QString& sqlName);
     // Drops every registration of the file (before it is deleted or
     // created again).
     void Forget(const QString& fileName);
