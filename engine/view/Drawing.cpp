@@ -5,12 +5,16 @@
 #include <numbers>
 
 #include <QPaintEngine>
+#include <QMouseEvent>
 #include <QPaintEvent>
+#include <QTabletEvent>
 #include <QPainter>
 #include <QTimer>
 
 #include "engine/objects/Contour.h"
 #include "engine/view/Cursors.h"
+#include "engine/view/DrawingTools.h"
+#include "platform/tablet/Tablet.h"
 #include "platform/settings/Settings.h"
 
 namespace {
@@ -37,10 +41,12 @@ TDrawing::TDrawing(QWidget* parent) : QWidget(parent), layers_(std::make_unique<
     transform_.ViewBottom = viewMin_.Y;
     transform_.UnitsPerPixel = 100.0 / std::max(ControlWidth() - 1, 1);
     SetToolCursor(1);
+    tools_ = std::make_unique<TDrawingTools>(*this);
 }
 
 TDrawing::~TDrawing() {
     EndCanvas();
+    tools_.reset();
     activeLayer_ = nullptr;
     // The layers go before the view's parts they may call back into.
     layers_.reset();
@@ -124,9 +130,7 @@ void TDrawing::SetAngleUnits(TAngleUnit v) {
     if (state_ != dwsEdit) angleUnits_ = v;
 }
 
-void TDrawing::SetDigitizer(TDigitizer v) {
-    if (v == digMouse) digitizer_ = digMouse;
-}
+void TDrawing::SetDigitizer(TDigitizer v) { tools_->SetDigitizer(v); }
 
 void TDrawing::SetCommands(TDrawingCommands v) {
     if (HasCommand(v, dcSelect)) commands_ = v;
@@ -323,6 +327,7 @@ void TDrawing::ExecuteCommand(TDrawingCommand command) {
     }
     default: break;
     }
+    const TDrawingCommand previous = command_;
     command_ = command;
     // Tool commands: their cursor and the first step of their clicks.
     struct TToolStart {
@@ -341,6 +346,7 @@ void TDrawing::ExecuteCommand(TDrawingCommand command) {
         editMode_ = t.editMode;
         SetToolCursor(t.cursor);
     }
+    tools_->CommandExecuted(previous, command);
 }
 
 // Empty layers have no extent and take no part in the box.
@@ -495,7 +501,8 @@ void TDrawing::paintEvent(QPaintEvent* event) {
     if (image_.isNull()) painter.fillRect(event->rect(), ColorToQColor(color_));
     else {
         painter.fillRect(event->rect(), ColorToQColor(color_));
-        painter.drawImage(event->rect().topLeft(), image_, event->rect());
+        if (imageOffset_.isNull()) painter.drawImage(event->rect().topLeft(), image_, event->rect());
+        else painter.drawImage(imageOffset_, image_);
     }
     if (!flashes_.empty()) {
         painter.save();
@@ -542,9 +549,29 @@ void TDrawing::DoAfterOpen() { if (AfterOpen) AfterOpen(this); }
 void TDrawing::DoBeforeClose() { if (BeforeClose) BeforeClose(this); }
 void TDrawing::DoAfterClose() { if (AfterClose) AfterClose(this); }
 void TDrawing::DoGetDXFLayer(QString& fileName) { if (OnGetDXFLayer) OnGetDXFLayer(this, fileName); }
-void TDrawing::DoVisualObjectIdentify(TVisualObject& object) {
+void TDrawing::DoMeasure(double measure) { if (OnMeasure) OnMeasure(this, measure); }
+void TDrawing::DoVisualObjectIdentify(TVisualObject* object) {
     if (OnVisualObjectIdentify) OnVisualObjectIdentify(this, object);
 }
-void TDrawing::DoMeasure(double measure) { if (OnMeasure) OnMeasure(this, measure); }
+
+// ---- mouse tools (the work is in TDrawingTools)
+
+TTablet& TDrawing::Tablet() const { return tools_->Tablet(); }
+void TDrawing::SetEntityType(TEntityType value) { tools_->SetEntityType(value); }
+void TDrawing::EnterPoint(bool relativeX, bool relativeY, double value1, double value2, int mode) {
+    tools_->EnterPoint(relativeX, relativeY, value1, value2, mode);
+}
+void TDrawing::SetImageOffset(const QPoint& offset) {
+    imageOffset_ = offset;
+    update();
+}
+void TDrawing::mousePressEvent(QMouseEvent* e) { tools_->QtMousePress(*e); }
+void TDrawing::mouseReleaseEvent(QMouseEvent* e) { tools_->QtMouseRelease(*e); }
+void TDrawing::mouseMoveEvent(QMouseEvent* e) { tools_->QtMouseMove(*e); }
+void TDrawing::mouseDoubleClickEvent(QMouseEvent* e) { tools_->QtMouseDoubleClick(*e); }
+void TDrawing::tabletEvent(QTabletEvent* e) {
+    if (tools_->Tablet().HandleTabletEvent(*e)) e->accept();
+    else e->ignore();
+}
 void TDrawing::DoProgress(int position, int maximum) { if (OnProgress) OnProgress(this, position, maximum); }
 void TDrawing::DoError(const QString& message) { if (OnError) OnError(this, message); }

@@ -28,17 +28,22 @@
 class TStream;
 class TContour;
 class TVisualObject;
+class TDrawingTools;
+class TTablet;
 
 class TDrawing : public QWidget, public TLayerHost {
 public:
     using TNotifyEvent = std::function<void(TDrawing* sender)>;
     using TMeasureEvent = std::function<void(TDrawing* sender, double measure)>;
-    using TVisualObjectIdentifyEvent = std::function<void(TDrawing* sender, TVisualObject& object)>;
     using TGetFileNameEvent = std::function<void(TDrawing* sender, QString& fileName)>;
     using TProgressCountEvent = std::function<void(TDrawing* sender, int position, int maximum)>;
     // Reports a failure that the view swallowed (a drawing file that could
     // not be read); the application shows the message.
     using TErrorEvent = std::function<void(TDrawing* sender, const QString& message)>;
+    using TVisualObjectIdentifyEvent = std::function<void(TDrawing* sender, TVisualObject* object)>;
+    // Pixel position of the control (possibly snapped); NoButton for moves.
+    using TMouseEvent =
+        std::function<void(TDrawing* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y)>;
 
     explicit TDrawing(QWidget* parent = nullptr);
     ~TDrawing() override;
@@ -235,8 +240,8 @@ public:
     // when there is none or it refuses; dwsBrowse ends its edit.
     void SetState(TDrawingState value);
     TDigitizer Digitizer() const { return digitizer_; }
-    // digMouse is always taken; this platform has no tablet service, so a
-    // switch to digTablet leaves digMouse; digKeyboard changes nothing.
+    // digTablet opens the tablet (Tablet()) and stays digMouse when it
+    // reports IOError; digMouse closes it; digKeyboard changes nothing.
     void SetDigitizer(TDigitizer v);
 
     // ---- drawing
@@ -314,6 +319,18 @@ public:
     TMeasureEvent OnMeasure;
     TVisualObjectIdentifyEvent OnVisualObjectIdentify;
     TGetFileNameEvent OnGetDXFLayer;
+    TMouseEvent OnMouseDown, OnMouseMove, OnMouseUp;
+    TNotifyEvent OnClick, OnDblClick;
+
+    // ---- mouse tools, keyboard point entry and the tablet (DrawingTools.h)
+    TDrawingTools& Tools() const { return *tools_; }
+    TTablet& Tablet() const;
+    void SetEntityType(TEntityType value);
+    // Keyboard point entry: mode 0 cartesian, 1 polar (distance in
+    // DistanceUnits, angle in AngleUnits); then a click there.
+    void EnterPoint(bool relativeX, bool relativeY, double value1, double value2, int mode);
+    // While a pan drag runs, the picture is shown moved by this offset.
+    void SetImageOffset(const QPoint& offset);
     TProgressCountEvent OnProgress;
     TErrorEvent OnError;
 
@@ -342,8 +359,13 @@ protected:
     virtual void DoBeforeClose();
     virtual void DoAfterClose();
     virtual void DoGetDXFLayer(QString& fileName);
-    virtual void DoVisualObjectIdentify(TVisualObject& object);
     virtual void DoMeasure(double measure);
+    virtual void DoVisualObjectIdentify(TVisualObject* object);
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void tabletEvent(QTabletEvent* event) override;
     virtual void DoProgress(int position, int maximum);
     virtual void DoError(const QString& message);
 
@@ -409,6 +431,11 @@ protected:
     bool hasFile_ = false;
 
 private:
+    friend class TDrawingTools;
+    // Made before the layers' use and freed before them (it keeps indexes
+    // and change links on layers).
+    std::unique_ptr<TDrawingTools> tools_;
+    QPoint imageOffset_;
     void PushZoomHistory();
     void EndCanvas();
     std::unique_ptr<QPainter> canvasPainter_;

@@ -1,0 +1,476 @@
+// The view's mouse tools driven by scripted mouse sequences on an offscreen
+// view: snapping, zooms, pan, identify and select, measuring (checked
+// against ogrinfo's SQLite dialect), drawing and editing objects, keyboard
+// entry and tablet packets.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "engine/layers/Layer.h"
+#include "engine/objects/Line.h"
+#include "engine/objects/Point.h"
+#include "engine/objects/PolyLine.h"
+#include "engine/view/Drawing.h"
+#include "engine/view/DrawingTools.h"
+#include "platform/tablet/Tablet.h"
+#include "tests/engine/view/TestApp.h"
+
+namespace {
+
+std::vector<TVertex> Ring(std::initializer_list<std::pair<double, double>> pts) {
+    std::vector<TVertex> v;
+    for (auto [x, y] : pts) v.push_back({x, y, 0});
+    v.push_back(v.front());
+    return v;
+}
+
+std::unique_ptr<TPolygon> Polygon(std::initializer_list<std::pair<double, double>> pts, const QString& id = {}) {
+    auto p = std::make_unique<TPolygon>();
+    p->AddContour(Ring(pts));
+    if (!id.isEmpty()) p->SetId(id);
+    return p;
+}
+
+// One number from ogrinfo's SQLite dialect; NaN when it cannot be run.
+double Ogr(const QString& expression) {
+    const QString exe = QStandardPaths::findExecutable(QStringLiteral("ogrinfo"));
+    if (exe.isEmpty()) return std::nan("");
+    QProcess p;
+    p.start(exe, {QStringLiteral(":memory:"), QStringLiteral("-q"), QStringLiteral("-dialect"), QStringLiteral("SQLite"),
+                  QStringLiteral("-sql"), QStringLiteral("SELECT %1 AS v").arg(expression)});
+    if (!p.waitForFinished(20000)) return std::nan("");
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        const int at = line.indexOf(QStringLiteral("v (Real) = "));
+        if (at >= 0) return line.mid(at + 11).trimmed().toDouble();
+    }
+    return std::nan("");
+}
+
+QString Wkt(const std::vector<TVertex>& pts) {
+    QStringList parts;
+    for (const TVertex& v : pts) parts << QStringLiteral("%1 %2").arg(v.X, 0, 'g', 17).arg(v.Y, 0, 'g', 17);
+    return parts.join(QLatin1Char(','));
+}
+
+struct DrawingToolsTest : ::testing::Test {
+    void SetUp() override {
+        TestApp();
+        ASSERT_TRUE(dir.isValid());
+        view = std::make_unique<TDrawing>();
+        view->resize(201, 201);
+        view->ZoomWindow(0, 0, 200, 200);
+        layer = std::make_unique<TLayer>(view.get());
+        layer->SetDatabaseName(dir.path());
+        layer->SetLayerName(QStringLiteral("Teste.cam"));
+        layer->Edit();
+        ASSERT_EQ(layer->State(), lsEdit);
+        view->SetActiveLayer(layer.get());
+    }
+    void TearDown() override {
+        view->SetActiveLayer(nullptr);
+        layer.reset();
+        view.reset();
+    }
+    QPoint Px(double x, double y) const { return view->WorldToScreen(TVertex{x, y, 0}); }
+    void Send(QEvent::Type type, QPoint p, Qt::MouseButton b = Qt::LeftButton) {
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease || type == QEvent::MouseMove ? Qt::NoButton : b;
+        QMouseEvent e(type, QPointF(p), view->mapToGlobal(QPointF(p)), type == QEvent::MouseMove ? Qt::NoButton : b,
+                      held, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.get(), &e);
+    }
+    void Move(double x, double y) { Send(QEvent::MouseMove, Px(x, y)); }
+    void ClickAt(double x, double y) {
+        Move(x, y);
+        QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, Px(x, y));
+    }
+    // The second press of a double click, after ClickAt at the same place.
+    void DoubleAt(double x, double y) {
+        ClickAt(x, y);
+        Send(QEvent::MouseButtonDblClick, Px(x, y));
+        Send(QEvent::MouseButtonRelease, Px(x, y));
+    }
+    void Edit() {
+        view->SetState(dwsEdit);
+        ASSERT_EQ(view->State(), dwsEdit);
+    }
+    TPolygon* AddPolygon(std::initializer_list<std::pair<double, double>> pts, const QString& id = {}) {
+        auto p = Polygon(pts, id);
+        TPolygon* raw = p.get();
+        EXPECT_GE(layer->Add(std::move(p)), 0);
+        return raw;
+    }
+    QTemporaryDir dir;
+    std::unique_ptr<TDrawing> view;
+    std::unique_ptr<TLayer> layer;
+};
+
+TEST_F(DrawingToolsTest, SnapTruncatesTowardsZero) {
+    view->ZoomWindow(-100, -100, 100, 100);
+    view->SetSnapEnabled(true);
+    view->SetSnapX(10);
+    view->SetSnapY(10);
+    Move(27, 33);
+    EXPECT_DOUBLE_EQ(view->GetCursorX(), 20);
+    EXPECT_DOUBLE_EQ(view->GetCursorY(), 30);
+    Move(-27, -33);
+    EXPECT_DOUBLE_EQ(view->GetCursorX(), -20);
+    EXPECT_DOUBLE_EQ(view->GetCursorY(), -30);
+}
+
+TEST_F(DrawingToolsTest, ZoomInOutBoxAndPan) {
+    view->SetCommands(0x7FFFFF);
+    const double width = view->GetViewRight() - view->GetViewLeft();
+    view->ExecuteCommand(dcZoomIn);
+    ClickAt(100, 100);
+    EXPECT_NEAR(view->GetViewRight() - view->GetViewLeft(), width / 2, 1.0);
+    EXPECT_NEAR((view->GetViewRight() + view->GetViewLeft()) / 2, 100, 1.0);
+    view->ExecuteCommand(dcZoomOut);
+    ClickAt(100, 100);
+    EXPECT_NEAR(view->GetViewRight() - view->GetViewLeft(), width, width * 0.02);
+
+    // A press and release at one pixel centres the view there at the same scale.
+    view->ExecuteCommand(dcZoomWindow);
+    const double upp = view->UnitsPerPixel();
+    ClickAt(150, 120);
+    EXPECT_DOUBLE_EQ(view->UnitsPerPixel(), upp);
+    EXPECT_NEAR((view->GetViewRight() + view->GetViewLeft()) / 2, 150, upp);
+    EXPECT_NEAR((view->GetViewTop() + view->GetViewBottom()) / 2, 120, upp);
+    // A dragged box becomes the window.
+    view->ZoomWindow(0, 0, 200, 200);
+    Move(20, 20);
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, Px(20, 20));
+    Move(60, 60);
+    EXPECT_TRUE(view->HasRubberBand());
+    QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, Px(60, 60));
+    EXPECT_FALSE(view->HasRubberBand());
+    EXPECT_NEAR(view->GetViewLeft(), 20, 1);
+    EXPECT_NEAR(view->GetViewRight(), 60, 1);
+
+    // Pan: the grabbed point ends under the pointer.
+    view->ZoomWindow(0, 0, 200, 200);
+    view->ExecuteCommand(dcPan);
+    const QPoint from(100, 100), to(150, 100);
+    const TVertex grabbed = view->ScreenToWorld(from);
+    Send(QEvent::MouseMove, from);
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, from);
+    Send(QEvent::MouseMove, to);
+    QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, to);
+    const TVertex under = view->ScreenToWorld(to);
+    EXPECT_NEAR(under.X, grabbed.X, 1e-9);
+    EXPECT_NEAR(under.Y, grabbed.Y, 1e-9);
+    EXPECT_NEAR(view->GetViewLeft(), -50, 1e-9);
+}
+
+TEST_F(DrawingToolsTest, IdentifyReportsTheFirstObjectOfTheActiveLayerAndFlashesIt) {
+    view->SetCommands(0x7FFFFF);
+    TPolygon* a = AddPolygon({{10, 10}, {60, 10}, {60, 60}, {10, 60}});
+    AddPolygon({{30, 30}, {90, 30}, {90, 90}, {30, 90}});
+    std::vector<TVisualObject*> got;
+    view->OnVisualObjectIdentify = [&](TDrawing*, TVisualObject* o) { got.push_back(o); };
+    view->ExecuteCommand(dcIdentify);
+    ClickAt(45, 45);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], a);
+    EXPECT_GT(view->FlashCount(), 0);
+    ClickAt(150, 150);
+    EXPECT_EQ(got.size(), 1u);
+    // Without an active layer nothing is picked.
+    view->SetActiveLayer(nullptr);
+    ClickAt(45, 45);
+    EXPECT_EQ(got.size(), 1u);
+    // A command outside the set does nothing at all.
+    view->SetActiveLayer(layer.get());
+    view->SetCommands(kDefaultCommands);
+    view->ExecuteCommand(dcDraw);
+    view->ExecuteCommand(dcIdentify);
+    EXPECT_EQ(view->GetCommand(), dcDraw);
+}
+
+TEST_F(DrawingToolsTest, SelectByClickAndByBox) {
+    TPolygon* a = AddPolygon({{10, 10}, {40, 10}, {40, 40}, {10, 40}});
+    TPolygon* b = AddPolygon({{100, 100}, {140, 100}, {140, 140}, {100, 140}});
+    view->ExecuteCommand(dcSelect);
+    ClickAt(20, 20);
+    ASSERT_EQ(layer->GetSelectedCount(), 1);
+    EXPECT_EQ(layer->SelectionFirst(), a);
+    // An empty spot starts a box; the second click ends it.
+    ClickAt(90, 90);
+    EXPECT_EQ(view->EditMode(), 2);
+    Move(150, 150);
+    EXPECT_TRUE(view->HasRubberBand());
+    ClickAt(150, 150);
+    EXPECT_EQ(view->EditMode(), 0);
+    EXPECT_EQ(layer->GetSelectedCount(), 2);
+    EXPECT_TRUE(b->Selected());
+}
+
+TEST_F(DrawingToolsTest, DistanceAndAreaMatchOgr) {
+    view->SetCommands(0x7FFFFF);
+    std::vector<double> measures;
+    view->OnMeasure = [&](TDrawing*, double m) { measures.push_back(m); };
+    view->ExecuteCommand(dcDistance);
+    ClickAt(10, 10);
+    ClickAt(40, 50);
+    measures.clear();
+    Move(70, 90);
+    ASSERT_EQ(measures.size(), 1u);  // once per move
+    const double ogrLen = Ogr(QStringLiteral("ST_Length(ST_GeomFromText('LINESTRING(10 10,40 50,70 90)'))"));
+    if (!std::isnan(ogrLen)) EXPECT_NEAR(measures[0], ogrLen, 1e-9);
+    Move(80, 100);
+    ASSERT_EQ(measures.size(), 2u);
+    EXPECT_GT(measures[1], measures[0]);
+    DoubleAt(80, 100);
+    EXPECT_EQ(view->Tools().Construction(), nullptr);
+
+    view->ExecuteCommand(dcArea);
+    measures.clear();
+    ClickAt(10, 10);
+    ClickAt(120, 15);
+    ClickAt(100, 90);
+    DoubleAt(30, 70);
+    ASSERT_EQ(measures.size(), 1u);
+    const double ogrArea = Ogr(QStringLiteral("ST_Area(ST_GeomFromText('POLYGON((10 10,120 15,100 90,30 70,10 10))'))"));
+    if (!std::isnan(ogrArea)) EXPECT_NEAR(std::abs(measures[0]), ogrArea, 1e-9);
+    // Two points, the double click's own not counted twice: nothing.
+    measures.clear();
+    ClickAt(10, 10);
+    DoubleAt(50, 50);
+    EXPECT_TRUE(measures.empty());
+}
+
+TEST_F(DrawingToolsTest, DrawnPolygonAndPolylineHaveNoDoubledVertex) {
+    Edit();
+    view->ExecuteCommand(dcDraw);
+    view->SetEntityType(etPolygon);
+    ClickAt(10, 10);
+    ClickAt(100, 10);
+    DoubleAt(100, 100);
+    ASSERT_EQ(layer->GetObjectCount(), 1);
+    auto* pg = dynamic_cast<TPolygon*>(layer->GetObject(0));
+    ASSERT_NE(pg, nullptr);
+    ASSERT_EQ(pg->Contours().size(), 1u);
+    const auto& ring = pg->Contours()[0]->Points();
+    ASSERT_EQ(ring.size(), 4u);
+    EXPECT_TRUE(pg->Contours()[0]->IsClosed());
+    const double ogrArea = Ogr(QStringLiteral("ST_Area(ST_GeomFromText('POLYGON((%1))'))").arg(Wkt(ring)));
+    if (!std::isnan(ogrArea)) EXPECT_NEAR(pg->Area(), ogrArea, 1e-9);
+
+    view->SetEntityType(etPolyLine);
+    ClickAt(10, 150);
+    ClickAt(60, 160);
+    DoubleAt(110, 150);
+    ASSERT_EQ(layer->GetObjectCount(), 2);
+    auto* pl = dynamic_cast<TPolyLine*>(layer->GetObject(1));
+    ASSERT_NE(pl, nullptr);
+    EXPECT_EQ(pl->Contours()[0]->Count(), 3);
+    EXPECT_FALSE(view->HasRubberBand());
+
+    // A half-built object goes with a change of command.
+    view->SetEntityType(etPolygon);
+    ClickAt(10, 10);
+    ClickAt(50, 10);
+    ASSERT_NE(view->Tools().Construction(), nullptr);
+    EXPECT_EQ(layer->GetCurrentObject(), view->Tools().Construction());
+    view->ExecuteCommand(dcSelect);
+    EXPECT_EQ(view->Tools().Construction(), nullptr);
+    EXPECT_EQ(layer->GetCurrentObject(), nullptr);
+    EXPECT_EQ(layer->GetObjectCount(), 2);
+}
+
+TEST_F(DrawingToolsTest, EditToolsNeedAnActiveLayerInEdit) {
+    view->SetActiveLayer(nullptr);
+    view->ExecuteCommand(dcDraw);
+    view->SetEntityType(etPoint);
+    ClickAt(10, 10);
+    EXPECT_EQ(layer->GetObjectCount(), 0);
+    view->SetActiveLayer(layer.get());
+    ClickAt(10, 10);  // view in browse state
+    EXPECT_EQ(layer->GetObjectCount(), 0);
+    Edit();
+    ClickAt(10, 10);
+    ASSERT_EQ(layer->GetObjectCount(), 1);
+    EXPECT_EQ(layer->GetObject(0)->ClassName(), QStringLiteral("TPoint"));
+    // Selection transforms with no selection change nothing.
+    view->ExecuteCommand(dcTranslate);
+    ClickAt(10, 10);
+    ClickAt(50, 50);
+    EXPECT_DOUBLE_EQ(layer->GetObject(0)->LowerX(), 10);
+}
+
+TEST_F(DrawingToolsTest, HoleGoesToTheInnermostPolygonOnly) {
+    Edit();
+    TPolygon* outer = AddPolygon({{0, 0}, {190, 0}, {190, 190}, {0, 190}});
+    TPolygon* inner = AddPolygon({{20, 20}, {150, 20}, {150, 150}, {20, 150}});
+    view->ExecuteCommand(dcDraw);
+    view->SetEntityType(etHole);
+    ClickAt(50, 50);
+    ClickAt(100, 50);
+    DoubleAt(100, 100);
+    EXPECT_TRUE(outer->Holes().empty());
+    ASSERT_EQ(inner->Holes().size(), 1u);
+    EXPECT_TRUE(inner->Holes()[0]->IsClosed());
+}
+
+TEST_F(DrawingToolsTest, SharedVertexMovesInBothAndDeletingTheFirstKeepsTheRingClosed) {
+    Edit();
+    TPolygon* a = AddPolygon({{10, 10}, {50, 10}, {50, 50}, {10, 50}});
+    TPolygon* b = AddPolygon({{50, 10}, {90, 10}, {90, 50}, {50, 50}});
+    view->ExecuteCommand(dcDraw);  // clears the selection
+    layer->SelectionAdd(a);
+    layer->SelectionAdd(b);
+    view->SetEntityType(etEditVertex);
+    ASSERT_EQ(view->EditMode(), 0);
+    ClickAt(50, 50);
+    ASSERT_EQ(view->EditMode(), 3);
+    Move(55, 60);
+    EXPECT_TRUE(view->HasRubberBand());
+    ClickAt(55, 60);
+    EXPECT_EQ(a->Contours()[0]->Vertex(2).X, 55);
+    EXPECT_EQ(b->Contours()[0]->Vertex(3).Y, 60);
+
+    layer->SelectionClear();
+    layer->SelectionAdd(a);
+    view->SetEntityType(etDeleteVertex);
+    ClickAt(10, 10);  // the first vertex of the ring
+    const auto& ring = a->Contours()[0]->Points();
+    ASSERT_EQ(ring.size(), 4u);
+    EXPECT_TRUE(a->Contours()[0]->IsClosed());
+    EXPECT_EQ(ring.front().X, 50);
+    // A triangle keeps its three corners.
+    ClickAt(50, 10);
+    EXPECT_EQ(a->Contours()[0]->Points().size(), 4u);
+
+    // Inserting a vertex where the probe crosses an edge.
+    layer->SelectionClear();
+    layer->SelectionAdd(b);
+    view->SetEntityType(etVertex);
+    ClickAt(90, 30);
+    EXPECT_EQ(b->Contours()[0]->Count(), 6);
+    EXPECT_TRUE(b->Contours()[0]->IsClosed());
+}
+
+TEST_F(DrawingToolsTest, GroupRotationTurnsAboutTheGroupCentre) {
+    Edit();
+    auto* p = new TPoint(20, 100);
+    auto* q = new TPoint(180, 100);
+    layer->Add(p);
+    layer->Add(q);
+    layer->SelectionAdd(p);
+    layer->SelectionAdd(q);
+    view->ExecuteCommand(dcRotate);
+    ClickAt(150, 100);  // start angle 0 about (100, 100)
+    Move(100, 150);
+    EXPECT_TRUE(view->HasRubberBand());
+    ClickAt(100, 150);  // a quarter turn
+    EXPECT_NEAR(p->X(), 100, 1e-9);
+    EXPECT_NEAR(p->Y(), 20, 1e-9);
+    EXPECT_NEAR(q->X(), 100, 1e-9);
+    EXPECT_NEAR(q->Y(), 180, 1e-9);
+}
+
+TEST_F(DrawingToolsTest, PolarEntryUsesTheDistanceUnit) {
+    view->SetCommands(0x7FFFFF);
+    view->ZoomWindow(0, 0, 4000, 4000);
+    view->SetDistanceUnits(duKilometer);
+    view->EnterPoint(false, false, 1.5, 90, 1);
+    EXPECT_NEAR(view->GetCursorX(), 0, 1e-9);
+    EXPECT_NEAR(view->GetCursorY(), 1500, 1e-9);
+    view->EnterPoint(false, false, 12.25, 7.5, 0);
+    EXPECT_DOUBLE_EQ(view->GetCursorX(), 12.25);
+    EXPECT_DOUBLE_EQ(view->GetCursorY(), 7.5);
+}
+
+TEST_F(DrawingToolsTest, FrontierSplitsAPolygonIntoKeyedPieces) {
+    Edit();
+    AddPolygon({{20, 20}, {120, 20}, {120, 120}, {20, 120}}, QStringLiteral("1A"));
+    AddPolygon({{150, 150}, {190, 150}, {190, 190}, {150, 190}}, QStringLiteral("1B"));
+    view->ExecuteCommand(dcDraw);
+    view->SetEntityType(etFrontier);
+    ClickAt(70, 5);
+    DoubleAt(70, 140);
+    ASSERT_EQ(layer->GetObjectCount(), 3);
+    double area = 0;
+    QStringList ids;
+    for (TVisualObject* o : layer->GetObjects()) {
+        ids << o->Id().trimmed();
+        if (o->Id().trimmed() != QStringLiteral("1B")) area += static_cast<TPolygon*>(o)->Area();
+    }
+    EXPECT_NEAR(area, 10000, 1e-6);
+    EXPECT_TRUE(ids.contains(QStringLiteral("1A")));
+    EXPECT_EQ(ids.removeDuplicates(), 0);
+    for (const QString& id : ids) EXPECT_FALSE(id.isEmpty());
+}
+
+TEST_F(DrawingToolsTest, RandomVertexEditsKeepObjectsValid) {
+    Edit();
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> coord(5, 195);
+    for (int i = 0; i < 6; ++i) {
+        const double x = coord(rng) * 0.8, y = coord(rng) * 0.8;
+        AddPolygon({{x, y}, {x + 30, y}, {x + 30, y + 30}, {x, y + 30}});
+        auto pl = std::make_unique<TPolyLine>();
+        pl->AddContour(std::vector<TVertex>{{x, y + 5, 0}, {x + 25, y + 10, 0}, {x + 10, y + 20, 0}});
+        layer->Add(std::move(pl));
+    }
+    view->ExecuteCommand(dcDraw);
+    const TEntityType kinds[] = {etVertex, etEditVertex, etDeleteVertex};
+    std::uniform_int_distribution<int> pick(0, layer->GetObjectCount() - 1), kind(0, 2), corner(0, 4);
+    for (int step = 0; step < 400; ++step) {
+        layer->SelectionClear();
+        TVisualObject* o = layer->GetObject(pick(rng));
+        layer->SelectionAdd(o);
+        view->SetEntityType(kinds[kind(rng)]);
+        auto* pl = static_cast<TPolyLine*>(o);
+        const auto& pts = pl->Contours()[0]->Points();
+        const TVertex at = pts[static_cast<std::size_t>(corner(rng)) % pts.size()];
+        ClickAt(at.X, at.Y);
+        if (view->EditMode() == 3) ClickAt(coord(rng), coord(rng));
+        for (TVisualObject* obj : layer->GetObjects()) {
+            auto* p = static_cast<TPolyLine*>(obj);
+            for (const auto& c : p->Contours()) {
+                if (obj->ClassName() == QStringLiteral("TPolygon")) {
+                    ASSERT_TRUE(c->IsClosed()) << step;
+                    ASSERT_GE(c->Count(), 4) << step;
+                } else {
+                    ASSERT_GE(c->Count(), 2) << step;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(DrawingToolsTest, TabletPacketsMoveAndClick) {
+    int clicks = 0, doubles = 0;
+    view->OnClick = [&](TDrawing*) { ++clicks; };
+    view->OnDblClick = [&](TDrawing*) { ++doubles; };
+    TTablet& t = view->Tablet();
+    t.SetArea(0, 0, 200, 200);
+    t.Packet(0, 0, 0);
+    EXPECT_EQ(clicks, 0);
+    t.Packet(1, 0, 0);
+    EXPECT_EQ(clicks, 1);
+    t.Packet(2, 0, 0);
+    EXPECT_EQ(clicks, 3);
+    EXPECT_EQ(doubles, 1);
+
+    // No tablet on this machine: the message once, the view stays on the mouse.
+    QStringList messages;
+    t.OnServiceError = [&](const QString& m) { messages << m; };
+    view->SetDigitizer(digTablet);
+    EXPECT_EQ(view->Digitizer(), digMouse);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], QStringLiteral("WINTAB services are not available!"));
+    EXPECT_TRUE(t.IOError());
+    t.SetEnabled(true);
+    EXPECT_FALSE(t.Enabled());
+}
+
+}  // namespace
