@@ -1,12 +1,22 @@
+// The viewer's start-up: the engine, then the generic map window, which
+// opens the map named on the command line or the default map.
 #include <QApplication>
-#include <QMainWindow>
+
+#include "app/ViewWin.h"
+#include "engine/view/EngineStartup.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    Q_INIT_RESOURCE(forms);
     QApplication::setApplicationName(QStringLiteral("KOVI Zelto - TREL - Inventário"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("KOVI Zelto - TREL - Inventário"));
-    window.resize(1024, 720);
-    window.show();
-    return app.exec();
+    StartEngine();
+    int result = 0;
+    {
+        TkovisViewWin window;
+        vws = &window;
+        window.show();
+        result = app.exec();
+    }
+    StopEngine();
+    return result;
 }

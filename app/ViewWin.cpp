@@ -1,0 +1,642 @@
+#include "app/ViewWin.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+
+#include "app/HelpWindow.h"
+#include "app/Modal.h"
+#include "app/TableDialogs.h"
+#include "app/WaitBox.h"
+#include "engine/core/Paths.h"
+#include "engine/layers/Layers.h"
+#include "engine/objects/VisualObject.h"
+#include "engine/view/Drawing.h"
+#include "platform/db/DbError.h"
+#include "platform/db/Session.h"
+#include "platform/db/Table.h"
+#include "platform/settings/Settings.h"
+#include "ui_ViewWin.h"
+
+TkovisViewWin* vws = nullptr;
+
+namespace {
+
+// Tooltip of the actions whose windows are not part of this viewer yet.
+const QString kWaitsProperties = QStringLiteral("Ainda não disponível: o diálogo de propriedades do mapa");
+const QString kWaitsImage = QStringLiteral("Ainda não disponível: salvar como imagem");
+const QString kWaitsPrint = QStringLiteral("Ainda não disponível: impressão do mapa");
+const QString kWaitsTable = QStringLiteral("Ainda não disponível: a janela da tabela de atributos");
+const QString kWaitsQuery = QStringLiteral("Ainda não disponível: a janela de resultado de consulta");
+const QString kWaitsAbout = QStringLiteral("Ainda não disponível: a caixa Sobre");
+
+QString GeneralNumber(double v) { return QLocale().toString(v, 'g', 15); }
+
+bool FileExists(const QString& path) {
+    return QFileInfo::exists(path) || !FindPathNoCase(path).isEmpty();
+}
+
+}  // namespace
+
+TkovisViewWin::TkovisViewWin(QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::TkovisViewWin>()), wait_(std::make_unique<TkoviFormWait>()) {
+    ui_->setupUi(this);
+    setWindowTitle(QApplication::applicationName());
+    Arguments = QCoreApplication::arguments().mid(1);
+
+    openView_ = std::make_unique<QFileDialog>(this, QStringLiteral("Adicionar Mapa"));
+    openView_->setNameFilters({QStringLiteral("Arquivos de Mapa (*.map)"), QStringLiteral("Todos os Arquivos (*)")});
+    openView_->setDefaultSuffix(QStringLiteral("map"));
+    openView_->setFileMode(QFileDialog::ExistingFile);
+    openCamada_ = std::make_unique<QFileDialog>(this, QStringLiteral("Adicionar Camada"));
+    openCamada_->setNameFilters({QStringLiteral("Arquivos de Camada (*.cam)"), QStringLiteral("Todos Arquivos (*)")});
+    openCamada_->setDefaultSuffix(QStringLiteral("cam"));
+    openCamada_->setFileMode(QFileDialog::ExistingFile);
+
+    ui_->SplitterMain->setStretchFactor(0, 0);
+    ui_->SplitterMain->setStretchFactor(1, 1);
+    ui_->SplitterMain->setSizes({200, 700});
+    ui_->ValueListEditor->viewport()->installEventFilter(this);
+    ui_->ValueListEditor->verticalHeader()->setDefaultSectionSize(15);
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(9);
+    ui_->ValueListEditor->setFont(font);
+
+    SetupView();
+    SetupActions();
+    SetupStatusBar();
+    UpdateActions();
+}
+
+TkovisViewWin::~TkovisViewWin() {
+    if (vws == this) vws = nullptr;
+    tables_.clear();
+}
+
+TDrawing* TkovisViewWin::View() const { return ui_->View; }
+
+void TkovisViewWin::SetupView() {
+    TDrawing* v = View();
+    v->SetCommands(CommandBit(dcZoomSelected) | CommandBit(dcZoomActiveLayer) | CommandBit(dcZoomIn) |
+                   CommandBit(dcZoomOut) | CommandBit(dcZoomWindow) | CommandBit(dcZoomAll) |
+                   CommandBit(dcZoomExtents) | CommandBit(dcZoomPrevious) | CommandBit(dcPan) |
+                   CommandBit(dcDistance) | CommandBit(dcArea) | CommandBit(dcSelect) | CommandBit(dcIdentify));
+    v->SetSeparatedDrawThread(false);
+    v->SetToolCursor(1);
+    v->SetSnapTolerance(5);
+    v->SetRedrawTolerance(3);
+    v->SetCoordinateUnits(cuLocal);
+    v->SetDistanceUnits(duMeter);
+    v->SetAngleUnits(auDecimalDegrees);
+    v->SetDistancePrecision(0);
+    v->SetAnglePrecision(0);
+    v->Layers().OnBeforeAdd = [this](TLayers& list, TLayer& layer, bool& skip) { ViewBeforeOpenLayer(list, layer, skip); };
+    v->OnVisualObjectIdentify = [this](TDrawing*, TVisualObject* object) { ViewVisualObjectIdentify(object); };
+    v->OnMeasure = [this](TDrawing*, double measure) { ViewMeasure(measure); };
+    v->OnProgress = [this](TDrawing*, int position, int maximum) { ViewProgress(position, maximum); };
+    v->AfterZoom = [this](TDrawing*) { ViewAfterZoom(); };
+    v->OnClick = [this](TDrawing*) { ViewClick(); };
+    v->OnMouseMove = [this](TDrawing*, Qt::MouseButton, Qt::KeyboardModifiers, int X, int Y) { ViewMouseMove(X, Y); };
+    v->OnError = [this](TDrawing*, const QString& message) { pendingErrors_ << message; };
+    connect(ui_->Contents, &QListWidget::itemClicked, this, [this] { ContentsClick(); });
+    connect(ui_->Contents, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        const int row = ui_->Contents->row(item);
+        if (row < 0 || row >= View()->Layers().GetCount()) return;
+        TLayer* layer = View()->Layers().GetItem(row);
+        const bool visible = item->checkState() == Qt::Checked;
+        if (layer->Visible() != visible) {
+            layer->SetVisible(visible);
+            View()->Redraw();
+        }
+    });
+    connect(ui_->Escala, &QLineEdit::returnPressed, this, [this] { EscalaKeyPress(); });
+}
+
+void TkovisViewWin::SetupActions() {
+    Ui::TkovisViewWin& f = *ui_;
+    auto group = new QActionGroup(this);
+    group->setExclusive(true);
+    for (QAction* a : {f.Visualizar_Selecionar, f.Visualizar_Identificar, f.Visualizar_Aproximar, f.Visualizar_Afastar,
+                       f.Visualizar_AproxJanela, f.Visualizar_Deslocar, f.Visualizar_Distancia, f.Visualizar_Area})
+        group->addAction(a);
+
+    connect(f.Mapa_Abrir, &QAction::triggered, this, [this] { Mapa_AbrirExecute(); });
+    connect(f.Mapa_Sair, &QAction::triggered, this, [this] { close(); });
+    struct TVisibility {
+        QAction* Action;
+        QWidget* Control;
+    };
+    const TVisibility visibility[] = {
+        {f.Exibir_BarraPrincipal, f.ActionToolBarPrincipal}, {f.Exibir_BarraFerramentas, f.ActionToolBarFerramentas},
+        {f.Exibir_TOC, f.PanelTOC},           {f.Exibir_Mapa, f.View},
+        {f.Exibir_BarraStatus, f.StatusBar},  {f.Exibir_PainelIdent, f.ValueListEditor},
+    };
+    for (const TVisibility& v : visibility) {
+        QWidget* control = v.Control;
+        connect(v.Action, &QAction::triggered, this, [this, control](bool checked) {
+            control->setVisible(checked);
+            UpdateActions();
+        });
+    }
+    connect(f.Exibir_Atualizar, &QAction::triggered, this, [this] { Exibir_AtualizarExecute(); });
+    connect(f.Exibir_TelaCheia, &QAction::triggered, this, [this] { Exibir_TelaCheiaExecute(); });
+    connect(f.Camada_LimparSelecao, &QAction::triggered, this, [this] { Camada_LimparSelecaoExecute(); });
+    connect(f.Visualizar_Selecionar, &QAction::triggered, this, [this] { View()->SelectTool(); });
+    connect(f.Visualizar_Identificar, &QAction::triggered, this, [this] { View()->IdentifyTool(); });
+    const auto stepZoom = [this](bool in) {
+        TDrawing* v = View();
+        in ? v->ZoomInTool() : v->ZoomOutTool();
+        v->EnterPoint(false, false, (v->GetViewLeft() + v->GetViewRight()) / 2,
+                      (v->GetViewBottom() + v->GetViewTop()) / 2, 0);
+    };
+    connect(f.Visualizar_Aproximar, &QAction::triggered, this, [stepZoom] { stepZoom(true); });
+    connect(f.Visualizar_Afastar, &QAction::triggered, this, [stepZoom] { stepZoom(false); });
+    connect(f.Visualizar_AproxJanela, &QAction::triggered, this, [this] { View()->ZoomWindowTool(); });
+    connect(f.Visualizar_AproxSelecao, &QAction::triggered, this, [this] { View()->ZoomSelected(); });
+    connect(f.Visualizar_AproxCamada, &QAction::triggered, this, [this] { View()->ZoomActiveLayer(); });
+    connect(f.Visualizar_AproxLimites, &QAction::triggered, this, [this] { View()->ZoomAll(); });
+    connect(f.Visualizar_AproxExtensao, &QAction::triggered, this, [this] { View()->ZoomExtents(); });
+    connect(f.Visualizar_AproxAnterior, &QAction::triggered, this, [this] { View()->ZoomPrevious(); });
+    connect(f.Visualizar_Deslocar, &QAction::triggered, this, [this] { View()->PanTool(); });
+    connect(f.Visualizar_Distancia, &QAction::triggered, this, [this] { View()->ExecuteCommand(dcDistance); });
+    connect(f.Visualizar_Area, &QAction::triggered, this, [this] { View()->ExecuteCommand(dcArea); });
+    connect(f.Visualizar_Atualizar, &QAction::triggered, this, [this] { View()->Redraw(); });
+    connect(f.Ajuda_Topicos, &QAction::triggered, this, [this] { Ajuda_TopicosExecute(); });
+    connect(f.Ajuda_KoviWeb, &QAction::triggered, this, [this] { Ajuda_KoviWebExecute(); });
+
+    // Windows that this viewer does not have yet: the actions stay
+    // disabled and say so.
+    const std::pair<QAction*, QString> waiting[] = {
+        {f.Mapa_Propriedades, kWaitsProperties}, {f.Mapa_SalvarComo, kWaitsImage},
+        {f.Mapa_Imprimir, kWaitsPrint},          {f.Camada_SalvarComo, kWaitsImage},
+        {f.Exibir_Tabela, kWaitsTable},          {f.Exibir_ResultConsulta, kWaitsQuery},
+        {f.Ajuda_Sobre, kWaitsAbout},
+    };
+    for (const auto& [action, tip] : waiting) {
+        action->setToolTip(tip);
+        action->setStatusTip(tip);
+    }
+    for (QMenu* m : {f.MenuMapa, f.MenuExibir, f.MenuCamada, f.MenuAjuda}) m->setToolTipsVisible(true);
+}
+
+void TkovisViewWin::SetupStatusBar() {
+    const int widths[6] = {120, 120, 250, 120, 50, 50};
+    for (int i = 0; i < 6; ++i) {
+        panels_[i] = new QLabel(this);
+        panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panels_[i]->setFixedWidth(widths[i]);
+        panels_[i]->setFrameShape(QFrame::Panel);
+        panels_[i]->setFrameShadow(QFrame::Sunken);
+        ui_->StatusBar->addWidget(panels_[i]);
+    }
+}
+
+void TkovisViewWin::UpdateActions() {
+    Ui::TkovisViewWin& f = *ui_;
+    TDrawing* v = View();
+    const bool active = v->Active();
+    const bool layer = v->ActiveLayer() != nullptr;
+    f.Mapa_Abrir->setEnabled(true);
+    f.Mapa_Sair->setEnabled(true);
+    // Waiting for their windows: see SetupActions.
+    for (QAction* a : {f.Mapa_Propriedades, f.Mapa_SalvarComo, f.Mapa_Imprimir, f.Camada_SalvarComo, f.Exibir_Tabela,
+                       f.Exibir_ResultConsulta, f.Ajuda_Sobre})
+        a->setEnabled(false);
+    f.Visualizar_Selecionar->setEnabled(layer);
+    f.Visualizar_Identificar->setEnabled(layer);
+    for (QAction* a : {f.Visualizar_Aproximar, f.Visualizar_Afastar, f.Visualizar_AproxJanela, f.Visualizar_AproxSelecao,
+                       f.Visualizar_AproxCamada, f.Visualizar_AproxLimites, f.Visualizar_AproxExtensao,
+                       f.Visualizar_AproxAnterior, f.Visualizar_Deslocar, f.Visualizar_Distancia, f.Visualizar_Area,
+                       f.Visualizar_Atualizar})
+        a->setEnabled(active);
+    f.Exibir_BarraPrincipal->setChecked(!f.ActionToolBarPrincipal->isHidden());
+    f.Exibir_BarraFerramentas->setChecked(!f.ActionToolBarFerramentas->isHidden());
+    f.Exibir_TOC->setChecked(!f.PanelTOC->isHidden());
+    f.Exibir_Mapa->setChecked(!f.View->isHidden());
+    f.Exibir_BarraStatus->setChecked(!f.StatusBar->isHidden());
+    f.Exibir_PainelIdent->setChecked(!f.ValueListEditor->isHidden());
+    f.Exibir_Tabela->setChecked(false);
+    f.Camada_LimparSelecao->setEnabled(layer);
+}
+
+void TkovisViewWin::RefreshContents() {
+    QListWidget* list = ui_->Contents;
+    const QSignalBlocker block(list);
+    list->clear();
+    TLayers& layers = View()->Layers();
+    for (int i = 0; i < layers.GetCount(); ++i) {
+        TLayer* layer = layers.GetItem(i);
+        auto* item = new QListWidgetItem(layer->Caption(), list);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(layer->Visible() ? Qt::Checked : Qt::Unchecked);
+        if (layer == View()->ActiveLayer()) list->setCurrentItem(item);
+    }
+}
+
+// ---- opening a map
+
+void TkovisViewWin::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    // After the window is on the screen, so that the wait box and the
+    // messages have a parent to stand on.
+    QTimer::singleShot(0, this, [this] { FormShow(); });
+}
+
+void TkovisViewWin::FormShow() {
+    if (Arguments.size() == 1) {
+        const QString path = Arguments.constFirst();
+        if (QFileInfo(path).isFile() && path.endsWith(QStringLiteral(".map"))) {
+            try {
+                OpenMap(path, QApplication::applicationName() + QStringLiteral(" - ") + path);
+            } catch (const EEngineError&) {
+                ShowMessage(this, QStringLiteral("Não foi possível abrir o mapa ") + path + QStringLiteral("!"));
+            }
+        }
+    }
+    const QString key = QStringLiteral("Software\\Ardo\\") + QApplication::applicationName();
+    const QString defaultMap = Settings::ReadString(key, QStringLiteral("DefaultMap"));
+    const QString defaultTitle = Settings::ReadString(key, QStringLiteral("DefaultMapTitle"));
+    if (!defaultMap.isEmpty() && QFileInfo(defaultMap).isFile()) {
+        try {
+            OpenMap(defaultMap, QApplication::applicationName() + QStringLiteral(" - ") + defaultTitle);
+        } catch (const EEngineError& e) {
+            ShowMessage(this, e.Message());
+        }
+    }
+    UpdateActions();
+}
+
+void TkovisViewWin::OpenMap(const QString& path, const QString& caption) {
+    TDrawing* v = View();
+    if (v->Active()) v->SetActive(false);
+    ui_->ValueListEditor->setRowCount(0);
+    v->SetActiveLayer(nullptr);
+    tables_.clear();
+    pendingErrors_.clear();
+    setWindowTitle(caption);
+    const QFileInfo info(path);
+    v->SetDatabaseName(info.absolutePath());
+    v->SetDrawingName(info.fileName());
+    try {
+        v->SetActive(true);
+    } catch (const EEngineError& e) {
+        wait_->hide();
+        setWindowTitle(QApplication::applicationName());
+        ShowPendingErrors(e.Message());
+        RefreshContents();
+        UpdateActions();
+        throw;
+    }
+    wait_->hide();
+    v->Redraw();
+    RefreshContents();
+    UpdateActions();
+    ShowPendingErrors(QString());
+}
+
+void TkovisViewWin::ShowPendingErrors(const QString& raised) {
+    QStringList shown;
+    for (const QString& m : std::as_const(pendingErrors_))
+        if (m != raised && !shown.contains(m)) shown << m;
+    pendingErrors_.clear();
+    if (!shown.isEmpty()) ShowMessage(this, shown.join(u'\n'));
+}
+
+void TkovisViewWin::Mapa_AbrirExecute() {
+    const QString path = RunFileDialog(*openView_);
+    if (path.isEmpty()) return;
+    try {
+        OpenMap(path, QApplication::applicationName() + QStringLiteral(" - ") + path);
+    } catch (const EEngineError& e) {
+        // A damaged file: say why; the window goes on with no map.
+        ShowMessage(this, e.Message());
+    }
+}
+
+// ---- layer hooks
+
+void TkovisViewWin::ViewBeforeOpenLayer(TLayers&, TLayer& layer, bool&) {
+    View()->SetActiveLayer(&layer);
+    layer.OnProgress = [this](TLayer& l, int position, int maximum) { LayerProgress(l, position, maximum); };
+    layer.BeforeOpen = [this](TLayer& l) { LayerFileMissing(l); };
+    layer.AfterOpen = [this](TLayer& l) { LayerAfterOpen(l); };
+    wait_->NomeObjeto = layer.Caption();
+    wait_->Diretorio = JoinPath(layer.DatabaseName(), layer.LayerName());
+    wait_->Tipo = 7;
+    gauge_ = -1;
+    wait_->ShowWait();
+}
+
+void TkovisViewWin::LayerAfterOpen(TLayer& layer) {
+    if (layer.Active()) OpenLayerTable(layer);
+    wait_->hide();
+}
+
+void TkovisViewWin::OpenLayerTable(TLayer& layer) {
+    auto table = std::make_unique<TTable>();
+    const QString file = layer.ResolvedFileName();
+    table->SetDatabaseName(ExtractFilePath(file));
+    table->SetTableName(ChangeFileExt(ExtractFileName(file), QStringLiteral(".dbf")));
+    TTable* raw = table.get();
+    raw->BeforeOpen = [this, &layer, raw](TDataSet*) { TableFileMissing(layer, *raw); };
+    tables_[&layer] = std::move(table);
+    try {
+        raw->Open();
+    } catch (const ELayerAbort&) {
+        tables_.erase(&layer);
+        throw;
+    } catch (const EEngineError& e) {
+        // The layer shows without its attributes.
+        tables_.erase(&layer);
+        pendingErrors_ << e.Message();
+    }
+}
+
+void TkovisViewWin::DropLayer(TLayer& layer) {
+    TDrawing* v = View();
+    TLayers& layers = v->Layers();
+    TLayer* next = nullptr;
+    for (int i = 0; i < layers.GetCount(); ++i)
+        if (layers.GetItem(i) != &layer) {
+            next = layers.GetItem(i);
+            break;
+        }
+    v->SetActiveLayer(next);
+    wait_->hide();
+    const int index = layers.IndexOf(&layer);
+    if (index >= 0) {
+        // A listed layer (added by the window itself): out of the list now,
+        // freed once its opening has unwound.
+        layers.Delete(index);
+        QTimer::singleShot(0, this, [this, &layer] { View()->Layers().FreeLayer(&layer); });
+    }
+    // An unlisted layer is being read from the drawing file: the reading
+    // loop frees it when its opening is aborted.
+}
+
+void TkovisViewWin::LayerFileMissing(TLayer& layer) {
+    if (!AskLayerFile(layer)) return;
+    DropLayer(layer);
+    throw ELayerAbort();
+}
+
+bool TkovisViewWin::AskLayerFile(TLayer& layer) {
+    const QString path = JoinPath(layer.DatabaseName(), layer.LayerName());
+    if (QFileInfo(layer.ResolvedFileName()).isFile()) return false;
+    const QString title = openCamada_->windowTitle();
+    openCamada_->setWindowTitle(QStringLiteral("Adicionar Camada ") + path + QStringLiteral("?"));
+    const QString chosen = RunFileDialog(*openCamada_);
+    openCamada_->setWindowTitle(title);
+    if (chosen.isEmpty()) return true;
+    const QFileInfo info(chosen);
+    layer.SetDatabaseName(info.absolutePath());
+    layer.SetLayerName(info.fileName());
+    wait_->Diretorio = JoinPath(layer.DatabaseName(), layer.LayerName());
+    wait_->ShowWait();
+    return false;
+}
+
+void TkovisViewWin::TableFileMissing(TLayer& layer, TTable& table) {
+    if (!AskTableFile(layer, table)) return;
+    DropLayer(layer);
+    throw ELayerAbort();
+}
+
+bool TkovisViewWin::AskTableFile(TLayer& layer, TTable& table) {
+    TSession& session = Session();
+    QString database = table.DatabaseName();
+    const QString name = table.TableName();
+    const bool alias = session.IsAlias(database);
+    QString path;
+    if (alias) {
+        path = u':' + database + u':' + name;
+        try {
+            const QStringList names = session.TableNames(database, QStringLiteral("*.*"), true, false);
+            for (const QString& n : names)
+                if (n.toUpper() == name.toUpper()) return false;
+        } catch (const EEngineError&) {
+            // a database that cannot list its tables holds none of them
+        }
+    } else {
+        path = JoinPath(database, name);
+        if (FileExists(path)) return false;
+        database = ExtractFilePath(layer.ResolvedFileName());
+        table.SetDatabaseName(database);
+        path = JoinPath(database, name);
+        if (FileExists(path)) return false;
+    }
+    TkoviFormTBLocalBDE dialog(this);
+    dialog.DialogMode = 1;
+    dialog.LocationChoice = alias ? 1 : 0;
+    dialog.Preset = true;
+    dialog.Folder = database;
+    dialog.TableFile = name;
+    dialog.setWindowTitle(QStringLiteral("Adicionar tabela ") + path + QStringLiteral("?"));
+    wait_->hide();
+    if (RunModal(dialog) != QDialog::Accepted) return true;
+    table.SetDatabaseName(dialog.Folder);
+    table.SetTableName(dialog.TableFile);
+    wait_->ShowWait();
+    return false;
+}
+
+TTable* TkovisViewWin::AttributeTable(TLayer* layer) const {
+    const auto it = tables_.find(layer);
+    if (it == tables_.end() || !it->second->Active()) return nullptr;
+    return it->second.get();
+}
+
+TTable* TkovisViewWin::ActiveTable() const { return AttributeTable(View()->ActiveLayer()); }
+
+// ---- progress
+
+void TkovisViewWin::ViewProgress(int position, int maximum) {
+    // A report without a maximum says nothing about the share done.
+    if (maximum <= 0) return;
+    const int percent = qRound(double(position) / double(maximum) * 100.0);
+    if (percent == gauge_) return;
+    gauge_ = percent;
+    wait_->Progresso()->setValue(percent);
+    wait_->Progresso()->repaint();
+}
+
+void TkovisViewWin::LayerProgress(TLayer&, int position, int maximum) { ViewProgress(position, maximum); }
+
+// ---- view events
+
+void TkovisViewWin::ShowCounts() {
+    TLayer* layer = View()->ActiveLayer();
+    if (!layer) return;
+    panels_[4]->setText(QString::number(layer->GetObjectCount()));
+    panels_[5]->setText(QString::number(layer->GetSelectedCount()) + QStringLiteral(" selecionados"));
+}
+
+void TkovisViewWin::ViewClick() {
+    TLayer* layer = View()->ActiveLayer();
+    if (!layer || !layer->Active()) return;
+    ShowCounts();
+    ui_->StatusBar->repaint();
+}
+
+void TkovisViewWin::ViewMouseMove(int X, int Y) {
+    TDrawing* v = View();
+    panels_[0]->setText(GeneralNumber(v->ScreenToWorldX(X)));
+    panels_[1]->setText(GeneralNumber(v->ScreenToWorldY(Y)));
+    panels_[2]->setText(v->DeltaXText() + u':' + v->DeltaYText() + QStringLiteral(" | ") + v->DistanceText() + u'<' +
+                        v->AngleText());
+}
+
+void TkovisViewWin::ViewMeasure(double measure) {
+    TDrawing* v = View();
+    if (v->GetCommand() == dcDistance)
+        panels_[3]->setText(QLocale().toString(measure, 'f', v->DistancePrecision()));
+    else if (v->GetCommand() == dcArea)
+        panels_[3]->setText(QLocale().toString(measure, 'f', v->DistancePrecision() / 2));
+    else
+        panels_[3]->clear();
+}
+
+void TkovisViewWin::ViewAfterZoom() { ui_->Escala->setText(GeneralNumber(View()->Scale())); }
+
+void TkovisViewWin::EscalaKeyPress() {
+    const QString text = ui_->Escala->text().trimmed();
+    bool ok = false;
+    double value = QLocale().toDouble(text, &ok);
+    if (!ok) value = QLocale::c().toDouble(text, &ok);
+    if (!ok || !std::isfinite(value)) {
+        ShowMessage(this, QStringLiteral("Escala deve ser um número real."));
+        ViewAfterZoom();
+        return;
+    }
+    View()->SetScale(value);
+    View()->Redraw();
+    ViewAfterZoom();
+}
+
+void TkovisViewWin::ContentsClick() {
+    const int index = ui_->Contents->currentRow();
+    if (index < 0 || index >= View()->Layers().GetCount()) return;
+    View()->SetActiveLayer(View()->Layers().GetItem(index));
+    FillIdentifyPanel();
+    ShowCounts();
+    UpdateActions();
+}
+
+void TkovisViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
+    TLayer* layer = View()->ActiveLayer();
+    if (!layer || !object) return;
+    TTable* table = ActiveTable();
+    bool found = false;
+    if (table) {
+        TField* id = table->FindField(QStringLiteral("id"));
+        try {
+            found = id && table->Locate(id->FieldName(), object->Id());
+        } catch (const EEngineError&) {
+            found = false;
+        }
+    }
+    // Only the identified object's record is listed: when it has none,
+    // the panel stays empty.
+    if (found) FillIdentifyPanel();
+    else ui_->ValueListEditor->setRowCount(0);
+}
+
+void TkovisViewWin::FillIdentifyPanel() {
+    QTableWidget* grid = ui_->ValueListEditor;
+    grid->setRowCount(0);
+    TTable* table = ActiveTable();
+    if (!table || table->IsEmpty()) return;
+    grid->setRowCount(table->FieldCount());
+    for (int i = 0; i < table->FieldCount(); ++i) {
+        TField* field = table->Fields(i);
+        grid->setItem(i, 0, new QTableWidgetItem(field->DisplayLabel()));
+        grid->setItem(i, 1, new QTableWidgetItem(field->DisplayText()));
+    }
+}
+
+QString TkovisViewWin::IdentifyHint(int row) const {
+    TTable* table = ActiveTable();
+    if (!table || ui_->ValueListEditor->rowCount() == 0 || row < 0 || row >= table->FieldCount()) return QString();
+    TField* field = table->Fields(row);
+    QString text = field->DisplayText();
+    if (field->DataType() == ftMemo || field->DataType() == ftFmtMemo) {
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(u'\r', u'\n');
+    }
+    return text;
+}
+
+bool TkovisViewWin::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->ValueListEditor->viewport() && event->type() == QEvent::MouseMove) {
+        const auto* me = static_cast<QMouseEvent*>(event);
+        ui_->ValueListEditor->viewport()->setToolTip(IdentifyHint(ui_->ValueListEditor->rowAt(me->position().toPoint().y())));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- the other actions
+
+void TkovisViewWin::Exibir_AtualizarExecute() {
+    View()->Redraw();
+    RefreshContents();
+}
+
+void TkovisViewWin::Exibir_TelaCheiaExecute() {
+    menuBar()->hide();
+    showFullScreen();
+}
+
+void TkovisViewWin::LeaveFullScreen() {
+    showNormal();
+    menuBar()->show();
+}
+
+void TkovisViewWin::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && (isFullScreen() || menuBar()->isHidden())) {
+        LeaveFullScreen();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void TkovisViewWin::Camada_LimparSelecaoExecute() {
+    TLayer* layer = View()->ActiveLayer();
+    if (!layer) return;
+    layer->ClearSelection();
+    View()->Redraw();
+    ViewClick();
+}
+
+void TkovisViewWin::Ajuda_TopicosExecute() { ShowHelpContents(this); }
+
+void TkovisViewWin::Ajuda_KoviWebExecute() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kKoviWebAddress))); }
+
+void TkovisViewWin::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) ShowCounts();
+    QMainWindow::changeEvent(event);
+}
+
+void TkovisViewWin::closeEvent(QCloseEvent* event) {
+    try {
+        if (View()->Active()) View()->SetActive(false);
+    } catch (const EEngineError&) {
+        // closing always goes on
+    }
+    wait_->hide();
+    event->accept();
+}

@@ -1,0 +1,137 @@
+#pragma once
+// The generic map window: a map view, the layer list with the scale box
+// and the identify panel, the status bar, two tool bars, the menus and
+// their actions. It opens a drawing file, shows its layers, offers the
+// view's zooms and tools, asks for a layer or table file that is missing
+// and shows a wait box while each layer loads.
+//
+// Ownership: the window owns the view (through the form), the wait box,
+// and the attribute table of every layer it has opened (see
+// AttributeTable); the view owns its layers.
+#include <map>
+#include <memory>
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include "engine/core/Errors.h"
+
+class QAction;
+class QFileDialog;
+class QLabel;
+class TDrawing;
+class TLayer;
+class TLayers;
+class TTable;
+class TVisualObject;
+class TkoviFormWait;
+namespace Ui {
+class TkovisViewWin;
+}
+
+// Raised by the missing-file hooks to abort a layer's opening without a
+// message (the user did not supply the file).
+class ELayerAbort : public EEngineError {
+public:
+    ELayerAbort() : EEngineError(QStringLiteral("Abort")) {}
+};
+
+// The address of the program's web page.
+inline constexpr const char* kKoviWebAddress = "https://kovizelto.example.org/";
+
+class TkovisViewWin : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TkovisViewWin(QWidget* parent = nullptr);
+    ~TkovisViewWin() override;
+
+    Ui::TkovisViewWin& Form() const { return *ui_; }
+    TDrawing* View() const;
+    // Status panels 0..5: X, Y, polar, measure, object count, selected.
+    QLabel* StatusPanel(int index) const { return panels_[index]; }
+    TkoviFormWait* WaitBox() const { return wait_.get(); }
+    QFileDialog& OpenView() const { return *openView_; }
+    QFileDialog& OpenCamada() const { return *openCamada_; }
+
+    // The program's arguments for the start-up opening (without the
+    // program's name); set before the window is first shown.
+    QStringList Arguments;
+    // Runs the start-up opening (command line, then the default map of the
+    // settings) and UpdateActions; the first show runs it once.
+    void FormShow();
+
+    // Closes the view if active and opens the map; the window's caption
+    // becomes caption. Raises what the opening raises (the view stays
+    // closed and the caption goes back to the title).
+    void OpenMap(const QString& path, const QString& caption);
+    // Sets the enabled and checked states of the actions.
+    virtual void UpdateActions();
+    // The layer list shows the view's layers again.
+    void RefreshContents();
+
+    // ---- handlers
+    void Mapa_AbrirExecute();
+    void Exibir_TelaCheiaExecute();
+    void LeaveFullScreen();
+    void Exibir_AtualizarExecute();
+    void Camada_LimparSelecaoExecute();
+    void Ajuda_TopicosExecute();
+    void Ajuda_KoviWebExecute();
+    void ContentsClick();
+    void ViewClick();
+    void ViewMouseMove(int X, int Y);
+    void ViewMeasure(double measure);
+    void ViewProgress(int position, int maximum);
+    void LayerProgress(TLayer& layer, int position, int maximum);
+    void ViewAfterZoom();
+    // Enter in the scale box.
+    void EscalaKeyPress();
+    void ViewVisualObjectIdentify(TVisualObject* object);
+    void FillIdentifyPanel();
+    // The hint of the identify panel's row (0 = first field).
+    QString IdentifyHint(int row) const;
+
+    // ---- layer hooks
+    void ViewBeforeOpenLayer(TLayers& list, TLayer& layer, bool& skip);
+    void LayerAfterOpen(TLayer& layer);
+    void LayerFileMissing(TLayer& layer);
+    // True when the user cancelled (the file is missing and none chosen).
+    bool AskLayerFile(TLayer& layer);
+    void TableFileMissing(TLayer& layer, TTable& table);
+    bool AskTableFile(TLayer& layer, TTable& table);
+
+    // The attribute table of a layer: the dBase table of the layer's file
+    // name with the extension ".dbf", beside the layer file, opened when
+    // the layer opens. nullptr when the layer has none open.
+    TTable* AttributeTable(TLayer* layer) const;
+    TTable* ActiveTable() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void SetupView();
+    void SetupActions();
+    void SetupStatusBar();
+    void ShowCounts();
+    // Drops a layer whose file or table the user did not supply.
+    void DropLayer(TLayer& layer);
+    void OpenLayerTable(TLayer& layer);
+    void ShowPendingErrors(const QString& raised);
+
+    std::unique_ptr<Ui::TkovisViewWin> ui_;
+    std::unique_ptr<TkoviFormWait> wait_;
+    std::unique_ptr<QFileDialog> openView_, openCamada_;
+    QLabel* panels_[6] = {};
+    std::map<const TLayer*, std::unique_ptr<TTable>> tables_;
+    QStringList pendingErrors_;
+    bool shown_ = false;
+    int gauge_ = -1;
+};
+
+// The generic window made at start-up; nullptr before.
+extern TkovisViewWin* vws;

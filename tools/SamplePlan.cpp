@@ -1,0 +1,478 @@
+#include "tools/SamplePlan.h"
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <QDir>
+#include <QFile>
+
+#include "coords/TransverseMercator.h"
+#include "engine/core/Errors.h"
+#include "engine/core/Paths.h"
+#include "engine/layers/Layer.h"
+#include "engine/layers/Layers.h"
+#include "engine/objects/PolyLine.h"
+#include "engine/objects/Text.h"
+#include "engine/symbology/ThemeClass.h"
+#include "engine/view/Drawing.h"
+#include "platform/db/Fields.h"
+#include "platform/db/Table.h"
+
+const TSampleLayer kSampleThemeLayers[7] = {
+    {"Setores de Risco (rótulos)", "setores_rotulos.cam"},
+    {"Morros (rótulos)", "morros_rotulos.cam"},
+    {"Remoções", "remocoes.cam"},
+    {"Áreas de Risco", "areas_risco.cam"},
+    {"Setores de Risco", "setores.cam"},
+    {"Eixos de Logradouros", "logradouros.cam"},
+    {"Limites dos Morros", "morros.cam"},
+};
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// splitmix64: the same numbers on every machine and compiler.
+class TRandom {
+public:
+    explicit TRandom(std::uint64_t seed) : state_(seed) {}
+    double Next() {  // [0, 1)
+        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        z ^= z >> 31;
+        return double(z >> 11) / 9007199254740992.0;
+    }
+    double Range(double lo, double hi) { return lo + (hi - lo) * Next(); }
+
+private:
+    std::uint64_t state_;
+};
+
+struct THill {
+    QString Code, Name;
+    double X, Y;   // summit, UTM metres
+    double R;      // radius of the foot, metres
+    double H;      // summit height above the foot, metres
+    double A1, P1, A2, P2;  // shape of the rings
+    // Distance from the summit of the ring at height h (0 = foot) towards
+    // angle t.
+    double Radius(double t, double h) const {
+        const double shape = 1 + A1 * std::sin(2 * t + P1) + A2 * std::sin(3 * t + P2);
+        return R * std::pow(std::max(0.0, 1 - h / H), 0.7) * shape;
+    }
+    TVertex At(double t, double rho) const { return {X + rho * std::cos(t), Y + rho * std::sin(t), 0}; }
+};
+
+std::vector<THill> MakeHills(TRandom& rnd) {
+    struct TSeed {
+        const char* Code;
+        const char* Name;
+        double X, Y, R, H;
+    };
+    const TSeed seeds[] = {
+        {"M01", "Morro do Alto da Serra", 552600, 8564200, 420, 85},
+        {"M02", "Morro da Bica", 553750, 8564750, 360, 70},
+        {"M03", "Morro do Cruzeiro", 553350, 8563450, 480, 95},
+    };
+    std::vector<THill> hills;
+    for (const TSeed& s : seeds) {
+        THill h{QString::fromUtf8(s.Code), QString::fromUtf8(s.Name), s.X, s.Y, s.R, s.H, 0, 0, 0, 0};
+        h.A1 = rnd.Range(0.05, 0.12);
+        h.P1 = rnd.Range(0, 2 * kPi);
+        h.A2 = rnd.Range(0.03, 0.07);
+        h.P2 = rnd.Range(0, 2 * kPi);
+        hills.push_back(h);
+    }
+    return hills;
+}
+
+std::vector<TVertex> Ring(const THill& hill, double h, int steps = 72) {
+    std::vector<TVertex> v;
+    for (int i = 0; i < steps; ++i) {
+        const double t = 2 * kPi * i / steps;
+        v.push_back(hill.At(t, hill.Radius(t, h)));
+    }
+    return v;
+}
+
+// A sector of the slope: between two angles, from inner to outer share of
+// the foot's radius.
+std::vector<TVertex> Wedge(const THill& hill, double t1, double t2, double inner, double outer) {
+    std::vector<TVertex> v;
+    const int steps = 12;
+    for (int i = 0; i <= steps; ++i) {
+        const double t = t1 + (t2 - t1) * i / steps;
+        v.push_back(hill.At(t, outer * hill.Radius(t, 0)));
+    }
+    for (int i = steps; i >= 0; --i) {
+        const double t = t1 + (t2 - t1) * i / steps;
+        v.push_back(hill.At(t, inner * hill.Radius(t, 0)));
+    }
+    return v;
+}
+
+std::vector<TVertex> Blob(TRandom& rnd, double x, double y, double r) {
+    std::vector<TVertex> v;
+    const double a = rnd.Range(0.1, 0.25), p = rnd.Range(0, 2 * kPi);
+    for (int i = 0; i < 16; ++i) {
+        const double t = 2 * kPi * i / 16;
+        const double rho = r * (1 + a * std::sin(3 * t + p));
+        v.push_back({x + rho * std::cos(t), y + rho * std::sin(t), 0});
+    }
+    return v;
+}
+
+std::vector<TVertex> Box(double x, double y, double w, double h, double angle) {
+    const double c = std::cos(angle), s = std::sin(angle);
+    std::vector<TVertex> v;
+    for (auto [dx, dy] : {std::pair{-w / 2, -h / 2}, {w / 2, -h / 2}, {w / 2, h / 2}, {-w / 2, h / 2}})
+        v.push_back({x + dx * c - dy * s, y + dx * s + dy * c, 0});
+    return v;
+}
+
+// One field of an attribute table.
+struct TFieldSpec {
+    const char* Name;
+    TFieldType Type;
+    int Size;
+};
+using TRecord = std::vector<QString>;  // values in field order; the first is "ID"
+
+// A layer being made: its objects and their records.
+struct TLayerData {
+    QString Caption, FileName;
+    std::vector<TFieldSpec> Fields;
+    std::vector<std::unique_ptr<TVisualObject>> Objects;
+    std::vector<TRecord> Records;
+    TColor Line = clBlack, Fill = clWhite;
+    TFillStyle FillStyle = fsSolid;
+    int LineWidth = 1;
+    TFont Font;
+
+    void Add(std::unique_ptr<TVisualObject> object, TRecord rest) {
+        const QString id = QString::number(Objects.size() + 1);
+        object->SetId(id);
+        rest.insert(rest.begin(), id);
+        Objects.push_back(std::move(object));
+        Records.push_back(std::move(rest));
+    }
+};
+
+std::unique_ptr<TPolygon> MakePolygon(std::vector<TVertex> v) {
+    auto p = std::make_unique<TPolygon>();
+    p->AddContour(std::move(v));
+    return p;
+}
+
+std::unique_ptr<TPolyLine> MakeLine(std::vector<TVertex> v) {
+    auto p = std::make_unique<TPolyLine>();
+    p->AddContour(std::move(v));
+    return p;
+}
+
+std::unique_ptr<TText> MakeText(const QString& text, double x, double y) {
+    auto t = std::make_unique<TText>();
+    t->SetText(text);
+    t->SetInsertionPoint(x, y);
+    return t;
+}
+
+// Writes the layer file, its style file and its table into the folder.
+void WriteLayer(TLayerData& data, const QString& folder) {
+    const QString path = JoinPath(folder, data.FileName);
+    QFile::remove(path);
+    {
+        TLayer writer;
+        writer.SetCaption(data.Caption);
+        writer.SetDatabaseName(folder);
+        writer.SetLayerName(data.FileName);
+        TThemeClass* d = writer.Defaults();
+        d->SetLineColor(data.Line);
+        d->SetFillColor(data.Fill);
+        d->SetFillStyle(data.FillStyle);
+        d->SetLineWidth(data.LineWidth);
+        d->SetTextFont(data.Font);
+        writer.Edit();
+        for (auto& o : data.Objects) writer.Add(std::move(o));
+        writer.InternalPost();
+        writer.EndEdit();
+        writer.SaveStyleToFile(ChangeFileExt(path, QStringLiteral(".lgc")));
+    }
+    data.Objects.clear();
+
+    const QString tableName = ChangeFileExt(data.FileName, QStringLiteral(".dbf"));
+    QFile::remove(JoinPath(folder, tableName));
+    TTable table;
+    table.SetDatabaseName(folder);
+    table.SetTableName(tableName);
+    table.SetTableType(ttDBase);
+    table.SetTableLevel(4);
+    for (const TFieldSpec& f : data.Fields) table.FieldDefs().Add(QString::fromUtf8(f.Name), f.Type, f.Size);
+    table.CreateTable();
+    table.Open();
+    for (const TRecord& r : data.Records) {
+        table.Append();
+        for (std::size_t i = 0; i < r.size() && i < data.Fields.size(); ++i)
+            table.Fields(static_cast<int>(i))->SetAsString(r[i]);
+        table.Post();
+    }
+    table.Close();
+}
+
+TColor Rgb(int r, int g, int b) { return TColor(r | (g << 8) | (b << 16)); }
+
+QString Num(double v, int decimals) { return QString::number(v, 'f', decimals); }
+
+// The drawing file naming the layers (stored relative to the map's folder).
+void WriteMap(const QString& mapFile, const QString& title, const QString& layerFolder,
+              const std::vector<TLayerData*>& layers, double x1, double y1, double x2, double y2) {
+    TDrawing view;
+    view.resize(900, 520);
+    const QString folder = ExtractFilePath(mapFile);
+    view.SetDatabaseName(folder);
+    view.SetDrawingName(ExtractFileName(mapFile));
+    view.SetTitle(title);
+    view.SetAuthor(QStringLiteral("Equipe do TREL"));
+    view.SetOrganization(QStringLiteral("Prefeitura Municipal"));
+    view.SetLeftLimit(x1);
+    view.SetBottomLimit(y1);
+    view.SetRightLimit(x2);
+    view.SetTopLimit(y2);
+    for (TLayerData* d : layers) {
+        auto layer = std::make_unique<TLayer>(&view);
+        layer->SetCaption(d->Caption);
+        layer->SetDatabaseName(layerFolder);
+        layer->SetLayerName(d->FileName);
+        view.Layers().Add(std::move(layer));
+    }
+    view.ZoomWindow(x1, y1, x2, y2);
+    view.SaveToFile(mapFile);
+}
+
+}  // namespace
+
+QString SampleMapFile(const QString& folder) { return JoinPath(folder, QStringLiteral("Marvela/trel.map")); }
+
+TSamplePlanFiles WriteSamplePlan(const QString& folder) {
+    TSamplePlanFiles out;
+    const QString mapFolder = JoinPath(folder, QStringLiteral("Marvela"));
+    const QString layerFolder = JoinPath(mapFolder, QStringLiteral("camadas"));
+    if (!QDir().mkpath(layerFolder)) throw EFileError(QStringLiteral("Cannot create folder \"%1\"").arg(layerFolder));
+
+    TRandom rnd(20021208);
+    const std::vector<THill> hills = MakeHills(rnd);
+    const char* const kRisks[] = {"Baixo", "Médio", "Alto", "Muito Alto"};
+
+    TLayerData morros{QStringLiteral("Limites dos Morros"), QStringLiteral("morros.cam"),
+                      {{"ID", ftString, 10}, {"morro", ftString, 3}, {"nome", ftString, 40}, {"area_ha", ftFloat, 0}}};
+    morros.Line = Rgb(120, 80, 20);
+    morros.Fill = Rgb(236, 226, 196);
+    morros.LineWidth = 2;
+    TLayerData setores{QStringLiteral("Setores de Risco"), QStringLiteral("setores.cam"),
+                       {{"ID", ftString, 10}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
+                        {"setor", ftString, 3}, {"risco", ftString, 12}, {"moradias", ftInteger, 0}}};
+    setores.Line = Rgb(150, 0, 0);
+    setores.Fill = Rgb(255, 200, 150);
+    setores.FillStyle = fsBDiagonal;
+    TLayerData areas{QStringLiteral("Áreas de Risco"), QStringLiteral("areas_risco.cam"),
+                     {{"ID", ftString, 10}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
+                      {"tipo", ftString, 30}}};
+    areas.Line = Rgb(200, 0, 0);
+    areas.Fill = Rgb(240, 60, 60);
+    TLayerData remocoes{QStringLiteral("Remoções"), QStringLiteral("remocoes.cam"),
+                        {{"ID", ftString, 10}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
+                         {"moradias", ftInteger, 0}}};
+    remocoes.Line = clBlack;
+    remocoes.Fill = Rgb(90, 0, 120);
+    TLayerData logradouros{QStringLiteral("Eixos de Logradouros"), QStringLiteral("logradouros.cam"),
+                           {{"ID", ftString, 10}, {"nome", ftString, 40}, {"tipo", ftString, 12}}};
+    logradouros.Line = Rgb(60, 60, 60);
+    logradouros.LineWidth = 2;
+    TLayerData morrosRotulos{QStringLiteral("Morros (rótulos)"), QStringLiteral("morros_rotulos.cam"),
+                             {{"ID", ftString, 10}, {"morro", ftString, 3}, {"texto", ftString, 50}}};
+    morrosRotulos.Font = TFont{QStringLiteral("Arial"), 10, Rgb(80, 40, 0), {}};
+    TLayerData setoresRotulos{QStringLiteral("Setores de Risco (rótulos)"), QStringLiteral("setores_rotulos.cam"),
+                              {{"ID", ftString, 10}, {"morrosetor", ftString, 6}, {"texto", ftString, 10}}};
+    setoresRotulos.Font = TFont{QStringLiteral("Arial"), 7, Rgb(150, 0, 0), {}};
+
+    const QStringList streetNames = {QStringLiteral("Avenida Vale do Canela"), QStringLiteral("Rua da Ladeira"),
+                                     QStringLiteral("Rua Nova do Alto"), QStringLiteral("Travessa da Bica"),
+                                     QStringLiteral("Rua do Cruzeiro"), QStringLiteral("Rua São Jorge")};
+    for (const THill& hill : hills) {
+        const std::vector<TVertex> foot = Ring(hill, 0);
+        double area = 0;
+        for (std::size_t i = 0; i < foot.size(); ++i) {
+            const TVertex& a = foot[i];
+            const TVertex& b = foot[(i + 1) % foot.size()];
+            area += a.X * b.Y - b.X * a.Y;
+        }
+        morros.Add(MakePolygon(foot), {hill.Code, hill.Name, Num(std::abs(area) / 2 / 10000, 2)});
+        morrosRotulos.Add(MakeText(hill.Code + QStringLiteral(" - ") + hill.Name, hill.X - 60, hill.Y + 20),
+                          {hill.Code, hill.Code + QStringLiteral(" - ") + hill.Name});
+        const int sectorCount = 5;
+        const double offset = rnd.Range(0, 2 * kPi);
+        for (int s = 0; s < sectorCount; ++s) {
+            const double t1 = offset + 2 * kPi * s / sectorCount + 0.03;
+            const double t2 = offset + 2 * kPi * (s + 1) / sectorCount - 0.03;
+            const QString sector = QStringLiteral("S%1").arg(s + 1, 2, 10, QLatin1Char('0'));
+            const QString code = hill.Code + sector;
+            const int homes = 10 + int(rnd.Range(0, 60));
+            setores.Add(MakePolygon(Wedge(hill, t1, t2, 0.25, 0.9)),
+                        {code, hill.Code, sector, QString::fromUtf8(kRisks[int(rnd.Range(0, 4))]), QString::number(homes)});
+            const double tm = (t1 + t2) / 2;
+            const TVertex centre = hill.At(tm, 0.575 * hill.Radius(tm, 0));
+            setoresRotulos.Add(MakeText(sector, centre.X - 8, centre.Y + 30), {code, sector});
+            // A risk area on the sector's slope, away from its centre.
+            const TVertex spot = hill.At(tm + 0.18, 0.7 * hill.Radius(tm + 0.18, 0));
+            areas.Add(MakePolygon(Blob(rnd, spot.X, spot.Y, rnd.Range(22, 38))),
+                      {code, hill.Code, rnd.Next() < 0.5 ? QStringLiteral("Deslizamento") : QStringLiteral("Queda de blocos")});
+            const int removals = 1 + int(rnd.Range(0, 3));
+            for (int k = 0; k < removals; ++k)
+                remocoes.Add(MakePolygon(Box(spot.X + rnd.Range(-12, 12), spot.Y + rnd.Range(-12, 12), 9, 7,
+                                             rnd.Range(0, kPi))),
+                             {code, hill.Code, QString::number(1 + int(rnd.Range(0, 4)))});
+        }
+    }
+    // Streets: one avenue along the valley between the hills, and a street
+    // from it round the foot of each hill.
+    {
+        std::vector<TVertex> avenue;
+        for (int i = 0; i <= 40; ++i) {
+            const double x = 551900 + 2600.0 * i / 40;
+            avenue.push_back({x, 8564050 + 260 * std::sin((x - 551900) / 520) + 0.18 * (x - 551900), 0});
+        }
+        logradouros.Add(MakeLine(avenue), {streetNames[0], QStringLiteral("Avenida")});
+        int n = 1;
+        for (const THill& hill : hills) {
+            std::vector<TVertex> ring;
+            for (int i = 0; i <= 54; ++i) {
+                const double t = kPi * 1.1 + 1.5 * kPi * i / 54;
+                ring.push_back(hill.At(t, 1.06 * hill.Radius(t, 0)));
+            }
+            logradouros.Add(MakeLine(ring), {streetNames[n++ % streetNames.size()], QStringLiteral("Rua")});
+            // up the slope towards the top
+            const double t = rnd.Range(0, 2 * kPi);
+            std::vector<TVertex> climb;
+            for (int i = 0; i <= 10; ++i) {
+                const double share = 1.06 - 0.8 * i / 10;
+                const double tt = t + 0.4 * std::sin(i * 0.9);
+                climb.push_back(hill.At(tt, share * hill.Radius(tt, 0)));
+            }
+            logradouros.Add(MakeLine(climb), {streetNames[n++ % streetNames.size()], QStringLiteral("Rua")});
+        }
+    }
+
+    std::vector<TLayerData*> theme = {&setoresRotulos, &morrosRotulos, &remocoes, &areas,
+                                      &setores,        &logradouros,   &morros};
+    for (TLayerData* d : theme) {
+        WriteLayer(*d, layerFolder);
+        out.LayerFiles << JoinPath(layerFolder, d->FileName);
+    }
+
+    // The base layers of each hill.
+    for (const THill& hill : hills) {
+        const QString prefix = hill.Code.toLower();
+        TLayerData curvas{hill.Code + QStringLiteral(" - Curvas de Nível"), prefix + QStringLiteral("_curvas_nivel.cam"),
+                          {{"ID", ftString, 10}, {"cota", ftInteger, 0}}};
+        curvas.Line = Rgb(160, 110, 50);
+        for (double h = 0; h < hill.H; h += 5) {
+            std::vector<TVertex> ring = Ring(hill, h, 96);
+            ring.push_back(ring.front());
+            curvas.Add(MakeLine(ring), {QString::number(int(10 + h))});
+        }
+        TLayerData edificacoes{hill.Code + QStringLiteral(" - Edificações"), prefix + QStringLiteral("_edificacao.cam"),
+                               {{"ID", ftString, 10}, {"pavimentos", ftInteger, 0}}};
+        edificacoes.Line = Rgb(90, 90, 90);
+        edificacoes.Fill = Rgb(200, 200, 200);
+        for (int i = 0; i < 160; ++i) {
+            const double t = rnd.Range(0, 2 * kPi);
+            const double share = rnd.Range(0.3, 1.0);
+            const TVertex p = hill.At(t, share * hill.Radius(t, 0));
+            edificacoes.Add(MakePolygon(Box(p.X, p.Y, rnd.Range(6, 12), rnd.Range(5, 9), t)),
+                            {QString::number(1 + int(rnd.Range(0, 3)))});
+        }
+        TLayerData escadarias{hill.Code + QStringLiteral(" - Escadarias e Rampas"),
+                              prefix + QStringLiteral("_escadarias_rampas.cam"),
+                              {{"ID", ftString, 10}, {"tipo", ftString, 10}}};
+        escadarias.Line = Rgb(0, 110, 160);
+        for (int i = 0; i < 8; ++i) {
+            const double t = 2 * kPi * i / 8 + rnd.Range(-0.2, 0.2);
+            escadarias.Add(MakeLine({hill.At(t, 1.02 * hill.Radius(t, 0)), hill.At(t + 0.05, 0.5 * hill.Radius(t, 0)),
+                                     hill.At(t, 0.3 * hill.Radius(t, 0))}),
+                           {i % 3 == 0 ? QStringLiteral("Rampa") : QStringLiteral("Escadaria")});
+        }
+        TLayerData vias{hill.Code + QStringLiteral(" - Vias"), prefix + QStringLiteral("_vias.cam"),
+                        {{"ID", ftString, 10}, {"nome", ftString, 40}}};
+        vias.Line = Rgb(110, 110, 110);
+        for (int ring = 0; ring < 3; ++ring) {
+            const double h = hill.H * (0.15 + 0.25 * ring);
+            const double t0 = rnd.Range(0, 2 * kPi);
+            std::vector<TVertex> v;
+            for (int i = 0; i <= 30; ++i) {
+                const double t = t0 + 1.2 * kPi * i / 30;
+                v.push_back(hill.At(t, hill.Radius(t, h)));
+            }
+            vias.Add(MakeLine(v), {QStringLiteral("Beco %1 do %2").arg(ring + 1).arg(hill.Name)});
+        }
+        for (TLayerData* d : {&curvas, &edificacoes, &escadarias, &vias}) {
+            WriteLayer(*d, layerFolder);
+            out.LayerFiles << JoinPath(layerFolder, d->FileName);
+        }
+    }
+
+    out.MapFile = SampleMapFile(folder);
+    WriteMap(out.MapFile, QStringLiteral("TREL - Inventário dos morros"), QStringLiteral("camadas"), theme,
+             551800, 8562800, 554500, 8565300);
+
+    // The small map in geographic coordinates: the hills' limits and
+    // labels, projected back with the default datum's ellipsoid (South
+    // American 1969), zone 24 (central meridian 39 W).
+    {
+        const TTransverseMercator tm(6378160.0, 1 / 298.25, 0.9996);
+        auto toGeo = [&tm](const TVertex& v) {
+            double lat = 0, lon = 0;
+            tm.Inverse(-39.0, v.X - 500000.0, v.Y - 10000000.0, lat, lon);
+            return TVertex{lon, lat, 0};
+        };
+        TLayerData geoMorros{QStringLiteral("Limites dos Morros"), QStringLiteral("geo_morros.cam"),
+                             {{"ID", ftString, 10}, {"morro", ftString, 3}, {"nome", ftString, 40}}};
+        geoMorros.Line = Rgb(120, 80, 20);
+        geoMorros.Fill = Rgb(236, 226, 196);
+        TLayerData geoRotulos{QStringLiteral("Morros (rótulos)"), QStringLiteral("geo_morros_rotulos.cam"),
+                              {{"ID", ftString, 10}, {"morro", ftString, 3}}};
+        geoRotulos.Font = TFont{QStringLiteral("Arial"), 9, Rgb(80, 40, 0), {}};
+        double x1 = 1e9, y1 = 1e9, x2 = -1e9, y2 = -1e9;
+        for (const THill& hill : hills) {
+            std::vector<TVertex> ring;
+            for (const TVertex& v : Ring(hill, 0, 36)) {
+                ring.push_back(toGeo(v));
+                x1 = std::min(x1, ring.back().X);
+                y1 = std::min(y1, ring.back().Y);
+                x2 = std::max(x2, ring.back().X);
+                y2 = std::max(y2, ring.back().Y);
+            }
+            geoMorros.Add(MakePolygon(ring), {hill.Code, hill.Name});
+            const TVertex c = toGeo({hill.X, hill.Y, 0});
+            geoRotulos.Add(MakeText(hill.Code, c.X, c.Y), {hill.Code});
+        }
+        std::vector<TLayerData*> geo = {&geoRotulos, &geoMorros};
+        for (TLayerData* d : geo) {
+            WriteLayer(*d, layerFolder);
+            out.LayerFiles << JoinPath(layerFolder, d->FileName);
+        }
+        out.GeoMapFile = JoinPath(mapFolder, QStringLiteral("geografico.map"));
+        const double mx = (x2 - x1) * 0.1, my = (y2 - y1) * 0.1;
+        WriteMap(out.GeoMapFile, QStringLiteral("Morros em coordenadas geográficas"), QStringLiteral("camadas"), geo,
+                 x1 - mx, y1 - my, x2 + mx, y2 + my);
+    }
+
+    QFile tag(JoinPath(folder, QStringLiteral("source.tag")));
+    if (!tag.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw EFileError(QStringLiteral("Cannot write \"%1\"").arg(tag.fileName()));
+    tag.write(kSamplePlanTag);
+    tag.write("\r\n");
+    return out;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The sample plan: a data folder with the plan's map of three hills (UTM,
+// zone 24 south, on the application's default datum), the base layers of
+// each hill, and a smaller map in geographic coordinates. Every layer has
+// its style file and its dBase attribute table with one record per
+// object (field "ID" = the object's Id). The same folder comes out of
+// every run: all shapes follow from a fixed seed.
+#include <QString>
+#include <QStringList>
+
+// The text of "source.tag"; a folder whose tag differs is out of date.
+inline constexpr const char* kSamplePlanTag = "KOVI Zelto sample plan 1";
+
+struct TSamplePlanFiles {
+    QString MapFile;     // the plan's map (UTM)
+    QString GeoMapFile;  // the small map in geographic coordinates
+    QStringList LayerFiles;  // every layer file written, base layers included
+};
+
+// The seven theme layers of the plan's map: caption and file name.
+struct TSampleLayer {
+    const char* Caption;
+    const char* FileName;
+};
+extern const TSampleLayer kSampleThemeLayers[7];
+
+// Writes the sample into the folder (made when missing; files already
+// there are replaced). Raises EEngineError when a file cannot be written.
+TSamplePlanFiles WriteSamplePlan(const QString& folder);
+// The map file of a sample folder.
+QString SampleMapFile(const QString& folder);
