@@ -104,7 +104,7 @@ void TkovisViewWin::SetupView() {
     v->SetDistancePrecision(0);
     v->SetAnglePrecision(0);
     v->Layers().OnBeforeAdd = [this](TLayers& list, TLayer& layer, bool& skip) { ViewBeforeOpenLayer(list, layer, skip); };
-    v->OnVisualObjectIdentify = [this](TDrawing*, TVisualObject* object) { ViewVisualObjectIdentify(object); };
+    v->OnVisualObjectIdentify = [this](TDrawing*, TVisualObject& object) { ViewVisualObjectIdentify(&object); };
     v->OnMeasure = [this](TDrawing*, double measure) { ViewMeasure(measure); };
     v->OnProgress = [this](TDrawing*, int position, int maximum) { ViewProgress(position, maximum); };
     v->AfterZoom = [this](TDrawing*) { ViewAfterZoom(); };

@@ -549,6 +549,9 @@ void TDrawing::DoAfterOpen() { if (AfterOpen) AfterOpen(this); }
 void TDrawing::DoBeforeClose() { if (BeforeClose) BeforeClose(this); }
 void TDrawing::DoAfterClose() { if (AfterClose) AfterClose(this); }
 void TDrawing::DoGetDXFLayer(QString& fileName) { if (OnGetDXFLayer) OnGetDXFLayer(this, fileName); }
+void TDrawing::DoVisualObjectIdentify(TVisualObject& object) {
+    if (OnVisualObjectIdentify) OnVisualObjectIdentify(this, object);
+}
 void TDrawing::DoMeasure(double measure) { if (OnMeasure) OnMeasure(this, measure); }
 
 // ---- mouse tools (the work is in TDrawingTools)

@@ -35,6 +35,7 @@ class TDrawing : public QWidget, public TLayerHost {
 public:
     using TNotifyEvent = std::function<void(TDrawing* sender)>;
     using TMeasureEvent = std::function<void(TDrawing* sender, double measure)>;
+    using TVisualObjectIdentifyEvent = std::function<void(TDrawing* sender, TVisualObject& object)>;
     using TGetFileNameEvent = std::function<void(TDrawing* sender, QString& fileName)>;
     using TProgressCountEvent = std::function<void(TDrawing* sender, int position, int maximum)>;
     // Reports a failure that the view swallowed (a drawing file that could
@@ -358,6 +359,7 @@ protected:
     virtual void DoBeforeClose();
     virtual void DoAfterClose();
     virtual void DoGetDXFLayer(QString& fileName);
+    virtual void DoVisualObjectIdentify(TVisualObject& object);
     virtual void DoMeasure(double measure);
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
