@@ -17,7 +17,7 @@ run_suite() {
 
 status=0
 echo "== optimised build"
-run_suite build/release -DCMAKE_BUILD_TYPE=Release || status=1
+run_suite build/release -DCMAKE_BUILD_TYPE=Release -DKZ_TESTS=ON -DKZ_BENCH=ON || status=1
 echo "== sanitizer build"
-run_suite build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_SANITIZE=ON -DKZ_BENCH=OFF || status=1
+run_suite build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_SANITIZE=ON -DKZ_TESTS=ON -DKZ_BENCH=OFF || status=1
 exit $status
