@@ -84,3 +84,16 @@ void TReprojection::Convert(std::vector<TVertex>& points) const {
     if (identity_) return;
     for (TVertex& v : points) Convert(v);
 }
+
+std::optional<TCoordinateUnit> ChangeProjection(std::int32_t v, std::int32_t& projection,
+                                                std::unique_ptr<TProjectionParams>& params) {
+    if (v == projection && (params != nullptr) == (v == 0 || v == 1)) return std::nullopt;
+    projection = v;
+    params.reset();
+    switch (v) {
+    case -1: return cuLocal;
+    case 0: params = CreateProjectionParamsFor(0); return cuDecimalDegrees;
+    case 1: params = CreateProjectionParamsFor(1); return cuMeters;
+    default: return std::nullopt;
+    }
+}

@@ -7,6 +7,9 @@
 #include <memory>
 #include <vector>
 
+#include <optional>
+
+#include "engine/core/Codes.h"
 #include "engine/core/Vertex.h"
 
 class TProjectionParams;
@@ -23,6 +26,14 @@ struct TCoordinateSystem {
     // parameters or equal parameters.
     bool SameAs(const TCoordinateSystem& other) const;
 };
+
+// Writes a projection index and makes its parameter object (geographic and
+// UTM have one, local none). Writing the value already held keeps the
+// parameters, so a UTM zone set after the first write is not lost. Returns
+// the coordinate unit that goes with a changed value; nothing when the
+// value was kept or names no projection.
+std::optional<TCoordinateUnit> ChangeProjection(std::int32_t value, std::int32_t& projection,
+                                                std::unique_ptr<TProjectionParams>& params);
 
 // A copy of a coordinate system's values, comparable with a live one (the
 // theme layer keeps the system its converted vertices are in).

@@ -46,23 +46,7 @@ std::int32_t TThemeLayer::NormalizationFieldIndex() const {
 }
 
 void TThemeLayer::SetProjection(std::int32_t v) {
-    // Writing the value the layer already has keeps its parameters (a UTM
-    // zone set after the first write is not lost).
-    if (v == projection_ && (projectionParams_ != nullptr) == (v == 0 || v == 1)) return;
-    projection_ = v;
-    projectionParams_.reset();
-    switch (v) {
-    case -1: SetCoordinateUnits(cuLocal); break;
-    case 0:
-        SetCoordinateUnits(cuDecimalDegrees);
-        projectionParams_ = CreateProjectionParamsFor(0);
-        break;
-    case 1:
-        SetCoordinateUnits(cuMeters);
-        projectionParams_ = CreateProjectionParamsFor(1);
-        break;
-    default: break;
-    }
+    if (const auto units = ChangeProjection(v, projection_, projectionParams_)) SetCoordinateUnits(*units);
 }
 
 TCoordinateSystem TThemeLayer::CoordinateSystem() const {

@@ -17,22 +17,7 @@ TGISDrawing::TGISDrawing(QWidget* parent) : TDrawing(parent) {
 TGISDrawing::~TGISDrawing() = default;
 
 void TGISDrawing::SetProjection(std::int32_t v) {
-    // The same value again keeps the parameters (and so the UTM zone).
-    if (v == projection_ && (projectionParams_ != nullptr) == (v == 0 || v == 1)) return;
-    projection_ = v;
-    projectionParams_.reset();
-    switch (v) {
-    case -1: SetCoordinateUnits(cuLocal); break;
-    case 0:
-        SetCoordinateUnits(cuDecimalDegrees);
-        projectionParams_ = CreateProjectionParamsFor(0);
-        break;
-    case 1:
-        SetCoordinateUnits(cuMeters);
-        projectionParams_ = CreateProjectionParamsFor(1);
-        break;
-    default: break;
-    }
+    if (const auto units = ChangeProjection(v, projection_, projectionParams_)) SetCoordinateUnits(*units);
 }
 
 TCoordinateSystem TGISDrawing::ViewCoordinateSystem() const {
