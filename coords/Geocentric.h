@@ -10,10 +10,23 @@ struct TGeodetic {
     double Latitude = 0, Longitude = 0, Height = 0;
 };
 
+// A geodetic position by the sines and cosines of its angles (each pair of
+// unit length, cosine of the latitude >= 0), for chains of conversions
+// that never need the angles themselves.
+struct TGeodeticSinCos {
+    double SinLat = 0, CosLat = 1, SinLon = 0, CosLon = 1, Height = 0;
+};
+
 // On the ellipsoid (a, f). Raises ECoordinateError when |lat| > 90 or an
 // input is not finite.
 TGeocentric GeodeticToGeocentric(double a, double f, double lat, double lon, double h);
+// The same from sines and cosines; raises ECoordinateError when CosLat < 0
+// or a value is not finite.
+TGeocentric GeodeticToGeocentric(double a, double f, const TGeodeticSinCos& p);
 
 // Back to geodetic, exact to rounding for every point (the poles and the
 // polar axis included); longitude in [-180, 180].
 TGeodetic GeocentricToGeodetic(double a, double f, const TGeocentric& p);
+// The same as sines and cosines (on the polar axis the longitude is 0).
+// Raises ECoordinateError on non-finite input.
+TGeodeticSinCos GeocentricToGeodeticSinCos(double a, double f, const TGeocentric& p);

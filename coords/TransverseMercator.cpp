@@ -148,10 +148,23 @@ void TTransverseMercator::Forward(double lon0, double lat, double lon, double& x
     const double dlon = LonDiff(lon0, lon);
     if (!(std::fabs(dlon) < 90)) BadInput("longitude too far from the central meridian", lon);
 
-    const double phi = lat * kDegree;
     double sphi, cphi, slam, clam;
-    SinCosRad(phi, sphi, cphi);
+    SinCosRad(lat * kDegree, sphi, cphi);
     SinCosRad(dlon * kDegree, slam, clam);
+    ForwardCore(sphi, cphi, slam, clam, x, y);
+}
+
+void TTransverseMercator::ForwardSinCos(double sphi, double cphi, double slam, double clam, double& x,
+                                        double& y) const {
+    if (!(cphi > 0) || !std::isfinite(sphi) || !std::isfinite(cphi))
+        BadInput("latitude out of range", std::atan2(sphi, cphi) / kDegree);
+    if (!(clam > 0) || !std::isfinite(slam) || !std::isfinite(clam))
+        BadInput("longitude too far from the central meridian", std::atan2(slam, clam) / kDegree);
+    ForwardCore(sphi, cphi, slam, clam, x, y);
+}
+
+void TTransverseMercator::ForwardCore(double sphi, double cphi, double slam, double clam, double& x,
+                                      double& y) const {
     // Conformal latitude chi = phi + dchi, dchi of the order of n.
     const double dchi = RealSeries(toConf_, 2 * sphi * cphi, (cphi - sphi) * (cphi + sphi));
     double sd, cd;
@@ -173,9 +186,8 @@ void TTransverseMercator::Forward(double lon0, double lat, double lon, double& x
     y = scale_ * (xip + re);
 }
 
-void TTransverseMercator::Inverse(double lon0, double x, double y, double& lat, double& lon) const {
-    if (!std::isfinite(x) || !std::isfinite(y)) BadInput("invalid grid coordinates", std::isfinite(x) ? y : x);
-    if (!std::isfinite(lon0)) BadInput("invalid central meridian", lon0);
+void TTransverseMercator::InverseSphere(double x, double y, double& sxip, double& cxip, double& shetap,
+                                        double& r) const {
     const double xi = y / scale_, eta = x / scale_;
     double sxi, cxi;
     SinCosRad(xi, sxi, cxi);
@@ -188,11 +200,19 @@ void TTransverseMercator::Inverse(double lon0, double x, double y, double& lat, 
     // xi' = xi - re and eta' = eta - im, both corrections of the order of n.
     double sd, cd;
     SmallSinCos(re, sd, cd);
-    const double sxip = sxi * cd - cxi * sd, cxip = cxi * cd + sxi * sd;
+    sxip = sxi * cd - cxi * sd;
+    cxip = cxi * cd + sxi * sd;
     double shd, chd;
     SmallSinhCosh(im, shd, chd);
-    const double shetap = sheta * chd - cheta * shd;
-    const double r = std::sqrt(shetap * shetap + cxip * cxip);
+    shetap = sheta * chd - cheta * shd;
+    r = std::sqrt(shetap * shetap + cxip * cxip);
+}
+
+void TTransverseMercator::Inverse(double lon0, double x, double y, double& lat, double& lon) const {
+    if (!std::isfinite(x) || !std::isfinite(y)) BadInput("invalid grid coordinates", std::isfinite(x) ? y : x);
+    if (!std::isfinite(lon0)) BadInput("invalid central meridian", lon0);
+    double sxip, cxip, shetap, r;
+    InverseSphere(x, y, sxip, cxip, shetap, r);
     // Conformal latitude and longitude on the sphere.
     const double chi = std::atan2(sxip, r);
     const double lam = std::atan2(shetap, cxip) / kDegree;
@@ -202,4 +222,30 @@ void TTransverseMercator::Inverse(double lon0, double x, double y, double& lat, 
     lat = phi / kDegree;
     lon = WrapLon(WrapLon(lon0) + lam);
     if (!std::isfinite(lat) || !std::isfinite(lon)) BadInput("grid coordinates out of range", std::isfinite(x) ? y : x);
+}
+
+void TTransverseMercator::InverseSinCos(double x, double y, double& sphi, double& cphi, double& slam,
+                                        double& clam) const {
+    if (!std::isfinite(x) || !std::isfinite(y)) BadInput("invalid grid coordinates", std::isfinite(x) ? y : x);
+    double sxip, cxip, shetap, r;
+    InverseSphere(x, y, sxip, cxip, shetap, r);
+    const double ch2 = sxip * sxip + r * r;  // cosh^2 eta'
+    const double ch = std::sqrt(ch2);
+    const double s2chi = 2 * sxip * r / ch2, c2chi = (r - sxip) * (r + sxip) / ch2;
+    // phi = chi + dphi, dphi of the order of n: rotate (sin chi, cos chi).
+    double sd, cd;
+    SmallSinCos(RealSeries(fromConf_, s2chi, c2chi), sd, cd);
+    const double schi = sxip / ch, cchi = r / ch;
+    sphi = schi * cd + cchi * sd;
+    cphi = cchi * cd - schi * sd;
+    if (cphi < 0) cphi = 0;  // rounding at a pole
+    if (r == 0) {
+        slam = 0;
+        clam = 1;
+    } else {
+        slam = shetap / r;
+        clam = cxip / r;
+    }
+    if (!std::isfinite(sphi) || !std::isfinite(cphi) || !std::isfinite(slam) || !std::isfinite(clam))
+        BadInput("grid coordinates out of range", std::isfinite(x) ? y : x);
 }

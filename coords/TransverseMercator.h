@@ -29,8 +29,25 @@ public:
     // [-180, 180). Raises ECoordinateError on non-finite input or results.
     void Inverse(double lon0, double x, double y, double& lat, double& lon) const;
 
+    // The same conversions on sines and cosines, for chains of conversions
+    // that never need the angles themselves (they spare the inverse
+    // trigonometric calls). (sphi, cphi) belong to the latitude and (slam,
+    // clam) to the longitude from the central meridian; each pair has unit
+    // length. ForwardSinCos gives what Forward gives for the same angles and
+    // raises ECoordinateError in the same cases (cphi <= 0 is |lat| >= 90,
+    // clam <= 0 is 90 degrees or more from the central meridian, non-finite
+    // input). InverseSinCos raises where Inverse does; at a pole the
+    // longitude is the central meridian's (slam 0, clam 1).
+    void ForwardSinCos(double sphi, double cphi, double slam, double clam, double& x, double& y) const;
+    void InverseSinCos(double x, double y, double& sphi, double& cphi, double& slam, double& clam) const;
+
 private:
     static constexpr int kOrder = 6;
+    // Grid (x, y) to the Gauss-Schreiber coordinates (xi', eta') on the
+    // conformal sphere: sin xi', cos xi', sinh eta' and r = hypot(sinh eta',
+    // cos xi'); the conformal latitude chi has tan chi = sin xi' / r.
+    void InverseSphere(double x, double y, double& sxip, double& cxip, double& shetap, double& r) const;
+    void ForwardCore(double sphi, double cphi, double slam, double clam, double& x, double& y) const;
     double a_, f_, k0_;
     double scale_;            // k0 times the rectifying radius
     double alp_[kOrder];      // conformal -> rectifying (Krüger's alpha)

@@ -1,5 +1,8 @@
 #include "engine/theme/CoordinateSystem.h"
 
+#include <cmath>
+
+#include "coords/AngleMath.h"
 #include "coords/MapProj.h"
 
 bool TCoordinateSystem::SameAs(const TCoordinateSystem& o) const {
@@ -41,9 +44,14 @@ void TReprojection::Configure(TSide& side, const TCoordinateSystem& s) {
     side.DY = d.DY();
     side.DZ = d.DZ();
     if (s.Projection == 1) {
-        side.UTM = std::make_unique<TUTMProjectionParams>();
-        if (s.Params) side.UTM->Assign(s.Params);
-        side.TM = std::make_unique<TTransverseMercator>(e.A(), e.F(), side.UTM->ScaleFactor());
+        TUTMProjectionParams utm;
+        if (s.Params) utm.Assign(s.Params);
+        side.TM = std::make_unique<TTransverseMercator>(e.A(), e.F(), utm.ScaleFactor());
+        side.FE = utm.FalseEasting();
+        side.FN = utm.FalseNorthing();
+        const double lon0 = utm.CentralMeridian();
+        side.BadMeridian = !std::isfinite(lon0);
+        if (!side.BadMeridian) coords_detail::SinCosD(lon0, side.SinLon0, side.CosLon0);
     }
 }
 
@@ -57,32 +65,58 @@ TReprojection::TReprojection(const TCoordinateSystem& source, const TCoordinateS
     shift_ = source.Ellipsoid != target.Ellipsoid || source.Datum != target.Datum;
 }
 
-void TReprojection::Convert(TVertex& v) const {
-    if (identity_) return;
-    double lon = v.X, lat = v.Y, h = v.Z;
-    if (source_.Projection == 1) UTMInverse(*source_.TM, *source_.UTM, v.X, v.Y, lon, lat);
+// The point travels as the sines and cosines of its latitude and
+// longitude: the inverse projection, the geocentric round trip and the
+// forward projection all work on them, so that no angle is formed between
+// the source grid and the target grid.
+void TReprojection::ConvertOne(TVertex& v) const {
+    TGeodeticSinCos g;
+    g.Height = v.Z;
+    if (source_.Projection == 1) {
+        if (source_.BadMeridian) throw ECoordinateError("Reprojection: invalid central meridian");
+        double slam, clam;  // longitude from the central meridian
+        source_.TM->InverseSinCos(v.X - source_.FE, v.Y - source_.FN, g.SinLat, g.CosLat, slam, clam);
+        g.SinLon = slam * source_.CosLon0 + clam * source_.SinLon0;
+        g.CosLon = clam * source_.CosLon0 - slam * source_.SinLon0;
+    } else {
+        if (!(std::fabs(v.Y) <= 90) || !std::isfinite(v.X))
+            throw ECoordinateError("Reprojection: invalid geographic position");
+        coords_detail::SinCosD(v.Y, g.SinLat, g.CosLat);
+        coords_detail::SinCosD(v.X, g.SinLon, g.CosLon);
+    }
     if (shift_) {
-        TGeocentric g = GeodeticToGeocentric(source_.A, source_.F, lat, lon, h);
-        g.X += source_.DX - target_.DX;
-        g.Y += source_.DY - target_.DY;
-        g.Z += source_.DZ - target_.DZ;
-        const TGeodetic t = GeocentricToGeodetic(target_.A, target_.F, g);
-        lon = t.Longitude;
-        lat = t.Latitude;
-        h = t.Height;
+        TGeocentric c = GeodeticToGeocentric(source_.A, source_.F, g);
+        c.X += source_.DX - target_.DX;
+        c.Y += source_.DY - target_.DY;
+        c.Z += source_.DZ - target_.DZ;
+        g = GeocentricToGeodeticSinCos(target_.A, target_.F, c);
     }
     if (target_.Projection == 1) {
-        UTMForward(*target_.TM, *target_.UTM, lon, lat, v.X, v.Y);
+        if (target_.BadMeridian) throw ECoordinateError("Reprojection: invalid central meridian");
+        const double slam = g.SinLon * target_.CosLon0 - g.CosLon * target_.SinLon0;
+        const double clam = g.CosLon * target_.CosLon0 + g.SinLon * target_.SinLon0;
+        double x, y;
+        target_.TM->ForwardSinCos(g.SinLat, g.CosLat, slam, clam, x, y);
+        v.X = target_.FE + x;
+        v.Y = target_.FN + y;
     } else {
-        v.X = lon;
-        v.Y = lat;
+        v.X = coords_detail::Atan2D(g.SinLon, g.CosLon);
+        v.Y = coords_detail::Atan2D(g.SinLat, g.CosLat);
     }
-    v.Z = h;
+    v.Z = g.Height;
+}
+
+void TReprojection::Convert(TVertex& v) const {
+    if (!identity_) ConvertOne(v);
+}
+
+void TReprojection::Convert(TVertex* points, std::size_t count) const {
+    if (identity_) return;
+    for (std::size_t i = 0; i < count; ++i) ConvertOne(points[i]);
 }
 
 void TReprojection::Convert(std::vector<TVertex>& points) const {
-    if (identity_) return;
-    for (TVertex& v : points) Convert(v);
+    Convert(points.data(), points.size());
 }
 
 std::optional<TCoordinateUnit> ChangeProjection(std::int32_t v, std::int32_t& projection,

@@ -3,6 +3,7 @@
 // (-1 local, 0 geographic, 1 UTM), the projection's parameters, and the
 // catalogue's ellipsoid and datum indices. TReprojection converts points
 // from one such system to another with everything looked up once.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -14,7 +15,6 @@
 
 class TProjectionParams;
 class TTransverseMercator;
-class TUTMProjectionParams;
 
 struct TCoordinateSystem {
     std::int32_t Projection = -1;
@@ -74,8 +74,10 @@ public:
     bool Identity() const { return identity_; }
     bool ShiftsDatum() const { return shift_; }
     // Converts in place; raises ECoordinateError for a point outside the
-    // projections' domain.
+    // projections' domain (the points before it are converted, the rest
+    // are not). One point and many give the same values.
     void Convert(TVertex& v) const;
+    void Convert(TVertex* points, std::size_t count) const;
     void Convert(std::vector<TVertex>& points) const;
 
 private:
@@ -83,9 +85,12 @@ private:
         int Projection = -1;
         double A = 0, F = 0;
         double DX = 0, DY = 0, DZ = 0;
+        // UTM: false origin and the central meridian's sine and cosine.
+        double FE = 0, FN = 0, SinLon0 = 0, CosLon0 = 1;
+        bool BadMeridian = false;
         std::unique_ptr<TTransverseMercator> TM;
-        std::unique_ptr<TUTMProjectionParams> UTM;
     };
+    void ConvertOne(TVertex& v) const;
     static void Configure(TSide& side, const TCoordinateSystem& system);
     TSide source_, target_;
     bool identity_ = true;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <random>
 
+#include <GeographicLib/Geocentric.hpp>
 #include <proj.h>
 
 #include "coords/MapProj.h"
@@ -107,4 +108,57 @@ TEST(DatumConverter, CasesOfTheConverter) {
 
     const TGeodetic centre = GeocentricToGeodetic(6378137, 1 / 298.257223563, TGeocentric{0, 0, 0});
     EXPECT_TRUE(std::isfinite(centre.Latitude) && std::isfinite(centre.Height));
+}
+
+// Geocentric to geodetic against GeographicLib's exact solution, from deep
+// below the surface to far out in space, and the sine/cosine form against
+// the angle form.
+TEST(Geocentric, AgainstGeographicLib) {
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> u(-1, 1);
+    double worstGround = 0, worstHeight = 0, worstBack = 0;
+    for (int ei : {4, 16, 19, 21}) {
+        const TEllipsoid& el = Shapes().GetEllipsoid(ei);
+        const GeographicLib::Geocentric exact(el.A(), el.F());
+        for (int i = 0; i < 5000; ++i) {
+            const double lat = 90 * u(rng), lon = 180 * u(rng);
+            // Heights -20 km to 100000 km, most of them near the surface.
+            const double h = i % 4 ? 10000 * u(rng) : std::pow(10.0, 4 * (u(rng) + 1)) - 20000;
+            double X, Y, Z;
+            exact.Forward(lat, lon, h, X, Y, Z);
+            const TGeodetic g = GeocentricToGeodetic(el.A(), el.F(), TGeocentric{X, Y, Z});
+            double lat2, lon2, h2;
+            exact.Reverse(X, Y, Z, lat2, lon2, h2);
+            const double m = el.A() * 0.017453292519943295;
+            worstGround = std::max({worstGround, std::fabs(g.Latitude - lat2) * m,
+                                    std::fabs(std::remainder(g.Longitude - lon2, 360)) * m *
+                                        std::cos(lat2 * 0.017453292519943295)});
+            worstHeight = std::max(worstHeight, std::fabs(g.Height - h2) / std::max(1.0, std::fabs(h2) * 1e-7));
+            // Forward from sines and cosines.
+            const double phi = lat * 0.017453292519943295, lam = lon * 0.017453292519943295;
+            const TGeocentric c = GeodeticToGeocentric(
+                el.A(), el.F(), TGeodeticSinCos{std::sin(phi), std::cos(phi), std::sin(lam), std::cos(lam), h});
+            worstBack = std::max(worstBack, std::hypot(c.X - X, c.Y - Y, c.Z - Z) / std::max(1.0, std::fabs(h) * 1e-7));
+            const TGeodeticSinCos s = GeocentricToGeodeticSinCos(el.A(), el.F(), TGeocentric{X, Y, Z});
+            ASSERT_EQ(s.Height, g.Height);
+            ASSERT_GE(s.CosLat, 0);
+        }
+    }
+    std::printf("Geocentric to geodetic vs GeographicLib: %.3g m on the ground, height %.3g m; forward %.3g m\n",
+                worstGround, worstHeight, worstBack);
+    EXPECT_LT(worstGround, 1e-8);
+    EXPECT_LT(worstHeight, 1e-8);
+    EXPECT_LT(worstBack, 1e-8);
+
+    // Refused and extreme input.
+    EXPECT_THROW(GeodeticToGeocentric(6378137, 0.003, TGeodeticSinCos{0.6, -0.8, 0, 1, 0}), ECoordinateError);
+    EXPECT_THROW(GeodeticToGeocentric(6378137, 0.003, TGeodeticSinCos{0, 1, 0, 1, NAN}), ECoordinateError);
+    EXPECT_THROW(GeocentricToGeodeticSinCos(6378137, 0.003, TGeocentric{NAN, 0, 0}), ECoordinateError);
+    const TGeodetic far = GeocentricToGeodetic(6378137, 0.003, TGeocentric{3e200, 4e200, 0});
+    EXPECT_NEAR(far.Latitude, 0, 1e-12);
+    EXPECT_NEAR(far.Longitude, 53.13010235415598, 1e-12);
+    EXPECT_NEAR(far.Height / 5e200, 1, 1e-15);
+    const TGeodetic pole = GeocentricToGeodetic(6378137, 0.003, TGeocentric{0, 0, -7000000});
+    EXPECT_EQ(pole.Latitude, -90);
+    EXPECT_EQ(pole.Longitude, 0);
 }

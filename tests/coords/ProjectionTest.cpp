@@ -220,3 +220,54 @@ TEST(Converter, UtmAgainstOracles) {
     EXPECT_LT(worstFwd, 1e-6);
     EXPECT_LT(worstInv, 1e-6);
 }
+
+// The sine/cosine forms against the angle forms: the forward one gives the
+// same bits for the same sines and cosines, the inverse one the sines and
+// cosines of the angles Inverse gives; the domain is refused alike.
+TEST(TransverseMercator, SinCosFormsMatchTheAngleForms) {
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> u(-1, 1);
+    double worstLat = 0, worstLon = 0;
+    for (int ei : {4, 19, 21}) {
+        const TEllipsoid& el = Catalogue(ei);
+        TTransverseMercator tm(el.A(), el.F(), 0.9996);
+        for (int i = 0; i < 3000; ++i) {
+            const double lat = 89 * u(rng), dlon = 40 * u(rng);
+            const double phi = lat * 0.017453292519943295769, lam = dlon * 0.017453292519943295769;
+            double x, y, xs, ys;
+            tm.Forward(0, lat, dlon, x, y);
+            tm.ForwardSinCos(std::sin(phi), std::cos(phi), std::sin(lam), std::cos(lam), xs, ys);
+            ASSERT_EQ(x, xs) << lat << ' ' << dlon;
+            ASSERT_EQ(y, ys) << lat << ' ' << dlon;
+
+            double lat2, lon2, sphi, cphi, slam, clam;
+            tm.Inverse(0, x, y, lat2, lon2);
+            tm.InverseSinCos(x, y, sphi, cphi, slam, clam);
+            EXPECT_NEAR(sphi * sphi + cphi * cphi, 1, 1e-15);
+            EXPECT_NEAR(slam * slam + clam * clam, 1, 1e-15);
+            worstLat = std::max(worstLat, std::fabs(std::atan2(sphi, cphi) / 0.017453292519943295769 - lat2));
+            worstLon = std::max(worstLon, std::fabs(std::atan2(slam, clam) / 0.017453292519943295769 - lon2));
+        }
+    }
+    // 1e-13 degrees is about 10 nanometres on the ground.
+    EXPECT_LT(worstLat, 1e-13);
+    EXPECT_LT(worstLon, 1e-13);
+
+    TTransverseMercator tm(6378137, 1 / 298.257223563, 0.9996);
+    double x, y, a, b, c, d;
+    EXPECT_THROW(tm.ForwardSinCos(1, 0, 0, 1, x, y), ECoordinateError);   // a pole
+    EXPECT_THROW(tm.ForwardSinCos(0.5, -0.8660254037844386, 0, 1, x, y), ECoordinateError);
+    EXPECT_THROW(tm.ForwardSinCos(0, 1, 1, 0, x, y), ECoordinateError);   // 90 degrees off
+    EXPECT_THROW(tm.ForwardSinCos(0, 1, 0.6, -0.8, x, y), ECoordinateError);
+    EXPECT_THROW(tm.ForwardSinCos(NAN, 1, 0, 1, x, y), ECoordinateError);
+    EXPECT_THROW(tm.ForwardSinCos(0, 1, NAN, 1, x, y), ECoordinateError);
+    EXPECT_THROW(tm.InverseSinCos(NAN, 0, a, b, c, d), ECoordinateError);
+    EXPECT_THROW(tm.InverseSinCos(0, INFINITY, a, b, c, d), ECoordinateError);
+    EXPECT_THROW(tm.InverseSinCos(1e10, 0, a, b, c, d), ECoordinateError);
+    // On the central meridian the longitude is the meridian's exactly.
+    tm.Forward(0, 89.9999999, 0, x, y);
+    EXPECT_EQ(x, 0);
+    tm.InverseSinCos(x, y, a, b, c, d);
+    EXPECT_EQ(c, 0);
+    EXPECT_EQ(d, 1);
+}
