@@ -83,12 +83,14 @@ TScene& Scene() {
 void BM_Reproject_ours(benchmark::State& state) {
     TScene& s = Scene();
     int zone = 24;
+    const auto before = s.layer->ConvertedVertexCount();
     for (auto _ : state) {
         zone = zone == 24 ? 22 : 24;  // a change of the view's system before each draw
         s.SetZone(zone);
         s.Draw();
     }
     state.SetItemsProcessed(state.iterations() * std::int64_t(kLines) * kPerLine);
+    state.counters["converted"] = double(s.layer->ConvertedVertexCount() - before) / double(state.iterations());
 }
 
 void BM_Reproject_redraw(benchmark::State& state) {

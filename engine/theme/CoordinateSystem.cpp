@@ -4,6 +4,7 @@
 
 #include "coords/AngleMath.h"
 #include "coords/MapProj.h"
+#include "coords/VectorState.h"
 
 bool TCoordinateSystem::SameAs(const TCoordinateSystem& o) const {
     if (Projection != o.Projection || Ellipsoid != o.Ellipsoid || Datum != o.Datum) return false;
@@ -112,6 +113,7 @@ void TReprojection::Convert(TVertex& v) const {
 
 void TReprojection::Convert(TVertex* points, std::size_t count) const {
     if (identity_) return;
+    coords_detail::ClearUpperVectorState();
     for (std::size_t i = 0; i < count; ++i) ConvertOne(points[i]);
 }
 
