@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include "engine/layers/Layer.h"
 #include "engine/objects/Arc.h"
@@ -247,6 +248,64 @@ TEST_F(DrawingToolsTest, DistanceAndAreaMatchOgr) {
     ClickAt(10, 10);
     DoubleAt(50, 50);
     EXPECT_TRUE(measures.empty());
+}
+
+// The same tools driven through the window system's own event path (the
+// double click arrives as press, release, double-click press, release).
+TEST_F(DrawingToolsTest, DoubleClickThroughTheWindowRunsEachToolOnce) {
+    view->SetCommands(0x7FFFFF);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    QWindow* w = view->windowHandle();
+    ASSERT_NE(w, nullptr);
+    int downs = 0, clicks = 0, doubles = 0;
+    view->OnMouseDown = [&](TDrawing*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { ++downs; };
+    view->OnClick = [&](TDrawing*) { ++clicks; };
+    view->OnDblClick = [&](TDrawing*) { ++doubles; };
+    std::vector<double> measures;
+    view->OnMeasure = [&](TDrawing*, double m) { measures.push_back(m); };
+    auto click = [&](double x, double y) { QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, Px(x, y)); };
+    auto dclick = [&](double x, double y) { QTest::mouseDClick(w, Qt::LeftButton, Qt::NoModifier, Px(x, y)); };
+
+    view->ExecuteCommand(dcArea);
+    click(10, 10);
+    click(120, 15);
+    click(100, 90);
+    dclick(30, 70);
+    EXPECT_EQ(downs, 5);  // the double click's press is a mouse-down too
+    EXPECT_EQ(clicks, 4);
+    EXPECT_EQ(doubles, 1);
+    ASSERT_EQ(measures.size(), 1u);
+    const double ogrArea = Ogr(QStringLiteral("ST_Area(ST_GeomFromText('POLYGON((10 10,120 15,100 90,30 70,10 10))'))"));
+    if (!std::isnan(ogrArea)) EXPECT_NEAR(std::abs(measures[0]), ogrArea, 1e-9);
+    EXPECT_EQ(view->Tools().Construction(), nullptr);
+    EXPECT_EQ(view->EditMode(), 1);
+
+    Edit();
+    view->ExecuteCommand(dcDraw);
+    view->SetEntityType(etPolygon);
+    click(10, 10);
+    click(100, 10);
+    dclick(100, 100);
+    view->SetEntityType(etPolyLine);
+    click(10, 150);
+    dclick(110, 150);
+    view->SetEntityType(etLine);
+    click(10, 190);
+    dclick(60, 190);
+    ASSERT_EQ(layer->GetObjectCount(), 3);
+    auto* pg = dynamic_cast<TPolygon*>(layer->GetObject(0));
+    ASSERT_NE(pg, nullptr);
+    EXPECT_EQ(pg->Contours()[0]->Count(), 4);
+    EXPECT_TRUE(pg->Contours()[0]->IsClosed());
+    auto* pl = dynamic_cast<TPolyLine*>(layer->GetObject(1));
+    ASSERT_NE(pl, nullptr);
+    EXPECT_EQ(pl->Contours()[0]->Count(), 2);
+    auto* ln = dynamic_cast<TLine*>(layer->GetObject(2));
+    ASSERT_NE(ln, nullptr);
+    EXPECT_DOUBLE_EQ(ln->Second().X, 60);
+    EXPECT_EQ(view->Tools().Construction(), nullptr);
+    EXPECT_FALSE(view->HasRubberBand());
 }
 
 TEST_F(DrawingToolsTest, DrawnPolygonAndPolylineHaveNoDoubledVertex) {
