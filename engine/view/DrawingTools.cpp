@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include <QMouseEvent>
@@ -76,12 +77,20 @@ std::uint64_t LargestKey(const TLayer& layer) {
     return k;
 }
 
+// Tablet units over a world extent: 100 to a world unit, the extent
+// rounded first; held within the int range.
+int TabletUnits(double extent) {
+    const double u = std::nearbyint(extent) * 100;
+    if (!(u == u)) return 0;
+    return static_cast<int>(std::clamp(u, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
+}
+
 }  // namespace
 
 TDrawingTools::TDrawingTools(TDrawing& view) : v_(view), tablet_(std::make_unique<TTablet>()) {
     tablet_->OnPacket = [this](TTablet&) { TabletPacket(); };
-    tablet_->SetWidth(static_cast<int>(std::nearbyint(v_.RightLimit() - v_.LeftLimit())) * 100);
-    tablet_->SetHeight(static_cast<int>(std::nearbyint(v_.TopLimit() - v_.BottomLimit())) * 100);
+    tablet_->SetWidth(TabletUnits(v_.RightLimit() - v_.LeftLimit()));
+    tablet_->SetHeight(TabletUnits(v_.TopLimit() - v_.BottomLimit()));
 }
 
 TDrawingTools::~TDrawingTools() {
@@ -201,6 +210,23 @@ void TDrawingTools::SetDigitizer(TDigitizer v) {
         tablet_->Close();
     }
     v_.digitizer_ = v;
+}
+
+void TDrawingTools::LimitsChanged(bool horizontal) {
+    if (!v_.LimitsValid()) return;
+    if (horizontal) tablet_->SetWidth(TabletUnits(v_.RightLimit() - v_.LeftLimit()));
+    else tablet_->SetHeight(TabletUnits(v_.TopLimit() - v_.BottomLimit()));
+    if (!tablet_->Enabled()) return;
+    tablet_->SetEnabled(false);
+    tablet_->Close();
+    tablet_->SetArea(v_.LeftLimit(), v_.BottomLimit(), v_.RightLimit(), v_.TopLimit());
+    tablet_->Open(&v_);
+    if (tablet_->IOError()) {
+        // Gone meanwhile: the message was given; the mouse drives again.
+        if (v_.digitizer_ == digTablet) v_.digitizer_ = digMouse;
+        return;
+    }
+    tablet_->SetEnabled(true);
 }
 
 // ---------------------------------------------------------------- Qt events

@@ -71,6 +71,11 @@ public:
     void TabletPacket();
     TTablet& Tablet() const { return *tablet_; }
     void SetDigitizer(TDigitizer v);
+    // After a limit of the view changed: the tablet's Width (horizontal) or
+    // Height follows valid limits, and an enabled tablet is closed and
+    // opened again over them; when it cannot be opened again the view goes
+    // back to the mouse.
+    void LimitsChanged(bool horizontal);
 
     void SetEntityType(TEntityType value);
     // From the view's ExecuteCommand, after a tool command became current:

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QPointingDevice>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -575,6 +576,55 @@ TEST_F(DrawingToolsTest, TabletPacketsMoveAndClick) {
     EXPECT_TRUE(t.IOError());
     t.SetEnabled(true);
     EXPECT_FALSE(t.Enabled());
+}
+
+TEST_F(DrawingToolsTest, TabletFollowsTheLimitsAndIsReopenedWhileEnabled) {
+    TTablet& t = view->Tablet();
+    QStringList messages;
+    t.OnServiceError = [&](const QString& m) { messages << m; };
+    // Disabled: only the tablet's size follows (100 units a world unit).
+    view->SetRightLimit(250.4);
+    EXPECT_EQ(t.Width(), 25000);
+    view->SetTopLimit(80.5);  // rounds to even
+    EXPECT_EQ(t.Height(), 8000);
+    view->SetBottomLimit(100);  // invalid limits: nothing follows
+    EXPECT_EQ(t.Height(), 8000);
+    view->SetBottomLimit(0);
+    view->SetLeftLimit(-1e300);  // beyond the int range: held at its end
+    EXPECT_EQ(t.Width(), std::numeric_limits<int>::max());
+    view->SetLeftLimit(0);
+    EXPECT_FALSE(t.IsOpen());
+    EXPECT_TRUE(messages.isEmpty());
+
+    {
+        QPointingDevice pen(QStringLiteral("pen"), 7, QInputDevice::DeviceType::Stylus,
+                            QPointingDevice::PointerType::Pen, QInputDevice::Capability::Position, 1, 3);
+        t.OpenDevice(view.get(), &pen);
+        t.Close();
+        view->SetDigitizer(digTablet);
+        ASSERT_EQ(view->Digitizer(), digTablet);
+        ASSERT_TRUE(t.Enabled());
+        const double w = t.Extent().width();
+        ASSERT_GT(w, 0);
+        EXPECT_DOUBLE_EQ(t.XScale(), 250.4 / w);
+        // Enabled: closed, opened again over the new limits, enabled again.
+        view->SetRightLimit(500);
+        EXPECT_EQ(t.Width(), 50000);
+        EXPECT_TRUE(t.IsOpen());
+        EXPECT_TRUE(t.Enabled());
+        EXPECT_DOUBLE_EQ(t.XScale(), 500 / w);
+        EXPECT_EQ(view->Digitizer(), digTablet);
+        t.Packet(0, static_cast<int>(w), 0);
+        EXPECT_DOUBLE_EQ(view->GetCursorX(), 500);
+    }
+    // The device went away: the next reopening fails once, back to the mouse.
+    view->SetTopLimit(90);
+    EXPECT_EQ(t.Height(), 9000);
+    EXPECT_FALSE(t.Enabled());
+    EXPECT_EQ(view->Digitizer(), digMouse);
+    ASSERT_EQ(messages.size(), 1);
+    view->SetTopLimit(95);
+    EXPECT_EQ(messages.size(), 1);
 }
 
 }  // namespace
