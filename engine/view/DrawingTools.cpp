@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 
+#include <QLineEdit>
 #include <QMouseEvent>
 
 #include "engine/layers/Layer.h"
@@ -105,6 +106,11 @@ TLayerIndex& TDrawingTools::IndexFor(TLayer& layer) {
     TLayer* key = &layer;
     link->OnDisconnect = [this, key](TChangeLink&) {
         if (shownOn_ == key) shownOn_ = nullptr;
+        if (editedLayer_ == key) {
+            editedText_ = nullptr;
+            editedLayer_ = nullptr;
+            EditTextDone();
+        }
         indexes_.erase(key);
     };
     auto& entry = indexes_[&layer];
@@ -141,6 +147,7 @@ TLayer* TDrawingTools::EditLayer() const {
 // ---------------------------------------------------------------- lifecycle
 
 void TDrawingTools::Abandon() {
+    EditTextDone();
     if (shownOn_ != nullptr) {
         const TVisualObject* cur = shownOn_->GetCurrentObject();
         if (cur != nullptr && (cur == contour_.get() || cur == line_.get())) shownOn_->SetCurrentObject(nullptr);
@@ -685,6 +692,9 @@ void TDrawingTools::EntityClick(TLayer& layer) {
     case etDeleteVertex:
         if (m == 0) DeleteVertex(layer);
         return;
+    case etEditText:
+        if (m == 0) StartTextEdit(layer);
+        return;
     case etText:
         if (m == 0) {
             auto t = std::make_unique<TText>();
@@ -748,7 +758,7 @@ void TDrawingTools::EntityClick(TLayer& layer) {
         }
         return;
     default:
-        // Editing texts in place, ellipses and neighbours: no action.
+        // Ellipses and neighbours: no action.
         return;
     }
 }
@@ -845,6 +855,85 @@ void TDrawingTools::EntityDblClick(TLayer& layer) {
         v_.Redraw();
         return;
     default: return;
+    }
+}
+
+// ---------------------------------------------------------------- texts in place
+
+void TDrawingTools::SelectObjects(TLayer& layer, const std::vector<TVisualObject*>& objects) {
+    if (!layer.Frozen())
+        for (TVisualObject* o : objects) {
+            o->SetSelected(true);
+            layer.SelectionAdd(o);
+        }
+    v_.RedrawRequested();
+}
+
+void TDrawingTools::StartTextEdit(TLayer& layer) {
+    EditTextDone();  // one editor at a time
+    double x1, y1, x2, y2;
+    PickBox(x1, y1, x2, y2);
+    const std::vector<TVisualObject*> hits = IndexFor(layer).ObjectsIntersecting(x1, y1, x2, y2);
+    if (hits.empty()) return;
+    SelectObjects(layer, hits);
+    TVisualObject* first = layer.SelectionFirst();
+    if (first != nullptr && first->ClassName() == QLatin1String("TText")) {
+        auto* text = static_cast<TText*>(first);
+        layer.SetCurrentObject(text);
+        editedText_ = text;
+        editedLayer_ = &layer;
+        editedRevision_ = layer.Revision();
+        const QPoint p = CursorPixel();
+        auto* editor = new QLineEdit(text->Text(), &v_);
+        editor->setFrame(false);
+        editor->setGeometry(p.x(), p.y(), 120, editor->sizeHint().height());
+        QObject::connect(editor, &QLineEdit::textChanged, editor, [this] { EditTextChanged(); });
+        QObject::connect(editor, &QLineEdit::editingFinished, editor, [this] { EditTextDone(); });
+        editor_ = editor;
+        editor->show();
+        editor->setFocus();
+    }
+    layer.ClearSelection();
+}
+
+TText* TDrawingTools::EditedText() {
+    if (editedText_ == nullptr || editedLayer_ == nullptr) return nullptr;
+    if (editedLayer_->Revision() != editedRevision_) {
+        // The list changed meanwhile: the text must still be in it.
+        if (editedLayer_->IndexOf(editedText_) < 0) {
+            editedText_ = nullptr;
+            return nullptr;
+        }
+        editedRevision_ = editedLayer_->Revision();
+    }
+    return editedText_;
+}
+
+void TDrawingTools::EditTextChanged() {
+    if (!editor_) return;
+    TText* text = EditedText();
+    if (text == nullptr) {
+        EditTextDone();
+        return;
+    }
+    text->SetText(editor_->text());
+    // A longer or shorter cell: the layer's indexes and picture follow.
+    editedLayer_->InvalidateBounds();
+    editedRevision_ = editedLayer_->Revision();
+    v_.RedrawRequested();
+}
+
+void TDrawingTools::EditTextDone() {
+    if (editedLayer_ != nullptr && editedText_ != nullptr && editedLayer_->GetCurrentObject() == editedText_)
+        editedLayer_->SetCurrentObject(nullptr);
+    editedText_ = nullptr;
+    editedLayer_ = nullptr;
+    if (QLineEdit* editor = editor_.data()) {
+        editor_.clear();
+        QObject::disconnect(editor, nullptr, editor, nullptr);
+        editor->hide();
+        // It may be inside its own signal: freed once that returns.
+        editor->deleteLater();
     }
 }
 

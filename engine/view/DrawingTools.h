@@ -24,8 +24,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include <QLineEdit>
 #include <QPainterPath>
 #include <QPoint>
+#include <QPointer>
 
 #include "engine/core/Vertex.h"
 #include "engine/layers/EntityType.h"
@@ -39,6 +41,7 @@ class TContour;
 class TLine;
 class TPolygon;
 class TTablet;
+class TText;
 class TVisualObject;
 
 class TDrawingTools {
@@ -82,6 +85,15 @@ public:
     // the half-built object of the previous one is freed.
     void CommandExecuted(TDrawingCommand previous, TDrawingCommand command);
 
+    // The in-place editor of a text (etEditText): made on the view at the
+    // click, holding the text; each change is copied into the text, and
+    // leaving it (Return, focus elsewhere) hides and frees it. It also goes
+    // when the tool changes, when the text leaves its layer and when the
+    // layer goes. nullptr when none.
+    QLineEdit* InPlaceEditor() const { return editor_.data(); }
+    void EditTextChanged();
+    void EditTextDone();
+
     // ---- state
     bool Rubber() const { return rubber_; }
     TVertex AnchorPoint() const { return anchor_; }
@@ -121,6 +133,11 @@ private:
     void TranslateSelection(TLayer& layer);
     void RotateSelection(TLayer& layer);
     void ScaleSelection(TLayer& layer);
+    void StartTextEdit(TLayer& layer);
+    // Selects the objects (not in a frozen layer) and asks for a redraw.
+    void SelectObjects(TLayer& layer, const std::vector<TVisualObject*>& objects);
+    // The edited text while it is still in its layer, else nullptr.
+    TText* EditedText();
     TVertex Cursor() const;
     QPoint CursorPixel() const;
 
@@ -147,6 +164,12 @@ private:
     bool grabbed_ = false;
     TVertex grabbedAt_{};
     std::vector<TVertex> grabbedNeighbours_;
+    // The text being edited in place, its layer and the layer's revision
+    // when the text was last seen in it.
+    QPointer<QLineEdit> editor_;
+    TText* editedText_ = nullptr;
+    TLayer* editedLayer_ = nullptr;
+    std::uint64_t editedRevision_ = 0;
 
     struct TIndexEntry {
         std::unique_ptr<TLayerIndex> index;

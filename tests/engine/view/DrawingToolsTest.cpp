@@ -8,6 +8,7 @@
 #include <random>
 
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointingDevice>
 #include <QProcess>
@@ -22,6 +23,7 @@
 #include "engine/objects/Line.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
+#include "engine/objects/Text.h"
 #include "engine/view/Drawing.h"
 #include "engine/view/DrawingTools.h"
 #include "platform/tablet/Tablet.h"
@@ -625,6 +627,72 @@ TEST_F(DrawingToolsTest, TabletFollowsTheLimitsAndIsReopenedWhileEnabled) {
     ASSERT_EQ(messages.size(), 1);
     view->SetTopLimit(95);
     EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(DrawingToolsTest, TextIsEditedInPlace) {
+    Edit();
+    auto owned = std::make_unique<TText>();
+    owned->SetInsertionPoint(100, 100);
+    owned->SetText(QStringLiteral("Morro A"));
+    TText* text = owned.get();
+    ASSERT_GE(layer->Add(std::move(owned)), 0);
+    view->ExecuteCommand(dcDraw);
+    view->SetEntityType(etEditText);
+    ClickAt(150, 30);  // nothing there
+    EXPECT_EQ(view->Tools().InPlaceEditor(), nullptr);
+
+    ClickAt(100, 100);
+    QPointer<QLineEdit> editor = view->Tools().InPlaceEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->parentWidget(), view.get());
+    EXPECT_EQ(editor->geometry().topLeft(), Px(100, 100));
+    EXPECT_EQ(editor->width(), 120);
+    EXPECT_FALSE(editor->hasFrame());
+    EXPECT_EQ(editor->text(), QStringLiteral("Morro A"));
+    EXPECT_EQ(layer->GetCurrentObject(), text);
+    EXPECT_EQ(layer->GetSelectedCount(), 0);
+    QTest::keyClicks(editor, QStringLiteral(" - Encosta"));
+    EXPECT_EQ(text->Text(), QStringLiteral("Morro A - Encosta"));
+    editor->setText(QStringLiteral("Morro da Conceição - Encosta Norte"));
+    EXPECT_EQ(text->Text(), QStringLiteral("Morro da Conceição - Encosta Norte"));
+    // The longer cell is picked where the longer text now reaches.
+    ASSERT_EQ(layer->ObjectsIntersecting(text->LowerX(), 99, text->LowerX() + 1, 101).size(), 1u);
+    EXPECT_EQ(view->Tools().IndexFor(*layer).ObjectsIntersecting(text->LowerX(), 99, text->LowerX() + 1, 101),
+              layer->ObjectsIntersecting(text->LowerX(), 99, text->LowerX() + 1, 101));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(view->Tools().InPlaceEditor(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(editor.isNull());
+    EXPECT_EQ(layer->GetCurrentObject(), nullptr);
+
+    // A second editor replaces the first; a change of tool ends it.
+    ClickAt(100, 100);
+    QPointer<QLineEdit> first = view->Tools().InPlaceEditor();
+    ClickAt(100, 100);
+    ASSERT_NE(view->Tools().InPlaceEditor(), nullptr);
+    EXPECT_NE(view->Tools().InPlaceEditor(), first.data());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    view->SetEntityType(etPoint);
+    EXPECT_EQ(view->Tools().InPlaceEditor(), nullptr);
+
+    // A text that left its layer is not written through the editor.
+    view->SetEntityType(etEditText);
+    ClickAt(100, 100);
+    editor = view->Tools().InPlaceEditor();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_GE(layer->Remove(text), 0);
+    const QString before = text->Text();
+    QTest::keyClicks(editor, QStringLiteral("x"));
+    EXPECT_EQ(text->Text(), before);
+    EXPECT_EQ(view->Tools().InPlaceEditor(), nullptr);
+    // The layer going takes its editor with it.
+    ASSERT_GE(layer->Add(text), 0);
+    ClickAt(100, 100);
+    ASSERT_NE(view->Tools().InPlaceEditor(), nullptr);
+    view->SetActiveLayer(nullptr);
+    layer.reset();
+    EXPECT_EQ(view->Tools().InPlaceEditor(), nullptr);
 }
 
 }  // namespace
