@@ -119,6 +119,26 @@ private:
     void EntityClick(TLayer& layer);
     void EntityDblClick(TLayer& layer);
     void FinishRubber();
+    // The first point of a multi-point operation was given: the tool goes
+    // to editMode with the rubber band on. EndRubber: the feedback goes, the
+    // tool goes back to editMode, the rubber band off.
+    void BeginRubber(int editMode);
+    void EndRubber(int editMode);
+    // A click of a chain (measures, polylines, polygons, contours, holes,
+    // frontiers): the first starts it in firstEditMode, the others add the
+    // cursor point (editMode 3).
+    void ChainClick(int firstEditMode);
+    // The double click that closes the chain into a ring: the cursor point
+    // added, the ring closed; false with fewer than three distinct points.
+    bool TakeRing(std::vector<TVertex>& ring);
+    // The chain or line under construction freed, the tool waiting again.
+    void EndConstruction();
+    // Translate, rotate and scale: the first click fixes the anchor (the
+    // rotate guide, the grabbed corner of the scale), the second applies.
+    void SelectionToolClick(TLayer& layer);
+    bool GrabScaleCorner(TLayer& layer);
+    // Circles, arcs and images, click by click.
+    void ShapeClick(TLayer& layer);
     void StartContour(int editMode);
     void AppendCursor();
     void DiscardContour();
