@@ -996,6 +996,8 @@ void TDrawingTools::InsertVertex(TLayer& layer) {
                 for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
                     TVertex at;
                     if (!SegmentCrossing(pts[i], pts[i + 1], *probe, p2, at)) continue;
+                    // Through a vertex that is there already: nothing to add.
+                    if (SameXY(at, pts[i]) || SameXY(at, pts[i + 1])) continue;
                     at.Z = 0;
                     pts.insert(pts.begin() + static_cast<std::ptrdiff_t>(i + 1), at);
                     return true;
@@ -1045,21 +1047,36 @@ void TDrawingTools::GrabVertex(TLayer& layer) {
 void TDrawingTools::MoveGrabbed(TLayer& layer) {
     if (!grabbed_) return;
     const TVertex c = Cursor();
-    auto moveIn = [&](std::vector<TVertex>& pts) {
-        for (TVertex& p : pts)
+    // A vertex moved onto its neighbour merges with it; a ring or chain
+    // that would be left with too few vertices keeps its shape.
+    auto moveIn = [&](std::vector<TVertex>& pts, bool ring) {
+        std::vector<TVertex> after;
+        after.reserve(pts.size());
+        bool moved = false;
+        for (TVertex p : pts) {
             if (SameXY(p, grabbedAt_)) {
                 p.X = c.X;
                 p.Y = c.Y;
+                moved = true;
             }
+            if (after.empty() || !SameXY(after.back(), p)) after.push_back(p);
+        }
+        if (!moved || DistinctCount(after) < (ring ? 3 : 2)) return;
+        pts = std::move(after);
     };
     for (TVisualObject* o : layer.GetSelection()) {
         if (IsLine(o)) {
             auto* l = static_cast<TLine*>(o);
-            if (SameXY(l->First(), grabbedAt_)) l->SetFirst({c.X, c.Y, l->First().Z});
-            if (SameXY(l->Second(), grabbedAt_)) l->SetSecond({c.X, c.Y, l->Second().Z});
+            TVertex a = l->First(), b = l->Second();
+            if (SameXY(a, grabbedAt_)) a = {c.X, c.Y, a.Z};
+            if (SameXY(b, grabbedAt_)) b = {c.X, c.Y, b.Z};
+            if (SameXY(a, b)) continue;  // no line of no length
+            l->SetFirst(a);
+            l->SetSecond(b);
         } else {
+            const bool rings = IsPolygon(o);
             for (TOwnedContours* list : RingLists(o))
-                for (auto& ct : *list) moveIn(ct->Points());
+                for (auto& ct : *list) moveIn(ct->Points(), rings);
         }
     }
     grabbed_ = false;

@@ -4,6 +4,7 @@
 // entry and tablet packets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -230,7 +231,9 @@ TEST_F(DrawingToolsTest, DistanceAndAreaMatchOgr) {
     Move(70, 90);
     ASSERT_EQ(measures.size(), 1u);  // once per move
     const double ogrLen = Ogr(QStringLiteral("ST_Length(ST_GeomFromText('LINESTRING(10 10,40 50,70 90)'))"));
-    if (!std::isnan(ogrLen)) EXPECT_NEAR(measures[0], ogrLen, 1e-9);
+    if (!std::isnan(ogrLen)) {
+        EXPECT_NEAR(measures[0], ogrLen, 1e-9);
+    }
     Move(80, 100);
     ASSERT_EQ(measures.size(), 2u);
     EXPECT_GT(measures[1], measures[0]);
@@ -245,7 +248,9 @@ TEST_F(DrawingToolsTest, DistanceAndAreaMatchOgr) {
     DoubleAt(30, 70);
     ASSERT_EQ(measures.size(), 1u);
     const double ogrArea = Ogr(QStringLiteral("ST_Area(ST_GeomFromText('POLYGON((10 10,120 15,100 90,30 70,10 10))'))"));
-    if (!std::isnan(ogrArea)) EXPECT_NEAR(std::abs(measures[0]), ogrArea, 1e-9);
+    if (!std::isnan(ogrArea)) {
+        EXPECT_NEAR(std::abs(measures[0]), ogrArea, 1e-9);
+    }
     // Two points, the double click's own not counted twice: nothing.
     measures.clear();
     ClickAt(10, 10);
@@ -280,7 +285,9 @@ TEST_F(DrawingToolsTest, DoubleClickThroughTheWindowRunsEachToolOnce) {
     EXPECT_EQ(doubles, 1);
     ASSERT_EQ(measures.size(), 1u);
     const double ogrArea = Ogr(QStringLiteral("ST_Area(ST_GeomFromText('POLYGON((10 10,120 15,100 90,30 70,10 10))'))"));
-    if (!std::isnan(ogrArea)) EXPECT_NEAR(std::abs(measures[0]), ogrArea, 1e-9);
+    if (!std::isnan(ogrArea)) {
+        EXPECT_NEAR(std::abs(measures[0]), ogrArea, 1e-9);
+    }
     EXPECT_EQ(view->Tools().Construction(), nullptr);
     EXPECT_EQ(view->EditMode(), 1);
 
@@ -326,7 +333,9 @@ TEST_F(DrawingToolsTest, DrawnPolygonAndPolylineHaveNoDoubledVertex) {
     ASSERT_EQ(ring.size(), 4u);
     EXPECT_TRUE(pg->Contours()[0]->IsClosed());
     const double ogrArea = Ogr(QStringLiteral("ST_Area(ST_GeomFromText('POLYGON((%1))'))").arg(Wkt(ring)));
-    if (!std::isnan(ogrArea)) EXPECT_NEAR(pg->Area(), ogrArea, 1e-9);
+    if (!std::isnan(ogrArea)) {
+        EXPECT_NEAR(pg->Area(), ogrArea, 1e-9);
+    }
 
     view->SetEntityType(etPolyLine);
     ClickAt(10, 150);
@@ -693,6 +702,128 @@ TEST_F(DrawingToolsTest, TextIsEditedInPlace) {
     view->SetActiveLayer(nullptr);
     layer.reset();
     EXPECT_EQ(view->Tools().InPlaceEditor(), nullptr);
+}
+
+// Random mixes of drawing (clicks and double clicks, repeated points
+// included) and vertex editing; every object of the layer stays valid.
+TEST_F(DrawingToolsTest, RandomDrawingAndEditingKeepObjectsValid) {
+    Edit();
+    view->ExecuteCommand(dcDraw);
+    std::mt19937 rng(2024);
+    std::uniform_int_distribution<int> grid(1, 19), action(0, 7), count(0, 4);
+    // Points on a coarse grid, so that clicks often repeat a point.
+    auto at = [&] { return std::pair<double, double>(grid(rng) * 10.0, grid(rng) * 10.0); };
+    auto distinct = [](const std::vector<TVertex>& pts) {
+        std::vector<std::pair<double, double>> seen;
+        for (const TVertex& v : pts)
+            if (std::find(seen.begin(), seen.end(), std::pair(v.X, v.Y)) == seen.end()) seen.emplace_back(v.X, v.Y);
+        return seen.size();
+    };
+    auto check = [&](int step) {
+        for (TVisualObject* o : layer->GetObjects()) {
+            ASSERT_TRUE(std::isfinite(o->LowerX()) && std::isfinite(o->UpperY())) << step;
+            const QString name = o->ClassName();
+            if (name == QStringLiteral("TLine")) {
+                auto* l = static_cast<TLine*>(o);
+                ASSERT_FALSE(l->First().X == l->Second().X && l->First().Y == l->Second().Y) << step;
+            } else if (name == QStringLiteral("TPolygon") || name == QStringLiteral("TPolyLine")) {
+                const bool polygon = name == QStringLiteral("TPolygon");
+                for (const auto& c : static_cast<TPolyLine*>(o)->Contours()) {
+                    const auto& pts = c->Points();
+                    ASSERT_GE(distinct(pts), polygon ? 3u : 2u) << step;
+                    if (polygon) {
+                        ASSERT_TRUE(c->IsClosed()) << step;
+                    }
+                    // No vertex doubled by the closing double click.
+                    for (std::size_t i = 1; i < pts.size(); ++i)
+                        ASSERT_FALSE(pts[i].X == pts[i - 1].X && pts[i].Y == pts[i - 1].Y) << step << " " << Wkt(pts).toStdString();
+                }
+            }
+        }
+        ASSERT_EQ(layer->GetCurrentObject(), view->Tools().Construction()) << step;
+    };
+    for (int step = 0; step < 250; ++step) {
+        const int a = action(rng);
+        if (a <= 3) {
+            const TEntityType kinds[] = {etPolygon, etPolyLine, etLine, etHole};
+            view->SetEntityType(kinds[a]);
+            const int n = count(rng);
+            for (int i = 0; i < n; ++i) {
+                const auto [x, y] = at();
+                ClickAt(x, y);
+            }
+            const auto [x, y] = at();
+            DoubleAt(x, y);
+        } else if (a == 4) {
+            // Abandoned half way by a change of tool.
+            view->SetEntityType(etPolygon);
+            const auto [x, y] = at();
+            ClickAt(x, y);
+            view->SetEntityType(etCircle);
+            const auto [cx, cy] = at();
+            ClickAt(cx, cy);
+            const auto [rx, ry] = at();
+            ClickAt(rx, ry);
+        } else if (layer->GetObjectCount() > 0) {
+            std::uniform_int_distribution<int> pick(0, layer->GetObjectCount() - 1);
+            TVisualObject* o = layer->GetObject(pick(rng));
+            layer->ClearSelection();
+            layer->SelectionAdd(o);
+            const TEntityType kinds[] = {etVertex, etEditVertex, etDeleteVertex};
+            view->SetEntityType(kinds[a - 5]);
+            std::pair<double, double> p = at();
+            if (auto* pl = dynamic_cast<TPolyLine*>(o); pl != nullptr && rng() % 2 == 0) {
+                const auto& pts = pl->Contours()[0]->Points();
+                const TVertex v = pts[rng() % pts.size()];
+                p = {v.X, v.Y};
+            }
+            ClickAt(p.first, p.second);
+            if (view->EditMode() == 3) {
+                const auto [x, y] = at();
+                ClickAt(x, y);
+            }
+        }
+        check(step);
+        if (HasFatalFailure()) return;
+    }
+    EXPECT_GT(layer->GetObjectCount(), 20);
+    // The index still answers as the linear scan after all that.
+    for (int k = 0; k < 50; ++k) {
+        const auto [x, y] = at();
+        EXPECT_EQ(view->Tools().IndexFor(*layer).ObjectsIntersecting(x - 7, y - 7, x + 7, y + 7),
+                  layer->ObjectsIntersecting(x - 7, y - 7, x + 7, y + 7));
+    }
+}
+
+TEST_F(DrawingToolsTest, VertexEditsNeverDoubleOrCollapseVertices) {
+    Edit();
+    TPolygon* a = AddPolygon({{10, 10}, {50, 10}, {50, 50}, {10, 50}});
+    view->ExecuteCommand(dcDraw);
+    layer->SelectionAdd(a);
+    // A probe through a corner finds the vertex there: nothing is added.
+    view->SetEntityType(etVertex);
+    ClickAt(10, 10);
+    EXPECT_EQ(a->Contours()[0]->Count(), 5);
+    // A vertex moved onto its neighbour merges with it.
+    view->SetEntityType(etEditVertex);
+    ClickAt(50, 10);
+    ClickAt(50, 50);
+    const auto& ring = a->Contours()[0]->Points();
+    ASSERT_EQ(ring.size(), 4u);
+    EXPECT_TRUE(a->Contours()[0]->IsClosed());
+    // A triangle does not collapse into a segment.
+    ClickAt(50, 50);
+    ClickAt(10, 50);
+    EXPECT_EQ(a->Contours()[0]->Count(), 4);
+    EXPECT_EQ(a->Contours()[0]->Vertex(1).X, 50);
+    // Nor does a line into a point.
+    auto* line = new TLine(TVertex{100, 100, 0}, TVertex{150, 100, 0});
+    layer->Add(line);
+    layer->SelectionClear();
+    layer->SelectionAdd(line);
+    ClickAt(150, 100);
+    ClickAt(100, 100);
+    EXPECT_EQ(line->Second().X, 150);
 }
 
 }  // namespace
