@@ -107,6 +107,23 @@ QString TDrawing::ReferringFileName() const {
 int TDrawing::ControlWidth() const { return std::max(width(), 0); }
 int TDrawing::ControlHeight() const { return std::max(height(), 0); }
 
+void TDrawing::SetLeftLimit(double v) {
+    lowerLimit_.X = v;
+    tools_->LimitsChanged(true);
+}
+void TDrawing::SetBottomLimit(double v) {
+    lowerLimit_.Y = v;
+    tools_->LimitsChanged(false);
+}
+void TDrawing::SetRightLimit(double v) {
+    upperLimit_.X = v;
+    tools_->LimitsChanged(true);
+}
+void TDrawing::SetTopLimit(double v) {
+    upperLimit_.Y = v;
+    tools_->LimitsChanged(false);
+}
+
 bool TDrawing::LimitsValid() const {
     return RightLimit() > LeftLimit() && TopLimit() > BottomLimit();
 }

@@ -73,10 +73,13 @@ public:
     double BottomLimit() const { return lowerLimit_.Y; }
     double RightLimit() const { return upperLimit_.X; }
     double TopLimit() const { return upperLimit_.Y; }
-    void SetLeftLimit(double v) { lowerLimit_.X = v; }
-    void SetBottomLimit(double v) { lowerLimit_.Y = v; }
-    void SetRightLimit(double v) { upperLimit_.X = v; }
-    void SetTopLimit(double v) { upperLimit_.Y = v; }
+    // Each stores the coordinate; with valid limits the tablet's Width (left
+    // and right) or Height (bottom and top) follows, and an enabled tablet
+    // is opened again over the new limits.
+    void SetLeftLimit(double v);
+    void SetBottomLimit(double v);
+    void SetRightLimit(double v);
+    void SetTopLimit(double v);
     // RightLimit > LeftLimit and TopLimit > BottomLimit.
     bool LimitsValid() const;
 

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
+#include <QLineEdit>
 #include <QMouseEvent>
 
 #include "engine/layers/Layer.h"
@@ -30,6 +32,13 @@ double Azimuth(const TVertex& from, const TVertex& to) {
     return a;
 }
 
+// The end angle of a sweep from start to the direction of a point: plus a
+// full turn when it is not beyond the start.
+double EndAngle(const TVertex& centre, double start, const TVertex& to) {
+    const double end = Azimuth(centre, to);
+    return end <= start ? end + kTwoPi : end;
+}
+
 bool IsPolyClass(const TVisualObject* o) {
     return o != nullptr && (o->ClassName() == QLatin1String("TPolyLine") || o->ClassName() == QLatin1String("TPolygon"));
 }
@@ -48,6 +57,15 @@ int DistinctCount(const std::vector<TVertex>& pts, int cap = 3) {
 
 bool InBox(const TVertex& v, double x1, double y1, double x2, double y2) {
     return x1 <= v.X && v.X <= x2 && y1 <= v.Y && v.Y <= y2;
+}
+
+// The vertex lists of a polyline or polygon: its parts, then a polygon's
+// holes; none for other classes.
+std::vector<TOwnedContours*> RingLists(TVisualObject* o) {
+    if (!IsPolyClass(o)) return {};
+    std::vector<TOwnedContours*> lists{&static_cast<TPolyLine*>(o)->Contours()};
+    if (IsPolygon(o)) lists.push_back(&static_cast<TPolygon*>(o)->Holes());
+    return lists;
 }
 
 // The crossing of segments p1-p2 and q1-q2 (ends included); false when they
@@ -76,12 +94,20 @@ std::uint64_t LargestKey(const TLayer& layer) {
     return k;
 }
 
+// Tablet units over a world extent: 100 to a world unit, the extent
+// rounded first; held within the int range.
+int TabletUnits(double extent) {
+    const double u = std::nearbyint(extent) * 100;
+    if (!(u == u)) return 0;
+    return static_cast<int>(std::clamp(u, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
+}
+
 }  // namespace
 
 TDrawingTools::TDrawingTools(TDrawing& view) : v_(view), tablet_(std::make_unique<TTablet>()) {
     tablet_->OnPacket = [this](TTablet&) { TabletPacket(); };
-    tablet_->SetWidth(static_cast<int>(std::nearbyint(v_.RightLimit() - v_.LeftLimit())) * 100);
-    tablet_->SetHeight(static_cast<int>(std::nearbyint(v_.TopLimit() - v_.BottomLimit())) * 100);
+    tablet_->SetWidth(TabletUnits(v_.RightLimit() - v_.LeftLimit()));
+    tablet_->SetHeight(TabletUnits(v_.TopLimit() - v_.BottomLimit()));
 }
 
 TDrawingTools::~TDrawingTools() {
@@ -96,6 +122,11 @@ TLayerIndex& TDrawingTools::IndexFor(TLayer& layer) {
     TLayer* key = &layer;
     link->OnDisconnect = [this, key](TChangeLink&) {
         if (shownOn_ == key) shownOn_ = nullptr;
+        if (editedLayer_ == key) {
+            editedText_ = nullptr;
+            editedLayer_ = nullptr;
+            EditTextDone();
+        }
         indexes_.erase(key);
     };
     auto& entry = indexes_[&layer];
@@ -132,6 +163,7 @@ TLayer* TDrawingTools::EditLayer() const {
 // ---------------------------------------------------------------- lifecycle
 
 void TDrawingTools::Abandon() {
+    EditTextDone();
     if (shownOn_ != nullptr) {
         const TVisualObject* cur = shownOn_->GetCurrentObject();
         if (cur != nullptr && (cur == contour_.get() || cur == line_.get())) shownOn_->SetCurrentObject(nullptr);
@@ -201,6 +233,23 @@ void TDrawingTools::SetDigitizer(TDigitizer v) {
         tablet_->Close();
     }
     v_.digitizer_ = v;
+}
+
+void TDrawingTools::LimitsChanged(bool horizontal) {
+    if (!v_.LimitsValid()) return;
+    if (horizontal) tablet_->SetWidth(TabletUnits(v_.RightLimit() - v_.LeftLimit()));
+    else tablet_->SetHeight(TabletUnits(v_.TopLimit() - v_.BottomLimit()));
+    if (!tablet_->Enabled()) return;
+    tablet_->SetEnabled(false);
+    tablet_->Close();
+    tablet_->SetArea(v_.LeftLimit(), v_.BottomLimit(), v_.RightLimit(), v_.TopLimit());
+    tablet_->Open(&v_);
+    if (tablet_->IOError()) {
+        // Gone meanwhile: the message was given; the mouse drives again.
+        if (v_.digitizer_ == digTablet) v_.digitizer_ = digMouse;
+        return;
+    }
+    tablet_->SetEnabled(true);
 }
 
 // ---------------------------------------------------------------- Qt events
@@ -299,6 +348,16 @@ QPainterPath TDrawingTools::FeedbackPath(int X, int Y) const {
         for (int i = 1; i < c.Count(); ++i) path.lineTo(px(c.Vertex(i)));
         path.lineTo(pointer);
     };
+    // From the start angle to the pointer's direction, counter-clockwise.
+    auto arc = [&](const TVertex& centre, double radius, double start) {
+        const QPointF c = px(centre);
+        const double r = radius / v_.UnitsPerPixel();
+        const QRectF rect(c.x() - r, c.y() - r, 2 * r, 2 * r);
+        const double end = EndAngle(centre, start, Cursor());
+        constexpr double kDeg = 180 / std::numbers::pi;
+        path.arcMoveTo(rect, start * kDeg);
+        path.arcTo(rect, start * kDeg, (end - start) * kDeg);
+    };
     auto box = [&](double x1, double y1, double x2, double y2) {
         const QPointF a = px({x1, y1, 0}), b = px({x2, y2, 0});
         path.addRect(QRectF(a, b).normalized());
@@ -319,16 +378,7 @@ QPainterPath TDrawingTools::FeedbackPath(int X, int Y) const {
         }
         break;
     case dcRotate:
-        if (m == 7) {
-            const QPointF c = px(guideCentre_);
-            const double r = guideRadius_ / v_.UnitsPerPixel();
-            const QRectF rect(c.x() - r, c.y() - r, 2 * r, 2 * r);
-            double end = Azimuth(guideCentre_, Cursor());
-            if (guideStart_ >= end) end += kTwoPi;
-            const double startDeg = guideStart_ * 180 / std::numbers::pi;
-            path.arcMoveTo(rect, startDeg);
-            path.arcTo(rect, startDeg, (end - guideStart_) * 180 / std::numbers::pi);
-        }
+        if (m == 7) arc(guideCentre_, guideRadius_, guideStart_);
         break;
     case dcZoomWindow:
     case dcSelect:
@@ -359,15 +409,7 @@ QPainterPath TDrawingTools::FeedbackPath(int X, int Y) const {
         break;
     case etArc:
         if (m == 6) line(shapeCentre_);
-        else if (m == 7) {
-            const QPointF c = px(shapeCentre_);
-            const double r = shapeRadius_ / v_.UnitsPerPixel();
-            const QRectF rect(c.x() - r, c.y() - r, 2 * r, 2 * r);
-            double end = Azimuth(shapeCentre_, Cursor());
-            if (end <= shapeStart_) end += kTwoPi;
-            path.arcMoveTo(rect, shapeStart_ * 180 / std::numbers::pi);
-            path.arcTo(rect, shapeStart_ * 180 / std::numbers::pi, (end - shapeStart_) * 180 / std::numbers::pi);
-        }
+        else if (m == 7) arc(shapeCentre_, shapeRadius_, shapeStart_);
         break;
     case etCircle:
         if (m == 5) {
@@ -397,8 +439,7 @@ void TDrawingTools::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shif
     const TDrawingCommand c = v_.command_;
     if ((c == dcZoomWindow || c == dcPan) && v_.editMode_ == 1) {
         anchor_ = Cursor();
-        v_.editMode_ = 2;
-        rubber_ = true;
+        BeginRubber(2);
         if (c == dcPan) panStart_ = {X, Y};
     }
 }
@@ -409,15 +450,12 @@ void TDrawingTools::MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift,
     const TDrawingCommand c = v_.command_;
     if (c == dcZoomWindow && v_.editMode_ == 2) {
         const TVertex p = Cursor();
-        v_.ClearRubberBand();
-        v_.editMode_ = 1;
-        rubber_ = false;
+        EndRubber(1);
         v_.ZoomWindow(std::min(anchor_.X, p.X), std::min(anchor_.Y, p.Y), std::max(anchor_.X, p.X),
                       std::max(anchor_.Y, p.Y));
     } else if (c == dcPan && v_.editMode_ == 2) {
         const TVertex p = Cursor();
-        v_.editMode_ = 1;
-        rubber_ = false;
+        EndRubber(1);
         v_.SetImageOffset(QPoint());
         v_.Pan(anchor_.X - p.X, anchor_.Y - p.Y);
     }
@@ -453,8 +491,47 @@ void TDrawingTools::StartContour(int editMode) {
     contour_ = std::make_unique<TContour>();
     contour_->Add(Cursor());
     if (TLayer* l = v_.ActiveLayer()) ShowOn(*l, contour_.get());
+    BeginRubber(editMode);
+}
+
+void TDrawingTools::BeginRubber(int editMode) {
     v_.editMode_ = editMode;
     rubber_ = true;
+}
+
+void TDrawingTools::EndRubber(int editMode) {
+    v_.ClearRubberBand();
+    v_.editMode_ = editMode;
+    rubber_ = false;
+}
+
+void TDrawingTools::ChainClick(int firstEditMode) {
+    const int m = v_.editMode_;
+    if (m == 1) {
+        StartContour(firstEditMode);
+    } else if ((m == 2 || m == 3) && contour_) {
+        AppendCursor();
+        v_.editMode_ = 3;
+    }
+}
+
+bool TDrawingTools::TakeRing(std::vector<TVertex>& ring) {
+    const int m = v_.editMode_;
+    if ((m != 2 && m != 3) || !contour_) return false;
+    if (m == 3) AppendCursor();
+    if (m == 2 || DistinctCount(contour_->Points()) < 3) return false;
+    ring = contour_->Points();
+    CloseRing(ring);
+    return true;
+}
+
+void TDrawingTools::EndConstruction() {
+    DiscardContour();
+    if (line_) {
+        if (shownOn_ != nullptr && shownOn_->GetCurrentObject() == line_.get()) shownOn_->SetCurrentObject(nullptr);
+        line_.reset();
+    }
+    EndRubber(1);
 }
 
 void TDrawingTools::AppendCursor() {
@@ -483,32 +560,16 @@ void TDrawingTools::CommandClick() {
             PickBox(x1, y1, x2, y2);
             std::vector<TVisualObject*> hits = IndexFor(*layer).ObjectsIntersecting(x1, y1, x2, y2);
             if (!hits.empty()) {
-                if (!layer->Frozen())
-                    for (TVisualObject* o : hits) {
-                        o->SetSelected(true);
-                        layer->SelectionAdd(o);
-                    }
-                v_.RedrawRequested();
+                SelectObjects(*layer, hits);
                 return;
             }
             anchor_ = Cursor();
-            v_.editMode_ = 2;
-            rubber_ = true;
+            BeginRubber(2);
         } else if (m == 2) {
             end_ = Cursor();
-            v_.ClearRubberBand();
-            x1 = std::min(anchor_.X, end_.X);
-            y1 = std::min(anchor_.Y, end_.Y);
-            x2 = std::max(anchor_.X, end_.X);
-            y2 = std::max(anchor_.Y, end_.Y);
-            if (!layer->Frozen())
-                for (TVisualObject* o : IndexFor(*layer).ObjectsWithin(x1, y1, x2, y2)) {
-                    o->SetSelected(true);
-                    layer->SelectionAdd(o);
-                }
-            v_.RedrawRequested();
-            v_.editMode_ = 0;
-            rubber_ = false;
+            EndRubber(0);
+            SelectObjects(*layer, IndexFor(*layer).ObjectsWithin(std::min(anchor_.X, end_.X), std::min(anchor_.Y, end_.Y),
+                                                                 std::max(anchor_.X, end_.X), std::max(anchor_.Y, end_.Y)));
         }
         return;
     }
@@ -532,72 +593,62 @@ void TDrawingTools::CommandClick() {
         return;
     }
     case dcTranslate:
-        if (layer == nullptr) return;
-        if (m == 1) {
-            anchor_ = Cursor();
-            v_.editMode_ = 2;
-            rubber_ = true;
-        } else if (m == 2) {
-            end_ = Cursor();
-            v_.ClearRubberBand();
-            TranslateSelection(*layer);
-            v_.editMode_ = 1;
-            rubber_ = false;
-        }
-        return;
     case dcRotate:
-        if (layer == nullptr) return;
-        if (m == 4) {
-            if (layer->GetSelectedCount() == 0) return;
-            const TBounds b = layer->SelectionBounds();
-            guideCentre_ = {(b.LowerX + b.UpperX) / 2, (b.LowerY + b.UpperY) / 2, 0};
-            guideRadius_ = std::hypot(b.UpperX - b.LowerX, b.UpperY - b.LowerY) / 2;
-            guideStart_ = Azimuth(guideCentre_, Cursor());
-            v_.editMode_ = 7;
-            rubber_ = true;
-        } else if (m == 7) {
-            v_.ClearRubberBand();
-            RotateSelection(*layer);
-            v_.editMode_ = 4;
-            rubber_ = false;
-        }
-        return;
     case dcScale:
-        if (layer == nullptr) return;
-        if (m == 1) {
-            if (layer->GetSelectedCount() == 0) return;
-            const TBounds b = layer->SelectionBounds();
-            const QPoint p = CursorPixel();
-            const int tol = v_.SnapTolerance();
-            const TVertex corners[] = {{b.LowerX, b.LowerY, 0}, {b.LowerX, b.UpperY, 0}, {b.UpperX, b.LowerY, 0},
-                                       {b.UpperX, b.UpperY, 0}};
-            for (const TVertex& k : corners) {
-                const QPoint q = v_.WorldToScreen(k);
-                if (std::abs(q.x() - p.x()) <= tol && std::abs(q.y() - p.y()) <= tol) {
-                    anchor_ = k;
-                    v_.editMode_ = 2;
-                    rubber_ = true;
-                    return;
-                }
-            }
-        } else if (m == 2) {
-            end_ = Cursor();
-            v_.ClearRubberBand();
-            ScaleSelection(*layer);
-            v_.editMode_ = 1;
-            rubber_ = false;
-        }
+        if (layer != nullptr) SelectionToolClick(*layer);
         return;
     case dcDistance:
     case dcArea:
-        if (m == 1) StartContour(c == dcDistance ? 3 : 2);
-        else if ((m == 2 || m == 3) && contour_) {
-            AppendCursor();
-            v_.editMode_ = 3;
-        }
+        ChainClick(c == dcDistance ? 3 : 2);
         return;
     default: return;
     }
+}
+
+void TDrawingTools::SelectionToolClick(TLayer& layer) {
+    const TDrawingCommand c = v_.command_;
+    // The mode that waits for the first point, and the one after it.
+    const int waiting = c == dcRotate ? 4 : 1, started = c == dcRotate ? 7 : 2;
+    const int m = v_.editMode_;
+    if (m == started) {
+        end_ = Cursor();
+        EndRubber(waiting);
+        if (c == dcTranslate) TranslateSelection(layer);
+        else if (c == dcRotate) RotateSelection(layer);
+        else ScaleSelection(layer);
+        return;
+    }
+    if (m != waiting) return;
+    if (c == dcTranslate) {
+        anchor_ = Cursor();
+    } else if (c == dcRotate) {
+        // The guide circle about the selection's centre.
+        if (layer.GetSelectedCount() == 0) return;
+        const TBounds b = layer.SelectionBounds();
+        guideCentre_ = {(b.LowerX + b.UpperX) / 2, (b.LowerY + b.UpperY) / 2, 0};
+        guideRadius_ = std::hypot(b.UpperX - b.LowerX, b.UpperY - b.LowerY) / 2;
+        guideStart_ = Azimuth(guideCentre_, Cursor());
+    } else if (!GrabScaleCorner(layer)) {
+        return;
+    }
+    BeginRubber(started);
+}
+
+bool TDrawingTools::GrabScaleCorner(TLayer& layer) {
+    if (layer.GetSelectedCount() == 0) return false;
+    const TBounds b = layer.SelectionBounds();
+    const QPoint p = CursorPixel();
+    const int tol = v_.SnapTolerance();
+    const TVertex corners[] = {{b.LowerX, b.LowerY, 0}, {b.LowerX, b.UpperY, 0}, {b.UpperX, b.LowerY, 0},
+                               {b.UpperX, b.UpperY, 0}};
+    for (const TVertex& k : corners) {
+        const QPoint q = v_.WorldToScreen(k);
+        if (std::abs(q.x() - p.x()) <= tol && std::abs(q.y() - p.y()) <= tol) {
+            anchor_ = k;
+            return true;
+        }
+    }
+    return false;
 }
 
 void TDrawingTools::AddNew(TLayer& layer, std::unique_ptr<TVisualObject> object) {
@@ -623,8 +674,7 @@ void TDrawingTools::EntityClick(TLayer& layer) {
         if (m == 1) {
             line_ = std::make_unique<TLine>(Cursor(), Cursor());
             ShowOn(layer, line_.get());
-            v_.editMode_ = 3;
-            rubber_ = true;
+            BeginRubber(3);
         } else if (m == 3 && line_) {
             const TVertex c = Cursor();
             if (SameXY(line_->First(), c)) return;
@@ -637,17 +687,12 @@ void TDrawingTools::EntityClick(TLayer& layer) {
         return;
     case etPolyLine:
     case etFrontier:
-        if (m == 1) StartContour(3);
-        else if (m == 3) AppendCursor();
+        ChainClick(3);
         return;
     case etPolygon:
     case etContour:
     case etHole:
-        if (m == 1) StartContour(2);
-        else if ((m == 2 || m == 3) && contour_) {
-            AppendCursor();
-            v_.editMode_ = 3;
-        }
+        ChainClick(2);
         return;
     case etVertex:
         if (m == 0) InsertVertex(layer);
@@ -659,6 +704,9 @@ void TDrawingTools::EntityClick(TLayer& layer) {
     case etDeleteVertex:
         if (m == 0) DeleteVertex(layer);
         return;
+    case etEditText:
+        if (m == 0) StartTextEdit(layer);
+        return;
     case etText:
         if (m == 0) {
             auto t = std::make_unique<TText>();
@@ -667,83 +715,75 @@ void TDrawingTools::EntityClick(TLayer& layer) {
         }
         return;
     case etCircle:
-        if (m == 4) {
-            shapeCentre_ = c0;
-            v_.editMode_ = 5;
-            rubber_ = true;
-        } else if (m == 5) {
-            auto k = std::make_unique<TCircle>();
-            k->SetCenter(shapeCentre_.X, shapeCentre_.Y, shapeCentre_.Z);
-            k->SetRadius(std::hypot(c0.X - shapeCentre_.X, c0.Y - shapeCentre_.Y));
-            AddNew(layer, std::move(k));
-            v_.ClearRubberBand();
-            v_.editMode_ = 4;
-            rubber_ = false;
-        }
-        return;
     case etArc:
-        if (m == 4) {
-            shapeCentre_ = c0;
-            v_.editMode_ = 6;
-            rubber_ = true;
-        } else if (m == 6) {
-            shapeRadius_ = std::hypot(c0.X - shapeCentre_.X, c0.Y - shapeCentre_.Y);
-            shapeStart_ = Azimuth(shapeCentre_, c0);
-            v_.editMode_ = 7;
-        } else if (m == 7) {
-            double end = Azimuth(shapeCentre_, c0);
-            if (end <= shapeStart_) end += kTwoPi;
-            auto a = std::make_unique<TArc>();
-            a->SetCenter(shapeCentre_.X, shapeCentre_.Y, shapeCentre_.Z);
-            a->SetRadius(shapeRadius_);
-            a->SetStartAngle(shapeStart_);
-            a->SetEndAngle(end);
-            AddNew(layer, std::move(a));
-            v_.ClearRubberBand();
-            v_.editMode_ = 4;
-            rubber_ = false;
-        }
-        return;
     case etImage:
-        if (m == 1) {
-            shapeCentre_ = c0;  // the lower corner
-            v_.editMode_ = 2;
-            rubber_ = true;
-        } else if (m == 2) {
-            v_.ClearRubberBand();
-            if (c0.X > shapeCentre_.X && c0.Y > shapeCentre_.Y) {
-                auto im = std::make_unique<TImageObject>();
-                im->LowerStretch().SetVertex(shapeCentre_);
-                im->UpperStretch().SetVertex(c0);
-                AddNew(layer, std::move(im));
-            }
-            v_.editMode_ = 1;
-            rubber_ = false;
-        }
+        ShapeClick(layer);
         return;
     default:
-        // Editing texts in place, ellipses and neighbours: no action.
+        // Ellipses and neighbours: no action.
         return;
     }
 }
 
+void TDrawingTools::ShapeClick(TLayer& layer) {
+    const TEntityType e = v_.entityType_;
+    const int m = v_.editMode_;
+    const TVertex c = Cursor();
+    const int waiting = e == etImage ? 1 : 4;
+    if (m == waiting) {
+        // The centre, or the image's lower corner.
+        shapeCentre_ = c;
+        BeginRubber(e == etImage ? 2 : e == etCircle ? 5 : 6);
+        return;
+    }
+    const double radius = std::hypot(c.X - shapeCentre_.X, c.Y - shapeCentre_.Y);
+    if (e == etArc && m == 6) {
+        shapeRadius_ = radius;
+        shapeStart_ = Azimuth(shapeCentre_, c);
+        v_.editMode_ = 7;
+        return;
+    }
+    std::unique_ptr<TVisualObject> made;
+    if (e == etCircle && m == 5) {
+        auto k = std::make_unique<TCircle>();
+        k->SetCenter(shapeCentre_.X, shapeCentre_.Y, shapeCentre_.Z);
+        k->SetRadius(radius);
+        made = std::move(k);
+    } else if (e == etArc && m == 7) {
+        auto a = std::make_unique<TArc>();
+        a->SetCenter(shapeCentre_.X, shapeCentre_.Y, shapeCentre_.Z);
+        a->SetRadius(shapeRadius_);
+        a->SetStartAngle(shapeStart_);
+        a->SetEndAngle(EndAngle(shapeCentre_, shapeStart_, c));
+        made = std::move(a);
+    } else if (e == etImage && m == 2) {
+        // Only above and to the right of the lower corner; else the tool
+        // waits for a new first corner.
+        if (c.X > shapeCentre_.X && c.Y > shapeCentre_.Y) {
+            auto im = std::make_unique<TImageObject>();
+            im->LowerStretch().SetVertex(shapeCentre_);
+            im->UpperStretch().SetVertex(c);
+            made = std::move(im);
+        }
+    } else {
+        return;
+    }
+    EndRubber(waiting);
+    if (made) AddNew(layer, std::move(made));
+}
+
 void TDrawingTools::DblClick() {
     const TDrawingCommand c = v_.command_;
-    const int m = v_.editMode_;
     if (c == dcDistance) {
-        DiscardContour();
-        v_.editMode_ = 1;
-        rubber_ = false;
+        EndConstruction();
     } else if (c == dcArea && contour_) {
-        if (m == 3) AppendCursor();
-        v_.ClearRubberBand();
-        if (m == 3 && DistinctCount(contour_->Points()) >= 3) {
-            CloseRing(contour_->Points());
+        // One or two points measure nothing.
+        std::vector<TVertex> ring;
+        if (TakeRing(ring)) {
+            contour_->Points() = std::move(ring);
             v_.DoMeasure(v_.MeasureArea(*contour_));
         }
-        DiscardContour();
-        v_.editMode_ = 1;
-        rubber_ = false;
+        EndConstruction();
     }
     if (TLayer* l = EditLayer()) EntityDblClick(*l);
     if (v_.OnDblClick) v_.OnDblClick(&v_);
@@ -752,16 +792,7 @@ void TDrawingTools::DblClick() {
 void TDrawingTools::EntityDblClick(TLayer& layer) {
     const int m = v_.editMode_;
     const TEntityType e = v_.entityType_;
-    auto finish = [this] {
-        DiscardContour();
-        if (line_) {
-            if (shownOn_ != nullptr && shownOn_->GetCurrentObject() == line_.get()) shownOn_->SetCurrentObject(nullptr);
-            line_.reset();
-        }
-        v_.ClearRubberBand();
-        v_.editMode_ = 1;
-        rubber_ = false;
-    };
+    auto finish = [this] { EndConstruction(); };
     switch (e) {
     case etLine:
         if (m != 3 || !line_) return;
@@ -786,13 +817,11 @@ void TDrawingTools::EntityDblClick(TLayer& layer) {
     case etContour:
     case etHole: {
         if ((m != 2 && m != 3) || !contour_) return;
-        if (m == 3) AppendCursor();
-        if (m == 2 || DistinctCount(contour_->Points()) < 3) {
+        std::vector<TVertex> ring;
+        if (!TakeRing(ring)) {
             finish();
             return;
         }
-        std::vector<TVertex> ring = contour_->Points();
-        CloseRing(ring);
         if (e == etPolygon) {
             auto pg = std::make_unique<TPolygon>();
             pg->AddContour(std::move(ring));
@@ -819,6 +848,85 @@ void TDrawingTools::EntityDblClick(TLayer& layer) {
         v_.Redraw();
         return;
     default: return;
+    }
+}
+
+// ---------------------------------------------------------------- texts in place
+
+void TDrawingTools::SelectObjects(TLayer& layer, const std::vector<TVisualObject*>& objects) {
+    if (!layer.Frozen())
+        for (TVisualObject* o : objects) {
+            o->SetSelected(true);
+            layer.SelectionAdd(o);
+        }
+    v_.RedrawRequested();
+}
+
+void TDrawingTools::StartTextEdit(TLayer& layer) {
+    EditTextDone();  // one editor at a time
+    double x1, y1, x2, y2;
+    PickBox(x1, y1, x2, y2);
+    const std::vector<TVisualObject*> hits = IndexFor(layer).ObjectsIntersecting(x1, y1, x2, y2);
+    if (hits.empty()) return;
+    SelectObjects(layer, hits);
+    TVisualObject* first = layer.SelectionFirst();
+    if (first != nullptr && first->ClassName() == QLatin1String("TText")) {
+        auto* text = static_cast<TText*>(first);
+        layer.SetCurrentObject(text);
+        editedText_ = text;
+        editedLayer_ = &layer;
+        editedRevision_ = layer.Revision();
+        const QPoint p = CursorPixel();
+        auto* editor = new QLineEdit(text->Text(), &v_);
+        editor->setFrame(false);
+        editor->setGeometry(p.x(), p.y(), 120, editor->sizeHint().height());
+        QObject::connect(editor, &QLineEdit::textChanged, editor, [this] { EditTextChanged(); });
+        QObject::connect(editor, &QLineEdit::editingFinished, editor, [this] { EditTextDone(); });
+        editor_ = editor;
+        editor->show();
+        editor->setFocus();
+    }
+    layer.ClearSelection();
+}
+
+TText* TDrawingTools::EditedText() {
+    if (editedText_ == nullptr || editedLayer_ == nullptr) return nullptr;
+    if (editedLayer_->Revision() != editedRevision_) {
+        // The list changed meanwhile: the text must still be in it.
+        if (editedLayer_->IndexOf(editedText_) < 0) {
+            editedText_ = nullptr;
+            return nullptr;
+        }
+        editedRevision_ = editedLayer_->Revision();
+    }
+    return editedText_;
+}
+
+void TDrawingTools::EditTextChanged() {
+    if (!editor_) return;
+    TText* text = EditedText();
+    if (text == nullptr) {
+        EditTextDone();
+        return;
+    }
+    text->SetText(editor_->text());
+    // A longer or shorter cell: the layer's indexes and picture follow.
+    editedLayer_->InvalidateBounds();
+    editedRevision_ = editedLayer_->Revision();
+    v_.RedrawRequested();
+}
+
+void TDrawingTools::EditTextDone() {
+    if (editedLayer_ != nullptr && editedText_ != nullptr && editedLayer_->GetCurrentObject() == editedText_)
+        editedLayer_->SetCurrentObject(nullptr);
+    editedText_ = nullptr;
+    editedLayer_ = nullptr;
+    if (QLineEdit* editor = editor_.data()) {
+        editor_.clear();
+        QObject::disconnect(editor, nullptr, editor, nullptr);
+        editor->hide();
+        // It may be inside its own signal: freed once that returns.
+        editor->deleteLater();
     }
 }
 
@@ -888,6 +996,8 @@ void TDrawingTools::InsertVertex(TLayer& layer) {
                 for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
                     TVertex at;
                     if (!SegmentCrossing(pts[i], pts[i + 1], *probe, p2, at)) continue;
+                    // Through a vertex that is there already: nothing to add.
+                    if (SameXY(at, pts[i]) || SameXY(at, pts[i + 1])) continue;
                     at.Z = 0;
                     pts.insert(pts.begin() + static_cast<std::ptrdiff_t>(i + 1), at);
                     return true;
@@ -897,12 +1007,8 @@ void TDrawingTools::InsertVertex(TLayer& layer) {
         return false;
     };
     bool changed = false;
-    for (TVisualObject* o : layer.GetSelection()) {
-        if (!IsPolyClass(o)) continue;
-        auto* pl = static_cast<TPolyLine*>(o);
-        changed |= insertIn(pl->Contours());
-        if (IsPolygon(o)) changed |= insertIn(static_cast<TPolygon*>(o)->Holes());
-    }
+    for (TVisualObject* o : layer.GetSelection())
+        for (TOwnedContours* list : RingLists(o)) changed |= insertIn(*list);
     if (changed) AfterGeometryChange(layer);
 }
 
@@ -920,10 +1026,7 @@ void TDrawingTools::GrabVertex(TLayer& layer) {
         const auto* l = static_cast<const TLine*>(first);
         grabbedNeighbours_.push_back(SameXY(l->First(), grabbedAt_) ? l->Second() : l->First());
     } else {
-        auto* pl = static_cast<TPolyLine*>(first);
-        std::vector<const TOwnedContours*> lists{&pl->Contours()};
-        if (IsPolygon(first)) lists.push_back(&static_cast<TPolygon*>(first)->Holes());
-        for (const TOwnedContours* list : lists)
+        for (const TOwnedContours* list : RingLists(first))
             for (const auto& ct : *list) {
                 const auto& pts = ct->Points();
                 const bool closed = ct->IsClosed();
@@ -938,36 +1041,47 @@ void TDrawingTools::GrabVertex(TLayer& layer) {
             }
     }
     grabbed_ = true;
-    v_.editMode_ = 3;
-    rubber_ = true;
+    BeginRubber(3);
 }
 
 void TDrawingTools::MoveGrabbed(TLayer& layer) {
     if (!grabbed_) return;
     const TVertex c = Cursor();
-    auto moveIn = [&](std::vector<TVertex>& pts) {
-        for (TVertex& p : pts)
+    // A vertex moved onto its neighbour merges with it; a ring or chain
+    // that would be left with too few vertices keeps its shape.
+    auto moveIn = [&](std::vector<TVertex>& pts, bool ring) {
+        std::vector<TVertex> after;
+        after.reserve(pts.size());
+        bool moved = false;
+        for (TVertex p : pts) {
             if (SameXY(p, grabbedAt_)) {
                 p.X = c.X;
                 p.Y = c.Y;
+                moved = true;
             }
+            if (after.empty() || !SameXY(after.back(), p)) after.push_back(p);
+        }
+        if (!moved || DistinctCount(after) < (ring ? 3 : 2)) return;
+        pts = std::move(after);
     };
     for (TVisualObject* o : layer.GetSelection()) {
         if (IsLine(o)) {
             auto* l = static_cast<TLine*>(o);
-            if (SameXY(l->First(), grabbedAt_)) l->SetFirst({c.X, c.Y, l->First().Z});
-            if (SameXY(l->Second(), grabbedAt_)) l->SetSecond({c.X, c.Y, l->Second().Z});
-        } else if (IsPolyClass(o)) {
-            for (auto& ct : static_cast<TPolyLine*>(o)->Contours()) moveIn(ct->Points());
-            if (IsPolygon(o))
-                for (auto& ct : static_cast<TPolygon*>(o)->Holes()) moveIn(ct->Points());
+            TVertex a = l->First(), b = l->Second();
+            if (SameXY(a, grabbedAt_)) a = {c.X, c.Y, a.Z};
+            if (SameXY(b, grabbedAt_)) b = {c.X, c.Y, b.Z};
+            if (SameXY(a, b)) continue;  // no line of no length
+            l->SetFirst(a);
+            l->SetSecond(b);
+        } else {
+            const bool rings = IsPolygon(o);
+            for (TOwnedContours* list : RingLists(o))
+                for (auto& ct : *list) moveIn(ct->Points(), rings);
         }
     }
     grabbed_ = false;
     grabbedNeighbours_.clear();
-    v_.ClearRubberBand();
-    v_.editMode_ = 0;
-    rubber_ = false;
+    EndRubber(0);
     AfterGeometryChange(layer);
 }
 
@@ -1002,11 +1116,14 @@ void TDrawingTools::DeleteVertex(TLayer& layer) {
         return false;
     };
     bool changed = false;
+    // One vertex an object: the first list that gives one up.
     for (TVisualObject* o : layer.GetSelection()) {
-        if (!IsPolyClass(o)) continue;
         const bool polygon = IsPolygon(o);
-        if (removeIn(static_cast<TPolyLine*>(o)->Contours(), polygon)) changed = true;
-        else if (polygon && removeIn(static_cast<TPolygon*>(o)->Holes(), true)) changed = true;
+        for (TOwnedContours* list : RingLists(o))
+            if (removeIn(*list, polygon)) {
+                changed = true;
+                break;
+            }
     }
     if (changed) AfterGeometryChange(layer);
 }
@@ -1022,9 +1139,7 @@ void TDrawingTools::TranslateSelection(TLayer& layer) {
 
 void TDrawingTools::RotateSelection(TLayer& layer) {
     if (layer.GetSelectedCount() == 0) return;
-    double end = Azimuth(guideCentre_, Cursor());
-    if (guideStart_ >= end) end += kTwoPi;
-    const double a = end - guideStart_;
+    const double a = EndAngle(guideCentre_, guideStart_, Cursor()) - guideStart_;
     const double ca = std::cos(a), sa = std::sin(a);
     // Each object turns about its own centre, which itself turns about the
     // group's centre: the group turns as one.

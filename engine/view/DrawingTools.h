@@ -24,8 +24,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include <QLineEdit>
 #include <QPainterPath>
 #include <QPoint>
+#include <QPointer>
 
 #include "engine/core/Vertex.h"
 #include "engine/layers/EntityType.h"
@@ -39,6 +41,7 @@ class TContour;
 class TLine;
 class TPolygon;
 class TTablet;
+class TText;
 class TVisualObject;
 
 class TDrawingTools {
@@ -71,11 +74,25 @@ public:
     void TabletPacket();
     TTablet& Tablet() const { return *tablet_; }
     void SetDigitizer(TDigitizer v);
+    // After a limit of the view changed: the tablet's Width (horizontal) or
+    // Height follows valid limits, and an enabled tablet is closed and
+    // opened again over them; when it cannot be opened again the view goes
+    // back to the mouse.
+    void LimitsChanged(bool horizontal);
 
     void SetEntityType(TEntityType value);
     // From the view's ExecuteCommand, after a tool command became current:
     // the half-built object of the previous one is freed.
     void CommandExecuted(TDrawingCommand previous, TDrawingCommand command);
+
+    // The in-place editor of a text (etEditText): made on the view at the
+    // click, holding the text; each change is copied into the text, and
+    // leaving it (Return, focus elsewhere) hides and frees it. It also goes
+    // when the tool changes, when the text leaves its layer and when the
+    // layer goes. nullptr when none.
+    QLineEdit* InPlaceEditor() const { return editor_.data(); }
+    void EditTextChanged();
+    void EditTextDone();
 
     // ---- state
     bool Rubber() const { return rubber_; }
@@ -102,6 +119,26 @@ private:
     void EntityClick(TLayer& layer);
     void EntityDblClick(TLayer& layer);
     void FinishRubber();
+    // The first point of a multi-point operation was given: the tool goes
+    // to editMode with the rubber band on. EndRubber: the feedback goes, the
+    // tool goes back to editMode, the rubber band off.
+    void BeginRubber(int editMode);
+    void EndRubber(int editMode);
+    // A click of a chain (measures, polylines, polygons, contours, holes,
+    // frontiers): the first starts it in firstEditMode, the others add the
+    // cursor point (editMode 3).
+    void ChainClick(int firstEditMode);
+    // The double click that closes the chain into a ring: the cursor point
+    // added, the ring closed; false with fewer than three distinct points.
+    bool TakeRing(std::vector<TVertex>& ring);
+    // The chain or line under construction freed, the tool waiting again.
+    void EndConstruction();
+    // Translate, rotate and scale: the first click fixes the anchor (the
+    // rotate guide, the grabbed corner of the scale), the second applies.
+    void SelectionToolClick(TLayer& layer);
+    bool GrabScaleCorner(TLayer& layer);
+    // Circles, arcs and images, click by click.
+    void ShapeClick(TLayer& layer);
     void StartContour(int editMode);
     void AppendCursor();
     void DiscardContour();
@@ -116,6 +153,11 @@ private:
     void TranslateSelection(TLayer& layer);
     void RotateSelection(TLayer& layer);
     void ScaleSelection(TLayer& layer);
+    void StartTextEdit(TLayer& layer);
+    // Selects the objects (not in a frozen layer) and asks for a redraw.
+    void SelectObjects(TLayer& layer, const std::vector<TVisualObject*>& objects);
+    // The edited text while it is still in its layer, else nullptr.
+    TText* EditedText();
     TVertex Cursor() const;
     QPoint CursorPixel() const;
 
@@ -142,6 +184,12 @@ private:
     bool grabbed_ = false;
     TVertex grabbedAt_{};
     std::vector<TVertex> grabbedNeighbours_;
+    // The text being edited in place, its layer and the layer's revision
+    // when the text was last seen in it.
+    QPointer<QLineEdit> editor_;
+    TText* editedText_ = nullptr;
+    TLayer* editedLayer_ = nullptr;
+    std::uint64_t editedRevision_ = 0;
 
     struct TIndexEntry {
         std::unique_ptr<TLayerIndex> index;

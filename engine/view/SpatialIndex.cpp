@@ -4,9 +4,13 @@
 #include <cmath>
 
 #include "engine/layers/Layer.h"
+#include "engine/objects/Arc.h"
+#include "engine/objects/DrawContext.h"
+#include "engine/objects/ImageObject.h"
 #include "engine/objects/Line.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
+#include "engine/objects/Text.h"
 
 namespace {
 
@@ -25,6 +29,18 @@ void Grow(TIndexBox& b, const TVertex& v, bool& any) {
     b.UpperY = std::max(b.UpperY, v.Y);
 }
 
+void GrowBy(TIndexBox& b, double d) {
+    b.LowerX -= d;
+    b.LowerY -= d;
+    b.UpperX += d;
+    b.UpperY += d;
+}
+
+// A text's cell is laid out in whole pixels of its view: a pan moves it by
+// less than a pixel against the map, so it is filed with this many pixels
+// to spare and filed again when the view's scale changes.
+constexpr double kTextMarginPixels = 2;
+
 bool Finite(const TIndexBox& b) {
     return std::isfinite(b.LowerX) && std::isfinite(b.LowerY) && std::isfinite(b.UpperX) && std::isfinite(b.UpperY);
 }
@@ -32,7 +48,13 @@ bool Finite(const TIndexBox& b) {
 }  // namespace
 
 bool TSpatialIndex::IndexBox(const TVisualObject& o, TIndexBox& box) {
+    bool viewDependent = false;
+    return IndexBox(o, box, viewDependent);
+}
+
+bool TSpatialIndex::IndexBox(const TVisualObject& o, TIndexBox& box, bool& viewDependent) {
     const QString name = o.ClassName();
+    viewDependent = false;
     bool any = false;
     if (name == QLatin1String("TPolyLine") || name == QLatin1String("TPolygon")) {
         const auto& pl = static_cast<const TPolyLine&>(o);
@@ -48,12 +70,37 @@ bool TSpatialIndex::IndexBox(const TVisualObject& o, TIndexBox& box) {
         Grow(box, static_cast<const TLine&>(o).Second(), any);
     } else if (name == QLatin1String("TContour")) {
         for (const TVertex& v : static_cast<const TContour&>(o).Points()) Grow(box, v, any);
+    } else if (name == QLatin1String("TArc") || name == QLatin1String("TEllipse") ||
+               name == QLatin1String("TCircle")) {
+        // The least box of the curve (and of the filled ellipse); the hit
+        // tests work the curve's points out afresh, so a hair is added.
+        if (static_cast<const TArc&>(o).Center() == nullptr) return false;
+        Grow(box, {o.GetLowerX(), o.GetLowerY(), 0}, any);
+        Grow(box, {o.GetUpperX(), o.GetUpperY(), 0}, any);
+        if (!Finite(box)) return false;
+        const double size = std::max({std::abs(box.LowerX), std::abs(box.LowerY), std::abs(box.UpperX),
+                                      std::abs(box.UpperY), 1.0});
+        GrowBy(box, size * 1e-9);
+    } else if (name == QLatin1String("TImageObject")) {
+        const auto& im = static_cast<const TImageObject&>(o);
+        Grow(box, im.LowerStretch().Vertex(), any);
+        Grow(box, im.UpperStretch().Vertex(), any);
+    } else if (name == QLatin1String("TText")) {
+        // Only a text drawn on a view has a cell; it is tested always
+        // without one, as its cell would appear with its view.
+        const auto& t = static_cast<const TText&>(o);
+        const TDrawContext* dc = t.OwnerContext();
+        if (t.InsertionPoint() == nullptr || dc == nullptr) return false;
+        for (const QPointF& c : t.MapBox()) Grow(box, {c.x(), c.y(), 0}, any);
+        GrowBy(box, kTextMarginPixels * std::abs(dc->UnitsPerPixel()));
+        viewDependent = true;
     }
     return any && Finite(box);
 }
 
 void TSpatialIndex::Clear() {
     count_ = nx_ = ny_ = 0;
+    viewDependent_ = false;
     boxes_.clear();
     cellStart_.clear();
     cellItems_.clear();
@@ -83,7 +130,9 @@ void TSpatialIndex::Build(const std::vector<TVisualObject*>& objects) {
     bool any = false;
     TIndexBox all;
     for (std::size_t i = 0; i < objects.size(); ++i) {
-        if (!IndexBox(*objects[i], boxes_[i])) continue;
+        bool viewDependent = false;
+        if (!IndexBox(*objects[i], boxes_[i], viewDependent)) continue;
+        viewDependent_ = viewDependent_ || viewDependent;
         filed[i] = 1;
         if (!any) {
             all = boxes_[i];
@@ -186,10 +235,18 @@ void TSpatialIndex::Candidates(double x1, double y1, double x2, double y2, std::
     std::sort(out.begin(), out.end());
 }
 
+double TLayerIndex::ViewKey() const {
+    const TDrawContext* dc = layer_->DrawContext();
+    return dc != nullptr ? dc->UnitsPerPixel() : 0;
+}
+
 void TLayerIndex::Refresh() {
-    if (valid_ && revision_ == layer_->Revision() && index_.Count() == layer_->GetObjectCount()) return;
+    if (valid_ && revision_ == layer_->Revision() && index_.Count() == layer_->GetObjectCount() &&
+        (!index_.ViewDependent() || ViewKey() == viewKey_))
+        return;
     index_.Build(layer_->GetObjects());
     revision_ = layer_->Revision();
+    if (index_.ViewDependent()) viewKey_ = ViewKey();
     valid_ = true;
 }
 

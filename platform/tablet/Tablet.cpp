@@ -30,12 +30,13 @@ QRectF MappedArea(const QInputDevice* device) {
 }  // namespace
 
 void TTablet::Open(QObject* window) {
-    const QInputDevice* found = nullptr;
-    for (const QInputDevice* d : QInputDevice::devices())
-        if (IsTabletDevice(d)) {
-            found = d;
-            break;
-        }
+    const QInputDevice* found = IsTabletDevice(device_.data()) ? device_.data() : nullptr;
+    if (found == nullptr)
+        for (const QInputDevice* d : QInputDevice::devices())
+            if (IsTabletDevice(d)) {
+                found = d;
+                break;
+            }
     OpenDevice(window, found);
 }
 
@@ -45,6 +46,7 @@ void TTablet::OpenDevice(QObject* window, const QInputDevice* device) {
         Fail();
         return;
     }
+    device_ = device;
     ioError_ = false;
     open_ = true;
     enabled_ = false;

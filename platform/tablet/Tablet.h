@@ -17,10 +17,11 @@
 // available!" through OnServiceError, once per failed Open.
 #include <functional>
 
+#include <QInputDevice>
+#include <QPointer>
 #include <QRectF>
 #include <QString>
 
-class QInputDevice;
 class QObject;
 class QTabletEvent;
 
@@ -36,8 +37,9 @@ public:
     TTablet(const TTablet&) = delete;
     TTablet& operator=(const TTablet&) = delete;
 
-    // Looks for a tablet among the input devices and opens it on the
-    // window (disabled). Without one: IOError, the message, nothing open.
+    // Looks for a tablet and opens it on the window (disabled): the device
+    // opened last, while it still exists, else the first tablet among the
+    // input devices. Without one: IOError, the message, nothing open.
     void Open(QObject* window);
     // The same with a given device (nullptr: none).
     void OpenDevice(QObject* window, const QInputDevice* device);
@@ -98,6 +100,7 @@ private:
     void UpdateScales();
 
     QObject* window_ = nullptr;
+    QPointer<const QInputDevice> device_;  // the device opened last
     bool open_ = false;
     bool ioError_ = false;
     bool enabled_ = false;

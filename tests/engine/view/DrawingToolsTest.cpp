@@ -4,15 +4,19 @@
 // entry and tablet packets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointingDevice>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include "engine/layers/Layer.h"
 #include "engine/objects/Arc.h"
@@ -20,6 +24,7 @@
 #include "engine/objects/Line.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
+#include "engine/objects/Text.h"
 #include "engine/view/Drawing.h"
 #include "engine/view/DrawingTools.h"
 #include "platform/tablet/Tablet.h"
@@ -226,7 +231,9 @@ TEST_F(DrawingToolsTest, DistanceAndAreaMatchOgr) {
     Move(70, 90);
     ASSERT_EQ(measures.size(), 1u);  // once per move
     const double ogrLen = Ogr(QStringLiteral("ST_Length(ST_GeomFromText('LINESTRING(10 10,40 50,70 90)'))"));
-    if (!std::isnan(ogrLen)) EXPECT_NEAR(measures[0], ogrLen, 1e-9);
+    if (!std::isnan(ogrLen)) {
+        EXPECT_NEAR(measures[0], ogrLen, 1e-9);
+    }
     Move(80, 100);
     ASSERT_EQ(measures.size(), 2u);
     EXPECT_GT(measures[1], measures[0]);
@@ -241,12 +248,74 @@ TEST_F(DrawingToolsTest, DistanceAndAreaMatchOgr) {
     DoubleAt(30, 70);
     ASSERT_EQ(measures.size(), 1u);
     const double ogrArea = Ogr(QStringLiteral("ST_Area(ST_GeomFromText('POLYGON((10 10,120 15,100 90,30 70,10 10))'))"));
-    if (!std::isnan(ogrArea)) EXPECT_NEAR(std::abs(measures[0]), ogrArea, 1e-9);
+    if (!std::isnan(ogrArea)) {
+        EXPECT_NEAR(std::abs(measures[0]), ogrArea, 1e-9);
+    }
     // Two points, the double click's own not counted twice: nothing.
     measures.clear();
     ClickAt(10, 10);
     DoubleAt(50, 50);
     EXPECT_TRUE(measures.empty());
+}
+
+// The same tools driven through the window system's own event path (the
+// double click arrives as press, release, double-click press, release).
+TEST_F(DrawingToolsTest, DoubleClickThroughTheWindowRunsEachToolOnce) {
+    view->SetCommands(0x7FFFFF);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    QWindow* w = view->windowHandle();
+    ASSERT_NE(w, nullptr);
+    int downs = 0, clicks = 0, doubles = 0;
+    view->OnMouseDown = [&](TDrawing*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { ++downs; };
+    view->OnClick = [&](TDrawing*) { ++clicks; };
+    view->OnDblClick = [&](TDrawing*) { ++doubles; };
+    std::vector<double> measures;
+    view->OnMeasure = [&](TDrawing*, double m) { measures.push_back(m); };
+    auto click = [&](double x, double y) { QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, Px(x, y)); };
+    auto dclick = [&](double x, double y) { QTest::mouseDClick(w, Qt::LeftButton, Qt::NoModifier, Px(x, y)); };
+
+    view->ExecuteCommand(dcArea);
+    click(10, 10);
+    click(120, 15);
+    click(100, 90);
+    dclick(30, 70);
+    EXPECT_EQ(downs, 5);  // the double click's press is a mouse-down too
+    EXPECT_EQ(clicks, 4);
+    EXPECT_EQ(doubles, 1);
+    ASSERT_EQ(measures.size(), 1u);
+    const double ogrArea = Ogr(QStringLiteral("ST_Area(ST_GeomFromText('POLYGON((10 10,120 15,100 90,30 70,10 10))'))"));
+    if (!std::isnan(ogrArea)) {
+        EXPECT_NEAR(std::abs(measures[0]), ogrArea, 1e-9);
+    }
+    EXPECT_EQ(view->Tools().Construction(), nullptr);
+    EXPECT_EQ(view->EditMode(), 1);
+
+    Edit();
+    view->ExecuteCommand(dcDraw);
+    view->SetEntityType(etPolygon);
+    click(10, 10);
+    click(100, 10);
+    dclick(100, 100);
+    view->SetEntityType(etPolyLine);
+    click(10, 150);
+    dclick(110, 150);
+    view->SetEntityType(etLine);
+    click(10, 190);
+    dclick(60, 190);
+    ASSERT_EQ(layer->GetObjectCount(), 3);
+    auto* pg = dynamic_cast<TPolygon*>(layer->GetObject(0));
+    ASSERT_NE(pg, nullptr);
+    EXPECT_EQ(pg->Contours()[0]->Count(), 4);
+    EXPECT_TRUE(pg->Contours()[0]->IsClosed());
+    auto* pl = dynamic_cast<TPolyLine*>(layer->GetObject(1));
+    ASSERT_NE(pl, nullptr);
+    EXPECT_EQ(pl->Contours()[0]->Count(), 2);
+    auto* ln = dynamic_cast<TLine*>(layer->GetObject(2));
+    ASSERT_NE(ln, nullptr);
+    EXPECT_DOUBLE_EQ(ln->Second().X, 60);
+    EXPECT_EQ(view->Tools().Construction(), nullptr);
+    EXPECT_FALSE(view->HasRubberBand());
 }
 
 TEST_F(DrawingToolsTest, DrawnPolygonAndPolylineHaveNoDoubledVertex) {
@@ -264,7 +333,9 @@ TEST_F(DrawingToolsTest, DrawnPolygonAndPolylineHaveNoDoubledVertex) {
     ASSERT_EQ(ring.size(), 4u);
     EXPECT_TRUE(pg->Contours()[0]->IsClosed());
     const double ogrArea = Ogr(QStringLiteral("ST_Area(ST_GeomFromText('POLYGON((%1))'))").arg(Wkt(ring)));
-    if (!std::isnan(ogrArea)) EXPECT_NEAR(pg->Area(), ogrArea, 1e-9);
+    if (!std::isnan(ogrArea)) {
+        EXPECT_NEAR(pg->Area(), ogrArea, 1e-9);
+    }
 
     view->SetEntityType(etPolyLine);
     ClickAt(10, 150);
@@ -516,6 +587,243 @@ TEST_F(DrawingToolsTest, TabletPacketsMoveAndClick) {
     EXPECT_TRUE(t.IOError());
     t.SetEnabled(true);
     EXPECT_FALSE(t.Enabled());
+}
+
+TEST_F(DrawingToolsTest, TabletFollowsTheLimitsAndIsReopenedWhileEnabled) {
+    TTablet& t = view->Tablet();
+    QStringList messages;
+    t.OnServiceError = [&](const QString& m) { messages << m; };
+    // Disabled: only the tablet's size follows (100 units a world unit).
+    view->SetRightLimit(250.4);
+    EXPECT_EQ(t.Width(), 25000);
+    view->SetTopLimit(80.5);  // rounds to even
+    EXPECT_EQ(t.Height(), 8000);
+    view->SetBottomLimit(100);  // invalid limits: nothing follows
+    EXPECT_EQ(t.Height(), 8000);
+    view->SetBottomLimit(0);
+    view->SetLeftLimit(-1e300);  // beyond the int range: held at its end
+    EXPECT_EQ(t.Width(), std::numeric_limits<int>::max());
+    view->SetLeftLimit(0);
+    EXPECT_FALSE(t.IsOpen());
+    EXPECT_TRUE(messages.isEmpty());
+
+    {
+        QPointingDevice pen(QStringLiteral("pen"), 7, QInputDevice::DeviceType::Stylus,
+                            QPointingDevice::PointerType::Pen, QInputDevice::Capability::Position, 1, 3);
+        t.OpenDevice(view.get(), &pen);
+        t.Close();
+        view->SetDigitizer(digTablet);
+        ASSERT_EQ(view->Digitizer(), digTablet);
+        ASSERT_TRUE(t.Enabled());
+        const double w = t.Extent().width();
+        ASSERT_GT(w, 0);
+        EXPECT_DOUBLE_EQ(t.XScale(), 250.4 / w);
+        // Enabled: closed, opened again over the new limits, enabled again.
+        view->SetRightLimit(500);
+        EXPECT_EQ(t.Width(), 50000);
+        EXPECT_TRUE(t.IsOpen());
+        EXPECT_TRUE(t.Enabled());
+        EXPECT_DOUBLE_EQ(t.XScale(), 500 / w);
+        EXPECT_EQ(view->Digitizer(), digTablet);
+        t.Packet(0, static_cast<int>(w), 0);
+        EXPECT_DOUBLE_EQ(view->GetCursorX(), 500);
+    }
+    // The device went away: the next reopening fails once, back to the mouse.
+    view->SetTopLimit(90);
+    EXPECT_EQ(t.Height(), 9000);
+    EXPECT_FALSE(t.Enabled());
+    EXPECT_EQ(view->Digitizer(), digMouse);
+    ASSERT_EQ(messages.size(), 1);
+    view->SetTopLimit(95);
+    EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(DrawingToolsTest, TextIsEditedInPlace) {
+    Edit();
+    auto owned = std::make_unique<TText>();
+    owned->SetInsertionPoint(100, 100);
+    owned->SetText(QStringLiteral("Morro A"));
+    TText* text = owned.get();
+    ASSERT_GE(layer->Add(std::move(owned)), 0);
+    view->ExecuteCommand(dcDraw);
+    view->SetEntityType(etEditText);
+    ClickAt(150, 30);  // nothing there
+    EXPECT_EQ(view->Tools().InPlaceEditor(), nullptr);
+
+    ClickAt(100, 100);
+    QPointer<QLineEdit> editor = view->Tools().InPlaceEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->parentWidget(), view.get());
+    EXPECT_EQ(editor->geometry().topLeft(), Px(100, 100));
+    EXPECT_EQ(editor->width(), 120);
+    EXPECT_FALSE(editor->hasFrame());
+    EXPECT_EQ(editor->text(), QStringLiteral("Morro A"));
+    EXPECT_EQ(layer->GetCurrentObject(), text);
+    EXPECT_EQ(layer->GetSelectedCount(), 0);
+    QTest::keyClicks(editor, QStringLiteral(" - Encosta"));
+    EXPECT_EQ(text->Text(), QStringLiteral("Morro A - Encosta"));
+    editor->setText(QStringLiteral("Morro da Conceição - Encosta Norte"));
+    EXPECT_EQ(text->Text(), QStringLiteral("Morro da Conceição - Encosta Norte"));
+    // The longer cell is picked where the longer text now reaches.
+    ASSERT_EQ(layer->ObjectsIntersecting(text->LowerX(), 99, text->LowerX() + 1, 101).size(), 1u);
+    EXPECT_EQ(view->Tools().IndexFor(*layer).ObjectsIntersecting(text->LowerX(), 99, text->LowerX() + 1, 101),
+              layer->ObjectsIntersecting(text->LowerX(), 99, text->LowerX() + 1, 101));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(view->Tools().InPlaceEditor(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(editor.isNull());
+    EXPECT_EQ(layer->GetCurrentObject(), nullptr);
+
+    // A second editor replaces the first; a change of tool ends it.
+    ClickAt(100, 100);
+    QPointer<QLineEdit> first = view->Tools().InPlaceEditor();
+    ClickAt(100, 100);
+    ASSERT_NE(view->Tools().InPlaceEditor(), nullptr);
+    EXPECT_NE(view->Tools().InPlaceEditor(), first.data());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    view->SetEntityType(etPoint);
+    EXPECT_EQ(view->Tools().InPlaceEditor(), nullptr);
+
+    // A text that left its layer is not written through the editor.
+    view->SetEntityType(etEditText);
+    ClickAt(100, 100);
+    editor = view->Tools().InPlaceEditor();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_GE(layer->Remove(text), 0);
+    const QString before = text->Text();
+    QTest::keyClicks(editor, QStringLiteral("x"));
+    EXPECT_EQ(text->Text(), before);
+    EXPECT_EQ(view->Tools().InPlaceEditor(), nullptr);
+    // The layer going takes its editor with it.
+    ASSERT_GE(layer->Add(text), 0);
+    ClickAt(100, 100);
+    ASSERT_NE(view->Tools().InPlaceEditor(), nullptr);
+    view->SetActiveLayer(nullptr);
+    layer.reset();
+    EXPECT_EQ(view->Tools().InPlaceEditor(), nullptr);
+}
+
+// Random mixes of drawing (clicks and double clicks, repeated points
+// included) and vertex editing; every object of the layer stays valid.
+TEST_F(DrawingToolsTest, RandomDrawingAndEditingKeepObjectsValid) {
+    Edit();
+    view->ExecuteCommand(dcDraw);
+    std::mt19937 rng(2024);
+    std::uniform_int_distribution<int> grid(1, 19), action(0, 7), count(0, 4);
+    // Points on a coarse grid, so that clicks often repeat a point.
+    auto at = [&] { return std::pair<double, double>(grid(rng) * 10.0, grid(rng) * 10.0); };
+    auto distinct = [](const std::vector<TVertex>& pts) {
+        std::vector<std::pair<double, double>> seen;
+        for (const TVertex& v : pts)
+            if (std::find(seen.begin(), seen.end(), std::pair(v.X, v.Y)) == seen.end()) seen.emplace_back(v.X, v.Y);
+        return seen.size();
+    };
+    auto check = [&](int step) {
+        for (TVisualObject* o : layer->GetObjects()) {
+            ASSERT_TRUE(std::isfinite(o->LowerX()) && std::isfinite(o->UpperY())) << step;
+            const QString name = o->ClassName();
+            if (name == QStringLiteral("TLine")) {
+                auto* l = static_cast<TLine*>(o);
+                ASSERT_FALSE(l->First().X == l->Second().X && l->First().Y == l->Second().Y) << step;
+            } else if (name == QStringLiteral("TPolygon") || name == QStringLiteral("TPolyLine")) {
+                const bool polygon = name == QStringLiteral("TPolygon");
+                for (const auto& c : static_cast<TPolyLine*>(o)->Contours()) {
+                    const auto& pts = c->Points();
+                    ASSERT_GE(distinct(pts), polygon ? 3u : 2u) << step;
+                    if (polygon) {
+                        ASSERT_TRUE(c->IsClosed()) << step;
+                    }
+                    // No vertex doubled by the closing double click.
+                    for (std::size_t i = 1; i < pts.size(); ++i)
+                        ASSERT_FALSE(pts[i].X == pts[i - 1].X && pts[i].Y == pts[i - 1].Y) << step << " " << Wkt(pts).toStdString();
+                }
+            }
+        }
+        ASSERT_EQ(layer->GetCurrentObject(), view->Tools().Construction()) << step;
+    };
+    for (int step = 0; step < 250; ++step) {
+        const int a = action(rng);
+        if (a <= 3) {
+            const TEntityType kinds[] = {etPolygon, etPolyLine, etLine, etHole};
+            view->SetEntityType(kinds[a]);
+            const int n = count(rng);
+            for (int i = 0; i < n; ++i) {
+                const auto [x, y] = at();
+                ClickAt(x, y);
+            }
+            const auto [x, y] = at();
+            DoubleAt(x, y);
+        } else if (a == 4) {
+            // Abandoned half way by a change of tool.
+            view->SetEntityType(etPolygon);
+            const auto [x, y] = at();
+            ClickAt(x, y);
+            view->SetEntityType(etCircle);
+            const auto [cx, cy] = at();
+            ClickAt(cx, cy);
+            const auto [rx, ry] = at();
+            ClickAt(rx, ry);
+        } else if (layer->GetObjectCount() > 0) {
+            std::uniform_int_distribution<int> pick(0, layer->GetObjectCount() - 1);
+            TVisualObject* o = layer->GetObject(pick(rng));
+            layer->ClearSelection();
+            layer->SelectionAdd(o);
+            const TEntityType kinds[] = {etVertex, etEditVertex, etDeleteVertex};
+            view->SetEntityType(kinds[a - 5]);
+            std::pair<double, double> p = at();
+            if (auto* pl = dynamic_cast<TPolyLine*>(o); pl != nullptr && rng() % 2 == 0) {
+                const auto& pts = pl->Contours()[0]->Points();
+                const TVertex v = pts[rng() % pts.size()];
+                p = {v.X, v.Y};
+            }
+            ClickAt(p.first, p.second);
+            if (view->EditMode() == 3) {
+                const auto [x, y] = at();
+                ClickAt(x, y);
+            }
+        }
+        check(step);
+        if (HasFatalFailure()) return;
+    }
+    EXPECT_GT(layer->GetObjectCount(), 20);
+    // The index still answers as the linear scan after all that.
+    for (int k = 0; k < 50; ++k) {
+        const auto [x, y] = at();
+        EXPECT_EQ(view->Tools().IndexFor(*layer).ObjectsIntersecting(x - 7, y - 7, x + 7, y + 7),
+                  layer->ObjectsIntersecting(x - 7, y - 7, x + 7, y + 7));
+    }
+}
+
+TEST_F(DrawingToolsTest, VertexEditsNeverDoubleOrCollapseVertices) {
+    Edit();
+    TPolygon* a = AddPolygon({{10, 10}, {50, 10}, {50, 50}, {10, 50}});
+    view->ExecuteCommand(dcDraw);
+    layer->SelectionAdd(a);
+    // A probe through a corner finds the vertex there: nothing is added.
+    view->SetEntityType(etVertex);
+    ClickAt(10, 10);
+    EXPECT_EQ(a->Contours()[0]->Count(), 5);
+    // A vertex moved onto its neighbour merges with it.
+    view->SetEntityType(etEditVertex);
+    ClickAt(50, 10);
+    ClickAt(50, 50);
+    const auto& ring = a->Contours()[0]->Points();
+    ASSERT_EQ(ring.size(), 4u);
+    EXPECT_TRUE(a->Contours()[0]->IsClosed());
+    // A triangle does not collapse into a segment.
+    ClickAt(50, 50);
+    ClickAt(10, 50);
+    EXPECT_EQ(a->Contours()[0]->Count(), 4);
+    EXPECT_EQ(a->Contours()[0]->Vertex(1).X, 50);
+    // Nor does a line into a point.
+    auto* line = new TLine(TVertex{100, 100, 0}, TVertex{150, 100, 0});
+    layer->Add(line);
+    layer->SelectionClear();
+    layer->SelectionAdd(line);
+    ClickAt(150, 100);
+    ClickAt(100, 100);
+    EXPECT_EQ(line->Second().X, 150);
 }
 
 }  // namespace
