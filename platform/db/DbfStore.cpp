@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -229,6 +230,27 @@ public:
         return !t || t[0] == '*';
     }
     void ReadValue(std::int64_t slot, int column, TDbValue& out) override;
+    // An index of the loaded file, built on the first lookup of a column;
+    // while a write is open the caller scans.
+    bool FindEqual(int column, const TEqualKey& key, std::vector<std::int64_t>& found) override {
+        if (work_ || column < 0 || column >= static_cast<int>(columns_.size())) return false;
+        auto it = indexes_.find(column);
+        if (it == indexes_.end()) {
+            auto index = std::make_unique<TValueIndex>();
+            TDbValue v;
+            const std::int64_t count = SlotCount();
+            for (std::int64_t slot = 0; index && slot < count; ++slot) {
+                if (IsDeleted(slot)) continue;
+                ReadValue(slot, column, v);
+                if (!index->Add(slot, v)) index.reset();
+            }
+            if (index) index->Finish();
+            it = indexes_.emplace(column, std::move(index)).first;
+        }
+        if (!it->second) return false;
+        it->second->Find(key, found);
+        return true;
+    }
 
     void Update(std::int64_t slot, const std::vector<TDbValue>& values) override {
         BeginWrite();
@@ -312,6 +334,7 @@ private:
     DBFHandle Handle() const { return work_ ? work_ : read_; }
 
     void Load() {
+        indexes_.clear();
         if (read_) DBFClose(read_);
         read_ = nullptr;
         SAHooks hooks = MemoryHooks();
@@ -421,6 +444,8 @@ private:
     std::int64_t lastSlot_ = -1;
     const char* tuple_ = nullptr;
     std::string scratch_;
+    // By column; null where a value cannot be indexed.
+    std::map<int, std::unique_ptr<TValueIndex>> indexes_;
 };
 
 bool Blank(const char* p, int n) {
