@@ -1,6 +1,7 @@
 #include "platform/db/DbfStore.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -220,8 +221,7 @@ public:
 
     void Refresh() override {
         if (work_) return;
-        const QFileInfo fi(fileName_);
-        if (fi.lastModified() != stamp_ || fi.size() != size_) Load();
+        if (TFileStamp::Of(fileName_) != stamp_) Load();
     }
     std::int64_t SlotCount() override { return DBFGetRecordCount(Handle()); }
     bool IsDeleted(std::int64_t slot) override {
@@ -337,12 +337,12 @@ private:
         indexes_.clear();
         if (read_) DBFClose(read_);
         read_ = nullptr;
+        // Stamped before the read: a change made while reading shows at the
+        // next refresh.
+        stamp_ = TFileStamp::Of(fileName_);
         SAHooks hooks = MemoryHooks();
         read_ = DBFOpenLL(Local(fileName_).constData(), "rb", &hooks);
         if (!read_) throw EDatabaseError(QStringLiteral("Não foi possível abrir a tabela ") + fileName_);
-        const QFileInfo fi(fileName_);
-        stamp_ = fi.lastModified();
-        size_ = fi.size();
         {
             QFile f(fileName_);
             char version = 0;
@@ -434,8 +434,7 @@ private:
     bool swapped_ = false;
     bool hadMemo_ = false;
     bool memoCreated_ = false;
-    QDateTime stamp_;
-    qint64 size_ = 0;
+    TFileStamp stamp_;
     unsigned char version_ = 0;
     TDbCodePage codePage_ = TDbCodePage::Cp1252;
     std::vector<char> native_;
@@ -506,9 +505,12 @@ void TDbfStore::ReadValue(std::int64_t slot, int column, TDbValue& out) {
         const char* q = p;
         if (*q == '+') ++q;
         auto r = std::from_chars(q, p + n, d);
-        if (r.ec != std::errc()) { out.SetNull(); return; }
+        if (r.ec != std::errc() || !std::isfinite(d)) { out.SetNull(); return; }
         if (c.Type == ftFloat) out.SetFloat(d);
-        else out.SetInt(static_cast<std::int64_t>(d));
+        // Text such as "1e300" in an integer field: a number no integer
+        // holds reads as NULL, like a field dBase filled with "*".
+        else if (d >= -9.2e18 && d <= 9.2e18) out.SetInt(static_cast<std::int64_t>(d));
+        else out.SetNull();
         return;
     }
     case 'L':

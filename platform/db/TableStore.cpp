@@ -5,6 +5,10 @@
 #include <cmath>
 #include <cstring>
 
+#include <sys/stat.h>
+
+#include <QFile>
+
 #include <QByteArrayList>
 
 QString DeclaredTypeOf(TFieldType type, int size) {
@@ -112,4 +116,16 @@ void TValueIndex::Find(const TEqualKey& key, std::vector<std::int64_t>& found) c
     }
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
+}
+
+TFileStamp TFileStamp::Of(const QString& fileName) {
+    TFileStamp t;
+    struct stat st {};
+    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0) return t;
+    t.Device = static_cast<std::uint64_t>(st.st_dev);
+    t.Inode = static_cast<std::uint64_t>(st.st_ino);
+    t.Size = static_cast<std::int64_t>(st.st_size);
+    t.ModifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    t.ChangedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return t;
 }

@@ -88,6 +88,16 @@ private:
     std::vector<std::int64_t> outOfRange_;                  // found by any number
 };
 
+// What tells that a table file changed on disk: another file put in its
+// place, its size, and its change and modification times to the
+// nanosecond (a missing file has Size -1).
+struct TFileStamp {
+    std::uint64_t Device = 0, Inode = 0;
+    std::int64_t Size = -1, ModifiedNs = 0, ChangedNs = 0;
+    static TFileStamp Of(const QString& fileName);
+    bool operator==(const TFileStamp&) const = default;
+};
+
 class TTableStore {
 public:
     virtual ~TTableStore() = default;
