@@ -349,6 +349,11 @@ void TPxStore::Load() {
                 }
                 case pxfTimestamp: {
                     const double ms = v->value.dval;
+                    // Beyond a billion days (or not a number): damaged, NULL.
+                    if (!std::isfinite(ms) || std::abs(ms) > 86400000.0 * 1e9) {
+                        out.SetNull();
+                        break;
+                    }
                     const qint64 days = static_cast<qint64>(std::floor(ms / 86400000.0));
                     const QDate d = QDate::fromJulianDay(kJulianDayBeforeYear1 + days);
                     const QTime t = QTime(0, 0).addMSecs(static_cast<int>(ms - days * 86400000.0));
