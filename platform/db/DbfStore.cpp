@@ -157,9 +157,9 @@ public:
             data_.resize(bs, '\0');
             PutLe32(data_.data(), 1);
         }
-        std::uint32_t next = Le32(data_.constData());
-        if (next == 0 || static_cast<qint64>(next) * bs < data_.size())
-            next = static_cast<std::uint32_t>((data_.size() + bs - 1) / bs);
+        // New memos go at the end of the file, whatever the stored next free
+        // block says: a damaged one past the end would grow the file to it.
+        const auto next = static_cast<std::uint32_t>((data_.size() + bs - 1) / bs);
         QByteArray body;
         if (bigHeaders_) {
             body.resize(8);

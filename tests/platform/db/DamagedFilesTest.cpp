@@ -135,3 +135,43 @@ TEST(ChangedFiles, ReplacedRightAfterAReadIsReadAgain) {
         EXPECT_EQ(t.FieldByName(QStringLiteral("ID"))->AsInteger(), 2);
     }
 }
+
+// A memo file whose next free block lies far beyond its end: the next memo
+// goes at the end of the file, and every memo still reads.
+TEST(DamagedDbf, MemoNextBlockBeyondTheFileAppendsAtItsEnd) {
+    QTemporaryDir dir;
+    for (int level : {3, 4}) {
+        SCOPED_TRACE(level);
+        const QString name = QStringLiteral("m%1.dbf").arg(level);
+        const QString dbt = dir.path() + QStringLiteral("/m%1.dbt").arg(level);
+        TTable t;
+        t.SetDatabaseName(dir.path());
+        t.SetTableName(name);
+        t.SetTableLevel(level);
+        t.FieldDefs().Add(QStringLiteral("NOTE"), ftMemo);
+        t.CreateTable();
+        t.Open();
+        t.Append();
+        t.FieldByName(QStringLiteral("NOTE"))->SetAsString(QStringLiteral("primeira"));
+        t.Post();
+        t.Close();
+        QByteArray memo = ReadBytes(dbt);
+        const qint64 before = memo.size();
+        PutLe32(memo, 0, 0xFFFFFFF0u);
+        WriteBytes(dbt, memo);
+        const QString dbf = dir.path() + u'/' + name;
+        ReplaceBytes(dbf, ReadBytes(dbf));  // read again, with its memo file
+        t.Open();
+        t.Append();
+        t.FieldByName(QStringLiteral("NOTE"))->SetAsString(QStringLiteral("segunda"));
+        t.Post();
+        t.Close();
+        EXPECT_LE(ReadBytes(dbt).size(), before + 1024);
+        t.Open();
+        ASSERT_EQ(t.RecordCount(), 2);
+        EXPECT_EQ(t.FieldByName(QStringLiteral("NOTE"))->AsString(), QStringLiteral("primeira"));
+        t.Next();
+        EXPECT_EQ(t.FieldByName(QStringLiteral("NOTE"))->AsString(), QStringLiteral("segunda"));
+        t.Close();
+    }
+}
