@@ -232,6 +232,7 @@ public:
     void ReadValue(std::int64_t slot, int column, TDbValue& out) override;
     // An index of the loaded file, built on the first lookup of a column;
     // while a write is open the caller scans.
+    bool KeepsIndexes() const override { return true; }
     bool FindEqual(int column, const TEqualKey& key, std::vector<std::int64_t>& found) override {
         if (work_ || column < 0 || column >= static_cast<int>(columns_.size())) return false;
         auto it = indexes_.find(column);

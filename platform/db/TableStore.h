@@ -120,6 +120,8 @@ public:
     virtual bool FindEqual(int /*column*/, const TEqualKey& /*key*/, std::vector<std::int64_t>& /*found*/) {
         return false;
     }
+    // Whether FindEqual can answer at all (the query planner's costs).
+    virtual bool KeepsIndexes() const { return false; }
 
     // Writes (to the working copy, made on first use).
     virtual void Update(std::int64_t slot, const std::vector<TDbValue>& values) = 0;

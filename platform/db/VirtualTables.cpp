@@ -101,7 +101,7 @@ int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
     // "ID = value": the index finds a superset of the records, and SQLite
     // still tests the condition on each (omit stays 0), so comparisons
     // keep SQLite's own rules of affinity.
-    const int id = IdColumn(StoreOf(v));
+    const int id = StoreOf(v).KeepsIndexes() ? IdColumn(StoreOf(v)) : -1;
     for (int i = 0; id >= 0 && i < info->nConstraint; ++i) {
         const auto& c = info->aConstraint[i];
         const char* coll = sqlite3_vtab_collation(info, i);
