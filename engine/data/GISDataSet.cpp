@@ -18,23 +18,32 @@ QString Quoted(const QString& name) { return QuoteIdent(name); }
 
 const char* const kOpNames[] = {"SUM", "AVG", "MIN", "MAX"};
 
+// The settings a field keeps beyond the common ones, by its type. A field
+// block stores them in this order: size, display format, edit format, edit
+// mask; the size is part of the field's shape and is not copied.
+struct TTypeSettings {
+    bool Size = false, DisplayFormat = false, EditFormat = false, EditMask = false;
+};
+
+TTypeSettings TypeSettings(TFieldType type) {
+    switch (type) {
+    case ftString: return {true, false, false, true};
+    case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftCurrency: return {false, true, true, false};
+    case ftBCD: return {true, true, true, false};
+    case ftDate: case ftTime: case ftDateTime: return {false, true, false, true};
+    default: return {};
+    }
+}
+
 void CopySettings(const TField& from, TField& to) {
     to.SetVisible(from.Visible());
     to.SetReadOnly(from.ReadOnly());
     to.SetDisplayWidth(from.DisplayWidth());
     to.SetDisplayLabel(from.DisplayLabel());
-    switch (from.DataType()) {
-    case ftString: to.SetEditMask(from.EditMask()); break;
-    case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftCurrency: case ftBCD:
-        to.SetDisplayFormat(from.DisplayFormat());
-        to.SetEditFormat(from.EditFormat());
-        break;
-    case ftDate: case ftTime: case ftDateTime:
-        to.SetDisplayFormat(from.DisplayFormat());
-        to.SetEditMask(from.EditMask());
-        break;
-    default: break;
-    }
+    const TTypeSettings t = TypeSettings(from.DataType());
+    if (t.DisplayFormat) to.SetDisplayFormat(from.DisplayFormat());
+    if (t.EditFormat) to.SetEditFormat(from.EditFormat());
+    if (t.EditMask) to.SetEditMask(from.EditMask());
 }
 
 bool SameShape(const TField& a, const TField& b) { return a.DataType() == b.DataType() && a.Size() == b.Size(); }
@@ -106,18 +115,35 @@ void TGISDataSet::RebuildOrderList() {
                           (order_[i].Ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
 }
 
-void TGISDataSet::RebuildSQL() {
-    QStringList sql;
-    sql.append(QStringLiteral("SELECT"));
-    sql += selectList_;
-    for (const auto& [n, e] : calcFields_) sql.append(QStringLiteral(", ") + e + QStringLiteral(" AS ") + n);
-    sql.append(QStringLiteral("FROM"));
-    sql += fromList_;
-    sql += JoinLines();
+QStringList TGISDataSet::SelectLines() const {
+    QStringList out;
+    out.append(QStringLiteral("SELECT"));
+    out += selectList_;
+    for (const auto& [n, e] : calcFields_) out.append(QStringLiteral(", ") + e + QStringLiteral(" AS ") + n);
+    return out;
+}
+
+QStringList TGISDataSet::FromLines() const {
+    QStringList out;
+    out.append(QStringLiteral("FROM"));
+    out += fromList_;
+    out += JoinLines();
+    return out;
+}
+
+QStringList TGISDataSet::WhereLines() const {
+    QStringList out;
     if (!conditionList_.isEmpty()) {
-        sql.append(QStringLiteral("WHERE"));
-        sql += conditionList_;
+        out.append(QStringLiteral("WHERE"));
+        out += conditionList_;
     }
+    return out;
+}
+
+void TGISDataSet::RebuildSQL() {
+    QStringList sql = SelectLines();
+    sql += FromLines();
+    sql += WhereLines();
     RebuildOrderList();
     if (!orderList_.isEmpty()) {
         sql.append(QStringLiteral("ORDER BY"));
@@ -159,13 +185,8 @@ void TGISDataSet::RestoreParts(const TSavedParts& p, bool reopen) {
 std::unique_ptr<TQuery> TGISDataSet::CreateQuery(const QString& condition) const {
     auto q = std::make_unique<TQuery>();
     q->SetDatabaseName(DatabaseName());
-    QStringList sql;
-    sql.append(QStringLiteral("SELECT"));
-    sql += selectList_;
-    for (const auto& [n, e] : calcFields_) sql.append(QStringLiteral(", ") + e + QStringLiteral(" AS ") + n);
-    sql.append(QStringLiteral("FROM"));
-    sql += fromList_;
-    sql += JoinLines();
+    QStringList sql = SelectLines();
+    sql += FromLines();
     const bool hasCond = !condition.trimmed().isEmpty();
     if (!conditionList_.isEmpty() || hasCond) sql.append(QStringLiteral("WHERE"));
     if (!conditionList_.isEmpty()) {
@@ -577,26 +598,11 @@ void TGISDataSet::WriteData(TStream& stream) {
         WriteBool(stream, f.ReadOnly());
         WriteInt32(stream, f.DisplayWidth());
         StreamWriteLine(stream, f.DisplayLabel());
-        switch (f.DataType()) {
-        case ftString:
-            WriteInt32(stream, f.Size());
-            StreamWriteLine(stream, f.EditMask());
-            break;
-        case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftCurrency:
-            StreamWriteLine(stream, f.DisplayFormat());
-            StreamWriteLine(stream, f.EditFormat());
-            break;
-        case ftBCD:
-            WriteInt32(stream, f.Size());
-            StreamWriteLine(stream, f.DisplayFormat());
-            StreamWriteLine(stream, f.EditFormat());
-            break;
-        case ftDate: case ftTime: case ftDateTime:
-            StreamWriteLine(stream, f.DisplayFormat());
-            StreamWriteLine(stream, f.EditMask());
-            break;
-        default: break;
-        }
+        const TTypeSettings t = TypeSettings(f.DataType());
+        if (t.Size) WriteInt32(stream, f.Size());
+        if (t.DisplayFormat) StreamWriteLine(stream, f.DisplayFormat());
+        if (t.EditFormat) StreamWriteLine(stream, f.EditFormat());
+        if (t.EditMask) StreamWriteLine(stream, f.EditMask());
         StreamWriteLine(stream, u"EFIELD");
     }
 }
@@ -632,26 +638,11 @@ void TGISDataSet::ReadData(TStream& stream) {
             f->SetReadOnly(ReadByte(stream) == 1);
             f->SetDisplayWidth(ReadInt32(stream));
             f->SetDisplayLabel(StreamReadRequiredLine(stream));
-            switch (type) {
-            case ftString:
-                f->SetSize(ReadInt32(stream));
-                f->SetEditMask(StreamReadRequiredLine(stream));
-                break;
-            case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftCurrency:
-                f->SetDisplayFormat(StreamReadRequiredLine(stream));
-                f->SetEditFormat(StreamReadRequiredLine(stream));
-                break;
-            case ftBCD:
-                f->SetSize(ReadInt32(stream));
-                f->SetDisplayFormat(StreamReadRequiredLine(stream));
-                f->SetEditFormat(StreamReadRequiredLine(stream));
-                break;
-            case ftDate: case ftTime: case ftDateTime:
-                f->SetDisplayFormat(StreamReadRequiredLine(stream));
-                f->SetEditMask(StreamReadRequiredLine(stream));
-                break;
-            default: break;
-            }
+            const TTypeSettings t = TypeSettings(type);
+            if (t.Size) f->SetSize(ReadInt32(stream));
+            if (t.DisplayFormat) f->SetDisplayFormat(StreamReadRequiredLine(stream));
+            if (t.EditFormat) f->SetEditFormat(StreamReadRequiredLine(stream));
+            if (t.EditMask) f->SetEditMask(StreamReadRequiredLine(stream));
             StreamExpectLine(stream, u"EFIELD");
             // A second load replaces the settings kept under that name.
             std::erase_if(kept_, [&](const auto& k) { return k->Name().compare(f->Name(), Qt::CaseInsensitive) == 0; });
@@ -723,13 +714,8 @@ void TGISDataSet::RunSummary(TTable& result, const QStringList& resultNames, con
         }
         sql.append(QStringLiteral(", ") + item + QStringLiteral(" AS ") + Quoted(resultNames[2 + i]));
     }
-    sql.append(QStringLiteral("FROM"));
-    sql += fromList_;
-    sql += JoinLines();
-    if (!conditionList_.isEmpty()) {
-        sql.append(QStringLiteral("WHERE"));
-        sql += conditionList_;
-    }
+    sql += FromLines();
+    sql += WhereLines();
     sql.append(QStringLiteral("GROUP BY ") + g);
     sql.append(QStringLiteral("ORDER BY ") + g);
     TQuery q;

@@ -157,6 +157,12 @@ protected:
     bool LocateField(int fieldIndex, int& join, int& inTable);
     // The lines of one join in JoinLines.
     static QStringList JoinClause(const TJoin& j);
+    // The parts of the SQL text: "SELECT" with the columns and computed
+    // fields; "FROM" with the tables and joins; "WHERE" with the condition
+    // lines (none without a condition).
+    QStringList SelectLines() const;
+    QStringList FromLines() const;
+    QStringList WhereLines() const;
     int JoinLineCount() const;
     // Values of a field of a dataset, formatted for value lists.
     static QStringList FieldValues(TDataSet& ds, const QString& field);

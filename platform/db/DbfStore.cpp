@@ -1,8 +1,10 @@
 #include "platform/db/DbfStore.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -155,9 +157,9 @@ public:
             data_.resize(bs, '\0');
             PutLe32(data_.data(), 1);
         }
-        std::uint32_t next = Le32(data_.constData());
-        if (next == 0 || static_cast<qint64>(next) * bs < data_.size())
-            next = static_cast<std::uint32_t>((data_.size() + bs - 1) / bs);
+        // New memos go at the end of the file, whatever the stored next free
+        // block says: a damaged one past the end would grow the file to it.
+        const auto next = static_cast<std::uint32_t>((data_.size() + bs - 1) / bs);
         QByteArray body;
         if (bigHeaders_) {
             body.resize(8);
@@ -219,8 +221,7 @@ public:
 
     void Refresh() override {
         if (work_) return;
-        const QFileInfo fi(fileName_);
-        if (fi.lastModified() != stamp_ || fi.size() != size_) Load();
+        if (TFileStamp::Of(fileName_) != stamp_) Load();
     }
     std::int64_t SlotCount() override { return DBFGetRecordCount(Handle()); }
     bool IsDeleted(std::int64_t slot) override {
@@ -229,6 +230,28 @@ public:
         return !t || t[0] == '*';
     }
     void ReadValue(std::int64_t slot, int column, TDbValue& out) override;
+    // An index of the loaded file, built on the first lookup of a column;
+    // while a write is open the caller scans.
+    bool KeepsIndexes() const override { return true; }
+    bool FindEqual(int column, const TEqualKey& key, std::vector<std::int64_t>& found) override {
+        if (work_ || column < 0 || column >= static_cast<int>(columns_.size())) return false;
+        auto it = indexes_.find(column);
+        if (it == indexes_.end()) {
+            auto index = std::make_unique<TValueIndex>();
+            TDbValue v;
+            const std::int64_t count = SlotCount();
+            for (std::int64_t slot = 0; index && slot < count; ++slot) {
+                if (IsDeleted(slot)) continue;
+                ReadValue(slot, column, v);
+                if (!index->Add(slot, v)) index.reset();
+            }
+            if (index) index->Finish();
+            it = indexes_.emplace(column, std::move(index)).first;
+        }
+        if (!it->second) return false;
+        it->second->Find(key, found);
+        return true;
+    }
 
     void Update(std::int64_t slot, const std::vector<TDbValue>& values) override {
         BeginWrite();
@@ -312,14 +335,15 @@ private:
     DBFHandle Handle() const { return work_ ? work_ : read_; }
 
     void Load() {
+        indexes_.clear();
         if (read_) DBFClose(read_);
         read_ = nullptr;
+        // Stamped before the read: a change made while reading shows at the
+        // next refresh.
+        stamp_ = TFileStamp::Of(fileName_);
         SAHooks hooks = MemoryHooks();
         read_ = DBFOpenLL(Local(fileName_).constData(), "rb", &hooks);
         if (!read_) throw EDatabaseError(QStringLiteral("Não foi possível abrir a tabela ") + fileName_);
-        const QFileInfo fi(fileName_);
-        stamp_ = fi.lastModified();
-        size_ = fi.size();
         {
             QFile f(fileName_);
             char version = 0;
@@ -411,8 +435,7 @@ private:
     bool swapped_ = false;
     bool hadMemo_ = false;
     bool memoCreated_ = false;
-    QDateTime stamp_;
-    qint64 size_ = 0;
+    TFileStamp stamp_;
     unsigned char version_ = 0;
     TDbCodePage codePage_ = TDbCodePage::Cp1252;
     std::vector<char> native_;
@@ -421,6 +444,8 @@ private:
     std::int64_t lastSlot_ = -1;
     const char* tuple_ = nullptr;
     std::string scratch_;
+    // By column; null where a value cannot be indexed.
+    std::map<int, std::unique_ptr<TValueIndex>> indexes_;
 };
 
 bool Blank(const char* p, int n) {
@@ -481,9 +506,12 @@ void TDbfStore::ReadValue(std::int64_t slot, int column, TDbValue& out) {
         const char* q = p;
         if (*q == '+') ++q;
         auto r = std::from_chars(q, p + n, d);
-        if (r.ec != std::errc()) { out.SetNull(); return; }
+        if (r.ec != std::errc() || !std::isfinite(d)) { out.SetNull(); return; }
         if (c.Type == ftFloat) out.SetFloat(d);
-        else out.SetInt(static_cast<std::int64_t>(d));
+        // Text such as "1e300" in an integer field: a number no integer
+        // holds reads as NULL, like a field dBase filled with "*".
+        else if (d >= -9.2e18 && d <= 9.2e18) out.SetInt(static_cast<std::int64_t>(d));
+        else out.SetNull();
         return;
     }
     case 'L':

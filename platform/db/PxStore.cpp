@@ -156,8 +156,7 @@ public:
     QString ReadOnlyReason() const override { return readOnly_; }
     void Refresh() override {
         if (work_) return;
-        const QFileInfo fi(fileName_);
-        if (fi.lastModified() != stamp_ || fi.size() != size_) Load();
+        if (TFileStamp::Of(fileName_) != stamp_) Load();
     }
     std::int64_t SlotCount() override { return static_cast<std::int64_t>(View().size()); }
     bool IsDeleted(std::int64_t slot) override { return View().at(static_cast<std::size_t>(slot)).Deleted; }
@@ -211,9 +210,7 @@ public:
         rows_ = std::move(*work_);
         work_.reset();
         synced_ = false;
-        const QFileInfo fi(fileName_);
-        stamp_ = fi.lastModified();
-        size_ = fi.size();
+        stamp_ = TFileStamp::Of(fileName_);
     }
     void Rollback() override {
         if (!work_) return;
@@ -245,11 +242,13 @@ private:
     int codePageNumber_ = 1252;
     TDbCodePage codePage_ = TDbCodePage::Cp1252;
     QString readOnly_;
-    QDateTime stamp_;
-    qint64 size_ = 0;
+    TFileStamp stamp_;
 };
 
 void TPxStore::Load() {
+    // Stamped before the read: a change made while reading shows at the
+    // next refresh.
+    const TFileStamp stamp = TFileStamp::Of(fileName_);
     TPxDoc px;
     if (!px.Doc || PX_open_file(px.Doc, fileName_.toLocal8Bit().constData()) < 0)
         throw EDatabaseError(QStringLiteral("Não foi possível abrir a tabela ") + fileName_ +
@@ -350,6 +349,11 @@ void TPxStore::Load() {
                 }
                 case pxfTimestamp: {
                     const double ms = v->value.dval;
+                    // Beyond a billion days (or not a number): damaged, NULL.
+                    if (!std::isfinite(ms) || std::abs(ms) > 86400000.0 * 1e9) {
+                        out.SetNull();
+                        break;
+                    }
                     const qint64 days = static_cast<qint64>(std::floor(ms / 86400000.0));
                     const QDate d = QDate::fromJulianDay(kJulianDayBeforeYear1 + days);
                     const QTime t = QTime(0, 0).addMSecs(static_cast<int>(ms - days * 86400000.0));
@@ -381,9 +385,7 @@ void TPxStore::Load() {
         px.Doc->free(px.Doc, vals);
         rows_.push_back(std::move(rec));
     }
-    const QFileInfo fi(fileName_);
-    stamp_ = fi.lastModified();
-    size_ = fi.size();
+    stamp_ = stamp;
 }
 
 std::vector<TDbValue> TPxStore::Normalized(const std::vector<TDbValue>& values) const {

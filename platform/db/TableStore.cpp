@@ -1,6 +1,13 @@
 #include "platform/db/TableStore.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstring>
+
+#include <sys/stat.h>
+
+#include <QFile>
 
 #include <QByteArrayList>
 
@@ -58,4 +65,67 @@ void FieldTypeOfDeclaredType(const char* decl, TFieldType& type, int& size) {
     else if (has("BLOB")) type = ftBlob;
     else type = ftUnknown;
     if (type != ftString) size = 0;
+}
+
+TNumberReading ReadsAsNumber(const char* text, std::size_t size, double& out) {
+    auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    const char* p = text;
+    const char* end = text + size;
+    while (p < end && space(*p)) ++p;
+    while (end > p && space(end[-1])) --end;
+    if (p < end && *p == '+') ++p;
+    if (p == end || *p == '+') return nrNotANumber;
+    const auto r = std::from_chars(p, end, out);
+    if (r.ptr != end) return nrNotANumber;
+    if (r.ec == std::errc::result_out_of_range) return nrOutOfRange;
+    return r.ec == std::errc() && std::isfinite(out) ? nrNumber : nrNotANumber;
+}
+
+bool TValueIndex::Add(std::int64_t slot, const TDbValue& v) {
+    double d = 0;
+    switch (v.Kind) {
+    case TDbValue::vNull: return true;
+    case TDbValue::vInt: numbers_.emplace_back(static_cast<double>(v.I), slot); return true;
+    case TDbValue::vFloat: numbers_.emplace_back(v.D, slot); return true;
+    case TDbValue::vText:
+        text_[v.S].push_back(slot);
+        switch (ReadsAsNumber(v.S.data(), v.S.size(), d)) {
+        case nrNumber: numbers_.emplace_back(d, slot); break;
+        case nrOutOfRange: outOfRange_.push_back(slot); break;
+        default: break;
+        }
+        return true;
+    default: return false;
+    }
+}
+
+void TValueIndex::Finish() { std::sort(numbers_.begin(), numbers_.end()); }
+
+void TValueIndex::Find(const TEqualKey& key, std::vector<std::int64_t>& found) const {
+    found.clear();
+    if (key.HasText) {
+        auto it = text_.find(key.Text);
+        if (it != text_.end()) found = it->second;
+    }
+    if (key.HasNumber && std::isfinite(key.Number)) {
+        // Two texts of one number may read a rounding apart.
+        const double hair = std::abs(key.Number) * 1e-12;
+        auto it = std::lower_bound(numbers_.begin(), numbers_.end(), std::pair(key.Number - hair, INT64_MIN));
+        for (; it != numbers_.end() && it->first <= key.Number + hair; ++it) found.push_back(it->second);
+        found.insert(found.end(), outOfRange_.begin(), outOfRange_.end());
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+}
+
+TFileStamp TFileStamp::Of(const QString& fileName) {
+    TFileStamp t;
+    struct stat st {};
+    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0) return t;
+    t.Device = static_cast<std::uint64_t>(st.st_dev);
+    t.Inode = static_cast<std::uint64_t>(st.st_ino);
+    t.Size = static_cast<std::int64_t>(st.st_size);
+    t.ModifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    t.ChangedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return t;
 }

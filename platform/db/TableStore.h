@@ -8,6 +8,8 @@
 // away, so a write that fails leaves the file as it was.
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <QString>
@@ -51,6 +53,51 @@ struct TStoreColumn {
 QString DeclaredTypeOf(TFieldType type, int size);
 void FieldTypeOfDeclaredType(const char* decl, TFieldType& type, int& size);
 
+// A value looked up by equality, in the forms SQLite may compare it in:
+// its text, and the number it stands for.
+struct TEqualKey {
+    bool HasText = false;
+    std::string Text;
+    bool HasNumber = false;
+    double Number = 0;
+};
+
+// Whether the text, less surrounding white space, is a number (read with
+// a dot): nrNumber with its value in `out`, nrOutOfRange for one beyond
+// the doubles (SQLite reads it as an infinity or zero).
+enum TNumberReading { nrNotANumber, nrNumber, nrOutOfRange };
+TNumberReading ReadsAsNumber(const char* text, std::size_t size, double& out);
+
+// The slots of one column's values, for equality lookups. Texts are found
+// by their bytes and, when they read as numbers, by number; numbers by
+// number, within a hair, so that every spelling of a number is found.
+// What Find returns may hold slots that do not match: the caller compares
+// again.
+class TValueIndex {
+public:
+    // False when the value is of a kind the index cannot answer for.
+    bool Add(std::int64_t slot, const TDbValue& v);
+    // After the last Add.
+    void Finish();
+    // Ascending, without repeats.
+    void Find(const TEqualKey& key, std::vector<std::int64_t>& found) const;
+
+private:
+    std::unordered_map<std::string, std::vector<std::int64_t>> text_;
+    std::vector<std::pair<double, std::int64_t>> numbers_;  // sorted by Finish
+    std::vector<std::int64_t> outOfRange_;                  // found by any number
+};
+
+// What tells that a table file changed on disk: another file put in its
+// place, its size, and its change and modification times to the
+// nanosecond (a missing file has Size -1).
+struct TFileStamp {
+    std::uint64_t Device = 0, Inode = 0;
+    std::int64_t Size = -1, ModifiedNs = 0, ChangedNs = 0;
+    static TFileStamp Of(const QString& fileName);
+    bool operator==(const TFileStamp&) const = default;
+};
+
 class TTableStore {
 public:
     virtual ~TTableStore() = default;
@@ -67,6 +114,14 @@ public:
     virtual std::int64_t SlotCount() = 0;
     virtual bool IsDeleted(std::int64_t slot) = 0;
     virtual void ReadValue(std::int64_t slot, int column, TDbValue& out) = 0;
+    // The live slots, ascending, whose value in `column` may equal the key
+    // (a superset: the caller compares again); false when the store keeps
+    // no index for it now, and the caller scans.
+    virtual bool FindEqual(int /*column*/, const TEqualKey& /*key*/, std::vector<std::int64_t>& /*found*/) {
+        return false;
+    }
+    // Whether FindEqual can answer at all (the query planner's costs).
+    virtual bool KeepsIndexes() const { return false; }
 
     // Writes (to the working copy, made on first use).
     virtual void Update(std::int64_t slot, const std::vector<TDbValue>& values) = 0;

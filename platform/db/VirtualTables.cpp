@@ -1,5 +1,7 @@
 #include "platform/db/VirtualTables.h"
 
+#include <cmath>
+
 #include <QFileInfo>
 
 #include <sqlite3.h>
@@ -18,9 +20,23 @@ struct TVtab : sqlite3_vtab {
 struct TCursor : sqlite3_vtab_cursor {
     std::int64_t Slot = 0;
     std::int64_t End = 0;
-    bool Single = false;
+    // An "ID" lookup walks the slots its index gave instead of the range.
+    bool UseList = false;
+    std::vector<std::int64_t> List;
+    std::size_t At = 0;
     TDbValue Value;
 };
+
+// Plans: a scan, one record by rowid, or the records an index finds for
+// an equality on the "ID" column.
+enum : int { kPlanScan = 0, kPlanRowid = 1, kPlanId = 2 };
+
+int IdColumn(TTableStore& store) {
+    const auto& cols = store.Columns();
+    for (std::size_t i = 0; i < cols.size(); ++i)
+        if (cols[i].Name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0) return static_cast<int>(i);
+    return -1;
+}
 
 TTableStore& StoreOf(sqlite3_vtab* v) { return *static_cast<TVtab*>(v)->Store; }
 
@@ -74,15 +90,32 @@ int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
         if (c.usable && c.iColumn == -1 && c.op == SQLITE_INDEX_CONSTRAINT_EQ) {
             info->aConstraintUsage[i].argvIndex = 1;
             info->aConstraintUsage[i].omit = 1;
-            info->idxNum = 1;
+            info->idxNum = kPlanRowid;
             info->estimatedCost = 1;
             info->estimatedRows = 1;
             info->idxFlags = SQLITE_INDEX_SCAN_UNIQUE;
             return SQLITE_OK;
         }
     }
-    info->idxNum = 0;
     const double rows = static_cast<double>(std::max<std::int64_t>(1, StoreOf(v).SlotCount()));
+    // "ID = value": the index finds a superset of the records, and SQLite
+    // still tests the condition on each (omit stays 0), so comparisons
+    // keep SQLite's own rules of affinity.
+    const int id = StoreOf(v).KeepsIndexes() ? IdColumn(StoreOf(v)) : -1;
+    for (int i = 0; id >= 0 && i < info->nConstraint; ++i) {
+        const auto& c = info->aConstraint[i];
+        const char* coll = sqlite3_vtab_collation(info, i);
+        if (c.usable && c.iColumn == id && c.op == SQLITE_INDEX_CONSTRAINT_EQ &&
+            (!coll || sqlite3_stricmp(coll, "BINARY") == 0)) {
+            info->aConstraintUsage[i].argvIndex = 1;
+            info->aConstraintUsage[i].omit = 0;
+            info->idxNum = kPlanId;
+            info->estimatedCost = 2 + std::log2(rows);
+            info->estimatedRows = 1;
+            return SQLITE_OK;
+        }
+    }
+    info->idxNum = kPlanScan;
     info->estimatedCost = rows;
     info->estimatedRows = static_cast<sqlite3_int64>(rows);
     return SQLITE_OK;
@@ -102,13 +135,56 @@ void SkipDeleted(TCursor* cur, TTableStore& store) {
     while (cur->Slot < cur->End && store.IsDeleted(cur->Slot)) ++cur->Slot;
 }
 
+// The forms in which a compared value may meet the column's values.
+// False for a value no index lookup can stand for (a blob, a number beyond
+// the finite doubles).
+bool EqualKeyOf(sqlite3_value* value, TEqualKey& key, bool& none) {
+    none = false;
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_NULL: none = true; return true;  // equal to nothing
+    case SQLITE_INTEGER:
+        key.HasNumber = true;
+        key.Number = static_cast<double>(sqlite3_value_int64(value));
+        return true;
+    case SQLITE_FLOAT:
+        key.HasNumber = true;
+        key.Number = sqlite3_value_double(value);
+        return std::isfinite(key.Number);
+    case SQLITE_TEXT: {
+        const char* t = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        const auto n = static_cast<std::size_t>(sqlite3_value_bytes(value));
+        key.HasText = true;
+        key.Text.assign(t ? t : "", t ? n : 0);
+        const TNumberReading r = ReadsAsNumber(key.Text.data(), key.Text.size(), key.Number);
+        key.HasNumber = r == nrNumber;
+        return r != nrOutOfRange;
+    }
+    default: return false;
+    }
+}
+
 int Filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_value** argv) {
     auto* cur = static_cast<TCursor*>(c);
     TTableStore& store = StoreOf(c->pVtab);
     try {
         store.Refresh();
         const std::int64_t slotCount = store.SlotCount();
-        if (idxNum == 1 && argc == 1) {
+        cur->UseList = false;
+        cur->List.clear();
+        cur->At = 0;
+        if (idxNum == kPlanId && argc == 1) {
+            TEqualKey key;
+            bool none = false;
+            if (EqualKeyOf(argv[0], key, none) &&
+                (none || store.FindEqual(IdColumn(store), key, cur->List))) {
+                if (none) cur->List.clear();
+                cur->UseList = true;
+                cur->Slot = cur->List.empty() ? 0 : cur->List[0];
+                cur->End = slotCount;
+                return SQLITE_OK;
+            }
+        }
+        if (idxNum == kPlanRowid && argc == 1) {
             const std::int64_t id = sqlite3_value_int64(argv[0]);
             const bool ok = sqlite3_value_numeric_type(argv[0]) == SQLITE_INTEGER && id >= 0 && id < slotCount &&
                             !store.IsDeleted(id);
@@ -128,6 +204,11 @@ int Filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_va
 
 int Next(sqlite3_vtab_cursor* c) {
     auto* cur = static_cast<TCursor*>(c);
+    if (cur->UseList) {
+        ++cur->At;
+        if (cur->At < cur->List.size()) cur->Slot = cur->List[cur->At];
+        return SQLITE_OK;
+    }
     ++cur->Slot;
     SkipDeleted(cur, StoreOf(c->pVtab));
     return SQLITE_OK;
@@ -135,6 +216,7 @@ int Next(sqlite3_vtab_cursor* c) {
 
 int Eof(sqlite3_vtab_cursor* c) {
     auto* cur = static_cast<TCursor*>(c);
+    if (cur->UseList) return cur->At >= cur->List.size();
     return cur->Slot >= cur->End;
 }
 

@@ -16,7 +16,7 @@
 #include "engine/core/TextLines.h"
 #include "engine/layers/Layer.h"
 #include "engine/layers/Layers.h"
-#include "tests/engine/layers/TestObjects.h"
+#include "tests/support/TestObjects.h"
 
 using namespace std::string_literals;
 

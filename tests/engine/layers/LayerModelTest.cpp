@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 
 #include "engine/layers/Layer.h"
-#include "tests/engine/layers/TestObjects.h"
+#include "tests/support/TestObjects.h"
 
 namespace {
 

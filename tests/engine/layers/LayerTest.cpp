@@ -11,7 +11,7 @@
 #include "engine/core/Errors.h"
 #include "engine/layers/Layer.h"
 #include "engine/layers/Layers.h"
-#include "tests/engine/layers/TestObjects.h"
+#include "tests/support/TestObjects.h"
 
 namespace {
 

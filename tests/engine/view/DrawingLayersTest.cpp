@@ -12,7 +12,7 @@
 #include "engine/objects/Contour.h"
 #include "engine/view/Drawing.h"
 #include "tests/engine/view/TestApp.h"
-#include "tests/engine/view/ViewTestObjects.h"
+#include "tests/support/TestObjects.h"
 
 namespace {
 

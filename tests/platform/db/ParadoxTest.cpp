@@ -53,7 +53,8 @@ void WriteFixture(const QString& file, const std::vector<TPxField>& defs, int co
             vals[i].type = defs[i].Type;
             vals[i].isnull = row[i].Null;
             vals[i].value.lval = row[i].L;
-            if (defs[i].Type == pxfNumber || defs[i].Type == pxfCurrency) vals[i].value.dval = row[i].D;
+            if (defs[i].Type == pxfNumber || defs[i].Type == pxfCurrency || defs[i].Type == pxfTimestamp)
+                vals[i].value.dval = row[i].D;
             if (defs[i].Type == pxfAlpha) {
                 vals[i].value.str.val = const_cast<char*>(row[i].S.constData());
                 vals[i].value.str.len = static_cast<int>(row[i].S.size());
@@ -223,5 +224,26 @@ TEST(Paradox, TablesWithMemoFieldsAreReadOnly) {
         FAIL() << "write accepted";
     } catch (const EDatabaseError& e) {
         EXPECT_TRUE(e.Message().contains(QStringLiteral("somente leitura"))) << e.Message().toStdString();
+    }
+}
+
+// Timestamps beyond any date (a damaged file) read as NULL beside sound ones.
+TEST(Paradox, TimestampsBeyondTheDatesReadAsNull) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/horas.db");
+    // 2001-02-03 04:05:06 as milliseconds since day 1 of year 1, less one day.
+    const double sound = (static_cast<double>(QDate(2001, 2, 3).toJulianDay() - 1721425) * 86400.0 + 14706.0) * 1000.0;
+    WriteFixture(file, {{"N", pxfShort, 2}, {"T", pxfTimestamp, 8}}, 1252,
+                 {{L(1), D(1e300)}, {L(2), D(-1e300)}, {L(3), D(sound)}, {L(4), D(9.3e24)}});
+    TTable t;
+    t.SetDatabaseName(dir.path());
+    t.SetTableName(QStringLiteral("horas.db"));
+    t.Open();
+    ASSERT_EQ(t.RecordCount(), 4);
+    for (int i = 0; i < 4; ++i, t.Next()) {
+        SCOPED_TRACE(i);
+        TField* f = t.FieldByName(QStringLiteral("T"));
+        if (i == 2) EXPECT_EQ(f->AsString(), QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)).toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")));
+        else EXPECT_TRUE(f->IsNull()) << f->AsString().toStdString();
     }
 }

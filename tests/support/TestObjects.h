@@ -1,6 +1,7 @@
 #pragma once
-// A small map object for the layer tests: an axis-aligned box whose
-// payload is the key and four doubles, and a view stand-in.
+// Small map objects for the layer and view tests: an axis-aligned box whose
+// payload is the key and four doubles, a filled box that paints itself, and
+// a view stand-in.
 #include <set>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include <QPainter>
 
 #include "engine/core/BinaryIO.h"
+#include "engine/core/Color.h"
 #include "engine/layers/LayerHost.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/VisualObject.h"
@@ -66,6 +68,34 @@ public:
 
 inline void RegisterTestBox() {
     RegisterObjectClass(QStringLiteral("TTestBox"), [] { return std::make_unique<TTestBox>(); });
+}
+
+// A test box that stores its fill colour after the corners and paints
+// itself filled, for the tests that look at the picture.
+class TViewBox : public TTestBox {
+public:
+    TViewBox() = default;
+    TViewBox(double x1, double y1, double x2, double y2) : TTestBox(x1, y1, x2, y2) {}
+    QString ClassName() const override { return QStringLiteral("TViewBox"); }
+    void LoadFromStream(TStream& s) override {
+        TTestBox::LoadFromStream(s);
+        Fill = ReadInt32(s);
+    }
+    void SaveToStream(TStream& s) const override {
+        TTestBox::SaveToStream(s);
+        WriteInt32(s, Fill);
+    }
+    void Draw(TDrawContext& dc) override {
+        TTestBox::Draw(dc);
+        QPainter& p = dc.Painter();
+        p.setBrush(ColorToQColor(Fill));
+        p.drawRect(QRect(dc.WorldToScreen(X1, Y2), dc.WorldToScreen(X2, Y1)));
+    }
+    TColor Fill = clRed;
+};
+
+inline void RegisterViewBox() {
+    RegisterObjectClass(QStringLiteral("TViewBox"), [] { return std::make_unique<TViewBox>(); });
 }
 
 // A view stand-in: a 100 x 100 picture showing the world window 0..100.
