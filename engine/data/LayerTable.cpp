@@ -30,7 +30,7 @@ bool TLayerTable::IsGeometryFieldName(const QString& upperName) {
 }
 
 void TLayerTable::SetTableName(const QString& name) {
-    if (layerFileCreated_) return;
+    if (layerFileCreated_ || (layer_ && layer_->FileCreated())) return;
     TGISTable::SetTableName(name);
 }
 

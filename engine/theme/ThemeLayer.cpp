@@ -12,6 +12,18 @@
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/symbology/ThemeClass.h"
+#include "platform/db/Session.h"
+
+namespace {
+
+// Large integers count with the integers: the database layer reads a
+// dBase integer column wider than 9 digits as one.
+bool IsNumericType(TFieldType t) {
+    return t == ftSmallint || t == ftInteger || t == ftWord || t == ftLargeint || t == ftFloat || t == ftCurrency ||
+           t == ftBCD;
+}
+
+}  // namespace
 
 TThemeLayer::TThemeLayer(TLayerHost* owner)
     : TLayer(owner),
@@ -21,6 +33,10 @@ TThemeLayer::TThemeLayer(TLayerHost* owner)
 }
 
 TThemeLayer::~TThemeLayer() {
+    try {
+        if (Active()) InternalClose();
+    } catch (...) {
+    }
     projected_.clear();
     themeClasses_.reset();
     // The table goes before the objects its records refer to.
@@ -45,6 +61,15 @@ std::int32_t TThemeLayer::ClassificationFieldIndex() const {
 void TThemeLayer::SetClassificationFieldIndex(std::int32_t v) {
     const int n = TableFieldCount();
     if (v >= 0 && v < n) classificationFieldIndex_ = v;
+}
+
+void TThemeLayer::SetNormalizationFieldIndex(std::int32_t v) {
+    const int n = TableFieldCount();
+    if (v < 0 || v >= n) return;
+    const int c = ClassificationFieldIndex();
+    if (c >= n || !IsNumericType(table_->Fields(c)->DataType()) || !IsNumericType(table_->Fields(v)->DataType()))
+        return;
+    normalizationFieldIndex_ = v;
 }
 
 std::int32_t TThemeLayer::NormalizationFieldIndex() const {
@@ -82,9 +107,47 @@ void TThemeLayer::NextObjectId(TVisualObject& object) {
     }
 }
 
+void TThemeLayer::AppendRecordOf(TVisualObject& object, const QVariantList* values) {
+    TLayerTable& t = *table_;
+    try {
+        if (!t.Active()) throw EDatabaseError(QStringLiteral("Tabela de atributos fechada"));
+        t.Append();
+        t.FieldByName(QStringLiteral("ID"))->SetAsString(object.Id());
+        for (int i = 1; i < t.FieldCount(); ++i) {
+            TField& f = *t.Fields(i);
+            if (values != nullptr) {
+                if (i - 1 < values->size()) f.SetAsVariant(values->at(i - 1));
+                continue;
+            }
+            if (!f.Required()) continue;
+            if (f.DataType() == ftString)
+                f.SetAsString(QStringLiteral("?"));
+            else if (IsNumericType(f.DataType()))
+                f.SetAsInteger(0);
+            else if (f.DataType() == ftBoolean)
+                f.SetAsBoolean(false);
+        }
+        t.Post();
+    } catch (...) {
+        if (t.State() == dsInsert) t.Cancel();
+        // No object without a record: an object new to the layer goes back
+        // to the caller; one that was the layer's before is put aside again.
+        Withdraw(&object);
+        if (object.Parent() == this) TLayer::Remove(&object);
+        throw;
+    }
+}
+
+void TThemeLayer::DeleteRecordOf(const TVisualObject& object) {
+    if (!table_->Active()) return;
+    if (table_->Locate(QStringLiteral("ID"), object.Id())) table_->Delete();
+}
+
 int TThemeLayer::Add(TVisualObject* object) {
     const int index = TLayer::Add(object);
-    if (index >= 0 && State() == lsEdit) NextObjectId(*object);
+    if (index < 0 || State() != lsEdit) return index;
+    NextObjectId(*object);
+    if (table_->Active()) AppendRecordOf(*object, nullptr);
     return index;
 }
 
@@ -92,8 +155,120 @@ int TThemeLayer::Insert(int index, TVisualObject* object) {
     // Through the layer's own bookkeeping, so that cancelling the edit
     // takes the object out again.
     const int r = TLayer::Insert(index, object);
-    if (r >= 0 && State() == lsEdit) NextObjectId(*object);
+    if (r < 0 || State() != lsEdit) return r;
+    NextObjectId(*object);
+    if (table_->Active()) AppendRecordOf(*object, nullptr);
     return r;
+}
+
+int TThemeLayer::AddObjectWithRecord(TVisualObject* object, const QVariantList& values) {
+    if (State() != lsEdit) return -1;
+    if (!table_->Active()) throw EDatabaseError(QStringLiteral("Tabela de atributos fechada"));
+    const int index = TLayer::Add(object);
+    if (index < 0) return index;
+    NextObjectId(*object);
+    AppendRecordOf(*object, &values);
+    return index;
+}
+
+void TThemeLayer::Delete(int index) {
+    if (State() != lsEdit) return;
+    TVisualObject* o = GetObject(index);
+    try {
+        DeleteRecordOf(*o);
+    } catch (...) {
+        TLayer::Delete(index);
+        throw;
+    }
+    TLayer::Delete(index);
+}
+
+int TThemeLayer::Remove(TVisualObject* object) {
+    if (State() != lsEdit) return -1;
+    if (IndexOf(object) < 0) return -1;
+    try {
+        DeleteRecordOf(*object);
+    } catch (...) {
+        TLayer::Remove(object);
+        throw;
+    }
+    return TLayer::Remove(object);
+}
+
+void TThemeLayer::Clear() {
+    if (State() == lsEdit && table_->Active()) {
+        try {
+            table_->DisableControls();
+            for (TVisualObject* o : GetObjects()) DeleteRecordOf(*o);
+            table_->EnableControls();
+        } catch (...) {
+            table_->EnableControls();
+            TLayer::Clear();
+            throw;
+        }
+    }
+    TLayer::Clear();
+}
+
+bool TThemeLayer::HasPendingEdits() const { return TLayer::HasPendingEdits() || table_->UpdatesPending(); }
+
+void TThemeLayer::SetStateValue(TLayerState value) {
+    // A table that cannot be modified keeps the layer browsing.
+    if (value == lsEdit && table_->Active() && !table_->CanModify()) value = lsBrowse;
+    TLayer::SetStateValue(value);
+}
+
+// ---------------------------------------------------------------- lifecycle
+
+void TThemeLayer::CreateLayerFile() {
+    if (FileCreated() || Active()) return;
+    table_->CreateTable();
+    TLayer::CreateLayerFile();
+}
+
+void TThemeLayer::InternalOpen() {
+    TLayer::InternalOpen();
+    if (!Active()) return;  // the layer file's failure has been reported
+    SetOpenFlags(false, false);
+    try {
+        table_->Open();
+        SetNormalizationFieldIndex(normalizationFieldIndex_);
+        const bool c = classified_ && !(normalized_ && NormalizationFieldIndex() == -1);
+        ClassificationFieldIndex();  // an index beyond the fields becomes 0
+        classified_ = c;
+        SetOpenFlags(true, true);
+    } catch (const std::exception& e) {
+        // Left empty and inactive, as for a layer file that cannot be read.
+        try {
+            table_->Close();
+        } catch (...) {
+        }
+        TLayer::InternalClose();
+        const auto* ee = dynamic_cast<const EEngineError*>(&e);
+        DoError(ee ? ee->Message() : QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TThemeLayer::InternalClose() {
+    TLayer::InternalClose();  // cancels pending edits of both
+    table_->Close();
+    SetOpenFlags(false, false);
+}
+
+void TThemeLayer::InternalPost() {
+    // The layer file first: when it cannot be written nothing is committed
+    // and the table keeps its pending updates.
+    TLayer::InternalPost();
+    if (!table_->Active()) return;
+    table_->ApplyUpdates();
+    table_->CommitUpdates();
+    if (TDatabase* db = Session().FindDatabase(table_->TableDatabase()); db != nullptr && db->InTransaction())
+        db->Commit();
+}
+
+void TThemeLayer::InternalCancel() {
+    TLayer::InternalCancel();
+    if (table_->Active()) table_->CancelUpdates();
 }
 
 // ---------------------------------------------------------------- drawing
@@ -277,7 +452,9 @@ void TThemeLayer::ReadObjects(TStream& s) {
     themeLayerType_ = type;
     nextId_ = nextId;
     table_->SetTableDatabase(database);
-    table_->SetTableName(table);
+    // The name stored with the layer is its table's, whether or not the
+    // layer file existed before.
+    table_->TGISTable::SetTableName(table);
     const TCoordinateUnit units = CoordinateUnits();  // the body's, which wins
     SetProjection(projection);
     if (params && projectionParams_) projectionParams_->Assign(params.get());

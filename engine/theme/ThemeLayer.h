@@ -6,12 +6,31 @@
 // own system or its objects change. It carries theme classes and the
 // classification settings, and redraws only within its scale range.
 //
+// Records in step with the objects (while the table is open):
+// - Add, Insert and AddObjectWithRecord give the object the next free Id
+//   and append its record; when the record cannot be posted the object is
+//   taken out again (the caller keeps it) and the error is raised, so no
+//   object is left without a record.
+// - Delete, Remove and Clear delete the objects' records.
+// - InternalPost writes the layer file first and commits the table only
+//   then; a failed write leaves both the file and the table's pending
+//   updates as they were. InternalCancel undoes both.
+// - A layer whose table cannot be modified stays in lsBrowse.
+// While the table is closed (a layer built in memory, never opened) the
+// objects are taken without records.
+//
+// Opening reads the layer file, then opens the table and classifies; when
+// the table cannot be opened the layer is left empty and inactive and the
+// failure goes to OnError (and the host's LayerOpenFailed).
+//
 // Ownership: the layer owns its theme classes, its parameter object and
 // its attribute table (Table, "AttributeTable", cached updates, inactive
 // until the layer opens); the converted copies are owned by the layer too.
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include <QVariant>
 
 #include "engine/core/Codes.h"
 #include "engine/data/LayerTable.h"
@@ -44,6 +63,9 @@ public:
     std::int32_t ClassificationFieldIndex() const;
     void SetClassificationFieldIndex(std::int32_t v);
     std::int32_t NormalizationFieldIndex() const;
+    // Stored only for a field of the open table when both it and the
+    // classified field are numeric; otherwise ignored.
+    void SetNormalizationFieldIndex(std::int32_t v);
     bool Classified() const { return classified_; }
     bool Normalized() const { return normalized_; }
     // Stored only together with a normalization field.
@@ -80,7 +102,25 @@ public:
     // ---- edits: an added object gets the next Id (20 hex digits)
     int Add(TVisualObject* object) override;
     int Insert(int index, TVisualObject* object) override;
+    void Delete(int index) override;
+    int Remove(TVisualObject* object) override;
+    void Clear() override;
+    // Adds the object with a record whose fields, in field order, are its
+    // Id and then the values. -1 in browse state (the caller keeps the
+    // object). Raises EDatabaseError (the object not added, still the
+    // caller's) when the table is closed or the record cannot be posted.
+    int AddObjectWithRecord(TVisualObject* object, const QVariantList& values);
     using TLayer::Add;
+    bool HasPendingEdits() const override;
+
+    // ---- lifecycle
+    // Creates the table, then the layer file (a new layer: no file made or
+    // read yet, inactive). Errors are raised.
+    void CreateLayerFile() override;
+    void InternalOpen() override;
+    void InternalClose() override;
+    void InternalPost() override;
+    void InternalCancel() override;
 
     // ---- drawing and reprojection
     void Draw(TDrawContext* dc) override;
@@ -103,6 +143,7 @@ public:
     static std::int32_t FileThemeLayerType(const QString& fileName);
 
 protected:
+    void SetStateValue(TLayerState value) override;
     void BeforeStyleLoad() override;
     void DrawObjects(TDrawContext& dc) override;
     // The number of fields of the open attribute table; -1 while it is
@@ -113,6 +154,11 @@ private:
     const TCoordinateSystemHost* Host() const;
     bool Reprojects(TCoordinateSystem& view) const;
     void NextObjectId(TVisualObject& object);
+    // Appends and posts the record of an object just added; on failure
+    // takes the object out again and raises.
+    void AppendRecordOf(TVisualObject& object, const QVariantList* values);
+    // Deletes the record whose "ID" is the object's Id, when there is one.
+    void DeleteRecordOf(const TVisualObject& object);
     // Legend type, classification index, flags, normalization index and
     // the classes, as read (checked, not yet stored).
     struct TClassificationFields {
