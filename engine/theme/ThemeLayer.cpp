@@ -12,6 +12,7 @@
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/symbology/ThemeClass.h"
+#include "engine/theme/Classification.h"
 #include "platform/db/Session.h"
 
 namespace {
@@ -50,6 +51,103 @@ int TThemeLayer::TableFieldCount() const { return table_->Active() ? table_->Fie
 void TThemeLayer::SetLegendType(TLegendType v) {
     if (v == legendType_) return;
     legendType_ = v;
+    if (classified_) SetClassified(true);
+}
+
+// ---------------------------------------------------------------- classification
+
+void TThemeLayer::SetClassified(bool v) {
+    classified_ = v;
+    Classify();
+}
+
+double TThemeLayer::ClassifiedFieldTotal() const {
+    // Straight over the loaded rows: the cursor does not move.
+    const TLayerTable& t = *table_;
+    const int col = ClassificationFieldIndex();
+    if (!t.Active() || col >= t.FieldCount()) return 0;
+    const TField& f = *t.Fields(col);
+    double total = 0;
+    for (int r = 0; r < t.RecordCount(); ++r) {
+        const TDbValue& v = t.RecordValue(r, col);
+        if (v.Kind == TDbValue::vInt)
+            total += static_cast<double>(v.I);
+        else if (v.Kind == TDbValue::vFloat)
+            total += v.D;
+        else if (!v.IsNull())
+            total += ParseClassBound(f.TextOf(v));
+    }
+    return total;
+}
+
+void TThemeLayer::ClassifyObject(TVisualObject* object) {
+    std::optional<double> total;
+    if (classified_ && normalized_ && normalizationFieldIndex_ == -2) total = ClassifiedFieldTotal();
+    ClassifyWith(object, total);
+}
+
+void TThemeLayer::ClassifyWith(TVisualObject* object, const std::optional<double>& total) {
+    auto* d = dynamic_cast<TDrawingObject*>(object);
+    if (d == nullptr || !classified_) return;
+    TLayerTable& t = *table_;
+    const int fi = ClassificationFieldIndex();
+    if (!t.Active() || fi >= t.FieldCount()) {
+        classified_ = false;
+        return;
+    }
+    TField& f = *t.Fields(fi);
+    const TFieldType type = f.DataType() == ftLargeint ? ftInteger : f.DataType();
+    if (type == ftBoolean) legendType_ = ltUniqueValue;
+    int match = -1;
+    if (!f.IsNull()) {
+        std::optional<double> normalized;
+        if (normalized_ && IsNumericType(type)) {
+            const double v = f.AsFloat();
+            double by = 0;
+            if (normalizationFieldIndex_ == -2) {
+                by = total ? *total : ClassifiedFieldTotal();
+                if (by == 0) throw EConvertError(QStringLiteral("Division by zero"));
+                normalized = v / by * 100;
+            } else if (normalizationFieldIndex_ >= 0 && normalizationFieldIndex_ < t.FieldCount()) {
+                by = t.Fields(normalizationFieldIndex_)->AsFloat();
+                if (by == 0) throw EConvertError(QStringLiteral("Division by zero"));
+                normalized = v / by;
+            }
+        }
+        match = MatchThemeClass(*themeClasses_, legendType_, type, f.AsVariant(), normalized);
+    }
+    // No class matched: the layer's default class.
+    d->ApplyThemeClass(match >= 0 ? *themeClasses_->GetItem(match) : *Defaults());
+}
+
+void TThemeLayer::Classify() {
+    TLayerTable& t = *table_;
+    if (!t.Active()) return;
+    std::optional<double> total;
+    if (classified_ && normalized_ && normalizationFieldIndex_ == -2) {
+        try {
+            total = ClassifiedFieldTotal();
+        } catch (const EEngineError&) {
+            total = 0;  // every record then fails its division
+        }
+    }
+    TField* id = t.FindField(QStringLiteral("ID"));
+    if (id == nullptr) return;
+    const TBookmark at = t.GetBookmark();
+    t.DisableControls();
+    for (t.First(); !t.Eof(); t.Next()) {
+        TVisualObject* o = FindObject(id->AsString());
+        if (o == nullptr) continue;
+        try {
+            ClassifyWith(o, total);
+            if (!classified_)
+                if (auto* d = dynamic_cast<TDrawingObject*>(o)) d->ApplyThemeClass(*Defaults());
+        } catch (const std::exception&) {
+            // This object keeps its symbology; the next record is classified.
+        }
+    }
+    if (at != 0 && t.BookmarkValid(at)) t.GotoBookmark(at);
+    t.EnableControls();
 }
 
 std::int32_t TThemeLayer::ClassificationFieldIndex() const {
@@ -233,9 +331,8 @@ void TThemeLayer::InternalOpen() {
     try {
         table_->Open();
         SetNormalizationFieldIndex(normalizationFieldIndex_);
-        const bool c = classified_ && !(normalized_ && NormalizationFieldIndex() == -1);
         ClassificationFieldIndex();  // an index beyond the fields becomes 0
-        classified_ = c;
+        SetClassified(classified_ && !(normalized_ && NormalizationFieldIndex() == -1));
         SetOpenFlags(true, true);
     } catch (const std::exception& e) {
         // Left empty and inactive, as for a layer file that cannot be read.

@@ -28,6 +28,7 @@
 // until the layer opens); the converted copies are owned by the layer too.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QVariant>
@@ -67,6 +68,18 @@ public:
     // classified field are numeric; otherwise ignored.
     void SetNormalizationFieldIndex(std::int32_t v);
     bool Classified() const { return classified_; }
+    // Stores the value and classifies every object that has a record
+    // (False gives them the layer's Defaults). Nothing is redrawn.
+    void SetClassified(bool v);
+    // Gives each object with a record the class its value falls into; an
+    // object whose value matches no class (an empty list included), or is
+    // empty, gets the layer's Defaults. A record whose class bound does not
+    // convert, or whose normalization divides by zero, leaves its object
+    // as it was. The table's cursor is put back where it was.
+    void Classify();
+    // Classifies one object from the table's current record; errors
+    // (bounds that do not convert, division by zero) are raised.
+    void ClassifyObject(TVisualObject* object);
     bool Normalized() const { return normalized_; }
     // Stored only together with a normalization field.
     void SetNormalized(bool v) { normalized_ = v && normalizationFieldIndex_ != -1; }
@@ -154,6 +167,10 @@ private:
     const TCoordinateSystemHost* Host() const;
     bool Reprojects(TCoordinateSystem& view) const;
     void NextObjectId(TVisualObject& object);
+    // ClassifyObject with the total of the classified field, when the
+    // layer normalizes by percent.
+    void ClassifyWith(TVisualObject* object, const std::optional<double>& total);
+    double ClassifiedFieldTotal() const;
     // Appends and posts the record of an object just added; on failure
     // takes the object out again and raises.
     void AppendRecordOf(TVisualObject& object, const QVariantList* values);
