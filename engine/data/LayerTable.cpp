@@ -150,3 +150,12 @@ void TLayerTable::Summarize(const QString& database, const QString& table, QStri
     }
     TGISTable::Summarize(database, table, summaryLines, groupField);
 }
+
+QString TLayerTable::OpenSummary(QStringList& summaryLines, const QString& groupField, TFieldDefs& defs,
+                                 QStringList& names, std::unique_ptr<TQuery>& query) {
+    const QString group = SummaryDefs(summaryLines, groupField, defs, names);
+    std::vector<QString> params;
+    const QString countCondition = SummaryCountCondition(params);
+    query = SummaryQuery(names, summaryLines, group, countCondition, params);
+    return group;
+}
