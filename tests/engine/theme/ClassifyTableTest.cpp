@@ -158,16 +158,10 @@ TEST_F(ClassifyTableTest, NormalizedBooleanAndCursor) {
     EXPECT_EQ(layer.Table()->RecNo(), 4);
     for (TVisualObject* o : layer.GetObjects()) EXPECT_EQ(static_cast<TDrawingObject*>(o)->LineColor(), kDefault);
 
-    // Reopened, the layer classifies again from what its header says.
-    layer.SetClassificationFieldIndex(2);
-    layer.SetLegendType(ltUniqueValue);
-    layer.ThemeClasses()->Clear();
-    layer.ThemeClasses()->GetItem(layer.ThemeClasses()->Add(QStringLiteral("sete")))->SetFromValue(QStringLiteral("7"));
-    layer.ThemeClasses()->GetItem(0)->SetLineColor(0x100);
-    layer.SetClassified(true);
+    // Reopened, the layer classifies again as it was set.
+    Ours(2, ltUniqueValue, {{"7", ""}});
     layer.Close();
     layer.Open();
-    ASSERT_TRUE(layer.Active());
     int sevens = 0;
     for (TVisualObject* o : layer.GetObjects()) sevens += static_cast<TDrawingObject*>(o)->LineColor() == 0x100;
     EXPECT_EQ(sevens, 3);
