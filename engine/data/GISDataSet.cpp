@@ -689,9 +689,9 @@ TFieldType TGISDataSet::SummaryType(TSummaryOp op, TFieldType source) {
     return source;
 }
 
-void TGISDataSet::RunSummary(TTable& result, const QStringList& resultNames, const QStringList& lines,
-                             const QString& groupField, const QString& countCondition,
-                             const std::vector<QString>& condParams) {
+std::unique_ptr<TQuery> TGISDataSet::SummaryQuery(const QStringList& resultNames, const QStringList& lines,
+                                                  const QString& groupField, const QString& countCondition,
+                                                  const std::vector<QString>& condParams) {
     const QString g = QualifiedFieldNameOf(groupField);
     auto counted = [&](const QString& expr) {
         return countCondition.isEmpty() ? expr
@@ -718,34 +718,37 @@ void TGISDataSet::RunSummary(TTable& result, const QStringList& resultNames, con
     sql += WhereLines();
     sql.append(QStringLiteral("GROUP BY ") + g);
     sql.append(QStringLiteral("ORDER BY ") + g);
-    TQuery q;
-    q.SetDatabaseName(DatabaseName());
-    q.SetSQL(sql);
+    auto q = std::make_unique<TQuery>();
+    q->SetDatabaseName(DatabaseName());
+    q->SetSQL(sql);
     // The query's own parameters, then those of the counting condition.
     for (int i = 0; i < Params().Count(); ++i)
-        if (TParam* p = q.Params().FindParam(Params()[i].Name)) *p = Params()[i];
+        if (TParam* p = q->Params().FindParam(Params()[i].Name)) *p = Params()[i];
     for (std::size_t i = 0; i < condParams.size(); ++i)
-        q.ParamByName(QStringLiteral("kzsel") + QString::number(i)).SetAsString(condParams[i]);
-    q.Open();
+        q->ParamByName(QStringLiteral("kzsel") + QString::number(i)).SetAsString(condParams[i]);
+    q->Open();
+    return q;
+}
+
+void TGISDataSet::RunSummary(TTable& result, const QStringList& resultNames, const QStringList& lines,
+                             const QString& groupField, const QString& countCondition,
+                             const std::vector<QString>& condParams) {
+    const std::unique_ptr<TQuery> q = SummaryQuery(resultNames, lines, groupField, countCondition, condParams);
     TBatchMove move;
-    move.SetSource(&q);
+    move.SetSource(q.get());
     move.SetDestination(&result);
     move.SetMode(batAppend);
     move.Execute();
 }
 
-void TGISDataSet::Summarize(const QString& database, const QString& table, QStringList& summaryLines,
-                            const QString& groupField) {
+QString TGISDataSet::SummaryDefs(QStringList& summaryLines, const QString& groupField, TFieldDefs& defs,
+                                 QStringList& names) {
     const QString group = groupField.trimmed().toUpper();
     for (QString& l : summaryLines) l = l.left(2) + l.mid(2).trimmed().toUpper();
     if (!Active()) Open();
     TField* gf = FindField(group);
     if (!gf) throw EDatabaseError(QStringLiteral("Campo inexistente: ") + group);
-    auto result = std::make_unique<TTable>();
-    result->SetDatabaseName(database.trimmed().toLower());
-    result->SetTableName(table.trimmed().toLower());
-    TFieldDefs& defs = result->FieldDefs();
-    QStringList names{SummaryFieldName(group), QStringLiteral("COUNT")};
+    names = QStringList{SummaryFieldName(group), QStringLiteral("COUNT")};
     defs.Add(names[0], gf->DataType(), gf->Size());
     defs.Add(names[1], ftInteger, 0, true);
     for (const QString& l : summaryLines) {
@@ -759,6 +762,16 @@ void TGISDataSet::Summarize(const QString& database, const QString& table, QStri
         defs.Add(n, SummaryType(static_cast<TSummaryOp>(op), f->DataType()), f->Size());
         names.append(n);
     }
+    return group;
+}
+
+void TGISDataSet::Summarize(const QString& database, const QString& table, QStringList& summaryLines,
+                            const QString& groupField) {
+    auto result = std::make_unique<TTable>();
+    result->SetDatabaseName(database.trimmed().toLower());
+    result->SetTableName(table.trimmed().toLower());
+    QStringList names;
+    const QString group = SummaryDefs(summaryLines, groupField, result->FieldDefs(), names);
     if (result->Exists()) throw EDatabaseError(QStringLiteral("A tabela já existe: ") + table);
     std::vector<QString> params;
     const QString countCondition = SummaryCountCondition(params);

@@ -174,6 +174,18 @@ protected:
     virtual QString SummaryCountCondition(std::vector<QString>& params) { (void)params; return QString(); }
     // The result field type of a summary column.
     static TFieldType SummaryType(TSummaryOp op, TFieldType source);
+    // The result columns of a summary: their names (group field, "COUNT",
+    // the summary fields) and definitions are appended; the lines are
+    // upper-cased in place; the dataset is opened when closed. Returns the
+    // group field's name. Raises EDatabaseError for a missing or repeated
+    // field.
+    QString SummaryDefs(QStringList& summaryLines, const QString& groupField, TFieldDefs& defs,
+                        QStringList& names);
+    // The grouped summary as an open query, one record per group in group
+    // order, columns named resultNames.
+    std::unique_ptr<TQuery> SummaryQuery(const QStringList& resultNames, const QStringList& lines,
+                                         const QString& groupField, const QString& countCondition,
+                                         const std::vector<QString>& condParams);
     // Builds and runs the grouped summary into `result` (created, open).
     // countCondition: SQL text true for the records that count (empty:
     // all); its parameters come from `condParams`.

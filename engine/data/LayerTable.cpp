@@ -30,7 +30,7 @@ bool TLayerTable::IsGeometryFieldName(const QString& upperName) {
 }
 
 void TLayerTable::SetTableName(const QString& name) {
-    if (layerFileCreated_) return;
+    if (layerFileCreated_ || (layer_ && layer_->FileCreated())) return;
     TGISTable::SetTableName(name);
 }
 
@@ -149,4 +149,13 @@ void TLayerTable::Summarize(const QString& database, const QString& table, QStri
         return;
     }
     TGISTable::Summarize(database, table, summaryLines, groupField);
+}
+
+QString TLayerTable::OpenSummary(QStringList& summaryLines, const QString& groupField, TFieldDefs& defs,
+                                 QStringList& names, std::unique_ptr<TQuery>& query) {
+    const QString group = SummaryDefs(summaryLines, groupField, defs, names);
+    std::vector<QString> params;
+    const QString countCondition = SummaryCountCondition(params);
+    query = SummaryQuery(names, summaryLines, group, countCondition, params);
+    return group;
 }

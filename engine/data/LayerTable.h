@@ -57,6 +57,13 @@ public:
                        const QString& groupField)>
         MergeHandler;
 
+    // For the merging summary: the grouped summary (Selection honoured) as
+    // an open query, with the column names and the definitions of its
+    // result fields (appended to defs). The lines are upper-cased in place.
+    // Returns the group field's name.
+    QString OpenSummary(QStringList& summaryLines, const QString& groupField, TFieldDefs& defs,
+                        QStringList& names, std::unique_ptr<TQuery>& query);
+
     // The object of the current record (by "ID"), or nullptr.
     TVisualObject* CurrentObject() const;
 

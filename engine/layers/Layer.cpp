@@ -248,6 +248,20 @@ int TLayer::Insert(int index, TVisualObject* o) {
     return index;
 }
 
+void TLayer::Withdraw(TVisualObject* o) {
+    if (!Holds(o) || !insertedSet_.contains(o)) return;
+    const auto it = std::find(objects_.begin(), objects_.end(), o);
+    if (it == objects_.end()) return;
+    ++revision_;
+    objects_.erase(it);
+    Forget(o);
+    insertedSet_.erase(o);
+    EraseOne(inserted_, o);
+    IndexRemove(o, o->Id());
+    boundsValid_ = false;
+    o->SetParent(nullptr);
+}
+
 void TLayer::Delete(int index) {
     if (state_ != lsEdit) return;
     if (index < 0 || index >= GetObjectCount()) IndexError(index);

@@ -106,6 +106,8 @@ public:
     void SetReadOnly(bool v);
     bool Active() const { return active_; }
     void SetActive(bool v);
+    // The layer file has been written or read by this layer.
+    bool FileCreated() const { return fileCreated_; }
     TLayerState State() const { return GetState(); }
     void SetState(TLayerState v) { SetStateValue(v); }
     TEntityType EditEntity() const { return editEntity_; }
@@ -292,6 +294,17 @@ protected:
     virtual void DoAfterClose();
     virtual void DoProgress(int current, int total);
     virtual void DoError(const QString& message);
+
+    // For descendants that open more than the layer file (a theme layer
+    // opens its attribute table as well).
+    void SetOpenFlags(bool active, bool fileCreated) {
+        active_ = active;
+        fileCreated_ = fileCreated;
+    }
+    // Takes an object that was added in this edit (and was not in the
+    // layer before it) out again, as if it had never been added: the
+    // caller owns it again. Nothing for an object the layer does not hold.
+    void Withdraw(TVisualObject* object);
 
     // Writes the layer file at path atomically (no name change).
     void WriteLayerFile(const QString& path) const;

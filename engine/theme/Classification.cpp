@@ -24,7 +24,7 @@ int ParseClassIntBound(const QString& text) {
 
 namespace {
 
-bool IsInteger(TFieldType t) { return t == ftSmallint || t == ftInteger || t == ftWord; }
+bool IsInteger(TFieldType t) { return t == ftSmallint || t == ftInteger || t == ftWord || t == ftLargeint; }
 bool IsFloat(TFieldType t) { return t == ftFloat || t == ftCurrency || t == ftBCD; }
 
 QDateTime ParseDateBound(const QString& text) {

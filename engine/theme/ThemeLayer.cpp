@@ -1,10 +1,16 @@
 #include "engine/theme/ThemeLayer.h"
 
 #include <string>
+#include <unordered_set>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
 
 #include "coords/MapProj.h"
 #include "engine/core/BinaryIO.h"
 #include "engine/core/Errors.h"
+#include "engine/core/Paths.h"
 #include "engine/core/Stream.h"
 #include "engine/objects/Contour.h"
 #include "engine/objects/DrawContext.h"
@@ -12,20 +18,145 @@
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/symbology/ThemeClass.h"
+#include "engine/theme/Classification.h"
+#include "platform/db/Session.h"
+#include "platform/db/Table.h"
+
+namespace {
+
+// Large integers count with the integers: the database layer reads a
+// dBase integer column wider than 9 digits as one.
+bool IsNumericType(TFieldType t) {
+    return t == ftSmallint || t == ftInteger || t == ftWord || t == ftLargeint || t == ftFloat || t == ftCurrency ||
+           t == ftBCD;
+}
+
+}  // namespace
 
 TThemeLayer::TThemeLayer(TLayerHost* owner)
-    : TLayer(owner), themeClasses_(std::make_unique<TThemeClasses>()) {}
+    : TLayer(owner),
+      themeClasses_(std::make_unique<TThemeClasses>()),
+      table_(std::make_unique<TLayerTable>(this)) {
+    table_->SetCachedUpdates(true);
+    table_->MergeHandler = [this](TLayerTable& t, const QString& database, const QString& table, QStringList& lines,
+                                  const QString& groupField) { MergeSummary(t, database, table, lines, groupField); };
+}
 
 TThemeLayer::~TThemeLayer() {
+    try {
+        if (Active()) InternalClose();
+    } catch (...) {
+    }
     projected_.clear();
     themeClasses_.reset();
+    // The table goes before the objects its records refer to.
+    table_.reset();
 }
+
+int TThemeLayer::TableFieldCount() const { return table_->Active() ? table_->FieldCount() : -1; }
 
 // ---------------------------------------------------------------- properties
 
 void TThemeLayer::SetLegendType(TLegendType v) {
     if (v == legendType_) return;
     legendType_ = v;
+    if (classified_) SetClassified(true);
+}
+
+// ---------------------------------------------------------------- classification
+
+void TThemeLayer::SetClassified(bool v) {
+    classified_ = v;
+    Classify();
+}
+
+double TThemeLayer::ClassifiedFieldTotal() const {
+    // Straight over the loaded rows: the cursor does not move.
+    const TLayerTable& t = *table_;
+    const int col = ClassificationFieldIndex();
+    if (!t.Active() || col >= t.FieldCount()) return 0;
+    const TField& f = *t.Fields(col);
+    double total = 0;
+    for (int r = 0; r < t.RecordCount(); ++r) {
+        const TDbValue& v = t.RecordValue(r, col);
+        if (v.Kind == TDbValue::vInt)
+            total += static_cast<double>(v.I);
+        else if (v.Kind == TDbValue::vFloat)
+            total += v.D;
+        else if (!v.IsNull())
+            total += ParseClassBound(f.TextOf(v));
+    }
+    return total;
+}
+
+void TThemeLayer::ClassifyObject(TVisualObject* object) {
+    std::optional<double> total;
+    if (classified_ && normalized_ && normalizationFieldIndex_ == -2) total = ClassifiedFieldTotal();
+    ClassifyWith(object, total);
+}
+
+void TThemeLayer::ClassifyWith(TVisualObject* object, const std::optional<double>& total) {
+    auto* d = dynamic_cast<TDrawingObject*>(object);
+    if (d == nullptr || !classified_) return;
+    TLayerTable& t = *table_;
+    const int fi = ClassificationFieldIndex();
+    if (!t.Active() || fi >= t.FieldCount()) {
+        classified_ = false;
+        return;
+    }
+    TField& f = *t.Fields(fi);
+    const TFieldType type = f.DataType() == ftLargeint ? ftInteger : f.DataType();
+    if (type == ftBoolean) legendType_ = ltUniqueValue;
+    int match = -1;
+    if (!f.IsNull()) {
+        std::optional<double> normalized;
+        if (normalized_ && IsNumericType(type)) {
+            const double v = f.AsFloat();
+            double by = 0;
+            if (normalizationFieldIndex_ == -2) {
+                by = total ? *total : ClassifiedFieldTotal();
+                if (by == 0) throw EConvertError(QStringLiteral("Division by zero"));
+                normalized = v / by * 100;
+            } else if (normalizationFieldIndex_ >= 0 && normalizationFieldIndex_ < t.FieldCount()) {
+                by = t.Fields(normalizationFieldIndex_)->AsFloat();
+                if (by == 0) throw EConvertError(QStringLiteral("Division by zero"));
+                normalized = v / by;
+            }
+        }
+        match = MatchThemeClass(*themeClasses_, legendType_, type, f.AsVariant(), normalized);
+    }
+    // No class matched: the layer's default class.
+    d->ApplyThemeClass(match >= 0 ? *themeClasses_->GetItem(match) : *Defaults());
+}
+
+void TThemeLayer::Classify() {
+    TLayerTable& t = *table_;
+    if (!t.Active()) return;
+    std::optional<double> total;
+    if (classified_ && normalized_ && normalizationFieldIndex_ == -2) {
+        try {
+            total = ClassifiedFieldTotal();
+        } catch (const EEngineError&) {
+            total = 0;  // every record then fails its division
+        }
+    }
+    TField* id = t.FindField(QStringLiteral("ID"));
+    if (id == nullptr) return;
+    const TBookmark at = t.GetBookmark();
+    t.DisableControls();
+    for (t.First(); !t.Eof(); t.Next()) {
+        TVisualObject* o = FindObject(id->AsString());
+        if (o == nullptr) continue;
+        try {
+            ClassifyWith(o, total);
+            if (!classified_)
+                if (auto* d = dynamic_cast<TDrawingObject*>(o)) d->ApplyThemeClass(*Defaults());
+        } catch (const std::exception&) {
+            // This object keeps its symbology; the next record is classified.
+        }
+    }
+    if (at != 0 && t.BookmarkValid(at)) t.GotoBookmark(at);
+    t.EnableControls();
 }
 
 std::int32_t TThemeLayer::ClassificationFieldIndex() const {
@@ -37,6 +168,15 @@ std::int32_t TThemeLayer::ClassificationFieldIndex() const {
 void TThemeLayer::SetClassificationFieldIndex(std::int32_t v) {
     const int n = TableFieldCount();
     if (v >= 0 && v < n) classificationFieldIndex_ = v;
+}
+
+void TThemeLayer::SetNormalizationFieldIndex(std::int32_t v) {
+    const int n = TableFieldCount();
+    if (v < 0 || v >= n) return;
+    const int c = ClassificationFieldIndex();
+    if (c >= n || !IsNumericType(table_->Fields(c)->DataType()) || !IsNumericType(table_->Fields(v)->DataType()))
+        return;
+    normalizationFieldIndex_ = v;
 }
 
 std::int32_t TThemeLayer::NormalizationFieldIndex() const {
@@ -74,9 +214,47 @@ void TThemeLayer::NextObjectId(TVisualObject& object) {
     }
 }
 
+void TThemeLayer::AppendRecordOf(TVisualObject& object, const QVariantList* values) {
+    TLayerTable& t = *table_;
+    try {
+        if (!t.Active()) throw EDatabaseError(QStringLiteral("Tabela de atributos fechada"));
+        t.Append();
+        t.FieldByName(QStringLiteral("ID"))->SetAsString(object.Id());
+        for (int i = 1; i < t.FieldCount(); ++i) {
+            TField& f = *t.Fields(i);
+            if (values != nullptr) {
+                if (i - 1 < values->size()) f.SetAsVariant(values->at(i - 1));
+                continue;
+            }
+            if (!f.Required()) continue;
+            if (f.DataType() == ftString)
+                f.SetAsString(QStringLiteral("?"));
+            else if (IsNumericType(f.DataType()))
+                f.SetAsInteger(0);
+            else if (f.DataType() == ftBoolean)
+                f.SetAsBoolean(false);
+        }
+        t.Post();
+    } catch (...) {
+        if (t.State() == dsInsert) t.Cancel();
+        // No object without a record: an object new to the layer goes back
+        // to the caller; one that was the layer's before is put aside again.
+        Withdraw(&object);
+        if (object.Parent() == this) TLayer::Remove(&object);
+        throw;
+    }
+}
+
+void TThemeLayer::DeleteRecordOf(const TVisualObject& object) {
+    if (!table_->Active()) return;
+    if (table_->Locate(QStringLiteral("ID"), object.Id())) table_->Delete();
+}
+
 int TThemeLayer::Add(TVisualObject* object) {
     const int index = TLayer::Add(object);
-    if (index >= 0 && State() == lsEdit) NextObjectId(*object);
+    if (index < 0 || State() != lsEdit) return index;
+    NextObjectId(*object);
+    if (table_->Active()) AppendRecordOf(*object, nullptr);
     return index;
 }
 
@@ -84,8 +262,260 @@ int TThemeLayer::Insert(int index, TVisualObject* object) {
     // Through the layer's own bookkeeping, so that cancelling the edit
     // takes the object out again.
     const int r = TLayer::Insert(index, object);
-    if (r >= 0 && State() == lsEdit) NextObjectId(*object);
+    if (r < 0 || State() != lsEdit) return r;
+    NextObjectId(*object);
+    if (table_->Active()) AppendRecordOf(*object, nullptr);
     return r;
+}
+
+int TThemeLayer::AddObjectWithRecord(TVisualObject* object, const QVariantList& values) {
+    if (State() != lsEdit) return -1;
+    if (!table_->Active()) throw EDatabaseError(QStringLiteral("Tabela de atributos fechada"));
+    const int index = TLayer::Add(object);
+    if (index < 0) return index;
+    NextObjectId(*object);
+    AppendRecordOf(*object, &values);
+    return index;
+}
+
+void TThemeLayer::Delete(int index) {
+    if (State() != lsEdit) return;
+    TVisualObject* o = GetObject(index);
+    try {
+        DeleteRecordOf(*o);
+    } catch (...) {
+        TLayer::Delete(index);
+        throw;
+    }
+    TLayer::Delete(index);
+}
+
+int TThemeLayer::Remove(TVisualObject* object) {
+    if (State() != lsEdit) return -1;
+    if (IndexOf(object) < 0) return -1;
+    try {
+        DeleteRecordOf(*object);
+    } catch (...) {
+        TLayer::Remove(object);
+        throw;
+    }
+    return TLayer::Remove(object);
+}
+
+void TThemeLayer::Clear() {
+    if (State() == lsEdit && table_->Active()) {
+        try {
+            table_->DisableControls();
+            for (TVisualObject* o : GetObjects()) DeleteRecordOf(*o);
+            table_->EnableControls();
+        } catch (...) {
+            table_->EnableControls();
+            TLayer::Clear();
+            throw;
+        }
+    }
+    TLayer::Clear();
+}
+
+bool TThemeLayer::HasPendingEdits() const { return TLayer::HasPendingEdits() || table_->UpdatesPending(); }
+
+void TThemeLayer::SetStateValue(TLayerState value) {
+    // A table that cannot be modified keeps the layer browsing.
+    if (value == lsEdit && table_->Active() && !table_->CanModify()) value = lsBrowse;
+    TLayer::SetStateValue(value);
+}
+
+// ---------------------------------------------------------------- lifecycle
+
+void TThemeLayer::CreateLayerFile() {
+    if (FileCreated() || Active()) return;
+    table_->CreateTable();
+    TLayer::CreateLayerFile();
+}
+
+void TThemeLayer::InternalOpen() {
+    TLayer::InternalOpen();
+    if (!Active()) return;  // the layer file's failure has been reported
+    SetOpenFlags(false, false);
+    try {
+        table_->Open();
+        SetNormalizationFieldIndex(normalizationFieldIndex_);
+        ClassificationFieldIndex();  // an index beyond the fields becomes 0
+        SetClassified(classified_ && !(normalized_ && NormalizationFieldIndex() == -1));
+        SetOpenFlags(true, true);
+    } catch (const std::exception& e) {
+        // Left empty and inactive, as for a layer file that cannot be read.
+        try {
+            table_->Close();
+        } catch (...) {
+        }
+        TLayer::InternalClose();
+        const auto* ee = dynamic_cast<const EEngineError*>(&e);
+        DoError(ee ? ee->Message() : QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TThemeLayer::InternalClose() {
+    TLayer::InternalClose();  // cancels pending edits of both
+    table_->Close();
+    SetOpenFlags(false, false);
+}
+
+void TThemeLayer::InternalPost() {
+    // The layer file first: when it cannot be written nothing is committed
+    // and the table keeps its pending updates.
+    TLayer::InternalPost();
+    if (!table_->Active()) return;
+    table_->ApplyUpdates();
+    table_->CommitUpdates();
+    if (TDatabase* db = Session().FindDatabase(table_->TableDatabase()); db != nullptr && db->InTransaction())
+        db->Commit();
+}
+
+void TThemeLayer::InternalCancel() {
+    TLayer::InternalCancel();
+    if (table_->Active()) table_->CancelUpdates();
+}
+
+// ---------------------------------------------------------------- merging summary
+
+namespace {
+
+// A group value as text (null apart from every text).
+QString GroupKey(const TField& f, const TDbValue& v) {
+    return v.IsNull() ? QStringLiteral("\x01") : QStringLiteral("=") + f.TextOf(v);
+}
+
+}  // namespace
+
+void TThemeLayer::MergeSummary(TLayerTable& source, const QString& database, const QString& table,
+                               QStringList& lines, const QString& groupField) {
+    // The result layer is made here and freed when done: only its files
+    // stay. It is not put in the view's list.
+    auto result = std::make_unique<TThemeLayer>(nullptr);
+    result->SetThemeLayerType(themeLayerType_);
+    result->SetDatabaseName(database);
+    // Beside its table, never in the table's own file.
+    result->SetLayerName(ChangeFileExt(ExtractFileName(table), QStringLiteral(".cam")));
+    result->SetTableDatabaseName(database);
+    result->SetTableName(table);
+    TLayerTable& rt = *result->Table();
+
+    QStringList names;
+    std::unique_ptr<TQuery> groups;
+    const QString group = source.OpenSummary(lines, groupField, rt.FieldDefs(), names, groups);
+    if (names.contains(QStringLiteral("ID"), Qt::CaseInsensitive))
+        throw EDatabaseError(QStringLiteral("Campo repetido no resumo: ID"));
+    {
+        TTable probe;
+        probe.SetDatabaseName(database.trimmed().toLower());
+        probe.SetTableName(table.trimmed().toLower());
+        if (probe.Exists()) throw EDatabaseError(QStringLiteral("A tabela já existe: ") + table);
+    }
+    const QString layerFile = result->ResolvedFileName();
+    if (QFileInfo::exists(layerFile)) throw EDatabaseError(QStringLiteral("O arquivo já existe: ") + layerFile);
+
+    // The source records of each group, in table order.
+    TField* gf = source.FindField(group);
+    TField* idf = source.FindField(QStringLiteral("ID"));
+    if (gf == nullptr || idf == nullptr) throw EDatabaseError(QStringLiteral("Campo inexistente: ") + group);
+    QHash<QString, std::vector<TVisualObject*>> members;
+    std::unordered_set<const TVisualObject*> selected;
+    for (TVisualObject* o : GetSelection()) selected.insert(o);
+    std::unordered_set<const TVisualObject*> counted;
+    for (int r = 0; r < source.RecordCount(); ++r) {
+        const TDbValue& id = source.RecordValue(r, idf->Index());
+        TVisualObject* o = id.IsNull() ? nullptr : FindObject(idf->TextOf(id));
+        if (o == nullptr) continue;
+        members[GroupKey(*gf, source.RecordValue(r, gf->Index()))].push_back(o);
+        if (!source.Selection() || selected.contains(o)) counted.insert(o);
+    }
+
+    bool made = false;
+    try {
+        result->CreateLayerFile();
+        made = true;
+        QString failure;
+        result->OnError = [&](TLayer&, const QString& m) { failure = m; };
+        result->Open();
+        if (!result->Active()) throw EDatabaseError(failure);
+        result->Edit();
+        if (result->State() != lsEdit) throw EDatabaseError(QStringLiteral("O resumo não pode ser editado: ") + layerFile);
+        for (int g = 0; g < groups->RecordCount(); ++g) {
+            const auto it = members.constFind(GroupKey(*groups->Fields(0), groups->RecordValue(g, 0)));
+            if (it == members.constEnd()) continue;  // no record of the group has an object
+            const std::vector<TVisualObject*>& objs = *it;
+            // The first counted object gives the shape; when none counts,
+            // the first one (the group still has its record, COUNT 0).
+            TVisualObject* first = objs.front();
+            for (TVisualObject* o : objs)
+                if (counted.contains(o)) {
+                    first = o;
+                    break;
+                }
+            std::unique_ptr<TVisualObject> clone = first->Clone();
+            if (!clone) continue;
+            TVisualObject* current = clone.get();
+            result->Add(std::move(clone));
+            if (!rt.Locate(QStringLiteral("ID"), current->Id()))
+                throw EDatabaseError(QStringLiteral("Registro do resumo perdido: ") + current->Id());
+            rt.Edit();
+            for (int c = 0; c < names.size(); ++c) {
+                const TDbValue& v = groups->RecordValue(g, c);
+                TField* f = rt.FieldByName(names[c]);
+                if (v.IsNull())
+                    f->Clear();
+                else if (v.Kind == TDbValue::vInt)
+                    f->SetAsLargeInt(v.I);
+                else if (v.Kind == TDbValue::vFloat)
+                    f->SetAsFloat(v.D);
+                else
+                    f->SetAsString(groups->Fields(c)->TextOf(v));
+            }
+            rt.Post();
+            for (TVisualObject* o : objs) {
+                if (o == first || !counted.contains(o)) continue;
+                auto* cp = dynamic_cast<TPolygon*>(current);
+                auto* op = dynamic_cast<TPolygon*>(o);
+                if (themeLayerType_ == 2 && cp && op) {
+                    // The union takes the place and the Id of the shape it
+                    // replaces, which leaves the layer's lists before it is
+                    // freed.
+                    std::unique_ptr<TPolygon> combined = cp->Combine(*op);
+                    const QString id = cp->Id();
+                    result->Withdraw(cp);
+                    std::unique_ptr<TVisualObject> old(cp);
+                    combined->SetId(id);
+                    current = combined.get();
+                    if (result->TLayer::Add(combined.get()) < 0)
+                        throw EDatabaseError(QStringLiteral("União não aceita pelo resumo"));
+                    combined.release();
+                } else if (auto* cl = dynamic_cast<TPolyLine*>(current);
+                           cl && !cp && dynamic_cast<const TPolyLine*>(o)) {
+                    cl->AddContoursOf(*static_cast<const TPolyLine*>(o));
+                } else if (auto* ds = dynamic_cast<TDrawingShape*>(current)) {
+                    ds->AddShape(o);  // refers only; the source layer keeps it
+                }
+            }
+        }
+        result->InvalidateBounds();
+        result->InternalPost();
+        result->EndEdit();
+        result->Close();
+    } catch (...) {
+        try {
+            result->Close();
+        } catch (...) {
+        }
+        if (made) {
+            QFile::remove(layerFile);
+            try {
+                rt.DeleteTable();
+            } catch (...) {
+            }
+        }
+        throw;
+    }
 }
 
 // ---------------------------------------------------------------- drawing
@@ -237,8 +667,8 @@ QPointF TThemeLayer::ScreenToWorld(int x, int y) const {
 void TThemeLayer::WriteObjects(TStream& s) const {
     WriteInt32(s, themeLayerType_);
     WriteInt32(s, nextId_);
-    WriteTextLine(s, tableDatabaseName_);
-    WriteTextLine(s, tableName_);
+    WriteTextLine(s, table_->TableDatabase());
+    WriteTextLine(s, table_->TableName());
     WriteInt32(s, projection_);
     if (projectionParams_) {
         std::string block;
@@ -268,8 +698,10 @@ void TThemeLayer::ReadObjects(TStream& s) {
 
     themeLayerType_ = type;
     nextId_ = nextId;
-    tableDatabaseName_ = std::move(database);
-    tableName_ = std::move(table);
+    table_->SetTableDatabase(database);
+    // The name stored with the layer is its table's, whether or not the
+    // layer file existed before.
+    table_->TGISTable::SetTableName(table);
     const TCoordinateUnit units = CoordinateUnits();  // the body's, which wins
     SetProjection(projection);
     if (params && projectionParams_) projectionParams_->Assign(params.get());
@@ -288,26 +720,30 @@ void TThemeLayer::WriteClassificationFields(TStream& s) const {
     themeClasses_->SaveToStream(s);
 }
 
-void TThemeLayer::ReadClassificationFields(TStream& s) {
-    const TLegendType legend = CodeToLegendType(ReadInt32(s));
-    const std::int32_t field = ReadInt32(s);
-    const std::uint8_t flags = ReadByte(s);
-    const std::int32_t norm = flags >= 2 ? ReadInt32(s) : -1;
-    // Read once to check the list; then into the layer's own list, which
-    // listeners (legends) keep referring to.
+TThemeLayer::TClassificationFields TThemeLayer::ParseClassificationFields(TStream& s) const {
+    TClassificationFields f;
+    f.Legend = CodeToLegendType(ReadInt32(s));
+    f.Field = ReadInt32(s);
+    f.Flags = ReadByte(s);
+    if (f.Flags >= 2) f.Norm = ReadInt32(s);
+    f.ClassesAt = s.Position();
+    TThemeClasses check;
+    check.LoadFromStream(s);
+    f.End = s.Position();
+    return f;
+}
+
+void TThemeLayer::ApplyClassificationFields(const TClassificationFields& f, TStream& s) {
     const std::int64_t at = s.Position();
-    {
-        TThemeClasses check;
-        check.LoadFromStream(s);
-    }
-    s.Seek(at);
+    s.Seek(f.ClassesAt);
     themeClasses_->Clear();
     themeClasses_->LoadFromStream(s);
-    legendType_ = legend;
-    classificationFieldIndex_ = field;
-    classified_ = (flags & 1) != 0;
-    normalized_ = flags > 1;
-    normalizationFieldIndex_ = normalized_ ? norm : -1;
+    s.Seek(at);
+    legendType_ = f.Legend;
+    classificationFieldIndex_ = f.Field;
+    classified_ = (f.Flags & 1) != 0;
+    normalized_ = f.Flags > 1;
+    normalizationFieldIndex_ = normalized_ ? f.Norm : -1;
 }
 
 void TThemeLayer::WriteHeader(TStream& s) const {
@@ -315,13 +751,24 @@ void TThemeLayer::WriteHeader(TStream& s) const {
     WriteDouble(s, minScale_);
     WriteDouble(s, maxScale_);
     WriteClassificationFields(s);
+    table_->SaveToStream(s);
 }
 
 void TThemeLayer::ReadHeader(TStream& s) {
     TLayer::ReadHeader(s);
     const double minScale = ReadDouble(s);
     const double maxScale = ReadDouble(s);
-    ReadClassificationFields(s);
+    const TClassificationFields f = ParseClassificationFields(s);
+    // The table section is checked on a scratch table first, so that a
+    // damaged one leaves the layer's table and settings as they were.
+    const std::int64_t tableAt = s.Position();
+    {
+        TLayerTable check;
+        check.LoadFromStream(s);
+    }
+    s.Seek(tableAt);
+    table_->LoadFromStream(s);
+    ApplyClassificationFields(f, s);
     minScale_ = minScale;
     maxScale_ = maxScale;
 }
@@ -333,7 +780,7 @@ void TThemeLayer::WriteStyle(TStream& s) const {
 
 void TThemeLayer::ReadStyle(TStream& s) {
     TLayer::ReadStyle(s);
-    ReadClassificationFields(s);
+    ApplyClassificationFields(ParseClassificationFields(s), s);
 }
 
 void TThemeLayer::BeforeStyleLoad() { themeClasses_->Clear(); }

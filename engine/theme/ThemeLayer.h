@@ -6,13 +6,35 @@
 // own system or its objects change. It carries theme classes and the
 // classification settings, and redraws only within its scale range.
 //
-// Ownership: the layer owns its theme classes and its parameter object;
-// the converted copies are owned by the layer too.
+// Records in step with the objects (while the table is open):
+// - Add, Insert and AddObjectWithRecord give the object the next free Id
+//   and append its record; when the record cannot be posted the object is
+//   taken out again (the caller keeps it) and the error is raised, so no
+//   object is left without a record.
+// - Delete, Remove and Clear delete the objects' records.
+// - InternalPost writes the layer file first and commits the table only
+//   then; a failed write leaves both the file and the table's pending
+//   updates as they were. InternalCancel undoes both.
+// - A layer whose table cannot be modified stays in lsBrowse.
+// While the table is closed (a layer built in memory, never opened) the
+// objects are taken without records.
+//
+// Opening reads the layer file, then opens the table and classifies; when
+// the table cannot be opened the layer is left empty and inactive and the
+// failure goes to OnError (and the host's LayerOpenFailed).
+//
+// Ownership: the layer owns its theme classes, its parameter object and
+// its attribute table (Table, "AttributeTable", cached updates, inactive
+// until the layer opens); the converted copies are owned by the layer too.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include <QVariant>
+
 #include "engine/core/Codes.h"
+#include "engine/data/LayerTable.h"
 #include "engine/layers/Layer.h"
 #include "engine/layers/Layers.h"
 #include "engine/symbology/ThemeClasses.h"
@@ -42,17 +64,37 @@ public:
     std::int32_t ClassificationFieldIndex() const;
     void SetClassificationFieldIndex(std::int32_t v);
     std::int32_t NormalizationFieldIndex() const;
+    // Stored only for a field of the open table when both it and the
+    // classified field are numeric; otherwise ignored.
+    void SetNormalizationFieldIndex(std::int32_t v);
     bool Classified() const { return classified_; }
+    // Stores the value and classifies every object that has a record
+    // (False gives them the layer's Defaults). Nothing is redrawn.
+    void SetClassified(bool v);
+    // Gives each object with a record the class its value falls into; an
+    // object whose value matches no class (an empty list included), or is
+    // empty, gets the layer's Defaults. A record whose class bound does not
+    // convert, or whose normalization divides by zero, leaves its object
+    // as it was. The table's cursor is put back where it was.
+    void Classify();
+    // Classifies one object from the table's current record; errors
+    // (bounds that do not convert, division by zero) are raised.
+    void ClassifyObject(TVisualObject* object);
     bool Normalized() const { return normalized_; }
     // Stored only together with a normalization field.
     void SetNormalized(bool v) { normalized_ = v && normalizationFieldIndex_ != -1; }
     std::int32_t NextId() const { return nextId_; }
 
-    // The attribute table's place, stored in the layer file prefix.
-    const QString& TableDatabaseName() const { return tableDatabaseName_; }
-    void SetTableDatabaseName(const QString& v) { tableDatabaseName_ = v; }
-    const QString& TableName() const { return tableName_; }
-    void SetTableName(const QString& v) { tableName_ = v; }
+    // The attribute table: its records are tied to the objects by "ID".
+    TLayerTable* Table() const { return table_.get(); }
+    // The attribute table's place, stored in the layer file prefix (the
+    // table's TableDatabase and TableName; the name is set through the
+    // table's setter, so only while it is closed and the layer file has
+    // not been made).
+    const QString& TableDatabaseName() const { return table_->TableDatabase(); }
+    void SetTableDatabaseName(const QString& v) { table_->SetTableDatabase(v); }
+    const QString& TableName() const { return table_->TableName(); }
+    void SetTableName(const QString& v) { table_->SetTableName(v); }
 
     std::int32_t Ellipsoid() const { return ellipsoid_; }
     void SetEllipsoid(std::int32_t v) { ellipsoid_ = v; }
@@ -73,7 +115,25 @@ public:
     // ---- edits: an added object gets the next Id (20 hex digits)
     int Add(TVisualObject* object) override;
     int Insert(int index, TVisualObject* object) override;
+    void Delete(int index) override;
+    int Remove(TVisualObject* object) override;
+    void Clear() override;
+    // Adds the object with a record whose fields, in field order, are its
+    // Id and then the values. -1 in browse state (the caller keeps the
+    // object). Raises EDatabaseError (the object not added, still the
+    // caller's) when the table is closed or the record cannot be posted.
+    int AddObjectWithRecord(TVisualObject* object, const QVariantList& values);
     using TLayer::Add;
+    bool HasPendingEdits() const override;
+
+    // ---- lifecycle
+    // Creates the table, then the layer file (a new layer: no file made or
+    // read yet, inactive). Errors are raised.
+    void CreateLayerFile() override;
+    void InternalOpen() override;
+    void InternalClose() override;
+    void InternalPost() override;
+    void InternalCancel() override;
 
     // ---- drawing and reprojection
     void Draw(TDrawContext* dc) override;
@@ -96,18 +156,49 @@ public:
     static std::int32_t FileThemeLayerType(const QString& fileName);
 
 protected:
+    void SetStateValue(TLayerState value) override;
     void BeforeStyleLoad() override;
     void DrawObjects(TDrawContext& dc) override;
-    // The number of fields of the open attribute table; -1 while there is
-    // none open (then stored indices are kept as they are).
-    virtual int TableFieldCount() const { return -1; }
+    // The number of fields of the open attribute table; -1 while it is
+    // closed (then stored indices are kept as they are).
+    virtual int TableFieldCount() const;
 
 private:
     const TCoordinateSystemHost* Host() const;
     bool Reprojects(TCoordinateSystem& view) const;
     void NextObjectId(TVisualObject& object);
+    // The merging summary of the attribute table (its MergeHandler): a new
+    // layer file ChangeFileExt(table, ".cam") in `database` with the table
+    // `table` beside it, one object per group with the group's summary
+    // record. Polygons of a group (ThemeLayerType 2) are united, lines get
+    // the other lines' contours, other shapes are added to the first. An
+    // existing table or layer file raises EDatabaseError; on any error the
+    // files made so far are removed and the error raised.
+    void MergeSummary(TLayerTable& source, const QString& database, const QString& table, QStringList& lines,
+                      const QString& groupField);
+    // ClassifyObject with the total of the classified field, when the
+    // layer normalizes by percent.
+    void ClassifyWith(TVisualObject* object, const std::optional<double>& total);
+    double ClassifiedFieldTotal() const;
+    // Appends and posts the record of an object just added; on failure
+    // takes the object out again and raises.
+    void AppendRecordOf(TVisualObject& object, const QVariantList* values);
+    // Deletes the record whose "ID" is the object's Id, when there is one.
+    void DeleteRecordOf(const TVisualObject& object);
+    // Legend type, classification index, flags, normalization index and
+    // the classes, as read (checked, not yet stored).
+    struct TClassificationFields {
+        TLegendType Legend = ltValueRange;
+        std::int32_t Field = 0;
+        std::uint8_t Flags = 0;
+        std::int32_t Norm = -1;
+        std::int64_t ClassesAt = 0, End = 0;
+    };
     void WriteClassificationFields(TStream& s) const;
-    void ReadClassificationFields(TStream& s);
+    TClassificationFields ParseClassificationFields(TStream& s) const;
+    // Stores what was parsed; the classes are read again from the stream
+    // into the layer's own list (listeners keep referring to it).
+    void ApplyClassificationFields(const TClassificationFields& f, TStream& s);
     void EnsureProjected(const TCoordinateSystem& view);
 
     double minScale_ = 1.0;
@@ -120,7 +211,7 @@ private:
     bool classified_ = false;
     bool normalized_ = false;
     std::int32_t nextId_ = 1;
-    QString tableDatabaseName_, tableName_;
+    std::unique_ptr<TLayerTable> table_;
     std::int32_t ellipsoid_ = 19;
     std::int32_t datum_ = 8;
     std::int32_t projection_ = -1;
