@@ -153,7 +153,8 @@ struct TLayerData {
     TFont Font;
 
     void Add(std::unique_ptr<TVisualObject> object, TRecord rest) {
-        const QString id = QString::number(Objects.size() + 1);
+        // The key as the layer file gives it back: 20 hexadecimal digits.
+        const QString id = QStringLiteral("%1").arg(Objects.size() + 1, 20, 16, QLatin1Char('0')).toUpper();
         object->SetId(id);
         rest.insert(rest.begin(), id);
         Objects.push_back(std::move(object));
@@ -267,35 +268,35 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
     const char* const kRisks[] = {"Baixo", "Médio", "Alto", "Muito Alto"};
 
     TLayerData morros{QStringLiteral("Limites dos Morros"), QStringLiteral("morros.cam"),
-                      {{"ID", ftString, 10}, {"morro", ftString, 3}, {"nome", ftString, 40}, {"area_ha", ftFloat, 0}}};
+                      {{"ID", ftString, 20}, {"morro", ftString, 3}, {"nome", ftString, 40}, {"area_ha", ftFloat, 0}}};
     morros.Line = Rgb(120, 80, 20);
     morros.Fill = Rgb(236, 226, 196);
     morros.LineWidth = 2;
     TLayerData setores{QStringLiteral("Setores de Risco"), QStringLiteral("setores.cam"),
-                       {{"ID", ftString, 10}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
+                       {{"ID", ftString, 20}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
                         {"setor", ftString, 3}, {"risco", ftString, 12}, {"moradias", ftInteger, 0}}};
     setores.Line = Rgb(150, 0, 0);
     setores.Fill = Rgb(255, 200, 150);
     setores.FillStyle = fsBDiagonal;
     TLayerData areas{QStringLiteral("Áreas de Risco"), QStringLiteral("areas_risco.cam"),
-                     {{"ID", ftString, 10}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
+                     {{"ID", ftString, 20}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
                       {"tipo", ftString, 30}}};
     areas.Line = Rgb(200, 0, 0);
     areas.Fill = Rgb(240, 60, 60);
     TLayerData remocoes{QStringLiteral("Remoções"), QStringLiteral("remocoes.cam"),
-                        {{"ID", ftString, 10}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
+                        {{"ID", ftString, 20}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
                          {"moradias", ftInteger, 0}}};
     remocoes.Line = clBlack;
     remocoes.Fill = Rgb(90, 0, 120);
     TLayerData logradouros{QStringLiteral("Eixos de Logradouros"), QStringLiteral("logradouros.cam"),
-                           {{"ID", ftString, 10}, {"nome", ftString, 40}, {"tipo", ftString, 12}}};
+                           {{"ID", ftString, 20}, {"nome", ftString, 40}, {"tipo", ftString, 12}}};
     logradouros.Line = Rgb(60, 60, 60);
     logradouros.LineWidth = 2;
     TLayerData morrosRotulos{QStringLiteral("Morros (rótulos)"), QStringLiteral("morros_rotulos.cam"),
-                             {{"ID", ftString, 10}, {"morro", ftString, 3}, {"texto", ftString, 50}}};
+                             {{"ID", ftString, 20}, {"morro", ftString, 3}, {"texto", ftString, 50}}};
     morrosRotulos.Font = TFont{QStringLiteral("Arial"), 10, Rgb(80, 40, 0), {}};
     TLayerData setoresRotulos{QStringLiteral("Setores de Risco (rótulos)"), QStringLiteral("setores_rotulos.cam"),
-                              {{"ID", ftString, 10}, {"morrosetor", ftString, 6}, {"texto", ftString, 10}}};
+                              {{"ID", ftString, 20}, {"morrosetor", ftString, 6}, {"texto", ftString, 10}}};
     setoresRotulos.Font = TFont{QStringLiteral("Arial"), 7, Rgb(150, 0, 0), {}};
 
     const QStringList streetNames = {QStringLiteral("Avenida Vale do Canela"), QStringLiteral("Rua da Ladeira"),
@@ -376,7 +377,7 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
     for (const THill& hill : hills) {
         const QString prefix = hill.Code.toLower();
         TLayerData curvas{hill.Code + QStringLiteral(" - Curvas de Nível"), prefix + QStringLiteral("_curvas_nivel.cam"),
-                          {{"ID", ftString, 10}, {"cota", ftInteger, 0}}};
+                          {{"ID", ftString, 20}, {"cota", ftInteger, 0}}};
         curvas.Line = Rgb(160, 110, 50);
         for (double h = 0; h < hill.H; h += 5) {
             std::vector<TVertex> ring = Ring(hill, h, 96);
@@ -384,7 +385,7 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
             curvas.Add(MakeLine(ring), {QString::number(int(10 + h))});
         }
         TLayerData edificacoes{hill.Code + QStringLiteral(" - Edificações"), prefix + QStringLiteral("_edificacao.cam"),
-                               {{"ID", ftString, 10}, {"pavimentos", ftInteger, 0}}};
+                               {{"ID", ftString, 20}, {"pavimentos", ftInteger, 0}}};
         edificacoes.Line = Rgb(90, 90, 90);
         edificacoes.Fill = Rgb(200, 200, 200);
         for (int i = 0; i < 160; ++i) {
@@ -396,7 +397,7 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
         }
         TLayerData escadarias{hill.Code + QStringLiteral(" - Escadarias e Rampas"),
                               prefix + QStringLiteral("_escadarias_rampas.cam"),
-                              {{"ID", ftString, 10}, {"tipo", ftString, 10}}};
+                              {{"ID", ftString, 20}, {"tipo", ftString, 10}}};
         escadarias.Line = Rgb(0, 110, 160);
         for (int i = 0; i < 8; ++i) {
             const double t = 2 * kPi * i / 8 + rnd.Range(-0.2, 0.2);
@@ -405,7 +406,7 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
                            {i % 3 == 0 ? QStringLiteral("Rampa") : QStringLiteral("Escadaria")});
         }
         TLayerData vias{hill.Code + QStringLiteral(" - Vias"), prefix + QStringLiteral("_vias.cam"),
-                        {{"ID", ftString, 10}, {"nome", ftString, 40}}};
+                        {{"ID", ftString, 20}, {"nome", ftString, 40}}};
         vias.Line = Rgb(110, 110, 110);
         for (int ring = 0; ring < 3; ++ring) {
             const double h = hill.H * (0.15 + 0.25 * ring);
@@ -438,11 +439,11 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
             return TVertex{lon, lat, 0};
         };
         TLayerData geoMorros{QStringLiteral("Limites dos Morros"), QStringLiteral("geo_morros.cam"),
-                             {{"ID", ftString, 10}, {"morro", ftString, 3}, {"nome", ftString, 40}}};
+                             {{"ID", ftString, 20}, {"morro", ftString, 3}, {"nome", ftString, 40}}};
         geoMorros.Line = Rgb(120, 80, 20);
         geoMorros.Fill = Rgb(236, 226, 196);
         TLayerData geoRotulos{QStringLiteral("Morros (rótulos)"), QStringLiteral("geo_morros_rotulos.cam"),
-                              {{"ID", ftString, 10}, {"morro", ftString, 3}}};
+                              {{"ID", ftString, 20}, {"morro", ftString, 3}}};
         geoRotulos.Font = TFont{QStringLiteral("Arial"), 9, Rgb(80, 40, 0), {}};
         double x1 = 1e9, y1 = 1e9, x2 = -1e9, y2 = -1e9;
         for (const THill& hill : hills) {

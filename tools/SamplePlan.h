@@ -9,7 +9,7 @@
 #include <QStringList>
 
 // The text of "source.tag"; a folder whose tag differs is out of date.
-inline constexpr const char* kSamplePlanTag = "KOVI Zelto sample plan 1";
+inline constexpr const char* kSamplePlanTag = "KOVI Zelto sample plan 2";
 
 struct TSamplePlanFiles {
     QString MapFile;     // the plan's map (UTM)
