@@ -1,5 +1,8 @@
 #include "app/ViewWin.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,6 +27,7 @@
 #include "engine/core/Paths.h"
 #include "engine/layers/Layers.h"
 #include "engine/objects/VisualObject.h"
+#include "engine/theme/ThemeLayer.h"
 #include "engine/view/Drawing.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
@@ -44,6 +48,9 @@ const QString kWaitsQuery = QStringLiteral("Ainda não disponível: a janela de 
 const QString kWaitsAbout = QStringLiteral("Ainda não disponível: a caixa Sobre");
 
 QString GeneralNumber(double v) { return QLocale().toString(v, 'g', 15); }
+
+// A colour that shows on the view's white background.
+constexpr TColor kNewLayerColor = TColor(0x00A05000);
 
 bool FileExists(const QString& path) {
     return QFileInfo::exists(path) || !FindPathNoCase(path).isEmpty();
@@ -246,6 +253,48 @@ void TkovisViewWin::RefreshContents() {
     }
 }
 
+TThemeLayer* TkovisViewWin::AddLayer(int layerType, int position) {
+    TDrawing* v = View();
+    TLayers& layers = v->Layers();
+    auto owned = std::make_unique<TThemeLayer>(v);
+    owned->SetThemeLayerType(layerType);
+    auto* layer = static_cast<TThemeLayer*>(layers.Adopt(std::move(owned)));
+    if (layers.GetCount() == 0) layers.Add(layer);
+    else layers.Insert(std::clamp(position, 0, layers.GetCount()), layer);
+    v->SetActiveLayer(layer);
+    v->SetState(dwsBrowse);
+    TThemeClass* d = layer->Defaults();
+    switch (layerType % 10) {
+    case 0:
+        d->SetLineColor(kNewLayerColor);
+        d->SetPointStyle(psPoint);
+        break;
+    case 1:
+        d->SetLineColor(kNewLayerColor);
+        d->SetLineStyle(lsSolid);
+        break;
+    case 2:
+        d->SetFillColor(kNewLayerColor);
+        d->SetFillStyle(fsSolid);
+        break;
+    case 3: {
+        TFont font = d->TextFont();
+        font.Color = kNewLayerColor;
+        d->SetTextFont(font);
+        break;
+    }
+    default:
+        break;
+    }
+    RefreshContents();
+    {
+        const QSignalBlocker block(ui_->Contents);
+        ui_->Contents->setCurrentRow(0);
+    }
+    UpdateActions();
+    return layer;
+}
+
 // ---- opening a map
 
 void TkovisViewWin::showEvent(QShowEvent* event) {
@@ -332,6 +381,10 @@ void TkovisViewWin::Mapa_AbrirExecute() {
 
 void TkovisViewWin::ViewBeforeOpenLayer(TLayers&, TLayer& layer, bool&) {
     View()->SetActiveLayer(&layer);
+    HookLayer(layer);
+}
+
+void TkovisViewWin::HookLayer(TLayer& layer) {
     layer.OnProgress = [this](TLayer& l, int position, int maximum) { LayerProgress(l, position, maximum); };
     layer.BeforeOpen = [this](TLayer& l) { LayerFileMissing(l); };
     layer.AfterOpen = [this](TLayer& l) { LayerAfterOpen(l); };
@@ -511,7 +564,10 @@ void TkovisViewWin::ViewMeasure(double measure) {
         panels_[3]->clear();
 }
 
-void TkovisViewWin::ViewAfterZoom() { ui_->Escala->setText(GeneralNumber(View()->Scale())); }
+void TkovisViewWin::ViewAfterZoom() {
+    // The scale to the nearest whole number: "1:11429", not "1:11428.5714285714".
+    ui_->Escala->setText(QLocale().toString(std::round(View()->Scale()), 'f', 0));
+}
 
 void TkovisViewWin::EscalaKeyPress() {
     const QString text = ui_->Escala->text().trimmed();

@@ -23,6 +23,7 @@ class TDrawing;
 class TLayer;
 class TLayers;
 class TTable;
+class TThemeLayer;
 class TVisualObject;
 class TkoviFormWait;
 namespace Ui {
@@ -68,6 +69,12 @@ public:
     virtual void UpdateActions();
     // The layer list shows the view's layers again.
     void RefreshContents();
+    // A new, empty theme layer of the type, owned by the view: appended
+    // when the view has no layer, else inserted at the position; it becomes
+    // the active layer and its default symbology gets a colour by the
+    // type's last digit (0 points, 1 lines, 2 areas, 3 texts). The caller
+    // names its file and opens it.
+    TThemeLayer* AddLayer(int layerType, int position);
 
     // ---- handlers
     void Mapa_AbrirExecute();
@@ -93,6 +100,9 @@ public:
 
     // ---- layer hooks
     void ViewBeforeOpenLayer(TLayers& list, TLayer& layer, bool& skip);
+    // Hooks a layer about to open (progress, the missing layer file and
+    // table questions, the wait box's closing) and shows the wait box.
+    void HookLayer(TLayer& layer);
     void LayerAfterOpen(TLayer& layer);
     void LayerFileMissing(TLayer& layer);
     // True when the user cancelled (the file is missing and none chosen).

@@ -374,3 +374,44 @@ TEST_F(ViewWinTest, DamagedMapShowsItsErrorAndTheWindowGoesOn) {
     Action("Visualizar_AproxLimites")->trigger();
     EXPECT_FALSE(View()->Image().isNull());
 }
+
+#include "engine/symbology/ThemeClass.h"
+#include "engine/theme/ThemeLayer.h"
+
+TEST_F(ViewWinTest, AddLayerPlacesAThemeLayerThatOpensABaseLayerFile) {
+    // Into an empty view: appended whatever the position.
+    TThemeLayer* first = win->AddLayer(13, 5);
+    ASSERT_EQ(View()->Layers().GetCount(), 1);
+    EXPECT_EQ(View()->Layers().GetItem(0), first);
+    EXPECT_EQ(first->ThemeLayerType(), 13);
+    EXPECT_EQ(View()->ActiveLayer(), first);
+    EXPECT_NE(first->Defaults()->TextFont().Color, TThemeClass().TextFont().Color);
+    EXPECT_EQ(Contents()->count(), 1);
+    EXPECT_TRUE(Action("Camada_LimparSelecao")->isEnabled());
+
+    Open(map);
+    ASSERT_EQ(View()->Layers().GetCount(), 7);
+    TThemeLayer* base = win->AddLayer(2, 3);
+    ASSERT_EQ(View()->Layers().GetCount(), 8);
+    EXPECT_EQ(View()->Layers().GetItem(3), base);
+    EXPECT_EQ(View()->ActiveLayer(), base);
+    EXPECT_EQ(base->Defaults()->FillStyle(), fsSolid);
+    EXPECT_NE(base->Defaults()->FillColor(), TThemeClass().FillColor());
+    EXPECT_EQ(Contents()->count(), 8);
+    EXPECT_EQ(Contents()->currentRow(), 0);
+    const TThemeLayer* lines = win->AddLayer(21, 0);
+    EXPECT_EQ(lines->Defaults()->LineStyle(), lsSolid);
+    EXPECT_NE(lines->Defaults()->LineColor(), TThemeClass().LineColor());
+    EXPECT_EQ(win->AddLayer(-1, 0)->ThemeLayerType(), -1);
+
+}
+
+TEST_F(ViewWinTest, ScaleBoxShowsTheScaleRounded) {
+    Open(map);
+    Action("Visualizar_AproxLimites")->trigger();
+    bool ok = false;
+    const double shown = QLocale().toDouble(Escala()->text(), &ok);
+    ASSERT_TRUE(ok) << Escala()->text().toStdString();
+    EXPECT_EQ(shown, std::round(View()->Scale()));
+    EXPECT_FALSE(Escala()->text().contains(QLocale().decimalPoint()));
+}
