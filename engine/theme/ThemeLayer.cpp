@@ -14,12 +14,20 @@
 #include "engine/symbology/ThemeClass.h"
 
 TThemeLayer::TThemeLayer(TLayerHost* owner)
-    : TLayer(owner), themeClasses_(std::make_unique<TThemeClasses>()) {}
+    : TLayer(owner),
+      themeClasses_(std::make_unique<TThemeClasses>()),
+      table_(std::make_unique<TLayerTable>(this)) {
+    table_->SetCachedUpdates(true);
+}
 
 TThemeLayer::~TThemeLayer() {
     projected_.clear();
     themeClasses_.reset();
+    // The table goes before the objects its records refer to.
+    table_.reset();
 }
+
+int TThemeLayer::TableFieldCount() const { return table_->Active() ? table_->FieldCount() : -1; }
 
 // ---------------------------------------------------------------- properties
 
@@ -237,8 +245,8 @@ QPointF TThemeLayer::ScreenToWorld(int x, int y) const {
 void TThemeLayer::WriteObjects(TStream& s) const {
     WriteInt32(s, themeLayerType_);
     WriteInt32(s, nextId_);
-    WriteTextLine(s, tableDatabaseName_);
-    WriteTextLine(s, tableName_);
+    WriteTextLine(s, table_->TableDatabase());
+    WriteTextLine(s, table_->TableName());
     WriteInt32(s, projection_);
     if (projectionParams_) {
         std::string block;
@@ -268,8 +276,8 @@ void TThemeLayer::ReadObjects(TStream& s) {
 
     themeLayerType_ = type;
     nextId_ = nextId;
-    tableDatabaseName_ = std::move(database);
-    tableName_ = std::move(table);
+    table_->SetTableDatabase(database);
+    table_->SetTableName(table);
     const TCoordinateUnit units = CoordinateUnits();  // the body's, which wins
     SetProjection(projection);
     if (params && projectionParams_) projectionParams_->Assign(params.get());
@@ -288,26 +296,30 @@ void TThemeLayer::WriteClassificationFields(TStream& s) const {
     themeClasses_->SaveToStream(s);
 }
 
-void TThemeLayer::ReadClassificationFields(TStream& s) {
-    const TLegendType legend = CodeToLegendType(ReadInt32(s));
-    const std::int32_t field = ReadInt32(s);
-    const std::uint8_t flags = ReadByte(s);
-    const std::int32_t norm = flags >= 2 ? ReadInt32(s) : -1;
-    // Read once to check the list; then into the layer's own list, which
-    // listeners (legends) keep referring to.
+TThemeLayer::TClassificationFields TThemeLayer::ParseClassificationFields(TStream& s) const {
+    TClassificationFields f;
+    f.Legend = CodeToLegendType(ReadInt32(s));
+    f.Field = ReadInt32(s);
+    f.Flags = ReadByte(s);
+    if (f.Flags >= 2) f.Norm = ReadInt32(s);
+    f.ClassesAt = s.Position();
+    TThemeClasses check;
+    check.LoadFromStream(s);
+    f.End = s.Position();
+    return f;
+}
+
+void TThemeLayer::ApplyClassificationFields(const TClassificationFields& f, TStream& s) {
     const std::int64_t at = s.Position();
-    {
-        TThemeClasses check;
-        check.LoadFromStream(s);
-    }
-    s.Seek(at);
+    s.Seek(f.ClassesAt);
     themeClasses_->Clear();
     themeClasses_->LoadFromStream(s);
-    legendType_ = legend;
-    classificationFieldIndex_ = field;
-    classified_ = (flags & 1) != 0;
-    normalized_ = flags > 1;
-    normalizationFieldIndex_ = normalized_ ? norm : -1;
+    s.Seek(at);
+    legendType_ = f.Legend;
+    classificationFieldIndex_ = f.Field;
+    classified_ = (f.Flags & 1) != 0;
+    normalized_ = f.Flags > 1;
+    normalizationFieldIndex_ = normalized_ ? f.Norm : -1;
 }
 
 void TThemeLayer::WriteHeader(TStream& s) const {
@@ -315,13 +327,24 @@ void TThemeLayer::WriteHeader(TStream& s) const {
     WriteDouble(s, minScale_);
     WriteDouble(s, maxScale_);
     WriteClassificationFields(s);
+    table_->SaveToStream(s);
 }
 
 void TThemeLayer::ReadHeader(TStream& s) {
     TLayer::ReadHeader(s);
     const double minScale = ReadDouble(s);
     const double maxScale = ReadDouble(s);
-    ReadClassificationFields(s);
+    const TClassificationFields f = ParseClassificationFields(s);
+    // The table section is checked on a scratch table first, so that a
+    // damaged one leaves the layer's table and settings as they were.
+    const std::int64_t tableAt = s.Position();
+    {
+        TLayerTable check;
+        check.LoadFromStream(s);
+    }
+    s.Seek(tableAt);
+    table_->LoadFromStream(s);
+    ApplyClassificationFields(f, s);
     minScale_ = minScale;
     maxScale_ = maxScale;
 }
@@ -333,7 +356,7 @@ void TThemeLayer::WriteStyle(TStream& s) const {
 
 void TThemeLayer::ReadStyle(TStream& s) {
     TLayer::ReadStyle(s);
-    ReadClassificationFields(s);
+    ApplyClassificationFields(ParseClassificationFields(s), s);
 }
 
 void TThemeLayer::BeforeStyleLoad() { themeClasses_->Clear(); }

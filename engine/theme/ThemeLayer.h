@@ -6,13 +6,15 @@
 // own system or its objects change. It carries theme classes and the
 // classification settings, and redraws only within its scale range.
 //
-// Ownership: the layer owns its theme classes and its parameter object;
-// the converted copies are owned by the layer too.
+// Ownership: the layer owns its theme classes, its parameter object and
+// its attribute table (Table, "AttributeTable", cached updates, inactive
+// until the layer opens); the converted copies are owned by the layer too.
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "engine/core/Codes.h"
+#include "engine/data/LayerTable.h"
 #include "engine/layers/Layer.h"
 #include "engine/layers/Layers.h"
 #include "engine/symbology/ThemeClasses.h"
@@ -48,11 +50,16 @@ public:
     void SetNormalized(bool v) { normalized_ = v && normalizationFieldIndex_ != -1; }
     std::int32_t NextId() const { return nextId_; }
 
-    // The attribute table's place, stored in the layer file prefix.
-    const QString& TableDatabaseName() const { return tableDatabaseName_; }
-    void SetTableDatabaseName(const QString& v) { tableDatabaseName_ = v; }
-    const QString& TableName() const { return tableName_; }
-    void SetTableName(const QString& v) { tableName_ = v; }
+    // The attribute table: its records are tied to the objects by "ID".
+    TLayerTable* Table() const { return table_.get(); }
+    // The attribute table's place, stored in the layer file prefix (the
+    // table's TableDatabase and TableName; the name is set through the
+    // table's setter, so only while it is closed and the layer file has
+    // not been made).
+    const QString& TableDatabaseName() const { return table_->TableDatabase(); }
+    void SetTableDatabaseName(const QString& v) { table_->SetTableDatabase(v); }
+    const QString& TableName() const { return table_->TableName(); }
+    void SetTableName(const QString& v) { table_->SetTableName(v); }
 
     std::int32_t Ellipsoid() const { return ellipsoid_; }
     void SetEllipsoid(std::int32_t v) { ellipsoid_ = v; }
@@ -98,16 +105,28 @@ public:
 protected:
     void BeforeStyleLoad() override;
     void DrawObjects(TDrawContext& dc) override;
-    // The number of fields of the open attribute table; -1 while there is
-    // none open (then stored indices are kept as they are).
-    virtual int TableFieldCount() const { return -1; }
+    // The number of fields of the open attribute table; -1 while it is
+    // closed (then stored indices are kept as they are).
+    virtual int TableFieldCount() const;
 
 private:
     const TCoordinateSystemHost* Host() const;
     bool Reprojects(TCoordinateSystem& view) const;
     void NextObjectId(TVisualObject& object);
+    // Legend type, classification index, flags, normalization index and
+    // the classes, as read (checked, not yet stored).
+    struct TClassificationFields {
+        TLegendType Legend = ltValueRange;
+        std::int32_t Field = 0;
+        std::uint8_t Flags = 0;
+        std::int32_t Norm = -1;
+        std::int64_t ClassesAt = 0, End = 0;
+    };
     void WriteClassificationFields(TStream& s) const;
-    void ReadClassificationFields(TStream& s);
+    TClassificationFields ParseClassificationFields(TStream& s) const;
+    // Stores what was parsed; the classes are read again from the stream
+    // into the layer's own list (listeners keep referring to it).
+    void ApplyClassificationFields(const TClassificationFields& f, TStream& s);
     void EnsureProjected(const TCoordinateSystem& view);
 
     double minScale_ = 1.0;
@@ -120,7 +139,7 @@ private:
     bool classified_ = false;
     bool normalized_ = false;
     std::int32_t nextId_ = 1;
-    QString tableDatabaseName_, tableName_;
+    std::unique_ptr<TLayerTable> table_;
     std::int32_t ellipsoid_ = 19;
     std::int32_t datum_ = 8;
     std::int32_t projection_ = -1;

@@ -34,6 +34,16 @@ QByteArray EmptyClasses() {
     c.SaveToStream(s);
     return s.ToByteArray();
 }
+QByteArray Lines(std::initializer_list<const char*> lines) {
+    QByteArray b;
+    for (const char* l : lines) b += Line(l);
+    return b;
+}
+// The section of a closed attribute table without joins or calculated
+// fields.
+QByteArray TableSection(const char* database, const char* table, const char* condition = "Condition=") {
+    return Lines({"LAYERTABLE", database, table, condition, "ELAYERTABLE"});
+}
 QByteArray PlainHeader(const TLayer& layer) {
     TMemoryStream s;
     layer.TLayer::WriteHeader(s);
@@ -98,10 +108,12 @@ TEST_F(ThemeLayerTest, HeaderGoldenBytesAndRoundTrip) {
     layer.SetMinScale(1000);
     layer.SetMaxScale(50000);
     layer.SetLegendType(ltUniqueValue);
+    layer.SetTableDatabaseName(QStringLiteral("C:\\Plano"));
+    layer.SetTableName(QStringLiteral("lotes.db"));
     TMemoryStream out;
     layer.WriteHeader(out);
     const QByteArray expected = PlainHeader(layer) + Double(1000) + Double(50000) + Int32(1) + Int32(0) +
-                                Bytes({0}) + EmptyClasses();
+                                Bytes({0}) + EmptyClasses() + TableSection("C:\\Plano", "lotes.db");
     EXPECT_EQ(out.ToByteArray().toHex(), expected.toHex());
 
     // Flags 3: classified and normalized, with the index that follows; the
@@ -112,13 +124,24 @@ TEST_F(ThemeLayerTest, HeaderGoldenBytesAndRoundTrip) {
     c->SetToValue(QStringLiteral("20"));
     TMemoryStream cs;
     classes.SaveToStream(cs);
+    // The table section with a join, a calculated field and a condition.
+    const QByteArray section =
+        Lines({"LAYERTABLE", "c:\\dados", "lotes", "JOINDATASET", "c:\\dados", "donos", "MAPPINGS",
+               "layer.CODE=A.CODE", "EMAPPINGS", "EJOINDATASET", "BDECALCFIELD", "DOBRO", "layer.CODE * 2",
+               "EBDECALCFIELD", "Condition=\"layer.CODE > 1\"", "ELAYERTABLE"});
     const QByteArray stored = PlainHeader(layer) + Double(1) + Double(0) + Int32(0) + Int32(5) + Bytes({3}) +
-                              Int32(-2) + cs.ToByteArray();
+                              Int32(-2) + cs.ToByteArray() + section;
     TMemoryStream in;
     in.Write(stored.constData(), stored.size());
     in.Seek(0);
     TThemeLayer read;
     read.ReadHeader(in);
+    EXPECT_TRUE(in.AtEnd());
+    EXPECT_EQ(read.TableDatabaseName(), QStringLiteral("c:\\dados"));
+    EXPECT_EQ(read.TableName(), QStringLiteral("lotes"));
+    EXPECT_EQ(read.Table()->GetJoinAliases(), QStringList{"A"});
+    EXPECT_EQ(read.Table()->CalcFields(), QStringList{"DOBRO=layer.CODE * 2"});
+    EXPECT_EQ(read.Table()->ConditionList(), QStringList{"layer.CODE > 1"});
     EXPECT_TRUE(read.Classified());
     EXPECT_TRUE(read.Normalized());
     EXPECT_EQ(read.NormalizationFieldIndex(), -2);
@@ -134,7 +157,7 @@ TEST_F(ThemeLayerTest, HeaderGoldenBytesAndRoundTrip) {
     for (int flags : {2, 1}) {
         QByteArray b = PlainHeader(layer) + Double(1) + Double(0) + Int32(0) + Int32(0) + Bytes({flags});
         if (flags >= 2) b += Int32(3);
-        b += EmptyClasses();
+        b += EmptyClasses() + TableSection("", "");
         TMemoryStream s;
         s.Write(b.constData(), b.size());
         s.Seek(0);
@@ -144,6 +167,20 @@ TEST_F(ThemeLayerTest, HeaderGoldenBytesAndRoundTrip) {
         EXPECT_EQ(l.Normalized(), flags == 2);
         EXPECT_EQ(l.NormalizationFieldIndex(), flags == 2 ? 3 : -1);
     }
+
+    // A table section without its end tag raises and leaves the classes,
+    // the classification settings and the table as they were.
+    QByteArray damaged = stored;
+    damaged.chop(Line("ELAYERTABLE").size());
+    TMemoryStream d;
+    d.Write(damaged.constData(), damaged.size());
+    d.Seek(0);
+    EXPECT_ANY_THROW(layer.ReadHeader(d));
+    EXPECT_EQ(layer.ThemeClasses()->GetCount(), 0);
+    EXPECT_EQ(layer.LegendType(), ltUniqueValue);
+    EXPECT_FALSE(layer.Classified());
+    EXPECT_EQ(layer.TableName(), QStringLiteral("lotes.db"));
+    EXPECT_TRUE(layer.Table()->CalcFields().isEmpty());
 }
 
 TEST_F(ThemeLayerTest, StyleCarriesClassificationWithoutScales) {
