@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -24,11 +25,12 @@
 #include "app/Modal.h"
 #include "app/TableDialogs.h"
 #include "app/WaitBox.h"
+#include "coords/MapProj.h"
 #include "engine/core/Paths.h"
 #include "engine/layers/Layers.h"
 #include "engine/objects/VisualObject.h"
 #include "engine/theme/ThemeLayer.h"
-#include "engine/view/Drawing.h"
+#include "engine/view/GISDrawing.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
 #include "platform/db/Table.h"
@@ -51,6 +53,13 @@ QString GeneralNumber(double v) { return QLocale().toString(v, 'g', 15); }
 
 // A colour that shows on the view's white background.
 constexpr TColor kNewLayerColor = TColor(0x00A05000);
+
+// A folder name that is neither absolute here nor a Windows drive path.
+bool IsRelativeFolder(const QString& folder) {
+    const QString f = NormalizeSeparators(folder.trimmed());
+    const bool drive = f.size() >= 2 && f.at(1) == u':' && f.at(0).isLetter();
+    return !drive && QDir::isRelativePath(f);
+}
 
 bool FileExists(const QString& path) {
     return QFileInfo::exists(path) || !FindPathNoCase(path).isEmpty();
@@ -93,10 +102,10 @@ TkovisViewWin::~TkovisViewWin() {
     tables_.clear();
 }
 
-TDrawing* TkovisViewWin::View() const { return ui_->View; }
+TGISDrawing* TkovisViewWin::View() const { return ui_->View; }
 
 void TkovisViewWin::SetupView() {
-    TDrawing* v = View();
+    TGISDrawing* v = View();
     v->SetCommands(CommandBit(dcZoomSelected) | CommandBit(dcZoomActiveLayer) | CommandBit(dcZoomIn) |
                    CommandBit(dcZoomOut) | CommandBit(dcZoomWindow) | CommandBit(dcZoomAll) |
                    CommandBit(dcZoomExtents) | CommandBit(dcZoomPrevious) | CommandBit(dcPan) |
@@ -110,6 +119,10 @@ void TkovisViewWin::SetupView() {
     v->SetAngleUnits(auDecimalDegrees);
     v->SetDistancePrecision(0);
     v->SetAnglePrecision(0);
+    // The application's default datum, no projection until a map says.
+    v->SetEllipsoid(kDefaultEllipsoid);
+    v->SetDatum(kDefaultDatum);
+    v->SetProjection(-1);
     v->Layers().OnBeforeAdd = [this](TLayers& list, TLayer& layer, bool& skip) { ViewBeforeOpenLayer(list, layer, skip); };
     v->OnVisualObjectIdentify = [this](TDrawing*, TVisualObject& object) { ViewVisualObjectIdentify(&object); };
     v->OnMeasure = [this](TDrawing*, double measure) { ViewMeasure(measure); };
@@ -401,18 +414,35 @@ void TkovisViewWin::LayerAfterOpen(TLayer& layer) {
 }
 
 void TkovisViewWin::OpenLayerTable(TLayer& layer) {
-    auto table = std::make_unique<TTable>();
     const QString file = layer.ResolvedFileName();
-    table->SetDatabaseName(ExtractFilePath(file));
-    table->SetTableName(ChangeFileExt(ExtractFileName(file), QStringLiteral(".dbf")));
-    TTable* raw = table.get();
-    raw->BeforeOpen = [this, &layer, raw](TDataSet*) { TableFileMissing(layer, *raw); };
-    tables_[&layer] = std::move(table);
+    const QString layerFolder = ExtractFilePath(file);
+    auto* theme = dynamic_cast<TThemeLayer*>(&layer);
+    if (theme != nullptr && theme->Table()->Active()) return;  // opened with the layer
+    // Where the layer file says its table is; a theme layer that names no
+    // table, and a plain layer, have the dBase table of the layer file's
+    // name beside it. A folder stored relative is the layer file's.
+    QString database = theme ? theme->TableDatabaseName() : QString();
+    QString name = theme ? theme->TableName() : QString();
+    if (name.trimmed().isEmpty()) name = ChangeFileExt(ExtractFileName(file), QStringLiteral(".dbf"));
+    if (database.trimmed().isEmpty()) database = layerFolder;
+    else if (!Session().IsAlias(database) && IsRelativeFolder(database)) database = JoinPath(layerFolder, database);
+    TableFileMissing(layer, database, name);
+
+    TDataSet* table = nullptr;
+    if (theme != nullptr) {
+        TLayerTable* t = theme->Table();
+        t->SetTableDatabase(database);
+        t->SetTableName(name);
+        table = t;
+    } else {
+        auto owned = std::make_unique<TTable>();
+        owned->SetDatabaseName(database);
+        owned->SetTableName(name);
+        table = owned.get();
+        tables_[&layer] = std::move(owned);
+    }
     try {
-        raw->Open();
-    } catch (const ELayerAbort&) {
-        tables_.erase(&layer);
-        throw;
+        table->Open();
     } catch (const EEngineError& e) {
         // The layer shows without its attributes.
         tables_.erase(&layer);
@@ -464,16 +494,14 @@ bool TkovisViewWin::AskLayerFile(TLayer& layer) {
     return false;
 }
 
-void TkovisViewWin::TableFileMissing(TLayer& layer, TTable& table) {
-    if (!AskTableFile(layer, table)) return;
+void TkovisViewWin::TableFileMissing(TLayer& layer, QString& database, QString& name) {
+    if (!AskTableFile(layer, database, name)) return;
     DropLayer(layer);
     throw ELayerAbort();
 }
 
-bool TkovisViewWin::AskTableFile(TLayer& layer, TTable& table) {
+bool TkovisViewWin::AskTableFile(TLayer& layer, QString& database, QString& name) {
     TSession& session = Session();
-    QString database = table.DatabaseName();
-    const QString name = table.TableName();
     const bool alias = session.IsAlias(database);
     QString path;
     if (alias) {
@@ -489,7 +517,6 @@ bool TkovisViewWin::AskTableFile(TLayer& layer, TTable& table) {
         path = JoinPath(database, name);
         if (FileExists(path)) return false;
         database = ExtractFilePath(layer.ResolvedFileName());
-        table.SetDatabaseName(database);
         path = JoinPath(database, name);
         if (FileExists(path)) return false;
     }
@@ -502,19 +529,20 @@ bool TkovisViewWin::AskTableFile(TLayer& layer, TTable& table) {
     dialog.setWindowTitle(QStringLiteral("Adicionar tabela ") + path + QStringLiteral("?"));
     wait_->hide();
     if (RunModal(dialog) != QDialog::Accepted) return true;
-    table.SetDatabaseName(dialog.Folder);
-    table.SetTableName(dialog.TableFile);
+    database = dialog.Folder;
+    name = dialog.TableFile;
     wait_->ShowWait();
     return false;
 }
 
-TTable* TkovisViewWin::AttributeTable(TLayer* layer) const {
+TDataSet* TkovisViewWin::AttributeTable(TLayer* layer) const {
+    if (auto* theme = dynamic_cast<TThemeLayer*>(layer)) return theme->Table()->Active() ? theme->Table() : nullptr;
     const auto it = tables_.find(layer);
     if (it == tables_.end() || !it->second->Active()) return nullptr;
     return it->second.get();
 }
 
-TTable* TkovisViewWin::ActiveTable() const { return AttributeTable(View()->ActiveLayer()); }
+TDataSet* TkovisViewWin::ActiveTable() const { return AttributeTable(View()->ActiveLayer()); }
 
 // ---- progress
 
@@ -596,7 +624,7 @@ void TkovisViewWin::ContentsClick() {
 void TkovisViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
     TLayer* layer = View()->ActiveLayer();
     if (!layer || !object) return;
-    TTable* table = ActiveTable();
+    TDataSet* table = ActiveTable();
     bool found = false;
     if (table) {
         TField* id = table->FindField(QStringLiteral("id"));
@@ -615,7 +643,7 @@ void TkovisViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
 void TkovisViewWin::FillIdentifyPanel() {
     QTableWidget* grid = ui_->ValueListEditor;
     grid->setRowCount(0);
-    TTable* table = ActiveTable();
+    TDataSet* table = ActiveTable();
     if (!table || table->IsEmpty()) return;
     grid->setRowCount(table->FieldCount());
     for (int i = 0; i < table->FieldCount(); ++i) {
@@ -626,7 +654,7 @@ void TkovisViewWin::FillIdentifyPanel() {
 }
 
 QString TkovisViewWin::IdentifyHint(int row) const {
-    TTable* table = ActiveTable();
+    TDataSet* table = ActiveTable();
     if (!table || ui_->ValueListEditor->rowCount() == 0 || row < 0 || row >= table->FieldCount()) return QString();
     TField* field = table->Fields(row);
     QString text = field->DisplayText();

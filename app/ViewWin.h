@@ -6,8 +6,8 @@
 // and shows a wait box while each layer loads.
 //
 // Ownership: the window owns the view (through the form), the wait box,
-// and the attribute table of every layer it has opened (see
-// AttributeTable); the view owns its layers.
+// and the attribute tables it opened for plain layers (see
+// AttributeTable); the view owns its layers, a theme layer its table.
 #include <map>
 #include <memory>
 
@@ -19,7 +19,8 @@
 class QAction;
 class QFileDialog;
 class QLabel;
-class TDrawing;
+class TDataSet;
+class TGISDrawing;
 class TLayer;
 class TLayers;
 class TTable;
@@ -47,7 +48,7 @@ public:
     ~TkovisViewWin() override;
 
     Ui::TkovisViewWin& Form() const { return *ui_; }
-    TDrawing* View() const;
+    TGISDrawing* View() const;
     // Status panels 0..5: X, Y, polar, measure, object count, selected.
     QLabel* StatusPanel(int index) const { return panels_[index]; }
     TkoviFormWait* WaitBox() const { return wait_.get(); }
@@ -107,14 +108,19 @@ public:
     void LayerFileMissing(TLayer& layer);
     // True when the user cancelled (the file is missing and none chosen).
     bool AskLayerFile(TLayer& layer);
-    void TableFileMissing(TLayer& layer, TTable& table);
-    bool AskTableFile(TLayer& layer, TTable& table);
+    // The attribute table's place (folder or alias, and name) before it
+    // opens; the user may give another. Drops the layer and aborts its
+    // opening when the user does not.
+    void TableFileMissing(TLayer& layer, QString& database, QString& name);
+    bool AskTableFile(TLayer& layer, QString& database, QString& name);
 
-    // The attribute table of a layer: the dBase table of the layer's file
-    // name with the extension ".dbf", beside the layer file, opened when
-    // the layer opens. nullptr when the layer has none open.
-    TTable* AttributeTable(TLayer* layer) const;
-    TTable* ActiveTable() const;
+    // The attribute table of a layer, opened when the layer has opened: a
+    // theme layer's own table, at the place its layer file names (a folder
+    // stored relative, or none, is the layer file's); for a plain layer the
+    // dBase table of the layer file's name beside it, owned by the window.
+    // nullptr when the layer has none open.
+    TDataSet* AttributeTable(TLayer* layer) const;
+    TDataSet* ActiveTable() const;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -25,7 +25,9 @@
 #include "app/WaitBox.h"
 #include "engine/core/Paths.h"
 #include "engine/layers/Layer.h"
-#include "engine/view/Drawing.h"
+#include "engine/view/GISDrawing.h"
+#include "engine/symbology/ThemeClass.h"
+#include "engine/theme/ThemeLayer.h"
 #include "engine/view/EngineStartup.h"
 #include "tools/SamplePlan.h"
 
@@ -92,7 +94,7 @@ struct ViewWinTest : ::testing::Test {
         win->FormShow();
         QCoreApplication::processEvents();
     }
-    TDrawing* View() const { return win->View(); }
+    TGISDrawing* View() const { return win->View(); }
     QAction* Action(const char* name) const { return win->findChild<QAction*>(QString::fromLatin1(name)); }
     QTableWidget* Panel() const { return win->findChild<QTableWidget*>(QStringLiteral("ValueListEditor")); }
     QListWidget* Contents() const { return win->findChild<QListWidget*>(QStringLiteral("Contents")); }
@@ -163,6 +165,19 @@ TEST_F(ViewWinTest, OpensTheSampleZoomsToTheWholeMapAndIdentifiesASector) {
     ASSERT_EQ(View()->Layers().GetCount(), 7);
     EXPECT_EQ(Contents()->count(), 7);
     EXPECT_FALSE(win->WaitBox()->isVisible());
+    // UTM zone 24 south on the default datum; theme layers in the same
+    // system, each with its own attribute table open.
+    EXPECT_EQ(View()->Projection(), 1);
+    EXPECT_EQ(View()->Ellipsoid(), 19);
+    EXPECT_EQ(View()->Datum(), 8);
+    EXPECT_EQ(View()->CoordinateUnits(), cuMeters);
+    for (int i = 0; i < 7; ++i) {
+        auto* theme = dynamic_cast<TThemeLayer*>(View()->Layers().GetItem(i));
+        ASSERT_NE(theme, nullptr);
+        EXPECT_TRUE(theme->CoordinateSystem().SameAs(View()->ViewCoordinateSystem()));
+        EXPECT_EQ(win->AttributeTable(theme), theme->Table());
+        EXPECT_EQ(theme->Table()->RecordCount(), theme->GetObjectCount());
+    }
     EXPECT_TRUE(Action("Visualizar_Identificar")->isEnabled());
     EXPECT_TRUE(Action("Visualizar_AproxLimites")->isEnabled());
 
@@ -375,9 +390,6 @@ TEST_F(ViewWinTest, DamagedMapShowsItsErrorAndTheWindowGoesOn) {
     EXPECT_FALSE(View()->Image().isNull());
 }
 
-#include "engine/symbology/ThemeClass.h"
-#include "engine/theme/ThemeLayer.h"
-
 TEST_F(ViewWinTest, AddLayerPlacesAThemeLayerThatOpensABaseLayerFile) {
     // Into an empty view: appended whatever the position.
     TThemeLayer* first = win->AddLayer(13, 5);
@@ -403,6 +415,20 @@ TEST_F(ViewWinTest, AddLayerPlacesAThemeLayerThatOpensABaseLayerFile) {
     EXPECT_EQ(lines->Defaults()->LineStyle(), lsSolid);
     EXPECT_NE(lines->Defaults()->LineColor(), TThemeClass().LineColor());
     EXPECT_EQ(win->AddLayer(-1, 0)->ThemeLayerType(), -1);
+
+    // Named and opened as the main window loads a hill's base layer.
+    base->SetCaption(QStringLiteral("M01 - Edificações"));
+    base->SetDatabaseName(layers);
+    base->SetLayerName(QStringLiteral("m01_edificacao.cam"));
+    base->LoadStyleFromFile(JoinPath(layers, QStringLiteral("m01_edificacao.lgc")));
+    win->HookLayer(*base);
+    base->Open();
+    EXPECT_TRUE(base->Active());
+    EXPECT_EQ(base->GetObjectCount(), 160);
+    EXPECT_FALSE(win->WaitBox()->isVisible());
+    EXPECT_NE(win->AttributeTable(base), nullptr);
+    win->RefreshContents();
+    EXPECT_EQ(Contents()->item(View()->Layers().IndexOf(base))->text(), QStringLiteral("M01 - Edificações"));
 
 }
 

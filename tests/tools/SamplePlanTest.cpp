@@ -16,7 +16,9 @@
 #include "engine/layers/Layer.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/Text.h"
-#include "engine/view/Drawing.h"
+#include "coords/Projection.h"
+#include "engine/theme/ThemeLayer.h"
+#include "engine/view/GISDrawing.h"
 #include "engine/view/EngineStartup.h"
 #include "platform/db/Fields.h"
 #include "platform/db/Table.h"
@@ -74,16 +76,28 @@ TEST_F(SamplePlanTest, MapOpensWithTheSevenCaptionsAndEveryObjectHasItsRecord) {
     EXPECT_EQ(tag.readAll(), QByteArray(kSamplePlanTag) + "\r\n");
     EXPECT_EQ(files->MapFile, SampleMapFile(dir->path()));
 
-    TDrawing view;
+    TGISDrawing view;
     QStringList errors;
     view.OnError = [&](TDrawing*, const QString& m) { errors << m; };
     view.LoadFromFile(files->MapFile);
     EXPECT_TRUE(errors.isEmpty()) << errors.join(u'\n').toStdString();
+    // UTM zone 24 south on South American 1969, mean datum.
+    EXPECT_EQ(view.Projection(), 1);
+    EXPECT_EQ(view.Ellipsoid(), 19);
+    EXPECT_EQ(view.Datum(), 8);
+    auto* utm = dynamic_cast<TUTMProjectionParams*>(view.ProjectionParams());
+    ASSERT_NE(utm, nullptr);
+    EXPECT_EQ(utm->Zone(), 24);
+    EXPECT_EQ(utm->CentralMeridian(), -39.0);
+    EXPECT_EQ(utm->FalseNorthing(), 10000000.0);
     ASSERT_EQ(view.Layers().GetCount(), 7);
     for (int i = 0; i < 7; ++i) {
         TLayer* layer = view.Layers().GetItem(i);
         EXPECT_EQ(layer->Caption(), QString::fromUtf8(kSampleThemeLayers[i].Caption));
         EXPECT_TRUE(layer->Active()) << layer->Caption().toStdString();
+        auto* theme = dynamic_cast<TThemeLayer*>(layer);
+        ASSERT_NE(theme, nullptr);
+        EXPECT_TRUE(theme->CoordinateSystem().SameAs(view.ViewCoordinateSystem()));
         EXPECT_GT(layer->GetObjectCount(), 0);
     }
     EXPECT_EQ(view.Layers().GetItem(view.Layers().IndexOfName(QStringLiteral("Setores de Risco")))->GetObjectCount(), 15);
@@ -94,12 +108,20 @@ TEST_F(SamplePlanTest, MapOpensWithTheSevenCaptionsAndEveryObjectHasItsRecord) {
     ASSERT_EQ(files->LayerFiles.size(), 7 + 12 + 2);
     for (const QString& file : std::as_const(files->LayerFiles)) {
         SCOPED_TRACE(file.toStdString());
-        TLayer layer;
+        TThemeLayer layer;
         layer.LoadFromFile(file);
-        EXPECT_TRUE(QFileInfo::exists(ChangeFileExt(file, QStringLiteral(".lgc"))));
+        TThemeLayer style;
+        style.LoadStyleFromFile(ChangeFileExt(file, QStringLiteral(".lgc")));
+        // Points, lines, areas or texts by the type's last digit.
+        const int kind = layer.ThemeLayerType() % 10;
+        EXPECT_TRUE(kind >= 0 && kind <= 3) << kind;
+        EXPECT_EQ(layer.NextId(), layer.GetObjectCount() + 1);
+        EXPECT_TRUE(layer.TableDatabaseName().isEmpty());
+        EXPECT_EQ(layer.TableName(), ChangeFileExt(ExtractFileName(file), QStringLiteral(".dbf")));
+        EXPECT_EQ(layer.Projection(), file.contains(QStringLiteral("geo_")) ? 0 : 1);
         TTable table;
         table.SetDatabaseName(ExtractFilePath(file));
-        table.SetTableName(ChangeFileExt(ExtractFileName(file), QStringLiteral(".dbf")));
+        table.SetTableName(layer.TableName());
         table.Open();
         ASSERT_NE(table.FindField(QStringLiteral("ID")), nullptr);
         EXPECT_EQ(table.RecordCount(), layer.GetObjectCount());
@@ -145,7 +167,7 @@ TEST_F(SamplePlanTest, GeographicMapAgreesWithGeographicLib) {
     const GeographicLib::TransverseMercator tm(6378160.0, 1 / 298.25, 0.9996);
     double lat = 0, lon = 0;
     tm.Reverse(-39.0, 552600 - 500000.0, 8564200 - 10000000.0, lat, lon);
-    TLayer labels;
+    TThemeLayer labels;
     labels.LoadFromFile(JoinPath(ExtractFilePath(files->GeoMapFile), QStringLiteral("camadas/geo_morros_rotulos.cam")));
     ASSERT_EQ(labels.GetObjectCount(), 3);
     auto* m01 = dynamic_cast<TText*>(labels.GetObject(0));
