@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -87,6 +88,9 @@ TkovisViewWin::TkovisViewWin(QWidget* parent)
     ui_->SplitterMain->setSizes({200, 700});
     ui_->ValueListEditor->viewport()->installEventFilter(this);
     ui_->ValueListEditor->verticalHeader()->setDefaultSectionSize(15);
+    // Field names as wide as they are; the values take the rest.
+    ui_->ValueListEditor->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    ui_->ValueListEditor->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(9);
     ui_->ValueListEditor->setFont(font);
@@ -217,7 +221,9 @@ void TkovisViewWin::SetupStatusBar() {
     for (int i = 0; i < 6; ++i) {
         panels_[i] = new QLabel(this);
         panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panels_[i]->setFixedWidth(widths[i]);
+        // At least the panel's width; wider when its text needs it (a
+        // position with all its digits, "0 selecionados").
+        panels_[i]->setMinimumWidth(widths[i]);
         panels_[i]->setFrameShape(QFrame::Panel);
         panels_[i]->setFrameShadow(QFrame::Sunken);
         ui_->StatusBar->addWidget(panels_[i]);
@@ -366,6 +372,8 @@ void TkovisViewWin::OpenMap(const QString& path, const QString& caption) {
     }
     wait_->hide();
     v->Redraw();
+    // The drawing file sets the window without a zoom event.
+    ViewAfterZoom();
     RefreshContents();
     UpdateActions();
     ShowPendingErrors(QString());

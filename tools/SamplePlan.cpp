@@ -58,6 +58,7 @@ struct THill {
     double R;      // radius of the foot, metres
     double H;      // summit height above the foot, metres
     double A1, P1, A2, P2;  // shape of the rings
+    bool LabelAbove;        // the name stands above the foot, else below
     // Distance from the summit of the ring at height h (0 = foot) towards
     // angle t.
     double Radius(double t, double h) const {
@@ -72,15 +73,16 @@ std::vector<THill> MakeHills(TRandom& rnd) {
         const char* Code;
         const char* Name;
         double X, Y, R, H;
+        bool LabelAbove;
     };
     const TSeed seeds[] = {
-        {"M01", "Morro do Alto da Serra", 552600, 8564200, 420, 85},
-        {"M02", "Morro da Bica", 553750, 8564750, 360, 70},
-        {"M03", "Morro do Cruzeiro", 553350, 8563450, 480, 95},
+        {"M01", "Morro do Alto da Serra", 552600, 8564200, 420, 85, true},
+        {"M02", "Morro da Bica", 553750, 8564750, 360, 70, true},
+        {"M03", "Morro do Cruzeiro", 553350, 8563450, 480, 95, false},
     };
     std::vector<THill> hills;
     for (const TSeed& s : seeds) {
-        THill h{QString::fromUtf8(s.Code), QString::fromUtf8(s.Name), s.X, s.Y, s.R, s.H, 0, 0, 0, 0};
+        THill h{QString::fromUtf8(s.Code), QString::fromUtf8(s.Name), s.X, s.Y, s.R, s.H, 0, 0, 0, 0, s.LabelAbove};
         h.A1 = rnd.Range(0.05, 0.12);
         h.P1 = rnd.Range(0, 2 * kPi);
         h.A2 = rnd.Range(0.03, 0.07);
@@ -210,6 +212,13 @@ void Describe(TThemeLayer& layer, const TLayerData& data, const QString& folder,
     layer.SetDatum(kDefaultDatum);
     layer.SetTableDatabaseName(QString());
     layer.SetTableName(TableFileName(data));
+    // The same symbology in the map's layer record and in the style file.
+    TThemeClass* d = layer.Defaults();
+    d->SetLineColor(data.Line);
+    d->SetFillColor(data.Fill);
+    d->SetFillStyle(data.FillStyle);
+    d->SetLineWidth(data.LineWidth);
+    d->SetTextFont(data.Font);
 }
 
 // Writes the layer file, its style file and its table into the folder.
@@ -221,12 +230,6 @@ void WriteLayer(TLayerData& data, const QString& folder, std::int32_t projection
         Describe(writer, data, folder, projection);
         writer.SetDatabaseName(folder);
         writer.SetLayerName(data.FileName);
-        TThemeClass* d = writer.Defaults();
-        d->SetLineColor(data.Line);
-        d->SetFillColor(data.Fill);
-        d->SetFillStyle(data.FillStyle);
-        d->SetLineWidth(data.LineWidth);
-        d->SetTextFont(data.Font);
         writer.Edit();
         for (auto& o : data.Objects) writer.Add(std::move(o));
         writer.InternalPost();
@@ -344,7 +347,11 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
             area += a.X * b.Y - b.X * a.Y;
         }
         morros.Add(MakePolygon(foot), {hill.Code, hill.Name, Num(std::abs(area) / 2 / 10000, 2)});
-        morrosRotulos.Add(MakeText(hill.Code + QStringLiteral(" - ") + hill.Name, hill.X - 60, hill.Y + 20),
+        // The hill's name (centred on its point) above or below its foot, clear of the sectors'
+        // labels and of the other hills.
+        const double labelY = hill.LabelAbove ? hill.Y + 1.2 * hill.Radius(kPi / 2, 0)
+                                              : hill.Y - 1.15 * hill.Radius(3 * kPi / 2, 0);
+        morrosRotulos.Add(MakeText(hill.Code + QStringLiteral(" - ") + hill.Name, hill.X, labelY),
                           {hill.Code, hill.Code + QStringLiteral(" - ") + hill.Name});
         const int sectorCount = 5;
         const double offset = rnd.Range(0, 2 * kPi);
@@ -459,7 +466,7 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
 
     out.MapFile = SampleMapFile(folder);
     WriteMap(out.MapFile, QStringLiteral("TREL - Inventário dos morros"), QStringLiteral("camadas"), theme,
-             kUTM, 551800, 8562800, 554500, 8565300);
+             kUTM, 551800, 8562650, 554500, 8565350);
 
     // The small map in geographic coordinates: the hills' limits and
     // labels, projected back with the default datum's ellipsoid (South

@@ -180,6 +180,8 @@ TEST_F(ViewWinTest, OpensTheSampleZoomsToTheWholeMapAndIdentifiesASector) {
     }
     EXPECT_TRUE(Action("Visualizar_Identificar")->isEnabled());
     EXPECT_TRUE(Action("Visualizar_AproxLimites")->isEnabled());
+    // The scale box shows the opened map's scale.
+    EXPECT_EQ(QLocale().toDouble(Escala()->text()), std::round(View()->Scale()));
 
     // The whole map: its limits fill the view in one direction and fit in
     // the other.
@@ -191,7 +193,9 @@ TEST_F(ViewWinTest, OpensTheSampleZoomsToTheWholeMapAndIdentifiesASector) {
     EXPECT_GE(View()->GetViewRight(), View()->RightLimit() - 1e-6);
     EXPECT_LE(View()->GetViewBottom(), View()->BottomLimit() + 1e-6);
     EXPECT_GE(View()->GetViewTop(), View()->TopLimit() - 1e-6);
-    EXPECT_TRUE(std::abs(w - 2700) < 1 || std::abs(h - 2500) < 1) << w << " x " << h;
+    const double lw = View()->RightLimit() - View()->LeftLimit(), lh = View()->TopLimit() - View()->BottomLimit();
+    EXPECT_EQ(lw, 2700);
+    EXPECT_TRUE(std::abs(w - lw) < 1 || std::abs(h - lh) < 1) << w << " x " << h;
     EXPECT_FALSE(Escala()->text().isEmpty());
 
     // Identify a sector by a click at its centre.
