@@ -250,6 +250,25 @@ TEST_F(ViewWinTest, MeasuresTheDistanceBetweenTwoSummits) {
     EXPECT_NEAR(QLocale().toDouble(win->StatusPanel(1)->text()), 8564750, View()->UnitsPerPixel());
 }
 
+TEST_F(ViewWinTest, MeasuresTheAreaOfASquareKilometre) {
+    Open(map);
+    Action("Visualizar_AproxLimites")->trigger();
+    Action("Visualizar_Area")->trigger();
+    EXPECT_EQ(View()->GetCommand(), dcArea);
+    ClickAt(Px(552000, 8563000));
+    ClickAt(Px(553000, 8563000));
+    ClickAt(Px(553000, 8564000));
+    ClickAt(Px(552000, 8564000));
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(Px(552000, 8564000)),
+                    View()->mapToGlobal(QPointF(Px(552000, 8564000))), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(View(), &dbl);
+    bool ok = false;
+    const double shown = QLocale().toDouble(win->StatusPanel(3)->text(), &ok);
+    ASSERT_TRUE(ok) << win->StatusPanel(3)->text().toStdString();
+    // The corners fall on whole pixels: a pixel's width round the edge.
+    EXPECT_NEAR(std::abs(shown), 1e6, 4 * 1000 * View()->UnitsPerPixel());
+}
+
 TEST_F(ViewWinTest, ScaleBoxTakesNumbersOnly) {
     Open(map);
     Action("Visualizar_AproxLimites")->trigger();
