@@ -1,11 +1,16 @@
 #include "app/ViewWin.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -21,10 +26,12 @@
 #include "app/Modal.h"
 #include "app/TableDialogs.h"
 #include "app/WaitBox.h"
+#include "coords/MapProj.h"
 #include "engine/core/Paths.h"
 #include "engine/layers/Layers.h"
 #include "engine/objects/VisualObject.h"
-#include "engine/view/Drawing.h"
+#include "engine/theme/ThemeLayer.h"
+#include "engine/view/GISDrawing.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
 #include "platform/db/Table.h"
@@ -44,6 +51,16 @@ const QString kWaitsQuery = QStringLiteral("Ainda não disponível: a janela de 
 const QString kWaitsAbout = QStringLiteral("Ainda não disponível: a caixa Sobre");
 
 QString GeneralNumber(double v) { return QLocale().toString(v, 'g', 15); }
+
+// A colour that shows on the view's white background.
+constexpr TColor kNewLayerColor = TColor(0x00A05000);
+
+// A folder name that is neither absolute here nor a Windows drive path.
+bool IsRelativeFolder(const QString& folder) {
+    const QString f = NormalizeSeparators(folder.trimmed());
+    const bool drive = f.size() >= 2 && f.at(1) == u':' && f.at(0).isLetter();
+    return !drive && QDir::isRelativePath(f);
+}
 
 bool FileExists(const QString& path) {
     return QFileInfo::exists(path) || !FindPathNoCase(path).isEmpty();
@@ -71,6 +88,9 @@ TkovisViewWin::TkovisViewWin(QWidget* parent)
     ui_->SplitterMain->setSizes({200, 700});
     ui_->ValueListEditor->viewport()->installEventFilter(this);
     ui_->ValueListEditor->verticalHeader()->setDefaultSectionSize(15);
+    // Field names as wide as they are; the values take the rest.
+    ui_->ValueListEditor->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    ui_->ValueListEditor->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(9);
     ui_->ValueListEditor->setFont(font);
@@ -86,10 +106,10 @@ TkovisViewWin::~TkovisViewWin() {
     tables_.clear();
 }
 
-TDrawing* TkovisViewWin::View() const { return ui_->View; }
+TGISDrawing* TkovisViewWin::View() const { return ui_->View; }
 
 void TkovisViewWin::SetupView() {
-    TDrawing* v = View();
+    TGISDrawing* v = View();
     v->SetCommands(CommandBit(dcZoomSelected) | CommandBit(dcZoomActiveLayer) | CommandBit(dcZoomIn) |
                    CommandBit(dcZoomOut) | CommandBit(dcZoomWindow) | CommandBit(dcZoomAll) |
                    CommandBit(dcZoomExtents) | CommandBit(dcZoomPrevious) | CommandBit(dcPan) |
@@ -103,6 +123,10 @@ void TkovisViewWin::SetupView() {
     v->SetAngleUnits(auDecimalDegrees);
     v->SetDistancePrecision(0);
     v->SetAnglePrecision(0);
+    // The application's default datum, no projection until a map says.
+    v->SetEllipsoid(kDefaultEllipsoid);
+    v->SetDatum(kDefaultDatum);
+    v->SetProjection(-1);
     v->Layers().OnBeforeAdd = [this](TLayers& list, TLayer& layer, bool& skip) { ViewBeforeOpenLayer(list, layer, skip); };
     v->OnVisualObjectIdentify = [this](TDrawing*, TVisualObject& object) { ViewVisualObjectIdentify(&object); };
     v->OnMeasure = [this](TDrawing*, double measure) { ViewMeasure(measure); };
@@ -197,7 +221,9 @@ void TkovisViewWin::SetupStatusBar() {
     for (int i = 0; i < 6; ++i) {
         panels_[i] = new QLabel(this);
         panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panels_[i]->setFixedWidth(widths[i]);
+        // At least the panel's width; wider when its text needs it (a
+        // position with all its digits, "0 selecionados").
+        panels_[i]->setMinimumWidth(widths[i]);
         panels_[i]->setFrameShape(QFrame::Panel);
         panels_[i]->setFrameShadow(QFrame::Sunken);
         ui_->StatusBar->addWidget(panels_[i]);
@@ -244,6 +270,48 @@ void TkovisViewWin::RefreshContents() {
         item->setCheckState(layer->Visible() ? Qt::Checked : Qt::Unchecked);
         if (layer == View()->ActiveLayer()) list->setCurrentItem(item);
     }
+}
+
+TThemeLayer* TkovisViewWin::AddLayer(int layerType, int position) {
+    TDrawing* v = View();
+    TLayers& layers = v->Layers();
+    auto owned = std::make_unique<TThemeLayer>(v);
+    owned->SetThemeLayerType(layerType);
+    auto* layer = static_cast<TThemeLayer*>(layers.Adopt(std::move(owned)));
+    if (layers.GetCount() == 0) layers.Add(layer);
+    else layers.Insert(std::clamp(position, 0, layers.GetCount()), layer);
+    v->SetActiveLayer(layer);
+    v->SetState(dwsBrowse);
+    TThemeClass* d = layer->Defaults();
+    switch (layerType % 10) {
+    case 0:
+        d->SetLineColor(kNewLayerColor);
+        d->SetPointStyle(psPoint);
+        break;
+    case 1:
+        d->SetLineColor(kNewLayerColor);
+        d->SetLineStyle(lsSolid);
+        break;
+    case 2:
+        d->SetFillColor(kNewLayerColor);
+        d->SetFillStyle(fsSolid);
+        break;
+    case 3: {
+        TFont font = d->TextFont();
+        font.Color = kNewLayerColor;
+        d->SetTextFont(font);
+        break;
+    }
+    default:
+        break;
+    }
+    RefreshContents();
+    {
+        const QSignalBlocker block(ui_->Contents);
+        ui_->Contents->setCurrentRow(0);
+    }
+    UpdateActions();
+    return layer;
 }
 
 // ---- opening a map
@@ -304,6 +372,8 @@ void TkovisViewWin::OpenMap(const QString& path, const QString& caption) {
     }
     wait_->hide();
     v->Redraw();
+    // The drawing file sets the window without a zoom event.
+    ViewAfterZoom();
     RefreshContents();
     UpdateActions();
     ShowPendingErrors(QString());
@@ -332,6 +402,10 @@ void TkovisViewWin::Mapa_AbrirExecute() {
 
 void TkovisViewWin::ViewBeforeOpenLayer(TLayers&, TLayer& layer, bool&) {
     View()->SetActiveLayer(&layer);
+    HookLayer(layer);
+}
+
+void TkovisViewWin::HookLayer(TLayer& layer) {
     layer.OnProgress = [this](TLayer& l, int position, int maximum) { LayerProgress(l, position, maximum); };
     layer.BeforeOpen = [this](TLayer& l) { LayerFileMissing(l); };
     layer.AfterOpen = [this](TLayer& l) { LayerAfterOpen(l); };
@@ -348,18 +422,35 @@ void TkovisViewWin::LayerAfterOpen(TLayer& layer) {
 }
 
 void TkovisViewWin::OpenLayerTable(TLayer& layer) {
-    auto table = std::make_unique<TTable>();
     const QString file = layer.ResolvedFileName();
-    table->SetDatabaseName(ExtractFilePath(file));
-    table->SetTableName(ChangeFileExt(ExtractFileName(file), QStringLiteral(".dbf")));
-    TTable* raw = table.get();
-    raw->BeforeOpen = [this, &layer, raw](TDataSet*) { TableFileMissing(layer, *raw); };
-    tables_[&layer] = std::move(table);
+    const QString layerFolder = ExtractFilePath(file);
+    auto* theme = dynamic_cast<TThemeLayer*>(&layer);
+    if (theme != nullptr && theme->Table()->Active()) return;  // opened with the layer
+    // Where the layer file says its table is; a theme layer that names no
+    // table, and a plain layer, have the dBase table of the layer file's
+    // name beside it. A folder stored relative is the layer file's.
+    QString database = theme ? theme->TableDatabaseName() : QString();
+    QString name = theme ? theme->TableName() : QString();
+    if (name.trimmed().isEmpty()) name = ChangeFileExt(ExtractFileName(file), QStringLiteral(".dbf"));
+    if (database.trimmed().isEmpty()) database = layerFolder;
+    else if (!Session().IsAlias(database) && IsRelativeFolder(database)) database = JoinPath(layerFolder, database);
+    TableFileMissing(layer, database, name);
+
+    TDataSet* table = nullptr;
+    if (theme != nullptr) {
+        TLayerTable* t = theme->Table();
+        t->SetTableDatabase(database);
+        t->SetTableName(name);
+        table = t;
+    } else {
+        auto owned = std::make_unique<TTable>();
+        owned->SetDatabaseName(database);
+        owned->SetTableName(name);
+        table = owned.get();
+        tables_[&layer] = std::move(owned);
+    }
     try {
-        raw->Open();
-    } catch (const ELayerAbort&) {
-        tables_.erase(&layer);
-        throw;
+        table->Open();
     } catch (const EEngineError& e) {
         // The layer shows without its attributes.
         tables_.erase(&layer);
@@ -411,16 +502,14 @@ bool TkovisViewWin::AskLayerFile(TLayer& layer) {
     return false;
 }
 
-void TkovisViewWin::TableFileMissing(TLayer& layer, TTable& table) {
-    if (!AskTableFile(layer, table)) return;
+void TkovisViewWin::TableFileMissing(TLayer& layer, QString& database, QString& name) {
+    if (!AskTableFile(layer, database, name)) return;
     DropLayer(layer);
     throw ELayerAbort();
 }
 
-bool TkovisViewWin::AskTableFile(TLayer& layer, TTable& table) {
+bool TkovisViewWin::AskTableFile(TLayer& layer, QString& database, QString& name) {
     TSession& session = Session();
-    QString database = table.DatabaseName();
-    const QString name = table.TableName();
     const bool alias = session.IsAlias(database);
     QString path;
     if (alias) {
@@ -436,7 +525,6 @@ bool TkovisViewWin::AskTableFile(TLayer& layer, TTable& table) {
         path = JoinPath(database, name);
         if (FileExists(path)) return false;
         database = ExtractFilePath(layer.ResolvedFileName());
-        table.SetDatabaseName(database);
         path = JoinPath(database, name);
         if (FileExists(path)) return false;
     }
@@ -449,19 +537,20 @@ bool TkovisViewWin::AskTableFile(TLayer& layer, TTable& table) {
     dialog.setWindowTitle(QStringLiteral("Adicionar tabela ") + path + QStringLiteral("?"));
     wait_->hide();
     if (RunModal(dialog) != QDialog::Accepted) return true;
-    table.SetDatabaseName(dialog.Folder);
-    table.SetTableName(dialog.TableFile);
+    database = dialog.Folder;
+    name = dialog.TableFile;
     wait_->ShowWait();
     return false;
 }
 
-TTable* TkovisViewWin::AttributeTable(TLayer* layer) const {
+TDataSet* TkovisViewWin::AttributeTable(TLayer* layer) const {
+    if (auto* theme = dynamic_cast<TThemeLayer*>(layer)) return theme->Table()->Active() ? theme->Table() : nullptr;
     const auto it = tables_.find(layer);
     if (it == tables_.end() || !it->second->Active()) return nullptr;
     return it->second.get();
 }
 
-TTable* TkovisViewWin::ActiveTable() const { return AttributeTable(View()->ActiveLayer()); }
+TDataSet* TkovisViewWin::ActiveTable() const { return AttributeTable(View()->ActiveLayer()); }
 
 // ---- progress
 
@@ -511,7 +600,10 @@ void TkovisViewWin::ViewMeasure(double measure) {
         panels_[3]->clear();
 }
 
-void TkovisViewWin::ViewAfterZoom() { ui_->Escala->setText(GeneralNumber(View()->Scale())); }
+void TkovisViewWin::ViewAfterZoom() {
+    // The scale to the nearest whole number: "1:11429", not "1:11428.5714285714".
+    ui_->Escala->setText(QLocale().toString(std::round(View()->Scale()), 'f', 0));
+}
 
 void TkovisViewWin::EscalaKeyPress() {
     const QString text = ui_->Escala->text().trimmed();
@@ -540,7 +632,7 @@ void TkovisViewWin::ContentsClick() {
 void TkovisViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
     TLayer* layer = View()->ActiveLayer();
     if (!layer || !object) return;
-    TTable* table = ActiveTable();
+    TDataSet* table = ActiveTable();
     bool found = false;
     if (table) {
         TField* id = table->FindField(QStringLiteral("id"));
@@ -559,7 +651,7 @@ void TkovisViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
 void TkovisViewWin::FillIdentifyPanel() {
     QTableWidget* grid = ui_->ValueListEditor;
     grid->setRowCount(0);
-    TTable* table = ActiveTable();
+    TDataSet* table = ActiveTable();
     if (!table || table->IsEmpty()) return;
     grid->setRowCount(table->FieldCount());
     for (int i = 0; i < table->FieldCount(); ++i) {
@@ -570,7 +662,7 @@ void TkovisViewWin::FillIdentifyPanel() {
 }
 
 QString TkovisViewWin::IdentifyHint(int row) const {
-    TTable* table = ActiveTable();
+    TDataSet* table = ActiveTable();
     if (!table || ui_->ValueListEditor->rowCount() == 0 || row < 0 || row >= table->FieldCount()) return QString();
     TField* field = table->Fields(row);
     QString text = field->DisplayText();

@@ -6,8 +6,8 @@
 // and shows a wait box while each layer loads.
 //
 // Ownership: the window owns the view (through the form), the wait box,
-// and the attribute table of every layer it has opened (see
-// AttributeTable); the view owns its layers.
+// and the attribute tables it opened for plain layers (see
+// AttributeTable); the view owns its layers, a theme layer its table.
 #include <map>
 #include <memory>
 
@@ -19,10 +19,12 @@
 class QAction;
 class QFileDialog;
 class QLabel;
-class TDrawing;
+class TDataSet;
+class TGISDrawing;
 class TLayer;
 class TLayers;
 class TTable;
+class TThemeLayer;
 class TVisualObject;
 class TkoviFormWait;
 namespace Ui {
@@ -46,7 +48,7 @@ public:
     ~TkovisViewWin() override;
 
     Ui::TkovisViewWin& Form() const { return *ui_; }
-    TDrawing* View() const;
+    TGISDrawing* View() const;
     // Status panels 0..5: X, Y, polar, measure, object count, selected.
     QLabel* StatusPanel(int index) const { return panels_[index]; }
     TkoviFormWait* WaitBox() const { return wait_.get(); }
@@ -68,6 +70,12 @@ public:
     virtual void UpdateActions();
     // The layer list shows the view's layers again.
     void RefreshContents();
+    // A new, empty theme layer of the type, owned by the view: appended
+    // when the view has no layer, else inserted at the position; it becomes
+    // the active layer and its default symbology gets a colour by the
+    // type's last digit (0 points, 1 lines, 2 areas, 3 texts). The caller
+    // names its file and opens it.
+    TThemeLayer* AddLayer(int layerType, int position);
 
     // ---- handlers
     void Mapa_AbrirExecute();
@@ -93,18 +101,26 @@ public:
 
     // ---- layer hooks
     void ViewBeforeOpenLayer(TLayers& list, TLayer& layer, bool& skip);
+    // Hooks a layer about to open (progress, the missing layer file and
+    // table questions, the wait box's closing) and shows the wait box.
+    void HookLayer(TLayer& layer);
     void LayerAfterOpen(TLayer& layer);
     void LayerFileMissing(TLayer& layer);
     // True when the user cancelled (the file is missing and none chosen).
     bool AskLayerFile(TLayer& layer);
-    void TableFileMissing(TLayer& layer, TTable& table);
-    bool AskTableFile(TLayer& layer, TTable& table);
+    // The attribute table's place (folder or alias, and name) before it
+    // opens; the user may give another. Drops the layer and aborts its
+    // opening when the user does not.
+    void TableFileMissing(TLayer& layer, QString& database, QString& name);
+    bool AskTableFile(TLayer& layer, QString& database, QString& name);
 
-    // The attribute table of a layer: the dBase table of the layer's file
-    // name with the extension ".dbf", beside the layer file, opened when
-    // the layer opens. nullptr when the layer has none open.
-    TTable* AttributeTable(TLayer* layer) const;
-    TTable* ActiveTable() const;
+    // The attribute table of a layer, opened when the layer has opened: a
+    // theme layer's own table, at the place its layer file names (a folder
+    // stored relative, or none, is the layer file's); for a plain layer the
+    // dBase table of the layer file's name beside it, owned by the window.
+    // nullptr when the layer has none open.
+    TDataSet* AttributeTable(TLayer* layer) const;
+    TDataSet* ActiveTable() const;
 
 protected:
     void showEvent(QShowEvent* event) override;

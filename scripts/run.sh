@@ -8,7 +8,8 @@ bash scripts/setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKZ_TESTS=OFF -DKZ_BENCH=OFF >/dev/null
 cmake --build build/release --parallel "$(nproc)" --target kovizelto sampleplan
 data="${KZ_DATA_DIR:-${XDG_DATA_HOME:-$HOME/.local/share}/kovizelto}/trel"
-tag="KOVI Zelto sample plan 1"
+# The generator's tag: a sample written by an older generator is rewritten.
+tag="$(sed -n 's/.*kSamplePlanTag = "\(.*\)";.*/\1/p' tools/SamplePlan.h)"
 if [ "$(head -n1 "$data/source.tag" 2>/dev/null | tr -d '\r')" != "$tag" ]; then
   QT_QPA_PLATFORM=offscreen build/release/tools/sampleplan "$data" >/dev/null
 fi

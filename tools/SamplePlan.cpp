@@ -11,12 +11,13 @@
 #include "coords/TransverseMercator.h"
 #include "engine/core/Errors.h"
 #include "engine/core/Paths.h"
-#include "engine/layers/Layer.h"
+#include "coords/MapProj.h"
 #include "engine/layers/Layers.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/objects/Text.h"
 #include "engine/symbology/ThemeClass.h"
-#include "engine/view/Drawing.h"
+#include "engine/theme/ThemeLayer.h"
+#include "engine/view/GISDrawing.h"
 #include "platform/db/Fields.h"
 #include "platform/db/Table.h"
 
@@ -57,6 +58,7 @@ struct THill {
     double R;      // radius of the foot, metres
     double H;      // summit height above the foot, metres
     double A1, P1, A2, P2;  // shape of the rings
+    bool LabelAbove;        // the name stands above the foot, else below
     // Distance from the summit of the ring at height h (0 = foot) towards
     // angle t.
     double Radius(double t, double h) const {
@@ -71,15 +73,16 @@ std::vector<THill> MakeHills(TRandom& rnd) {
         const char* Code;
         const char* Name;
         double X, Y, R, H;
+        bool LabelAbove;
     };
     const TSeed seeds[] = {
-        {"M01", "Morro do Alto da Serra", 552600, 8564200, 420, 85},
-        {"M02", "Morro da Bica", 553750, 8564750, 360, 70},
-        {"M03", "Morro do Cruzeiro", 553350, 8563450, 480, 95},
+        {"M01", "Morro do Alto da Serra", 552600, 8564200, 420, 85, true},
+        {"M02", "Morro da Bica", 553750, 8564750, 360, 70, true},
+        {"M03", "Morro do Cruzeiro", 553350, 8563450, 480, 95, false},
     };
     std::vector<THill> hills;
     for (const TSeed& s : seeds) {
-        THill h{QString::fromUtf8(s.Code), QString::fromUtf8(s.Name), s.X, s.Y, s.R, s.H, 0, 0, 0, 0};
+        THill h{QString::fromUtf8(s.Code), QString::fromUtf8(s.Name), s.X, s.Y, s.R, s.H, 0, 0, 0, 0, s.LabelAbove};
         h.A1 = rnd.Range(0.05, 0.12);
         h.P1 = rnd.Range(0, 2 * kPi);
         h.A2 = rnd.Range(0.03, 0.07);
@@ -141,9 +144,14 @@ struct TFieldSpec {
 };
 using TRecord = std::vector<QString>;  // values in field order; the first is "ID"
 
+// What a layer holds (its ThemeLayerType; legends and new layers look at
+// the last digit).
+enum TSampleLayerType : std::int32_t { ltPoints = 0, ltLines = 1, ltAreas = 2, ltTexts = 3 };
+
 // A layer being made: its objects and their records.
 struct TLayerData {
     QString Caption, FileName;
+    TSampleLayerType Type;
     std::vector<TFieldSpec> Fields;
     std::vector<std::unique_ptr<TVisualObject>> Objects;
     std::vector<TRecord> Records;
@@ -152,8 +160,12 @@ struct TLayerData {
     int LineWidth = 1;
     TFont Font;
 
+    TLayerData(QString caption, QString fileName, TSampleLayerType type, std::vector<TFieldSpec> fields)
+        : Caption(std::move(caption)), FileName(std::move(fileName)), Type(type), Fields(std::move(fields)) {}
+
     void Add(std::unique_ptr<TVisualObject> object, TRecord rest) {
-        const QString id = QString::number(Objects.size() + 1);
+        // The key as the layer file gives it back: 20 hexadecimal digits.
+        const QString id = QStringLiteral("%1").arg(Objects.size() + 1, 20, 16, QLatin1Char('0')).toUpper();
         object->SetId(id);
         rest.insert(rest.begin(), id);
         Objects.push_back(std::move(object));
@@ -180,21 +192,44 @@ std::unique_ptr<TText> MakeText(const QString& text, double x, double y) {
     return t;
 }
 
+// The projection of the plan's map and of its layers: UTM (zone 24 south,
+// the parameters' defaults), or geographic for the small map; both on the
+// application's default ellipsoid and datum.
+constexpr std::int32_t kUTM = 1, kGeographic = 0;
+
+QString TableFileName(const TLayerData& data) { return ChangeFileExt(data.FileName, QStringLiteral(".dbf")); }
+
+// A theme layer as the map and its layer file name it: caption, place,
+// type, coordinate system and attribute table (beside the layer file: no
+// folder stored).
+void Describe(TThemeLayer& layer, const TLayerData& data, const QString& folder, std::int32_t projection) {
+    layer.SetCaption(data.Caption);
+    layer.SetDatabaseName(folder);
+    layer.SetLayerName(data.FileName);
+    layer.SetThemeLayerType(data.Type);
+    layer.SetProjection(projection);
+    layer.SetEllipsoid(kDefaultEllipsoid);
+    layer.SetDatum(kDefaultDatum);
+    layer.SetTableDatabaseName(QString());
+    layer.SetTableName(TableFileName(data));
+    // The same symbology in the map's layer record and in the style file.
+    TThemeClass* d = layer.Defaults();
+    d->SetLineColor(data.Line);
+    d->SetFillColor(data.Fill);
+    d->SetFillStyle(data.FillStyle);
+    d->SetLineWidth(data.LineWidth);
+    d->SetTextFont(data.Font);
+}
+
 // Writes the layer file, its style file and its table into the folder.
-void WriteLayer(TLayerData& data, const QString& folder) {
+void WriteLayer(TLayerData& data, const QString& folder, std::int32_t projection) {
     const QString path = JoinPath(folder, data.FileName);
     QFile::remove(path);
     {
-        TLayer writer;
-        writer.SetCaption(data.Caption);
+        TThemeLayer writer;
+        Describe(writer, data, folder, projection);
         writer.SetDatabaseName(folder);
         writer.SetLayerName(data.FileName);
-        TThemeClass* d = writer.Defaults();
-        d->SetLineColor(data.Line);
-        d->SetFillColor(data.Fill);
-        d->SetFillStyle(data.FillStyle);
-        d->SetLineWidth(data.LineWidth);
-        d->SetTextFont(data.Font);
         writer.Edit();
         for (auto& o : data.Objects) writer.Add(std::move(o));
         writer.InternalPost();
@@ -203,7 +238,7 @@ void WriteLayer(TLayerData& data, const QString& folder) {
     }
     data.Objects.clear();
 
-    const QString tableName = ChangeFileExt(data.FileName, QStringLiteral(".dbf"));
+    const QString tableName = TableFileName(data);
     QFile::remove(JoinPath(folder, tableName));
     TTable table;
     table.SetDatabaseName(folder);
@@ -228,8 +263,12 @@ QString Num(double v, int decimals) { return QString::number(v, 'f', decimals); 
 
 // The drawing file naming the layers (stored relative to the map's folder).
 void WriteMap(const QString& mapFile, const QString& title, const QString& layerFolder,
-              const std::vector<TLayerData*>& layers, double x1, double y1, double x2, double y2) {
-    TDrawing view;
+              const std::vector<TLayerData*>& layers, std::int32_t projection, double x1, double y1, double x2,
+              double y2) {
+    TGISDrawing view;
+    view.SetProjection(projection);
+    view.SetEllipsoid(kDefaultEllipsoid);
+    view.SetDatum(kDefaultDatum);
     view.resize(900, 520);
     const QString folder = ExtractFilePath(mapFile);
     view.SetDatabaseName(folder);
@@ -242,10 +281,8 @@ void WriteMap(const QString& mapFile, const QString& title, const QString& layer
     view.SetRightLimit(x2);
     view.SetTopLimit(y2);
     for (TLayerData* d : layers) {
-        auto layer = std::make_unique<TLayer>(&view);
-        layer->SetCaption(d->Caption);
-        layer->SetDatabaseName(layerFolder);
-        layer->SetLayerName(d->FileName);
+        auto layer = std::make_unique<TThemeLayer>(&view);
+        Describe(*layer, *d, layerFolder, projection);
         view.Layers().Add(std::move(layer));
     }
     view.ZoomWindow(x1, y1, x2, y2);
@@ -266,36 +303,36 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
     const std::vector<THill> hills = MakeHills(rnd);
     const char* const kRisks[] = {"Baixo", "Médio", "Alto", "Muito Alto"};
 
-    TLayerData morros{QStringLiteral("Limites dos Morros"), QStringLiteral("morros.cam"),
-                      {{"ID", ftString, 10}, {"morro", ftString, 3}, {"nome", ftString, 40}, {"area_ha", ftFloat, 0}}};
+    TLayerData morros{QStringLiteral("Limites dos Morros"), QStringLiteral("morros.cam"), ltAreas,
+                      {{"ID", ftString, 20}, {"morro", ftString, 3}, {"nome", ftString, 40}, {"area_ha", ftFloat, 0}}};
     morros.Line = Rgb(120, 80, 20);
     morros.Fill = Rgb(236, 226, 196);
     morros.LineWidth = 2;
-    TLayerData setores{QStringLiteral("Setores de Risco"), QStringLiteral("setores.cam"),
-                       {{"ID", ftString, 10}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
+    TLayerData setores{QStringLiteral("Setores de Risco"), QStringLiteral("setores.cam"), ltAreas,
+                       {{"ID", ftString, 20}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
                         {"setor", ftString, 3}, {"risco", ftString, 12}, {"moradias", ftInteger, 0}}};
     setores.Line = Rgb(150, 0, 0);
     setores.Fill = Rgb(255, 200, 150);
     setores.FillStyle = fsBDiagonal;
-    TLayerData areas{QStringLiteral("Áreas de Risco"), QStringLiteral("areas_risco.cam"),
-                     {{"ID", ftString, 10}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
+    TLayerData areas{QStringLiteral("Áreas de Risco"), QStringLiteral("areas_risco.cam"), ltAreas,
+                     {{"ID", ftString, 20}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
                       {"tipo", ftString, 30}}};
     areas.Line = Rgb(200, 0, 0);
     areas.Fill = Rgb(240, 60, 60);
-    TLayerData remocoes{QStringLiteral("Remoções"), QStringLiteral("remocoes.cam"),
-                        {{"ID", ftString, 10}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
+    TLayerData remocoes{QStringLiteral("Remoções"), QStringLiteral("remocoes.cam"), ltAreas,
+                        {{"ID", ftString, 20}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
                          {"moradias", ftInteger, 0}}};
     remocoes.Line = clBlack;
     remocoes.Fill = Rgb(90, 0, 120);
-    TLayerData logradouros{QStringLiteral("Eixos de Logradouros"), QStringLiteral("logradouros.cam"),
-                           {{"ID", ftString, 10}, {"nome", ftString, 40}, {"tipo", ftString, 12}}};
+    TLayerData logradouros{QStringLiteral("Eixos de Logradouros"), QStringLiteral("logradouros.cam"), ltLines,
+                           {{"ID", ftString, 20}, {"nome", ftString, 40}, {"tipo", ftString, 12}}};
     logradouros.Line = Rgb(60, 60, 60);
     logradouros.LineWidth = 2;
-    TLayerData morrosRotulos{QStringLiteral("Morros (rótulos)"), QStringLiteral("morros_rotulos.cam"),
-                             {{"ID", ftString, 10}, {"morro", ftString, 3}, {"texto", ftString, 50}}};
+    TLayerData morrosRotulos{QStringLiteral("Morros (rótulos)"), QStringLiteral("morros_rotulos.cam"), ltTexts,
+                             {{"ID", ftString, 20}, {"morro", ftString, 3}, {"texto", ftString, 50}}};
     morrosRotulos.Font = TFont{QStringLiteral("Arial"), 10, Rgb(80, 40, 0), {}};
-    TLayerData setoresRotulos{QStringLiteral("Setores de Risco (rótulos)"), QStringLiteral("setores_rotulos.cam"),
-                              {{"ID", ftString, 10}, {"morrosetor", ftString, 6}, {"texto", ftString, 10}}};
+    TLayerData setoresRotulos{QStringLiteral("Setores de Risco (rótulos)"), QStringLiteral("setores_rotulos.cam"), ltTexts,
+                              {{"ID", ftString, 20}, {"morrosetor", ftString, 6}, {"texto", ftString, 10}}};
     setoresRotulos.Font = TFont{QStringLiteral("Arial"), 7, Rgb(150, 0, 0), {}};
 
     const QStringList streetNames = {QStringLiteral("Avenida Vale do Canela"), QStringLiteral("Rua da Ladeira"),
@@ -310,7 +347,11 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
             area += a.X * b.Y - b.X * a.Y;
         }
         morros.Add(MakePolygon(foot), {hill.Code, hill.Name, Num(std::abs(area) / 2 / 10000, 2)});
-        morrosRotulos.Add(MakeText(hill.Code + QStringLiteral(" - ") + hill.Name, hill.X - 60, hill.Y + 20),
+        // The hill's name (centred on its point) above or below its foot, clear of the sectors'
+        // labels and of the other hills.
+        const double labelY = hill.LabelAbove ? hill.Y + 1.2 * hill.Radius(kPi / 2, 0)
+                                              : hill.Y - 1.15 * hill.Radius(3 * kPi / 2, 0);
+        morrosRotulos.Add(MakeText(hill.Code + QStringLiteral(" - ") + hill.Name, hill.X, labelY),
                           {hill.Code, hill.Code + QStringLiteral(" - ") + hill.Name});
         const int sectorCount = 5;
         const double offset = rnd.Range(0, 2 * kPi);
@@ -368,23 +409,23 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
     std::vector<TLayerData*> theme = {&setoresRotulos, &morrosRotulos, &remocoes, &areas,
                                       &setores,        &logradouros,   &morros};
     for (TLayerData* d : theme) {
-        WriteLayer(*d, layerFolder);
+        WriteLayer(*d, layerFolder, kUTM);
         out.LayerFiles << JoinPath(layerFolder, d->FileName);
     }
 
     // The base layers of each hill.
     for (const THill& hill : hills) {
         const QString prefix = hill.Code.toLower();
-        TLayerData curvas{hill.Code + QStringLiteral(" - Curvas de Nível"), prefix + QStringLiteral("_curvas_nivel.cam"),
-                          {{"ID", ftString, 10}, {"cota", ftInteger, 0}}};
+        TLayerData curvas{hill.Code + QStringLiteral(" - Curvas de Nível"), prefix + QStringLiteral("_curvas_nivel.cam"), ltLines,
+                          {{"ID", ftString, 20}, {"cota", ftInteger, 0}}};
         curvas.Line = Rgb(160, 110, 50);
         for (double h = 0; h < hill.H; h += 5) {
             std::vector<TVertex> ring = Ring(hill, h, 96);
             ring.push_back(ring.front());
             curvas.Add(MakeLine(ring), {QString::number(int(10 + h))});
         }
-        TLayerData edificacoes{hill.Code + QStringLiteral(" - Edificações"), prefix + QStringLiteral("_edificacao.cam"),
-                               {{"ID", ftString, 10}, {"pavimentos", ftInteger, 0}}};
+        TLayerData edificacoes{hill.Code + QStringLiteral(" - Edificações"), prefix + QStringLiteral("_edificacao.cam"), ltAreas,
+                               {{"ID", ftString, 20}, {"pavimentos", ftInteger, 0}}};
         edificacoes.Line = Rgb(90, 90, 90);
         edificacoes.Fill = Rgb(200, 200, 200);
         for (int i = 0; i < 160; ++i) {
@@ -395,8 +436,8 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
                             {QString::number(1 + int(rnd.Range(0, 3)))});
         }
         TLayerData escadarias{hill.Code + QStringLiteral(" - Escadarias e Rampas"),
-                              prefix + QStringLiteral("_escadarias_rampas.cam"),
-                              {{"ID", ftString, 10}, {"tipo", ftString, 10}}};
+                              prefix + QStringLiteral("_escadarias_rampas.cam"), ltLines,
+                              {{"ID", ftString, 20}, {"tipo", ftString, 10}}};
         escadarias.Line = Rgb(0, 110, 160);
         for (int i = 0; i < 8; ++i) {
             const double t = 2 * kPi * i / 8 + rnd.Range(-0.2, 0.2);
@@ -404,8 +445,8 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
                                      hill.At(t, 0.3 * hill.Radius(t, 0))}),
                            {i % 3 == 0 ? QStringLiteral("Rampa") : QStringLiteral("Escadaria")});
         }
-        TLayerData vias{hill.Code + QStringLiteral(" - Vias"), prefix + QStringLiteral("_vias.cam"),
-                        {{"ID", ftString, 10}, {"nome", ftString, 40}}};
+        TLayerData vias{hill.Code + QStringLiteral(" - Vias"), prefix + QStringLiteral("_vias.cam"), ltLines,
+                        {{"ID", ftString, 20}, {"nome", ftString, 40}}};
         vias.Line = Rgb(110, 110, 110);
         for (int ring = 0; ring < 3; ++ring) {
             const double h = hill.H * (0.15 + 0.25 * ring);
@@ -418,14 +459,14 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
             vias.Add(MakeLine(v), {QStringLiteral("Beco %1 do %2").arg(ring + 1).arg(hill.Name)});
         }
         for (TLayerData* d : {&curvas, &edificacoes, &escadarias, &vias}) {
-            WriteLayer(*d, layerFolder);
+            WriteLayer(*d, layerFolder, kUTM);
             out.LayerFiles << JoinPath(layerFolder, d->FileName);
         }
     }
 
     out.MapFile = SampleMapFile(folder);
     WriteMap(out.MapFile, QStringLiteral("TREL - Inventário dos morros"), QStringLiteral("camadas"), theme,
-             551800, 8562800, 554500, 8565300);
+             kUTM, 551800, 8562650, 554500, 8565350);
 
     // The small map in geographic coordinates: the hills' limits and
     // labels, projected back with the default datum's ellipsoid (South
@@ -437,12 +478,12 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
             tm.Inverse(-39.0, v.X - 500000.0, v.Y - 10000000.0, lat, lon);
             return TVertex{lon, lat, 0};
         };
-        TLayerData geoMorros{QStringLiteral("Limites dos Morros"), QStringLiteral("geo_morros.cam"),
-                             {{"ID", ftString, 10}, {"morro", ftString, 3}, {"nome", ftString, 40}}};
+        TLayerData geoMorros{QStringLiteral("Limites dos Morros"), QStringLiteral("geo_morros.cam"), ltAreas,
+                             {{"ID", ftString, 20}, {"morro", ftString, 3}, {"nome", ftString, 40}}};
         geoMorros.Line = Rgb(120, 80, 20);
         geoMorros.Fill = Rgb(236, 226, 196);
-        TLayerData geoRotulos{QStringLiteral("Morros (rótulos)"), QStringLiteral("geo_morros_rotulos.cam"),
-                              {{"ID", ftString, 10}, {"morro", ftString, 3}}};
+        TLayerData geoRotulos{QStringLiteral("Morros (rótulos)"), QStringLiteral("geo_morros_rotulos.cam"), ltTexts,
+                              {{"ID", ftString, 20}, {"morro", ftString, 3}}};
         geoRotulos.Font = TFont{QStringLiteral("Arial"), 9, Rgb(80, 40, 0), {}};
         double x1 = 1e9, y1 = 1e9, x2 = -1e9, y2 = -1e9;
         for (const THill& hill : hills) {
@@ -460,13 +501,13 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
         }
         std::vector<TLayerData*> geo = {&geoRotulos, &geoMorros};
         for (TLayerData* d : geo) {
-            WriteLayer(*d, layerFolder);
+            WriteLayer(*d, layerFolder, kGeographic);
             out.LayerFiles << JoinPath(layerFolder, d->FileName);
         }
         out.GeoMapFile = JoinPath(mapFolder, QStringLiteral("geografico.map"));
         const double mx = (x2 - x1) * 0.1, my = (y2 - y1) * 0.1;
         WriteMap(out.GeoMapFile, QStringLiteral("Morros em coordenadas geográficas"), QStringLiteral("camadas"), geo,
-                 x1 - mx, y1 - my, x2 + mx, y2 + my);
+                 kGeographic, x1 - mx, y1 - my, x2 + mx, y2 + my);
     }
 
     QFile tag(JoinPath(folder, QStringLiteral("source.tag")));

@@ -1,15 +1,17 @@
 #pragma once
-// The sample plan: a data folder with the plan's map of three hills (UTM,
-// zone 24 south, on the application's default datum), the base layers of
-// each hill, and a smaller map in geographic coordinates. Every layer has
-// its style file and its dBase attribute table with one record per
-// object (field "ID" = the object's Id). The same folder comes out of
+// The sample plan: a data folder with the plan's map of three hills (a
+// coordinate-aware drawing in UTM, zone 24 south, on the application's
+// default ellipsoid and datum, 19 / 8), the base layers of each hill, and a
+// smaller map in geographic coordinates. Every layer is a theme layer in
+// its map's coordinate system, with its style file and its dBase attribute
+// table beside it (named in the layer file, no folder stored), one record
+// per object (field "ID" = the object's Id, 20 hexadecimal digits). The same folder comes out of
 // every run: all shapes follow from a fixed seed.
 #include <QString>
 #include <QStringList>
 
 // The text of "source.tag"; a folder whose tag differs is out of date.
-inline constexpr const char* kSamplePlanTag = "KOVI Zelto sample plan 1";
+inline constexpr const char* kSamplePlanTag = "KOVI Zelto sample plan 3";
 
 struct TSamplePlanFiles {
     QString MapFile;     // the plan's map (UTM)

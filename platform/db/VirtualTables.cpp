@@ -381,8 +381,31 @@ std::shared_ptr<TTableStore> TStoreRegistry::StoreFor(const QString& fileName) {
     return store;
 }
 
-std::shared_ptr<TTableStore> TStoreRegistry::RegisteredStore(const QString& sqlName) {
+namespace {
+
+// SQLite matches table names without regard to ASCII letter case: a query
+// naming a table file in lower case finds the table registered under the
+// file's own spelling.
+QString FoldName(const QString& name) {
+    QString out = name;
+    for (QChar& c : out)
+        if (c.unicode() < 128) c = c.toLower();
+    return out;
+}
+
+}  // namespace
+
+std::map<QString, QString>::iterator TStoreRegistry::FindName(const QString& sqlName) {
     auto it = names_.find(sqlName);
+    if (it != names_.end()) return it;
+    const QString folded = FoldName(sqlName);
+    for (it = names_.begin(); it != names_.end(); ++it)
+        if (FoldName(it->first) == folded) return it;
+    return names_.end();
+}
+
+std::shared_ptr<TTableStore> TStoreRegistry::RegisteredStore(const QString& sqlName) {
+    auto it = FindName(sqlName);
     if (it == names_.end()) return nullptr;
     return StoreFor(it->second);
 }
@@ -394,16 +417,16 @@ void TStoreRegistry::Register(const QString& sqlName, const QString& fileName) {
     bool exists = false;
     {
         sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db_, "SELECT 1 FROM temp.sqlite_master WHERE name = ?", -1, &st, nullptr);
+        sqlite3_prepare_v2(db_, "SELECT 1 FROM temp.sqlite_master WHERE name = ? COLLATE NOCASE", -1, &st, nullptr);
         const QByteArray n = sqlName.toUtf8();
         sqlite3_bind_text(st, 1, n.constData(), n.size(), SQLITE_TRANSIENT);
         exists = sqlite3_step(st) == SQLITE_ROW;
         sqlite3_finalize(st);
     }
-    auto it = names_.find(sqlName);
+    auto it = FindName(sqlName);
     if (exists && it != names_.end() && it->second == key) return;
     if (exists) Exec(db_, QStringLiteral("DROP TABLE temp.") + QuoteIdent(sqlName));
-    names_.erase(sqlName);
+    if (it != names_.end()) names_.erase(it);
     QString file = key;
     file.replace(QStringLiteral("'"), QStringLiteral("''"));
     const char* module = FileTableKind(key) == TFileTableKind::ftkParadox ? "kzpx" : "kzdbf";

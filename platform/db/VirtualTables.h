@@ -34,6 +34,9 @@ public:
 
 private:
     sqlite3* db_;
+    // The registration whose name SQLite takes for sqlName (same name
+    // but for ASCII letter case), or end.
+    std::map<QString, QString>::iterator FindName(const QString& sqlName);
     std::map<QString, QString> names_;  // sql name -> canonical file
     std::map<QString, std::weak_ptr<TTableStore>> stores_;
 };

@@ -319,3 +319,32 @@ TEST(Query, DataStatementsOnBareNamesOfAFolder) {
     EXPECT_EQ(back[1].at(QStringLiteral("W")), QStringLiteral("12"));
     EXPECT_EQ(back[3].at(QStringLiteral("DESCR")), QStringLiteral("Quinto ç"));
 }
+
+TEST(Query, TableFileNamedInAnotherLetterCaseIsTheSameTable) {
+    REQUIRE_TOOL("ogr2ogr");
+    TFixture fx;
+    // A folder whose name has capitals, as a user's folders do.
+    const QString folder = fx.Dir.path() + QStringLiteral("/Dados do Plano");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QFile::copy(fx.A, folder + QStringLiteral("/Setores.dbf")));
+    // The table by its own spelling first, then a query naming the file in
+    // lower case (as the attribute queries write table paths).
+    TTable t;
+    t.SetDatabaseName(folder);
+    t.SetTableName(QStringLiteral("Setores.dbf"));
+    t.Open();
+    EXPECT_EQ(t.RecordCount(), 5);
+    TQuery q;
+    q.SetSQLText(QStringLiteral("SELECT layer.* FROM \"") + (folder + QStringLiteral("/Setores.dbf")).toLower() +
+                 QStringLiteral("\" layer WHERE layer.CODE = 'M01'"));
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 2);
+    // And the other way round, while both are open.
+    TQuery q2;
+    q2.SetSQLText(QStringLiteral("SELECT COUNT(*) FROM \"") + folder + QStringLiteral("/Setores.dbf\""));
+    q2.Open();
+    EXPECT_EQ(q2.Fields(0)->AsInteger(), 5);
+    t.Close();
+    t.Open();
+    EXPECT_EQ(t.RecordCount(), 5);
+}
