@@ -55,13 +55,6 @@ QString GeneralNumber(double v) { return QLocale().toString(v, 'g', 15); }
 // A colour that shows on the view's white background.
 constexpr TColor kNewLayerColor = TColor(0x00A05000);
 
-// A folder name that is neither absolute here nor a Windows drive path.
-bool IsRelativeFolder(const QString& folder) {
-    const QString f = NormalizeSeparators(folder.trimmed());
-    const bool drive = f.size() >= 2 && f.at(1) == u':' && f.at(0).isLetter();
-    return !drive && QDir::isRelativePath(f);
-}
-
 bool FileExists(const QString& path) {
     return QFileInfo::exists(path) || !FindPathNoCase(path).isEmpty();
 }
@@ -409,6 +402,8 @@ void TkovisViewWin::HookLayer(TLayer& layer) {
     layer.OnProgress = [this](TLayer& l, int position, int maximum) { LayerProgress(l, position, maximum); };
     layer.BeforeOpen = [this](TLayer& l) { LayerFileMissing(l); };
     layer.AfterOpen = [this](TLayer& l) { LayerAfterOpen(l); };
+    if (auto* theme = dynamic_cast<TThemeLayer*>(&layer))
+        theme->Table()->BeforeOpen = [this, theme](TDataSet*) { ThemeTableBeforeOpen(*theme); };
     wait_->NomeObjeto = layer.Caption();
     wait_->Diretorio = JoinPath(layer.DatabaseName(), layer.LayerName());
     wait_->Tipo = 7;
@@ -421,34 +416,44 @@ void TkovisViewWin::LayerAfterOpen(TLayer& layer) {
     wait_->hide();
 }
 
-void TkovisViewWin::OpenLayerTable(TLayer& layer) {
-    const QString file = layer.ResolvedFileName();
-    const QString layerFolder = ExtractFilePath(file);
-    auto* theme = dynamic_cast<TThemeLayer*>(&layer);
-    if (theme != nullptr && theme->Table()->Active()) return;  // opened with the layer
+void TkovisViewWin::LayerTablePlace(TLayer& layer, QString& database, QString& name) {
     // Where the layer file says its table is; a theme layer that names no
     // table, and a plain layer, have the dBase table of the layer file's
     // name beside it. A folder stored relative is the layer file's.
-    QString database = theme ? theme->TableDatabaseName() : QString();
-    QString name = theme ? theme->TableName() : QString();
+    const QString file = layer.ResolvedFileName();
+    const QString layerFolder = ExtractFilePath(file);
+    auto* theme = dynamic_cast<TThemeLayer*>(&layer);
+    database = theme ? theme->Table()->EffectiveDatabase() : QString();
+    name = theme ? theme->TableName() : QString();
     if (name.trimmed().isEmpty()) name = ChangeFileExt(ExtractFileName(file), QStringLiteral(".dbf"));
     if (database.trimmed().isEmpty()) database = layerFolder;
     else if (!Session().IsAlias(database) && IsRelativeFolder(database)) database = JoinPath(layerFolder, database);
-    TableFileMissing(layer, database, name);
+}
 
-    TDataSet* table = nullptr;
-    if (theme != nullptr) {
-        TLayerTable* t = theme->Table();
-        t->SetTableDatabase(database);
-        t->SetTableName(name);
-        table = t;
-    } else {
-        auto owned = std::make_unique<TTable>();
-        owned->SetDatabaseName(database);
-        owned->SetTableName(name);
-        table = owned.get();
-        tables_[&layer] = std::move(owned);
-    }
+void TkovisViewWin::ThemeTableBeforeOpen(TThemeLayer& layer) {
+    // Runs inside the layer's opening, before its table opens: a missing
+    // table is asked for, and cancelling aborts the layer's opening.
+    QString database, name;
+    LayerTablePlace(layer, database, name);
+    TableFileMissing(layer, database, name);
+    TLayerTable* t = layer.Table();
+    if (database == t->EffectiveDatabase() && name == t->TableName()) return;
+    // The file found or chosen for this opening. The layer table keeps its
+    // name once the layer file exists; the user's choice goes past that.
+    t->SetTableDatabase(database);
+    t->TGISTable::SetTableName(name);
+}
+
+void TkovisViewWin::OpenLayerTable(TLayer& layer) {
+    if (dynamic_cast<TThemeLayer*>(&layer) != nullptr) return;  // opened with the layer
+    QString database, name;
+    LayerTablePlace(layer, database, name);
+    TableFileMissing(layer, database, name);
+    auto owned = std::make_unique<TTable>();
+    owned->SetDatabaseName(database);
+    owned->SetTableName(name);
+    TDataSet* table = owned.get();
+    tables_[&layer] = std::move(owned);
     try {
         table->Open();
     } catch (const EEngineError& e) {

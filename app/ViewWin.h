@@ -33,10 +33,7 @@ class TkovisViewWin;
 
 // Raised by the missing-file hooks to abort a layer's opening without a
 // message (the user did not supply the file).
-class ELayerAbort : public EEngineError {
-public:
-    ELayerAbort() : EEngineError(QStringLiteral("Abort")) {}
-};
+class ELayerAbort : public EAbort {};
 
 // The address of the program's web page.
 inline constexpr const char* kKoviWebAddress = "https://kovizelto.example.org/";
@@ -137,6 +134,8 @@ private:
     // Drops a layer whose file or table the user did not supply.
     void DropLayer(TLayer& layer);
     void OpenLayerTable(TLayer& layer);
+    void LayerTablePlace(TLayer& layer, QString& database, QString& name);
+    void ThemeTableBeforeOpen(TThemeLayer& layer);
     void ShowPendingErrors(const QString& raised);
 
     std::unique_ptr<Ui::TkovisViewWin> ui_;

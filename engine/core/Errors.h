@@ -17,6 +17,13 @@ private:
     QString message_;
 };
 
+// An operation the user cancelled: it unwinds without a message. Code that
+// turns errors into reports lets this one pass.
+class EAbort : public EEngineError {
+public:
+    EAbort() : EEngineError(QStringLiteral("Abort")) {}
+};
+
 // A stream could not be read or written (short read, end of stream, I/O failure).
 class EStreamError : public EEngineError {
 public:

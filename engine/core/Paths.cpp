@@ -19,6 +19,12 @@ QString NormalizeSeparators(QString path) {
     return path;
 }
 
+bool IsRelativeFolder(const QString& folder) {
+    const QString f = NormalizeSeparators(folder.trimmed());
+    const bool drive = f.size() >= 2 && f.at(1) == u':' && f.at(0).isLetter();
+    return !drive && QDir::isRelativePath(f);
+}
+
 namespace {
 
 bool IsWindowsAbsolute(const QString& p) {

@@ -9,6 +9,9 @@ QString JoinPath(const QString& folder, const QString& name);
 
 // "\" becomes "/".
 QString NormalizeSeparators(QString path);
+// A folder name that is neither absolute here nor a Windows drive path
+// (an empty name is relative too).
+bool IsRelativeFolder(const QString& folder);
 
 // The file named by a stored path. Separators are normalised; a name that
 // does not exist is looked up again, folder by folder, without regard to

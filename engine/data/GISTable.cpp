@@ -23,7 +23,7 @@ TGISTable::~TGISTable() {
 
 void TGISTable::SetTableName(const QString& name) {
     if (Active()) return;
-    const QString q = QuotedTableName(tableDatabase_, name) + QStringLiteral(" layer");
+    const QString q = QuotedTableName(EffectiveDatabase(), name) + QStringLiteral(" layer");
     if (fromList_.contains(q)) return;
     tableName_ = name;
     baseDefsRead_ = false;
@@ -40,9 +40,31 @@ void TGISTable::SetTableName(const QString& name) {
     RebuildSQL();
 }
 
+QString TGISTable::EffectiveDatabase() const {
+    if (baseFolder_.isEmpty() || !IsRelativeFolder(tableDatabase_) || Session()->IsAlias(tableDatabase_.trimmed()))
+        return tableDatabase_;
+    if (tableDatabase_.trimmed().isEmpty()) return baseFolder_;
+    return JoinPath(baseFolder_, NormalizeSeparators(tableDatabase_.trimmed()));
+}
+
+void TGISTable::SetBaseFolder(const QString& folder) {
+    if (Active() || folder == baseFolder_) return;
+    const QString before = QuotedTableName(EffectiveDatabase(), tableName_) + QStringLiteral(" layer");
+    baseFolder_ = folder;
+    const QString after = QuotedTableName(EffectiveDatabase(), tableName_) + QStringLiteral(" layer");
+    if (before == after) return;
+    bool moved = false;
+    for (QString& from : fromList_)
+        if (from == before) {
+            from = after;
+            moved = true;
+        }
+    if (moved) RebuildSQL();
+}
+
 void TGISTable::CreateTable() {
     if (Active()) return;
-    base_->SetDatabaseName(tableDatabase_.trimmed().toLower());
+    base_->SetDatabaseName(EffectiveDatabase().trimmed().toLower());
     base_->SetTableName(tableName_.trimmed().toLower());
     base_->FieldDefs().Assign(FieldDefs());
     base_->SetTableType(tableType_);
@@ -53,7 +75,7 @@ void TGISTable::CreateTable() {
 
 void TGISTable::DeleteTable() {
     if (Active()) return;
-    base_->SetDatabaseName(tableDatabase_.trimmed().toLower());
+    base_->SetDatabaseName(EffectiveDatabase().trimmed().toLower());
     base_->SetTableName(tableName_.trimmed().toLower());
     baseDefsRead_ = false;
     base_->DeleteTable();
@@ -61,7 +83,7 @@ void TGISTable::DeleteTable() {
 
 const TFieldDefs& TGISTable::BaseDefs() {
     if (!base_->Active() && !baseDefsRead_) {
-        base_->SetDatabaseName(tableDatabase_.trimmed().toLower());
+        base_->SetDatabaseName(EffectiveDatabase().trimmed().toLower());
         base_->SetTableName(tableName_.trimmed().toLower());
         base_->SetTableType(tableType_);
         try {
@@ -91,7 +113,7 @@ QStringList TableFiles(const QString& main) {
 
 void TGISTable::RebuildBaseTable(const TFieldDefs& defs) {
     Close();
-    const QString db = tableDatabase_.trimmed().toLower();
+    const QString db = EffectiveDatabase().trimmed().toLower();
     const QString name = tableName_.trimmed().toLower();
     base_->SetDatabaseName(db);
     base_->SetTableName(name);
@@ -214,7 +236,7 @@ void TGISTable::ResetToBaseTable() {
     conditionList_.clear();
     order_.clear();
     selectList_.append(QStringLiteral("layer.*"));
-    fromList_.append(QuotedTableName(tableDatabase_, tableName_) + QStringLiteral(" layer"));
+    fromList_.append(QuotedTableName(EffectiveDatabase(), tableName_) + QStringLiteral(" layer"));
     RebuildSQL();
     SetRequestLive(true);
     Open();
@@ -296,7 +318,7 @@ QStringList TGISTable::GetAliasFieldValues(const QString& alias, const QString& 
 
 void TGISTable::OpenLinkedTables() {
     if (!base_->Active()) {
-        base_->SetDatabaseName(tableDatabase_.trimmed().toLower());
+        base_->SetDatabaseName(EffectiveDatabase().trimmed().toLower());
         base_->SetTableName(tableName_.trimmed().toLower());
         base_->SetTableType(tableType_);
     }

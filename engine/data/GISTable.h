@@ -24,6 +24,16 @@ public:
     TTable* BaseTable() const override { return base_.get(); }
     TTable* GetBaseTable() const { return base_.get(); }
 
+    // The folder that a TableDatabase stored empty or relative is read
+    // from (the owning layer file's folder); not stored. Only while closed:
+    // the composed query is pointed at the table there and keeps its joins,
+    // calculated fields, condition and order.
+    void SetBaseFolder(const QString& folder);
+    const QString& BaseFolder() const { return baseFolder_; }
+    // TableDatabase as the database layer reads it: an alias or an absolute
+    // folder as stored, a relative one taken from BaseFolder.
+    QString EffectiveDatabase() const;
+
     // Only while closed.
     void CreateTable();
     void DeleteTable();
@@ -63,6 +73,7 @@ protected:
     bool BaseMatches(const QString& database, const QString& table) const;
 
     QString tableName_;
+    QString baseFolder_;
     TTableType tableType_ = ttDefault;
     int tableLevel_ = 0;
     std::unique_ptr<TTable> base_;

@@ -329,6 +329,7 @@ void TThemeLayer::SetStateValue(TLayerState value) {
 
 void TThemeLayer::CreateLayerFile() {
     if (FileCreated() || Active()) return;
+    table_->SetBaseFolder(ExtractFilePath(ResolvedFileName()));
     table_->CreateTable();
     TLayer::CreateLayerFile();
 }
@@ -338,6 +339,8 @@ void TThemeLayer::InternalOpen() {
     if (!Active()) return;  // the layer file's failure has been reported
     SetOpenFlags(false, false);
     try {
+        // A table folder stored empty or relative is the layer file's.
+        table_->SetBaseFolder(ExtractFilePath(ResolvedFileName()));
         table_->Open();
         SetNormalizationFieldIndex(normalizationFieldIndex_);
         ClassificationFieldIndex();  // an index beyond the fields becomes 0
@@ -350,6 +353,8 @@ void TThemeLayer::InternalOpen() {
         } catch (...) {
         }
         TLayer::InternalClose();
+        // A hook that cancelled the table's opening aborts the layer's too.
+        if (dynamic_cast<const EAbort*>(&e) != nullptr) throw;
         const auto* ee = dynamic_cast<const EEngineError*>(&e);
         DoError(ee ? ee->Message() : QString::fromLocal8Bit(e.what()));
     }

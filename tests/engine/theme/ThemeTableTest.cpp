@@ -215,3 +215,49 @@ TEST_F(ThemeTableTest, HeaderClassificationIndexFollowsTheTableFields) {
 }
 
 }  // namespace
+
+TEST_F(ThemeTableTest, ATableFolderStoredEmptyIsTheLayerFilesWhereverTheFilesGo) {
+    // A layer made with its table beside it and no folder stored.
+    TThemeLayer made;
+    made.SetDatabaseName(QDir(dir.path()).filePath(QStringLiteral("um")));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("um")));
+    made.SetLayerName(QStringLiteral("setores.cam"));
+    made.SetTableDatabaseName(QString());
+    made.SetTableName(QStringLiteral("setores"));
+    made.Table()->AddField(QStringLiteral("NOME"), ftString, false, 20);
+    made.CreateLayerFile();
+    made.Open();
+    ASSERT_TRUE(made.Table()->Active());
+    made.Edit();
+    made.AddObjectWithRecord(new TPoint(1, 1), {QStringLiteral("alto")});
+    made.AddObjectWithRecord(new TPoint(2, 2), {QStringLiteral("baixo")});
+    made.InternalPost();
+    made.EndEdit();
+    made.Close();
+
+    // The whole folder moved elsewhere: the layer finds its table there,
+    // and the folder is still stored empty.
+    const QString moved = QDir(dir.path()).filePath(QStringLiteral("dois"));
+    ASSERT_TRUE(QDir(dir.path()).rename(QStringLiteral("um"), QStringLiteral("dois")));
+    TThemeLayer again;
+    again.SetDatabaseName(moved);
+    again.SetLayerName(QStringLiteral("setores.cam"));
+    again.Open();
+    ASSERT_TRUE(again.Active());
+    ASSERT_TRUE(again.Table()->Active());
+    EXPECT_EQ(again.Table()->RecordCount(), 2);
+    EXPECT_EQ(again.TableDatabaseName(), QString());
+    EXPECT_EQ(again.Table()->BaseFolder(), moved);
+
+    // Pointing the query at another folder keeps its composed parts.
+    again.Close();
+    TLayerTable* t = again.Table();
+    t->SetConditionList({QStringLiteral("layer.\"NOME\" = 'alto'")});
+    const QString sql = t->SQL().join(u'\n');
+    t->SetBaseFolder(dir.path());
+    EXPECT_EQ(t->ConditionList(), QStringList{QStringLiteral("layer.\"NOME\" = 'alto'")});
+    EXPECT_NE(t->SQL().join(u'\n'), sql);
+    EXPECT_EQ(t->FromList(), QStringList{TGISDataSet::QuotedTableName(dir.path(), QStringLiteral("setores")) + QStringLiteral(" layer")});
+    t->SetBaseFolder(moved);
+    EXPECT_EQ(t->SQL().join(u'\n'), sql);
+}
