@@ -156,6 +156,11 @@ int TLayerListBox::PressedIndex() const {
     return drawing_->Layers().IndexOf(pressed_);
 }
 
+void TLayerListBox::SetPressedIndex(int index) {
+    pressed_ = nullptr;
+    if (drawing_ && index >= 0 && index < drawing_->Layers().GetCount()) pressed_ = drawing_->Layers().GetItem(index);
+}
+
 void TLayerListBox::Rebuild() {
     if (drawing_ == nullptr || !drawing_->Active()) return;
     FreeRows();

@@ -79,6 +79,9 @@ public:
     // when the rows are rebuilt without that layer.
     int PressedIndex() const;
     TLayer* PressedLayer() const { return pressed_; }
+    // Takes the layer of the index as the pressed one (-1 or an index
+    // out of the view's list: none), without marking its row.
+    void SetPressedIndex(int index);
 
     void Rebuild();
     // A row was pressed (called by the row).

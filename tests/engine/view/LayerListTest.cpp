@@ -84,6 +84,13 @@ TEST_F(LayerListTest, PressedRowIsMarkedAndMadeActive) {
     box.GetPanel(1)->Press(Qt::NoModifier);
     EXPECT_EQ(box.PressedIndex(), 1);
     EXPECT_EQ(box.PressedLayer(), layers[2]);
+
+    // Set from outside: follows the layer, marks no row; out of range is none.
+    box.SetPressedIndex(0);
+    EXPECT_EQ(box.PressedLayer(), layers[0]);
+    EXPECT_EQ(layers[0]->Tag(), 0);
+    box.SetPressedIndex(2);
+    EXPECT_EQ(box.PressedIndex(), -1);
 }
 
 TEST_F(LayerListTest, VisibilityBoxShowsAndHidesTheLayer) {
