@@ -13,7 +13,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QLocale>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -32,6 +31,7 @@
 #include "engine/objects/VisualObject.h"
 #include "engine/theme/ThemeLayer.h"
 #include "engine/view/GISDrawing.h"
+#include "engine/view/LayerList.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
 #include "platform/db/Table.h"
@@ -128,17 +128,10 @@ void TkovisViewWin::SetupView() {
     v->OnClick = [this](TDrawing*) { ViewClick(); };
     v->OnMouseMove = [this](TDrawing*, Qt::MouseButton, Qt::KeyboardModifiers, int X, int Y) { ViewMouseMove(X, Y); };
     v->OnError = [this](TDrawing*, const QString& message) { pendingErrors_ << message; };
-    connect(ui_->Contents, &QListWidget::itemClicked, this, [this] { ContentsClick(); });
-    connect(ui_->Contents, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        const int row = ui_->Contents->row(item);
-        if (row < 0 || row >= View()->Layers().GetCount()) return;
-        TLayer* layer = View()->Layers().GetItem(row);
-        const bool visible = item->checkState() == Qt::Checked;
-        if (layer->Visible() != visible) {
-            layer->SetVisible(visible);
-            View()->Redraw();
-        }
-    });
+    // The layer list follows the view's layers; a pressed row makes its
+    // layer the active one before the click reaches the window.
+    ui_->Contents->SetDrawing(v);
+    ui_->Contents->OnClick = [this](TLayerListBox&) { ContentsClick(); };
     connect(ui_->Escala, &QLineEdit::returnPressed, this, [this] { EscalaKeyPress(); });
 }
 
@@ -252,17 +245,9 @@ void TkovisViewWin::UpdateActions() {
 }
 
 void TkovisViewWin::RefreshContents() {
-    QListWidget* list = ui_->Contents;
-    const QSignalBlocker block(list);
-    list->clear();
-    TLayers& layers = View()->Layers();
-    for (int i = 0; i < layers.GetCount(); ++i) {
-        TLayer* layer = layers.GetItem(i);
-        auto* item = new QListWidgetItem(layer->Caption(), list);
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(layer->Visible() ? Qt::Checked : Qt::Unchecked);
-        if (layer == View()->ActiveLayer()) list->setCurrentItem(item);
-    }
+    // Detached when the window closed: bound again for the next map.
+    if (ui_->Contents->Drawing() == nullptr) ui_->Contents->SetDrawing(View());
+    else ui_->Contents->Rebuild();
 }
 
 TThemeLayer* TkovisViewWin::AddLayer(int layerType, int position) {
@@ -299,10 +284,8 @@ TThemeLayer* TkovisViewWin::AddLayer(int layerType, int position) {
         break;
     }
     RefreshContents();
-    {
-        const QSignalBlocker block(ui_->Contents);
-        ui_->Contents->setCurrentRow(0);
-    }
+    ui_->Contents->SetPressedIndex(0);
+    RefreshContents();
     UpdateActions();
     return layer;
 }
@@ -626,9 +609,9 @@ void TkovisViewWin::EscalaKeyPress() {
 }
 
 void TkovisViewWin::ContentsClick() {
-    const int index = ui_->Contents->currentRow();
-    if (index < 0 || index >= View()->Layers().GetCount()) return;
-    View()->SetActiveLayer(View()->Layers().GetItem(index));
+    // The list has made the pressed row's layer the active one; a click
+    // before any row was pressed names no layer.
+    if (ui_->Contents->PressedIndex() == -1) return;
     FillIdentifyPanel();
     ShowCounts();
     UpdateActions();
@@ -729,6 +712,7 @@ void TkovisViewWin::changeEvent(QEvent* event) {
 }
 
 void TkovisViewWin::closeEvent(QCloseEvent* event) {
+    ui_->Contents->SetDrawing(nullptr);
     try {
         if (View()->Active()) View()->SetActive(false);
     } catch (const EEngineError&) {

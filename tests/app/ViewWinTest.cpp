@@ -13,7 +13,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -26,6 +25,7 @@
 #include "engine/core/Paths.h"
 #include "engine/layers/Layer.h"
 #include "engine/view/GISDrawing.h"
+#include "engine/view/LayerList.h"
 #include "engine/symbology/ThemeClass.h"
 #include "engine/theme/ThemeLayer.h"
 #include "engine/view/EngineStartup.h"
@@ -97,14 +97,19 @@ struct ViewWinTest : ::testing::Test {
     TGISDrawing* View() const { return win->View(); }
     QAction* Action(const char* name) const { return win->findChild<QAction*>(QString::fromLatin1(name)); }
     QTableWidget* Panel() const { return win->findChild<QTableWidget*>(QStringLiteral("ValueListEditor")); }
-    QListWidget* Contents() const { return win->findChild<QListWidget*>(QStringLiteral("Contents")); }
+    TThemeLayerListBox* Contents() const { return win->findChild<TThemeLayerListBox*>(QStringLiteral("Contents")); }
     QLineEdit* Escala() const { return win->findChild<QLineEdit*>(QStringLiteral("Escala")); }
-    // Presses the layer list's row of the caption.
-    void Press(const QString& caption) {
+    // The layer list's row of the caption; nullptr when none.
+    TLayerPanel* Row(const QString& caption) const {
         const int row = View()->Layers().IndexOfName(caption);
-        ASSERT_GE(row, 0) << caption.toStdString();
-        Contents()->setCurrentRow(row);
-        win->ContentsClick();
+        return row >= 0 && row < Contents()->GetPanelCount() ? Contents()->GetPanel(row) : nullptr;
+    }
+    // Presses the layer list's row of the caption with the mouse, beside
+    // its visibility box.
+    void Press(const QString& caption) {
+        TLayerPanel* row = Row(caption);
+        ASSERT_NE(row, nullptr) << caption.toStdString();
+        QTest::mouseClick(row, Qt::LeftButton, Qt::NoModifier, QPoint(row->width() / 2, 8));
     }
     QPoint Px(double x, double y) const { return View()->WorldToScreen(TVertex{x, y, 0}); }
     void Move(QPoint p) {
@@ -163,7 +168,7 @@ TEST_F(ViewWinTest, OpensTheSampleZoomsToTheWholeMapAndIdentifiesASector) {
     ASSERT_TRUE(View()->Active());
     EXPECT_EQ(win->windowTitle(), QApplication::applicationName() + QStringLiteral(" - ") + map);
     ASSERT_EQ(View()->Layers().GetCount(), 7);
-    EXPECT_EQ(Contents()->count(), 7);
+    EXPECT_EQ(Contents()->GetPanelCount(), 7);
     EXPECT_FALSE(win->WaitBox()->isVisible());
     // UTM zone 24 south on the default datum; theme layers in the same
     // system, each with its own attribute table open.
@@ -408,7 +413,7 @@ TEST_F(ViewWinTest, DamagedMapShowsItsErrorAndTheWindowGoesOn) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
     ASSERT_TRUE(View()->Active());
     EXPECT_EQ(View()->Layers().GetCount(), 7);
-    EXPECT_EQ(Contents()->count(), 7);
+    EXPECT_EQ(Contents()->GetPanelCount(), 7);
     Action("Visualizar_AproxLimites")->trigger();
     EXPECT_FALSE(View()->Image().isNull());
 }
@@ -421,7 +426,8 @@ TEST_F(ViewWinTest, AddLayerPlacesAThemeLayerThatOpensABaseLayerFile) {
     EXPECT_EQ(first->ThemeLayerType(), 13);
     EXPECT_EQ(View()->ActiveLayer(), first);
     EXPECT_NE(first->Defaults()->TextFont().Color, TThemeClass().TextFont().Color);
-    EXPECT_EQ(Contents()->count(), 1);
+    // No map open: the list shows no rows for the closed view.
+    EXPECT_EQ(Contents()->GetPanelCount(), 0);
     EXPECT_TRUE(Action("Camada_LimparSelecao")->isEnabled());
 
     Open(map);
@@ -432,8 +438,10 @@ TEST_F(ViewWinTest, AddLayerPlacesAThemeLayerThatOpensABaseLayerFile) {
     EXPECT_EQ(View()->ActiveLayer(), base);
     EXPECT_EQ(base->Defaults()->FillStyle(), fsSolid);
     EXPECT_NE(base->Defaults()->FillColor(), TThemeClass().FillColor());
-    EXPECT_EQ(Contents()->count(), 8);
-    EXPECT_EQ(Contents()->currentRow(), 0);
+    ASSERT_EQ(Contents()->GetPanelCount(), 8);
+    EXPECT_EQ(Contents()->GetPanel(3)->Layer(), base);
+    EXPECT_TRUE(Contents()->GetPanel(3)->Raised());
+    EXPECT_EQ(Contents()->PressedIndex(), 0);
     const TThemeLayer* lines = win->AddLayer(21, 0);
     EXPECT_EQ(lines->Defaults()->LineStyle(), lsSolid);
     EXPECT_NE(lines->Defaults()->LineColor(), TThemeClass().LineColor());
@@ -451,7 +459,7 @@ TEST_F(ViewWinTest, AddLayerPlacesAThemeLayerThatOpensABaseLayerFile) {
     EXPECT_FALSE(win->WaitBox()->isVisible());
     EXPECT_NE(win->AttributeTable(base), nullptr);
     win->RefreshContents();
-    EXPECT_EQ(Contents()->item(View()->Layers().IndexOf(base))->text(), QStringLiteral("M01 - Edificações"));
+    EXPECT_EQ(Row(QStringLiteral("M01 - Edificações"))->LabelCaption()->text(), QStringLiteral("M01 - Edificações"));
 
 }
 
@@ -463,4 +471,63 @@ TEST_F(ViewWinTest, ScaleBoxShowsTheScaleRounded) {
     ASSERT_TRUE(ok) << Escala()->text().toStdString();
     EXPECT_EQ(shown, std::round(View()->Scale()));
     EXPECT_FALSE(Escala()->text().contains(QLocale().decimalPoint()));
+}
+
+TEST_F(ViewWinTest, LayerListShowsHidesAndPicksTheActiveLayer) {
+    Open(map);
+    Action("Visualizar_AproxLimites")->trigger();
+    ASSERT_EQ(Contents()->GetPanelCount(), 7);
+    TLayerPanel* sectorsRow = Row(QStringLiteral("Setores de Risco"));
+    ASSERT_NE(sectorsRow, nullptr);
+    TLayer* sectors = sectorsRow->Layer();
+    ASSERT_NE(sectors, nullptr);
+    // Each theme row carries the samples of its layer's symbology.
+    EXPECT_FALSE(sectorsRow->Legends()->Entries().empty());
+    EXPECT_EQ(sectorsRow->LabelCaption()->text(), sectors->Caption());
+
+    // The visibility box hides the layer on the view, and shows it again.
+    const QImage shown = View()->Image().copy();
+    ASSERT_TRUE(sectorsRow->VisibleCheckBox()->isChecked());
+    QTest::mouseClick(sectorsRow->VisibleCheckBox(), Qt::LeftButton);
+    EXPECT_FALSE(sectors->Visible());
+    EXPECT_NE(View()->Image(), shown);
+    QTest::mouseClick(Row(QStringLiteral("Setores de Risco"))->VisibleCheckBox(), Qt::LeftButton);
+    EXPECT_TRUE(sectors->Visible());
+    EXPECT_EQ(View()->Image(), shown);
+
+    // A click on the list before any row was pressed names no layer: the
+    // identify panel stays empty.
+    TLayer* before = View()->ActiveLayer();
+    EXPECT_EQ(Contents()->PressedIndex(), -1);
+    Contents()->Click();
+    EXPECT_EQ(View()->ActiveLayer(), before);
+    EXPECT_EQ(Panel()->rowCount(), 0);
+
+    // Pressing a row makes its layer the active one, marks only that row
+    // and fills the identify panel from the layer's table.
+    Press(QStringLiteral("Limites dos Morros"));
+    TLayer* hills = View()->ActiveLayer();
+    ASSERT_NE(hills, nullptr);
+    EXPECT_EQ(hills->Caption(), QStringLiteral("Limites dos Morros"));
+    EXPECT_EQ(Contents()->PressedIndex(), View()->Layers().IndexOf(hills));
+    EXPECT_EQ(hills->Tag(), 1);
+    EXPECT_TRUE(Row(QStringLiteral("Limites dos Morros"))->Raised());
+    EXPECT_FALSE(Row(QStringLiteral("Setores de Risco"))->Raised());
+    EXPECT_EQ(Panel()->rowCount(), win->AttributeTable(hills)->FieldCount());
+    EXPECT_EQ(PanelRows().count(QStringLiteral("morro")), 1u);
+    EXPECT_EQ(win->StatusPanel(4)->text(), QString::number(hills->GetObjectCount()));
+
+    Press(QStringLiteral("Setores de Risco"));
+    EXPECT_EQ(View()->ActiveLayer(), sectors);
+    EXPECT_EQ(PanelRows().count(QStringLiteral("morrosetor")), 1u);
+    EXPECT_EQ(hills->Tag(), 0);
+
+    // Closing the window lets go of the view; a map opened afterwards is
+    // listed again.
+    win->close();
+    EXPECT_EQ(Contents()->Drawing(), nullptr);
+    EXPECT_FALSE(View()->Active());
+    Open(map);
+    EXPECT_EQ(Contents()->Drawing(), View());
+    EXPECT_EQ(Contents()->GetPanelCount(), 7);
 }
