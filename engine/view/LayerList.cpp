@@ -162,8 +162,14 @@ void TLayerListBox::SetPressedIndex(int index) {
 }
 
 void TLayerListBox::Rebuild() {
-    if (drawing_ == nullptr || !drawing_->Active()) return;
     FreeRows();
+    if (drawing_ == nullptr || !drawing_->Active()) {
+        // A closed view lists nothing: rows kept from before would point at
+        // layers that closing the view has freed.
+        pressed_ = nullptr;
+        content_->resize(std::max(viewport()->width(), 1), 1);
+        return;
+    }
     TLayers& layers = drawing_->Layers();
     if (pressed_ && layers.IndexOf(pressed_) < 0) pressed_ = nullptr;
     const int w = std::max(viewport()->width(), 1);

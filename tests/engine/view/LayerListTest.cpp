@@ -52,6 +52,14 @@ TEST_F(LayerListTest, RowsFollowTheLayersByIdentity) {
     layers[0]->ThemeClasses()->Add(QStringLiteral("Alto"));
     layers[0]->ThemeClasses()->Add(QStringLiteral("Baixo"));
     EXPECT_EQ(box.PanelOf(layers[0])->Legends()->Entries().size(), 2u);
+
+    // Closing the view frees its layers: the list keeps no row that points
+    // at them, and nothing is pressed.
+    box.SetPressedIndex(1);
+    view.Close();
+    box.Rebuild();
+    EXPECT_EQ(box.GetPanelCount(), 0);
+    EXPECT_EQ(box.PressedIndex(), -1);
 }
 
 TEST_F(LayerListTest, PressedRowIsMarkedAndMadeActive) {
