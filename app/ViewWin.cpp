@@ -79,6 +79,10 @@ TkovisViewWin::TkovisViewWin(QWidget* parent)
     ui_->SplitterMain->setStretchFactor(0, 0);
     ui_->SplitterMain->setStretchFactor(1, 1);
     ui_->SplitterMain->setSizes({200, 700});
+    // The layer list takes most of the height; the identify panel below it.
+    ui_->Panel2->setStretchFactor(0, 3);
+    ui_->Panel2->setStretchFactor(1, 1);
+    ui_->Panel2->setSizes({450, 150});
     ui_->ValueListEditor->viewport()->installEventFilter(this);
     ui_->ValueListEditor->verticalHeader()->setDefaultSectionSize(15);
     // Field names as wide as they are; the values take the rest.
