@@ -11,6 +11,7 @@
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Geometry.h"
 #include "engine/objects/ObjectOwner.h"
+#include "engine/objects/ContourDetail.h"
 #include "engine/objects/Point.h"
 
 namespace polyline_detail {
@@ -38,16 +39,6 @@ void WriteContours(TStream& stream, const TOwnedContours& contours) {
     WriteInt32(stream, static_cast<std::int32_t>(contours.size()));
     for (const auto& c : contours) WriteObjectRecord(*c, stream);
 }
-
-// The nearest segment of a set of contours to a position.
-struct TNearest {
-    const TContour* Contour = nullptr;
-    int Segment = -1;
-    double Distance = -1;
-    bool Found() const { return Contour != nullptr; }
-    const TVertex& Start() const { return Contour->Vertex(Segment); }
-    const TVertex& End() const { return Contour->Vertex(NextIndexCyclic(Segment, Contour->Count())); }
-};
 
 TNearest FindNearest(const TOwnedContours& contours, double x, double y, bool ring) {
     TNearest best;

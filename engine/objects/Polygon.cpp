@@ -3,6 +3,7 @@
 
 #include "engine/core/Stream.h"
 #include "engine/geometry/Overlay.h"
+#include "engine/objects/ContourDetail.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Geometry.h"
 #include "engine/objects/ObjectOwner.h"
@@ -10,40 +11,10 @@
 #include "engine/objects/PolyLine.h"
 #include "engine/objects/ThemeStyle.h"
 
-namespace polyline_detail {
-void ReadContours(TStream& stream, TOwnedContours& into, const char* owner);
-void WriteContours(TStream& stream, const TOwnedContours& contours);
-}  // namespace polyline_detail
+
+using namespace polyline_detail;
 
 namespace {
-
-struct TNear {
-    const TContour* Contour = nullptr;
-    int Segment = -1;
-    double Distance = -1;
-    bool Found() const { return Contour != nullptr; }
-    const TVertex& Start() const { return Contour->Vertex(Segment); }
-    const TVertex& End() const { return Contour->Vertex(NextIndexCyclic(Segment, Contour->Count())); }
-};
-
-// The nearest ring segment of a set of rings.
-TNear Nearest(const TOwnedContours& rings, double x, double y) {
-    TNear best;
-    const TVertex p{x, y, 0};
-    for (const auto& c : rings) {
-        const int s = Planar::NearestSegment(c->Points(), x, y, true);
-        if (s < 0) continue;
-        const double d = Planar::PointToSegmentDistance(p, c->Vertex(s), c->Vertex(NextIndexCyclic(s, c->Count())));
-        if (!best.Found() || d < best.Distance) best = {c.get(), s, d};
-    }
-    return best;
-}
-
-std::unique_ptr<TPoint> Foot(const TNear& n, const TVertex& p) {
-    if (!n.Found()) return nullptr;
-    const auto f = Planar::PerpendicularFoot(n.Start(), n.End(), p);
-    return f ? std::make_unique<TPoint>(f->X, f->Y, 0) : nullptr;
-}
 
 // Of two candidates the nearer to (x, y), the hole's on a tie; a missing
 // candidate loses.
@@ -294,17 +265,8 @@ TVertex* TPolygon::FindVertexInRect(double x1, double y1, double x2, double y2) 
 }
 
 TVertex* TPolygon::NearestVertex(double x, double y) {
-    const TNear outer = Nearest(contours_, x, y);
-    const TNear hole = Nearest(holes_, x, y);
-    auto endNearer = [x, y](const TNear& n) -> TVertex* {
-        if (!n.Found()) return nullptr;
-        auto* c = const_cast<TContour*>(n.Contour);
-        const int a = n.Segment, b = NextIndexCyclic(a, c->Count());
-        const TVertex p{x, y, 0};
-        return Planar::Distance(p, c->Vertex(a)) < Planar::Distance(p, c->Vertex(b)) ? &c->Vertex(a) : &c->Vertex(b);
-    };
-    TVertex* vo = endNearer(outer);
-    TVertex* vh = endNearer(hole);
+    TVertex* vo = EndNearer(FindNearest(contours_, x, y, true), x, y);
+    TVertex* vh = EndNearer(FindNearest(holes_, x, y, true), x, y);
     if (vh == nullptr) return vo;
     if (vo == nullptr) return vh;
     return PointDistance(x, y, vh->X, vh->Y) <= PointDistance(x, y, vo->X, vo->Y) ? vh : vo;
@@ -312,19 +274,18 @@ TVertex* TPolygon::NearestVertex(double x, double y) {
 
 std::unique_ptr<TPoint> TPolygon::NearestPointXY(double x, double y) const {
     const TVertex p{x, y, 0};
-    return Nearer(Foot(Nearest(contours_, x, y), p), Foot(Nearest(holes_, x, y), p), x, y);
+    return Nearer(FootOn(FindNearest(contours_, x, y, true), p), FootOn(FindNearest(holes_, x, y, true), p), x, y);
 }
 
 std::unique_ptr<TPoint> TPolygon::NearestSegmentMidPoint(double x, double y) const {
-    const TNear outer = Nearest(contours_, x, y);
-    const TNear hole = Nearest(holes_, x, y);
-    const TNear* n = (hole.Found() && (!outer.Found() || hole.Distance <= outer.Distance)) ? &hole : &outer;
-    if (!n->Found()) return nullptr;
-    return std::make_unique<TPoint>((n->Start().X + n->End().X) / 2, (n->Start().Y + n->End().Y) / 2, 0);
+    const TNearest outer = FindNearest(contours_, x, y, true);
+    const TNearest hole = FindNearest(holes_, x, y, true);
+    return MidPointOf((hole.Found() && (!outer.Found() || hole.Distance <= outer.Distance)) ? hole : outer);
 }
 
 std::unique_ptr<TPoint> TPolygon::NearestPoint(const TPoint& point, double x, double y) const {
-    return Nearer(Foot(Nearest(contours_, x, y), point.Vertex()), Foot(Nearest(holes_, x, y), point.Vertex()), x, y);
+    const TVertex& p = point.Vertex();
+    return Nearer(FootOn(FindNearest(contours_, x, y, true), p), FootOn(FindNearest(holes_, x, y, true), p), x, y);
 }
 
 void TPolygon::ApplyThemeClass(const TThemeClass& themeClass) {
