@@ -250,28 +250,25 @@ void TLayerIndex::Refresh() {
     valid_ = true;
 }
 
-std::vector<TVisualObject*> TLayerIndex::ObjectsIntersecting(double x1, double y1, double x2, double y2) {
+template <class Test>
+std::vector<TVisualObject*> TLayerIndex::Collect(double x1, double y1, double x2, double y2, Test test) {
     Refresh();
     index_.Candidates(x1, y1, x2, y2, scratch_);
     std::vector<TVisualObject*> out;
     const auto& objects = layer_->GetObjects();
     for (int i : scratch_) {
         TVisualObject* o = objects[static_cast<std::size_t>(i)];
-        if (o->Enabled() && o->CrossesRect(x1, y1, x2, y2)) out.push_back(o);
+        if (o->Enabled() && test(*o)) out.push_back(o);
     }
     return out;
 }
 
+std::vector<TVisualObject*> TLayerIndex::ObjectsIntersecting(double x1, double y1, double x2, double y2) {
+    return Collect(x1, y1, x2, y2, [&](TVisualObject& o) { return o.CrossesRect(x1, y1, x2, y2); });
+}
+
 std::vector<TVisualObject*> TLayerIndex::ObjectsWithin(double x1, double y1, double x2, double y2) {
-    Refresh();
-    index_.Candidates(x1, y1, x2, y2, scratch_);
-    std::vector<TVisualObject*> out;
-    const auto& objects = layer_->GetObjects();
-    for (int i : scratch_) {
-        TVisualObject* o = objects[static_cast<std::size_t>(i)];
-        if (o->Enabled() && o->InRect(x1, y1, x2, y2)) out.push_back(o);
-    }
-    return out;
+    return Collect(x1, y1, x2, y2, [&](TVisualObject& o) { return o.InRect(x1, y1, x2, y2); });
 }
 
 TVisualObject* TLayerIndex::FirstIntersecting(double x1, double y1, double x2, double y2) {

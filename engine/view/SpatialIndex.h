@@ -75,6 +75,9 @@ public:
 
 private:
     void Refresh();
+    // Enabled candidates of the rectangle that pass the exact test, list order.
+    template <class Test>
+    std::vector<TVisualObject*> Collect(double x1, double y1, double x2, double y2, Test test);
     // The scale of the layer's view (units per pixel), 0 without one.
     double ViewKey() const;
 
