@@ -62,10 +62,14 @@ void TLayerPanel::UpdateFromLayer() {
 }
 
 void TLayerPanel::Relayout() {
-    label_->setGeometry(20, 6, std::max(width() - 20, 0), 12);
-    legends_->setGeometry(6, 24, std::max(width() - 12, 0), legends_->height());
-    const int h = legends_->isVisibleTo(this) ? checkBox_->height() + legends_->height() + 22
-                                               : checkBox_->height() + 12;
+    // The label is at least 12 pixels high and grows to its font, so that
+    // accents of capitals are not cut off; what is below moves down with it.
+    const int labelHeight = std::max(12, label_->fontMetrics().height());
+    const int grown = labelHeight - 12;
+    label_->setGeometry(20, 6, std::max(width() - 20, 0), labelHeight);
+    legends_->setGeometry(6, 24 + grown, std::max(width() - 12, 0), legends_->height());
+    const int h = legends_->isVisibleTo(this) ? checkBox_->height() + legends_->height() + 22 + grown
+                                               : checkBox_->height() + 12 + grown;
     if (height() != h) resize(width(), h);
 }
 

@@ -47,6 +47,13 @@ TEST_F(LayerListTest, RowsFollowTheLayersByIdentity) {
     }
     // Rows stack top to bottom.
     EXPECT_LT(box.GetPanel(0)->y(), box.GetPanel(1)->y());
+    // The caption's label holds its font's whole height (accents of
+    // capitals included) and the legends start below it.
+    for (int i = 0; i < 3; ++i) {
+        const auto* row = box.GetPanel(i);
+        EXPECT_GE(row->LabelCaption()->height(), row->LabelCaption()->fontMetrics().height());
+        EXPECT_GE(row->Legends()->y(), row->LabelCaption()->geometry().bottom());
+    }
     // Each theme row shows one legend entry for the layer's defaults.
     EXPECT_EQ(box.GetPanel(0)->Legends()->Entries().size(), 1u);
     layers[0]->ThemeClasses()->Add(QStringLiteral("Alto"));
