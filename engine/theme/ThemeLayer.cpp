@@ -760,17 +760,24 @@ void TThemeLayer::WriteHeader(TStream& s) const {
 }
 
 void TThemeLayer::ReadHeader(TStream& s) {
-    TLayer::ReadHeader(s);
+    // The whole header is checked first, the layer's own part on a scratch
+    // layer and the table section on a scratch table, so that a damaged
+    // header leaves the layer's settings, classes and table as they were.
+    const std::int64_t start = s.Position();
+    {
+        TLayer check;
+        check.TLayer::ReadHeader(s);
+    }
     const double minScale = ReadDouble(s);
     const double maxScale = ReadDouble(s);
     const TClassificationFields f = ParseClassificationFields(s);
-    // The table section is checked on a scratch table first, so that a
-    // damaged one leaves the layer's table and settings as they were.
     const std::int64_t tableAt = s.Position();
     {
         TLayerTable check;
         check.LoadFromStream(s);
     }
+    s.Seek(start);
+    TLayer::ReadHeader(s);
     s.Seek(tableAt);
     table_->LoadFromStream(s);
     ApplyClassificationFields(f, s);
@@ -784,8 +791,18 @@ void TThemeLayer::WriteStyle(TStream& s) const {
 }
 
 void TThemeLayer::ReadStyle(TStream& s) {
+    // Checked whole before anything changes: the theme classes are replaced
+    // only by a style that reads to its end.
+    const std::int64_t start = s.Position();
+    {
+        TLayer check;
+        check.TLayer::ReadStyle(s);
+    }
+    const TClassificationFields f = ParseClassificationFields(s);
+    s.Seek(start);
     TLayer::ReadStyle(s);
-    ApplyClassificationFields(ParseClassificationFields(s), s);
+    ApplyClassificationFields(f, s);
+    s.Seek(f.End);
 }
 
 void TThemeLayer::BeforeStyleLoad() { themeClasses_->Clear(); }

@@ -1,0 +1,149 @@
+// Damaged theme-layer headers, styles and layer files: cut at every byte or
+// with bytes changed, each raises the engine's error or reads safely, and a
+// failed read leaves the layer as it was.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "engine/core/Errors.h"
+#include "engine/core/Stream.h"
+#include "engine/objects/Point.h"
+#include "engine/symbology/ThemeClass.h"
+#include "engine/theme/ThemeLayer.h"
+
+namespace {
+
+std::string HeaderOf(TThemeLayer& l) {
+    TMemoryStream s;
+    l.WriteHeader(s);
+    return s.ToString();
+}
+
+std::string StyleOf(TThemeLayer& l) {
+    TMemoryStream s;
+    l.WriteStyle(s);
+    return s.ToString();
+}
+
+void Classes(TThemeLayer& l, std::initializer_list<const char*> names) {
+    for (const char* n : names) {
+        TThemeClass* c = l.ThemeClasses()->GetItem(l.ThemeClasses()->Add(QString::fromLatin1(n)));
+        c->SetFromValue(QStringLiteral("1"));
+        c->SetToValue(QStringLiteral("2"));
+    }
+}
+
+// A layer with settings of its own, to see that a failed read keeps them.
+void Before(TThemeLayer& l) {
+    l.SetCaption(QStringLiteral("antes"));
+    l.SetMinScale(5);
+    l.SetLegendType(ltUniqueValue);
+    l.SetTableName(QStringLiteral("antes.db"));
+    l.Defaults()->SetLineColor(clLime);
+    Classes(l, {"X"});
+}
+
+void ExpectAsBefore(TThemeLayer& l, std::size_t n) {
+    EXPECT_EQ(l.Caption(), QStringLiteral("antes")) << n;
+    EXPECT_EQ(l.MinScale(), 5) << n;
+    EXPECT_EQ(l.LegendType(), ltUniqueValue) << n;
+    EXPECT_EQ(l.TableName(), QStringLiteral("antes.db")) << n;
+    EXPECT_EQ(l.Defaults()->LineColor(), clLime) << n;
+    ASSERT_EQ(l.ThemeClasses()->GetCount(), 1) << n;
+    EXPECT_EQ(l.ThemeClasses()->GetItem(0)->ThemeClassName(), QStringLiteral("X")) << n;
+}
+
+struct Source {
+    TThemeLayer l;
+    Source() {
+        l.SetCaption(QStringLiteral("Lotes"));
+        l.SetMinScale(1000);
+        l.SetMaxScale(50000);
+        l.SetLegendType(ltValueRange);
+        l.SetClassified(true);
+        l.Defaults()->SetLineColor(clRed);
+        l.SetTableName(QStringLiteral("lotes.db"));
+        Classes(l, {"Alto", "Baixo"});
+    }
+};
+
+}  // namespace
+
+TEST(ThemeDamage, CutHeadersAndStylesRaiseAndChangeNothing) {
+    Source src;
+    const std::string header = HeaderOf(src.l);
+    const std::string style = StyleOf(src.l);
+    // The closing line of the last section is not compared: cut within it,
+    // the header reads whole.
+    const std::size_t headerEnd = header.size() - std::string("ELAYERTABLE\r\n").size() + 1;
+    const std::size_t styleEnd = style.size() - std::string("ETHEMECLASSES\r\n").size() + 1;
+    for (std::size_t n = 0; n < headerEnd; ++n) {
+        TThemeLayer l;
+        Before(l);
+        TMemoryStream s(header.substr(0, n));
+        EXPECT_THROW(l.ReadHeader(s), EEngineError) << n;
+        ExpectAsBefore(l, n);
+    }
+    for (std::size_t n = 0; n < styleEnd; ++n) {
+        TThemeLayer l;
+        Before(l);
+        TMemoryStream s(style.substr(0, n));
+        EXPECT_THROW(l.ReadStyle(s), EEngineError) << n;
+        ExpectAsBefore(l, n);
+    }
+    // Whole, they read back.
+    TThemeLayer l;
+    TMemoryStream s(header);
+    l.ReadHeader(s);
+    EXPECT_EQ(l.Caption(), QStringLiteral("Lotes"));
+    EXPECT_EQ(l.ThemeClasses()->GetCount(), 2);
+}
+
+TEST(ThemeDamage, ChangedBytesNeverCrash) {
+    Source src;
+    const std::string header = HeaderOf(src.l);
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        for (unsigned char v : {0x00, 0x7F, 0xFF}) {
+            std::string b = header;
+            b[i] = static_cast<char>(v);
+            TThemeLayer l;
+            TMemoryStream s(b);
+            try {
+                l.ReadHeader(s);
+            } catch (const EEngineError&) {
+            }
+        }
+    }
+}
+
+TEST(ThemeDamage, CutLayerFilesRaiseAndChangeNothing) {
+    QTemporaryDir dir;
+    TThemeLayer src;
+    src.SetDatabaseName(dir.path());
+    src.SetLayerName(QStringLiteral("lotes.cam"));
+    src.SetThemeLayerType(3);
+    src.SetProjection(1);
+    src.Edit();
+    src.Add(new TPoint(333000, 7394000));
+    src.Add(new TPoint(334000, 7395000));
+    src.InternalPost();
+    src.EndEdit();
+    TMemoryStream all;
+    src.WriteObjects(all);
+    const std::string bytes = all.ToString();
+    for (std::size_t n = 0; n < bytes.size(); ++n) {
+        TThemeLayer l;
+        TMemoryStream s(bytes.substr(0, n));
+        try {
+            l.ReadObjects(s);
+            // Only the closing lines of the last record and of the
+            // file may be missing.
+            EXPECT_GE(n, bytes.size() - 7) << n;
+            EXPECT_EQ(l.GetObjectCount(), 2) << n;
+        } catch (const EEngineError&) {
+            EXPECT_EQ(l.GetObjectCount(), 0) << n;
+            EXPECT_EQ(l.ThemeLayerType(), 0) << n;
+            EXPECT_EQ(l.Projection(), -1) << n;
+        }
+    }
+}
