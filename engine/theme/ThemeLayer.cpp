@@ -805,8 +805,6 @@ void TThemeLayer::ReadStyle(TStream& s) {
     s.Seek(f.End);
 }
 
-void TThemeLayer::BeforeStyleLoad() { themeClasses_->Clear(); }
-
 std::int32_t TThemeLayer::FileThemeLayerType(const QString& fileName) {
     TFileStream file(fileName, TFileStream::fmOpenRead);
     return ReadInt32(file);

@@ -116,6 +116,22 @@ TEST(ThemeDamage, ChangedBytesNeverCrash) {
     }
 }
 
+TEST(ThemeDamage, MissingOrCutStyleFileKeepsTheClasses) {
+    QTemporaryDir dir;
+    Source src;
+    const QString file = dir.filePath(QStringLiteral("estilo.lgc"));
+    TThemeLayer l;
+    Before(l);
+    EXPECT_THROW(l.LoadStyleFromFile(dir.filePath(QStringLiteral("nenhum.lgc"))), EEngineError);
+    ExpectAsBefore(l, 0);
+    const std::string style = StyleOf(src.l);
+    TFileStream f(file, TFileStream::fmCreate);
+    f.Write(style.data(), style.size() / 2);
+    f.Flush();
+    EXPECT_THROW(l.LoadStyleFromFile(file), EEngineError);
+    ExpectAsBefore(l, 1);
+}
+
 TEST(ThemeDamage, CutLayerFilesRaiseAndChangeNothing) {
     QTemporaryDir dir;
     TThemeLayer src;
