@@ -595,13 +595,20 @@ void TThemeLayer::EnsureProjected(const TCoordinateSystem& view) {
     if (projectedRevision_ == Revision() && projectedView_.Matches(view) && projectedOwn_.Matches(own)) return;
     projected_.clear();
     projectedRevision_ = ~std::uint64_t(0);
-    const TReprojection r(own, view);  // converters configured once
+    // Converters configured once. An ellipsoid or datum that the catalogue
+    // lacks (a layer file written with a longer one) leaves every object
+    // undrawn instead of raising out of the view's painting.
+    std::unique_ptr<TReprojection> r;
+    try {
+        r = std::make_unique<TReprojection>(own, view);
+    } catch (const std::exception&) {
+    }
     projected_.reserve(GetObjects().size());
     for (TVisualObject* o : GetObjects()) {
         std::unique_ptr<TVisualObject> copy;
         try {
-            copy = o->Clone();
-            if (copy) convertedVertices_ += ConvertObject(*copy, r);
+            if (r) copy = o->Clone();
+            if (copy) convertedVertices_ += ConvertObject(*copy, *r);
         } catch (const std::exception&) {
             copy.reset();  // outside the projection's domain: not drawn
         }

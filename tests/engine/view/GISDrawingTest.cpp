@@ -255,3 +255,34 @@ TEST_F(GISDrawingTest, ThemeLayerRedrawsOnlyWithinItsScaleRange) {
 }
 
 }  // namespace
+
+TEST_F(GISDrawingTest, ThemeLayerWithAnIndexOutsideTheCatalogueDrawsNothing) {
+    // A layer file may name an ellipsoid or datum that this catalogue lacks:
+    // drawing it in another system shows none of its objects and raises
+    // nothing out of the view.
+    for (const auto& [ellipsoid, datum] : {std::pair{999, 0}, std::pair{19, 999}, std::pair{-1, 0}}) {
+        QTemporaryDir dir;
+        auto owned = std::make_unique<TThemeLayer>(view.get());
+        TThemeLayer* layer = owned.get();
+        layer->SetDatabaseName(dir.path());
+        layer->SetLayerName(QStringLiteral("pontos.cam"));
+        layer->SetProjection(1);
+        layer->SetEllipsoid(ellipsoid);
+        layer->SetDatum(datum);
+        layer->Edit();
+        layer->Add(new TPoint(330000, 7394000));
+        view->Layers().Add(std::move(owned));
+        view->SetProjection(0);
+        view->ZoomWindow(-60, -30, -30, 0);
+        QImage image(view->DrawWidth(), view->DrawHeight(), QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            EXPECT_NO_THROW(view->DrawContentTo(painter)) << ellipsoid << " " << datum;
+        }
+        EXPECT_EQ(layer->ConvertedVertexCount(), 0u);
+        layer->InternalCancel();
+        layer->EndEdit();
+        view->Layers().FreeLayer(layer);
+    }
+}
