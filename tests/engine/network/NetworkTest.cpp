@@ -152,3 +152,23 @@ TEST(GraphNode, MarkerAtTheObjectInsideTheView) {
     EXPECT_GT(lit, 10);
     EXPECT_LT(lit, 120);  // a dot of radius 3 with a 3-pixel pen, and no other
 }
+
+TEST(GraphNode, CutOrChangedRecordsRaiseTheEnginesError) {
+    RegisterGraphClasses();
+    // Cut anywhere before the closing lines, a node record raises.
+    const std::size_t closing = kTwoLinks.size() - std::string("ArcId=B2\r\nEGRAPHNODE\r\n").size();
+    for (std::size_t n = 0; n < closing; ++n) {
+        TMemoryStream s(kTwoLinks.substr(0, n));
+        EXPECT_THROW(ReadObjectRecord(s), EEngineError) << n;
+    }
+    for (std::size_t i = 0; i < kTwoLinks.size(); ++i)
+        for (char b : {'\0', '\r', '9', '-', '\xFF'}) {
+            std::string d = kTwoLinks;
+            d[i] = b;
+            TMemoryStream s(d);
+            try {
+                ReadObjectRecord(s);
+            } catch (const EEngineError&) {
+            }
+        }
+}

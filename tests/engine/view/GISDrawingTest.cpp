@@ -286,3 +286,56 @@ TEST_F(GISDrawingTest, ThemeLayerWithAnIndexOutsideTheCatalogueDrawsNothing) {
         view->Layers().FreeLayer(layer);
     }
 }
+
+TEST_F(GISDrawingTest, DamagedDrawingFilesWithThemeLayersRaiseOrReadSafely) {
+    // A drawing with its coordinate-system block and two theme layers, cut
+    // at every byte and with each byte changed: the engine's error or a
+    // sound read, and a failed read changes nothing in the view.
+    QTemporaryDir dir;
+    view->SetProjection(1);
+    for (const char* name : {"lotes.cam", "ruas.cam"}) {
+        auto owned = std::make_unique<TThemeLayer>(view.get());
+        TThemeLayer* layer = owned.get();
+        layer->SetDatabaseName(dir.path());
+        layer->SetLayerName(QString::fromLatin1(name));
+        layer->SetCaption(QString::fromLatin1(name));
+        layer->SetProjection(1);
+        layer->ThemeClasses()->Add(QStringLiteral("Alto"));
+        layer->Edit();
+        layer->Add(new TPoint(330000, 7394000));
+        layer->InternalPost();
+        layer->EndEdit();
+        view->Layers().Add(std::move(owned));
+    }
+    TMemoryStream out;
+    view->SaveToStream(out);
+    const std::string saved = out.ToString();
+    const auto load = [&](const std::string& bytes) {
+        TGISDrawing v;
+        v.resize(201, 101);
+        v.SetAuthor(QStringLiteral("antes"));
+        v.SetEllipsoid(3);
+        TMemoryStream s(bytes);
+        try {
+            v.LoadFromStream(s);
+        } catch (const EEngineError&) {
+            EXPECT_EQ(v.Author(), QStringLiteral("antes"));
+            EXPECT_EQ(v.Ellipsoid(), 3);
+            EXPECT_EQ(v.Layers().GetCount(), 0);
+            return false;
+        }
+        QImage image(v.DrawWidth(), v.DrawHeight(), QImage::Format_ARGB32);
+        QPainter painter(&image);
+        v.DrawContentTo(painter);
+        return true;
+    };
+    ASSERT_TRUE(load(saved));
+    for (std::size_t n = 0; n + 1 < saved.size(); ++n) EXPECT_FALSE(load(saved.substr(0, n))) << n;
+    for (std::size_t i = 0; i < saved.size(); ++i)
+        for (unsigned char b : {0x00, 0xFF}) {
+            std::string d = saved;
+            if (static_cast<unsigned char>(d[i]) == b) continue;
+            d[i] = static_cast<char>(b);
+            load(d);
+        }
+}
