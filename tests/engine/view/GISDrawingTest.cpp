@@ -339,3 +339,46 @@ TEST_F(GISDrawingTest, DamagedDrawingFilesWithThemeLayersRaiseOrReadSafely) {
             load(d);
         }
 }
+
+TEST_F(GISDrawingTest, ThemeLayerFilesWithChangedBytesReadAndDrawSafely) {
+    // Every byte of a UTM layer file changed in turn (projection block,
+    // indices, objects), read into a layer of a geographic view and drawn.
+    QTemporaryDir dir;
+    std::string saved;
+    {
+        TThemeLayer src;
+        src.SetProjection(1);
+        src.SetDatabaseName(dir.path());
+        src.SetLayerName(QStringLiteral("a.cam"));
+        src.Edit();
+        src.Add(new TPoint(330000, 7394000));
+        src.Add(new TContour({{330000, 7393000, 0}, {331000, 7393000, 0}, {331000, 7393500, 0}}));
+        src.InternalPost();
+        src.EndEdit();
+        TMemoryStream s;
+        src.WriteObjects(s);
+        saved = s.ToString();
+    }
+    view->SetProjection(0);
+    view->ZoomWindow(-50, -30, -40, -20);
+    QImage image(view->DrawWidth(), view->DrawHeight(), QImage::Format_ARGB32);
+    for (std::size_t i = 0; i < saved.size(); ++i)
+        for (unsigned char b : {0x00, 0x7F, 0xFF}) {
+            std::string d = saved;
+            d[i] = static_cast<char>(b);
+            auto owned = std::make_unique<TThemeLayer>(view.get());
+            TThemeLayer* layer = owned.get();
+            TMemoryStream s(d);
+            try {
+                layer->ReadObjects(s);
+            } catch (const EEngineError&) {
+                continue;
+            }
+            view->Layers().Add(std::move(owned));
+            {
+                QPainter painter(&image);
+                EXPECT_NO_THROW(view->DrawContentTo(painter)) << i;
+            }
+            view->Layers().FreeLayer(layer);
+        }
+}
