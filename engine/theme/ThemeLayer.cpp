@@ -205,7 +205,9 @@ void TThemeLayer::NextObjectId(TVisualObject& object) {
     // objects never share one (a layer file may hold Ids beyond NextId).
     for (;;) {
         const QString id = QStringLiteral("%1").arg(static_cast<std::uint32_t>(nextId_), 20, 16, QLatin1Char('0')).toUpper();
-        ++nextId_;
+        // Counted on the 32 bits the Id shows: a stored NextId at the
+        // largest integer goes on without a signed overflow.
+        nextId_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(nextId_) + 1u);
         TVisualObject* holder = FindById(id);
         if (holder == nullptr || holder == &object) {
             object.SetId(id);

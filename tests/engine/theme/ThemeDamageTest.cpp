@@ -3,6 +3,8 @@
 // failed read leaves the layer as it was.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <QTemporaryDir>
 
 #include "engine/core/Errors.h"
@@ -162,4 +164,29 @@ TEST(ThemeDamage, CutLayerFilesRaiseAndChangeNothing) {
             EXPECT_EQ(l.Projection(), -1) << n;
         }
     }
+}
+
+TEST(ThemeDamage, StoredNextIdAtTheLastIntegerGoesOn) {
+    // The Ids are the 32 bits of the counter: past the largest integer they
+    // go on in hexadecimal, without an overflow.
+    QTemporaryDir dir;
+    TThemeLayer empty;
+    TMemoryStream out;
+    empty.WriteObjects(out);
+    std::string bytes = out.ToString();
+    const std::int32_t last = 0x7FFFFFFF;
+    std::memcpy(bytes.data() + 4, &last, 4);
+    TThemeLayer l;
+    l.SetDatabaseName(dir.path());
+    l.SetLayerName(QStringLiteral("a.cam"));
+    TMemoryStream in(bytes);
+    l.ReadObjects(in);
+    ASSERT_EQ(l.NextId(), last);
+    l.Edit();
+    l.Add(new TPoint(1, 1));
+    l.Add(new TPoint(2, 2));
+    EXPECT_EQ(l.GetObject(0)->Id(), QStringLiteral("0000000000007FFFFFFF"));
+    EXPECT_EQ(l.GetObject(1)->Id(), QStringLiteral("00000000000080000000"));
+    l.InternalCancel();
+    l.EndEdit();
 }
