@@ -161,7 +161,9 @@ void TThemeLayer::Classify() {
 
 std::int32_t TThemeLayer::ClassificationFieldIndex() const {
     const int n = TableFieldCount();
-    if (n >= 0 && classificationFieldIndex_ >= n) classificationFieldIndex_ = 0;
+    // An index that names no field of the open table (beyond the fields, or
+    // below 0 in a damaged file) becomes the first field.
+    if (n >= 0 && (classificationFieldIndex_ < 0 || classificationFieldIndex_ >= n)) classificationFieldIndex_ = 0;
     return classificationFieldIndex_;
 }
 

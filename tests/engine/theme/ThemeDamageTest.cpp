@@ -190,3 +190,38 @@ TEST(ThemeDamage, StoredNextIdAtTheLastIntegerGoesOn) {
     l.InternalCancel();
     l.EndEdit();
 }
+
+TEST(ThemeDamage, StoredNegativeFieldIndexIsTheFirstField) {
+    // A classification field index below 0 (a damaged header or style) is
+    // reset to the first field like one beyond the fields, instead of
+    // raising the field list's range error out of the classification.
+    QTemporaryDir dir;
+    TThemeLayer l;
+    l.SetDatabaseName(dir.path());
+    l.SetLayerName(QStringLiteral("a.cam"));
+    l.SetTableDatabaseName(dir.path());
+    l.SetTableName(QStringLiteral("a"));
+    l.Table()->AddField(QStringLiteral("VALOR"), ftFloat, false, 0);
+    l.CreateLayerFile();
+    l.Open();
+    ASSERT_TRUE(l.Active());
+    l.Edit();
+    l.AddObjectWithRecord(new TPoint(1, 1), {2.5});
+    l.InternalPost();
+    l.EndEdit();
+
+    TMemoryStream base;
+    l.TLayer::WriteStyle(base);
+    std::string style = StyleOf(l);
+    const std::size_t at = static_cast<std::size_t>(base.Size()) + 4;
+    const std::int32_t field = -3, percent = -2;
+    std::memcpy(style.data() + at, &field, 4);
+    ASSERT_EQ(style[at + 4], 0);
+    style[at + 4] = 3;  // classified and normalized, by percent of the total
+    style.insert(at + 5, reinterpret_cast<const char*>(&percent), 4);
+    TMemoryStream in(style);
+    l.ReadStyle(in);
+    EXPECT_EQ(l.ClassificationFieldIndex(), 0);
+    EXPECT_NO_THROW(l.SetClassified(true));
+    EXPECT_NO_THROW(l.ClassifyObject(l.GetObject(0)));
+}
