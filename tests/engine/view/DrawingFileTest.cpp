@@ -259,4 +259,27 @@ TEST_F(DrawingFileOnDisk, SaveIntoAMissingFolderRaises) {
     EXPECT_THROW(view->SaveToFile(dir.path() + QStringLiteral("/nada/x.map")), EFileError);
 }
 
+// A view whose save fails part-way, after some bytes have been written.
+class TFailingDrawing : public TDrawing {
+protected:
+    void WritePrefix(TStream& s) override {
+        s.Write("parte", 5);
+        throw EStreamError(QStringLiteral("disco cheio"));
+    }
+};
+
+TEST_F(DrawingFileOnDisk, AFailedSaveLeavesTheOldFile) {
+    Configure(*view);
+    view->CreateDrawing();
+    TFailingDrawing failing;
+    failing.SetDatabaseName(dir.path());
+    failing.SetDrawingName(QStringLiteral("Morro.map"));
+    EXPECT_THROW(failing.SaveDrawing(), EStreamError);
+    QFile f(view->DrawingPath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().toStdString(), GoldenBody().b);
+    // No temporary file is left behind.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Morro.map")});
+}
+
 }  // namespace
