@@ -2,6 +2,8 @@
 // from a file, forwarded hit tests and the marker drawn at the object.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <QImage>
 #include <QPainter>
 
@@ -171,4 +173,21 @@ TEST(GraphNode, CutOrChangedRecordsRaiseTheEnginesError) {
             } catch (const EEngineError&) {
             }
         }
+}
+
+TEST(GraphNode, MarkerOfAnyStoredWidthDrawsWithoutOverflow) {
+    // A line width from a damaged layer file, at the integer limits.
+    QImage img(50, 50, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter painter(&img);
+    TLinearDrawContext dc(painter, img.size(), 0, 50, 1);
+    TLine line(TVertex{20, 20, 0}, TVertex{30, 30, 0});
+    for (int w : {std::numeric_limits<int>::max(), std::numeric_limits<int>::min(), -5}) {
+        TGraphNode n;
+        n.SetLineWidth(w);
+        n.SetRepresentation(&line);
+        n.Redraw(dc);
+    }
+    painter.end();
+    EXPECT_NE(img.pixel(25, 25), qRgb(255, 255, 255));
 }
