@@ -187,7 +187,8 @@ TEST_F(DrawingFileTest, CoordinateSystemBlockGoldenBytes) {
     // Stored indices are checked.
     for (auto bad : {Bytes().i32(2).i32(19).i32(8), Bytes().i32(-1).i32(-3).i32(8), Bytes().i32(-1).i32(19).i32(-1),
                      Bytes().i32(-1).i32(22).i32(0), Bytes().i32(0).i32(19).i32(100000),
-                     Bytes().i32(1).f64(1).f64(0).f64(0).i32(60).f64(0).i32(19).i32(8)}) {
+                     Bytes().i32(1).f64(1).f64(0).f64(0).i32(61).f64(0).i32(19).i32(8),
+                     Bytes().i32(1).f64(1).f64(0).f64(0).i32(-1).f64(0).i32(19).i32(8)}) {
         TPrefixedDrawing v;
         EXPECT_THROW(Load(v, bad.b + GoldenBody().b), EFormatError);
     }

@@ -382,3 +382,17 @@ TEST_F(GISDrawingTest, ThemeLayerFilesWithChangedBytesReadAndDrawSafely) {
             view->Layers().FreeLayer(layer);
         }
 }
+
+TEST_F(GISDrawingTest, EveryZoneTheViewTakesSurvivesTheDrawingFile) {
+    for (int zone : {1, 24, 60}) {
+        view->SetProjection(1);
+        static_cast<TUTMProjectionParams*>(view->ProjectionParams())->SetZone(zone);
+        TMemoryStream s;
+        view->SaveToStream(s);
+        s.Seek(0);
+        TGISDrawing read;
+        ASSERT_NO_THROW(read.LoadFromStream(s)) << zone;
+        EXPECT_EQ(static_cast<TUTMProjectionParams*>(read.ProjectionParams())->Zone(), zone);
+        EXPECT_EQ(static_cast<TUTMProjectionParams*>(read.ProjectionParams())->CentralMeridian(), 6.0 * zone - 183);
+    }
+}
