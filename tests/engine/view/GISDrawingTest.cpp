@@ -396,3 +396,13 @@ TEST_F(GISDrawingTest, EveryZoneTheViewTakesSurvivesTheDrawingFile) {
         EXPECT_EQ(static_cast<TUTMProjectionParams*>(read.ProjectionParams())->CentralMeridian(), 6.0 * zone - 183);
     }
 }
+
+TEST_F(GISDrawingTest, RingAreaOnAnyCatalogueEllipsoidIsBounded) {
+    // An ellipsoid far larger than the Earth (a damaged catalogue) measures
+    // with a bounded number of steps and still agrees with the oracle.
+    const std::vector<TVertex> cell = {{-47, -24, 0}, {-46, -24, 0}, {-46, -23, 0}, {-47, -23, 0}};
+    const double a = 6378137.0 * 1e5, f = 1 / 298.257223563;
+    const GeographicLib::Geodesic big(a, f);
+    const double expected = PlanimeterArea(big, cell, false);
+    EXPECT_NEAR(GeodesicRingArea(cell, a, f), expected, expected * 1e-8);
+}
