@@ -9,6 +9,9 @@
 #include <iterator>
 #include <system_error>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "coords/BuiltinTable.h"
 #include "coords/CoordsError.h"
 
@@ -210,10 +213,25 @@ void TEarthShapes::SaveToFile(const std::filesystem::path& fileName) const {
         }
     }
     std::error_code ec;
+    // The bytes reach the disk before the rename, so that a crash right
+    // after it cannot leave an empty catalogue in place of the old one.
+    const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!synced) {
+        std::filesystem::remove(temp, ec);
+        throw ECoordinateError("Cannot write catalogue file \"" + shown + "\"");
+    }
     std::filesystem::rename(temp, fileName, ec);
     if (ec) {
         std::filesystem::remove(temp, ec);
         throw ECoordinateError("Cannot replace catalogue file \"" + shown + "\"");
+    }
+    const std::filesystem::path folder = std::filesystem::absolute(fileName, ec).parent_path();
+    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
     }
 }
 

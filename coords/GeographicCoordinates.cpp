@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 TDMS SplitDegrees(double value, int secondDecimals) {
     TDMS r;
@@ -14,6 +15,11 @@ TDMS SplitDegrees(double value, int secondDecimals) {
     const double total = std::round(std::fabs(value) * 3600 * unit);
     const double perMinute = 60 * unit, perDegree = 3600 * unit;
     const double degrees = std::floor(total / perDegree);
+    // Whole degrees beyond the integers stop at the largest one.
+    if (!(degrees < static_cast<double>(std::numeric_limits<int>::max()))) {
+        r.Degrees = std::numeric_limits<int>::max();
+        return r;
+    }
     double rest = total - degrees * perDegree;
     const double minutes = std::floor(rest / perMinute);
     rest -= minutes * perMinute;

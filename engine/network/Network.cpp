@@ -1,5 +1,7 @@
 #include "engine/network/Network.h"
 
+#include <algorithm>
+
 #include <QPainter>
 
 #include "engine/core/BinaryIO.h"
@@ -14,6 +16,9 @@ namespace {
 
 // The least bytes a stored link takes: "NodeId=" CR LF "ArcId=" CR LF.
 constexpr std::int64_t kMinLinkBytes = 17;
+
+// The largest marker radius drawn, in pixels: far beyond any screen.
+constexpr int kMaxMarkerRadius = 1 << 20;
 
 QString IdOf(const TVisualObject* o) { return o ? o->Id() : QString(); }
 
@@ -147,7 +152,9 @@ void TGraphNode::Draw(TDrawContext& dc) {
     const QBrush savedBrush = p.brush();
     switch (style.PointStyle) {
     case psPoint: {
-        const int w = style.LineWidth;
+        // Bounded, so that a width from a damaged file cannot overflow the
+        // marker's corners; a negative one draws the smallest dot.
+        const int w = std::clamp(style.LineWidth, 0, kMaxMarkerRadius);
         p.setBrush(penColor);
         p.drawEllipse(QRect(QPoint(sx - w, sy - w), QPoint(sx + w - 1, sy + w - 1)));
         break;

@@ -161,7 +161,9 @@ void TThemeLayer::Classify() {
 
 std::int32_t TThemeLayer::ClassificationFieldIndex() const {
     const int n = TableFieldCount();
-    if (n >= 0 && classificationFieldIndex_ >= n) classificationFieldIndex_ = 0;
+    // An index that names no field of the open table (beyond the fields, or
+    // below 0 in a damaged file) becomes the first field.
+    if (n >= 0 && (classificationFieldIndex_ < 0 || classificationFieldIndex_ >= n)) classificationFieldIndex_ = 0;
     return classificationFieldIndex_;
 }
 
@@ -205,7 +207,9 @@ void TThemeLayer::NextObjectId(TVisualObject& object) {
     // objects never share one (a layer file may hold Ids beyond NextId).
     for (;;) {
         const QString id = QStringLiteral("%1").arg(static_cast<std::uint32_t>(nextId_), 20, 16, QLatin1Char('0')).toUpper();
-        ++nextId_;
+        // Counted on the 32 bits the Id shows: a stored NextId at the
+        // largest integer goes on without a signed overflow.
+        nextId_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(nextId_) + 1u);
         TVisualObject* holder = FindById(id);
         if (holder == nullptr || holder == &object) {
             object.SetId(id);
@@ -595,13 +599,20 @@ void TThemeLayer::EnsureProjected(const TCoordinateSystem& view) {
     if (projectedRevision_ == Revision() && projectedView_.Matches(view) && projectedOwn_.Matches(own)) return;
     projected_.clear();
     projectedRevision_ = ~std::uint64_t(0);
-    const TReprojection r(own, view);  // converters configured once
+    // Converters configured once. An ellipsoid or datum that the catalogue
+    // lacks (a layer file written with a longer one) leaves every object
+    // undrawn instead of raising out of the view's painting.
+    std::unique_ptr<TReprojection> r;
+    try {
+        r = std::make_unique<TReprojection>(own, view);
+    } catch (const std::exception&) {
+    }
     projected_.reserve(GetObjects().size());
     for (TVisualObject* o : GetObjects()) {
         std::unique_ptr<TVisualObject> copy;
         try {
-            copy = o->Clone();
-            if (copy) convertedVertices_ += ConvertObject(*copy, r);
+            if (r) copy = o->Clone();
+            if (copy) convertedVertices_ += ConvertObject(*copy, *r);
         } catch (const std::exception&) {
             copy.reset();  // outside the projection's domain: not drawn
         }
@@ -760,17 +771,24 @@ void TThemeLayer::WriteHeader(TStream& s) const {
 }
 
 void TThemeLayer::ReadHeader(TStream& s) {
-    TLayer::ReadHeader(s);
+    // The whole header is checked first, the layer's own part on a scratch
+    // layer and the table section on a scratch table, so that a damaged
+    // header leaves the layer's settings, classes and table as they were.
+    const std::int64_t start = s.Position();
+    {
+        TLayer check;
+        check.TLayer::ReadHeader(s);
+    }
     const double minScale = ReadDouble(s);
     const double maxScale = ReadDouble(s);
     const TClassificationFields f = ParseClassificationFields(s);
-    // The table section is checked on a scratch table first, so that a
-    // damaged one leaves the layer's table and settings as they were.
     const std::int64_t tableAt = s.Position();
     {
         TLayerTable check;
         check.LoadFromStream(s);
     }
+    s.Seek(start);
+    TLayer::ReadHeader(s);
     s.Seek(tableAt);
     table_->LoadFromStream(s);
     ApplyClassificationFields(f, s);
@@ -784,11 +802,19 @@ void TThemeLayer::WriteStyle(TStream& s) const {
 }
 
 void TThemeLayer::ReadStyle(TStream& s) {
+    // Checked whole before anything changes: the theme classes are replaced
+    // only by a style that reads to its end.
+    const std::int64_t start = s.Position();
+    {
+        TLayer check;
+        check.TLayer::ReadStyle(s);
+    }
+    const TClassificationFields f = ParseClassificationFields(s);
+    s.Seek(start);
     TLayer::ReadStyle(s);
-    ApplyClassificationFields(ParseClassificationFields(s), s);
+    ApplyClassificationFields(f, s);
+    s.Seek(f.End);
 }
-
-void TThemeLayer::BeforeStyleLoad() { themeClasses_->Clear(); }
 
 std::int32_t TThemeLayer::FileThemeLayerType(const QString& fileName) {
     TFileStream file(fileName, TFileStream::fmOpenRead);

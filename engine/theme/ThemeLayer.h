@@ -157,7 +157,6 @@ public:
 
 protected:
     void SetStateValue(TLayerState value) override;
-    void BeforeStyleLoad() override;
     void DrawObjects(TDrawContext& dc) override;
     // The number of fields of the open attribute table; -1 while it is
     // closed (then stored indices are kept as they are).

@@ -28,7 +28,9 @@ TCoordinateSystemPrefix ReadCoordinateSystemPrefix(TStream& s) {
         p.UTM.FalseNorthing = ReadDouble(s);
         p.UTM.Zone = ReadInt32(s);
         p.UTM.CentralMeridian = ReadDouble(s);
-        if (p.UTM.Zone < 0 || p.UTM.Zone >= 60)
+        // Zones 0..59 from older files, 1..60 as the parameters set them
+        // now: a view in zone 60 must open the file it saved.
+        if (p.UTM.Zone < 0 || p.UTM.Zone > 60)
             throw EFormatError(QStringLiteral("Invalid UTM zone %1").arg(p.UTM.Zone));
     }
     // The indices point into the catalogue's order.

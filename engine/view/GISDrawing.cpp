@@ -172,6 +172,8 @@ struct TEqualArea {
     double Y(double latDeg) const { return a * Q(std::sin(latDeg * std::numbers::pi / 180)) / 2; }
 };
 
+constexpr int kMaxEdgeSteps = 16384;
+
 }  // namespace
 
 double GeodesicRingArea(const std::vector<TVertex>& ring, double a, double f) {
@@ -190,7 +192,11 @@ double GeodesicRingArea(const std::vector<TVertex>& ring, double a, double f) {
         const TVertex& p1 = ring[i];
         const TVertex& p2 = ring[(i + 1) % n];
         const TGeodesicInverse inv = g.Inverse(p1.Y, p1.X, p2.Y, p2.X);
-        const int steps = std::max(4, static_cast<int>(std::ceil(inv.Distance / 2000.0)));
+        // One step per 2 km; bounded (an edge of the Earth needs at most
+        // about 10000), so that an ellipsoid of a damaged catalogue or a
+        // distance that is not a number cannot stall the measure.
+        const double wanted = std::ceil(inv.Distance / 2000.0);
+        const int steps = wanted > 4 ? static_cast<int>(std::min(wanted, static_cast<double>(kMaxEdgeSteps))) : 4;
         double endLon = startLon;
         for (int pass = 0; pass < 2; ++pass) {
             const int m = steps << pass;

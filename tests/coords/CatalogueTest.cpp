@@ -300,3 +300,59 @@ TEST(Catalogue, ProcessWideObjects) {
     EXPECT_EQ(GeographicDistanceCalculator().Ellipsoid(), nullptr);
     EXPECT_EQ(DatumConverter().SourceDatum(), nullptr);
 }
+
+TEST(Catalogue, EveryCutAndChangedByteOfASmallFile) {
+    const fs::path good = TempDir() / "small.geo";
+    TEarthShapes a;
+    a.AddEllipsoid("Um", 6378137, 0.003).AddDatum("D1", 1, 2, 3);
+    TEllipsoid& two = a.AddEllipsoid("Dois", 6378388, 0.0033);
+    two.AddDatum("D2", -1, -2, -3);
+    two.AddDatum("D3", 4, 5, 6);
+    a.SaveToFile(good);
+    const std::string bytes = ReadBytes(good);
+    const fs::path bad = TempDir() / "small-bad.geo";
+    const auto load = [&](const std::string& b) {
+        WriteBytes(bad, b);
+        TEarthShapes s;
+        try {
+            s.LoadFromFile(bad);
+        } catch (const ECoordinateError&) {
+            EXPECT_EQ(s.EllipsoidCount(), 0);
+            return false;
+        }
+        for (int i = 0; i < s.EllipsoidCount(); ++i) {
+            EXPECT_TRUE(s.GetEllipsoid(i).A() > 0);
+            for (int j = 0; j < s.GetEllipsoid(i).DatumCount(); ++j)
+                EXPECT_TRUE(std::isfinite(s.GetEllipsoid(i).GetDatum(j).DX()));
+        }
+        return true;
+    };
+    ASSERT_TRUE(load(bytes));
+    // Only the last line end may be cut (its LF is not checked).
+    for (std::size_t n = 0; n + 1 < bytes.size(); ++n) EXPECT_FALSE(load(bytes.substr(0, n))) << n;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        for (char c : {'\0', '\r', '\x7F', '\xFF'}) {
+            std::string d = bytes;
+            d[i] = c;
+            load(d);
+        }
+}
+
+TEST(Catalogue, AFailedSaveLeavesTheOldFile) {
+    const fs::path target = TempDir() / "kept.geo";
+    TEarthShapes a;
+    a.LoadDefaults();
+    a.SaveToFile(target);
+    const std::string before = ReadBytes(target);
+    // The temporary file cannot be made: nothing changes.
+    fs::path temp = target;
+    temp += ".tmp";
+    fs::create_directories(temp / "sub");
+    TEarthShapes other;
+    other.AddEllipsoid("Outro", 6378137, 0.003);
+    EXPECT_THROW(other.SaveToFile(target), ECoordinateError);
+    EXPECT_EQ(ReadBytes(target), before);
+    fs::remove_all(temp);
+    // Nor into a missing folder.
+    EXPECT_THROW(other.SaveToFile(TempDir() / "nenhuma" / "x.geo"), ECoordinateError);
+}

@@ -1,6 +1,8 @@
 // Geodesics against GeographicLib, and the distance calculator's cases.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -193,5 +195,14 @@ TEST(GeographicCoordinates, DegreesMinutesSeconds) {
         EXPECT_LT(s.Minutes, 60);
         EXPECT_LT(s.Seconds, 60);
         EXPECT_NEAR(s.Degrees + s.Minutes / 60.0 + s.Seconds / 3600, std::fabs(v), 0.005 / 3600 + 1e-12);
+    }
+    // Beyond the integers the whole degrees stop at the largest one: never
+    // a negative part, never an out-of-range conversion.
+    for (double huge : {3e9, -1e300, 1.7e308}) {
+        const TDMS h = SplitDegrees(huge, 9);
+        EXPECT_EQ(h.Degrees, std::numeric_limits<int>::max()) << huge;
+        EXPECT_EQ(h.Minutes, 0) << huge;
+        EXPECT_EQ(h.Seconds, 0) << huge;
+        EXPECT_EQ(h.Negative, huge < 0) << huge;
     }
 }

@@ -2,6 +2,8 @@
 // from a file, forwarded hit tests and the marker drawn at the object.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <QImage>
 #include <QPainter>
 
@@ -151,4 +153,41 @@ TEST(GraphNode, MarkerAtTheObjectInsideTheView) {
         for (int x = 0; x < 100; ++x) lit += img.pixel(x, y) != qRgb(255, 255, 255);
     EXPECT_GT(lit, 10);
     EXPECT_LT(lit, 120);  // a dot of radius 3 with a 3-pixel pen, and no other
+}
+
+TEST(GraphNode, CutOrChangedRecordsRaiseTheEnginesError) {
+    RegisterGraphClasses();
+    // Cut anywhere before the closing lines, a node record raises.
+    const std::size_t closing = kTwoLinks.size() - std::string("ArcId=B2\r\nEGRAPHNODE\r\n").size();
+    for (std::size_t n = 0; n < closing; ++n) {
+        TMemoryStream s(kTwoLinks.substr(0, n));
+        EXPECT_THROW(ReadObjectRecord(s), EEngineError) << n;
+    }
+    for (std::size_t i = 0; i < kTwoLinks.size(); ++i)
+        for (char b : {'\0', '\r', '9', '-', '\xFF'}) {
+            std::string d = kTwoLinks;
+            d[i] = b;
+            TMemoryStream s(d);
+            try {
+                ReadObjectRecord(s);
+            } catch (const EEngineError&) {
+            }
+        }
+}
+
+TEST(GraphNode, MarkerOfAnyStoredWidthDrawsWithoutOverflow) {
+    // A line width from a damaged layer file, at the integer limits.
+    QImage img(50, 50, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter painter(&img);
+    TLinearDrawContext dc(painter, img.size(), 0, 50, 1);
+    TLine line(TVertex{20, 20, 0}, TVertex{30, 30, 0});
+    for (int w : {std::numeric_limits<int>::max(), std::numeric_limits<int>::min(), -5}) {
+        TGraphNode n;
+        n.SetLineWidth(w);
+        n.SetRepresentation(&line);
+        n.Redraw(dc);
+    }
+    painter.end();
+    EXPECT_NE(img.pixel(25, 25), qRgb(255, 255, 255));
 }

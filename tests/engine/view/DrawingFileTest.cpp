@@ -187,7 +187,8 @@ TEST_F(DrawingFileTest, CoordinateSystemBlockGoldenBytes) {
     // Stored indices are checked.
     for (auto bad : {Bytes().i32(2).i32(19).i32(8), Bytes().i32(-1).i32(-3).i32(8), Bytes().i32(-1).i32(19).i32(-1),
                      Bytes().i32(-1).i32(22).i32(0), Bytes().i32(0).i32(19).i32(100000),
-                     Bytes().i32(1).f64(1).f64(0).f64(0).i32(60).f64(0).i32(19).i32(8)}) {
+                     Bytes().i32(1).f64(1).f64(0).f64(0).i32(61).f64(0).i32(19).i32(8),
+                     Bytes().i32(1).f64(1).f64(0).f64(0).i32(-1).f64(0).i32(19).i32(8)}) {
         TPrefixedDrawing v;
         EXPECT_THROW(Load(v, bad.b + GoldenBody().b), EFormatError);
     }
@@ -257,6 +258,29 @@ TEST_F(DrawingFileOnDisk, CreateOpenCloseAndSave) {
 
 TEST_F(DrawingFileOnDisk, SaveIntoAMissingFolderRaises) {
     EXPECT_THROW(view->SaveToFile(dir.path() + QStringLiteral("/nada/x.map")), EFileError);
+}
+
+// A view whose save fails part-way, after some bytes have been written.
+class TFailingDrawing : public TDrawing {
+protected:
+    void WritePrefix(TStream& s) override {
+        s.Write("parte", 5);
+        throw EStreamError(QStringLiteral("disco cheio"));
+    }
+};
+
+TEST_F(DrawingFileOnDisk, AFailedSaveLeavesTheOldFile) {
+    Configure(*view);
+    view->CreateDrawing();
+    TFailingDrawing failing;
+    failing.SetDatabaseName(dir.path());
+    failing.SetDrawingName(QStringLiteral("Morro.map"));
+    EXPECT_THROW(failing.SaveDrawing(), EStreamError);
+    QFile f(view->DrawingPath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().toStdString(), GoldenBody().b);
+    // No temporary file is left behind.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Morro.map")});
 }
 
 }  // namespace

@@ -255,3 +255,154 @@ TEST_F(GISDrawingTest, ThemeLayerRedrawsOnlyWithinItsScaleRange) {
 }
 
 }  // namespace
+
+TEST_F(GISDrawingTest, ThemeLayerWithAnIndexOutsideTheCatalogueDrawsNothing) {
+    // A layer file may name an ellipsoid or datum that this catalogue lacks:
+    // drawing it in another system shows none of its objects and raises
+    // nothing out of the view.
+    for (const auto& [ellipsoid, datum] : {std::pair{999, 0}, std::pair{19, 999}, std::pair{-1, 0}}) {
+        QTemporaryDir dir;
+        auto owned = std::make_unique<TThemeLayer>(view.get());
+        TThemeLayer* layer = owned.get();
+        layer->SetDatabaseName(dir.path());
+        layer->SetLayerName(QStringLiteral("pontos.cam"));
+        layer->SetProjection(1);
+        layer->SetEllipsoid(ellipsoid);
+        layer->SetDatum(datum);
+        layer->Edit();
+        layer->Add(new TPoint(330000, 7394000));
+        view->Layers().Add(std::move(owned));
+        view->SetProjection(0);
+        view->ZoomWindow(-60, -30, -30, 0);
+        QImage image(view->DrawWidth(), view->DrawHeight(), QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            EXPECT_NO_THROW(view->DrawContentTo(painter)) << ellipsoid << " " << datum;
+        }
+        EXPECT_EQ(layer->ConvertedVertexCount(), 0u);
+        layer->InternalCancel();
+        layer->EndEdit();
+        view->Layers().FreeLayer(layer);
+    }
+}
+
+TEST_F(GISDrawingTest, DamagedDrawingFilesWithThemeLayersRaiseOrReadSafely) {
+    // A drawing with its coordinate-system block and two theme layers, cut
+    // at every byte and with each byte changed: the engine's error or a
+    // sound read, and a failed read changes nothing in the view.
+    QTemporaryDir dir;
+    view->SetProjection(1);
+    for (const char* name : {"lotes.cam", "ruas.cam"}) {
+        auto owned = std::make_unique<TThemeLayer>(view.get());
+        TThemeLayer* layer = owned.get();
+        layer->SetDatabaseName(dir.path());
+        layer->SetLayerName(QString::fromLatin1(name));
+        layer->SetCaption(QString::fromLatin1(name));
+        layer->SetProjection(1);
+        layer->ThemeClasses()->Add(QStringLiteral("Alto"));
+        layer->Edit();
+        layer->Add(new TPoint(330000, 7394000));
+        layer->InternalPost();
+        layer->EndEdit();
+        view->Layers().Add(std::move(owned));
+    }
+    TMemoryStream out;
+    view->SaveToStream(out);
+    const std::string saved = out.ToString();
+    const auto load = [&](const std::string& bytes) {
+        TGISDrawing v;
+        v.resize(201, 101);
+        v.SetAuthor(QStringLiteral("antes"));
+        v.SetEllipsoid(3);
+        TMemoryStream s(bytes);
+        try {
+            v.LoadFromStream(s);
+        } catch (const EEngineError&) {
+            EXPECT_EQ(v.Author(), QStringLiteral("antes"));
+            EXPECT_EQ(v.Ellipsoid(), 3);
+            EXPECT_EQ(v.Layers().GetCount(), 0);
+            return false;
+        }
+        QImage image(v.DrawWidth(), v.DrawHeight(), QImage::Format_ARGB32);
+        QPainter painter(&image);
+        v.DrawContentTo(painter);
+        return true;
+    };
+    ASSERT_TRUE(load(saved));
+    for (std::size_t n = 0; n + 1 < saved.size(); ++n) EXPECT_FALSE(load(saved.substr(0, n))) << n;
+    for (std::size_t i = 0; i < saved.size(); ++i)
+        for (unsigned char b : {0x00, 0xFF}) {
+            std::string d = saved;
+            if (static_cast<unsigned char>(d[i]) == b) continue;
+            d[i] = static_cast<char>(b);
+            load(d);
+        }
+}
+
+TEST_F(GISDrawingTest, ThemeLayerFilesWithChangedBytesReadAndDrawSafely) {
+    // Every byte of a UTM layer file changed in turn (projection block,
+    // indices, objects), read into a layer of a geographic view and drawn.
+    QTemporaryDir dir;
+    std::string saved;
+    {
+        TThemeLayer src;
+        src.SetProjection(1);
+        src.SetDatabaseName(dir.path());
+        src.SetLayerName(QStringLiteral("a.cam"));
+        src.Edit();
+        src.Add(new TPoint(330000, 7394000));
+        src.Add(new TContour({{330000, 7393000, 0}, {331000, 7393000, 0}, {331000, 7393500, 0}}));
+        src.InternalPost();
+        src.EndEdit();
+        TMemoryStream s;
+        src.WriteObjects(s);
+        saved = s.ToString();
+    }
+    view->SetProjection(0);
+    view->ZoomWindow(-50, -30, -40, -20);
+    QImage image(view->DrawWidth(), view->DrawHeight(), QImage::Format_ARGB32);
+    for (std::size_t i = 0; i < saved.size(); ++i)
+        for (unsigned char b : {0x00, 0x7F, 0xFF}) {
+            std::string d = saved;
+            d[i] = static_cast<char>(b);
+            auto owned = std::make_unique<TThemeLayer>(view.get());
+            TThemeLayer* layer = owned.get();
+            TMemoryStream s(d);
+            try {
+                layer->ReadObjects(s);
+            } catch (const EEngineError&) {
+                continue;
+            }
+            view->Layers().Add(std::move(owned));
+            {
+                QPainter painter(&image);
+                EXPECT_NO_THROW(view->DrawContentTo(painter)) << i;
+            }
+            view->Layers().FreeLayer(layer);
+        }
+}
+
+TEST_F(GISDrawingTest, EveryZoneTheViewTakesSurvivesTheDrawingFile) {
+    for (int zone : {1, 24, 60}) {
+        view->SetProjection(1);
+        static_cast<TUTMProjectionParams*>(view->ProjectionParams())->SetZone(zone);
+        TMemoryStream s;
+        view->SaveToStream(s);
+        s.Seek(0);
+        TGISDrawing read;
+        ASSERT_NO_THROW(read.LoadFromStream(s)) << zone;
+        EXPECT_EQ(static_cast<TUTMProjectionParams*>(read.ProjectionParams())->Zone(), zone);
+        EXPECT_EQ(static_cast<TUTMProjectionParams*>(read.ProjectionParams())->CentralMeridian(), 6.0 * zone - 183);
+    }
+}
+
+TEST_F(GISDrawingTest, RingAreaOnAnyCatalogueEllipsoidIsBounded) {
+    // An ellipsoid far larger than the Earth (a damaged catalogue) measures
+    // with a bounded number of steps and still agrees with the oracle.
+    const std::vector<TVertex> cell = {{-47, -24, 0}, {-46, -24, 0}, {-46, -23, 0}, {-47, -23, 0}};
+    const double a = 6378137.0 * 1e5, f = 1 / 298.257223563;
+    const GeographicLib::Geodesic big(a, f);
+    const double expected = PlanimeterArea(big, cell, false);
+    EXPECT_NEAR(GeodesicRingArea(cell, a, f), expected, expected * 1e-8);
+}
