@@ -585,9 +585,9 @@ void TkovisViewWin::ViewMouseMove(int X, int Y) {
 void TkovisViewWin::ViewMeasure(double measure) {
     TDrawing* v = View();
     if (v->GetCommand() == dcDistance)
-        panels_[3]->setText(QLocale().toString(measure, 'f', v->DistancePrecision()));
+        panels_[3]->setText(QLocale().toString(measure, 'f', std::clamp(v->DistancePrecision(), 0, 18)));
     else if (v->GetCommand() == dcArea)
-        panels_[3]->setText(QLocale().toString(measure, 'f', v->DistancePrecision() / 2));
+        panels_[3]->setText(QLocale().toString(measure, 'f', std::clamp(v->DistancePrecision() / 2, 0, 18)));
     else
         panels_[3]->clear();
 }

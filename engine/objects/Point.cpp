@@ -1,5 +1,7 @@
 #include "engine/objects/Point.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -10,6 +12,17 @@
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/ObjectOwner.h"
 #include "engine/objects/ThemeStyle.h"
+
+namespace {
+
+// The largest marker radius drawn, in pixels: far beyond any screen. A
+// width read from a damaged file cannot overflow the marker's corners or
+// its extent; a negative one draws the smallest dot.
+constexpr int kMaxMarkerRadius = 1 << 20;
+
+int MarkerRadius(int lineWidth) { return std::clamp(lineWidth, 0, kMaxMarkerRadius); }
+
+}  // namespace
 
 TPoint::TPoint() { SetLineWidth(12); }
 
@@ -31,7 +44,7 @@ int TPoint::SymbolExtent(bool height) const {
 
 int TPoint::GetPixelHeight() const {
     switch (pointStyle_) {
-    case psPoint: return 2 * LineWidth() + 2;
+    case psPoint: return 2 * MarkerRadius(LineWidth()) + 2;
     case psSymbol: return SymbolExtent(true) + 2;
     case psBitmap: return bitmap_.isNull() ? 0 : bitmap_.height() + 2;
     }
@@ -40,7 +53,7 @@ int TPoint::GetPixelHeight() const {
 
 int TPoint::GetPixelWidth() const {
     switch (pointStyle_) {
-    case psPoint: return 2 * LineWidth() + 2;
+    case psPoint: return 2 * MarkerRadius(LineWidth()) + 2;
     case psSymbol: return SymbolExtent(false) + 2;
     case psBitmap: return bitmap_.isNull() ? 0 : bitmap_.width() + 2;
     }
@@ -98,7 +111,7 @@ void TPoint::Draw(TDrawContext& dc) {
         pen.setWidth(1);
         p.setPen(pen);
         p.setBrush(QBrush(penColor, Qt::SolidPattern));
-        const int r = LineWidth();
+        const int r = MarkerRadius(LineWidth());
         p.drawEllipse(QRect(QPoint(s.x() - r, s.y() - r), QPoint(s.x() + r, s.y() + r)));
         break;
     }

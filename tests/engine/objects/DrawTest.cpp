@@ -1,6 +1,8 @@
 // Drawing into an image through the draw context, without a map view.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <QImage>
 #include <QPainter>
 
@@ -107,6 +109,23 @@ TEST(DrawObjects, PointsAtTheEdgeOfTheView) {
     p.Flash(300);
     EXPECT_EQ(owner.flashed, &p);
     EXPECT_EQ(owner.flashMs, 300);
+}
+
+TEST(DrawObjects, PointMarkerOfAnyStoredWidthDrawsWithoutOverflow) {
+    // A line width from a damaged layer file, at the integer limits: the
+    // marker and its extent stay within the integers.
+    TCanvas c;
+    TTestOwner owner;
+    owner.context = &c.dc;
+    for (int w : {std::numeric_limits<int>::max(), std::numeric_limits<int>::min(), -5}) {
+        TPoint p(50, 50);
+        p.SetLineWidth(w);
+        owner.Adopt(p);
+        EXPECT_GT(p.Width(), 0);
+        EXPECT_LT(p.Width(), std::numeric_limits<int>::max() / 2);
+        p.Redraw(c.dc);
+    }
+    EXPECT_NE(c.At(50, 50), qRgb(255, 255, 255));
 }
 
 TEST(DrawObjects, ThinningKeepsFirstLastAndFarVertices) {
