@@ -404,17 +404,16 @@ void TkovisViewWin::LayerAfterOpen(TLayer& layer) {
 }
 
 void TkovisViewWin::LayerTablePlace(TLayer& layer, QString& database, QString& name) {
-    // Where the layer file says its table is; a theme layer that names no
-    // table, and a plain layer, have the dBase table of the layer file's
-    // name beside it. A folder stored relative is the layer file's.
+    // Where the layer file says its table is (the table resolves a folder
+    // stored relative against the layer file's); a theme layer that names
+    // no table, and a plain layer, have the dBase table of the layer file's
+    // name beside it.
     const QString file = layer.ResolvedFileName();
-    const QString layerFolder = ExtractFilePath(file);
     auto* theme = dynamic_cast<TThemeLayer*>(&layer);
     database = theme ? theme->Table()->EffectiveDatabase() : QString();
     name = theme ? theme->TableName() : QString();
     if (name.trimmed().isEmpty()) name = ChangeFileExt(ExtractFileName(file), QStringLiteral(".dbf"));
-    if (database.trimmed().isEmpty()) database = layerFolder;
-    else if (!Session().IsAlias(database) && IsRelativeFolder(database)) database = JoinPath(layerFolder, database);
+    if (database.trimmed().isEmpty()) database = ExtractFilePath(file);
 }
 
 void TkovisViewWin::ThemeTableBeforeOpen(TThemeLayer& layer) {
