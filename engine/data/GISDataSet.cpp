@@ -765,6 +765,13 @@ QString TGISDataSet::SummaryDefs(QStringList& summaryLines, const QString& group
     return group;
 }
 
+void TGISDataSet::RefuseExistingTable(const QString& database, const QString& table) {
+    TTable probe;
+    probe.SetDatabaseName(database.trimmed().toLower());
+    probe.SetTableName(table.trimmed().toLower());
+    if (probe.Exists()) throw EDatabaseError(QStringLiteral("A tabela já existe: ") + table);
+}
+
 void TGISDataSet::Summarize(const QString& database, const QString& table, QStringList& summaryLines,
                             const QString& groupField) {
     auto result = std::make_unique<TTable>();
@@ -772,7 +779,7 @@ void TGISDataSet::Summarize(const QString& database, const QString& table, QStri
     result->SetTableName(table.trimmed().toLower());
     QStringList names;
     const QString group = SummaryDefs(summaryLines, groupField, result->FieldDefs(), names);
-    if (result->Exists()) throw EDatabaseError(QStringLiteral("A tabela já existe: ") + table);
+    RefuseExistingTable(database, table);
     std::vector<QString> params;
     const QString countCondition = SummaryCountCondition(params);
     result->CreateTable();

@@ -120,6 +120,9 @@ public:
     // both lower-cased and trimmed.
     static QString QualifiedTableName(const QString& database, const QString& table);
     static QString QuotedTableName(const QString& database, const QString& table);
+    // Raises EDatabaseError when the table is there already: a result is
+    // never written over an existing table.
+    static void RefuseExistingTable(const QString& database, const QString& table);
     static QString NextAliasFor(int joinLines) { return QString(QChar(u'A' + joinLines)); }
 
     // ---- table section of layer and drawing streams

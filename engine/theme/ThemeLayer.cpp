@@ -415,12 +415,7 @@ void TThemeLayer::MergeSummary(TLayerTable& source, const QString& database, con
     const QString group = source.OpenSummary(lines, groupField, rt.FieldDefs(), names, groups);
     if (names.contains(QStringLiteral("ID"), Qt::CaseInsensitive))
         throw EDatabaseError(QStringLiteral("Campo repetido no resumo: ID"));
-    {
-        TTable probe;
-        probe.SetDatabaseName(database.trimmed().toLower());
-        probe.SetTableName(table.trimmed().toLower());
-        if (probe.Exists()) throw EDatabaseError(QStringLiteral("A tabela já existe: ") + table);
-    }
+    TGISDataSet::RefuseExistingTable(database, table);
     const QString layerFile = result->ResolvedFileName();
     if (QFileInfo::exists(layerFile)) throw EDatabaseError(QStringLiteral("O arquivo já existe: ") + layerFile);
 
