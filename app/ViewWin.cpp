@@ -22,9 +22,9 @@
 #include <QUrl>
 
 #include "app/HelpWindow.h"
-#include "app/Modal.h"
-#include "app/TableDialogs.h"
-#include "app/WaitBox.h"
+#include "app/dialogs/Modal.h"
+#include "app/dialogs/TableDialogs.h"
+#include "app/dialogs/WaitBox.h"
 #include "coords/MapProj.h"
 #include "engine/core/Paths.h"
 #include "engine/layers/Layers.h"

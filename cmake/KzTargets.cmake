@@ -1,8 +1,10 @@
-# kz_library(<name> SOURCES ... [QT Core Gui ...] [LIBS ...])
+# kz_library(<name> SOURCES ... [QT Core Gui ...] [LIBS ...] [PRIVATE_LIBS ...])
 # One library target per folder; the include root is the source tree, so
-# headers are included as "engine/core/TextLines.h".
+# headers are included as "engine/core/TextLines.h". LIBS are the targets
+# the library's headers expose (linked PUBLIC), PRIVATE_LIBS the ones only
+# its sources use.
 function(kz_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;QT" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PRIVATE_LIBS;QT" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   foreach(q IN LISTS ARG_QT)
@@ -10,6 +12,9 @@ function(kz_library name)
   endforeach()
   if(ARG_LIBS)
     target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  endif()
+  if(ARG_PRIVATE_LIBS)
+    target_link_libraries(${name} PRIVATE ${ARG_PRIVATE_LIBS})
   endif()
 endfunction()
 

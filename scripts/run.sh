@@ -14,4 +14,4 @@ if [ "$(head -n1 "$data/source.tag" 2>/dev/null | tr -d '\r')" != "$tag" ]; then
   QT_QPA_PLATFORM=offscreen build/release/tools/sampleplan "$data" >/dev/null
 fi
 if [ "$#" -eq 0 ]; then set -- "$data/Marvela/trel.map"; fi
-exec build/release/app/kovizelto "$@"
+exec build/release/kovizelto "$@"

@@ -9,11 +9,16 @@ packages=(
   libsqlite3-dev sqlite3
   libshp-dev shapelib
   pxlib-dev
-  libjpeg-dev
+  libjpeg-dev libturbojpeg0-dev libjpeg-turbo-progs
+  libuemf-dev
+  qt6-svg-dev qt6-translations-l10n
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgeographiclib-dev geographiclib-tools
   proj-bin libproj-dev
-  gdal-bin
+  gdal-bin libgdal-dev
+  python3 python3-pil python3-ezdxf python3-pyshp python3-shapely
+  unrtf emf2svg libwmf-bin librsvg2-bin poppler-utils imagemagick
+  clang libclang-rt-14-dev
   libboost-dev
   xvfb xauth
   fonts-dejavu-core

@@ -18,10 +18,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/Modal.h"
-#include "app/TableDialogs.h"
+#include "app/dialogs/Modal.h"
+#include "app/dialogs/TableDialogs.h"
 #include "app/ViewWin.h"
-#include "app/WaitBox.h"
+#include "app/dialogs/WaitBox.h"
 #include "engine/core/Paths.h"
 #include "engine/layers/Layer.h"
 #include "engine/view/GISDrawing.h"

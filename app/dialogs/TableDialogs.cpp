@@ -1,4 +1,4 @@
-#include "app/TableDialogs.h"
+#include "app/dialogs/TableDialogs.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <QShowEvent>
 
-#include "app/Modal.h"
+#include "app/dialogs/Modal.h"
 #include "engine/core/Paths.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"

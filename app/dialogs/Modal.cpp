@@ -1,4 +1,4 @@
-#include "app/Modal.h"
+#include "app/dialogs/Modal.h"
 
 #include <QApplication>
 #include <QDialog>

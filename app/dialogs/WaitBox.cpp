@@ -1,4 +1,4 @@
-#include "app/WaitBox.h"
+#include "app/dialogs/WaitBox.h"
 
 #include <QLabel>
 #include <QProgressBar>
