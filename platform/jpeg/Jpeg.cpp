@@ -1,11 +1,16 @@
 #include "platform/jpeg/Jpeg.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <exception>
+#include <future>
 #include <memory>
+#include <vector>
 
 #include <QFile>
 #include <QSaveFile>
+#include <QThread>
 #include <QTransform>
 
 #include <turbojpeg.h>
@@ -16,6 +21,10 @@ namespace {
 
 // The largest JPEG file read whole into memory.
 constexpr qint64 kMaxJpegFileBytes = qint64(1) << 30;
+// Pictures from this size up are encoded in strips on up to this many
+// threads.
+constexpr long long kParallelEncodePixels = 1'000'000;
+constexpr int kEncodeThreads = 4;
 
 struct THandleCloser {
     void operator()(void* h) const { tjDestroy(h); }
@@ -206,20 +215,96 @@ TEncodeSource EncodeSource(const QImage& image) {
     return s;
 }
 
-// The encoded bytes, in TurboJPEG's buffer.
-TJpegBuffer Encode(const QImage& image, int quality, unsigned long& size) {
+// Rows of the source encoded as a JPEG of their own.
+QByteArray EncodeRows(const TEncodeSource& src, int width, int y0, int rows, int subsamp, int quality) {
+    THandle h = NewHandle(false);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    const int rc = tjCompress2(h.get(), src.bits + qsizetype(y0) * src.pitch, width, src.pitch, rows, src.pixelFormat,
+                               &out, &size, subsamp, quality, TJFLAG_ACCURATEDCT);
+    const TJpegBuffer buffer(out);
+    if (rc != 0) throw EJpegError(QStringLiteral("Cannot encode the picture: %1").arg(LastError(h.get())));
+    return QByteArray(reinterpret_cast<const char*>(buffer.get()), qsizetype(size));
+}
+
+// Where the marker `marker` begins among the header segments of our own
+// encoder's output, or -1.
+qsizetype HeaderMarker(const QByteArray& jpeg, unsigned char marker) {
+    const unsigned char* p = Bytes(jpeg);
+    for (qsizetype pos = 2; pos + 4 <= jpeg.size() && p[pos] == 0xFF; pos += 2 + ((p[pos + 2] << 8) | p[pos + 3]))
+        if (p[pos + 1] == marker) return pos;
+    return -1;
+}
+
+// One JPEG of the strips, each a JPEG of its own encoded with the same
+// tables, whose rows are whole MCU rows (but the last strip's): strip k's
+// entropy-coded data becomes restart interval k of the whole, and the
+// first strip's headers, with the whole height and the interval, head it.
+QByteArray JoinStrips(const std::vector<QByteArray>& strips, int height, int mcusPerStrip) {
+    QByteArray first = strips.front();
+    const qsizetype sof = HeaderMarker(first, 0xC0), sos = HeaderMarker(first, 0xDA);
+    if (sof < 0 || sos < 0) throw EJpegError(QStringLiteral("Cannot encode the picture: unexpected encoder output"));
+    first[sof + 5] = char(height >> 8);
+    first[sof + 6] = char(height & 0xFF);
+    QByteArray out = first.left(sos);
+    out += QByteArray("\xFF\xDD\x00\x04", 4);
+    out += char(mcusPerStrip >> 8);
+    out += char(mcusPerStrip & 0xFF);
+    qsizetype total = out.size();
+    for (const QByteArray& s : strips) total += s.size();
+    out.reserve(total);
+    for (std::size_t k = 0; k < strips.size(); ++k) {
+        const QByteArray& s = strips[k];
+        const qsizetype at = k == 0 ? sos : HeaderMarker(s, 0xDA);
+        if (at < 0 || !s.endsWith("\xFF\xD9"))
+            throw EJpegError(QStringLiteral("Cannot encode the picture: unexpected encoder output"));
+        // The scan header once, then each strip's data up to its end marker.
+        const qsizetype data = at + 2 + ((uchar(s[at + 2]) << 8) | uchar(s[at + 3]));
+        if (k == 0) out.append(s.constData() + at, data - at);
+        else out += QByteArray::fromRawData("\xFF", 1) + char(0xD0 + (k - 1) % 8);
+        out.append(s.constData() + data, s.size() - 2 - data);
+    }
+    out += QByteArray("\xFF\xD9", 2);
+    return out;
+}
+
+QByteArray Encode(const QImage& image, int quality) {
     if (image.isNull()) throw EJpegError(QStringLiteral("No picture to encode"));
     const TEncodeSource src = EncodeSource(image);
     quality = std::clamp(quality, 1, 100);
     const int subsamp = src.grey ? TJSAMP_GRAY : quality >= 90 ? TJSAMP_444 : TJSAMP_420;
-    THandle h = NewHandle(false);
-    unsigned char* out = nullptr;
-    size = 0;
-    const int rc = tjCompress2(h.get(), src.bits, image.width(), src.pitch, image.height(), src.pixelFormat, &out,
-                               &size, subsamp, quality, TJFLAG_ACCURATEDCT);
-    TJpegBuffer buffer(out);
-    if (rc != 0) throw EJpegError(QStringLiteral("Cannot encode the picture: %1").arg(LastError(h.get())));
-    return buffer;
+    const int width = image.width(), height = image.height();
+    // A large picture is encoded in strips on several threads.
+    const int mcuRows = (height + tjMCUHeight[subsamp] - 1) / tjMCUHeight[subsamp];
+    const int mcusPerRow = (width + tjMCUWidth[subsamp] - 1) / tjMCUWidth[subsamp];
+    const int threads = std::min({kEncodeThreads, QThread::idealThreadCount(), mcuRows / 8});
+    if (1LL * width * height < kParallelEncodePixels || threads < 2)
+        return EncodeRows(src, width, 0, height, subsamp, quality);
+    const int stripMcuRows = std::min((mcuRows + threads - 1) / threads, 65535 / mcusPerRow);
+    const int stripRows = stripMcuRows * tjMCUHeight[subsamp];
+    const int count = (height + stripRows - 1) / stripRows;
+    std::vector<QByteArray> strips(count);
+    std::atomic<int> next{0};
+    auto work = [&] {
+        for (int k; (k = next++) < count;)
+            strips[k] = EncodeRows(src, width, k * stripRows, std::min(stripRows, height - k * stripRows), subsamp,
+                                   quality);
+    };
+    std::vector<std::future<void>> helpers;
+    for (int t = 1; t < std::min(threads, count); ++t) helpers.push_back(std::async(std::launch::async, work));
+    std::exception_ptr failure;
+    try {
+        work();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    for (auto& h : helpers) try {
+            h.get();
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+    if (failure) std::rethrow_exception(failure);
+    return JoinStrips(strips, height, stripMcuRows * mcusPerRow);
 }
 
 }  // namespace
@@ -282,17 +367,11 @@ QImage DecodeJpegFile(const QString& file, QSize fitInto, QString* damage) {
     }
 }
 
-QByteArray EncodeJpeg(const QImage& image, int quality) {
-    unsigned long size = 0;
-    const TJpegBuffer buffer = Encode(image, quality, size);
-    return QByteArray(reinterpret_cast<const char*>(buffer.get()), qsizetype(size));
-}
+QByteArray EncodeJpeg(const QImage& image, int quality) { return Encode(image, quality); }
 
 void SaveJpeg(const QImage& image, const QString& file, int quality) {
-    unsigned long size = 0;
-    const TJpegBuffer buffer = Encode(image, quality, size);
+    const QByteArray bytes = Encode(image, quality);
     QSaveFile f(file);
-    if (!f.open(QIODevice::WriteOnly) || f.write(reinterpret_cast<const char*>(buffer.get()), qint64(size)) != qint64(size) ||
-        !f.commit())
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
         throw EFileError(QStringLiteral("Cannot write file \"%1\"").arg(file));
 }
