@@ -209,15 +209,18 @@ TEST_F(Jpeg, ScalesInTheDecoderAsDjpeg) {
 }
 
 TEST_F(Jpeg, EncodesAboveThirtyFiveDecibelsAtQualityNinety) {
-    // Large enough to be encoded in strips, and no whole number of blocks.
-    const QImage map = Map(1601, 901);
-    // The formats the encoder reads as they are, and one converted first
-    // (a grey palette, which is encoded grey).
-    const QImage greyPalette = map.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_Indexed8);
+    // Colour and grey large enough to be encoded in strips, with no whole
+    // number of blocks; smaller, the other formats the encoder reads as
+    // they are, and one converted first (a grey palette, encoded grey).
+    const QImage map = Map(1601, 901), part = map.copy(0, 0, 640, 400);
     for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888, QImage::Format_Grayscale8,
                                   QImage::Format_Indexed8}) {
         SCOPED_TRACE(format);
-        const QImage source = format == QImage::Format_Indexed8 ? greyPalette : map.convertToFormat(format);
+        const QImage source = format == QImage::Format_RGB32       ? map
+                              : format == QImage::Format_Grayscale8 ? map.convertToFormat(format)
+                              : format == QImage::Format_RGB888     ? part.convertToFormat(format)
+                                                                    : part.convertToFormat(QImage::Format_Grayscale8)
+                                                                          .convertToFormat(QImage::Format_Indexed8);
         const QString png = Path("map.png"), jpg = Path("map.jpg");
         source.save(png);
         SaveJpeg(source, jpg, 90);
