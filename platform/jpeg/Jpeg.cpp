@@ -6,6 +6,7 @@
 #include <exception>
 #include <future>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 #include <QFile>
@@ -274,6 +275,8 @@ QByteArray Encode(const QImage& image, int quality) {
     quality = std::clamp(quality, 1, 100);
     const int subsamp = src.grey ? TJSAMP_GRAY : quality >= 90 ? TJSAMP_444 : TJSAMP_420;
     const int width = image.width(), height = image.height();
+    if (width > 65535 || height > 65535)
+        throw EJpegError(QStringLiteral("A JPEG picture holds at most 65535 pixels a side, not %1 x %2").arg(width).arg(height));
     // A large picture is encoded in strips on several threads.
     const int mcuRows = (height + tjMCUHeight[subsamp] - 1) / tjMCUHeight[subsamp];
     const int mcusPerRow = (width + tjMCUWidth[subsamp] - 1) / tjMCUWidth[subsamp];
@@ -291,7 +294,11 @@ QByteArray Encode(const QImage& image, int quality) {
                                    quality);
     };
     std::vector<std::future<void>> helpers;
-    for (int t = 1; t < std::min(threads, count); ++t) helpers.push_back(std::async(std::launch::async, work));
+    try {
+        for (int t = 1; t < std::min(threads, count); ++t) helpers.push_back(std::async(std::launch::async, work));
+    } catch (const std::system_error&) {
+        // No more threads to be had: those started and this one do it all.
+    }
     std::exception_ptr failure;
     try {
         work();

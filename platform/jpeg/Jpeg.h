@@ -64,7 +64,9 @@ QImage DecodeJpegFile(const QString& file, QSize fitInto = QSize(), QString* dam
 // colour planes subsampled 2x2 below quality 90 and kept whole from 90 up.
 // RGB32, ARGB32, RGBX8888, RGBA8888, RGB888, BGR888 and Grayscale8
 // scanlines go to the encoder as they are; other formats are converted
-// first. Alpha is ignored. SaveJpeg writes beside the file and renames
+// first. Alpha is ignored; a side may be at most 65535 pixels. A picture
+// of a million pixels or more is encoded in strips on several threads,
+// joined by restart markers. SaveJpeg writes beside the file and renames
 // over it, so a failed write leaves no partial file; raises EJpegError or
 // EFileError.
 QByteArray EncodeJpeg(const QImage& image, int quality);
