@@ -120,10 +120,15 @@ void ScanMarkers(const QByteArray& data, TJpegInfo& info) {
 
 TJpegInfo ReadInfo(void* h, const QByteArray& data) {
     if (!IsJpeg(data.left(3))) throw EJpegError(QStringLiteral("Not a JPEG picture"));
-    int width = 0, height = 0, subsamp = 0, colorspace = 0;
+    int width = 0, height = 0, subsamp = -2, colorspace = -1;
     if (tjDecompressHeader3(h, Bytes(data), static_cast<unsigned long>(data.size()), &width, &height, &subsamp,
-                            &colorspace) != 0)
-        throw EJpegError(LastError(h));
+                            &colorspace) != 0) {
+        // A header read whole whose sampling TurboJPEG has no name for
+        // (say 2x2, 1x2, 1x1) decodes all the same.
+        if (subsamp != -1 || colorspace < 0 || width < 1 || height < 1) throw EJpegError(LastError(h));
+    }
+    // Tables without a picture (also what a file cut in its header reads as).
+    if (width < 1 || height < 1) throw EJpegError(QStringLiteral("The file holds no picture"));
     TJpegInfo info;
     info.Width = width;
     info.Height = height;

@@ -163,6 +163,7 @@ TEST_F(Jpeg, DecodesAsPillowDoes) {
     const QString full = Cjpeg(photo, "full.jpg", {"-quality", "95", "-sample", "1x1"});
     const QString grey = Cjpeg(photo, "grey.jpg", {"-grayscale"});
     const QString progressive = Cjpeg(photo, "progressive.jpg", {"-progressive", "-quality", "80"});
+    const QString oddSampling = Cjpeg(photo, "odd.jpg", {"-sample", "2x2,1x2,1x1"});
     // Pillow writes CMYK as Adobe does, inverted, with an Adobe marker.
     // Written from inverted bands, the bytes are plain CMYK, and without
     // the marker they read as such.
@@ -177,7 +178,7 @@ TEST_F(Jpeg, DecodesAsPillowDoes) {
     ASSERT_GT(adobe, 0);
     WriteAll(plainCmyk, bytes.remove(adobe, 2 + (uchar(bytes[adobe + 2]) << 8 | uchar(bytes[adobe + 3]))));
 
-    const QStringList files{colour, full, grey, progressive, cmyk, plainCmyk};
+    const QStringList files{colour, full, grey, progressive, oddSampling, cmyk, plainCmyk};
     PillowDecode(files, false);
     for (const QString& f : files) {
         SCOPED_TRACE(f.toStdString());
