@@ -17,8 +17,8 @@
 #include <QString>
 
 #include "engine/core/Vertex.h"
+#include "engine/objects/VisualObject.h"
 
-class TVisualObject;
 class TPolygon;
 
 namespace Shapefile {
@@ -66,7 +66,8 @@ struct TShapeFile {
     std::int32_t Kind = -1;
     // Every record in the file, null shapes included.
     std::int64_t RecordCount = 0;
-    // The shapes, in file order; null shapes are left out.
+    // The shapes, in file order; null shapes and shapes without points
+    // are left out.
     std::vector<TShapeRecord> Shapes;
 };
 
@@ -77,7 +78,8 @@ using TReadProgress = std::function<void(std::int64_t position, std::int64_t len
 // TPolyLine (one contour per part), areas TPolygon with their rings sorted
 // into outer rings and holes (SortRings). M values are dropped. A record of
 // another kind than the file's, and a file of a type the engine does not
-// read (MultiPoint, MultiPatch...), raise EFormatError naming the type.
+// read (MultiPoint, MultiPatch...), raise EFormatError naming the type; so
+// does a coordinate that is not a finite number.
 TShapeFile ReadShapeFile(const QString& fileName, std::span<const std::uint8_t> bytes,
                          const TReadProgress& progress = {});
 

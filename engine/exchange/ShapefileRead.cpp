@@ -105,10 +105,17 @@ private:
     std::int64_t size_;
 };
 
+void CheckFinite(const TRecord& r, const TVertex& v) {
+    if (!std::isfinite(v.X) || !std::isfinite(v.Y) || !std::isfinite(v.Z))
+        r.Fail(QStringLiteral("a coordinate is not a finite number"));
+}
+
 std::unique_ptr<TVisualObject> ReadPoint(const TRecord& r, std::int32_t type) {
     const bool z = HasZ(type);
     r.Need(z ? 28 : 20, "coordinates");
-    return std::make_unique<TPoint>(r.Double(4), r.Double(12), z ? r.Double(20) : 0.0);
+    const TVertex v{r.Double(4), r.Double(12), z ? r.Double(20) : 0.0};
+    CheckFinite(r, v);
+    return std::make_unique<TPoint>(v);
 }
 
 std::unique_ptr<TVisualObject> ReadPoly(const TRecord& r, std::int32_t type, std::int32_t kind) {
@@ -141,9 +148,12 @@ std::unique_ptr<TVisualObject> ReadPoly(const TRecord& r, std::int32_t type, std
         c.reserve(static_cast<std::size_t>(to - from));
         const std::uint8_t* xy = r.At(pointsAt + 16 * from);
         const std::uint8_t* zs = r.At(zAt + 8 * from);
-        for (std::int64_t j = from; j < to; ++j, xy += 16, zs += 8)
+        for (std::int64_t j = from; j < to; ++j, xy += 16, zs += 8) {
             c.push_back({LeDouble(xy), LeDouble(xy + 8), z ? LeDouble(zs) : 0.0});
+            CheckFinite(r, c.back());
+        }
     }
+    if (chains.empty()) return nullptr;  // no points: a null shape
     if (kind == lkLines) {
         auto line = std::make_unique<TPolyLine>();
         for (auto& c : chains) line->AddContour(std::move(c));
@@ -189,7 +199,8 @@ TShapeFile ReadShapeFile(const QString& fileName, std::span<const std::uint8_t> 
         if (type != stNull) {
             if (LayerKindOf(type) != file.Kind)
                 r.Fail(QStringLiteral("shape type %1 in a file of type %2").arg(TypeText(type), TypeText(file.ShapeType)));
-            file.Shapes.push_back({file.RecordCount, file.Kind == lkPoints ? ReadPoint(r, type) : ReadPoly(r, type, file.Kind)});
+            auto object = file.Kind == lkPoints ? ReadPoint(r, type) : ReadPoly(r, type, file.Kind);
+            if (object) file.Shapes.push_back({file.RecordCount, std::move(object)});
         }
         ++file.RecordCount;
         pos += 8 + content;
@@ -210,20 +221,82 @@ struct TRing {
     bool Outer = true;
 };
 
-// Ring `inner` lies inside ring `outer`: its box inside the other's, its
-// area smaller, and its first vertex that is not on the other's boundary
+// Ring `inner` lies inside ring `outer` (whose box holds its box and whose
+// area is larger): its first vertex that is not on the other's boundary is
 // inside it.
-bool RingInside(const std::vector<std::vector<TVertex>>& v, const std::vector<TRing>& r, std::size_t inner,
-                std::size_t outer) {
-    const TRing& a = r[inner];
-    const TRing& b = r[outer];
-    if (!(a.Area < b.Area) || a.MinX < b.MinX || a.MinY < b.MinY || a.MaxX > b.MaxX || a.MaxY > b.MaxY) return false;
-    for (const TVertex& p : v[inner]) {
-        const Planar::TLocation l = Planar::LocatePoint(p, v[outer]);
+bool RingInside(const std::vector<TVertex>& inner, const std::vector<TVertex>& outer) {
+    for (const TVertex& p : inner) {
+        const Planar::TLocation l = Planar::LocatePoint(p, outer);
         if (l != Planar::TLocation::Boundary) return l == Planar::TLocation::Inside;
     }
     return true;  // every vertex on the other's boundary, and smaller
 }
+
+// The rings that may contain a given ring, smallest first: those whose box
+// holds its box and whose area is larger. Records of many rings keep them
+// in a grid over the record's extent, each ring in the cells its box
+// covers (a ring covering many cells in a list offered to every query), so
+// that finding them does not take a pass over all rings.
+class TRingIndex {
+public:
+    explicit TRingIndex(const std::vector<TRing>& rings) : r_(rings) {
+        const std::size_t n = r_.size();
+        if (n <= kScanned) return;
+        minX_ = maxX_ = r_[0].MinX;
+        minY_ = maxY_ = r_[0].MinY;
+        for (const TRing& g : r_) {
+            minX_ = std::min(minX_, g.MinX);
+            minY_ = std::min(minY_, g.MinY);
+            maxX_ = std::max(maxX_, g.MaxX);
+            maxY_ = std::max(maxY_, g.MaxY);
+        }
+        side_ = static_cast<int>(std::min<double>(std::ceil(std::sqrt(double(n))), 512));
+        cells_.resize(static_cast<std::size_t>(side_) * static_cast<std::size_t>(side_));
+        for (std::size_t j = 0; j < n; ++j) {
+            const int x0 = Cell(r_[j].MinX, minX_, maxX_), x1 = Cell(r_[j].MaxX, minX_, maxX_);
+            const int y0 = Cell(r_[j].MinY, minY_, maxY_), y1 = Cell(r_[j].MaxY, minY_, maxY_);
+            if ((x1 - x0 + 1) * (y1 - y0 + 1) > kMaxCells) {
+                wide_.push_back(j);
+                continue;
+            }
+            for (int y = y0; y <= y1; ++y)
+                for (int x = x0; x <= x1; ++x) cells_[static_cast<std::size_t>(y * side_ + x)].push_back(j);
+        }
+    }
+
+    void Candidates(std::size_t i, std::vector<std::size_t>& out) const {
+        out.clear();
+        const TRing& a = r_[i];
+        auto offer = [&](std::size_t j) {
+            const TRing& b = r_[j];
+            if (j != i && a.Area < b.Area && b.MinX <= a.MinX && b.MinY <= a.MinY && b.MaxX >= a.MaxX && b.MaxY >= a.MaxY)
+                out.push_back(j);
+        };
+        if (cells_.empty()) {
+            for (std::size_t j = 0; j < r_.size(); ++j) offer(j);
+        } else {
+            const int x = Cell((a.MinX + a.MaxX) / 2, minX_, maxX_), y = Cell((a.MinY + a.MaxY) / 2, minY_, maxY_);
+            for (std::size_t j : cells_[static_cast<std::size_t>(y * side_ + x)]) offer(j);
+            for (std::size_t j : wide_) offer(j);
+        }
+        std::sort(out.begin(), out.end(), [&](std::size_t p, std::size_t q) {
+            return r_[p].Area < r_[q].Area || (r_[p].Area == r_[q].Area && p < q);
+        });
+    }
+
+private:
+    static constexpr std::size_t kScanned = 16;
+    static constexpr int kMaxCells = 64;
+    int Cell(double v, double lo, double hi) const {
+        if (!(hi > lo)) return 0;
+        return std::clamp(static_cast<int>((v - lo) / (hi - lo) * side_), 0, side_ - 1);
+    }
+    const std::vector<TRing>& r_;
+    double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
+    int side_ = 0;
+    std::vector<std::vector<std::size_t>> cells_;
+    std::vector<std::size_t> wide_;
+};
 
 }  // namespace
 
@@ -233,8 +306,7 @@ void SortRings(std::vector<std::vector<TVertex>> rings, TPolygon& polygon) {
     bool anyClockwise = false, anyCounter = false;
     for (std::size_t i = 0; i < n; ++i) {
         TRing& g = r[i];
-        const double a = Planar::SignedArea(rings[i]);
-        g.Area = std::fabs(a);
+        g.Area = std::fabs(Planar::SignedArea(rings[i]));
         g.Clockwise = Planar::IsContourOrdered(rings[i]);
         (g.Clockwise ? anyClockwise : anyCounter) = true;
         if (rings[i].empty()) continue;
@@ -247,14 +319,14 @@ void SortRings(std::vector<std::vector<TVertex>> rings, TPolygon& polygon) {
             g.MaxY = std::max(g.MaxY, p.Y);
         }
     }
-    // The smallest ring among the candidates that contains ring i.
-    auto smallestContaining = [&](std::size_t i, auto&& candidate) {
-        int best = -1;
-        for (std::size_t j = 0; j < n; ++j)
-            if (j != i && candidate(j) && (best < 0 || r[j].Area < r[static_cast<std::size_t>(best)].Area) &&
-                RingInside(rings, r, i, j))
-                best = static_cast<int>(j);
-        return best;
+    const TRingIndex index(r);
+    std::vector<std::size_t> candidates;
+    // The smallest accepted ring that contains ring i, or -1.
+    auto smallestContaining = [&](std::size_t i, auto&& accept) {
+        index.Candidates(i, candidates);
+        for (std::size_t j : candidates)
+            if (accept(j) && RingInside(rings[i], rings[j])) return static_cast<int>(j);
+        return -1;
     };
     if (anyClockwise && anyCounter) {
         for (std::size_t i = 0; i < n; ++i) {

@@ -71,16 +71,27 @@ w.record(1)
 # Every ring counter-clockwise: roles by nesting.
 w.poly([ccw(0, 0, 10, 10), ccw(2, 2, 8, 8), ccw(4, 4, 6, 6), ccw(20, 0, 30, 10)])
 w.record(2)
+# Many rings, alike: one around 40 rings that each hold one more.
+w.poly([ccw(-5, -5, 1600, 20)] + [r for k in range(40) for r in (ccw(40 * k, 0, 40 * k + 30, 10), ccw(40 * k + 5, 2, 40 * k + 25, 8))])
+w.record(3)
 w.close()
 )"));
     auto layer = Imported(QStringLiteral("aneis.shp"));
-    ASSERT_EQ(layer->GetObjectCount(), 2);
+    ASSERT_EQ(layer->GetObjectCount(), 3);
     const auto* a = static_cast<const TPolygon*>(layer->GetObject(0));
     EXPECT_EQ(FirstX(a->Contours()), (QList<double>{0, 20, 4, 40}));
     EXPECT_EQ(FirstX(a->Holes()), (QList<double>{2, 22}));  // in the order of their outer rings
     const auto* b = static_cast<const TPolygon*>(layer->GetObject(1));
     EXPECT_EQ(FirstX(b->Contours()), (QList<double>{0, 4, 20}));
     EXPECT_EQ(FirstX(b->Holes()), QList<double>{2});
+    const auto* c = static_cast<const TPolygon*>(layer->GetObject(2));
+    QList<double> outer{-5}, holes;
+    for (int k = 0; k < 40; ++k) {
+        outer << 40 * k + 5;
+        holes << 40 * k;
+    }
+    EXPECT_EQ(FirstX(c->Contours()), outer);
+    EXPECT_EQ(FirstX(c->Holes()), holes);
     // Vertices as in the file.
     EXPECT_EQ(Chain(*b->Holes()[0]), QStringLiteral("2 2 0, 8 2 0, 8 8 0, 2 8 0, 2 2 0"));
 }
