@@ -128,7 +128,7 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
         shapes = ReadShapeFile(shpName, shp.Peek(),
                                [&](std::int64_t pos, std::int64_t length) { ReportBytes(layer, pos, length); });
     }
-    const TDbfRecords dbf = ReadDbf(dbfName);
+    TDbfRecords dbf = ReadDbf(dbfName);
 
     // The ".dbf"'s fields, under their upper-cased names; its own "ID" and
     // a repeated name are left out.
@@ -175,7 +175,8 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
             std::vector<TDbValue>& row = records.Rows.emplace_back(records.Columns.size());
             row[0].SetText(object->Id().toStdString());
             if (at < dbf.Values.size())
-                for (std::size_t k = 0; k < taken.size(); ++k) row[k + 1] = dbf.Values[at][static_cast<std::size_t>(taken[k])];
+                for (std::size_t k = 0; k < taken.size(); ++k)
+                    row[k + 1] = std::move(dbf.Values[at][static_cast<std::size_t>(taken[k])]);
         }
         layer.InternalPost();
         layer.EndEdit();
