@@ -2,6 +2,7 @@
 // shapelib's SHP writer into memory and written out whole; the ".dbf" is a
 // dBase table of the database layer.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -96,19 +97,11 @@ void MemError(const char* message) {
     if (tFiles != nullptr) tFiles->LastError = message;
 }
 
+double Atof(const char* text) { return std::atof(text); }
+
 SAHooks MemoryHooks() {
-    SAHooks h;
-    SASetupDefaultHooks(&h);
-    h.FOpen = MemOpen;
-    h.FRead = MemRead;
-    h.FWrite = MemWrite;
-    h.FSeek = MemSeek;
-    h.FTell = MemTell;
-    h.FFlush = MemFlush;
-    h.FClose = MemClose;
-    h.Remove = MemRemove;
-    h.Error = MemError;
-    return h;
+    return SAHooks{.FOpen = MemOpen, .FRead = MemRead, .FWrite = MemWrite, .FSeek = MemSeek, .FTell = MemTell,
+                   .FFlush = MemFlush, .FClose = MemClose, .Remove = MemRemove, .Error = MemError, .Atof = Atof};
 }
 
 // ---------------------------------------------------------------- shapes
