@@ -258,9 +258,13 @@ void TlibFormLocalizar::ReopenQuery() {
 void TlibFormLocalizar::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     ReopenQuery();
-    grid_->resizeColumnsToContents();
-    for (int c = 0; c < model_->columnCount(QModelIndex()); ++c)
+    // Each column as wide as its contents and title (within reason); the
+    // last one takes what is left.
+    const int columns = model_->columnCount(QModelIndex());
+    for (int c = 0; c + 1 < columns; ++c) {
+        grid_->resizeColumnToContents(c);
         grid_->setColumnWidth(c, std::min(grid_->columnWidth(c) + 16, 260));
+    }
     FillComboOrd();
     edit_->setFocus();
 }
