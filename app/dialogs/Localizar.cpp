@@ -15,6 +15,7 @@
 
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/Pictures.h"
+#include "platform/db/DataSetModel.h"
 #include "platform/db/DataSource.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Query.h"
@@ -33,12 +34,13 @@ QString SearchFold(const QString& text) {
     return folded;
 }
 
-// ---- the grid's model: the chosen fields of the query's records
+// ---- the grid's model: the chosen fields of the query's records, as the
+// dataset's own model shows them
 
 class TLocalizarModel : public QAbstractTableModel {
 public:
-    TLocalizarModel(TQuery* query, const std::vector<TGridColumn>& wanted, QObject* parent)
-        : QAbstractTableModel(parent), query_(query), wanted_(wanted) {}
+    TLocalizarModel(TQuery* query, TDataSource* source, const std::vector<TGridColumn>& wanted, QObject* parent)
+        : QAbstractTableModel(parent), query_(query), wanted_(wanted), fields_(new TDataSetModel(source, this)) {}
 
     // Takes the columns again from the query's fields.
     void Reset() {
@@ -77,15 +79,8 @@ public:
     }
     QVariant data(const QModelIndex& index, int role) const override {
         const TField* f = Field(index.column());
-        if (!f) return QVariant();
-        if (role == Qt::DisplayRole) return f->TextOf(query_->RecordValue(index.row(), f->Index()));
-        if (role == Qt::TextAlignmentRole) {
-            const Qt::Alignment h = f->Alignment() == taRightJustify ? Qt::AlignRight
-                                    : f->Alignment() == taCenter     ? Qt::AlignHCenter
-                                                                     : Qt::AlignLeft;
-            return QVariant::fromValue(h | Qt::AlignVCenter);
-        }
-        return QVariant();
+        if (!f || (role != Qt::DisplayRole && role != Qt::TextAlignmentRole)) return QVariant();
+        return fields_->data(fields_->index(index.row(), fields_->FieldColumn(f)), role);
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section >= static_cast<int>(columns_.size()))
@@ -100,6 +95,8 @@ private:
     };
     TQuery* query_;
     const std::vector<TGridColumn>& wanted_;
+    // Every visible field; resets before this model on the same signals.
+    TDataSetModel* fields_;
     std::vector<TColumn> columns_;
 };
 
@@ -180,7 +177,7 @@ TlibFormLocalizar::TlibFormLocalizar(TQuery* consultaOrd, QWidget* parent) : QDi
     grid_->setObjectName(QStringLiteral("DBLocalizar"));
     header_ = new TLocalizarHeader(grid_);
     grid_->setHorizontalHeader(header_);
-    model_ = new TLocalizarModel(query_, columns_, this);
+    model_ = new TLocalizarModel(query_, source_.get(), columns_, this);
     grid_->setModel(model_);
     grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
