@@ -300,10 +300,14 @@ void TlibFormLocalizar::ColumnTitleClick(int column) {
         query_->SetSQL(sql);
         query_->Open();
     } catch (const EDatabaseError& e) {
-        // The query goes back to its previous order.
+        // The query goes back to its previous order; one message says why.
+        const QString message = e.Message();
         query_->SetSQL(before);
-        ReopenQuery();
-        ShowMessage(this, e.Message());
+        try {
+            query_->Open();
+        } catch (const EDatabaseError&) {
+        }
+        ShowMessage(this, message);
         return;
     }
     sortColumn_ = column;
