@@ -137,11 +137,12 @@ void TRecordBinder::Bind(QWidget* widget, const QString& field) {
 
 void TRecordBinder::Refresh() {
     const int row = model_.CurrentRow();
-    if (row >= 0 && row < model_.rowCount()) {
-        mapper_->setCurrentIndex(row);
-        return;
-    }
-    for (const auto& [w, field] : widgets_) w->setProperty(TextProperty(w), QString());
+    if (row >= 0 && row < model_.rowCount()) mapper_->setCurrentIndex(row);
+    else
+        for (const auto& [w, field] : widgets_) w->setProperty(TextProperty(w), QString());
+    // A long value shows its beginning.
+    for (const auto& [w, field] : widgets_)
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setCursorPosition(0);
 }
 
 // ---- TDBGrid

@@ -37,6 +37,7 @@
 #include "engine/core/Paths.h"
 #include "engine/view/EngineStartup.h"
 #include "tests/platform/db/DbTestUtil.h"
+#include "tests/support/Folders.h"
 #include "tools/SamplePlan.h"
 #include "ui_EixoLogradouro.h"
 #include "ui_Equipe.h"
@@ -53,16 +54,6 @@ QApplication& TestApp() {
     static char* argv[] = {name, nullptr};
     static QApplication* app = new QApplication(argc, argv);
     return *app;
-}
-
-void CopyFolder(const QString& from, const QString& to) {
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString src = it.next();
-        const QString dst = JoinPath(to, QDir(from).relativeFilePath(src));
-        QDir().mkpath(ExtractFilePath(dst));
-        QFile::copy(src, dst);
-    }
 }
 
 struct PlanTest : ::testing::Test {
