@@ -1,17 +1,15 @@
 #include "app/plan/PicturePages.h"
 
-#include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QScreen>
-#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "app/dialogs/DataFolder.h"
+#include "app/dialogs/HotLink.h"
 #include "app/dialogs/Modal.h"
 #include "app/plan/DataControls.h"
 #include "engine/core/Errors.h"
@@ -159,27 +157,13 @@ bool TPictureSet::ShowsCurrent() const {
 // ---- ShowPicture
 
 void ShowPicture(QWidget* parent, const QString& file) {
-    QImage image;
+    TlibFormHotLink viewer(parent);
     try {
-        const QScreen* screen = parent ? parent->screen() : nullptr;
-        image = LoadPicture(file, screen ? screen->availableSize() : QSize(1600, 1000));
+        viewer.LoadFromFile(file);
     } catch (const EEngineError& e) {
         ShowMessage(parent, e.Message());
         return;
     }
-    QDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("PictureWindow"));
-    dialog.setProperty("PictureFile", file);
-    dialog.setWindowTitle(QFileInfo(file).fileName());
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(&dialog);
-    auto* label = new QLabel(scroll);
-    label->setPixmap(QPixmap::fromImage(image));
-    scroll->setWidget(label);
-    scroll->setAlignment(Qt::AlignCenter);
-    layout->addWidget(scroll);
-    const QSize room = parent && parent->screen() ? parent->screen()->availableSize() * 0.9 : QSize(1200, 800);
-    dialog.resize((image.size() + QSize(4, 4)).boundedTo(room));
-    RunModal(dialog);
+    viewer.setProperty("PictureFile", file);
+    RunModal(viewer);
 }

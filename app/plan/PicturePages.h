@@ -92,6 +92,6 @@ private:
     std::vector<TPicturePage*> pages_;
 };
 
-// Opens a picture file whole, modally, over the parent window; a file that
-// cannot be read is reported in a message.
+// Opens a picture file whole in the picture viewer, modally, over the
+// parent window; a file that cannot be read is reported in a message.
 void ShowPicture(QWidget* parent, const QString& file);

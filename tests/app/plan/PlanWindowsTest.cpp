@@ -21,6 +21,7 @@
 #include <QToolButton>
 
 #include "app/dialogs/DataFolder.h"
+#include "app/dialogs/HotLink.h"
 #include "app/dialogs/Modal.h"
 #include "app/plan/DataControls.h"
 #include "app/plan/DataModule.h"
@@ -73,7 +74,8 @@ struct PlanTest : ::testing::Test {
         RegisterSampleAlias(work.path(), true);
         ModalHooks().Message = [this](QWidget*, const QString& text) { messages << text; };
         ModalHooks().Modal = [this](QDialog& d) {
-            pictures << d.property("PictureFile").toString();
+            if (auto* viewer = dynamic_cast<TlibFormHotLink*>(&d); viewer && !viewer->Hotlink()->Picture().isNull())
+                pictures << d.property("PictureFile").toString();
             return int(QDialog::Accepted);
         };
     }
@@ -221,7 +223,7 @@ TEST_F(PlanTest, SectorWindowShowsItsRecordAndEachPhotographOnItsOwn) {
     EXPECT_EQ(Shown(win.Fotos()), (QList<int>{1, 2, 3, 5}));
     EXPECT_EQ(messages, QStringList{QString::fromUtf8(TtrelSetorForm::kMediaError)});
 
-    // A click on a photograph opens that file.
+    // A click on a photograph opens that file in the picture viewer.
     win.Fotos().Page(2)->Picture()->Clicked();
     EXPECT_EQ(pictures, QStringList{JoinPath(work.path(), QStringLiteral("fotos/m01s04_3.jpg"))});
 
