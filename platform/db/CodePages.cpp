@@ -130,6 +130,12 @@ void IconvDecode(iconv_t c, const char* data, std::size_t size, std::string& out
         ++in;
         --inLeft;
     }
+    // Converters that wait for combining marks (1255, 1258) hold the last
+    // character until told the text ended.
+    char* o = buf;
+    std::size_t oLeft = sizeof buf;
+    iconv(c, nullptr, nullptr, &o, &oLeft);
+    out.append(buf, static_cast<std::size_t>(o - buf));
 }
 
 // One character (as UTF-8) in the code page; empty when it has none.
@@ -140,7 +146,9 @@ std::string IconvEncodeChar(iconv_t c, const std::string& utf8) {
     char buf[16];
     char* o = buf;
     std::size_t oLeft = sizeof buf;
-    if (iconv(c, &in, &inLeft, &o, &oLeft) == static_cast<std::size_t>(-1)) return std::string();
+    if (iconv(c, &in, &inLeft, &o, &oLeft) == static_cast<std::size_t>(-1) ||
+        iconv(c, nullptr, nullptr, &o, &oLeft) == static_cast<std::size_t>(-1))
+        return std::string();
     return std::string(buf, static_cast<std::size_t>(o - buf));
 }
 

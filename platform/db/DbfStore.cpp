@@ -418,7 +418,7 @@ public:
     QString ReadOnlyReason() const override { return readOnly_; }
     void Refresh() override {
         if (writing_) return;
-        if (TFileStamp::Of(fileName_) != stamp_) Load();
+        if (TFileStamp::Of(fileName_) != stamp_ || (!memoName_.isEmpty() && TFileStamp::Of(memoName_) != memoStamp_)) Load();
     }
     std::int64_t SlotCount() override { return slots_; }
     bool IsDeleted(std::int64_t slot) override {
@@ -577,7 +577,7 @@ private:
     TDbfLayout layout_;
     std::int64_t slots_ = 0;
     QString readOnly_;
-    TFileStamp stamp_;
+    TFileStamp stamp_, memoStamp_;
     TDbCodePage codePage_ = TDbCodePage::Cp1252;
     QString memoName_;
     TMemoFile memo_;
@@ -594,6 +594,7 @@ void TDbfStore::Load() {
     // Stamped before the read: a change made while reading shows at the
     // next refresh.
     stamp_ = TFileStamp::Of(fileName_);
+    memoStamp_ = TFileStamp();
     if (!file_.Open(fileName_, false)) throw EDatabaseError(QStringLiteral("Não foi possível abrir a tabela ") + fileName_);
     const std::int64_t size = file_.Size();
     layout_ = ReadLayout(fileName_, file_, size);
@@ -658,6 +659,7 @@ void TDbfStore::Load() {
         columns_.push_back(c);
     }
     memoName_ = hasMemo ? MemoFileOf(fileName_) : QString();
+    if (hasMemo) memoStamp_ = TFileStamp::Of(memoName_);
     if (hasMemo) memo_.Setup(memoName_, layout_.Version == 0x83, codePage_);
     else memo_.Close();
 }
@@ -717,8 +719,8 @@ QString TDbfStore::MemoProblem(std::int64_t slot) {
         std::uint32_t block = 0;
         if (!MemoBlock(t + f.Offset, f.Width, block)) return QStringLiteral("o campo ") + columns_[i].Name + QStringLiteral(" tem um ponteiro de memo inválido");
         if (block == 0) continue;
-        const QString problem = memo_.CheckBlock(block);
-        if (!problem.isEmpty()) return problem;
+        QString problem;
+        if (!memo_.Read(block, problem)) return problem;
     }
     return QString();
 }
