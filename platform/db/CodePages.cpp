@@ -103,13 +103,20 @@ std::mutex& IconvLock() {
 // Null when the C library has no converter for the code page. The caller
 // holds IconvLock.
 iconv_t Converter(TDbCodePage cp, bool toUtf8) {
-    static std::map<std::pair<int, bool>, iconv_t> converters;
+    struct TConverters {
+        std::map<std::pair<int, bool>, iconv_t> Open;
+        ~TConverters() {
+            for (const auto& [key, c] : Open)
+                if (c) iconv_close(c);
+        }
+    };
+    static TConverters converters;
     const auto key = std::pair(Number(cp), toUtf8);
-    auto it = converters.find(key);
-    if (it == converters.end()) {
+    auto it = converters.Open.find(key);
+    if (it == converters.Open.end()) {
         const QByteArray name = IconvName(cp);
         iconv_t c = toUtf8 ? iconv_open("UTF-8", name.constData()) : iconv_open(name.constData(), "UTF-8");
-        it = converters.emplace(key, c == reinterpret_cast<iconv_t>(-1) ? nullptr : c).first;
+        it = converters.Open.emplace(key, c == reinterpret_cast<iconv_t>(-1) ? nullptr : c).first;
     }
     return it->second;
 }
