@@ -168,8 +168,12 @@ protected:
     void LoadResult(sqlite3_stmt* stmt, int hiddenRowid, const TLiveTarget& live,
                     std::shared_ptr<TTableStore> direct = nullptr);
     // Loads every live record of a table file straight from its store
-    // (rowid = slot).
+    // (rowid = slot). The dataset reads the values from the store while it
+    // is open: with a reference, the caller keeps the store alive as long.
     void LoadStore(std::shared_ptr<TTableStore> store, const TLiveTarget& live);
+    void LoadStore(TTableStore& store, const TLiveTarget& live) {
+        LoadStore(std::shared_ptr<TTableStore>(std::shared_ptr<TTableStore>(), &store), live);
+    }
     TSession& Sess() const;
     void SetReadOnlyDataSet(bool v) { readOnlyDataSet_ = v; }
     // Notifies linked data sources.
