@@ -19,7 +19,21 @@ struct TRegression {
 };
 
 inline std::vector<TRegression> Regressions() {
+    using namespace repro;
     std::vector<TRegression> r;
+    r.push_back({"object-records", QStringLiteral("nested-polylines"), NestedPolylines(20000)});
+    r.push_back({"object-records", QStringLiteral("text-negative-scale"), TextRecord(-1)});
+    r.push_back({"layer-file", QStringLiteral("text-negative-scale"), LayerFile(1, TextRecord(-1e300))});
+    r.push_back({"layer-file", QStringLiteral("count-below-records"), LayerFile(1, PointRecord(1, 2) + PointRecord(3, 4))});
+    r.push_back({"layer-file", QStringLiteral("garbage-after-eof"), LayerFile(1, PointRecord(1, 2), Line("EOF") + "x")});
+    TPrefix type, zone, scale, ellipsoid;
+    type.Type = -77;
+    zone.Zone = 100000;
+    scale.ScaleFactor = -1;
+    ellipsoid.Ellipsoid = 999;
+    for (const auto& [name, p] : {std::pair{"type", type}, std::pair{"zone", zone}, std::pair{"scale-factor", scale},
+                                  std::pair{"ellipsoid", ellipsoid}})
+        r.push_back({"theme-layer-file", QStringLiteral("prefix-") + QLatin1StringView(name), ThemeLayerFile(p)});
     return r;
 }
 

@@ -100,6 +100,9 @@ void LayerSeeds(const TSamplePlanFiles& plan) {
         TThemeLayer theme;
         theme.LoadFromFile(file);
         TLayer plain;
+        plain.SetDatabaseName(fuzz::ScratchFolder());
+        plain.SetLayerName(stem + QStringLiteral(".cam"));
+        plain.Edit();  // objects are added in the edit state
         TMemoryStream records;
         int inRecords = 0;
         for (TVisualObject* o : theme.GetObjects()) {
@@ -122,6 +125,7 @@ void LayerSeeds(const TSamplePlanFiles& plan) {
         Seed("layer-file", stem + QStringLiteral(".cam"), Bytes(body));
         Seed("style-file", stem + QStringLiteral("-plain.lgc"), Bytes(style));
         Seed("object-records", stem, Bytes(records));
+        plain.EndEdit();
     }
 }
 
@@ -208,6 +212,14 @@ void TableSeeds(const TSamplePlanFiles& plan) {
         }
         const QString px = CopyTable(dbf, folder, stem + QStringLiteral(".db"), ttParadox, 7);
         Seed("paradox", stem, fuzz::JoinTwoFiles(Read(px), {}));
+        if (n == 1) {
+            // A record size below the sum of the field lengths (pxlib read
+            // beyond its buffer), and the file cut short (pxlib hung).
+            QByteArray bytes = Read(px);
+            bytes[0] = static_cast<char>(bytes[0] - 1);
+            Seed("paradox", QStringLiteral("regress-record-size"), fuzz::JoinTwoFiles(bytes, {}));
+            Seed("paradox", QStringLiteral("regress-short"), fuzz::JoinTwoFiles(Read(px).left(0x70), {}));
+        }
     }
 }
 
@@ -278,7 +290,7 @@ int main(int argc, char** argv) {
         ShapefileSeeds(plan);
         PictureSeeds(plan);
         RtfSeeds(plan);
-        for (const fuzz::TRegression& r : fuzz::Regressions()) Seed(r.Target, r.Name, r.Bytes);
+        for (const fuzz::TRegression& r : fuzz::Regressions()) Seed(r.Target, QStringLiteral("regress-") + r.Name, r.Bytes);
     } catch (const EEngineError& e) {
         std::fprintf(stderr, "fuzz-seeds: %s\n", qPrintable(e.Message()));
         return 1;

@@ -66,6 +66,11 @@ const TSamplePlanFiles& SamplePlan() {
     return files;
 }
 
+void Report(const QString& message) {
+    static const bool verbose = qEnvironmentVariableIsSet("KZ_FUZZ_VERBOSE");
+    if (verbose) std::fprintf(stderr, "fuzz: %s\n", qPrintable(message));
+}
+
 void WriteFile(const QString& path, std::span<const std::uint8_t> bytes) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||

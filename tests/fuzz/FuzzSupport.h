@@ -30,6 +30,10 @@ const QString& ScratchFolder();
 // The sample plan, written into the scratch folder on first use.
 const TSamplePlanFiles& SamplePlan();
 
+// Prints a reader's message when KZ_FUZZ_VERBOSE is set (to see why seeds
+// are refused); nothing otherwise.
+void Report(const QString& message);
+
 // Replaces the file's content.
 void WriteFile(const QString& path, std::span<const std::uint8_t> bytes);
 inline void WriteFile(const QString& path, const QByteArray& bytes) {

@@ -24,6 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     layer->SetDatabaseName(folder);
     layer->SetLayerName(QStringLiteral("fuzz.cam"));
     view->Layers().Add(std::move(owned));
+    layer->OnError = [](TLayer&, const QString& message) { fuzz::Report(message); };
     layer->Open();
     if (layer->Active()) fuzz::ExerciseLayer(*view, *layer);
     view->Layers().FreeLayer(layer);
