@@ -51,6 +51,8 @@ public:
     TkoviFormWait* WaitBox() const { return wait_.get(); }
     QFileDialog& OpenView() const { return *openView_; }
     QFileDialog& OpenCamada() const { return *openCamada_; }
+    QFileDialog& SaveMapa() const { return *saveMapa_; }
+    QFileDialog& SaveCamada() const { return *saveCamada_; }
 
     // The program's arguments for the start-up opening (without the
     // program's name); set before the window is first shown.
@@ -76,6 +78,9 @@ public:
 
     // ---- handlers
     void Mapa_AbrirExecute();
+    // The map, or the active layer, saved as a picture.
+    void Mapa_SalvarComoExecute();
+    void Camada_SalvarComoExecute();
     void Exibir_TelaCheiaExecute();
     void LeaveFullScreen();
     void Exibir_AtualizarExecute();
@@ -140,7 +145,7 @@ private:
 
     std::unique_ptr<Ui::TkovisViewWin> ui_;
     std::unique_ptr<TkoviFormWait> wait_;
-    std::unique_ptr<QFileDialog> openView_, openCamada_;
+    std::unique_ptr<QFileDialog> openView_, openCamada_, saveMapa_, saveCamada_;
     QLabel* panels_[6] = {};
     std::map<const TLayer*, std::unique_ptr<TTable>> tables_;
     QStringList pendingErrors_;
