@@ -51,8 +51,6 @@ public:
     TkoviFormWait* WaitBox() const { return wait_.get(); }
     QFileDialog& OpenView() const { return *openView_; }
     QFileDialog& OpenCamada() const { return *openCamada_; }
-    QFileDialog& SaveMapa() const { return *saveMapa_; }
-    QFileDialog& SaveCamada() const { return *saveCamada_; }
 
     // The program's arguments for the start-up opening (without the
     // program's name); set before the window is first shown.
@@ -78,9 +76,10 @@ public:
 
     // ---- handlers
     void Mapa_AbrirExecute();
-    // The map, or the active layer, saved as a picture.
-    void Mapa_SalvarComoExecute();
-    void Camada_SalvarComoExecute();
+    // The map, or the active layer, saved as a picture (app/SaveImage.h);
+    // a window with dialogs of its own replaces them.
+    virtual void Mapa_SalvarComoExecute();
+    virtual void Camada_SalvarComoExecute();
     void Exibir_TelaCheiaExecute();
     void LeaveFullScreen();
     void Exibir_AtualizarExecute();
