@@ -8,10 +8,9 @@
 #include <cstring>
 #include <limits>
 
-#include <uemf.h>
-
 #include "platform/metafile/Metafile.h"
 #include "platform/metafile/MetafileRecords.h"
+#include "platform/metafile/UemfParts.h"
 
 namespace {
 
@@ -69,18 +68,6 @@ std::vector<U_POINTL> Points32(const std::vector<QPoint>& points) {
     return out;
 }
 
-// A 24-bit DIB's info block; the caller frees it.
-PU_BITMAPINFO DibInfo(const TDib& dib) {
-    const U_BITMAPINFOHEADER h =
-        bitmapinfoheader_set(dib.Width, dib.Height, 1, 24, U_BI_RGB, static_cast<uint32_t>(dib.Pixels.size()), 3780,
-                             3780, 0, 0);
-    return bitmapinfo_set(h, nullptr);
-}
-
-struct TFree {
-    void operator()(void* p) const { std::free(p); }
-};
-
 class TEmfWriter final : public TRecordWriter {
 public:
     TEmfWriter(QSize size, const QString& creator, const QString& description) {
@@ -110,7 +97,7 @@ public:
     std::uint32_t CreatePen(const TGdiPen& pen) override {
         uint32_t ih = 0;
         if (pen.Width > 1 && pen.Style != kPsNull) {
-            std::unique_ptr<U_EXTLOGPEN, TFree> elp(
+            std::unique_ptr<U_EXTLOGPEN, TUemfFree> elp(
                 extlogpen_set(U_PS_GEOMETRIC | static_cast<uint32_t>(pen.Style | pen.Cap | pen.Join),
                               static_cast<uint32_t>(pen.Width), U_BS_SOLID, Ref(pen.Color), 0, 0, nullptr));
             if (!elp) throw EMetafileError(QStringLiteral("Out of memory"));
@@ -127,7 +114,7 @@ public:
         uint32_t ih = 0;
         if (brush.Style == kBsPattern) {
             TDib dib = MakeDib(brush.Pattern);
-            std::unique_ptr<U_BITMAPINFO, TFree> info(DibInfo(dib));
+            const auto info = DibInfo(dib);
             Append(createdibpatternbrushpt_set(&ih, eht_, U_DIB_RGB_COLORS, info.get(),
                                                static_cast<uint32_t>(dib.Pixels.size()), dib.Pixels.constData()));
         } else {
@@ -195,16 +182,15 @@ public:
         std::vector<uint32_t> advances(units.size(), 0);
         for (std::size_t i = 0; i < advances.size() && i < dx.size(); ++i)
             advances[i] = static_cast<uint32_t>(std::max(dx[i], 0));
-        std::unique_ptr<char, decltype(&std::free)> block(
+        std::unique_ptr<char, TUemfFree> block(
             emrtext_set(point32_set(origin.x(), origin.y()), static_cast<U_NUM_STR>(units.size()), 2, units.data(), 0,
-                        Rectl(0, 0, -1, -1), advances.data()),
-            &std::free);
+                        Rectl(0, 0, -1, -1), advances.data()));
         if (!block) throw EMetafileError(QStringLiteral("Out of memory"));
         Append(U_EMREXTTEXTOUTW_set(Rectl(0, 0, -1, -1), U_GM_COMPATIBLE, 1.0f, 1.0f,
                                     reinterpret_cast<PU_EMRTEXT>(block.get())));
     }
     void Picture(const QRect& box, const TDib& dib) override {
-        std::unique_ptr<U_BITMAPINFO, TFree> info(DibInfo(dib));
+        const auto info = DibInfo(dib);
         Append(U_EMRSTRETCHDIBITS_set(
             Rectl(box.left(), box.top(), box.left() + box.width() - 1, box.top() + box.height() - 1),
             point32_set(box.left(), box.top()), point32_set(box.width(), box.height()), point32_set(0, 0),

@@ -14,6 +14,7 @@
 #include "engine/core/Cp1252.h"
 #include "platform/metafile/Metafile.h"
 #include "platform/metafile/MetafileRecords.h"
+#include "platform/metafile/UemfParts.h"
 
 namespace {
 
@@ -149,10 +150,6 @@ std::vector<QPoint> FitRing(std::vector<QPoint> ring) {
     return out;
 }
 
-struct TFree {
-    void operator()(void* p) const { std::free(p); }
-};
-
 class TWmfWriter final : public TRecordWriter {
 public:
     TWmfWriter(QSize size, const QString& creator, const QString& description) {
@@ -198,9 +195,7 @@ public:
         uint32_t ih = 0;
         if (brush.Style == kBsPattern) {
             const TDib dib = MakeDib(brush.Pattern);
-            const U_BITMAPINFOHEADER h = bitmapinfoheader_set(dib.Width, dib.Height, 1, 24, U_BI_RGB,
-                                                              static_cast<uint32_t>(dib.Pixels.size()), 3780, 3780, 0, 0);
-            std::unique_ptr<U_BITMAPINFO, TFree> info(bitmapinfo_set(h, nullptr));
+            const auto info = DibInfo(dib);
             Append(wcreatedibpatternbrush_srcdib_set(&ih, wht_, U_DIB_RGB_COLORS, info.get(),
                                                      static_cast<uint32_t>(dib.Pixels.size()), dib.Pixels.constData()));
         } else {
@@ -212,7 +207,7 @@ public:
     }
     std::uint32_t CreateFont(const TGdiFont& font) override {
         QByteArray face = StringToCp1252(font.Face.left(31));
-        std::unique_ptr<U_FONT, TFree> f(U_FONT_set(
+        std::unique_ptr<U_FONT, TUemfFree> f(U_FONT_set(
             static_cast<int16_t>(-std::min(font.Height, kLimit)), 0, static_cast<int16_t>(font.Escapement),
             static_cast<int16_t>(font.Escapement), static_cast<int16_t>(font.Weight), font.Italic ? 1 : 0,
             font.Underline ? 1 : 0, font.StrikeOut ? 1 : 0, U_ANSI_CHARSET, U_OUT_DEFAULT_PRECIS,
@@ -292,9 +287,7 @@ public:
                                    bytes.constData(), advances.data(), Rect16(0, 0, 0, 0)));
     }
     void Picture(const QRect& box, const TDib& dib) override {
-        const U_BITMAPINFOHEADER h = bitmapinfoheader_set(dib.Width, dib.Height, 1, 24, U_BI_RGB,
-                                                          static_cast<uint32_t>(dib.Pixels.size()), 3780, 3780, 0, 0);
-        std::unique_ptr<U_BITMAPINFO, TFree> info(bitmapinfo_set(h, nullptr));
+        const auto info = DibInfo(dib);
         Append(U_WMRSTRETCHDIB_set(Pt16(box.left(), box.top()), Pt16(box.width(), box.height()), Pt16(0, 0),
                                    Pt16(dib.Width, dib.Height), U_DIB_RGB_COLORS, U_SRCCOPY, info.get(),
                                    static_cast<uint32_t>(dib.Pixels.size()), dib.Pixels.constData()));
@@ -302,7 +295,7 @@ public:
 
     QByteArray Data() const override {
         QByteArray out = buf_;
-        std::unique_ptr<char, TFree> eof(U_WMREOF_set());
+        std::unique_ptr<char, TUemfFree> eof(U_WMREOF_set());
         if (!eof) throw EMetafileError(QStringLiteral("Out of memory"));
         const uint32_t eofSize = U_wmr_size(reinterpret_cast<const U_METARECORD*>(eof.get()));
         out.append(eof.get(), static_cast<qsizetype>(eofSize));
