@@ -66,6 +66,18 @@ inline double CompareMetric(const QString& metric, const QString& a, const QStri
     return m.hasMatch() ? m.captured(1).toDouble() : -1;
 }
 
+// An EMF read by emf2svg, rasterised by librsvg on white, against a
+// reference picture: the mean absolute error (0..1), -1 when a tool fails.
+// The SVG and PNG are left beside the EMF.
+inline double EmfMae(const QString& emf, const QString& reference) {
+    const QString svg = emf + QStringLiteral(".svg"), png = emf + QStringLiteral(".png");
+    if (RunTool(QStringLiteral("emf2svg-conv"), {QStringLiteral("-i"), emf, QStringLiteral("-o"), svg}).Code != 0) return -1;
+    if (RunTool(QStringLiteral("rsvg-convert"), {QStringLiteral("-b"), QStringLiteral("white"), svg, QStringLiteral("-o"), png})
+            .Code != 0)
+        return -1;
+    return CompareMetric(QStringLiteral("MAE"), png, reference);
+}
+
 template <class T>
 T Get(const QByteArray& d, qsizetype at) {
     T v{};
@@ -73,32 +85,51 @@ T Get(const QByteArray& d, qsizetype at) {
     return v;
 }
 
-// ---- enhanced metafiles
+// ---- metafiles: records as type (EMF record type, WMF function), place
+// and size in bytes
 
-struct TEmfRecord {
+struct TMetaRecord {
     std::uint32_t Type = 0;
     qsizetype At = 0, Size = 0;
 };
 
-struct TEmfFile {
+struct TMetaFile {
     QByteArray Bytes;
-    std::vector<TEmfRecord> Records;  // up to and with the end record
-    bool Complete = false;            // every record whole, the last one EMR_EOF
-    std::int32_t Bounds[4] = {}, Frame[4] = {};
-    std::uint32_t NBytes = 0, NRecords = 0;
-    std::uint16_t NHandles = 0;
-    std::u16string Description;
+    std::vector<TMetaRecord> Records;  // up to and with the end record
+    bool Complete = false;             // every record whole, the end record last
 
-    std::vector<TEmfRecord> OfType(std::uint32_t type) const {
-        std::vector<TEmfRecord> out;
-        for (const TEmfRecord& r : Records)
+    std::vector<TMetaRecord> OfType(std::uint32_t type) const {
+        std::vector<TMetaRecord> out;
+        for (const TMetaRecord& r : Records)
             if (r.Type == type) out.push_back(r);
         return out;
     }
     template <class T>
-    T Field(const TEmfRecord& r, int offset) const {
+    T Field(const TMetaRecord& r, int offset) const {
         return Get<T>(Bytes, r.At + offset);
     }
+    // Walks the records from a place: size(at) gives a record's size, type(at)
+    // its type; end is the end record's type.
+    template <class Size, class Type>
+    void Walk(qsizetype at, Size size, Type type, std::uint32_t end) {
+        while (at + 6 <= Bytes.size()) {
+            const TMetaRecord r{type(at), at, size(at)};
+            if (r.Size < 6 || r.Size % 2 || at + r.Size > Bytes.size()) return;
+            Records.push_back(r);
+            at += r.Size;
+            if (r.Type == end) {
+                Complete = at == Bytes.size();
+                return;
+            }
+        }
+    }
+};
+
+struct TEmfFile : TMetaFile {
+    std::int32_t Bounds[4] = {}, Frame[4] = {};
+    std::uint32_t NBytes = 0, NRecords = 0;
+    std::uint16_t NHandles = 0;
+    std::u16string Description;
 };
 
 inline TEmfFile ReadEmf(const QString& file) {
@@ -116,45 +147,18 @@ inline TEmfFile ReadEmf(const QString& file) {
     const auto nDesc = Get<std::uint32_t>(d, 60), offDesc = Get<std::uint32_t>(d, 64);
     if (offDesc + 2 * qsizetype(nDesc) <= d.size())
         for (std::uint32_t i = 0; i < nDesc; ++i) e.Description += char16_t(Get<std::uint16_t>(d, offDesc + 2 * i));
-    for (qsizetype at = 0; at + 8 <= d.size();) {
-        const TEmfRecord r{Get<std::uint32_t>(d, at), at, qsizetype(Get<std::uint32_t>(d, at + 4))};
-        if (r.Size < 8 || r.Size % 4 || at + r.Size > d.size()) break;
-        e.Records.push_back(r);
-        at += r.Size;
-        if (r.Type == 14) {
-            e.Complete = at == d.size();
-            break;
-        }
-    }
+    e.Walk(0, [&d](qsizetype at) { return qsizetype(Get<std::uint32_t>(d, at + 4)); },
+           [&d](qsizetype at) { return Get<std::uint32_t>(d, at); }, 14);
     return e;
 }
 
-// ---- Windows metafiles (placeable)
-
-struct TWmfRecord {
-    std::uint16_t Function = 0;
-    qsizetype At = 0, Size = 0;  // bytes
-};
-
-struct TWmfFile {
-    QByteArray Bytes;
-    bool Placeable = false, ChecksumOk = false, Complete = false;
+// A placeable Windows metafile.
+struct TWmfFile : TMetaFile {
+    bool Placeable = false, ChecksumOk = false;
     std::int16_t Box[4] = {};
     std::uint16_t Inch = 0;
     std::uint32_t SizeWords = 0;
     std::uint16_t Objects = 0;
-    std::vector<TWmfRecord> Records;
-
-    std::vector<TWmfRecord> OfFunction(std::uint16_t function) const {
-        std::vector<TWmfRecord> out;
-        for (const TWmfRecord& r : Records)
-            if (r.Function == function) out.push_back(r);
-        return out;
-    }
-    template <class T>
-    T Field(const TWmfRecord& r, int offset) const {
-        return Get<T>(Bytes, r.At + offset);
-    }
 };
 
 inline TWmfFile ReadWmf(const QString& file) {
@@ -171,15 +175,7 @@ inline TWmfFile ReadWmf(const QString& file) {
     if (Get<std::uint16_t>(d, 22) != 1 || Get<std::uint16_t>(d, 24) != 9) return w;
     w.SizeWords = Get<std::uint16_t>(d, 28) | (std::uint32_t(Get<std::uint16_t>(d, 30)) << 16);
     w.Objects = Get<std::uint16_t>(d, 32);
-    for (qsizetype at = 40; at + 6 <= d.size();) {
-        const TWmfRecord r{Get<std::uint16_t>(d, at + 4), at, 2 * qsizetype(Get<std::uint32_t>(d, at))};
-        if (r.Size < 6 || at + r.Size > d.size()) break;
-        w.Records.push_back(r);
-        at += r.Size;
-        if (r.Function == 0) {
-            w.Complete = at == d.size();
-            break;
-        }
-    }
+    w.Walk(40, [&d](qsizetype at) { return 2 * qsizetype(Get<std::uint32_t>(d, at)); },
+           [&d](qsizetype at) { return std::uint32_t(Get<std::uint16_t>(d, at + 4)); }, 0);
     return w;
 }

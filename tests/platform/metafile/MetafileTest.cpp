@@ -1,12 +1,8 @@
 // The metafile device: headers and records read back by our own small
-// lister; the files converted by emf2svg and libwmf's wmf2svg, rasterised
-// by librsvg and compared with QPainter's own picture of the same scene;
-// the atomic save.
+// lister; the files converted by emf2svg and libwmf (wmf2svg, wmf2gd), rasterised
+// by librsvg and compared with QPainter's own picture of the same scene.
 #include <gtest/gtest.h>
 
-#include <iostream>
-
-#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -24,9 +20,8 @@ const QString kDescription = QStringLiteral("Ana Souza, Prefeitura de Salvador")
 
 // EMF record types and WMF functions the tests look for.
 enum : std::uint32_t {
-    kEmrPolyline16 = 87, kEmrPolyPolygon16 = 91, kEmrEllipse = 42, kEmrExtCreatePen = 95,
-    kEmrCreateBrush = 39, kEmrExtCreateFont = 82, kEmrExtTextOutW = 84, kEmrStretchDIBits = 81,
-    kEmrSaveDC = 33, kEmrRestoreDC = 34, kEmrIntersectClip = 30
+    kEmrPolyPolygon16 = 91, kEmrExtCreatePen = 95, kEmrCreateBrush = 39, kEmrExtCreateFont = 82,
+    kEmrExtTextOutW = 84, kEmrSaveDC = 33, kEmrRestoreDC = 34, kEmrIntersectClip = 30
 };
 enum : std::uint16_t { kWmfEscape = 0x0626, kWmfPolyline = 0x0325, kWmfPolyPolygon = 0x0538, kWmfCreateFont = 0x02FB,
                        kWmfStretchDib = 0x0F43 };
@@ -101,40 +96,27 @@ struct MetafileTest : ::testing::Test {
         static char* argv[] = {name, nullptr};
         if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
     }
-    // Kept when a test fails, to look at.
-    void TearDown() override {
-        if (HasFailure()) {
-            dir.setAutoRemove(false);
-            std::cerr << "files kept in " << dir.path().toStdString() << "\n";
-        }
-    }
     QTemporaryDir dir;
     QString Path(const QString& name) const { return dir.filePath(name); }
 
-    QString SaveMetafile(bool enhanced, const QString& name, void (*scene)(QPainter&, int), int parts) {
+    QString SaveMetafile(bool enhanced, const QString& name, int parts) {
         TMetafile m(QSize(W, H), enhanced, kCreator, kDescription);
         {
             QPainter p(&m);
-            scene(p, parts);
+            ComparableScene(p, parts);
         }
         m.SaveToFile(Path(name));
         return Path(name);
     }
-    QString SaveRaster(const QString& name, void (*scene)(QPainter&, int), int parts, QSize crop = QSize(W, H)) {
+    QString SaveRaster(const QString& name, int parts, QSize crop = QSize(W, H)) {
         QImage image(W, H, QImage::Format_RGB32);
         image.fill(Qt::white);
         {
             QPainter p(&image);
-            scene(p, parts);
+            ComparableScene(p, parts);
         }
         image.copy(QRect(QPoint(0, 0), crop)).save(Path(name));
         return Path(name);
-    }
-    QString Rasterise(const QString& svg, const QString& png) {
-        const TToolRun r = RunTool(QStringLiteral("rsvg-convert"),
-                                   {QStringLiteral("-b"), QStringLiteral("white"), svg, QStringLiteral("-o"), Path(png)});
-        EXPECT_EQ(r.Code, 0) << r.Err.toStdString();
-        return Path(png);
     }
 };
 
@@ -165,30 +147,28 @@ TEST_F(MetafileTest, EmfHeaderDescriptionAndRecords) {
     const auto rings = e.OfType(kEmrPolyPolygon16);
     ASSERT_EQ(rings.size(), 1u);
     EXPECT_EQ(e.Field<std::uint32_t>(rings[0], 24), 2u);  // nPolys
-    EXPECT_EQ(e.OfType(kEmrPolyline16).size(), 3u);
-    EXPECT_EQ(e.OfType(kEmrEllipse).size(), 1u);
     // Pens of width 3 and 5 are geometric, with round ends.
     std::vector<std::uint32_t> widths;
-    for (const TEmfRecord& r : e.OfType(kEmrExtCreatePen)) {
+    for (const TMetaRecord& r : e.OfType(kEmrExtCreatePen)) {
         EXPECT_EQ(e.Field<std::uint32_t>(r, 28) & 0x000F0F00u, 0x00010000u);  // geometric, round cap
         widths.push_back(e.Field<std::uint32_t>(r, 32));
     }
     EXPECT_EQ(widths, (std::vector<std::uint32_t>{3, 5}));
     // The hatched brush.
     bool hatched = false;
-    for (const TEmfRecord& r : e.OfType(kEmrCreateBrush))
+    for (const TMetaRecord& r : e.OfType(kEmrCreateBrush))
         hatched |= e.Field<std::uint32_t>(r, 12) == 2 && e.Field<std::uint32_t>(r, 20) == 3;  // BS_HATCHED, HS_BDIAGONAL
     EXPECT_TRUE(hatched);
     // Fonts: the size in pixels, the rotated one at 30 degrees.
     std::vector<std::int32_t> escapements;
-    for (const TEmfRecord& r : e.OfType(kEmrExtCreateFont)) {
+    for (const TMetaRecord& r : e.OfType(kEmrExtCreateFont)) {
         EXPECT_LT(e.Field<std::int32_t>(r, 12), 0);
         escapements.push_back(e.Field<std::int32_t>(r, 20));
     }
     EXPECT_NE(std::find(escapements.begin(), escapements.end(), 300), escapements.end());
     // The texts, in UTF-16.
     QStringList texts;
-    for (const TEmfRecord& r : e.OfType(kEmrExtTextOutW)) {
+    for (const TMetaRecord& r : e.OfType(kEmrExtTextOutW)) {
         const auto n = e.Field<std::uint32_t>(r, 44), off = e.Field<std::uint32_t>(r, 48);
         texts << QString::fromUtf16(reinterpret_cast<const char16_t*>(e.Bytes.constData() + r.At + off), n);
     }
@@ -198,23 +178,15 @@ TEST_F(MetafileTest, EmfHeaderDescriptionAndRecords) {
     EXPECT_EQ(e.OfType(kEmrSaveDC).size(), 1u);
     EXPECT_EQ(e.OfType(kEmrIntersectClip).size(), 1u);
     EXPECT_EQ(e.OfType(kEmrRestoreDC).size(), 1u);
-    // The picture, as a 24-bit DIB of its own size stretched to 60 x 45.
-    const auto pictures = e.OfType(kEmrStretchDIBits);
-    ASSERT_EQ(pictures.size(), 1u);
-    EXPECT_EQ(e.Field<std::int32_t>(pictures[0], 24), 330);
-    EXPECT_EQ(e.Field<std::int32_t>(pictures[0], 72), 60);
-    EXPECT_EQ(e.Field<std::int32_t>(pictures[0], 76), 45);
 }
 
 TEST_F(MetafileTest, EmfReadByEmf2svgMatchesTheRaster) {
-    const QString emf = SaveMetafile(true, QStringLiteral("same.emf"), ComparableScene, kWithEllipse | kWithPicture);
-    const TToolRun r = RunTool(QStringLiteral("emf2svg-conv"), {QStringLiteral("-i"), emf, QStringLiteral("-o"), Path("same.svg")});
-    ASSERT_EQ(r.Code, 0) << r.Err.toStdString();
-    const QString png = Rasterise(Path("same.svg"), QStringLiteral("same-emf.png"));
-    // emf2svg makes the picture as wide as the bounds' span (inclusive bounds, one less).
-    EXPECT_EQ(Identify(png), QStringLiteral("%1 %2").arg(W - 1).arg(H - 1));
-    const QString ref = SaveRaster(QStringLiteral("same-ref.png"), ComparableScene, kWithEllipse | kWithPicture, QSize(W - 1, H - 1));
-    const double mae = CompareMetric(QStringLiteral("MAE"), png, ref);
+    const QString emf = SaveMetafile(true, QStringLiteral("same.emf"), kWithEllipse | kWithPicture);
+    // emf2svg makes the picture as wide as the bounds' span (inclusive
+    // bounds, one less).
+    const QString ref = SaveRaster(QStringLiteral("same-ref.png"), kWithEllipse | kWithPicture, QSize(W - 1, H - 1));
+    const double mae = EmfMae(emf, ref);
+    EXPECT_EQ(Identify(emf + QStringLiteral(".png")), QStringLiteral("%1 %2").arg(W - 1).arg(H - 1));
     EXPECT_GE(mae, 0);
     EXPECT_LT(mae, 0.018);  // an unfilled hole alone adds 0.023
 }
@@ -242,17 +214,17 @@ TEST_F(MetafileTest, WmfPlaceableHeaderCommentAndRecords) {
     EXPECT_TRUE(FileKind(Path("scene.wmf")).contains(QStringLiteral("metafile"))) << FileKind(Path("scene.wmf")).toStdString();
 
     // The creator text and the description in a comment escape.
-    const auto escapes = w.OfFunction(kWmfEscape);
+    const auto escapes = w.OfType(kWmfEscape);
     ASSERT_FALSE(escapes.empty());
     EXPECT_EQ(w.Field<std::uint16_t>(escapes[0], 6), 15);  // MFCOMMENT
     const QByteArray comment = w.Bytes.mid(escapes[0].At + 10, w.Field<std::uint16_t>(escapes[0], 8));
     EXPECT_TRUE(comment.startsWith(kCreator.toLatin1() + '\0' + kDescription.toLatin1() + '\0'));
 
-    EXPECT_EQ(w.OfFunction(kWmfPolyPolygon).size(), 1u);
+    EXPECT_EQ(w.OfType(kWmfPolyPolygon).size(), 1u);
     // Three polylines and the long line, cut at the 16-bit box.
-    const auto lines = w.OfFunction(kWmfPolyline);
+    const auto lines = w.OfType(kWmfPolyline);
     ASSERT_EQ(lines.size(), 4u);
-    const TWmfRecord& cut = lines.back();
+    const TMetaRecord& cut = lines.back();
     EXPECT_EQ(w.Field<std::int16_t>(cut, 6), 2);
     EXPECT_EQ(w.Field<std::int16_t>(cut, 8), -32000);
     EXPECT_EQ(w.Field<std::int16_t>(cut, 10), 150);
@@ -260,16 +232,16 @@ TEST_F(MetafileTest, WmfPlaceableHeaderCommentAndRecords) {
     EXPECT_EQ(w.Field<std::int16_t>(cut, 14), 150);
     // A rotated font (escapement in tenths of a degree) and the picture.
     bool rotated = false;
-    for (const TWmfRecord& r : w.OfFunction(kWmfCreateFont)) rotated |= w.Field<std::int16_t>(r, 10) == 300;
+    for (const TMetaRecord& r : w.OfType(kWmfCreateFont)) rotated |= w.Field<std::int16_t>(r, 10) == 300;
     EXPECT_TRUE(rotated);
-    EXPECT_EQ(w.OfFunction(kWmfStretchDib).size(), 1u);
+    EXPECT_EQ(w.OfType(kWmfStretchDib).size(), 1u);
 }
 
 TEST_F(MetafileTest, WmfReadByLibwmfMatchesTheRaster) {
     // libwmf's raster device neither fills ellipses nor places pictures
     // where its SVG device does, so the scene it compares leaves both out;
     // its SVG device reads the whole scene.
-    const QString full = SaveMetafile(false, QStringLiteral("full.wmf"), ComparableScene, kWithEllipse | kWithPicture);
+    const QString full = SaveMetafile(false, QStringLiteral("full.wmf"), kWithEllipse | kWithPicture);
     const TToolRun svg = RunTool(QStringLiteral("wmf2svg"), {QStringLiteral("-o"), Path("full.svg"), full});
     ASSERT_EQ(svg.Code, 0) << svg.Err.toStdString();
     const QString text = QString::fromUtf8(ReadAll(Path("full.svg")));
@@ -279,33 +251,16 @@ TEST_F(MetafileTest, WmfReadByLibwmfMatchesTheRaster) {
     EXPECT_TRUE(text.contains(QStringLiteral("<image")));
     EXPECT_TRUE(text.contains(QStringLiteral(">M</text>")));
 
-    const QString wmf = SaveMetafile(false, QStringLiteral("same.wmf"), ComparableScene, 0);
+    const QString wmf = SaveMetafile(false, QStringLiteral("same.wmf"), 0);
     const TToolRun r = RunTool(QStringLiteral("wmf2gd"), {QStringLiteral("-t"), QStringLiteral("png"), QStringLiteral("--maxwidth=400"),
                                                           QStringLiteral("--maxheight=300"), QStringLiteral("--maxsize"),
                                                           QStringLiteral("-o"), Path("same-wmf.png"), wmf});
     ASSERT_EQ(r.Code, 0) << r.Err.toStdString();
     EXPECT_EQ(Identify(Path("same-wmf.png")), QStringLiteral("%1 %2").arg(W).arg(H));
-    const QString ref = SaveRaster(QStringLiteral("same-wmf-ref.png"), ComparableScene, 0);
+    const QString ref = SaveRaster(QStringLiteral("same-wmf-ref.png"), 0);
     const double mae = CompareMetric(QStringLiteral("MAE"), Path("same-wmf.png"), ref);
     EXPECT_GE(mae, 0);
     EXPECT_LT(mae, 0.012);
-}
-
-TEST_F(MetafileTest, FailedSaveRaisesAndLeavesNoFile) {
-    TMetafile m(QSize(W, H), true, kCreator, kDescription);
-    {
-        QPainter p(&m);
-        ComparableScene(p, 0);
-    }
-    EXPECT_THROW(m.SaveToFile(Path("missing/x.emf")), EFileError);
-    // The target is a folder: the rename fails and the file written beside
-    // it goes away.
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.emf")));
-    EXPECT_THROW(m.SaveToFile(Path("taken.emf")), EFileError);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
-    // The device can still give its file, and saves where it may.
-    m.SaveToFile(Path("ok.emf"));
-    EXPECT_TRUE(ReadEmf(Path("ok.emf")).Complete);
 }
 
 }  // namespace
