@@ -31,7 +31,10 @@ QTextListFormat::Style ListStyle(const TRtfListLevel& level) {
 
 }  // namespace
 
-TRtfBuilder::TRtfBuilder(QTextDocument& document) : document_(document), main_{QTextCursor(&document), {}, false} {}
+TRtfBuilder::TRtfBuilder(QTextDocument& document)
+    : document_(document), main_{QTextCursor(&document), {}, false}, formatCursor_(&document) {
+    formats_.emplace_back();  // index 0: the default format
+}
 
 int TRtfBuilder::AddFormat(const QTextCharFormat& format) {
     formats_.push_back(format);
@@ -49,22 +52,58 @@ bool TRtfBuilder::IsList(const TRtfParaProps& props) const {
     return o != overrides_.end() && lists_.count(o->second) != 0;
 }
 
-void TRtfBuilder::SwitchRun(int format) {
-    FlushRun();
-    runFormat_ = format;
+void TRtfBuilder::StartSpan(int format) {
+    if (!spans_.empty() && spans_.back().Start == run_.size())
+        spans_.back().Format = format;
+    else
+        spans_.push_back({run_.size(), format});
+}
+
+void TRtfBuilder::PutBreakInRun() {
+    if (spans_.empty()) spans_.push_back({run_.size(), lastFormat_});
+    run_.push_back(u'\u2029');
+    breakInRun_ = false;
 }
 
 void TRtfBuilder::FlushRun() {
-    if (run_.empty()) return;
-    if (table_.Open) {
-        const int offset = static_cast<int>(table_.Text.size());
-        table_.Text += run_;
-        table_.Ops.push_back({TOp::Text, offset, static_cast<int>(run_.size()), runFormat_});
-    } else {
-        WriteText(main_, QString(reinterpret_cast<const QChar*>(run_.data()), static_cast<qsizetype>(run_.size())),
-                  runFormat_);
+    if (run_.empty()) {
+        spans_.clear();
+        return;
     }
+    const auto end = [&](std::size_t i) { return i + 1 < spans_.size() ? spans_[i + 1].Start : run_.size(); };
+    if (table_.Open) {
+        const std::size_t offset = table_.Text.size();
+        table_.Text += run_;
+        for (std::size_t i = 0; i < spans_.size(); ++i)
+            if (end(i) > spans_[i].Start)
+                table_.Ops.push_back({TOp::Text, static_cast<int>(offset + spans_[i].Start),
+                                      static_cast<int>(end(i) - spans_[i].Start), spans_[i].Format});
+    } else {
+        // The whole run in the format that covers most of it, then the other spans.
+        int base = spans_.front().Format;
+        if (spans_.size() > 1) {
+            std::map<int, std::size_t> cover;
+            std::size_t most = 0;
+            for (std::size_t i = 0; i < spans_.size(); ++i)
+                if (const std::size_t n = cover[spans_[i].Format] += end(i) - spans_[i].Start; n > most) {
+                    most = n;
+                    base = spans_[i].Format;
+                }
+        }
+        if (main_.PendingBreak) StartBlock(main_, spans_.front().Format);
+        const int at = main_.Cursor.position();
+        main_.Cursor.insertText(QString(reinterpret_cast<const QChar*>(run_.data()), static_cast<qsizetype>(run_.size())),
+                                formats_[base]);
+        for (std::size_t i = 0; i < spans_.size(); ++i) {
+            if (spans_[i].Format == base || end(i) == spans_[i].Start) continue;
+            formatCursor_.setPosition(at + static_cast<int>(spans_[i].Start));
+            formatCursor_.setPosition(at + static_cast<int>(end(i)), QTextCursor::KeepAnchor);
+            formatCursor_.setCharFormat(formats_[spans_[i].Format]);
+        }
+    }
+    lastFormat_ = spans_.back().Format;
     run_.clear();
+    spans_.clear();
 }
 
 bool TRtfBuilder::Content(bool inTable) {
@@ -73,6 +112,7 @@ bool TRtfBuilder::Content(bool inTable) {
         PutTable();
     }
     if (inTable && !table_.CellOpen) {
+        breakInRun_ = false;  // the table follows the paragraph that ended
         FlushRun();
         if (!OpenCell()) return false;
     }
@@ -109,14 +149,21 @@ bool TRtfBuilder::OpenCell() {
 
 bool TRtfBuilder::ParagraphEnd(const TRtfParaProps& props) {
     if (!Content(props.InTable)) return false;
-    FlushRun();
     if (table_.Open) {
+        FlushRun();
         TRtfParaProps p = props;
         p.InTable = false;
         if (table_.Props.empty() || !(table_.Props.back() == p)) table_.Props.push_back(p);
         table_.Ops.push_back({TOp::Paragraph, static_cast<int>(table_.Props.size()) - 1, 0, 0});
     } else {
-        WriteParagraphEnd(main_, props);
+        if (breakInRun_) PutBreakInRun();  // the paragraph before ends this one's empty block
+        TRtfParaProps p = props;
+        p.InTable = false;
+        breakInRun_ = p == main_.BlockProps && p.List == 0;
+        if (!breakInRun_) {
+            FlushRun();
+            WriteParagraphEnd(main_, props);
+        }
     }
     paragraphOpen_ = false;
     return true;
@@ -124,6 +171,7 @@ bool TRtfBuilder::ParagraphEnd(const TRtfParaProps& props) {
 
 bool TRtfBuilder::Image(const QString& name, QSizeF size, bool inTable) {
     if (!Content(inTable)) return false;
+    if (breakInRun_) PutBreakInRun();
     FlushRun();
     if (table_.Open) {
         table_.Names.push_back(name);
@@ -163,6 +211,7 @@ void TRtfBuilder::CloseRow(const TRtfRowDef* def) {
 }
 
 void TRtfBuilder::Finish(const TRtfParaProps& props) {
+    breakInRun_ = false;  // no empty block after the last paragraph
     if (table_.Open) {
         if (table_.CellOpen && paragraphOpen_) {
             TRtfParaProps p = props;
@@ -249,19 +298,18 @@ QTextList* TRtfBuilder::ListOf(TFlow& flow, const TRtfParaProps& props) {
     return list;
 }
 
-void TRtfBuilder::StartBlock(TFlow& flow) {
-    const QTextCharFormat none;
-    flow.Cursor.insertBlock(BlockFormat(flow.BlockProps), runFormat_ >= 0 ? formats_[runFormat_] : none);
+void TRtfBuilder::StartBlock(TFlow& flow, int format) {
+    flow.Cursor.insertBlock(BlockFormat(flow.BlockProps), formats_[format]);
     flow.PendingBreak = false;
 }
 
 void TRtfBuilder::WriteText(TFlow& flow, const QString& text, int format) {
-    if (flow.PendingBreak) StartBlock(flow);
+    if (flow.PendingBreak) StartBlock(flow, format);
     flow.Cursor.insertText(text, formats_[format]);
 }
 
 void TRtfBuilder::WriteImage(TFlow& flow, const QString& name, QSizeF size) {
-    if (flow.PendingBreak) StartBlock(flow);
+    if (flow.PendingBreak) StartBlock(flow, lastFormat_);
     QTextImageFormat f;
     f.setName(name);
     f.setWidth(size.width());
@@ -270,7 +318,7 @@ void TRtfBuilder::WriteImage(TFlow& flow, const QString& name, QSizeF size) {
 }
 
 void TRtfBuilder::WriteParagraphEnd(TFlow& flow, const TRtfParaProps& props) {
-    if (flow.PendingBreak) StartBlock(flow);
+    if (flow.PendingBreak) StartBlock(flow, lastFormat_);
     TRtfParaProps p = props;
     p.InTable = false;
     if (!(flow.BlockProps == p)) {

@@ -3,8 +3,10 @@
 // their format, paragraph ends, pictures and table cells from the parser
 // and puts them into a QTextDocument through one QTextCursor.
 //
-// Text is gathered per run of one format and inserted per run; the block
-// of a paragraph gets its format once, when the paragraph ends. A table is
+// Text is gathered in runs and inserted per run, with the spans of its
+// other character formats laid over it (cheaper than one insertion per
+// format); a run goes on across paragraph breaks while the paragraph format
+// stays. The block of a paragraph gets its format once, when it ends. A table is
 // gathered whole (its cells' runs, paragraphs and pictures) and inserted
 // at its end, so that its grid is built once. The builder owns nothing of
 // the document; the document owns the lists, tables and picture resources.
@@ -102,7 +104,8 @@ public:
     bool Content(bool inTable);
     // The run buffer for text of that format: append characters to it.
     std::u16string& Run(int format) {
-        if (format != runFormat_) SwitchRun(format);
+        if (breakInRun_) PutBreakInRun();
+        if (spans_.empty() || spans_.back().Format != format) StartSpan(format);
         return run_;
     }
     // These return false as Content() does.
@@ -151,12 +154,13 @@ private:
         std::vector<TRtfRowDef> Rows;
     };
 
-    void SwitchRun(int format);
+    void StartSpan(int format);
+    void PutBreakInRun();
     void FlushRun();
     void WriteText(TFlow& flow, const QString& text, int format);
     void WriteParagraphEnd(TFlow& flow, const TRtfParaProps& props);
     void WriteImage(TFlow& flow, const QString& name, QSizeF size);
-    void StartBlock(TFlow& flow);
+    void StartBlock(TFlow& flow, int format);
     QTextBlockFormat BlockFormat(const TRtfParaProps& props);
     QTextList* ListOf(TFlow& flow, const TRtfParaProps& props);
     bool OpenCell();
@@ -165,8 +169,19 @@ private:
 
     QTextDocument& document_;
     TFlow main_;
+    // The text not yet written, and where each format of it starts: one run
+    // of text is inserted at once and its other formats laid over it.
+    struct TSpan {
+        std::size_t Start;
+        int Format;
+    };
     std::u16string run_;
-    int runFormat_ = -1;
+    std::vector<TSpan> spans_;
+    int lastFormat_ = 0;
+    QTextCursor formatCursor_;
+    // A paragraph of the main flow ended with the format of the one before:
+    // its break goes into the run, so that paragraphs are inserted together.
+    bool breakInRun_ = false;
     bool paragraphOpen_ = false;
     std::vector<QTextCharFormat> formats_;
     TRtfParaProps lastBlockProps_;

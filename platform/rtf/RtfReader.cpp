@@ -31,17 +31,24 @@ constexpr qsizetype kMaxFileBytes = qsizetype(1) << 30;
 // Bytes that end a run of text: the group braces, the escape, line ends.
 struct TSpecial {
     bool Is[256] = {};
+    bool Stop[256] = {};  // special, or a control character
     signed char Hex[256] = {};
     constexpr TSpecial() {
         Is[static_cast<unsigned char>('{')] = Is[static_cast<unsigned char>('}')] = true;
         Is[static_cast<unsigned char>('\\')] = Is[static_cast<unsigned char>('\r')] = true;
         Is[static_cast<unsigned char>('\n')] = true;
-        for (int i = 0; i < 256; ++i) Hex[i] = -1;
+        for (int i = 0; i < 256; ++i) {
+            Hex[i] = -1;
+            Stop[i] = Is[i] || i < 0x20;
+        }
         for (int i = 0; i < 10; ++i) Hex['0' + i] = static_cast<signed char>(i);
         for (int i = 0; i < 6; ++i) Hex['a' + i] = Hex['A' + i] = static_cast<signed char>(10 + i);
     }
 };
 constexpr TSpecial kBytes;
+
+inline bool IsLetter(unsigned char c) { return static_cast<unsigned char>((c | 0x20) - 'a') < 26; }
+inline bool IsDigit(unsigned char c) { return static_cast<unsigned char>(c - '0') < 10; }
 
 enum class TDest : std::uint8_t {
     Text, FontTable, ColorTable, StyleSheet, Pict, Marker, ListTable, ListLevel, LevelText, ListOverrideTable, Skip
@@ -261,13 +268,13 @@ void TRtfParser::SkipGroup() {
         const unsigned char c = *p_++;
         if (c == '\\') {
             if (p_ >= end_) break;
-            if (std::isalpha(*p_)) {
+            if (IsLetter(*p_)) {
                 const unsigned char* name = p_;
-                while (p_ < end_ && std::isalpha(*p_)) ++p_;
+                while (p_ < end_ && IsLetter(*p_)) ++p_;
                 if (p_ - name == 3 && std::memcmp(name, "bin", 3) == 0) {
                     long long n = 0;
                     bool digits = false;
-                    while (p_ < end_ && std::isdigit(*p_)) {
+                    while (p_ < end_ && IsDigit(*p_)) {
                         n = std::min<long long>(n * 10 + (*p_ - '0'), 1LL << 40);
                         ++p_;
                         digits = true;
@@ -298,7 +305,7 @@ void TRtfParser::Control() {
     ++p_;  // the backslash
     if (p_ >= end_) Fatal(QStringLiteral("The document is cut short after a backslash"));
     const unsigned char c = *p_;
-    if (!std::isalpha(c)) {
+    if (!IsLetter(c)) {
         ++p_;
         if (c == '\'') {
             HexEscape();
@@ -329,7 +336,7 @@ void TRtfParser::Control() {
     }
     char name[33];
     int length = 0;
-    while (p_ < end_ && std::isalpha(*p_)) {
+    while (p_ < end_ && IsLetter(*p_)) {
         if (length < 32) name[length] = static_cast<char>(*p_);
         ++length;
         ++p_;
@@ -337,11 +344,11 @@ void TRtfParser::Control() {
     bool hasParam = false, negative = false;
     long long value = 0;
     if (p_ + 1 == end_ && *p_ == '-') Fatal(QStringLiteral("The document is cut short in a control word"));
-    if (p_ < end_ && *p_ == '-' && p_ + 1 < end_ && std::isdigit(p_[1])) {
+    if (p_ < end_ && *p_ == '-' && p_ + 1 < end_ && IsDigit(p_[1])) {
         negative = true;
         ++p_;
     }
-    while (p_ < end_ && std::isdigit(*p_)) {
+    while (p_ < end_ && IsDigit(*p_)) {
         value = std::min<long long>(value * 10 + (*p_ - '0'), 1LL << 40);
         hasParam = true;
         ++p_;
@@ -516,6 +523,15 @@ void TRtfParser::Bytes() {
         return;
     case TDest::Pict:
         while (p_ < end_ && !kBytes.Is[*p_]) {
+            // Two digits at a time while they come in pairs.
+            if (pict_.Nibble < 0 && end_ - p_ >= 2 && pict_.Data.size() < kMaxPictureBytes) {
+                const int hi = kBytes.Hex[p_[0]], lo = kBytes.Hex[p_[1]];
+                if ((hi | lo) >= 0) {
+                    pict_.Data.push_back(static_cast<char>(hi * 16 + lo));
+                    p_ += 2;
+                    continue;
+                }
+            }
             const unsigned char b = *p_++;
             const int v = kBytes.Hex[b];
             if (v < 0) {
@@ -545,16 +561,24 @@ void TRtfParser::TextBytes() {
     std::u16string& run = builder_.Run(Format());
     const TRtfCodePage* page = PageOf(s.Char.Font);
     const char16_t* table = page->Table();
-    const bool doubleByte = page->DoubleByte();
     while (p_ < end_) {
-        const unsigned char b = *p_;
-        if (kBytes.Is[b]) break;
-        ++p_;
-        if (b < 0x20) {
-            if (b == '\t') run.push_back(u'\t');
-            continue;
+        // A stretch of plain bytes, converted at once.
+        const unsigned char* q = p_;
+        while (q < end_ && !kBytes.Stop[*q]) ++q;
+        if (!page->DoubleByte()) {
+            const std::size_t at = run.size();
+            run.resize(at + static_cast<std::size_t>(q - p_));
+            char16_t* out = run.data() + at;
+            for (; p_ < q; ++p_) *out++ = table[*p_];
+        } else {
+            while (p_ < q) {
+                const unsigned char b = *p_++;
+                run.push_back(DecodeByte(page, b));
+            }
         }
-        run.push_back(doubleByte ? DecodeByte(page, b) : table[b]);
+        if (p_ >= end_ || kBytes.Is[*p_]) break;
+        // A control character: a tab is kept, the others are not text.
+        if (*p_++ == '\t') run.push_back(u'\t');
     }
 }
 
@@ -974,7 +998,8 @@ void TRtfParser::FinishPicture() {
             return NoteError(QStringLiteral("A PNG picture's data is damaged"), pict.Start);
     } else {
         // Decoded no larger than twice the size shown: enough for a sharp picture on a dense screen.
-        const QSize fit = (w > 0 && h > 0) ? QSize(static_cast<int>(w * 2) + 1, static_cast<int>(h * 2) + 1) : QSize();
+        QSize fit;
+        if (w > 0 && h > 0 && w * 2 < width && h * 2 < height) fit = QSize(static_cast<int>(w * 2) + 1, static_cast<int>(h * 2) + 1);
         try {
             image = DecodeJpeg(data, fit);
         } catch (const EEngineError& e) {
