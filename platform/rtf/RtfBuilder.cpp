@@ -32,7 +32,7 @@ QTextListFormat::Style ListStyle(const TRtfListLevel& level) {
 }  // namespace
 
 TRtfBuilder::TRtfBuilder(QTextDocument& document)
-    : document_(document), main_{QTextCursor(&document), {}, false}, formatCursor_(&document) {
+    : main_{QTextCursor(&document), {}, false}, formatCursor_(&document) {
     formats_.emplace_back();  // index 0: the default format
 }
 
@@ -273,7 +273,7 @@ QTextList* TRtfBuilder::ListOf(TFlow& flow, const TRtfParaProps& props) {
     const int level = std::clamp(props.Level, 0, 8);
     const std::pair<int, int> key(props.List, level);
     const auto found = textLists_.find(key);
-    if (found != textLists_.end()) return found->second;
+    if (found != textLists_.end() && found->second) return found->second;
     const TRtfListLevel& def = l->second[level];
     QTextListFormat f;
     f.setStyle(ListStyle(def));

@@ -17,14 +17,15 @@
 #include <vector>
 
 #include <QImage>
+#include <QPointer>
 #include <QSizeF>
 #include <QString>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextList>
 
 class QTextDocument;
-class QTextList;
 class QTextTable;
 
 // Character properties: what a run's format is made of.
@@ -167,7 +168,6 @@ private:
     void CloseRow(const TRtfRowDef* def);
     void PutTable();
 
-    QTextDocument& document_;
     TFlow main_;
     // The text not yet written, and where each format of it starts: one run
     // of text is inserted at once and its other formats laid over it.
@@ -191,5 +191,7 @@ private:
     QString tableError_;
     std::map<int, std::array<TRtfListLevel, 9>> lists_;
     std::map<int, int> overrides_;
-    std::map<std::pair<int, int>, QTextList*> textLists_;
+    // The document's list of each \\ls and level; a list whose items all left
+    // (merged away with their table cell) is gone from the document.
+    std::map<std::pair<int, int>, QPointer<QTextList>> textLists_;
 };

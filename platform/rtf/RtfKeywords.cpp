@@ -66,7 +66,7 @@ constexpr TRtfKeyword kKeywords[] = {
     {"author", K::SkipDestination}, {"operator", K::SkipDestination}, {"keywords", K::SkipDestination},
     {"doccomm", K::SkipDestination}, {"nonshppict", K::SkipDestination}, {"private", K::SkipDestination},
     {"pn", K::SkipDestination}, {"pntxta", K::SkipDestination}, {"pntxtb", K::SkipDestination},
-    {"template", K::SkipDestination}, {"revtbl", K::SkipDestination}, {"nonesttables", K::SkipDestination},
+    {"template", K::SkipDestination}, {"revtbl", K::SkipDestination},
     {"bkmkstart", K::SkipDestination}, {"bkmkend", K::SkipDestination}, {"objdata", K::SkipDestination},
     {"objclass", K::SkipDestination}, {"objname", K::SkipDestination}, {"ftnsep", K::SkipDestination},
     {"ftnsepc", K::SkipDestination}, {"ftncn", K::SkipDestination}, {"aftnsep", K::SkipDestination},

@@ -113,7 +113,8 @@ private:
     void TextBytes();
     void HexEscape();
     void Emit(char16_t c);
-    void BeginContent();
+    // Before content of a paragraph, or its end.
+    void BeginContent(bool end = false);
     void ParagraphEnd();
     void Binary(int length);
 
@@ -178,6 +179,7 @@ private:
     TRtfCellDef cell_;
     bool borderWord_ = false;
     int tabKind_ = 0;
+    bool nestTab_ = false;  // a cell of a nested table ended: a tab goes before more text
 
     // Picture
     struct TPict {
@@ -254,11 +256,8 @@ void TRtfParser::Pop() {
     const TDest outer = stack_.empty() ? TDest::Text : Top().Dest;
     if (dest == TDest::FontTable) CommitFont();
     if (role == TRole::List) CommitList();
-    if (role == TRole::ListOverride) {
-        if (overrideLs_ > 0 && overrides_.size() < kMaxLists) overrides_[overrideLs_] = overrideList_;
-        builder_.SetLists(lists_, overrides_);
-    }
-    if (dest == TDest::ListTable && outer != TDest::ListTable) builder_.SetLists(lists_, overrides_);
+    if (role == TRole::ListOverride && overrideLs_ > 0 && overrides_.size() < kMaxLists) overrides_[overrideLs_] = overrideList_;
+    if ((dest == TDest::ListTable || dest == TDest::ListOverrideTable) && outer != dest) builder_.SetLists(lists_, overrides_);
     if (dest == TDest::Pict && outer != TDest::Pict && !stack_.empty()) FinishPicture();
 }
 
@@ -466,7 +465,7 @@ void TRtfParser::Emit(char16_t c) {
     }
 }
 
-void TRtfParser::BeginContent() {
+void TRtfParser::BeginContent(bool end) {
     const bool open = builder_.ParagraphOpen();
     TState& s = Top();
     if (!builder_.Content(s.Para.InTable)) Fatal(QStringLiteral("The document is damaged: %1").arg(builder_.TableError()));
@@ -475,12 +474,14 @@ void TRtfParser::BeginContent() {
         marker_.clear();
         markerFormat_ = -1;
     }
+    if (nestTab_ && !end) builder_.Run(Format()).push_back(u'\t');
+    nestTab_ = false;
 }
 
 void TRtfParser::ParagraphEnd() {
     TState& s = Top();
     if (s.Dest != TDest::Text) return;
-    BeginContent();
+    BeginContent(true);
     if (!builder_.ParagraphEnd(s.Para)) Fatal(QStringLiteral("The document is damaged: %1").arg(builder_.TableError()));
 }
 
@@ -805,8 +806,10 @@ void TRtfParser::Word(TRtfKw kw, bool hasParam, int param) {
     case K::Page: ParagraphEnd(); break;
     case K::NestRow: ParagraphEnd(); break;
     case K::Line: Emit(u'\u2028'); break;
-    case K::Tab:
-    case K::NestCell: Emit(u'\t'); break;
+    case K::Tab: Emit(u'\t'); break;
+    case K::NestCell:
+        if (dest == TDest::Text) nestTab_ = true;  // before the next cell's text, if any
+        break;
     case K::EmDash: Emit(u'\u2014'); break;
     case K::EnDash: Emit(u'\u2013'); break;
     case K::EmSpace: Emit(u'\u2003'); break;
@@ -864,7 +867,7 @@ void TRtfParser::Word(TRtfKw kw, bool hasParam, int param) {
     case K::Cell:
         if (dest == TDest::Text) {
             s.Para.InTable = true;  // a cell is in a table, \intbl or not
-            BeginContent();
+            BeginContent(true);
             if (!builder_.CellEnd(s.Para)) Fatal(QStringLiteral("The document is damaged: %1").arg(builder_.TableError()));
         }
         break;

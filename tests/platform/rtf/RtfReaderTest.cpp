@@ -183,6 +183,14 @@ TEST(RtfReader, ListsNumberTheirItems) {
     EXPECT_EQ(BlockOf(document, QStringLiteral("Ponto")).textList()->format().style(), QTextListFormat::ListDisc);
     EXPECT_EQ(BlockOf(document, QStringLiteral("Fim")).textList(), nullptr);
 
+    // A list whose only item is merged away with its table cell starts again after the table.
+    QTextDocument merged;
+    EXPECT_EQ(Words(Read("{\\rtf1\\ansi" + table +
+                         "\\trowd\\clmgf\\cellx1000\\clmrg\\cellx2000\\pard\\intbl A\\cell\\pard\\intbl\\ls1 Item\\cell\\row"
+                         "\\pard\\ls1 Depois\\par}",
+                         merged)),
+              QStringLiteral("A Item 1) Depois"));
+
     // Old-style numbering (\pntext without a list table) stays as text.
     EXPECT_EQ(Read("{\\rtf1\\ansi{\\pntext\\f0 1.\\tab}{\\*\\pn\\pnlvlbody\\pndec}\\pard Item\\par}"),
               QStringLiteral("1.\tItem"));
@@ -224,6 +232,14 @@ TEST(RtfReader, TablesWithMergedCells) {
     Read("{\\rtf1\\ansi\\trowd\\cellx1000 A\\cell\\row\\pard Entre\\par\\trowd\\cellx1000\\cellx2000 B\\cell C\\cell\\row}", two);
     ASSERT_EQ(Tables(two).size(), 2);
     EXPECT_EQ(Tables(two)[1]->columns(), 2);
+
+    // A table nested in a cell, as word processors write it: its rows become lines of the cell.
+    QTextDocument nested;
+    const QByteArray inner = "\\pard\\intbl\\itap2 a\\nestcell b\\nestcell{\\*\\nesttableprops\\trowd\\cellx1000\\cellx2000\\nestrow}"
+                             "{\\nonesttables\\par}";
+    Read("{\\rtf1\\ansi\\trowd\\cellx5000\\pard\\intbl Fora\\par" + inner + inner + "\\pard\\intbl\\itap1\\cell\\row}", nested);
+    ASSERT_EQ(Tables(nested).size(), 1);
+    EXPECT_EQ(CellText(Tables(nested)[0], 0, 0), QStringLiteral("Fora\na\tb\na\tb\n"));
 }
 
 TEST(RtfReader, PicturesBecomeImageResources) {
