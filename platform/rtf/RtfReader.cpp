@@ -969,8 +969,10 @@ void TRtfParser::FinishPicture() {
     h *= pict.ScaleY / 100.0;
 
     const QByteArray data = QByteArray::fromRawData(pict.Data.data(), static_cast<qsizetype>(pict.Data.size()));
-    long long width = 0, height = 0;
-    QImage image;
+    // The pixels the picture will hold, checked before it is decoded.
+    long long width = 0, height = 0, pixels = 0;
+    TJpegInfo info;
+    QSize fit;
     if (pict.Kind == 1) {
         static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
         if (data.size() < 24 || std::memcmp(data.constData(), kSignature, 8) != 0 || std::memcmp(data.constData() + 12, "IHDR", 4) != 0)
@@ -981,33 +983,39 @@ void TRtfParser::FinishPicture() {
         };
         width = be32(16);
         height = be32(20);
+        pixels = width * height;
     } else {
         try {
-            const TJpegInfo info = ReadJpegInfo(data);
-            width = info.Width;
-            height = info.Height;
+            info = ReadJpegInfo(data);
         } catch (const EEngineError& e) {
             return NoteError(QStringLiteral("A JPEG picture is damaged: %1").arg(e.Message()), pict.Start);
         }
+        width = info.UprightSize().width();
+        height = info.UprightSize().height();
+        // Decoded no larger than the decoder's scale that covers twice the size shown:
+        // sharp on a dense screen, and a large photograph shown small is not decoded whole.
+        if (w > 0 && h > 0 && w * 2 < width && h * 2 < height) fit = QSize(static_cast<int>(w * 2) + 1, static_cast<int>(h * 2) + 1);
+        pixels = JpegDecodePixels(info, JpegScaleFor(info, fit));
     }
-    if (width <= 0 || height <= 0 || width * height > kMaxPicturePixels)
+    if (width <= 0 || height <= 0 || pixels > kMaxPicturePixels)
         return NoteError(QStringLiteral("A picture of %1 x %2 pixels is larger than %3 pixels").arg(width).arg(height).arg(kMaxPicturePixels),
                          pict.Start);
-    if (pixels_ + width * height > kMaxDocumentPixels)
+    if (pixels_ + pixels > kMaxDocumentPixels)
         return NoteError(QStringLiteral("The pictures hold more than %1 pixels").arg(kMaxDocumentPixels), pict.Start);
-    pixels_ += width * height;
+    pixels_ += pixels;
+    QImage image;
     if (pict.Kind == 1) {
         if (!image.loadFromData(data, "PNG") || image.isNull())
             return NoteError(QStringLiteral("A PNG picture's data is damaged"), pict.Start);
     } else {
-        // Decoded no larger than twice the size shown: enough for a sharp picture on a dense screen.
-        QSize fit;
-        if (w > 0 && h > 0 && w * 2 < width && h * 2 < height) fit = QSize(static_cast<int>(w * 2) + 1, static_cast<int>(h * 2) + 1);
+        // A cut or damaged picture shows the part that was read, and the error is raised at the end.
+        QString damage;
         try {
-            image = DecodeJpeg(data, fit);
+            image = DecodeJpeg(data, fit, &damage);
         } catch (const EEngineError& e) {
             return NoteError(QStringLiteral("A JPEG picture is damaged: %1").arg(e.Message()), pict.Start);
         }
+        if (!damage.isEmpty()) NoteError(QStringLiteral("A JPEG picture is damaged: %1").arg(damage), pict.Start);
     }
     if (w <= 0 && h <= 0) {
         w = image.width();

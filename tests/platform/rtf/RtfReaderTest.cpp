@@ -302,6 +302,14 @@ TEST(RtfReader, DamagedDocumentsRaiseAndKeepWhatWasRead) {
     // A damaged picture raises once the rest is read.
     EXPECT_THROW(ReadRtf("{\\rtf1 a{\\pict\\pngblip 89504e47zz0d0a}b{\\pict\\jpegblip ffd8ff00}c}", document), ERtfError);
     EXPECT_EQ(DocumentText(document), QStringLiteral("abc"));
+    // A JPEG picture cut short: the part that was read is shown, the error raised at the end.
+    QImage photo(256, 256, QImage::Format_RGB32);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) photo.setPixel(x, y, qRgb(x, y, x ^ y));
+    const QByteArray jpeg = EncodeJpeg(photo, 90);
+    EXPECT_THROW(ReadRtf("{\\rtf1 a{\\pict\\jpegblip " + jpeg.left(jpeg.size() * 3 / 4).toHex() + "}b}", document), ERtfError);
+    EXPECT_TRUE(document.toRawText().contains(QChar::ObjectReplacementCharacter));
+    EXPECT_EQ(DocumentText(document), QStringLiteral("ab"));
     // A picture whose header claims more pixels than the reader decodes: refused before decoding.
     QByteArray huge = PngBytes(QSize(4, 4), Qt::red);
     huge[16] = huge[17] = huge[20] = huge[21] = 0x7F;
