@@ -77,6 +77,9 @@ QStringList Generate(const QString& folder) {
     QStringList files;
 #ifdef KZ_SAMPLEPLAN
     QProcess generator;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!env.contains(QStringLiteral("QT_QPA_PLATFORM"))) env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    generator.setProcessEnvironment(env);
     generator.start(QStringLiteral(KZ_SAMPLEPLAN), {folder});
     EXPECT_TRUE(generator.waitForFinished(300000));
     EXPECT_EQ(generator.exitCode(), 0) << generator.readAllStandardError().toStdString();
