@@ -76,6 +76,8 @@ public:
 
     // ---- handlers
     void Mapa_AbrirExecute();
+    // The print dialog, then the map on the printer (or a PDF file).
+    void Mapa_ImprimirExecute();
     void Exibir_TelaCheiaExecute();
     void LeaveFullScreen();
     void Exibir_AtualizarExecute();
