@@ -105,6 +105,21 @@ TEST_F(PrintTest, AThousandMetresAtOneToFiveThousandMeasureTwoHundredMillimetres
     page = Rasterise(Pdf(QStringLiteral("atual")), dpi);
     row = static_cast<int>(std::lround(PixelToPoints(layout.Transform.WorldToScreenY(30)) / 72.0 * dpi));
     EXPECT_NEAR(DarkRunMm(page, row, dpi), 1000.0 * 1000.0 / view->Scale(), 0.5);
+
+    // A specific scale that is no positive number never sizes the map.
+    o.ScaleMode = 1;
+    for (double bad : {0.0, -5.0, std::nan("")}) {
+        o.PrintScale = bad;
+        EXPECT_EQ(PrintPdf(*view, o, Pdf(QStringLiteral("nula"))).Scale, view->Scale()) << bad;
+    }
+    // The side box holds the scale text that is printed, however long.
+    o.PrintScale = 123456789;
+    o.PrintScaleText = true;
+    PrintPdf(*view, o, Pdf(QStringLiteral("longa")));
+    const TPdfWord* text = Find(PdfWords(Pdf(QStringLiteral("longa"))), QStringLiteral("1:123456789"));
+    ASSERT_TRUE(text);
+    const double printableWidth = (297 - 2 * kMarginMm) / 25.4 * kDpi;
+    EXPECT_LE(text->Box.right(), PixelToPoints(printableWidth - MarginPixels()) + 1);
 }
 
 TEST_F(PrintTest, TitleScaleAndGridLabelsStandWhereEachMapPositionPutsThem) {
