@@ -33,7 +33,7 @@ struct PrintDialogTest : ::testing::Test {
         dialog.done(QDialog::Accepted);
         return dialog.result() == QDialog::Accepted;
     }
-    QApplication& app = PrintTestApp();  // before the dialog
+    QApplication& app = TestApp();  // before the dialog
     TkoviFormMPPrint dialog;
     QStringList messages;
 };

@@ -1,52 +1,29 @@
 #pragma once
-// Helpers of the print tests: the application, maps made in the test,
-// printing to PDF and reading the PDF back with poppler.
+// Helpers of the print tests: maps made in the test, printing to PDF and
+// reading the PDF back with poppler (the application and the outside
+// tools as the dialog tests have them).
 #include <memory>
 #include <vector>
 
-#include <QApplication>
 #include <QImage>
 #include <QMarginsF>
 #include <QPageSize>
 #include <QPrinter>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include "app/print/PrintLayout.h"
+#include "tests/app/dialogs/DialogTestUtil.h"
 #include "engine/core/Paths.h"
 #include "engine/layers/Layers.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/symbology/ThemeClass.h"
 #include "engine/view/GISDrawing.h"
 
-inline QApplication& PrintTestApp() {
-    static int argc = 1;
-    static char name[] = "app-print-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        QApplication::setApplicationName(QStringLiteral("KOVI Zelto - TREL - Inventário"));
-        return a;
-    }();
-    return *app;
-}
-
-inline bool HaveTool(const QString& name) { return !QStandardPaths::findExecutable(name).isEmpty(); }
 #define REQUIRE_POPPLER() \
     if (!HaveTool(QStringLiteral("pdftoppm")) || !HaveTool(QStringLiteral("pdftotext"))) GTEST_SKIP() << "poppler is not installed"
-
-inline QString RunTool(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    p.closeWriteChannel();
-    p.waitForFinished(60000);
-    EXPECT_EQ(p.exitCode(), 0) << program.toStdString() << ": " << p.readAllStandardError().toStdString();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 
 // The page margins of the PDFs the tests print.
 inline constexpr double kMarginMm = 10;

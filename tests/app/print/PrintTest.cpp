@@ -29,7 +29,7 @@ namespace {
 
 struct PrintTest : ::testing::Test {
     static void SetUpTestSuite() {
-        PrintTestApp();
+        TestApp();
         StartEngine();
         sample = new QTemporaryDir;
         WriteSamplePlan(sample->path());
