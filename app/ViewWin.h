@@ -80,6 +80,8 @@ public:
     // a window with dialogs of its own replaces them.
     virtual void Mapa_SalvarComoExecute();
     virtual void Camada_SalvarComoExecute();
+    // The print dialog, then the map on the printer (or a PDF file).
+    void Mapa_ImprimirExecute();
     void Exibir_TelaCheiaExecute();
     void LeaveFullScreen();
     void Exibir_AtualizarExecute();

@@ -34,7 +34,7 @@ public:
 
     // ---- TCoordinateSystemHost
     TCoordinateSystem ViewCoordinateSystem() const override;
-    double ViewScale() const override { return Scale(); }
+    double ViewScale() const override { return DrawingScale(); }
 
     // ---- measurements (geographic: geodesics on the catalogue ellipsoid)
     void SetScale(double value) override;
