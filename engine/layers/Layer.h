@@ -268,6 +268,10 @@ public:
     void BeginUpdate() { ++updateCount_; }
     void EndUpdate();
 
+    // Progress of a long operation on the layer run from outside it (the
+    // DXF exchange): DoProgress, so OnProgress.
+    void ReportProgress(int current, int total) { DoProgress(current, total); }
+
     TNotifyEvent OnChange, BeforeOpen, AfterOpen, BeforeClose, AfterClose;
     TProgressEvent OnProgress;
     // A layer file could not be read while opening.
