@@ -238,16 +238,20 @@ QString DxfBaseName(const QString& fileName) {
     return name;
 }
 
-void DxfAddToLayer(TLayer& layer, std::vector<std::unique_ptr<TVisualObject>>& objects) {
+namespace {
+
+// Runs `add` inside one edit of the layer and posts once. A layer already
+// in edit stays in it; one that this call put in edit is cancelled and left
+// again when adding or posting fails.
+template <typename F>
+void InOneEdit(TLayer& layer, F&& add) {
     const bool entered = layer.State() != lsEdit;
     if (entered) {
         layer.Edit();
         if (layer.State() != lsEdit) DxfRefused(layer);
     }
     try {
-        for (auto& o : objects)
-            if (layer.Add(std::move(o)) < 0) DxfRefused(layer);
-        objects.clear();
+        add();
         layer.InternalPost();
     } catch (...) {
         if (entered) {
@@ -257,6 +261,16 @@ void DxfAddToLayer(TLayer& layer, std::vector<std::unique_ptr<TVisualObject>>& o
         throw;
     }
     if (entered) layer.EndEdit();
+}
+
+}  // namespace
+
+void DxfAddToLayer(TLayer& layer, std::vector<std::unique_ptr<TVisualObject>>& objects) {
+    InOneEdit(layer, [&] {
+        for (auto& o : objects)
+            if (layer.Add(std::move(o)) < 0) DxfRefused(layer);
+        objects.clear();
+    });
 }
 
 void DxfCommitTheme(TThemeLayer& layer, TDxfThemeTarget& target) {
@@ -271,12 +285,7 @@ void DxfCommitTheme(TThemeLayer& layer, TDxfThemeTarget& target) {
     if (!layer.Active()) layer.Open();
     if (!layer.Active())
         throw EEngineError(QStringLiteral("Layer \"%1\" cannot be opened: nothing was imported").arg(layer.FileName()));
-    const bool entered = layer.State() != lsEdit;
-    if (entered) {
-        layer.Edit();
-        if (layer.State() != lsEdit) DxfRefused(layer);
-    }
-    try {
+    InOneEdit(layer, [&] {
         // The record's values by field name: the table may hold more fields.
         std::vector<int> role;
         for (int i = 1; i < table.FieldCount(); ++i) {
@@ -291,15 +300,7 @@ void DxfCommitTheme(TThemeLayer& layer, TDxfThemeTarget& target) {
             (void)r.Object.release();
         }
         target.Records.clear();
-        layer.InternalPost();
-    } catch (...) {
-        if (entered) {
-            layer.InternalCancel();
-            layer.EndEdit();
-        }
-        throw;
-    }
-    if (entered) layer.EndEdit();
+    });
     TThemeClasses& classes = *layer.ThemeClasses();
     for (const auto& [name, colour] : target.Classes) {
         if (classes.IndexOfName(name) >= 0) continue;
