@@ -35,6 +35,22 @@ std::unique_ptr<TText> MakeText(const TDxfEntity& e, const TThemeClass& d) {
     return t;
 }
 
+// A polygon (filled from the defaults) when closed, else a polyline, with
+// the entity's vertices as its one contour; nullptr without vertices.
+std::unique_ptr<TPolyLine> MakePolyline(TDxfEntity& e, const TThemeClass& d) {
+    if (e.Vertices.empty()) return nullptr;
+    std::unique_ptr<TPolyLine> p;
+    if (e.Closed) {
+        auto g = Shape<TPolygon>(d);
+        g->SetFillColor(d.FillColor());
+        p = std::move(g);
+    } else {
+        p = Shape<TPolyLine>(d);
+    }
+    p->AddContour(std::move(e.Vertices));
+    return p;
+}
+
 std::unique_ptr<TVisualObject> PlainObject(TDxfEntity& e, const TThemeClass& d) {
     switch (e.Kind) {
     case TDxfEntity::dxPoint: {
@@ -49,19 +65,7 @@ std::unique_ptr<TVisualObject> PlainObject(TDxfEntity& e, const TThemeClass& d) 
         l->SetSecond(e.Second);
         return l;
     }
-    case TDxfEntity::dxPolyline: {
-        if (e.Vertices.empty()) return nullptr;
-        std::unique_ptr<TPolyLine> p;
-        if (e.Closed) {
-            auto g = Shape<TPolygon>(d);
-            g->SetFillColor(d.FillColor());
-            p = std::move(g);
-        } else {
-            p = Shape<TPolyLine>(d);
-        }
-        p->AddContour(std::move(e.Vertices));
-        return p;
-    }
+    case TDxfEntity::dxPolyline: return MakePolyline(e, d);
     case TDxfEntity::dxArc: {
         auto a = Shape<TArc>(d);
         a->SetCenter(e.First.X, e.First.Y, e.First.Z);
@@ -111,19 +115,10 @@ std::unique_ptr<TVisualObject> ThemeObject(TDxfEntity& e, const TThemeClass& d, 
     case TDxfEntity::dxPolyline: {
         if (e.Vertices.empty()) return nullptr;
         z = e.Vertices.back().Z;
-        std::unique_ptr<TPolyLine> p;
-        if (e.Closed) {
-            // An area's ring ends where it starts.
-            const TVertex first = e.Vertices.front();
-            if (first.X != e.Vertices.back().X || first.Y != e.Vertices.back().Y) e.Vertices.push_back(first);
-            auto g = Shape<TPolygon>(d);
-            g->SetFillColor(d.FillColor());
-            p = std::move(g);
-        } else {
-            p = Shape<TPolyLine>(d);
-        }
-        p->AddContour(std::move(e.Vertices));
-        return p;
+        // An area's ring ends where it starts.
+        const TVertex first = e.Vertices.front();
+        if (e.Closed && (first.X != e.Vertices.back().X || first.Y != e.Vertices.back().Y)) e.Vertices.push_back(first);
+        return MakePolyline(e, d);
     }
     default: return nullptr;
     }
