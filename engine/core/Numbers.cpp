@@ -121,6 +121,16 @@ std::string_view TrimBlanks(std::string_view t) {
 bool TryParseFloat(std::string_view text, double& value, char decimal) {
     const std::string_view t = TrimBlanks(text);
     if (t.empty() || t.size() > 400) return false;
+    // Plain decimal numbers with "." go straight to from_chars (which would
+    // also take "inf" and "nan": only a digit or "." may follow the sign).
+    const std::size_t lead = t[0] == '-' ? 1 : 0;
+    if (decimal == '.' && t.size() > lead && ((t[lead] >= '0' && t[lead] <= '9') || t[lead] == '.')) {
+        double v = 0;
+        const auto res = std::from_chars(t.data(), t.data() + t.size(), v);
+        if (res.ec != std::errc() || res.ptr != t.data() + t.size()) return false;
+        value = v;
+        return true;
+    }
     if (t == "NAN") { value = std::numeric_limits<double>::quiet_NaN(); return true; }
     if (t == "INF") { value = std::numeric_limits<double>::infinity(); return true; }
     if (t == "-INF") { value = -std::numeric_limits<double>::infinity(); return true; }
