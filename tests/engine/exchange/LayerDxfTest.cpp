@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "engine/core/Errors.h"
+#include "engine/exchange/DxfWriter.h"
 #include "engine/exchange/LayerDxf.h"
 #include "engine/layers/Layer.h"
 #include "engine/objects/Arc.h"
@@ -250,6 +251,12 @@ TEST_F(LayerDxfTest, ExportIsSoundDxfThatReadsBackExactly) {
     EXPECT_TRUE(Near(ogr[5].Points.at(1), {2, 1, 2}));
     EXPECT_TRUE(Near(ogr[6].Points.front(), {5 + odd[0], 5, 0}) || Near(ogr[6].Points.back(), {5 + odd[0], 5, 0}));
     EXPECT_NEAR(std::hypot(ogr[7].Points.at(3).X + 1, ogr[7].Points.at(3).Y + 2), 3, 1e-9);
+
+    TLayer named;
+    named.SetLayerName(QStringLiteral("c:\\maps\\roads.cam"));
+    EXPECT_EQ(DxfLayerName(named), u"roads");
+    named.SetLayerName(QStringLiteral("a;b=c.cam"));
+    EXPECT_EQ(DxfLayerName(named), u"a_b_c");
 
     // An existing file is refused and left as it is.
     EXPECT_THROW(ExportDXF(layer, file), EFileError);
