@@ -108,12 +108,8 @@ void ImportDrawingDXF(const TDxfViewHooks& hooks, const QString& fileName, const
             target[i] = l.get();
             made.push_back(std::move(l));
         }
-        for (auto& l : made) {
-            l->CreateLayerFile();
-            l->Open();
-            if (!l->Active())
-                throw EEngineError(QStringLiteral("Layer \"%1\" cannot be opened: nothing was imported").arg(l->FileName()));
-        }
+        // Their files are written once, by the post below.
+        for (auto& l : made) l->OpenEmpty();
         for (std::size_t i = 0; i < groups.size(); ++i) DxfAddToLayer(*target[i], groups[i].Objects);
     } catch (...) {
         leave();

@@ -88,6 +88,13 @@ open(path, 'wb').write(data)
         EXPECT_EQ(l.Caption(), captions[i]);
         EXPECT_EQ(l.GetObjectCount(), counts[i]) << i;
         EXPECT_EQ(l.State(), lsBrowse);
+        EXPECT_TRUE(l.Active());
+        // The layer file holds the objects.
+        TLayer stored;
+        stored.SetDatabaseName(l.DatabaseName());
+        stored.SetLayerName(l.LayerName());
+        stored.Open();
+        EXPECT_EQ(stored.GetObjectCount(), counts[i]) << i;
     }
     EXPECT_EQ(existing->GetObjectCount(), 2);
     EXPECT_EQ(Files(), (QStringList{QStringLiteral("A.cam"), QStringLiteral("C___x.cam"), QStringLiteral("Vazia.cam"),
