@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QPen>
+#include <QStringList>
 #include <QWidget>
 
 #include "engine/core/Color.h"
@@ -327,6 +328,16 @@ public:
     // whole drawing is read.
     virtual void LoadFromStream(TStream& stream);
     virtual void SaveToStream(TStream& stream);
+
+    // ---- DXF exchange (release 12, "AC1009")
+    // The entities of the wanted DXF layers (names compared without regard
+    // to case) go to the view's layer of that Caption, or to a new plain
+    // layer whose file is offered to OnGetDXFLayer; progress goes to
+    // OnProgress. A damaged file raises and changes nothing.
+    virtual void ImportDXF(const QString& fileName, const QStringList& layerNames);
+    // Every layer into one new file; an existing file raises EFileError.
+    // Progress (layers done, layer count) goes to OnProgress.
+    virtual void ExportDXF(const QString& fileName);
 
     // ---- events
     TNotifyEvent OnResize, OnPacket, BeforeZoom, AfterZoom, AfterRedraw, BeforeOpen, AfterOpen,

@@ -48,6 +48,11 @@ public:
     // changed. Otherwise as TDrawing.
     double MeasureArea(const TContour& contour) const override;
 
+    // Four new theme layers (points, lines, areas, texts) named after the
+    // file, classified by DXF layer; the point layer becomes the active
+    // layer and the view browses.
+    void ImportDXF(const QString& fileName, const QStringList& layerNames) override;
+
 protected:
     std::function<void()> ReadPrefix(TStream& stream) override;
     void WritePrefix(TStream& stream) override;
