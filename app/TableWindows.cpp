@@ -1,6 +1,7 @@
 #include "app/TableWindows.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include <QHeaderView>
 #include <QItemSelection>
@@ -37,16 +38,25 @@ void AddStatusPanels(QStatusBar* bar, QLabel* (&panels)[2]) {
     }
 }
 
-// The objects of the ids join the layer's selection (after the old one is
-// cleared, unless keep); an id that names no object is passed over.
+// The objects of the ids join the layer's selection (which is emptied
+// first, unless keep); an id that names no object is passed over. Only the
+// objects whose mark changes are marked or unmarked.
 void SelectObjects(TLayer& layer, const std::vector<QString>& ids, bool keep) {
-    if (!keep) layer.ClearSelection();
+    std::vector<TVisualObject*> old;
+    if (!keep) {
+        old = layer.GetSelection();
+        layer.SelectionClear();
+    }
     for (const QString& id : ids) {
         TVisualObject* o = id.isEmpty() ? nullptr : layer.FindObject(id);
         if (!o) continue;
         o->SetSelected(true);
         layer.SelectionAdd(o);
     }
+    if (old.empty()) return;
+    const std::unordered_set<const TVisualObject*> kept(layer.GetSelection().begin(), layer.GetSelection().end());
+    for (TVisualObject* o : old)
+        if (!kept.contains(o)) o->SetSelected(false);
 }
 
 // After a change of the map's selection: the view draws it and tells its
@@ -63,7 +73,8 @@ void MapSelectionChanged(TGISDrawing& drawing) {
 TIdRowIndex::TIdRowIndex() : source_(std::make_unique<TDataSource>()) {
     const auto invalidate = [this] {
         built_ = false;
-        rows_.clear();
+        ids_.clear();
+        slots_.clear();
     };
     QObject::connect(source_.get(), &TDataSource::DataChanged, source_.get(), invalidate);
     QObject::connect(source_.get(), &TDataSource::StateChanged, source_.get(), invalidate);
@@ -82,26 +93,63 @@ int TIdRowIndex::IdField() const {
     return f ? f->Index() : -1;
 }
 
-QString TIdRowIndex::IdOf(int row) const {
-    TDataSet* ds = DataSet();
+namespace {
+
+std::size_t KeyHash(const QString& key) { return qHash(key, 0x5bd1e995u); }
+
+QString Trimmed(const QString& s) {
+    return !s.isEmpty() && (s.front().isSpace() || s.back().isSpace()) ? s.trimmed() : s;
+}
+
+}  // namespace
+
+void TIdRowIndex::Build() {
+    ids_.clear();
+    slots_.clear();
+    built_ = true;
     const int field = IdField();
-    if (field < 0 || row < 0 || row >= ds->RecordCount()) return QString();
-    return ds->Fields(field)->TextOf(ds->RecordValue(row, field)).trimmed();
+    if (field < 0) return;
+    TDataSet* ds = DataSet();
+    const TField* f = ds->Fields(field);
+    const int count = ds->RecordCount();
+    ids_.resize(static_cast<std::size_t>(count));
+    std::size_t size = 16;
+    while (size < 2 * static_cast<std::size_t>(count)) size *= 2;
+    slots_.assign(size, TSlot{});
+    for (int r = 0; r < count; ++r) {
+        QString& id = ids_[static_cast<std::size_t>(r)];
+        id = Trimmed(f->TextOf(ds->RecordValue(r, field)));
+        const std::size_t h = KeyHash(id);
+        const auto high = static_cast<std::uint32_t>(h >> 32);
+        // The first row of a repeated text stays.
+        for (std::size_t i = h & (size - 1);; i = (i + 1) & (size - 1)) {
+            TSlot& slot = slots_[i];
+            if (slot.Row == 0) {
+                slot = {high, r + 1};
+                break;
+            }
+            if (slot.Hash == high && ids_[static_cast<std::size_t>(slot.Row - 1)] == id) break;
+        }
+    }
+}
+
+QString TIdRowIndex::IdOf(int row) {
+    if (!built_) Build();
+    return row >= 0 && row < static_cast<int>(ids_.size()) ? ids_[static_cast<std::size_t>(row)] : QString();
 }
 
 int TIdRowIndex::Row(const QString& id) {
-    const int field = IdField();
-    if (field < 0) return -1;
-    if (!built_) {
-        TDataSet* ds = DataSet();
-        const TField* f = ds->Fields(field);
-        rows_.clear();
-        rows_.reserve(ds->RecordCount());
-        // Backwards, so that the first row of a repeated text stays.
-        for (int r = ds->RecordCount() - 1; r >= 0; --r) rows_.insert(f->TextOf(ds->RecordValue(r, field)).trimmed(), r);
-        built_ = true;
+    if (!built_) Build();
+    if (slots_.empty()) return -1;
+    const QString key = Trimmed(id);
+    const std::size_t h = KeyHash(key);
+    const auto high = static_cast<std::uint32_t>(h >> 32);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const TSlot& slot = slots_[i];
+        if (slot.Row == 0) return -1;
+        if (slot.Hash == high && ids_[static_cast<std::size_t>(slot.Row - 1)] == key) return slot.Row - 1;
     }
-    return rows_.value(id.trimmed(), -1);
 }
 
 // ---------------------------------------------------------------- TkoviFormCTTB
@@ -127,8 +175,6 @@ void TkoviFormCTTB::BindGrid(TDataSource* source) {
     TGISDBGrid* grid = ui_->DBGridTable;
     if (grid->DataSource() != source) {
         grid->SetDataSource(source);
-        if (grid->selectionModel())
-            connect(grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { FormActivate(); });
     } else {
         grid->ApplyColumns();
         grid->viewport()->update();
@@ -151,7 +197,11 @@ void TkoviFormCTTB::ClearSelectedRows() {
 }
 
 void TkoviFormCTTB::ShowLayer(TLayer* layer) {
-    if (!ui_->TBExibirSelTabela->isChecked()) return;
+    if (ui_->TBExibirSelTabela->isChecked()) SelectLayerRows(layer);
+    FormActivate();
+}
+
+void TkoviFormCTTB::SelectLayerRows(TLayer* layer) {
     ClearSelectedRows();
     TGISDBGrid* grid = ui_->DBGridTable;
     QAbstractItemModel* model = grid->model();
@@ -207,6 +257,7 @@ void TkoviFormCTTB::DBGridTableMouseUp(QMouseEvent* event) {
         SelectObjects(*layer, {id}, keep);
     }
     MapSelectionChanged(*drawing_);
+    FormActivate();
 }
 
 void TkoviFormCTTB::FormActivate() {

@@ -15,11 +15,12 @@
 // Ownership: the windows are children of the map window; they hold the
 // view, the layers and the tables by reference only.
 #include <functional>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 #include <QDockWidget>
-#include <QHash>
+#include <QString>
 
 class QLabel;
 class QMouseEvent;
@@ -44,12 +45,21 @@ public:
     // -1 when no row has the id, or there is no dataset or "ID" field.
     int Row(const QString& id);
     // The trimmed "ID" text of a row; empty without an "ID" field.
-    QString IdOf(int row) const;
+    QString IdOf(int row);
 
 private:
     int IdField() const;
+    void Build();
     std::unique_ptr<TDataSource> source_;  // tells when the records change
-    QHash<QString, int> rows_;
+    std::vector<QString> ids_;             // per row
+    // Open addressing over the rows, a power of two at least twice their
+    // number: each slot holds the high half of its key's hash and row + 1
+    // (0: empty), so that a look-up touches one slot and one string.
+    struct TSlot {
+        std::uint32_t Hash = 0;
+        std::int32_t Row = 0;
+    };
+    std::vector<TSlot> slots_;
     bool built_ = false;
 };
 
@@ -94,6 +104,7 @@ protected:
 
 private:
     TDataSet* GridDataSet() const;
+    void SelectLayerRows(TLayer* layer);
     std::unique_ptr<Ui::TkoviFormCTTB> ui_;
     QLabel* panels_[2] = {};
     TGISDrawing* drawing_ = nullptr;

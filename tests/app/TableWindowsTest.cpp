@@ -233,9 +233,24 @@ TEST_F(TableWindowsTest, CountsMatchOgrinfoAndRecordsWithoutObjectsArePassedOver
         EXPECT_EQ(grid->item(k, idColumn)->text().trimmed(), o->Id().trimmed());
         for (int f = 0; f < table->FieldCount(); ++f) {
             EXPECT_EQ(grid->horizontalHeaderItem(f)->text(), table->Fields(f)->DisplayName());
-            if (o == orphan && f != idColumn) EXPECT_EQ(grid->item(k, f), nullptr) << f;
+            if (o == orphan && f != idColumn) {
+                EXPECT_EQ(grid->item(k, f), nullptr) << f;
+            }
         }
     }
+    // Once its record takes the new Id, the row is whole again.
+    const auto setRecordId = [&](const QString& value) {
+        table->SetRecNo(orphanRow + 1);
+        table->Edit();
+        table->FieldByName(QStringLiteral("ID"))->SetAsString(value);
+        table->Post();
+    };
+    setRecordId(orphan->Id());
+    results->TBExibirSelTabelaClick();
+    const int last = static_cast<int>(layer->GetSelection().size()) - 1;
+    ASSERT_EQ(layer->GetSelection().back(), orphan);
+    for (int f = 0; f < table->FieldCount(); ++f) EXPECT_NE(grid->item(last, f), nullptr) << f;
+    setRecordId(id);
     EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
 
     // A click on a result row selects its object, Ctrl adds to the map.
