@@ -53,11 +53,14 @@ bool ParseInt(const QString& text, std::int32_t& value) {
 }
 
 // Every digit that tells the value, without group separators, so that the
-// text converts back to the same number.
+// text converts back to the same number; an exponent only for very large
+// or very small values.
 QString FloatText(double v) {
     QLocale locale;
     locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-    return locale.toString(v, 'g', QLocale::FloatingPointShortest);
+    const double a = std::abs(v);
+    const bool plain = a == 0 || (a >= 1e-6 && a < 1e15);
+    return locale.toString(v, plain ? 'f' : 'g', QLocale::FloatingPointShortest);
 }
 
 QString IntText(int v) {
@@ -75,9 +78,11 @@ TkoviFormMPPR::TkoviFormMPPR(QWidget* parent) : TkoviFormPR(parent), ui_(std::ma
     pages_ = new QWidget(this);
     pages_->hide();
     ui_->setupUi(pages_);
+    ui_->Pages->clear();
     auto* geral = new QVBoxLayout(PageGeral());
     geral->setContentsMargins(0, 0, 0, 0);
     geral->addWidget(ui_->TabGeral);
+    ui_->TabGeral->show();
     PageControl()->addTab(ui_->TabAuxilio, QStringLiteral("Auxílio"));
     PageControl()->addTab(ui_->TabGeodesia, QStringLiteral("Geodésia"));
     // Shown for reference: the view's coordinate system is not edited here.
@@ -138,6 +143,8 @@ void TkoviFormMPPR::LoadFromDrawing(TGISDrawing* view) {
     Datum = view->Datum();
     Projection = view->Projection();
     // The UTM page shows the view's parameters, so that "OK" finds them.
+    // A long text shows from its beginning.
+    for (QLineEdit* edit : {f.EditCaption, f.EditAutor, f.EditOrganizacao}) edit->setCursorPosition(0);
     if (const auto* utm = dynamic_cast<const TUTMProjectionParams*>(view->ProjectionParams())) {
         f.UTM_K0->setText(FloatText(utm->ScaleFactor()));
         const int zone = utm->Zone();

@@ -175,6 +175,14 @@ void TkoviFormCTTB::BindGrid(TDataSource* source) {
     TGISDBGrid* grid = ui_->DBGridTable;
     if (grid->DataSource() != source) {
         grid->SetDataSource(source);
+        // Without a kept layout, columns as wide as their titles and values
+        // (the header looks at the first rows only), within reason.
+        const auto fit = [grid] {
+            if (grid->Columns().empty()) grid->resizeColumnsToContents();
+        };
+        grid->horizontalHeader()->setMaximumSectionSize(300);
+        if (grid->model()) connect(grid->model(), &QAbstractItemModel::modelReset, grid, fit);
+        fit();
     } else {
         grid->ApplyColumns();
         grid->viewport()->update();
