@@ -280,6 +280,7 @@ void TkoviFormCTTB::TBExibirSelTabelaClick() {
         if (drawing_) ShowLayer(drawing_->ActiveLayer());
     } else {
         ClearSelectedRows();
+        FormActivate();
     }
 }
 

@@ -596,9 +596,10 @@ void TkovisViewWin::ViewClick() {
     if (!layer || !layer->Active()) return;
     ShowCounts();
     ui_->StatusBar->repaint();
-    // The table's selected rows follow the map's selection, also when a
-    // new selection has as many objects as the old one.
-    formCTTB_->ShowLayer(layer);
+    // The table's selected rows follow the map's selection (also when a
+    // new selection has as many objects as the old one), while the table
+    // shows this layer's records.
+    if (DataSourceCamada->DataSet() == ActiveTable()) formCTTB_->ShowLayer(layer);
 }
 
 void TkovisViewWin::ViewMouseMove(int X, int Y) {
