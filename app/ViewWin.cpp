@@ -23,6 +23,7 @@
 
 #include "app/HelpWindow.h"
 #include "app/MapProperties.h"
+#include "app/SaveImage.h"
 #include "app/TableWindows.h"
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/SmallForms.h"
@@ -47,7 +48,6 @@ TkovisViewWin* vws = nullptr;
 namespace {
 
 // Tooltip of the actions whose windows are not part of this viewer yet.
-const QString kWaitsImage = QStringLiteral("Ainda não disponível: salvar como imagem");
 const QString kWaitsPrint = QStringLiteral("Ainda não disponível: impressão do mapa");
 
 QString GeneralNumber(double v) { return QLocale().toString(v, 'g', 15); }
@@ -83,6 +83,8 @@ TkovisViewWin::TkovisViewWin(QWidget* parent)
     openCamada_->setNameFilters({QStringLiteral("Arquivos de Camada (*.cam)"), QStringLiteral("Todos Arquivos (*)")});
     openCamada_->setDefaultSuffix(QStringLiteral("cam"));
     openCamada_->setFileMode(QFileDialog::ExistingFile);
+    saveMapa_ = MakeSaveDialog(this, SaveMapaGeneric());
+    saveCamada_ = MakeSaveDialog(this, SaveCamadaGeneric());
 
     ui_->SplitterMain->setStretchFactor(0, 0);
     ui_->SplitterMain->setStretchFactor(1, 1);
@@ -172,6 +174,8 @@ void TkovisViewWin::SetupActions() {
     connect(f.Exibir_ResultConsulta, &QAction::triggered, this, [this] { Exibir_ResultConsultaExecute(); });
     for (QAction* a : {f.Mapa_Propriedades, f.Exibir_Tabela, f.Exibir_ResultConsulta}) a->setToolTip(a->iconText());
     connect(f.Mapa_Sair, &QAction::triggered, this, [this] { close(); });
+    connect(f.Mapa_SalvarComo, &QAction::triggered, this, [this] { Mapa_SalvarComoExecute(); });
+    connect(f.Camada_SalvarComo, &QAction::triggered, this, [this] { Camada_SalvarComoExecute(); });
     struct TVisibility {
         QAction* Action;
         QWidget* Control;
@@ -221,9 +225,7 @@ void TkovisViewWin::SetupActions() {
     // Windows that this viewer does not have yet: the actions stay
     // disabled and say so.
     const std::pair<QAction*, QString> waiting[] = {
-        {f.Mapa_SalvarComo, kWaitsImage},
         {f.Mapa_Imprimir, kWaitsPrint},
-        {f.Camada_SalvarComo, kWaitsImage},
     };
     for (const auto& [action, tip] : waiting) {
         action->setToolTip(tip);
@@ -254,8 +256,10 @@ void TkovisViewWin::UpdateActions() {
     f.Mapa_Abrir->setEnabled(true);
     f.Mapa_Sair->setEnabled(true);
     f.Mapa_Propriedades->setEnabled(active);
-    // Waiting for their windows: see SetupActions.
-    for (QAction* a : {f.Mapa_SalvarComo, f.Mapa_Imprimir, f.Camada_SalvarComo}) a->setEnabled(false);
+    // Waiting for its window: see SetupActions.
+    f.Mapa_Imprimir->setEnabled(false);
+    f.Mapa_SalvarComo->setEnabled(active && f.Contents->GetPanelCount() > 0);
+    f.Camada_SalvarComo->setEnabled(layer);
     f.Visualizar_Selecionar->setEnabled(layer);
     f.Visualizar_Identificar->setEnabled(layer);
     for (QAction* a : {f.Visualizar_Aproximar, f.Visualizar_Afastar, f.Visualizar_AproxJanela, f.Visualizar_AproxSelecao,
@@ -711,6 +715,10 @@ void TkovisViewWin::Exibir_AtualizarExecute() {
     RefreshContents();
     formCTTB_->BindGrid(DataSourceCamada);
 }
+
+void TkovisViewWin::Mapa_SalvarComoExecute() { SaveMapImage(this, *View(), *saveMapa_, *wait_); }
+
+void TkovisViewWin::Camada_SalvarComoExecute() { SaveLayerImage(this, *View(), *saveCamada_, *wait_); }
 
 void TkovisViewWin::Exibir_TelaCheiaExecute() {
     menuBar()->hide();

@@ -93,6 +93,10 @@ public:
     // The attribute-table window takes the view and the active layer's
     // table; the status bar shows the active layer's counts.
     void FormActivate();
+    // The map, or the active layer, saved as a picture (app/SaveImage.h);
+    // a window with dialogs of its own replaces them.
+    virtual void Mapa_SalvarComoExecute();
+    virtual void Camada_SalvarComoExecute();
     void Exibir_TelaCheiaExecute();
     void LeaveFullScreen();
     void Exibir_AtualizarExecute();
@@ -157,7 +161,7 @@ private:
 
     std::unique_ptr<Ui::TkovisViewWin> ui_;
     std::unique_ptr<TkoviFormWait> wait_;
-    std::unique_ptr<QFileDialog> openView_, openCamada_;
+    std::unique_ptr<QFileDialog> openView_, openCamada_, saveMapa_, saveCamada_;
     QLabel* panels_[6] = {};
     TkoviFormCTTB* formCTTB_ = nullptr;
     std::map<const TLayer*, std::unique_ptr<TTable>> tables_;
