@@ -1,7 +1,6 @@
 #include "app/TableWindows.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include <QHeaderView>
 #include <QItemSelection>
@@ -54,9 +53,10 @@ void SelectObjects(TLayer& layer, const std::vector<QString>& ids, bool keep) {
         layer.SelectionAdd(o);
     }
     if (old.empty()) return;
-    const std::unordered_set<const TVisualObject*> kept(layer.GetSelection().begin(), layer.GetSelection().end());
+    std::vector<const TVisualObject*> kept(layer.GetSelection().begin(), layer.GetSelection().end());
+    std::sort(kept.begin(), kept.end());
     for (TVisualObject* o : old)
-        if (!kept.contains(o)) o->SetSelected(false);
+        if (!std::binary_search(kept.begin(), kept.end(), o)) o->SetSelected(false);
 }
 
 // After a change of the map's selection: the view draws it and tells its
@@ -210,11 +210,13 @@ void TkoviFormCTTB::ShowLayer(TLayer* layer) {
 }
 
 void TkoviFormCTTB::SelectLayerRows(TLayer* layer) {
-    ClearSelectedRows();
     TGISDBGrid* grid = ui_->DBGridTable;
     QAbstractItemModel* model = grid->model();
     TDataSet* ds = GridDataSet();
-    if (!layer || !layer->Active() || !ds || !model || model->columnCount() == 0) return;
+    if (!layer || !layer->Active() || !ds || !model || model->columnCount() == 0) {
+        ClearSelectedRows();
+        return;
+    }
     index_.SetDataSet(ds);
     std::vector<int> rows;
     rows.reserve(static_cast<std::size_t>(layer->GetSelectedCount()));
@@ -222,7 +224,10 @@ void TkoviFormCTTB::SelectLayerRows(TLayer* layer) {
         const int row = index_.Row(o->Id());
         if (row >= 0) rows.push_back(row);
     }
-    if (rows.empty()) return;
+    if (rows.empty()) {
+        ClearSelectedRows();
+        return;
+    }
     const int current = rows.back();
     // One selection of whole runs of rows, made at once.
     std::sort(rows.begin(), rows.end());
@@ -235,7 +240,7 @@ void TkoviFormCTTB::SelectLayerRows(TLayer* layer) {
         selection.append(QItemSelectionRange(model->index(rows[i], 0), model->index(rows[j], lastColumn)));
         i = j + 1;
     }
-    grid->selectionModel()->select(selection, QItemSelectionModel::Select);
+    grid->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     grid->selectionModel()->setCurrentIndex(model->index(current, 0), QItemSelectionModel::NoUpdate);
 }
 

@@ -17,6 +17,7 @@
 #include <sqlite3.h>
 
 #include "app/TableWindows.h"
+#include "bench/LotesTable.h"
 #include "engine/layers/Layers.h"
 #include "engine/objects/Point.h"
 #include "engine/view/GISDrawing.h"
@@ -27,8 +28,6 @@ namespace {
 
 constexpr int kObjects = 100000;
 constexpr int kSelected = 10000;
-
-QString IdOf(int i) { return QStringLiteral("%1").arg(i + 1, 20, 16, QChar(u'0')).toUpper(); }
 
 QApplication& App() {
     static int argc = 1;
@@ -63,30 +62,15 @@ struct TData {
         Layer->Edit();
         for (int i = 0; i < kObjects; ++i) {
             auto p = std::make_unique<TPoint>(1e6 + i * 1.5, 1e6 + i * 0.5);
-            p->SetId(IdOf(i));
+            p->SetId(LoteId(i));
             Layer->Add(std::move(p));
         }
         Layer->EndEdit();
         View->SetActiveLayer(Layer);
 
+        WriteLotesTable(Dir.path(), kObjects);
         Table.SetDatabaseName(Dir.path());
         Table.SetTableName(QStringLiteral("lotes"));
-        Table.FieldDefs().Add(QStringLiteral("ID"), ftString, 20);
-        Table.FieldDefs().Add(QStringLiteral("NOME"), ftString, 30);
-        Table.FieldDefs().Add(QStringLiteral("AREA"), ftFloat);
-        Table.CreateTable();
-        Table.SetCachedUpdates(true);
-        Table.Open();
-        for (int i = 0; i < kObjects; ++i) {
-            Table.Append();
-            Table.FieldByName(QStringLiteral("ID"))->SetAsString(IdOf(i));
-            Table.FieldByName(QStringLiteral("NOME"))->SetAsString(QStringLiteral("Lote %1").arg(i));
-            Table.FieldByName(QStringLiteral("AREA"))->SetAsFloat(i * 0.25);
-            Table.Post();
-        }
-        Table.ApplyUpdates();
-        Table.CommitUpdates();
-        Table.Close();
         Table.Open();
 
         Window = new TkoviFormCTTB;
@@ -106,22 +90,8 @@ struct TData {
             Layer->SelectionAdd(o);
         }
 
-        sqlite3_open(":memory:", &Native);
-        sqlite3_exec(Native, "CREATE TABLE lotes(ID VARCHAR(20), NOME VARCHAR(30), AREA FLOAT); BEGIN", nullptr,
-                     nullptr, nullptr);
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(Native, "INSERT INTO lotes VALUES (?,?,?)", -1, &st, nullptr);
-        for (int i = 0; i < kObjects; ++i) {
-            const QByteArray id = IdOf(i).toUtf8();
-            const QByteArray name = QStringLiteral("Lote %1").arg(i).toUtf8();
-            sqlite3_bind_text(st, 1, id.constData(), static_cast<int>(id.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_text(st, 2, name.constData(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_double(st, 3, i * 0.25);
-            sqlite3_step(st);
-            sqlite3_reset(st);
-        }
-        sqlite3_finalize(st);
-        sqlite3_exec(Native, "COMMIT; CREATE INDEX lotes_id ON lotes(ID)", nullptr, nullptr, nullptr);
+        Native = OpenLotesSqlite(kObjects);
+        sqlite3_exec(Native, "CREATE INDEX lotes_id ON lotes(ID)", nullptr, nullptr, nullptr);
     }
 };
 

@@ -21,7 +21,7 @@
 #include "app/dialogs/Modal.h"
 #include "coords/Projection.h"
 #include "engine/view/GISDrawing.h"
-#include "tests/app/TestApp.h"
+#include "tests/app/dialogs/DialogTestUtil.h"
 
 namespace {
 

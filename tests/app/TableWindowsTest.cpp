@@ -32,7 +32,7 @@
 #include "engine/view/GISDrawing.h"
 #include "engine/view/LayerList.h"
 #include "platform/db/DataSet.h"
-#include "tests/app/TestApp.h"
+#include "tests/app/dialogs/DialogTestUtil.h"
 #include "tools/SamplePlan.h"
 
 namespace {
