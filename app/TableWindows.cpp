@@ -25,6 +25,13 @@ namespace {
 
 const QString kIdField = QStringLiteral("ID");
 
+std::size_t KeyHash(const QString& key) { return qHash(key, 0x5bd1e995u); }
+
+// The text without blanks at its ends (the text itself when it has none).
+QString Trimmed(const QString& s) {
+    return !s.isEmpty() && (s.front().isSpace() || s.back().isSpace()) ? s.trimmed() : s;
+}
+
 void AddStatusPanels(QStatusBar* bar, QLabel* (&panels)[2]) {
     const int widths[2] = {100, 50};
     for (int i = 0; i < 2; ++i) {
@@ -92,16 +99,6 @@ int TIdRowIndex::IdField() const {
     const TField* f = ds->FindField(kIdField);
     return f ? f->Index() : -1;
 }
-
-namespace {
-
-std::size_t KeyHash(const QString& key) { return qHash(key, 0x5bd1e995u); }
-
-QString Trimmed(const QString& s) {
-    return !s.isEmpty() && (s.front().isSpace() || s.back().isSpace()) ? s.trimmed() : s;
-}
-
-}  // namespace
 
 void TIdRowIndex::Build() {
     ids_.clear();
