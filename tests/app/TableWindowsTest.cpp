@@ -158,6 +158,17 @@ TEST_F(TableWindowsTest, RandomSelectionsStayInStepBothWays) {
         EXPECT_EQ(win->StatusPanel(5)->text(), QString::number(picks.size()) + QStringLiteral(" selecionados"));
     }
 
+    // A new selection as large as the old one is followed too.
+    SelTabela()->setChecked(true);
+    SelMapa()->setChecked(false);
+    for (int i : {0, 1}) {
+        layer->ClearSelection();
+        layer->GetObject(i)->SetSelected(true);
+        layer->SelectionAdd(layer->GetObject(i));
+        View()->OnClick(View());
+        EXPECT_EQ(SelectedRowIds(), SelectedObjectIds()) << i;
+    }
+
     // "Limpar Seleção" empties both.
     win->findChild<QAction*>(QStringLiteral("Camada_LimparSelecao"))->trigger();
     EXPECT_EQ(layer->GetSelectedCount(), 0);
