@@ -213,6 +213,9 @@ void DecodeValue(const TField& f, const std::uint8_t* p, TDbCodePage codePage, T
 
 TBlobFile::TBlobFile(const QString& fileName) : file_(fileName) {
     if (QFileInfo::exists(fileName) && file_.open(QIODevice::ReadOnly)) size_ = file_.size();
+    // Sound files hold each BLOb once: what they hold is read at most
+    // twice over, whatever the records name.
+    budget_ = kMaxBlob * 16 + 2 * size_;
 }
 
 std::shared_ptr<const std::string> TBlobFile::Read(const TField& f, const std::uint8_t* data) {
@@ -224,15 +227,14 @@ std::shared_ptr<const std::string> TBlobFile::Read(const TField& f, const std::u
         return length <= static_cast<std::uint32_t>(leader)
                    ? std::make_shared<const std::string>(reinterpret_cast<const char*>(data), length)
                    : nullptr;
-    const std::uint64_t key = std::uint64_t(place) << 32 | length;
-    if (auto it = cache_.find(key); it != cache_.end()) return it->second;
-    auto blob = ReadAt(place, length);
-    cache_.emplace(key, blob);
-    return blob;
+    // One BLOb at a place: a record that gives it another length is wrong.
+    auto it = cache_.find(place);
+    if (it == cache_.end()) it = cache_.emplace(place, ReadAt(place, length)).first;
+    return it->second && it->second->size() == length ? it->second : nullptr;
 }
 
 std::shared_ptr<const std::string> TBlobFile::ReadAt(std::uint32_t place, std::uint32_t length) {
-    if (!file_.isOpen() || length > kMaxBlob) return nullptr;
+    if (!file_.isOpen() || length > kMaxBlob || length > budget_) return nullptr;
     const std::int64_t block = place & 0xFFFFFF00u;
     const int index = static_cast<int>(place & 0xFF);
     std::uint8_t head[12];
@@ -240,7 +242,8 @@ std::shared_ptr<const std::string> TBlobFile::ReadAt(std::uint32_t place, std::u
     std::int64_t at = 0;
     if (index == 0xFF) {
         // A block of its own: type 2, its size in 4 KB units, the length.
-        if (head[0] != 2 || static_cast<std::int64_t>(length) + 9 > static_cast<std::int64_t>(Le16(head + 1)) * 4096) return nullptr;
+        if (head[0] != 2 || Le32(head + 3) != length || static_cast<std::int64_t>(length) + 9 > static_cast<std::int64_t>(Le16(head + 1)) * 4096)
+            return nullptr;
         at = block + 9;
     } else {
         // A shared 4 KB block: type 3, then 64 pointers of 5 bytes (offset
@@ -258,6 +261,7 @@ std::shared_ptr<const std::string> TBlobFile::ReadAt(std::uint32_t place, std::u
     if (at + length > size_ || !file_.seek(at)) return nullptr;
     auto blob = std::make_shared<std::string>(length, '\0');
     if (file_.read(blob->data(), length) != length) return nullptr;
+    budget_ -= length;
     return blob;
 }
 

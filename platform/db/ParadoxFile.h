@@ -66,7 +66,9 @@ void DecodeValue(const TField& field, const std::uint8_t* data, TDbCodePage code
 // The ".mb" file beside a table. A BLOb is read when asked for, at most
 // once (records that name the same BLOb share it), and only within the
 // file: a BLOb that the record's pointer does not find as the format
-// describes it, or one beyond kMaxBlob, is null.
+// describes it (with the record's length), one beyond kMaxBlob, or one
+// beyond what the file can hold without overlaps (a budget of twice its
+// size and more), is null.
 class TBlobFile {
 public:
     static constexpr std::int64_t kMaxBlob = 16 << 20;
@@ -82,7 +84,8 @@ private:
 
     QFile file_;
     std::int64_t size_ = 0;
-    std::unordered_map<std::uint64_t, std::shared_ptr<const std::string>> cache_;
+    std::int64_t budget_ = 0;  // bytes that may still be read
+    std::unordered_map<std::uint32_t, std::shared_ptr<const std::string>> cache_;
 };
 
 }  // namespace paradox

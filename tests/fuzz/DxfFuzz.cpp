@@ -34,12 +34,7 @@ private:
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzz::StartApplication();
-    static TDrawing* view = [] {
-        auto* v = new TDrawing;
-        v->resize(320, 240);
-        return v;
-    }();
+    TDrawing* view = fuzz::PlainView();
     const QString folder = fuzz::ScratchFolder();
     const QString dxf = folder + QStringLiteral("/fuzz.dxf");
     fuzz::WriteFile(dxf, {data, size});

@@ -18,6 +18,8 @@
 #include "coords/EarthShapes.h"
 #include "engine/core/Paths.h"
 #include "engine/core/Stream.h"
+#include "engine/exchange/DrawingDxf.h"
+#include "engine/exchange/LayerDxf.h"
 #include "engine/exchange/Shapefile.h"
 #include "engine/objects/Arc.h"
 #include "engine/objects/ImageObject.h"
@@ -241,6 +243,25 @@ void ShapefileSeeds(const TSamplePlanFiles& plan) {
     }
 }
 
+// DXF files written from the plan: single layers, and the whole geographic
+// map.
+void DxfSeeds(const TSamplePlanFiles& plan) {
+    const QString folder = fuzz::ScratchFolder() + QStringLiteral("/dxf");
+    QDir().mkpath(folder);
+    for (const char* name : {"morros_rotulos.cam", "remocoes.cam", "logradouros.cam"}) {
+        TThemeLayer layer;
+        layer.LoadFromFile(JoinPath(ExtractFilePath(plan.LayerFiles.front()), QString::fromLatin1(name)));
+        const QString dxf = folder + u'/' + QFileInfo(QString::fromLatin1(name)).completeBaseName() + QStringLiteral(".dxf");
+        ExportDXF(layer, dxf);
+        Seed("dxf", QFileInfo(dxf).fileName(), Read(dxf));
+    }
+    TGISDrawing view;
+    view.LoadFromFile(plan.GeoMapFile);
+    const QString all = folder + QStringLiteral("/geografico.dxf");
+    ExportDrawingDXF(view.Layers(), all, {});
+    Seed("dxf", QStringLiteral("geografico.dxf"), Read(all));
+}
+
 // Small pictures made from the plan's photographs: JPEG at several
 // qualities, grey and colour, and the formats Qt reads.
 void PictureSeeds(const TSamplePlanFiles& plan) {
@@ -288,6 +309,7 @@ int main(int argc, char** argv) {
         CatalogueSeeds();
         TableSeeds(plan);
         ShapefileSeeds(plan);
+        DxfSeeds(plan);
         PictureSeeds(plan);
         RtfSeeds(plan);
         for (const fuzz::TRegression& r : fuzz::Regressions()) Seed(r.Target, QStringLiteral("regress-") + r.Name, r.Bytes);

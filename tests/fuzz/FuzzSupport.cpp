@@ -107,6 +107,16 @@ QByteArray JoinTwoFiles(const QByteArray& first, const QByteArray& second) {
 
 namespace fuzz {
 
+TDrawing* PlainView() {
+    StartApplication();
+    static TDrawing* view = [] {
+        auto* v = new TDrawing;
+        v->resize(320, 240);
+        return v;
+    }();
+    return view;
+}
+
 void ExerciseLayer(TDrawing& view, TLayer& layer) {
     const TBounds b = layer.Bounds();
     view.ZoomWindow(b.LowerX, b.LowerY, b.UpperX, b.UpperY);

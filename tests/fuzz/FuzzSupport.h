@@ -60,6 +60,10 @@ class TDrawing;
 
 namespace fuzz {
 
+// A plain view of 320 x 240 pixels, made on first use (after
+// StartApplication) and kept.
+TDrawing* PlainView();
+
 // What the view does with an open layer: its bounds, a zoom to them, the
 // searches of the pick and selection tools (the layer's own and through the
 // spatial index, over the whole layer, a quarter of it and a point), a

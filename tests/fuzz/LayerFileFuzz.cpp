@@ -7,12 +7,7 @@
 #include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzz::StartApplication();
-    static TDrawing* view = [] {
-        auto* v = new TDrawing;
-        v->resize(320, 240);
-        return v;
-    }();
+    TDrawing* view = fuzz::PlainView();
     const QString file = fuzz::ScratchFolder() + QStringLiteral("/fuzz.cam");
     fuzz::WriteFile(file, {data, size});
     auto owned = std::make_unique<TLayer>(view);

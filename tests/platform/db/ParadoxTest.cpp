@@ -3,6 +3,8 @@
 #include <cstring>
 #include <functional>
 
+#include <sys/resource.h>
+
 extern "C" {
 #include <paradox.h>
 }
@@ -359,4 +361,31 @@ TEST(Paradox, BcdAndMemoFieldsReadAsWritten) {
     t.Next();
     EXPECT_DOUBLE_EQ(valor->AsFloat(), -0.5);
     EXPECT_TRUE(obs->IsNull());
+}
+
+// Records that all name one large BLOb share it: it is read once, and the
+// records do not each hold a copy.
+TEST(Paradox, ManyRecordsNamingOneLargeMemo) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/m.db");
+    const QByteArray memo(1 << 20, 'x');
+    std::vector<std::vector<TPxValue>> rows{{S(memo)}};
+    rows.resize(300, {Null()});
+    WriteFixture(file, {{"OBS", pxfMemoBLOb, 10}}, 1252, rows, dir.path() + QStringLiteral("/m.mb"));
+    QByteArray bytes = ReadBytes(file);
+    auto at = [](int r) { return 2048 + (r / 204) * 2048 + 6 + (r % 204) * 10; };  // 204 records a block
+    for (int r = 1; r < 300; ++r) bytes.replace(at(r), 10, bytes.mid(at(0), 10));
+    WriteBytes(file, bytes);
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    TTable t;
+    t.SetDatabaseName(dir.path());
+    t.SetTableName(QStringLiteral("m.db"));
+    t.Open();
+    ASSERT_EQ(t.RecordCount(), 300);
+    std::size_t total = 0;
+    for (int r = 0; r < t.RecordCount(); ++r) total += t.RecordValue(r, 0).S.size();
+    EXPECT_EQ(total, std::size_t(300) << 20);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024);
 }
