@@ -750,10 +750,10 @@ QString TThemeLayer::CoordinateSystemProblem() const {
     if (projection_ == -1) return {};
     if (projection_ != 0 && projection_ != 1) return QStringLiteral("projection %1 is not known").arg(projection_);
     const TEarthShapes& shapes = EarthShapes();
-    if (ellipsoid_ >= shapes.EllipsoidCount())
+    if (ellipsoid_ < 0 || ellipsoid_ >= shapes.EllipsoidCount())
         return QStringLiteral("ellipsoid %1 is not in the catalogue of %2").arg(ellipsoid_).arg(shapes.EllipsoidCount());
     const int datums = shapes.GetEllipsoid(ellipsoid_).DatumCount();
-    if (datum_ >= datums) return QStringLiteral("datum %1 is not among the %2 datums of ellipsoid %3").arg(datum_).arg(datums).arg(ellipsoid_);
+    if (datum_ < 0 || datum_ >= datums) return QStringLiteral("datum %1 is not among the %2 datums of ellipsoid %3").arg(datum_).arg(datums).arg(ellipsoid_);
     return {};
 }
 

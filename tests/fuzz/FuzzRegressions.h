@@ -25,6 +25,7 @@ inline std::vector<TRegression> Regressions() {
     r.push_back({"object-records", QStringLiteral("text-negative-scale"), TextRecord(-1)});
     r.push_back({"layer-file", QStringLiteral("text-negative-scale"), LayerFile(1, TextRecord(-1e300))});
     r.push_back({"layer-file", QStringLiteral("count-below-records"), LayerFile(1, PointRecord(1, 2) + PointRecord(3, 4))});
+    r.push_back({"layer-file", QStringLiteral("one-far-point"), LayerFile(1, PointRecord(1e300, -1e300))});
     r.push_back({"layer-file", QStringLiteral("garbage-after-eof"), LayerFile(1, PointRecord(1, 2), Line("EOF") + "x")});
     TPrefix type, zone, scale, ellipsoid;
     type.Type = -77;
