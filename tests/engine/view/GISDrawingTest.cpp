@@ -15,6 +15,7 @@
 #include "engine/objects/Point.h"
 #include "engine/view/GISDrawing.h"
 #include "tests/engine/view/TestApp.h"
+#include "tests/support/TestObjects.h"
 
 namespace {
 
@@ -381,6 +382,63 @@ TEST_F(GISDrawingTest, ThemeLayerFilesWithChangedBytesReadAndDrawSafely) {
             }
             view->Layers().FreeLayer(layer);
         }
+}
+
+TEST_F(GISDrawingTest, ADrawingInASystemTheCatalogueLacksOpensAndDraws) {
+    // Ellipsoid 40 of a longer catalogue, in geographic coordinates, with a
+    // plain layer: the map opens, the layer draws, the system is reported
+    // and kept, and measuring gives nothing instead of raising.
+    RegisterViewBox();
+    QTemporaryDir dir;
+    {
+        TLayer writer;
+        writer.SetDatabaseName(dir.path());
+        writer.SetLayerName(QStringLiteral("quadras.cam"));
+        writer.Edit();
+        auto box = std::make_unique<TViewBox>(-46.7, -23.6, -46.6, -23.5);
+        box->Fill = clBlue;
+        writer.Add(std::move(box));
+        writer.InternalPost();
+        writer.EndEdit();
+    }
+    TGISDrawing source;
+    source.resize(201, 201);
+    source.SetDatabaseName(dir.path());
+    source.SetDrawingName(QStringLiteral("Mapa.map"));
+    source.SetProjection(0);
+    source.SetEllipsoid(40);
+    source.SetDatum(3);
+    auto layer = std::make_unique<TLayer>(&source);
+    layer->SetDatabaseName(dir.path());
+    layer->SetLayerName(QStringLiteral("quadras.cam"));
+    source.Layers().Add(std::move(layer));
+    source.ZoomWindow(-46.8, -23.7, -46.5, -23.4);
+    source.SaveDrawing();
+
+    TGISDrawing read;
+    read.resize(201, 201);
+    QStringList errors;
+    read.OnError = [&](TDrawing*, const QString& m) { errors << m; };
+    read.SetDatabaseName(dir.path());
+    read.SetDrawingName(QStringLiteral("Mapa.map"));
+    ASSERT_NO_THROW(read.SetActive(true));
+    EXPECT_TRUE(read.Active());
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("ellipsoid 40"))) << errors[0].toStdString();
+    EXPECT_EQ(read.Ellipsoid(), 40);
+    EXPECT_EQ(read.Datum(), 3);
+    EXPECT_EQ(read.Projection(), 0);
+    ASSERT_EQ(read.Layers().GetCount(), 1);
+    read.Redraw();
+    EXPECT_EQ(read.Image().pixelColor(read.WorldToScreenX(-46.65), read.WorldToScreenY(-23.55)), QColor(Qt::blue));
+    read.SetMeasureFrom({-46.7, -23.6, 0});
+    read.SetMeasureTo({-46.6, -23.5, 0});
+    EXPECT_EQ(read.Distance(), 0);
+    EXPECT_NO_THROW(read.SetScale(5000));
+    TMemoryStream a, b;
+    source.SaveToStream(a);
+    read.SaveToStream(b);
+    EXPECT_EQ(a.ToString().substr(0, 12), b.ToString().substr(0, 12));
 }
 
 TEST_F(GISDrawingTest, EveryZoneTheViewTakesSurvivesTheDrawingFile) {
