@@ -1,6 +1,7 @@
 #include "engine/view/Legends.h"
 
 #include <QPainter>
+#include <QResizeEvent>
 
 #include "engine/core/Cp1252.h"
 #include "engine/symbology/ThemeClass.h"
@@ -193,6 +194,11 @@ void TLegends::SetThemeClasses(TThemeClasses* v) {
         };
     }
     Rebuild();
+}
+
+void TLegends::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    for (TLegend* e : entries_) e->resize(width(), e->height());
 }
 
 void TLegends::Rebuild() {
