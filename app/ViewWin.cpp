@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include <QActionGroup>
 #include <QApplication>
@@ -10,7 +11,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
@@ -40,6 +43,9 @@
 
 TkovisViewWin* vws = nullptr;
 
+// The icons of the tool bars live in the library's resources.
+static void InitIconResources() { Q_INIT_RESOURCE(icons); }
+
 namespace {
 
 // Tooltip of the actions whose windows are not part of this viewer yet.
@@ -63,6 +69,7 @@ bool FileExists(const QString& path) {
 
 TkovisViewWin::TkovisViewWin(QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::TkovisViewWin>()), wait_(std::make_unique<TkoviFormWait>()) {
+    InitIconResources();
     ui_->setupUi(this);
     setWindowTitle(QApplication::applicationName());
     Arguments = QCoreApplication::arguments().mid(1);
@@ -199,23 +206,66 @@ void TkovisViewWin::SetupActions() {
         {f.Exibir_Tabela, kWaitsTable},          {f.Exibir_ResultConsulta, kWaitsQuery},
         {f.Ajuda_Sobre, kWaitsAbout},
     };
+    // Every tool-bar action has an icon (the desktop theme's where one
+    // fits, else ours) and its caption as its tooltip.
+    const std::tuple<QAction*, const char*, const char*> icons[] = {
+        {f.Mapa_Abrir, "document-open", "abrir"},
+        {f.Camada_LimparSelecao, "edit-clear", "limpar-selecao"},
+        {f.Ajuda_Topicos, "help-contents", "ajuda"},
+        {f.Visualizar_Selecionar, "", "selecionar"},
+        {f.Visualizar_Identificar, "", "identificar"},
+        {f.Visualizar_Aproximar, "zoom-in", "aproximar"},
+        {f.Visualizar_Afastar, "zoom-out", "afastar"},
+        {f.Visualizar_AproxJanela, "", "aproximar-janela"},
+        {f.Visualizar_AproxSelecao, "", "aproximar-selecao"},
+        {f.Visualizar_AproxCamada, "", "aproximar-camada"},
+        {f.Visualizar_AproxLimites, "", "aproximar-limites"},
+        {f.Visualizar_AproxExtensao, "zoom-fit-best", "aproximar-extensao"},
+        {f.Visualizar_AproxAnterior, "", "aproximar-anterior"},
+        {f.Visualizar_Deslocar, "", "deslocar"},
+        {f.Visualizar_Distancia, "", "medir-distancia"},
+        {f.Visualizar_Area, "", "medir-area"},
+        {f.Visualizar_Atualizar, "view-refresh", "atualizar"},
+    };
+    for (const auto& [action, theme, file] : icons) {
+        const QIcon own(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(file)));
+        action->setIcon(*theme ? QIcon::fromTheme(QLatin1String(theme), own) : own);
+        action->setToolTip(action->iconText());
+    }
     for (const auto& [action, tip] : waiting) {
         action->setToolTip(tip);
         action->setStatusTip(tip);
     }
     for (QMenu* m : {f.MenuMapa, f.MenuExibir, f.MenuCamada, f.MenuAjuda}) m->setToolTipsVisible(true);
+
+    // The actions belong to the window, so that their keys work with the
+    // menu bar hidden (full screen) too; Escape leaves full screen.
+    for (QAction* a : findChildren<QAction*>(Qt::FindDirectChildrenOnly)) addAction(a);
+    leaveFullScreen_ = new QAction(this);
+    leaveFullScreen_->setObjectName(QStringLiteral("SairTelaCheia"));
+    leaveFullScreen_->setShortcut(Qt::Key_Escape);
+    leaveFullScreen_->setEnabled(false);
+    connect(leaveFullScreen_, &QAction::triggered, this, [this] { LeaveFullScreen(); });
+    addAction(leaveFullScreen_);
 }
 
 void TkovisViewWin::SetupStatusBar() {
+    // Each panel keeps one width: its own, or what its longest usual text
+    // needs (a position with all its digits, "000000 selecionados"), so
+    // that the panels do not move while the pointer does.
     const int widths[6] = {120, 120, 250, 120, 50, 50};
+    const QString longest[6] = {
+        QStringLiteral("-00000000,0000000"), QStringLiteral("-00000000,0000000"),
+        QStringLiteral("0000000000:0000000000 | 0000000000<000"), QStringLiteral("0000000000,00"),
+        QStringLiteral("0000000"), QStringLiteral("0000000 selecionados")};
+    const QString captions[6] = {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Polar")};
     for (int i = 0; i < 6; ++i) {
-        panels_[i] = new QLabel(this);
+        panels_[i] = new QLabel(captions[i], this);
         panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        // At least the panel's width; wider when its text needs it (a
-        // position with all its digits, "0 selecionados").
-        panels_[i]->setMinimumWidth(widths[i]);
         panels_[i]->setFrameShape(QFrame::Panel);
         panels_[i]->setFrameShadow(QFrame::Sunken);
+        const int frame = 2 * panels_[i]->frameWidth() + 2 * panels_[i]->margin() + 6;
+        panels_[i]->setFixedWidth(std::max(widths[i], panels_[i]->fontMetrics().horizontalAdvance(longest[i]) + frame));
         ui_->StatusBar->addWidget(panels_[i]);
     }
 }
@@ -482,6 +532,8 @@ bool TkovisViewWin::AskLayerFile(TLayer& layer) {
     if (QFileInfo(layer.ResolvedFileName()).isFile()) return false;
     const QString title = openCamada_->windowTitle();
     openCamada_->setWindowTitle(QStringLiteral("Adicionar Camada ") + path + QStringLiteral("?"));
+    // The search starts beside the map.
+    openCamada_->setDirectory(View()->DatabaseName());
     const QString chosen = RunFileDialog(*openCamada_);
     openCamada_->setWindowTitle(title);
     if (chosen.isEmpty()) return true;
@@ -682,9 +734,11 @@ void TkovisViewWin::Exibir_AtualizarExecute() {
 void TkovisViewWin::Exibir_TelaCheiaExecute() {
     menuBar()->hide();
     showFullScreen();
+    leaveFullScreen_->setEnabled(true);
 }
 
 void TkovisViewWin::LeaveFullScreen() {
+    leaveFullScreen_->setEnabled(false);
     showNormal();
     menuBar()->show();
 }

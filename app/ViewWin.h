@@ -142,6 +142,8 @@ private:
     std::unique_ptr<TkoviFormWait> wait_;
     std::unique_ptr<QFileDialog> openView_, openCamada_;
     QLabel* panels_[6] = {};
+    // Escape, while the window is full screen.
+    QAction* leaveFullScreen_ = nullptr;
     std::map<const TLayer*, std::unique_ptr<TTable>> tables_;
     QStringList pendingErrors_;
     bool shown_ = false;

@@ -2,6 +2,7 @@
 // opens the map named on the command line or the default map.
 #include <QApplication>
 
+#include "app/QtTranslations.h"
 #include "app/ViewWin.h"
 #include "engine/view/EngineStartup.h"
 
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(forms);
     QApplication::setApplicationName(QStringLiteral("KOVI Zelto - TREL - Inventário"));
+    LoadQtTranslations();
     StartEngine();
     int result = 0;
     {

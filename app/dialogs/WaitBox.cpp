@@ -7,6 +7,7 @@
 TkoviFormWait::TkoviFormWait(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("kovi_wait"));
     setWindowTitle(QStringLiteral("Aguarde . . . "));
+    setWindowFlag(Qt::WindowStaysOnTopHint);  // never behind the window it reports on
     setFixedWidth(350);
     auto* layout = new QVBoxLayout(this);
     label1_ = new QLabel(this);
