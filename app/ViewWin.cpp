@@ -26,6 +26,7 @@
 
 #include "app/HelpWindow.h"
 #include "app/dialogs/Modal.h"
+#include "app/dialogs/SmallForms.h"
 #include "app/dialogs/TableDialogs.h"
 #include "app/dialogs/WaitBox.h"
 #include "coords/MapProj.h"
@@ -54,7 +55,6 @@ const QString kWaitsImage = QStringLiteral("Ainda não disponível: salvar como 
 const QString kWaitsPrint = QStringLiteral("Ainda não disponível: impressão do mapa");
 const QString kWaitsTable = QStringLiteral("Ainda não disponível: a janela da tabela de atributos");
 const QString kWaitsQuery = QStringLiteral("Ainda não disponível: a janela de resultado de consulta");
-const QString kWaitsAbout = QStringLiteral("Ainda não disponível: a caixa Sobre");
 
 QString GeneralNumber(double v) { return QLocale().toString(v, 'g', 15); }
 
@@ -197,6 +197,10 @@ void TkovisViewWin::SetupActions() {
     connect(f.Visualizar_Atualizar, &QAction::triggered, this, [this] { View()->Redraw(); });
     connect(f.Ajuda_Topicos, &QAction::triggered, this, [this] { Ajuda_TopicosExecute(); });
     connect(f.Ajuda_KoviWeb, &QAction::triggered, this, [this] { Ajuda_KoviWebExecute(); });
+    connect(f.Ajuda_Sobre, &QAction::triggered, this, [this] {
+        TkoviAboutBox about(this);
+        RunModal(about);
+    });
 
     // Windows that this viewer does not have yet: the actions stay
     // disabled and say so.
@@ -204,7 +208,6 @@ void TkovisViewWin::SetupActions() {
         {f.Mapa_Propriedades, kWaitsProperties}, {f.Mapa_SalvarComo, kWaitsImage},
         {f.Mapa_Imprimir, kWaitsPrint},          {f.Camada_SalvarComo, kWaitsImage},
         {f.Exibir_Tabela, kWaitsTable},          {f.Exibir_ResultConsulta, kWaitsQuery},
-        {f.Ajuda_Sobre, kWaitsAbout},
     };
     // Every tool-bar action has an icon (the desktop theme's where one
     // fits, else ours) and its caption as its tooltip.
@@ -279,7 +282,7 @@ void TkovisViewWin::UpdateActions() {
     f.Mapa_Sair->setEnabled(true);
     // Waiting for their windows: see SetupActions.
     for (QAction* a : {f.Mapa_Propriedades, f.Mapa_SalvarComo, f.Mapa_Imprimir, f.Camada_SalvarComo, f.Exibir_Tabela,
-                       f.Exibir_ResultConsulta, f.Ajuda_Sobre})
+                       f.Exibir_ResultConsulta})
         a->setEnabled(false);
     f.Visualizar_Selecionar->setEnabled(layer);
     f.Visualizar_Identificar->setEnabled(layer);

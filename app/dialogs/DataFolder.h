@@ -5,7 +5,12 @@
 // fixed Windows folders that the plan's files and records name
 // ("c:\trel\marvela\camadas") are read under it. Every such path goes
 // through DataPath or DataFile; nothing else builds one.
+#include <QDialog>
 #include <QString>
+
+class QComboBox;
+class QLabel;
+class QListWidget;
 
 // The name of the marker file.
 inline constexpr const char* kDataFolderMarker = "source.tag";
@@ -27,3 +32,39 @@ QString DataPath(const QString& path);
 // empty, absolute, or climbs out of its folder (".."): such a name is
 // treated as a missing file.
 QString DataFile(const QString& folder, const QString& name);
+
+// The data-folder dialog: a drive list and a folder list (the path down
+// to the current folder, then its sub-folders; a double click opens one).
+// FindDataFolder finds the data folder, asking for it with this dialog
+// when the marker is found nowhere.
+class TlibPathDialog : public QDialog {
+public:
+    explicit TlibPathDialog(QWidget* parent = nullptr);
+
+    // The folder where the marker was found ("C:\" is kept as "C:"); after
+    // a showing of the dialog, the folder chosen in it.
+    QString Caminho;
+
+    // Looks for the marker in the current folder, then in each folder of
+    // the settings' "Source" (a list separated by ";"), then asks with the
+    // dialog until the chosen folder holds it. On success the folder that
+    // holds the marker becomes the data folder (SetDataFolder), and a
+    // folder chosen in the dialog is put first in "Source" so that the
+    // next start finds it. False when the dialog was cancelled: nothing is
+    // changed and the next call asks again.
+    bool FindDataFolder();
+
+    // The folder list's current folder.
+    QString Directory() const { return directory_; }
+    void SetDirectory(const QString& folder);
+
+    // The settings key of the application's values.
+    static QString SettingsKey();
+
+private:
+    void FillDirectories();
+    QComboBox* driveCombo_;
+    QLabel* folderLabel_;
+    QListWidget* directoryListBox_;
+    QString directory_;
+};

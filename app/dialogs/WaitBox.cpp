@@ -24,11 +24,28 @@ TkoviFormWait::TkoviFormWait(QWidget* parent) : QDialog(parent) {
 }
 
 void TkoviFormWait::ShowWait() {
-    label1_->setText(Tipo == 9 ? QStringLiteral("Exportando...") : QStringLiteral("Carregando..."));
+    if (isVisible()) showEvent(nullptr);
+    else show();
+}
+
+void TkoviFormWait::showEvent(QShowEvent* event) {
+    if (event) QDialog::showEvent(event);
     label2_->setText(NomeObjeto);
     label3_->setText(Diretorio);
+    // Every showing starts its gauge afresh: a box shown again after a
+    // finished load must not start full.
     progress_->setValue(0);
-    progress_->setVisible(Tipo == 7 || Tipo == 9);
-    setFixedHeight(240);
-    show();
+    static const char* const kActions[] = {"Salvando...", "Carregando...", "Importando...", "Exportando..."};
+    QString action;
+    bool gauge = false;
+    if (Tipo >= 1 && Tipo <= 4) action = QString::fromUtf8(kActions[Tipo - 1]);
+    else if (Tipo == 5 || Tipo == 10) action = QStringLiteral("Procurando...");
+    else if (Tipo >= 6 && Tipo <= 9) {
+        action = QString::fromUtf8(kActions[Tipo - 6]);
+        gauge = true;
+    } else
+        return;
+    label1_->setText(action);
+    progress_->setVisible(gauge);
+    setFixedSize(350, gauge ? 240 : 195);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The wait box: what is being done, on what, and a gauge. The caller sets
-// NomeObjeto, Diretorio and Tipo, shows it modeless, moves the gauge and
-// closes it.
+// NomeObjeto, Diretorio and Tipo, shows it modeless (ShowWait), moves the
+// gauge in percent and closes it.
 #include <QDialog>
 
 class QLabel;
@@ -12,15 +12,23 @@ public:
     explicit TkoviFormWait(QWidget* parent = nullptr);
 
     QString NomeObjeto, Diretorio;
-    // 7: "Carregando..." with the gauge; 9: "Exportando..." with the gauge.
+    // What the box says and whether it has a gauge:
+    //   1 "Salvando...", 2 "Carregando...", 3 "Importando...",
+    //   4 "Exportando...", 5 and 10 "Procurando..." (no gauge, 195 high);
+    //   6 "Salvando...", 7 "Carregando...", 8 "Importando...",
+    //   9 "Exportando..." (with the gauge, 240 high).
+    // Any other code leaves the action, size and gauge as they were.
     int Tipo = 7;
 
-    // Applies the fields to the labels and shows the box.
+    // Shows the box modeless (the fields are applied on every show).
     void ShowWait();
     QLabel* Label1() const { return label1_; }
     QLabel* Label2() const { return label2_; }
     QLabel* Label3() const { return label3_; }
     QProgressBar* Progresso() const { return progress_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     QLabel *label1_, *label2_, *label3_;

@@ -1,0 +1,76 @@
+#pragma once
+// The base-layer dialog: the mapped hills and the four base layers of
+// each (contours, buildings, stairways and ramps, streets), their files
+// under the data folder and their legend flags. The caller says which
+// layers are in the view before showing it, and after OK walks the layer
+// items in order (checked, legend flag, file) to load and unload them.
+#include <vector>
+
+#include <QDialog>
+#include <QStringList>
+
+class QCheckBox;
+class QComboBox;
+class QListWidget;
+class QListWidgetItem;
+
+class TcvFormCarregarDadosGeograficos : public QDialog {
+public:
+    static constexpr int kHills = 25;
+    static constexpr int kLayersPerHill = 4;
+
+    explicit TcvFormCarregarDadosGeograficos(QWidget* parent = nullptr);
+
+    // The hills' names, in code order (M01 first); a leading "Morro " is
+    // dropped, since the item says it. Missing names stay as they were.
+    void SetHillNames(const QStringList& names);
+    // Checks exactly the layer items whose captions are among the view's
+    // layers.
+    void SetLoadedLayers(const QStringList& captions);
+
+    // The layer items, parallel to ComboArquivo: item 4i + k is layer k of
+    // hill i.
+    int LayerCount() const { return kHills * kLayersPerHill; }
+    QString LayerCaption(int i) const;
+    bool LayerChecked(int i) const;
+    // 1: the layer shows in the legend; 0: not.
+    int LegendFlag(int i) const;
+    // The layer's file on this machine (the plan's fixed folder taken
+    // under the data folder).
+    QString LayerFile(int i) const;
+    // The file as the plan names it ("C:\TREL\Marvela\camadas\m01_vias.cam").
+    static QString PlanFile(int i);
+
+    // How many hills have a checked layer.
+    int CheckedHills() const;
+
+    QListWidget* CheckListRegiao() const { return regiao_; }
+    QListWidget* CheckDadosGeo() const { return dados_; }
+    QComboBox* ComboArquivo() const { return arquivo_; }
+    QComboBox* ComboFonte() const { return fonte_; }
+    QCheckBox* ChkLegenda() const { return legenda_; }
+
+    // OK is refused while layers of two or more hills are checked; Cancel
+    // always closes and puts the checks and legend flags back as they were
+    // when the dialog was shown.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void HillChanged(QListWidgetItem* item);
+    void LayerChanged(QListWidgetItem* item);
+    void LayerSelected(int row);
+    void SyncHill(int hill);
+    QListWidget *regiao_, *dados_;
+    QComboBox *arquivo_, *fonte_;
+    QCheckBox* legenda_;
+    bool updating_ = false;
+    // The checks and flags when the dialog was shown.
+    struct TSnapshot {
+        bool Checked;
+        int Flag;
+    };
+    std::vector<TSnapshot> shown_;
+};
