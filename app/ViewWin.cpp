@@ -364,7 +364,7 @@ void TkovisViewWin::FormShow() {
         if (QFileInfo(path).isFile() && path.endsWith(QStringLiteral(".map"))) {
             try {
                 OpenMap(path, QApplication::applicationName() + QStringLiteral(" - ") + path);
-            } catch (const EEngineError&) {
+            } catch (const EKoviError&) {
                 ShowMessage(this, QStringLiteral("Não foi possível abrir o mapa ") + path + QStringLiteral("!"));
             }
         }
@@ -375,8 +375,8 @@ void TkovisViewWin::FormShow() {
     if (!defaultMap.isEmpty() && QFileInfo(defaultMap).isFile()) {
         try {
             OpenMap(defaultMap, QApplication::applicationName() + QStringLiteral(" - ") + defaultTitle);
-        } catch (const EEngineError& e) {
-            ShowMessage(this, e.Message());
+        } catch (const EKoviError& e) {
+            ShowMessage(this, ErrorMessage(e));
         }
     }
     UpdateActions();
@@ -395,10 +395,10 @@ void TkovisViewWin::OpenMap(const QString& path, const QString& caption) {
     v->SetDrawingName(info.fileName());
     try {
         v->SetActive(true);
-    } catch (const EEngineError& e) {
+    } catch (const EKoviError& e) {
         wait_->hide();
         setWindowTitle(QApplication::applicationName());
-        ShowPendingErrors(e.Message());
+        ShowPendingErrors(ErrorMessage(e));
         RefreshContents();
         UpdateActions();
         throw;
@@ -425,9 +425,9 @@ void TkovisViewWin::Mapa_AbrirExecute() {
     if (path.isEmpty()) return;
     try {
         OpenMap(path, QApplication::applicationName() + QStringLiteral(" - ") + path);
-    } catch (const EEngineError& e) {
+    } catch (const EKoviError& e) {
         // A damaged file: say why; the window goes on with no map.
-        ShowMessage(this, e.Message());
+        ShowMessage(this, ErrorMessage(e));
     }
 }
 
@@ -775,7 +775,7 @@ void TkovisViewWin::closeEvent(QCloseEvent* event) {
     ui_->Contents->SetDrawing(nullptr);
     try {
         if (View()->Active()) View()->SetActive(false);
-    } catch (const EEngineError&) {
+    } catch (const EKoviError&) {
         // closing always goes on
     }
     wait_->hide();

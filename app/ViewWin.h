@@ -60,8 +60,8 @@ public:
     void FormShow();
 
     // Closes the view if active and opens the map; the window's caption
-    // becomes caption. Raises what the opening raises (the view stays
-    // closed and the caption goes back to the title).
+    // becomes caption. Raises what the opening raises (an EKoviError; the
+    // view stays closed and the caption goes back to the title).
     void OpenMap(const QString& path, const QString& caption);
     // Sets the enabled and checked states of the actions.
     virtual void UpdateActions();

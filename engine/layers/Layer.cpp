@@ -502,9 +502,10 @@ void TLayer::InternalOpen() {
         ReadLayerFile(ResolvedFileName());
         active_ = true;
         fileCreated_ = true;
-    } catch (const EEngineError& e) {
+    } catch (const EKoviError& e) {
+        // A coordinate block that cannot be read fails the layer as well.
         FreeObjects();
-        DoError(e.Message());
+        DoError(ErrorMessage(e));
     }
 }
 

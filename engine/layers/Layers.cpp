@@ -193,7 +193,7 @@ void TLayers::ReadData(TStream& s) {
         }
         try {
             layer->Open();
-        } catch (const EEngineError&) {
+        } catch (const EKoviError&) {
             continue;  // the layer is freed; the record adds nothing
         }
         DoAfterAdd(*layer);

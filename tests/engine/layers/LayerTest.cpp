@@ -330,6 +330,18 @@ TEST_F(LayerTest, OpenOfMissingOrDamagedFileLeavesLayerEmptyAndReports) {
     EXPECT_FALSE(reader.Active());
     EXPECT_EQ(reader.GetObjectCount(), 0);
     EXPECT_EQ(host.Failures.size(), 2u);
+
+    // A coordinate system that cannot be read fails the layer the same way
+    // (the coordinate module's error is one of the program's errors).
+    struct TCoordinateLayer : TLayer {
+        using TLayer::TLayer;
+        void ReadObjects(TStream&) override { throw ECoordinateError("projection block too short"); }
+    } coordinates(&host);
+    coordinates.SetDatabaseName(layer.DatabaseName());
+    coordinates.SetLayerName(layer.LayerName());
+    ASSERT_NO_THROW(coordinates.Open());
+    EXPECT_FALSE(coordinates.Active());
+    ASSERT_EQ(host.Failures.size(), 3u);
 }
 
 TEST_F(LayerTest, ChangeNotifications) {
