@@ -241,10 +241,10 @@ void TThemeLayer::AppendRecordOf(TVisualObject& object, const QVariantList* valu
         t.Post();
     } catch (...) {
         if (t.State() == dsInsert) t.Cancel();
-        // No object without a record: an object new to the layer goes back
-        // to the caller; one that was the layer's before is put aside again.
-        Withdraw(&object);
-        if (object.Parent() == this) TLayer::Remove(&object);
+        // No object without a record: an object new to the layer is taken
+        // out and freed; one that was the layer's before is put aside again.
+        const std::unique_ptr<TVisualObject> refused = Withdraw(&object);
+        if (!refused && object.Parent() == this) TLayer::Remove(&object);
         throw;
     }
 }
@@ -254,28 +254,39 @@ void TThemeLayer::DeleteRecordOf(const TVisualObject& object) {
     if (table_->Locate(QStringLiteral("ID"), object.Id())) table_->Delete();
 }
 
-int TThemeLayer::Add(TVisualObject* object) {
-    const int index = TLayer::Add(object);
+int TThemeLayer::Add(std::unique_ptr<TVisualObject> owned) {
+    TVisualObject* object = owned.get();
+    const int index = TLayer::Add(std::move(owned));
     if (index < 0 || State() != lsEdit) return index;
     NextObjectId(*object);
     if (table_->Active()) AppendRecordOf(*object, nullptr);
     return index;
 }
 
-int TThemeLayer::Insert(int index, TVisualObject* object) {
+int TThemeLayer::Insert(int index, std::unique_ptr<TVisualObject> owned) {
     // Through the layer's own bookkeeping, so that cancelling the edit
     // takes the object out again.
-    const int r = TLayer::Insert(index, object);
+    TVisualObject* object = owned.get();
+    const int r = TLayer::Insert(index, std::move(owned));
     if (r < 0 || State() != lsEdit) return r;
     NextObjectId(*object);
     if (table_->Active()) AppendRecordOf(*object, nullptr);
     return r;
 }
 
-int TThemeLayer::AddObjectWithRecord(TVisualObject* object, const QVariantList& values) {
+int TThemeLayer::Restore(TVisualObject* object) {
+    const int index = TLayer::Restore(object);
+    if (index < 0) return index;
+    NextObjectId(*object);
+    if (table_->Active()) AppendRecordOf(*object, nullptr);
+    return index;
+}
+
+int TThemeLayer::AddObjectWithRecord(std::unique_ptr<TVisualObject> owned, const QVariantList& values) {
     if (State() != lsEdit) return -1;
     if (!table_->Active()) throw EDatabaseError(QStringLiteral("Tabela de atributos fechada"));
-    const int index = TLayer::Add(object);
+    TVisualObject* object = owned.get();
+    const int index = TLayer::Add(std::move(owned));
     if (index < 0) return index;
     NextObjectId(*object);
     AppendRecordOf(*object, &values);
@@ -487,13 +498,11 @@ void TThemeLayer::MergeSummary(TLayerTable& source, const QString& database, con
                     // freed.
                     std::unique_ptr<TPolygon> combined = cp->Combine(*op);
                     const QString id = cp->Id();
-                    result->Withdraw(cp);
-                    std::unique_ptr<TVisualObject> old(cp);
+                    const std::unique_ptr<TVisualObject> old = result->Withdraw(cp);
                     combined->SetId(id);
                     current = combined.get();
-                    if (result->TLayer::Add(combined.get()) < 0)
+                    if (result->TLayer::Add(std::move(combined)) < 0)
                         throw EDatabaseError(QStringLiteral("União não aceita pelo resumo"));
-                    combined.release();
                 } else if (auto* cl = dynamic_cast<TPolyLine*>(current);
                            cl && !cp && dynamic_cast<const TPolyLine*>(o)) {
                     cl->AddContoursOf(*static_cast<const TPolyLine*>(o));

@@ -113,17 +113,20 @@ public:
     bool InScaleRange(double scale) const;
 
     // ---- edits: an added object gets the next Id (20 hex digits)
-    int Add(TVisualObject* object) override;
-    int Insert(int index, TVisualObject* object) override;
+    // An object comes with its record (required fields "?", 0 or False);
+    // when the record cannot be posted the object is not added (and freed)
+    // and the error raised. A restored object gets a new Id and record.
+    int Add(std::unique_ptr<TVisualObject> object) override;
+    int Insert(int index, std::unique_ptr<TVisualObject> object) override;
+    int Restore(TVisualObject* object) override;
     void Delete(int index) override;
     int Remove(TVisualObject* object) override;
     void Clear() override;
     // Adds the object with a record whose fields, in field order, are its
-    // Id and then the values. -1 in browse state (the caller keeps the
-    // object). Raises EDatabaseError (the object not added, still the
-    // caller's) when the table is closed or the record cannot be posted.
-    int AddObjectWithRecord(TVisualObject* object, const QVariantList& values);
-    using TLayer::Add;
+    // Id and then the values. -1 in browse state. Raises EDatabaseError
+    // (the object not added, and freed) when the table is closed or the
+    // record cannot be posted.
+    int AddObjectWithRecord(std::unique_ptr<TVisualObject> object, const QVariantList& values);
     bool HasPendingEdits() const override;
 
     // ---- lifecycle

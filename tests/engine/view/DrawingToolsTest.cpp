@@ -502,8 +502,8 @@ TEST_F(DrawingToolsTest, GroupRotationTurnsAboutTheGroupCentre) {
     Edit();
     auto* p = new TPoint(20, 100);
     auto* q = new TPoint(180, 100);
-    layer->Add(p);
-    layer->Add(q);
+    layer->Add(std::unique_ptr<TVisualObject>(p));
+    layer->Add(std::unique_ptr<TVisualObject>(q));
     layer->SelectionAdd(p);
     layer->SelectionAdd(q);
     view->ExecuteCommand(dcRotate);
@@ -744,7 +744,7 @@ TEST_F(DrawingToolsTest, TextIsEditedInPlace) {
     EXPECT_EQ(text->Text(), before);
     EXPECT_EQ(view->Tools().InPlaceEditor(), nullptr);
     // The layer going takes its editor with it.
-    ASSERT_GE(layer->Add(text), 0);
+    ASSERT_GE(layer->Restore(text), 0);
     ClickAt(100, 100);
     ASSERT_NE(view->Tools().InPlaceEditor(), nullptr);
     view->SetActiveLayer(nullptr);
@@ -867,7 +867,7 @@ TEST_F(DrawingToolsTest, VertexEditsNeverDoubleOrCollapseVertices) {
     EXPECT_TRUE(std::any_of(kept.begin(), kept.end(), [](const TVertex& v) { return v.X == 50 && v.Y == 50; }));
     // Nor does a line into a point.
     auto* line = new TLine(TVertex{100, 100, 0}, TVertex{150, 100, 0});
-    layer->Add(line);
+    layer->Add(std::unique_ptr<TVisualObject>(line));
     layer->SelectionClear();
     layer->SelectionAdd(line);
     ClickAt(150, 100);

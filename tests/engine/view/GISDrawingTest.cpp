@@ -183,9 +183,9 @@ TEST_F(GISDrawingTest, ThemeLayerIsConvertedOnceIntoTheViewsSystem) {
     layer->SetProjection(1);
     static_cast<TUTMProjectionParams*>(layer->ProjectionParams())->SetZone(23);
     layer->Edit();
-    for (int i = 0; i < 10; ++i) layer->Add(new TPoint(330000 + 100 * i, 7394000));
+    for (int i = 0; i < 10; ++i) layer->Add(std::unique_ptr<TVisualObject>(new TPoint(330000 + 100 * i, 7394000)));
     auto* ring = new TContour({{330000, 7393000, 0}, {331000, 7393000, 0}, {331000, 7393500, 0}});
-    layer->Add(ring);
+    layer->Add(std::unique_ptr<TVisualObject>(ring));
     view->Layers().Add(std::move(owned));
 
     // The view in zone 24 on another datum.
@@ -226,7 +226,7 @@ TEST_F(GISDrawingTest, ThemeLayerIsConvertedOnceIntoTheViewsSystem) {
     static_cast<TUTMProjectionParams*>(view->ProjectionParams())->SetZone(22);
     draw();
     EXPECT_EQ(layer->ConvertedVertexCount(), 26u);
-    layer->Add(new TPoint(330500, 7394500));
+    layer->Add(std::unique_ptr<TVisualObject>(new TPoint(330500, 7394500)));
     draw();
     EXPECT_EQ(layer->ConvertedVertexCount(), 40u);
 
@@ -271,7 +271,7 @@ TEST_F(GISDrawingTest, ThemeLayerWithAnIndexOutsideTheCatalogueDrawsNothing) {
         layer->SetEllipsoid(ellipsoid);
         layer->SetDatum(datum);
         layer->Edit();
-        layer->Add(new TPoint(330000, 7394000));
+        layer->Add(std::unique_ptr<TVisualObject>(new TPoint(330000, 7394000)));
         view->Layers().Add(std::move(owned));
         view->SetProjection(0);
         view->ZoomWindow(-60, -30, -30, 0);
@@ -303,7 +303,7 @@ TEST_F(GISDrawingTest, DamagedDrawingFilesWithThemeLayersRaiseOrReadSafely) {
         layer->SetProjection(1);
         layer->ThemeClasses()->Add(QStringLiteral("Alto"));
         layer->Edit();
-        layer->Add(new TPoint(330000, 7394000));
+        layer->Add(std::unique_ptr<TVisualObject>(new TPoint(330000, 7394000)));
         layer->InternalPost();
         layer->EndEdit();
         view->Layers().Add(std::move(owned));
@@ -352,8 +352,8 @@ TEST_F(GISDrawingTest, ThemeLayerFilesWithChangedBytesReadAndDrawSafely) {
         src.SetDatabaseName(dir.path());
         src.SetLayerName(QStringLiteral("a.cam"));
         src.Edit();
-        src.Add(new TPoint(330000, 7394000));
-        src.Add(new TContour({{330000, 7393000, 0}, {331000, 7393000, 0}, {331000, 7393500, 0}}));
+        src.Add(std::unique_ptr<TVisualObject>(new TPoint(330000, 7394000)));
+        src.Add(std::unique_ptr<TVisualObject>(new TContour({{330000, 7393000, 0}, {331000, 7393000, 0}, {331000, 7393500, 0}})));
         src.InternalPost();
         src.EndEdit();
         TMemoryStream s;
