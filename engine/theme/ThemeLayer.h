@@ -9,7 +9,7 @@
 // Records in step with the objects (while the table is open):
 // - Add, Insert and AddObjectWithRecord give the object the next free Id
 //   and append its record; when the record cannot be posted the object is
-//   taken out again (the caller keeps it) and the error is raised, so no
+//   taken out again (and freed) and the error is raised, so no
 //   object is left without a record.
 // - Delete, Remove and Clear delete the objects' records.
 // - InternalPost writes the layer file first and commits the table only
