@@ -169,15 +169,6 @@ private:
     const TCoordinateSystemHost* Host() const;
     bool Reprojects(TCoordinateSystem& view) const;
     void NextObjectId(TVisualObject& object);
-    // The merging summary of the attribute table (its MergeHandler): a new
-    // layer file ChangeFileExt(table, ".cam") in `database` with the table
-    // `table` beside it, one object per group with the group's summary
-    // record. Polygons of a group (ThemeLayerType 2) are united, lines get
-    // the other lines' contours, other shapes are added to the first. An
-    // existing table or layer file raises EDatabaseError; on any error the
-    // files made so far are removed and the error raised.
-    void MergeSummary(TLayerTable& source, const QString& database, const QString& table, QStringList& lines,
-                      const QString& groupField);
     // ClassifyObject with the total of the classified field, when the
     // layer normalizes by percent.
     void ClassifyWith(TVisualObject* object, const std::optional<double>& total);
