@@ -6,6 +6,8 @@
 #include <cstring>
 #include <numeric>
 
+#include "engine/geometry/PlanarGeometry.h"
+
 namespace {
 
 struct TPt {
@@ -16,66 +18,14 @@ struct TPt {
 bool LexLess(const TPt& a, const TPt& b) { return a.X < b.X || (a.X == b.X && a.Y < b.Y); }
 bool SamePt(const TPt& a, const TPt& b) { return a.X == b.X && a.Y == b.Y; }
 
-// ---------------------------------------------------------------------------
-// Exact orientation: the sign of (b - a) x (c - a), with a floating-point
-// filter and an exact expansion sum behind it.
-
-inline void TwoSum(double a, double b, double& x, double& y) {
-    x = a + b;
-    const double bv = x - a;
-    const double av = x - bv;
-    y = (a - av) + (b - bv);
-}
-
-[[gnu::noinline]] int OrientExact(const TPt& a, const TPt& b, const TPt& c) {
-    // (bx-ax)(cy-ay) - (by-ay)(cx-ax) expanded into six exact products.
-    const double f[6][2] = {{b.X, c.Y}, {-b.X, a.Y}, {-a.X, c.Y}, {-b.Y, c.X}, {b.Y, a.X}, {a.Y, c.X}};
-    double e[16];
-    int m = 0;
-    for (const auto& pq : f) {
-        const double p = pq[0] * pq[1];
-        const double terms[2] = {p, std::fma(pq[0], pq[1], -p)};
-        for (double q : terms) {
-            int k = 0;
-            for (int j = 0; j < m; ++j) {
-                double s, h;
-                TwoSum(q, e[j], s, h);
-                q = s;
-                if (h != 0.0) e[k++] = h;
-            }
-            if (q != 0.0) e[k++] = q;
-            m = k;
-        }
-    }
-    if (m == 0) return 0;
-    return e[m - 1] > 0.0 ? 1 : -1;
-}
-
-inline int Orient(const TPt& a, const TPt& b, const TPt& c) {
-    const double l = (b.X - a.X) * (c.Y - a.Y);
-    const double r = (b.Y - a.Y) * (c.X - a.X);
-    const double det = l - r;
-    const double bound = 3.3306690738754716e-16 * (std::fabs(l) + std::fabs(r));
-    if (det > bound) return 1;
-    if (-det > bound) return -1;
-    return OrientExact(a, b, c);
-}
+// The engine's one orientation test and point-in-ring test.
+inline int Orient(const TPt& a, const TPt& b, const TPt& c) { return Planar::Orientation(a.X, a.Y, b.X, b.Y, c.X, c.Y); }
 
 // Winding number of p about a closed vertex loop; p must not lie on it for a
-// meaningful answer (any answer is finite and consistent otherwise).
+// meaningful answer (0 is given then).
 template <class PointAt>
 int WindingNumber(const TPt& p, std::size_t n, PointAt at) {
-    int wn = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const TPt& u = at(i);
-        const TPt& v = at(i + 1 == n ? 0 : i + 1);
-        if (u.Y <= p.Y) {
-            if (v.Y > p.Y && Orient(u, v, p) > 0) ++wn;
-        } else if (v.Y <= p.Y && Orient(u, v, p) < 0) {
-            --wn;
-        }
-    }
-    return wn;
+    return Planar::RingPosition(p.X, p.Y, n, at).Winding;
 }
 
 bool StrictlyBetween(const TPt& p, const TPt& a, const TPt& b) {
@@ -779,14 +729,10 @@ int PolygonWinding(const TOverlayPolygon& p, const TPt& q, bool& onEdge) {
         if (pts.size() < 3) return;
         const long double a = SignedArea2(pts);
         if (a == 0) return;
-        const std::size_t n = pts.size();
-        for (std::size_t i = 0; i < n; ++i) {
-            const TPt& u = pts[i];
-            const TPt& v = pts[i + 1 == n ? 0 : i + 1];
-            if (SamePt(q, u) || (Orient(u, v, q) == 0 && StrictlyBetween(q, u, v))) onEdge = true;
-        }
-        const int wn = WindingNumber(q, n, [&](std::size_t i) -> const TPt& { return pts[i]; });
-        w += wn * (a > 0 ? 1 : -1) * role;
+        const Planar::TRingPosition at =
+            Planar::RingPosition(q.X, q.Y, pts.size(), [&](std::size_t i) -> const TPt& { return pts[i]; });
+        if (at.Location == Planar::TLocation::Boundary) onEdge = true;
+        w += at.Winding * (a > 0 ? 1 : -1) * role;
     };
     for (const TRing& r : p.Contours) ring(r, 1);
     for (const TRing& r : p.Holes) ring(r, -1);
