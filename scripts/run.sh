@@ -13,5 +13,7 @@ tag="$(sed -n 's/.*kSamplePlanTag = "\(.*\)";.*/\1/p' tools/SamplePlan.h)"
 if [ "$(head -n1 "$data/source.tag" 2>/dev/null | tr -d '\r')" != "$tag" ]; then
   QT_QPA_PLATFORM=offscreen build/release/tools/sampleplan "$data" >/dev/null
 fi
+# The plan's database alias, registered in the settings file when absent.
+QT_QPA_PLATFORM=offscreen build/release/tools/sampleplan --register-alias "$data"
 if [ "$#" -eq 0 ]; then set -- "$data/Marvela/trel.map"; fi
 exec build/release/kovizelto "$@"

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "coords/TransverseMercator.h"
 #include "engine/core/Errors.h"
@@ -19,7 +20,9 @@
 #include "engine/theme/ThemeLayer.h"
 #include "engine/view/GISDrawing.h"
 #include "platform/db/Fields.h"
+#include "platform/db/Session.h"
 #include "platform/db/Table.h"
+#include "tools/SampleParts.h"
 
 const TSampleLayer kSampleThemeLayers[7] = {
     {"Setores de Risco (rótulos)", "setores_rotulos.cam"},
@@ -34,23 +37,6 @@ const TSampleLayer kSampleThemeLayers[7] = {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-// splitmix64: the same numbers on every machine and compiler.
-class TRandom {
-public:
-    explicit TRandom(std::uint64_t seed) : state_(seed) {}
-    double Next() {  // [0, 1)
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        z ^= z >> 31;
-        return double(z >> 11) / 9007199254740992.0;
-    }
-    double Range(double lo, double hi) { return lo + (hi - lo) * Next(); }
-
-private:
-    std::uint64_t state_;
-};
 
 struct THill {
     QString Code, Name;
@@ -293,6 +279,14 @@ void WriteMap(const QString& mapFile, const QString& title, const QString& layer
 
 QString SampleMapFile(const QString& folder) { return JoinPath(folder, QStringLiteral("Marvela/trel.map")); }
 
+QString SampleDatabaseFile(const QString& folder) { return JoinPath(folder, QStringLiteral("trel.db")); }
+
+bool RegisterSampleAlias(const QString& folder, bool replace) {
+    if (!replace && Session().IsAlias(kSampleAlias)) return false;
+    Session().AddStandardAlias(kSampleAlias, QFileInfo(SampleDatabaseFile(folder)).absoluteFilePath());
+    return true;
+}
+
 TSamplePlanFiles WriteSamplePlan(const QString& folder) {
     TSamplePlanFiles out;
     const QString mapFolder = JoinPath(folder, QStringLiteral("Marvela"));
@@ -378,14 +372,25 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
         }
     }
     // Streets: one avenue along the valley between the hills, and a street
-    // from it round the foot of each hill.
+    // from it round the foot of each hill. Each is also a record of the
+    // street-axis table, under the same "ID".
+    std::vector<TSampleStreet> streets;
+    auto addStreet = [&](const std::vector<TVertex>& v, const QString& name, const QString& kind) {
+        double length = 0;
+        for (std::size_t i = 1; i < v.size(); ++i) length += std::hypot(v[i].X - v[i - 1].X, v[i].Y - v[i - 1].Y);
+        logradouros.Add(MakeLine(v), {name, kind});
+        const QString code = name.startsWith(QStringLiteral("Avenida"))    ? QStringLiteral("AV")
+                             : name.startsWith(QStringLiteral("Travessa")) ? QStringLiteral("TV")
+                                                                           : QStringLiteral("R");
+        streets.push_back({logradouros.Records.back().front(), name, code, length});
+    };
     {
         std::vector<TVertex> avenue;
         for (int i = 0; i <= 40; ++i) {
             const double x = 551900 + 2600.0 * i / 40;
             avenue.push_back({x, 8564050 + 260 * std::sin((x - 551900) / 520) + 0.18 * (x - 551900), 0});
         }
-        logradouros.Add(MakeLine(avenue), {streetNames[0], QStringLiteral("Avenida")});
+        addStreet(avenue, streetNames[0], QStringLiteral("Avenida"));
         int n = 1;
         for (const THill& hill : hills) {
             std::vector<TVertex> ring;
@@ -393,7 +398,7 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
                 const double t = kPi * 1.1 + 1.5 * kPi * i / 54;
                 ring.push_back(hill.At(t, 1.06 * hill.Radius(t, 0)));
             }
-            logradouros.Add(MakeLine(ring), {streetNames[n++ % streetNames.size()], QStringLiteral("Rua")});
+            addStreet(ring, streetNames[n++ % streetNames.size()], QStringLiteral("Rua"));
             // up the slope towards the top
             const double t = rnd.Range(0, 2 * kPi);
             std::vector<TVertex> climb;
@@ -402,7 +407,7 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
                 const double tt = t + 0.4 * std::sin(i * 0.9);
                 climb.push_back(hill.At(tt, share * hill.Radius(tt, 0)));
             }
-            logradouros.Add(MakeLine(climb), {streetNames[n++ % streetNames.size()], QStringLiteral("Rua")});
+            addStreet(climb, streetNames[n++ % streetNames.size()], QStringLiteral("Rua"));
         }
     }
 
@@ -509,6 +514,11 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
         WriteMap(out.GeoMapFile, QStringLiteral("Morros em coordenadas geográficas"), QStringLiteral("camadas"), geo,
                  kGeographic, x1 - mx, y1 - my, x2 + mx, y2 + my);
     }
+
+    // The plan's records and media.
+    WriteStreetAxes(layerFolder, streets);
+    out.DatabaseFile = SampleDatabaseFile(folder);
+    WriteSampleMedia(folder, WriteSampleDatabase(out.DatabaseFile));
 
     QFile tag(JoinPath(folder, QStringLiteral("source.tag")));
     if (!tag.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -11,10 +11,11 @@
 #include <QStringList>
 
 // The text of "source.tag"; a folder whose tag differs is out of date.
-inline constexpr const char* kSamplePlanTag = "KOVI Zelto sample plan 3";
+inline constexpr const char* kSamplePlanTag = "KOVI Zelto sample plan 4";
 
 struct TSamplePlanFiles {
     QString MapFile;     // the plan's map (UTM)
+    QString DatabaseFile;  // the plan's database
     QString GeoMapFile;  // the small map in geographic coordinates
     QStringList LayerFiles;  // every layer file written, base layers included
 };
@@ -31,3 +32,12 @@ extern const TSampleLayer kSampleThemeLayers[7];
 TSamplePlanFiles WriteSamplePlan(const QString& folder);
 // The map file of a sample folder.
 QString SampleMapFile(const QString& folder);
+// The plan's database of a sample folder.
+QString SampleDatabaseFile(const QString& folder);
+
+// The alias of the plan's database.
+inline const QString kSampleAlias = QStringLiteral("TRELQel");
+// Registers the alias for the sample's database in the settings file, as
+// an installer would: only when there is none (unless replace). True when
+// it was written.
+bool RegisterSampleAlias(const QString& folder, bool replace = false);

@@ -1,5 +1,9 @@
 // Writes the sample plan into a folder: sampleplan [folder]; without a
 // folder, into the user's data folder. Prints the map file's path.
+//
+// sampleplan --register-alias [folder] writes nothing but registers the
+// alias of the plan's database for that folder's sample in the settings
+// file, when there is no alias of that name yet (as an installer would).
 #include <cstdio>
 
 #include <QApplication>
@@ -11,8 +15,14 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    const QString folder = args.size() > 1 ? args.at(1) : Settings::UserDataFolder() + QStringLiteral("/trel");
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    const bool registerAlias = args.removeAll(QStringLiteral("--register-alias")) > 0;
+    const QString folder = !args.isEmpty() ? args.at(0) : Settings::UserDataFolder() + QStringLiteral("/trel");
+    if (registerAlias) {
+        RegisterSampleAlias(folder);
+        return 0;
+    }
     try {
         StartEngine();
         const TSamplePlanFiles files = WriteSamplePlan(folder);

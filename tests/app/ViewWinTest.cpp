@@ -32,6 +32,7 @@
 #include "engine/symbology/ThemeClass.h"
 #include "engine/theme/ThemeLayer.h"
 #include "engine/view/EngineStartup.h"
+#include "tests/support/Folders.h"
 #include "tools/SamplePlan.h"
 
 namespace {
@@ -47,16 +48,6 @@ QApplication& TestApp() {
         return a;
     }();
     return *app;
-}
-
-void CopyFolder(const QString& from, const QString& to) {
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString src = it.next();
-        const QString dst = JoinPath(to, QDir(from).relativeFilePath(src));
-        QDir().mkpath(ExtractFilePath(dst));
-        QFile::copy(src, dst);
-    }
 }
 
 struct ViewWinTest : ::testing::Test {

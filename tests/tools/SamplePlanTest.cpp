@@ -1,6 +1,8 @@
 // The sample plan: every layer of the written folder opens, every object
-// has its attribute record, the same bytes come out of every run, and the
-// small map's geographic coordinates agree with GeographicLib.
+// has its attribute record, the same bytes come out of every run, the
+// small map's geographic coordinates agree with GeographicLib, and the
+// plan's records and media are what the record windows need (sqlite3 and
+// unrtf read them).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,6 +10,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QImageReader>
 #include <QTemporaryDir>
 
 #include <GeographicLib/TransverseMercator.hpp>
@@ -22,6 +25,9 @@
 #include "engine/view/EngineStartup.h"
 #include "platform/db/Fields.h"
 #include "platform/db/Table.h"
+#include "platform/db/Session.h"
+#include "platform/jpeg/Picture.h"
+#include "tests/platform/db/DbTestUtil.h"
 #include "tools/SamplePlan.h"
 
 namespace {
@@ -178,4 +184,94 @@ TEST_F(SamplePlanTest, GeographicMapAgreesWithGeographicLib) {
     // A real place of the southern hemisphere, some 12.9 degrees south.
     EXPECT_NEAR(lat, -12.9, 0.2);
     EXPECT_NEAR(lon, -38.5, 0.2);
+}
+
+TEST_F(SamplePlanTest, PlanRecordsAndMediaAreThoseTheWindowsNeed) {
+    REQUIRE_TOOL("sqlite3");
+    REQUIRE_TOOL("unrtf");
+    auto sql = [&](const char* q) {
+        return QString::fromUtf8(RunTool(QStringLiteral("sqlite3"), {files->DatabaseFile, QString::fromUtf8(q)})).trimmed();
+    };
+    EXPECT_EQ(sql("select count(*) from morros"), QStringLiteral("25"));
+    EXPECT_EQ(sql("select min(cod_morro) || max(cod_morro) from morros"), QStringLiteral("M01M25"));
+    EXPECT_EQ(sql("select nome from morros where nome like 'São João%' order by cod_morro").split(u'\n'),
+              (QStringList{QStringLiteral("São João"), QStringLiteral("São João do Cabula")}));
+    EXPECT_EQ(sql("select count(*) from morros where cod_morro || 'S01' not in (select cod_morrosetor from setores)"),
+              QStringLiteral("0"));
+    EXPECT_EQ(sql("select count(*) from intervencoes where setor not in (select cod_morrosetor from setores)"),
+              QStringLiteral("1"));
+    // The sectors of the mapped hills are the map's.
+    TTable mapSectors;
+    mapSectors.SetDatabaseName(ExtractFilePath(files->LayerFiles.at(4)));
+    mapSectors.SetTableName(QStringLiteral("setores.dbf"));
+    mapSectors.Open();
+    QStringList codes;
+    for (mapSectors.First(); !mapSectors.Eof(); mapSectors.Next())
+        codes << mapSectors.FieldByName(QStringLiteral("morrosetor"))->AsString();
+    EXPECT_EQ(sql("select group_concat(cod_morrosetor) from (select cod_morrosetor from setores "
+                  "where cod_morro <= 'M03' order by 1)"),
+              codes.join(u','));
+    // The street axes under the street layer's IDs.
+    auto ids = [&](const QString& table) {
+        TTable t;
+        t.SetDatabaseName(ExtractFilePath(files->LayerFiles.at(4)));
+        t.SetTableName(table);
+        t.Open();
+        QStringList out;
+        for (t.First(); !t.Eof(); t.Next()) out << t.FieldByName(QStringLiteral("ID"))->AsString();
+        return out;
+    };
+    EXPECT_EQ(ids(QStringLiteral("eixo_logradouros.dbf")), ids(QStringLiteral("logradouros.dbf")));
+
+    // Every picture named exists but one; one name is empty; one is
+    // damaged; one orthophoto is large.
+    const QStringList named =
+        sql("select 'fotos/' || foto1 from setores union all select 'fotos/' || foto2 from setores union all "
+            "select 'fotos/' || foto3 from setores union all select 'fotos/' || foto4 from setores union all "
+            "select 'fotos/' || foto5 from setores union all select 'fotos/' || foto1 from morros union all "
+            "select 'ortofotos/' || ortofoto1 from morros union all select 'ortofotos/' || ortofoto3 from morros")
+            .split(u'\n');
+    QStringList missing;
+    int damaged = 0;
+    for (const QString& n : named) {
+        if (n.endsWith(u'/')) continue;
+        const QString file = FindPathNoCase(JoinPath(dir->path(), n));
+        if (file.isEmpty()) {
+            missing << n;
+            continue;
+        }
+        try {
+            LoadPicture(file, QSize(64, 64));
+        } catch (const EEngineError&) {
+            ++damaged;
+        }
+    }
+    EXPECT_EQ(missing, QStringList{QStringLiteral("fotos/m01s03_2.jpg")});
+    EXPECT_EQ(damaged, 1);
+    EXPECT_EQ(sql("select foto3 = '' from setores where cod_morrosetor = 'M01S02'"), QStringLiteral("1"));
+    const QSize large = QImageReader(JoinPath(dir->path(), QStringLiteral("ortofotos/m01_orto1.jpg"))).size();
+    EXPECT_GE(large.width(), 6000);
+    EXPECT_GE(large.height(), 4000);
+
+    // The chapters as unrtf reads them: accents, a table, a picture.
+    const QString meth = JoinPath(dir->path(), QStringLiteral("metodologia"));
+    EXPECT_EQ(QDir(meth).entryList({QStringLiteral("*.rtf")}).size(), 13);
+    const QString staff = QString::fromLatin1(
+        RunTool(QStringLiteral("unrtf"), {QStringLiteral("--text"), JoinPath(dir->path(), QStringLiteral("equipe/equipe.rtf"))}));
+    EXPECT_TRUE(staff.contains(QStringLiteral("Coordenação geral"))) << staff.toStdString();
+    const QString table = QString::fromLatin1(
+        RunTool(QStringLiteral("unrtf"), {QStringLiteral("--text"), JoinPath(meth, QStringLiteral("tabela 2.rtf"))}));
+    EXPECT_TRUE(table.contains(QStringLiteral("M02\tBica\tRetaludamento"))) << table.toStdString();
+    QTemporaryDir pictures;  // unrtf writes the pictures it finds beside it
+    QProcess unrtf;
+    unrtf.setWorkingDirectory(pictures.path());
+    unrtf.start(QStringLiteral("unrtf"), {QStringLiteral("--html"), JoinPath(meth, QStringLiteral("07 - identificacao.rtf"))});
+    ASSERT_TRUE(unrtf.waitForFinished(60000));
+    EXPECT_TRUE(unrtf.readAllStandardOutput().contains("<img"));
+    EXPECT_EQ(QImageReader(JoinPath(pictures.path(), QStringLiteral("pict001.jpg"))).size(), QSize(240, 160));
+
+    // The alias is registered once, as an installer would.
+    EXPECT_TRUE(RegisterSampleAlias(dir->path(), true));
+    EXPECT_FALSE(RegisterSampleAlias(QStringLiteral("/elsewhere")));
+    EXPECT_EQ(Session().AliasPath(kSampleAlias), QFileInfo(files->DatabaseFile).absoluteFilePath());
 }

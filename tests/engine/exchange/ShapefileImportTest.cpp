@@ -1,0 +1,251 @@
+// Importing shapefiles written by pyshp and ogr2ogr into new theme layers.
+#include <QFileInfo>
+
+#include "tests/engine/exchange/ShapefileFixture.h"
+
+namespace {
+
+// Clockwise unit squares at x, and the first X of each outer ring and hole.
+const QString kSquares = QStringLiteral("sq = lambda x: [[(x, 0), (x, 1), (x + 1, 1), (x + 1, 0), (x, 0)]]\n");
+
+QList<double> FirstX(const TOwnedContours& rings) {
+    QList<double> out;
+    for (const auto& r : rings) out << r->Points().front().X;
+    return out;
+}
+
+TEST_F(ShapefileTest, AttributesFollowRecordNumbersPastNullShapesAndDeletedRecords) {
+    REQUIRE_TOOL("/usr/bin/python3");
+    Python(kSquares + QStringLiteral(R"(
+w = shapefile.Writer('nulos', shapeType=shapefile.POLYGON)
+w.field('NOME', 'C', 20)
+w.poly(sq(0)); w.record('um')
+w.null(); w.record('nulo')
+w.poly(sq(2)); w.record('apagado')
+w.poly(sq(4)); w.record('quatro')
+w.close()
+b = bytearray(open('nulos.dbf', 'rb').read())
+b[int.from_bytes(b[8:10], 'little') + 2 * int.from_bytes(b[10:12], 'little')] = ord('*')
+open('nulos.dbf', 'wb').write(b)
+)"));
+    auto layer = NewLayer();
+    std::vector<std::pair<int, int>> progress;
+    layer->OnProgress = [&](TLayer&, int at, int total) { progress.emplace_back(at, total); };
+    ImportShapefile(*layer, Path(QStringLiteral("nulos")));
+
+    EXPECT_TRUE(layer->Active());
+    EXPECT_TRUE(layer->Visible());
+    EXPECT_EQ(layer->State(), lsBrowse);
+    EXPECT_EQ(layer->ThemeLayerType(), 2);
+    ASSERT_EQ(layer->GetObjectCount(), 2);
+    EXPECT_EQ(Values(*layer, QStringLiteral("NOME")), (QStringList{QStringLiteral("um"), QStringLiteral("quatro")}));
+    EXPECT_EQ(FirstX(static_cast<TPolygon*>(layer->GetObject(1))->Contours()), QList<double>{4});
+    EXPECT_EQ(layer->GetObject(1)->Id(), QStringLiteral("00000000000000000002"));
+    EXPECT_EQ(layer->NextId(), 3);
+    // One report per record while reading, the last at the end of the file
+    // (opening and posting the layer report after them).
+    const auto size = static_cast<int>(QFileInfo(Path(QStringLiteral("nulos.shp"))).size());
+    ASSERT_GE(progress.size(), 4u);
+    EXPECT_EQ(progress[3], std::make_pair(size, size));
+    EXPECT_TRUE(progress[0].first > 100 && progress[0].first < progress[1].first && progress[0].second == size);
+
+    // The layer file and table hold what was imported.
+    auto reopened = NewLayer();
+    reopened->Open();
+    ASSERT_TRUE(reopened->Active());
+    EXPECT_EQ(Shapes(*reopened), Shapes(*layer));
+    EXPECT_EQ(Values(*reopened, QStringLiteral("NOME")), Values(*layer, QStringLiteral("NOME")));
+}
+
+TEST_F(ShapefileTest, RingsSortedByWindingOrByContainmentWhenAllWoundAlike) {
+    REQUIRE_TOOL("/usr/bin/python3");
+    Python(QStringLiteral(R"(
+cw = lambda x0, y0, x1, y1: [(x0, y0), (x0, y1), (x1, y1), (x1, y0), (x0, y0)]
+ccw = lambda x0, y0, x1, y1: list(reversed(cw(x0, y0, x1, y1)))
+w = shapefile.Writer('aneis', shapeType=shapefile.POLYGON)
+w.field('N', 'N', 3)
+# Holes listed before their outer ring, an island in a hole, a stray
+# counter-clockwise ring that no outer ring contains.
+w.poly([cw(0, 0, 10, 10), ccw(22, 2, 28, 8), cw(20, 0, 30, 10), ccw(2, 2, 8, 8), cw(4, 4, 6, 6), ccw(40, 0, 50, 10)])
+w.record(1)
+# Every ring counter-clockwise: roles by nesting.
+w.poly([ccw(0, 0, 10, 10), ccw(2, 2, 8, 8), ccw(4, 4, 6, 6), ccw(20, 0, 30, 10)])
+w.record(2)
+# Many rings, alike: one around 40 rings that each hold one more.
+w.poly([ccw(-5, -5, 1600, 20)] + [r for k in range(40) for r in (ccw(40 * k, 0, 40 * k + 30, 10), ccw(40 * k + 5, 2, 40 * k + 25, 8))])
+w.record(3)
+w.close()
+)"));
+    auto layer = Imported(QStringLiteral("aneis.shp"));
+    ASSERT_EQ(layer->GetObjectCount(), 3);
+    const auto* a = static_cast<const TPolygon*>(layer->GetObject(0));
+    EXPECT_EQ(FirstX(a->Contours()), (QList<double>{0, 20, 4, 40}));
+    EXPECT_EQ(FirstX(a->Holes()), (QList<double>{2, 22}));  // in the order of their outer rings
+    const auto* b = static_cast<const TPolygon*>(layer->GetObject(1));
+    EXPECT_EQ(FirstX(b->Contours()), (QList<double>{0, 4, 20}));
+    EXPECT_EQ(FirstX(b->Holes()), QList<double>{2});
+    const auto* c = static_cast<const TPolygon*>(layer->GetObject(2));
+    QList<double> outer{-5}, holes;
+    for (int k = 0; k < 40; ++k) {
+        outer << 40 * k + 5;
+        holes << 40 * k;
+    }
+    EXPECT_EQ(FirstX(c->Contours()), outer);
+    EXPECT_EQ(FirstX(c->Holes()), holes);
+    // Vertices as in the file.
+    EXPECT_EQ(Chain(*b->Holes()[0]), QStringLiteral("2 2 0, 8 2 0, 8 8 0, 2 8 0, 2 2 0"));
+}
+
+TEST_F(ShapefileTest, ZKeptMDroppedTextsOfBothCodePages) {
+    REQUIRE_TOOL("/usr/bin/python3");
+    REQUIRE_TOOL("ogr2ogr");
+    Python(QStringLiteral(R"(
+w = shapefile.Writer('pontos', shapeType=shapefile.POINTZ, encoding='cp1252')
+w.field('NOME', 'C', 30)
+w.pointz(1.5, 2.5, 3.25); w.record('Praça São João')
+w.pointz(-4, 5, -6); w.record('Encosta')
+w.close()
+)"));
+    WriteBytes(Path(QStringLiteral("linhas.csv")), QStringLiteral("WKT,NOME\n\"LINESTRING M (0 0 5,1 1 6,2 0 7)\",Ribeirão Açu\n"
+                                                                  "\"MULTILINESTRING M ((0 5 1,1 5 1),(3 5 2,4 6 2))\",Córrego\n")
+                                                       .toUtf8());
+    RunTool(QStringLiteral("ogr2ogr"), {QStringLiteral("-f"), QStringLiteral("ESRI Shapefile"), QStringLiteral("-lco"),
+                                        QStringLiteral("ENCODING=UTF-8"), QStringLiteral("-lco"), QStringLiteral("SHPT=ARCM"),
+                                        Path(QStringLiteral("linhas.shp")), Path(QStringLiteral("linhas.csv"))});
+
+    auto points = Imported(QStringLiteral("pontos.shp"), QStringLiteral("pontos"));
+    EXPECT_EQ(points->ThemeLayerType(), 0);
+    EXPECT_EQ(Shapes(*points), (QStringList{QStringLiteral("TPoint 1.5 2.5 3.25"), QStringLiteral("TPoint -4 5 -6")}));
+    EXPECT_EQ(Values(*points, QStringLiteral("NOME")), (QStringList{QStringLiteral("Praça São João"), QStringLiteral("Encosta")}));
+
+    auto lines = Imported(QStringLiteral("linhas.shp"), QStringLiteral("linhas"));
+    EXPECT_EQ(lines->ThemeLayerType(), 1);
+    EXPECT_EQ(Shapes(*lines), (QStringList{QStringLiteral("TPolyLine [0 0 0, 1 1 0, 2 0 0]"),
+                                           QStringLiteral("TPolyLine [0 5 0, 1 5 0] [3 5 0, 4 6 0]")}));
+    EXPECT_EQ(Values(*lines, QStringLiteral("NOME")), (QStringList{QStringLiteral("Ribeirão Açu"), QStringLiteral("Córrego")}));
+}
+
+TEST_F(ShapefileTest, ImportedGeometryFieldsKeepTheirValues) {
+    REQUIRE_TOOL("/usr/bin/python3");
+    Python(kSquares + QStringLiteral(R"(
+w = shapefile.Writer('medidas', shapeType=shapefile.POLYGON)
+for f in ('Z', 'AREA', 'LENGTH', 'PERIMETER'): w.field(f, 'N', 12, 2)
+w.poly(sq(0)); w.record(7.5, 123.45, 9, 11.25)
+w.close()
+)"));
+    auto layer = Imported(QStringLiteral("medidas.shp"));
+    EXPECT_TRUE(layer->Table()->GeometryFieldsPresent());
+    for (const auto& [field, value] : {std::pair{"Z", 7.5}, {"AREA", 123.45}, {"LENGTH", 9.0}, {"PERIMETER", 11.25}})
+        EXPECT_DOUBLE_EQ(Values(*layer, QString::fromLatin1(field)).value(0).toDouble(), value) << field;
+    // Exported with Z, the table's own "Z" is written, once.
+    REQUIRE_TOOL("ogrinfo");
+    ExportShapefile(*layer, Path(QStringLiteral("medidas_z")), smZ);
+    QString warnings;
+    const QString info = OgrInfo(Path(QStringLiteral("medidas_z.shp")), warnings);
+    EXPECT_EQ(info.count(QStringLiteral("\nZ: Real")), 1) << info.toStdString();
+    EXPECT_TRUE(info.contains(QStringLiteral("  Z (Real) = 7.50000000\n"))) << info.toStdString();
+}
+
+// A shapefile of three polygons with holes and its damaged copies.
+struct DamagedShapefileTest : ShapefileTest {
+    void SetUp() override {
+        ShapefileTest::SetUp();
+        REQUIRE_TOOL("/usr/bin/python3");
+        Python(QStringLiteral(R"(
+w = shapefile.Writer('amostra', shapeType=shapefile.POLYGONZ)
+w.field('NOME', 'C', 10)
+for i in range(3):
+    x = 20 * i
+    w.polyz([[(x, 0, 1), (x, 9, 2), (x + 9, 9, 3), (x + 9, 0, 4), (x, 0, 1)], [(x + 2, 2, 5), (x + 4, 2, 5), (x + 4, 4, 5), (x + 2, 2, 5)]])
+    w.record('p%d' % i)
+w.close()
+)"));
+        sample = ReadBytes(Path(QStringLiteral("amostra.shp")));
+        ASSERT_GT(sample.size(), 300);
+    }
+    // Imports the bytes as "dano.shp" (with the sample's table): the error
+    // raised, after checking that the layer and its folder are as before.
+    QString ImportDamaged(const QByteArray& bytes) {
+        WriteBytes(Path(QStringLiteral("dano.shp")), bytes);
+        QFile::remove(Path(QStringLiteral("dano.dbf")));
+        QFile::copy(Path(QStringLiteral("amostra.dbf")), Path(QStringLiteral("dano.dbf")));
+        auto layer = NewLayer();
+        const QString message = ErrorOf([&] { ImportShapefile(*layer, Path(QStringLiteral("dano.shp"))); });
+        EXPECT_FALSE(layer->Active());
+        EXPECT_EQ(layer->GetObjectCount(), 0);
+        EXPECT_EQ(layer->Table()->FieldDefs().Count(), 1);
+        EXPECT_EQ(Files(), QStringList());
+        return message;
+    }
+    static void PutInt(QByteArray& b, int at, qint32 v, bool bigEndian) {
+        for (int i = 0; i < 4; ++i) b[at + i] = char((v >> (bigEndian ? 24 - 8 * i : 8 * i)) & 0xFF);
+    }
+    QByteArray sample;
+};
+
+TEST_F(DamagedShapefileTest, EveryTruncationRaisesNamingTheFile) {
+    for (int cut = 97; cut < sample.size(); cut += 97) {
+        SCOPED_TRACE(cut);
+        EXPECT_TRUE(ImportDamaged(sample.left(cut)).contains(QStringLiteral("dano.shp")));
+    }
+}
+
+TEST_F(DamagedShapefileTest, BadCountsAndIndicesRaise) {
+    const int content = 100 + 8;  // the first record's content
+    struct TCase {
+        int At;
+        qint32 Value;
+        bool BigEndian;
+        const char* Expected;
+    } cases[] = {
+        {0, 9995, true, "not a shapefile"},
+        {32, 8, false, "MultiPoint"},
+        {32, 31, false, "MultiPatch"},
+        {100 + 4, 0x3FFFFFFF, true, "runs past the end"},
+        {content + 36, 0x7FFFFFFF, false, "parts and points"},
+        {content + 40, -3, false, "negative count"},
+        {content + 44 + 4, 99, false, "part 1 starts at point 99"},
+        {content, 3, false, "PolyLine"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Expected);
+        QByteArray bytes = sample;
+        PutInt(bytes, c.At, c.Value, c.BigEndian);
+        const QString message = ImportDamaged(bytes);
+        EXPECT_TRUE(message.contains(QLatin1StringView(c.Expected)) && message.contains(QStringLiteral("dano.shp")))
+            << message.toStdString();
+    }
+}
+
+TEST_F(DamagedShapefileTest, RefusalsAndLateFailuresLeaveTheLayerAsItWas) {
+    // Types the engine does not read, named.
+    Python(QStringLiteral(R"(
+w = shapefile.Writer('multi', shapeType=shapefile.MULTIPOINT)
+w.field('N', 'N', 3)
+w.multipoint([(1, 2), (3, 4)]); w.record(1)
+w.close()
+)"));
+    auto layer = NewLayer();
+    EXPECT_TRUE(ErrorOf<EFormatError>([&] { ImportShapefile(*layer, Path(QStringLiteral("multi.shp"))); })
+                    .contains(QStringLiteral("MultiPoint")));
+    // A missing table is named.
+    QFile::copy(Path(QStringLiteral("amostra.shp")), Path(QStringLiteral("sem.shp")));
+    EXPECT_TRUE(ErrorOf<EFileError>([&] { ImportShapefile(*layer, Path(QStringLiteral("sem.shp"))); })
+                    .contains(QStringLiteral("sem.dbf")));
+    // A lock held by another makes the import fail once its files exist:
+    // they go again, and the layer can take the import afterwards.
+    WriteBytes(Path(QStringLiteral("camadas/lotes.lck")), QByteArray());
+    EXPECT_THROW(ImportShapefile(*layer, Path(QStringLiteral("amostra.shp"))), EEngineError);
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("lotes.lck")});
+    EXPECT_FALSE(layer->Active());
+    EXPECT_EQ(layer->Table()->FieldDefs().Count(), 1);
+    EXPECT_EQ(layer->ThemeLayerType(), 0);
+    QFile::remove(Path(QStringLiteral("camadas/lotes.lck")));
+    ImportShapefile(*layer, Path(QStringLiteral("amostra.shp")));
+    EXPECT_EQ(Values(*layer, QStringLiteral("NOME")), (QStringList{QStringLiteral("p0"), QStringLiteral("p1"), QStringLiteral("p2")}));
+    // An existing layer file is never replaced.
+    auto other = NewLayer();
+    EXPECT_THROW(ImportShapefile(*other, Path(QStringLiteral("amostra.shp"))), EFileError);
+}
+
+}  // namespace
