@@ -76,6 +76,12 @@ public:
 
     // ---- handlers
     void Mapa_AbrirExecute();
+    // The map, or the active layer, saved as a picture (app/SaveImage.h);
+    // a window with dialogs of its own replaces them.
+    virtual void Mapa_SalvarComoExecute();
+    virtual void Camada_SalvarComoExecute();
+    // The print dialog, then the map on the printer (or a PDF file).
+    void Mapa_ImprimirExecute();
     void Exibir_TelaCheiaExecute();
     void LeaveFullScreen();
     void Exibir_AtualizarExecute();
@@ -140,7 +146,7 @@ private:
 
     std::unique_ptr<Ui::TkovisViewWin> ui_;
     std::unique_ptr<TkoviFormWait> wait_;
-    std::unique_ptr<QFileDialog> openView_, openCamada_;
+    std::unique_ptr<QFileDialog> openView_, openCamada_, saveMapa_, saveCamada_;
     QLabel* panels_[6] = {};
     // Escape, while the window is full screen.
     QAction* leaveFullScreen_ = nullptr;
