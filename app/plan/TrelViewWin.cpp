@@ -108,19 +108,6 @@ TtrelViewWin::TtrelViewWin(QWidget* parent) : TkovisViewWin(parent) {
     localizarSetor_ = std::make_unique<TtrelFormLocalizarSetor>(nullptr, this);
     carregarDados_ = std::make_unique<TcvFormCarregarDadosGeograficos>(this);
 
-    // The layer is saved as a shapefile only. The window asks about an
-    // existing file itself, once the extension has been put right.
-    saveCamada_ = std::make_unique<QFileDialog>(this, QStringLiteral("Salvar Camada Como..."));
-    saveCamada_->setAcceptMode(QFileDialog::AcceptSave);
-    saveCamada_->setFileMode(QFileDialog::AnyFile);
-    saveCamada_->setOption(QFileDialog::DontConfirmOverwrite);
-    saveCamada_->setNameFilters({kShapeFilter, kAllFilter});
-    saveCamada_->setDefaultSuffix(QStringLiteral("shp"));
-    saveCamada_->selectFile(QStringLiteral("*.shp"));
-    QFileDialog* save = saveCamada_.get();
-    connect(save, &QFileDialog::filterSelected, save, [save](const QString& filter) {
-        save->setDefaultSuffix(filter == kShapeFilter ? QStringLiteral("shp") : QString());
-    });
     saveMapa_ = MakeMapImageDialog(this);
 
     // Redraws once at the first message processing, and again when the
@@ -573,6 +560,24 @@ void TtrelViewWin::UnloadBaseLayer(int index) {
 
 // ---- saving
 
+QFileDialog& TtrelViewWin::SaveCamada() {
+    if (saveCamada_) return *saveCamada_;
+    // The layer is saved as a shapefile only. The window asks about an
+    // existing file itself, once the extension has been put right.
+    saveCamada_ = std::make_unique<QFileDialog>(this, QStringLiteral("Salvar Camada Como..."));
+    QFileDialog* save = saveCamada_.get();
+    save->setAcceptMode(QFileDialog::AcceptSave);
+    save->setFileMode(QFileDialog::AnyFile);
+    save->setOption(QFileDialog::DontConfirmOverwrite);
+    save->setNameFilters({kShapeFilter, kAllFilter});
+    save->setDefaultSuffix(QStringLiteral("shp"));
+    save->selectFile(QStringLiteral("*.shp"));
+    connect(save, &QFileDialog::filterSelected, save, [save](const QString& filter) {
+        save->setDefaultSuffix(filter == kShapeFilter ? QStringLiteral("shp") : QString());
+    });
+    return *save;
+}
+
 void TtrelViewWin::Camada1Click() {
     TLayer* layer = View()->ActiveLayer();
     Form().Camada_SalvarComo->setEnabled(layer != nullptr && layer->Caption() == trel::kAreasRisco);
@@ -581,11 +586,12 @@ void TtrelViewWin::Camada1Click() {
 void TtrelViewWin::Camada_SalvarComoExecute() {
     TLayer* layer = View()->ActiveLayer();
     if (!layer) return;
-    const QString chosen = RunFileDialog(*saveCamada_);
+    QFileDialog& dialog = SaveCamada();
+    const QString chosen = RunFileDialog(dialog);
     if (chosen.isEmpty()) return;
     // A shapefile, whatever the extension typed; under "all files" only a
     // name that says ".shp".
-    const bool shape = saveCamada_->selectedNameFilter() != kAllFilter ||
+    const bool shape = dialog.selectedNameFilter() != kAllFilter ||
                        QFileInfo(chosen).suffix().compare(QStringLiteral("shp"), Qt::CaseInsensitive) == 0;
     if (!shape) {
         ShowMessage(this, QStringLiteral("O formato do arquivo %1 não é conhecido. Use a extensão .shp.")
@@ -593,7 +599,7 @@ void TtrelViewWin::Camada_SalvarComoExecute() {
         return;
     }
     const QString target = ChangeFileExt(chosen, QStringLiteral(".shp"));
-    saveCamada_->selectFile(target);
+    dialog.selectFile(target);
     if (QFileInfo::exists(target) && !ConfirmOverwrite(this, target)) return;
     QString failure;
     {

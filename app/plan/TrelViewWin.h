@@ -58,7 +58,9 @@ public:
     TtrelFormLocalizarMorro& LocalizarMorro() const { return *localizarMorro_; }
     TtrelFormLocalizarSetor& LocalizarSetor() const { return *localizarSetor_; }
     TcvFormCarregarDadosGeograficos& CarregarDados() const { return *carregarDados_; }
-    QFileDialog& SaveCamada() const { return *saveCamada_; }
+    // The layer-save dialog, made on its first use (a file dialog takes
+    // long to make) and kept.
+    QFileDialog& SaveCamada();
     QTimer& TimerRedraw() const { return *timerRedraw_; }
 
     // The first show, in its steps (FormShow runs them in turn; the
