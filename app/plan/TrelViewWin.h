@@ -80,15 +80,15 @@ public:
     void UpdateActions() override;
 
     // ---- handlers
-    void ViewVisualObjectIdentify(TVisualObject* object);
+    void ViewVisualObjectIdentify(TVisualObject* object) override;
     void Localizar2Click();
     void CarregarDescarregarBaseClick();
     void Camada_SalvarComoExecute();
     void Mapa_SalvarComoExecute();
     void Camada1Click();
     void TimerRedrawTimer();
-    void Exibir_TelaCheiaExecute();
-    void LeaveFullScreen();
+    void Exibir_TelaCheiaExecute() override;
+    void LeaveFullScreen() override;
 
     // Opens one base layer file into the view at the position; false when
     // it was passed over (no file chosen, or it failed: the reason is kept

@@ -370,6 +370,13 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
         f.resize(40);
     }
     ASSERT_TRUE(QFile::remove(JoinPath(layers, QStringLiteral("m02_vias.lgc"))));
+    // The stairways of M03 missing: asked for, and passed over when none is given.
+    ASSERT_TRUE(QFile::remove(JoinPath(layers, QStringLiteral("m03_escadarias_rampas.cam"))));
+    QStringList asked;
+    fileAnswer = [&asked](QFileDialog& d) {
+        asked << d.selectedFiles().value(0);
+        return QString();
+    };
     Start();
     int hill = 0;
     QStringList shownChecked;
@@ -426,6 +433,9 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
     EXPECT_FALSE(item->isChecked());
     EXPECT_EQ(Captions().mid(0, 2), top.mid(0, 2));
     EXPECT_TRUE(Captions().contains(QStringLiteral("M03 - Vias")));
+    EXPECT_FALSE(Captions().contains(QStringLiteral("M03 - Escadarias e Rampas")));
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].endsWith(QStringLiteral("m03_escadarias_rampas.cam"))) << asked[0].toStdString();
     EXPECT_EQ(messages.size(), 1);
 }
 
