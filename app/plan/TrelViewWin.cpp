@@ -178,6 +178,9 @@ void TtrelViewWin::SetupToolBar() {
     f.ActionToolBarPrincipal->hide();
 
     QToolBar* bar = f.ActionToolBarFerramentas;
+    // Small glyphs, so that the buttons and the labelled buttons all show at
+    // the window's width.
+    bar->setIconSize(QSize(16, 16));
     for (QAction* a : {f.Visualizar_Selecionar, f.Visualizar_AproxSelecao, f.Visualizar_AproxCamada,
                        f.Visualizar_AproxExtensao, f.Visualizar_Area})
         bar->removeAction(a);
