@@ -22,6 +22,7 @@
 #include <QUrl>
 
 #include "app/HelpWindow.h"
+#include "app/SaveImage.h"
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/SmallForms.h"
 #include "app/dialogs/TableDialogs.h"
@@ -45,7 +46,6 @@ namespace {
 
 // Tooltip of the actions whose windows are not part of this viewer yet.
 const QString kWaitsProperties = QStringLiteral("Ainda não disponível: o diálogo de propriedades do mapa");
-const QString kWaitsImage = QStringLiteral("Ainda não disponível: salvar como imagem");
 const QString kWaitsPrint = QStringLiteral("Ainda não disponível: impressão do mapa");
 const QString kWaitsTable = QStringLiteral("Ainda não disponível: a janela da tabela de atributos");
 const QString kWaitsQuery = QStringLiteral("Ainda não disponível: a janela de resultado de consulta");
@@ -75,6 +75,8 @@ TkovisViewWin::TkovisViewWin(QWidget* parent)
     openCamada_->setNameFilters({QStringLiteral("Arquivos de Camada (*.cam)"), QStringLiteral("Todos Arquivos (*)")});
     openCamada_->setDefaultSuffix(QStringLiteral("cam"));
     openCamada_->setFileMode(QFileDialog::ExistingFile);
+    saveMapa_ = MakeSaveDialog(this, SaveMapaGeneric());
+    saveCamada_ = MakeSaveDialog(this, SaveCamadaGeneric());
 
     ui_->SplitterMain->setStretchFactor(0, 0);
     ui_->SplitterMain->setStretchFactor(1, 1);
@@ -149,6 +151,8 @@ void TkovisViewWin::SetupActions() {
 
     connect(f.Mapa_Abrir, &QAction::triggered, this, [this] { Mapa_AbrirExecute(); });
     connect(f.Mapa_Sair, &QAction::triggered, this, [this] { close(); });
+    connect(f.Mapa_SalvarComo, &QAction::triggered, this, [this] { Mapa_SalvarComoExecute(); });
+    connect(f.Camada_SalvarComo, &QAction::triggered, this, [this] { Camada_SalvarComoExecute(); });
     struct TVisibility {
         QAction* Action;
         QWidget* Control;
@@ -198,8 +202,7 @@ void TkovisViewWin::SetupActions() {
     // Windows that this viewer does not have yet: the actions stay
     // disabled and say so.
     const std::pair<QAction*, QString> waiting[] = {
-        {f.Mapa_Propriedades, kWaitsProperties}, {f.Mapa_SalvarComo, kWaitsImage},
-        {f.Mapa_Imprimir, kWaitsPrint},          {f.Camada_SalvarComo, kWaitsImage},
+        {f.Mapa_Propriedades, kWaitsProperties}, {f.Mapa_Imprimir, kWaitsPrint},
         {f.Exibir_Tabela, kWaitsTable},          {f.Exibir_ResultConsulta, kWaitsQuery},
     };
     for (const auto& [action, tip] : waiting) {
@@ -231,9 +234,10 @@ void TkovisViewWin::UpdateActions() {
     f.Mapa_Abrir->setEnabled(true);
     f.Mapa_Sair->setEnabled(true);
     // Waiting for their windows: see SetupActions.
-    for (QAction* a : {f.Mapa_Propriedades, f.Mapa_SalvarComo, f.Mapa_Imprimir, f.Camada_SalvarComo, f.Exibir_Tabela,
-                       f.Exibir_ResultConsulta})
+    for (QAction* a : {f.Mapa_Propriedades, f.Mapa_Imprimir, f.Exibir_Tabela, f.Exibir_ResultConsulta})
         a->setEnabled(false);
+    f.Mapa_SalvarComo->setEnabled(active && f.Contents->GetPanelCount() > 0);
+    f.Camada_SalvarComo->setEnabled(layer);
     f.Visualizar_Selecionar->setEnabled(layer);
     f.Visualizar_Identificar->setEnabled(layer);
     for (QAction* a : {f.Visualizar_Aproximar, f.Visualizar_Afastar, f.Visualizar_AproxJanela, f.Visualizar_AproxSelecao,
@@ -681,6 +685,10 @@ void TkovisViewWin::Exibir_AtualizarExecute() {
     View()->Redraw();
     RefreshContents();
 }
+
+void TkovisViewWin::Mapa_SalvarComoExecute() { SaveMapImage(this, *View(), *saveMapa_, *wait_); }
+
+void TkovisViewWin::Camada_SalvarComoExecute() { SaveLayerImage(this, *View(), *saveCamada_, *wait_); }
 
 void TkovisViewWin::Exibir_TelaCheiaExecute() {
     menuBar()->hide();

@@ -76,6 +76,10 @@ public:
 
     // ---- handlers
     void Mapa_AbrirExecute();
+    // The map, or the active layer, saved as a picture (app/SaveImage.h);
+    // a window with dialogs of its own replaces them.
+    virtual void Mapa_SalvarComoExecute();
+    virtual void Camada_SalvarComoExecute();
     virtual void Exibir_TelaCheiaExecute();
     virtual void LeaveFullScreen();
     void Exibir_AtualizarExecute();
@@ -140,7 +144,7 @@ private:
 
     std::unique_ptr<Ui::TkovisViewWin> ui_;
     std::unique_ptr<TkoviFormWait> wait_;
-    std::unique_ptr<QFileDialog> openView_, openCamada_;
+    std::unique_ptr<QFileDialog> openView_, openCamada_, saveMapa_, saveCamada_;
     QLabel* panels_[6] = {};
     std::map<const TLayer*, std::unique_ptr<TTable>> tables_;
     QStringList pendingErrors_;

@@ -1,1 +1,6 @@
 kz_bench(bench-db SOURCES ${CMAKE_CURRENT_LIST_DIR}/DbScanBench.cpp LIBS platform-db)
+# Reading a million-record dBase table as text beside GDAL's OGR reading
+# the same file (linked here only).
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(GDAL REQUIRED IMPORTED_TARGET gdal)
+kz_bench(bench-db-text SOURCES ${CMAKE_CURRENT_LIST_DIR}/DbReadTextBench.cpp LIBS platform-db PkgConfig::GDAL)

@@ -17,7 +17,8 @@ packages=(
   proj-bin libproj-dev
   gdal-bin libgdal-dev
   python3 python3-pil python3-ezdxf python3-pyshp python3-shapely
-  unrtf emf2svg libwmf-bin librsvg2-bin poppler-utils imagemagick
+  unrtf emf2svg libwmf-bin fonts-urw-base35 librsvg2-bin poppler-utils imagemagick
+  libreoffice-writer-nogui
   clang libclang-rt-14-dev
   libboost-dev
   xvfb xauth

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "app/SaveImage.h"
 #include "app/dialogs/BaseLayers.h"
 #include "app/dialogs/DataFolder.h"
 #include "app/dialogs/Localizar.h"
@@ -29,7 +30,6 @@
 #include "app/plan/FormMetodologia.h"
 #include "app/plan/FormMorros.h"
 #include "app/plan/FormSetores.h"
-#include "app/plan/MapImageHook.h"
 #include "app/plan/PlanForms.h"
 #include "engine/core/Errors.h"
 #include "engine/core/Paths.h"
@@ -108,7 +108,7 @@ TtrelViewWin::TtrelViewWin(QWidget* parent) : TkovisViewWin(parent) {
     localizarSetor_ = std::make_unique<TtrelFormLocalizarSetor>(nullptr, this);
     carregarDados_ = std::make_unique<TcvFormCarregarDadosGeograficos>(this);
 
-    saveMapa_ = MakeMapImageDialog(this);
+    saveMapa_ = MakeSaveDialog(this, SaveMapaMain());
 
     // Redraws once at the first message processing, and again when the
     // first show enables it after the about box.
@@ -154,13 +154,6 @@ void TtrelViewWin::SetupPlanActions() {
     // One zoom step, and no zoom tool left checked.
     for (QAction* a : {f.Visualizar_Aproximar, f.Visualizar_Afastar})
         connect(a, &QAction::triggered, this, [a] { a->setChecked(false); });
-    // The layer is saved as a shapefile, the map through the image dialog.
-    disconnect(f.Camada_SalvarComo, &QAction::triggered, this, nullptr);
-    connect(f.Camada_SalvarComo, &QAction::triggered, this, [this] { Camada_SalvarComoExecute(); });
-    f.Camada_SalvarComo->setToolTip(f.Camada_SalvarComo->text());
-    f.Camada_SalvarComo->setStatusTip(QString());
-    disconnect(f.Mapa_SalvarComo, &QAction::triggered, this, nullptr);
-    connect(f.Mapa_SalvarComo, &QAction::triggered, this, [this] { Mapa_SalvarComoExecute(); });
     connect(f.MenuCamada, &QMenu::aboutToShow, this, [this] { Camada1Click(); });
     f.Visualizar_Identificar->setChecked(true);
 }
@@ -270,13 +263,6 @@ void TtrelViewWin::SetupMenus() {
     menuBar()->insertMenu(before, dados);
     menuBar()->insertAction(before, show("Intervenes20091", QStringLiteral("Prioridade de &Obras"), &TPlanForms::Intervencoes));
     for (QAction* a : findChildren<QAction*>(Qt::FindDirectChildrenOnly)) addAction(a);
-}
-
-void TtrelViewWin::UpdateActions() {
-    TkovisViewWin::UpdateActions();
-    Ui::TkovisViewWin& f = Form();
-    f.Mapa_SalvarComo->setEnabled(saveMapa_ != nullptr && View()->Active() && f.Contents->GetPanelCount() > 0);
-    f.Camada_SalvarComo->setEnabled(View()->ActiveLayer() != nullptr);
 }
 
 // ---- the first show
@@ -618,9 +604,7 @@ void TtrelViewWin::Camada_SalvarComoExecute() {
     if (!failure.isEmpty()) ShowMessage(this, QStringLiteral("Não foi possível salvar o arquivo %1.\n%2").arg(target, failure));
 }
 
-void TtrelViewWin::Mapa_SalvarComoExecute() {
-    if (saveMapa_) SaveMainMapImage(this, *View(), *saveMapa_, *WaitBox());
-}
+void TtrelViewWin::Mapa_SalvarComoExecute() { SaveMapImage(this, *View(), *saveMapa_, *WaitBox()); }
 
 // ---- full screen
 

@@ -58,8 +58,11 @@ public:
     TtrelFormLocalizarMorro& LocalizarMorro() const { return *localizarMorro_; }
     TtrelFormLocalizarSetor& LocalizarSetor() const { return *localizarSetor_; }
     TcvFormCarregarDadosGeograficos& CarregarDados() const { return *carregarDados_; }
-    // The layer-save dialog, made on its first use (a file dialog takes
-    // long to make) and kept.
+    // The window's own save dialogs, in place of the generic window's: the
+    // map as an image ("Salvar Mapa como Imagem"), and the layer as a
+    // shapefile (made on its first use, since a file dialog takes long to
+    // make, and kept).
+    QFileDialog& SaveMapa() const { return *saveMapa_; }
     QFileDialog& SaveCamada();
     QTimer& TimerRedraw() const { return *timerRedraw_; }
 
@@ -77,14 +80,12 @@ public:
     void ShowAboutOnce();
     void FormShow() override;
 
-    void UpdateActions() override;
-
     // ---- handlers
     void ViewVisualObjectIdentify(TVisualObject* object) override;
     void Localizar2Click();
     void CarregarDescarregarBaseClick();
-    void Camada_SalvarComoExecute();
-    void Mapa_SalvarComoExecute();
+    void Camada_SalvarComoExecute() override;
+    void Mapa_SalvarComoExecute() override;
     void Camada1Click();
     void TimerRedrawTimer();
     void Exibir_TelaCheiaExecute() override;

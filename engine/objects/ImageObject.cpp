@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <QFileInfo>
-#include <QImageReader>
 #include <QPainter>
 
 #include "engine/core/BinaryIO.h"
@@ -13,17 +12,7 @@
 #include "engine/objects/ObjectOwner.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/ThemeStyle.h"
-
-namespace {
-
-// The image in a file, or a null image when it cannot be read.
-QImage ReadImageFile(const QString& file) {
-    QImageReader reader(file);
-    reader.setDecideFormatFromContent(true);
-    return reader.read();
-}
-
-}  // namespace
+#include "platform/jpeg/PictureCache.h"
 
 TImageObject::TImageObject()
     : lower_(std::make_unique<TPoint>(0.0, 0.0, 0.0)), upper_(std::make_unique<TPoint>(100.0, 100.0, 0.0)) {}
@@ -39,13 +28,13 @@ void TImageObject::SetKeepAspectRatio(bool v) {
 }
 
 double TImageObject::XPixelSize() {
-    if (HasImage()) xPixelSize_ = (upper_->X() - lower_->X()) / image_.width();
+    if (HasImage()) xPixelSize_ = (upper_->X() - lower_->X()) / ImageSize().width();
     if (keepAspectRatio_ && xPixelSize_ != yPixelSize_) SetYPixelSize(xPixelSize_);
     return xPixelSize_;
 }
 
 double TImageObject::YPixelSize() {
-    if (HasImage()) yPixelSize_ = (upper_->Y() - lower_->Y()) / image_.height();
+    if (HasImage()) yPixelSize_ = (upper_->Y() - lower_->Y()) / ImageSize().height();
     if (keepAspectRatio_ && xPixelSize_ != yPixelSize_) SetXPixelSize(yPixelSize_);
     return yPixelSize_;
 }
@@ -53,7 +42,7 @@ double TImageObject::YPixelSize() {
 void TImageObject::SetXPixelSize(double v) {
     if (v > 0) {
         xPixelSize_ = v;
-        if (HasImage()) upper_->SetX(lower_->X() + image_.width() * v);
+        if (HasImage()) upper_->SetX(lower_->X() + ImageSize().width() * v);
     } else {
         xPixelSize_ = 0;
     }
@@ -63,21 +52,52 @@ void TImageObject::SetXPixelSize(double v) {
 void TImageObject::SetYPixelSize(double v) {
     if (v > 0) {
         yPixelSize_ = v;
-        if (HasImage()) upper_->SetY(lower_->Y() + image_.height() * v);
+        if (HasImage()) upper_->SetY(lower_->Y() + ImageSize().height() * v);
     } else {
         yPixelSize_ = 0;
     }
     if (keepAspectRatio_ && xPixelSize_ != yPixelSize_) SetXPixelSize(yPixelSize_);
 }
 
+QSize TImageObject::ImageSize() const { return picture_ ? picture_->Size() : QSize(); }
+
+QImage TImageObject::Image() const {
+    if (!picture_) return {};
+    try {
+        return picture_->Level(0);
+    } catch (const EEngineError& e) {
+        error_ = e.Message();
+        return {};
+    }
+}
+
+QString TImageObject::ImageError() const {
+    if (error_.isEmpty() && picture_) return picture_->Damage();
+    return error_;
+}
+
+QImage TImageObject::ShownImage(QSize size) {
+    if (!picture_) return {};
+    const int level = picture_->LevelFor(size);
+    if (shown_.isNull() || level != shownLevel_) {
+        shown_ = QImage();  // let the level drawn before go first
+        shownLevel_ = level;
+        try {
+            shown_ = picture_->Level(level);
+        } catch (const EEngineError& e) {
+            error_ = e.Message();
+        }
+    }
+    return shown_;
+}
+
 void TImageObject::LoadImage(const QString& path) {
-    const QString file = ResolvePath(path);
-    QImage img = ReadImageFile(file);
-    if (img.isNull())
-        throw EFileError(QStringLiteral("Cannot open image \"%1\"").arg(path));
+    auto picture = OpenSharedPicture(ResolvePath(path));
     databaseName_ = ExtractFilePath(path);
     imageName_ = ExtractFileName(path);
-    image_ = std::move(img);
+    picture_ = std::move(picture);
+    shown_ = QImage();
+    error_.clear();
 }
 
 std::unique_ptr<TVisualObject> TImageObject::Clone() const {
@@ -91,7 +111,10 @@ std::unique_ptr<TVisualObject> TImageObject::Clone() const {
     c->keepAspectRatio_ = keepAspectRatio_;
     c->databaseName_ = databaseName_;
     c->imageName_ = imageName_;
-    c->image_ = image_;
+    c->picture_ = picture_;
+    c->shown_ = shown_;
+    c->shownLevel_ = shownLevel_;
+    c->error_ = error_;
     return c;
 }
 
@@ -99,11 +122,19 @@ void TImageObject::LoadFromStream(TStream& stream) {
     TVisualObject::LoadFromStream(stream);
     databaseName_ = StreamReadRequiredLine(stream);
     imageName_ = StreamReadRequiredLine(stream);
-    image_ = QImage();
+    picture_.reset();
+    shown_ = QImage();
+    error_.clear();
     if (!databaseName_.isEmpty() && !imageName_.isEmpty()) {
         const auto* file = dynamic_cast<const TFileStream*>(&stream);
         const QString path = ResolvePath(JoinPath(databaseName_, imageName_), file ? file->FileName() : QString());
-        if (QFileInfo(path).isFile()) image_ = ReadImageFile(path);
+        if (QFileInfo(path).isFile()) {
+            try {
+                picture_ = OpenSharedPicture(path);
+            } catch (const EEngineError& e) {
+                error_ = e.Message();
+            }
+        }
     }
     const double lx = ReadDouble(stream);
     const double ly = ReadDouble(stream);
@@ -147,13 +178,15 @@ void TImageObject::Draw(TDrawContext& dc) {
     const int x1 = dc.WorldToScreenX(std::max(lower_->X(), upper_->X()));
     const int y0 = dc.WorldToScreenY(std::max(lower_->Y(), upper_->Y()));
     const int y1 = dc.WorldToScreenY(std::min(lower_->Y(), upper_->Y()));
-    if (!HasImage()) {
+    const bool visible = x1 > x0 && y1 > y0;
+    const QImage image = HasImage() && visible ? ShownImage(QSize(x1 - x0, y1 - y0)) : QImage();
+    if (!HasImage() || (visible && image.isNull())) {
         // A rectangle whose outline runs along the edge pixels (a one-pixel
         // outline of a w x h QRect covers w + 1 pixels).
         p.drawRect(QRect(x0, y0, x1 - x0 - 1, y1 - y0 - 1));
     } else {
         if (Selected()) p.drawRect(QRect(x0 - 2, y0 - 2, x1 - x0 + 3, y1 - y0 + 3));
-        if (x1 > x0 && y1 > y0) p.drawImage(QRect(x0, y0, x1 - x0, y1 - y0), image_);
+        if (visible) p.drawImage(QRect(x0, y0, x1 - x0, y1 - y0), image);
     }
     p.setBrush(savedBrush);
 }

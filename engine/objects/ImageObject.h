@@ -3,8 +3,14 @@
 // between two map points, with the size of one image pixel in map units
 // kept in step with them.
 //
-// Ownership: the object owns both stretch points and the loaded image
-// (an implicitly shared QImage: copies share the pixels).
+// The picture is shared with every other object (and copy) naming the
+// same file: its header is read when the object is loaded, its pixels are
+// decoded when it is drawn, at the preview level that covers the size it
+// is drawn at (full resolution only when drawn that large, and never
+// beyond the pixel bound).
+//
+// Ownership: the object owns both stretch points; it shares the picture
+// (TSharedPicture) and holds the level it last drew.
 #include <memory>
 
 #include <QImage>
@@ -13,6 +19,7 @@
 #include "engine/objects/VisualObject.h"
 
 class TPoint;
+class TSharedPicture;
 
 class TImageObject : public TVisualObject {
 public:
@@ -42,17 +49,30 @@ public:
     // The stored sizes, untouched by the getters' updates.
     double StoredXPixelSize() const { return xPixelSize_; }
     double StoredYPixelSize() const { return yPixelSize_; }
-    const QImage& Image() const { return image_; }
-    bool HasImage() const { return !image_.isNull(); }
+    // Whether a picture is loaded (its header read).
+    bool HasImage() const { return picture_ != nullptr; }
+    // The picture's full size, upright (empty without one).
+    QSize ImageSize() const;
+    // The picture at the finest level the pixel bound allows, decoded on
+    // demand; null without a picture or when it cannot be decoded (see
+    // ImageError).
+    QImage Image() const;
+    // The shared picture, or null.
+    const std::shared_ptr<TSharedPicture>& Picture() const { return picture_; }
+    // Why the picture is not (wholly) shown: refused on loading (too large,
+    // no picture, a damaged header) or damaged when decoded. Empty when
+    // all is well, and when the file is simply missing.
+    QString ImageError() const;
 
     // DatabaseName := the folder of the path, ImageName := its file name,
-    // both as given; the image is read from the file that the path names
-    // on this machine (ResolvePath). Raises EFileError when it names no
-    // readable image.
+    // both as given; the picture is that of the file the path names on
+    // this machine (ResolvePath). Raises EFileError when it names no
+    // readable picture or one too large to be shown.
     void LoadImage(const QString& path);
 
-    // A copy with the same names, corners, pixel sizes, flag and image; it
-    // never reads the file, so an image whose file is missing copies too.
+    // A copy with the same names, corners, pixel sizes, flag and picture;
+    // it never reads the file, so an image whose file is missing copies
+    // too.
     std::unique_ptr<TVisualObject> Clone() const override;
     // Reading resolves the stored names against the folder of the layer
     // file being read (when the stream is a file) and loads the image when
@@ -91,7 +111,13 @@ private:
     double yPixelSize_ = 0;
     QString databaseName_;
     QString imageName_;
-    QImage image_;
+    std::shared_ptr<TSharedPicture> picture_;
+    QImage shown_;  // the level last drawn
+    int shownLevel_ = -1;
+    mutable QString error_;  // why the picture was refused or not decoded
+
+    // The picture for a screen rectangle of that size, or null.
+    QImage ShownImage(QSize size);
 };
 
 // Registers TImageObject for the object record stream.

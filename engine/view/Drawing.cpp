@@ -449,6 +449,11 @@ void TDrawing::DrawContentTo(QPainter& painter) {
     DrawGrid(painter);
 }
 
+void TDrawing::DrawLayerTo(QPainter& painter, TLayer& layer) {
+    TViewDrawContext dc = MakeContext(painter);
+    layer.Draw(&dc);
+}
+
 void TDrawing::DrawGrid(QPainter& painter) const {
     if (!gridEnabled_ || !(gridX_ > 0) || !(gridY_ > 0)) return;
     const std::vector<double> xs = GridSteps(GetViewLeft(), GetViewRight(), gridX_);

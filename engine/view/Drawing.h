@@ -263,6 +263,8 @@ public:
     // (printer page, saved image); the painter's device is the draw area
     // set by SetViewport.
     void DrawContentTo(QPainter& painter);
+    // The same with one layer alone (a saved image of that layer).
+    void DrawLayerTo(QPainter& painter, TLayer& layer);
 
     // Transient marks, in pixels of the control, drawn over the picture by
     // paintEvent with an inverting pen so they show on any background.

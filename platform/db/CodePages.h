@@ -1,23 +1,46 @@
 #pragma once
-// Code pages of dBase text. A dBase file names its code page by the
-// language-driver byte of its header (or a ".cpg" file beside it); text is
-// decoded from it on reading and encoded back into it on writing.
+// Code pages of dBase text. A dBase file names its code page by a ".cpg"
+// file beside it or, without one, by the language-driver byte of its
+// header; text is decoded from it on reading and encoded back into it on
+// writing.
+//
+// A code page is known by its number (DOS and Windows numbering; 28591 for
+// ISO-8859-1, 65001 for UTF-8). The single-byte pages are read through
+// tables of our own; the East Asian multi-byte pages (932, 936, 949, 950)
+// and the rarer pages a ".cpg" may name go through the C library's iconv.
 #include <cstddef>
 #include <string>
 
 #include <QByteArray>
 #include <QString>
 
-enum class TDbCodePage { Cp1252, Cp850, Utf8 };
+enum class TDbCodePage : int {
+    Cp437 = 437,
+    Cp850 = 850,
+    Cp852 = 852,
+    Cp860 = 860,
+    Cp866 = 866,
+    Cp1252 = 1252,
+    Latin1 = 28591,
+    Utf8 = 65001,
+};
 
-// The code page of a language-driver byte; unknown drivers read as CP1252.
+// The code page of a language-driver byte; 0 and unknown bytes read as
+// CP1252. The drivers of code pages 620 (Mazovia) and 895 (Kamenický)
+// answer those numbers, which CodePageSupported refuses.
 TDbCodePage CodePageOfLanguageDriver(int ldid);
-// The language-driver byte written for a code page.
+// The language-driver byte written for a code page (0 when none names it).
 int LanguageDriverOfCodePage(TDbCodePage cp);
-// The code page named by the text of a ".cpg" file, else fallback.
+// The code page named by the text of a ".cpg" file ("UTF-8", "1252",
+// "CP850", "ISO-8859-1", "88591", "ANSI 1252", "GBK"...), else fallback.
 TDbCodePage CodePageOfCpgText(const QByteArray& text, TDbCodePage fallback);
+// Whether text of the code page can be read and written.
+bool CodePageSupported(TDbCodePage cp);
 
-// Bytes of the code page -> UTF-8 (out is replaced).
+// Bytes of the code page -> UTF-8 (out is replaced). Bytes the code page
+// does not define, and broken UTF-8, read as U+FFFD.
 void DecodeText(TDbCodePage cp, const char* data, std::size_t size, std::string& out);
 // Text -> bytes of the code page; characters it cannot hold become '?'.
-QByteArray EncodeText(TDbCodePage cp, const QString& text);
+// With maxBytes >= 0 the text is cut to at most that many bytes, at a
+// character boundary.
+QByteArray EncodeText(TDbCodePage cp, const QString& text, int maxBytes = -1);

@@ -74,6 +74,8 @@ void TDataSet::Open() {
     } catch (...) {
         rows_.clear();
         fields_.clear();
+        store_.reset();
+        ForgetReadRows();
         state_ = dsInactive;
         throw;
     }
@@ -94,6 +96,8 @@ void TDataSet::Close() {
     InternalClose();
     rows_.clear();
     fields_.clear();
+    store_.reset();
+    ForgetReadRows();
     log_.clear();
     pendingInserts_.clear();
     InvalidateIndex();
@@ -110,6 +114,8 @@ void TDataSet::Refresh() {
     CheckBrowseMode();
     const int at = current_;
     rows_.clear();
+    store_.reset();
+    ForgetReadRows();
     log_.clear();
     pendingInserts_.clear();
     InvalidateIndex();
@@ -126,7 +132,7 @@ void TDataSet::Refresh() {
     if (AfterScroll) AfterScroll(this);
 }
 
-void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& live, TTableStore* direct) {
+void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& live, std::shared_ptr<TTableStore> direct) {
     const int n = sqlite3_column_count(st);
     std::vector<int> cols;  // result columns made fields
     for (int c = 0; c < n; ++c)
@@ -143,8 +149,10 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
         names << unique;
     }
     rows_.clear();
+    store_.reset();
+    ForgetReadRows();
     if (direct) {
-        LoadStoreRows(*direct, nf, hiddenRowid >= 0);
+        LoadStoreRows(std::move(direct));
     } else {
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
@@ -162,6 +170,7 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
         TFieldType t = ftUnknown;
         int maxLen = 1;
         for (const TRow& r : rows_) {
+            if (r.Values.empty()) continue;
             const TDbValue& v = r.Values[f];
             if (v.Kind == TDbValue::vInt) {
                 if (t == ftUnknown) t = (v.I >= INT32_MIN && v.I <= INT32_MAX) ? ftInteger : ftLargeint;
@@ -211,14 +220,12 @@ void TDataSet::BuildFields(const QStringList& names, const std::vector<TFieldTyp
     InvalidateIndex();
 }
 
-void TDataSet::LoadStore(TTableStore& store, const TLiveTarget& live) {
-    store.Refresh();
-    const auto& cols = store.Columns();
-    const int nf = static_cast<int>(cols.size());
+void TDataSet::LoadStore(std::shared_ptr<TTableStore> store, const TLiveTarget& live) {
+    store->Refresh();
     QStringList names;
     std::vector<TFieldType> types;
     std::vector<int> sizes;
-    for (const TStoreColumn& c : cols) {
+    for (const TStoreColumn& c : store->Columns()) {
         QString unique = c.Name;
         for (int k = 1; names.contains(unique, Qt::CaseInsensitive); ++k) unique = c.Name + u'_' + QString::number(k);
         names << unique;
@@ -226,42 +233,69 @@ void TDataSet::LoadStore(TTableStore& store, const TLiveTarget& live) {
         sizes.push_back(c.Type == ftString ? c.Size : 0);
     }
     rows_.clear();
-    const std::int64_t count = store.SlotCount();
-    rows_.reserve(static_cast<std::size_t>(count));
-    for (std::int64_t slot = 0; slot < count; ++slot) {
-        if (store.IsDeleted(slot)) continue;
-        TRow& row = rows_.emplace_back();
-        row.Serial = nextSerial_++;
-        row.Rowid = slot;
-        row.Values.resize(static_cast<std::size_t>(nf));
-        for (int f = 0; f < nf; ++f) store.ReadValue(slot, f, row.Values[f]);
-    }
+    LoadStoreRows(std::move(store));
     BuildFields(names, types, sizes, live);
 }
 
-void TDataSet::LoadStoreRows(TTableStore& store, int columns, bool withRowid) {
-    // What the virtual table hands SQLite: errors as database errors, and
-    // a NaN, which SQLite keeps as NULL, as NULL.
+// The live records of a store, by slot; their values stay in the store.
+void TDataSet::LoadStoreRows(std::shared_ptr<TTableStore> store) {
+    ForgetReadRows();
     try {
-        store.Refresh();
-        const std::int64_t count = store.SlotCount();
+        store->Refresh();
+        const std::int64_t count = store->SlotCount();
         rows_.reserve(static_cast<std::size_t>(count));
         for (std::int64_t slot = 0; slot < count; ++slot) {
-            if (store.IsDeleted(slot)) continue;
+            if (store->IsDeleted(slot)) continue;
             TRow& row = rows_.emplace_back();
             row.Serial = nextSerial_++;
-            row.Rowid = withRowid ? slot : -1;
-            row.Values.resize(static_cast<std::size_t>(columns));
-            for (int f = 0; f < columns; ++f) {
-                TDbValue& v = row.Values[f];
-                store.ReadValue(slot, f, v);
-                if (v.Kind == TDbValue::vFloat && std::isnan(v.D)) v.SetNull();
-            }
+            row.Rowid = slot;
         }
     } catch (const EEngineError& e) {
         rows_.clear();
         throw EDatabaseError(e.Message());
     }
+    store_ = std::move(store);
+}
+
+void TDataSet::ForgetReadRows() {
+    for (TReadRow& r : readRows_) r.Serial = 0;
+}
+
+// What the virtual table hands SQLite: errors as database errors, and a
+// NaN, which SQLite keeps as NULL, as NULL.
+const TDbValue& TDataSet::RowValue(int row, int field) const {
+    const TRow& r = rows_[static_cast<std::size_t>(row)];
+    if (!r.Values.empty() || !store_) return field < static_cast<int>(r.Values.size()) ? r.Values[field] : nullValue_;
+    if (readRows_.empty()) readRows_.resize(kReadRows);
+    TReadRow& read = readRows_[static_cast<std::size_t>(r.Serial) % kReadRows];
+    const std::size_t n = fields_.size();
+    if (read.Serial != r.Serial) {
+        read.Serial = r.Serial;
+        read.Values.resize(n);
+        read.Read.assign(n, false);
+    }
+    if (field < 0 || static_cast<std::size_t>(field) >= read.Values.size()) return nullValue_;
+    TDbValue& v = read.Values[static_cast<std::size_t>(field)];
+    if (!read.Read[static_cast<std::size_t>(field)]) {
+        try {
+            store_->ReadValue(r.Rowid, field, v);
+        } catch (const EEngineError& e) {
+            read.Serial = 0;
+            throw EDatabaseError(e.Message());
+        }
+        if (v.Kind == TDbValue::vFloat && std::isnan(v.D)) v.SetNull();
+        read.Read[static_cast<std::size_t>(field)] = true;
+    }
+    return v;
+}
+
+TDataSet::TRow TDataSet::Materialized(int row) const {
+    TRow out = rows_[static_cast<std::size_t>(row)];
+    if (out.Values.empty() && store_) {
+        out.Values.resize(fields_.size());
+        for (std::size_t f = 0; f < fields_.size(); ++f) out.Values[f] = RowValue(row, static_cast<int>(f));
+    }
+    return out;
 }
 
 // ---- navigation
@@ -354,7 +388,7 @@ void TDataSet::SetRecNo(int v) {
 
 const TDbValue& TDataSet::RecordValue(int row, int field) const {
     if (row < 0 || row >= static_cast<int>(rows_.size()) || field < 0 || field >= FieldCount()) return nullValue_;
-    return rows_[row].Values[field];
+    return RowValue(row, field);
 }
 
 // ---- fields
@@ -382,7 +416,7 @@ const TDbValue& TDataSet::CurrentValue(int field) const {
     if (field < 0 || field >= FieldCount()) return nullValue_;
     if (state_ == dsEdit || state_ == dsInsert) return buffer_.Values[field];
     if (current_ < 0 || current_ >= static_cast<int>(rows_.size())) return nullValue_;
-    return rows_[current_].Values[field];
+    return RowValue(current_, field);
 }
 
 bool TDataSet::FieldWritable(int field) const {
@@ -433,7 +467,7 @@ void TDataSet::Edit() {
     }
     if (!CanModify()) throw EDatabaseError(kReadOnly);
     DoBeforeEdit();
-    buffer_ = rows_[current_];
+    buffer_ = Materialized(current_);
     changed_.assign(fields_.size(), false);
     state_ = dsEdit;
     DoAfterEdit();
@@ -718,7 +752,7 @@ bool TDataSet::Locate(const QString& keyFields, const QVariant& keyValues, TLoca
             std::string key;
             for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
                 key.clear();
-                for (int f : fields) AppendKey(key, rows_[i].Values[f]);
+                for (int f : fields) AppendKey(key, RowValue(i, f));
                 map.emplace(key, i);
             }
             it = index_.emplace(indexName, std::move(map)).first;
@@ -730,7 +764,7 @@ bool TDataSet::Locate(const QString& keyFields, const QVariant& keyValues, TLoca
         for (int i = 0; i < static_cast<int>(rows_.size()) && found < 0; ++i) {
             bool all = true;
             for (std::size_t k = 0; k < fields.size() && all; ++k) {
-                const QString have = fields_[fields[k]]->TextOf(rows_[i].Values[fields[k]]);
+                const QString have = fields_[fields[k]]->TextOf(RowValue(i, fields[k]));
                 const QString want = fields_[fields[k]]->TextOf(fields_[fields[k]]->ValueOfVariant(values[k]));
                 all = options & loPartialKey ? have.startsWith(want, cs) : have.compare(want, cs) == 0;
             }

@@ -5,8 +5,11 @@
 //
 // Open runs the statement to its end and keeps every record, so the cursor
 // moves freely, RecordCount is exact and no statement stays pending while
-// another writes. Locate of a plain equality keeps a hash index per key
-// field until the records change.
+// another writes. The records of a whole table file are not copied in: the
+// dataset keeps where each one lies and reads its values from the file's
+// store when they are asked for (a few records' values are kept at a
+// time). Locate of a plain equality keeps a hash index per key field until
+// the records change.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -110,7 +113,8 @@ public:
     void CommitUpdates();
     void CancelUpdates();
 
-    // Row access without moving the cursor (grids).
+    // Row access without moving the cursor (grids). The value stays valid
+    // while the next calls ask for values of the same record.
     const TDbValue& RecordValue(int row, int field) const;
     int CurrentRow() const { return current_; }
 
@@ -161,10 +165,15 @@ protected:
     // direct, the statement is a plain full read of that store's table in
     // column order: the fields come from the statement, the records
     // straight from the store, as the statement would have returned them.
-    void LoadResult(sqlite3_stmt* stmt, int hiddenRowid, const TLiveTarget& live, TTableStore* direct = nullptr);
+    void LoadResult(sqlite3_stmt* stmt, int hiddenRowid, const TLiveTarget& live,
+                    std::shared_ptr<TTableStore> direct = nullptr);
     // Loads every live record of a table file straight from its store
-    // (rowid = slot).
-    void LoadStore(TTableStore& store, const TLiveTarget& live);
+    // (rowid = slot). The dataset reads the values from the store while it
+    // is open: with a reference, the caller keeps the store alive as long.
+    void LoadStore(std::shared_ptr<TTableStore> store, const TLiveTarget& live);
+    void LoadStore(TTableStore& store, const TLiveTarget& live) {
+        LoadStore(std::shared_ptr<TTableStore>(std::shared_ptr<TTableStore>(), &store), live);
+    }
     TSession& Sess() const;
     void SetReadOnlyDataSet(bool v) { readOnlyDataSet_ = v; }
     // Notifies linked data sources.
@@ -173,11 +182,20 @@ protected:
     void NotifyRecordChanged();
 
 private:
+    // A record. Values is empty for a record of store_ that was not
+    // changed: its values are read from the store's slot Rowid.
     struct TRow {
         std::int64_t Serial = 0;
         std::int64_t Rowid = -1;  // -1: not yet in the table
         std::vector<TDbValue> Values;
     };
+    // The values of a record read from the store, as far as asked for.
+    struct TReadRow {
+        std::int64_t Serial = 0;  // 0: none
+        std::vector<TDbValue> Values;
+        std::vector<bool> Read;
+    };
+    static constexpr std::size_t kReadRows = 64;
     struct TLogEntry {
         enum TKind { lkInsert, lkModify, lkDelete } Kind;
         std::int64_t Serial;
@@ -187,7 +205,11 @@ private:
     };
 
     void CheckActive() const;
-    void LoadStoreRows(TTableStore& store, int columns, bool withRowid);
+    void LoadStoreRows(std::shared_ptr<TTableStore> store);
+    const TDbValue& RowValue(int row, int field) const;
+    // The row with all its values in Values.
+    TRow Materialized(int row) const;
+    void ForgetReadRows();
     void BuildFields(const QStringList& names, const std::vector<TFieldType>& types, const std::vector<int>& sizes,
                      const TLiveTarget& live);
     void SetCurrent(int row, bool scroll);
@@ -207,6 +229,9 @@ private:
     std::vector<std::unique_ptr<TField>> fields_;
     TFieldDefs fieldDefs_;
     std::vector<TRow> rows_;
+    // The store rows without values are read from (null: every row has them).
+    std::shared_ptr<TTableStore> store_;
+    mutable std::vector<TReadRow> readRows_;  // by serial, modulo kReadRows
     int current_ = -1;
     bool eof_ = true, bof_ = true;
     std::int64_t nextSerial_ = 1;

@@ -1,204 +1,101 @@
 #include "platform/db/DbfStore.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <unordered_map>
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDateTime>
+#include <QDate>
 #include <QFile>
 #include <QFileInfo>
-
-#include <shapefil.h>
 
 #include "engine/core/Paths.h"
 #include "platform/db/DbError.h"
 
 namespace {
 
-// ---- In-memory file hooks: the whole file is read once, then records are
-// copied out of the buffer instead of seeking and reading the disk.
+constexpr int kMemoBlock = 512;
+// The text of one memo, and the memo texts a table keeps read.
+constexpr std::int64_t kMaxMemo = 16 << 20;
+constexpr std::size_t kMemoCacheBytes = 64 << 20;
+// Records are read from the file in windows of about this size.
+constexpr std::int64_t kWindowBytes = 128 << 10;
 
-struct TMemFile {
-    std::vector<char> Data;
-    SAOffset Pos = 0;
-};
+QByteArray Local(const QString& s) { return QFile::encodeName(s); }
 
-SAFile MemOpen(const char* name, const char* access) {
-    if (std::strchr(access, 'w') || std::strchr(access, '+')) return nullptr;
-    QFile f(QString::fromLocal8Bit(name));
-    if (!f.open(QIODevice::ReadOnly)) return nullptr;
-    auto* m = new TMemFile;
-    const qint64 size = f.size();
-    m->Data.resize(static_cast<std::size_t>(size));
-    if (size > 0 && f.read(m->Data.data(), size) != size) {
-        delete m;
-        return nullptr;
+std::uint32_t Le32(const unsigned char* u) {
+    return u[0] | (u[1] << 8) | (u[2] << 16) | (static_cast<std::uint32_t>(u[3]) << 24);
+}
+int Le16(const unsigned char* u) { return u[0] | (u[1] << 8); }
+void PutLe32(unsigned char* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>((v >> (8 * i)) & 0xFF);
+}
+
+// ---- A file descriptor, read and written at offsets.
+
+class TFile {
+public:
+    TFile() = default;
+    TFile(const TFile&) = delete;
+    TFile& operator=(const TFile&) = delete;
+    ~TFile() { Close(); }
+
+    bool Open(const QString& name, bool write) {
+        Close();
+        fd_ = ::open(Local(name).constData(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+        return fd_ >= 0;
     }
-    return reinterpret_cast<SAFile>(m);
-}
-SAOffset MemRead(void* p, SAOffset size, SAOffset nmemb, SAFile file) {
-    auto* m = reinterpret_cast<TMemFile*>(file);
-    if (size == 0) return 0;
-    const SAOffset left = m->Pos < m->Data.size() ? m->Data.size() - m->Pos : 0;
-    const SAOffset n = std::min(nmemb, left / size);
-    std::memcpy(p, m->Data.data() + m->Pos, n * size);
-    m->Pos += n * size;
-    return n;
-}
-SAOffset MemWrite(void*, SAOffset, SAOffset, SAFile) { return 0; }
-SAOffset MemSeek(SAFile file, SAOffset offset, int whence) {
-    auto* m = reinterpret_cast<TMemFile*>(file);
-    if (whence == SEEK_SET) m->Pos = offset;
-    else if (whence == SEEK_CUR) m->Pos += offset;
-    else m->Pos = m->Data.size() + offset;
-    return 0;
-}
-SAOffset MemTell(SAFile file) { return reinterpret_cast<TMemFile*>(file)->Pos; }
-int MemFlush(SAFile) { return 0; }
-int MemClose(SAFile file) {
-    delete reinterpret_cast<TMemFile*>(file);
-    return 0;
-}
-int MemRemove(const char*) { return -1; }
-void QuietError(const char*) {}
+    void Close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    bool IsOpen() const { return fd_ >= 0; }
+    std::int64_t Size() const {
+        struct stat st {};
+        return fd_ >= 0 && ::fstat(fd_, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+    }
+    // Reads up to n bytes at pos; the count read (short at the end).
+    std::int64_t ReadAt(std::int64_t pos, void* to, std::int64_t n) const {
+        std::int64_t done = 0;
+        while (done < n) {
+            const ssize_t r = ::pread(fd_, static_cast<char*>(to) + done, static_cast<std::size_t>(n - done), pos + done);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) break;
+            done += r;
+        }
+        return done;
+    }
+    bool WriteAt(std::int64_t pos, const void* from, std::int64_t n) {
+        std::int64_t done = 0;
+        while (done < n) {
+            const ssize_t r = ::pwrite(fd_, static_cast<const char*>(from) + done, static_cast<std::size_t>(n - done), pos + done);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) return false;
+            done += r;
+        }
+        return true;
+    }
+    bool Truncate(std::int64_t size) { return ::ftruncate(fd_, size) == 0; }
+    bool Sync() { return ::fsync(fd_) == 0; }
 
-SAHooks MemoryHooks() {
-    SAHooks h;
-    SASetupDefaultHooks(&h);
-    h.FOpen = MemOpen;
-    h.FRead = MemRead;
-    h.FWrite = MemWrite;
-    h.FSeek = MemSeek;
-    h.FTell = MemTell;
-    h.FFlush = MemFlush;
-    h.FClose = MemClose;
-    h.Remove = MemRemove;
-    h.Error = QuietError;
-    return h;
-}
-
-SAHooks DiskHooks() {
-    SAHooks h;
-    SASetupDefaultHooks(&h);
-    h.Error = QuietError;
-    return h;
-}
-
-QByteArray Local(const QString& s) { return s.toLocal8Bit(); }
+private:
+    int fd_ = -1;
+};
 
 bool CopyFile(const QString& from, const QString& to) {
     QFile::remove(to);
     return QFile::copy(from, to);
 }
 
-bool SyncFile(const QString& name) {
-    const int fd = ::open(Local(name).constData(), O_RDWR);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-std::uint32_t Le32(const char* p) {
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return u[0] | (u[1] << 8) | (u[2] << 16) | (static_cast<std::uint32_t>(u[3]) << 24);
-}
-void PutLe32(char* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-constexpr int kMemoBlock = 512;
-
-// ---- The memo file: blocks of 512 bytes; block 0 holds the next free
-// block number. dBase III memos run to a 0x1A byte; dBase IV blocks open
-// with FF FF 08 00 and the length (header included).
-
-class TMemoFile {
-public:
-    bool Load(const QString& name) {
-        name_ = name;
-        QFile f(name);
-        if (!f.open(QIODevice::ReadOnly)) return false;
-        data_ = f.readAll();
-        return true;
-    }
-    QByteArray Read(std::uint32_t block) const {
-        const qint64 pos = static_cast<qint64>(block) * blockSize();
-        if (block == 0 || pos >= data_.size()) return QByteArray();
-        const char* p = data_.constData() + pos;
-        const qint64 left = data_.size() - pos;
-        if (left >= 8 && static_cast<unsigned char>(p[0]) == 0xFF &&
-            static_cast<unsigned char>(p[1]) == 0xFF && p[2] == 0x08 && p[3] == 0x00) {
-            qint64 len = static_cast<qint64>(Le32(p + 4)) - 8;
-            len = std::max<qint64>(0, std::min(len, left - 8));
-            return QByteArray(p + 8, static_cast<int>(len));
-        }
-        qint64 n = 0;
-        while (n < left && p[n] != 0x1A) ++n;
-        return QByteArray(p, static_cast<int>(n));
-    }
-    int blockSize() const {
-        if (data_.size() >= 22) {
-            const int bs = static_cast<unsigned char>(data_[20]) | (static_cast<unsigned char>(data_[21]) << 8);
-            if (bs >= 64 && bs % 64 == 0 && bigHeaders_) return bs;
-        }
-        return kMemoBlock;
-    }
-    void SetStyle(bool dBaseIV) { bigHeaders_ = dBaseIV; }
-    // Appends a memo and returns its block (the file on disk is written
-    // at once: it is a working copy).
-    std::uint32_t Append(const QByteArray& text) {
-        const int bs = blockSize();
-        if (data_.size() < bs) {
-            data_.resize(bs, '\0');
-            PutLe32(data_.data(), 1);
-        }
-        // New memos go at the end of the file, whatever the stored next free
-        // block says: a damaged one past the end would grow the file to it.
-        const auto next = static_cast<std::uint32_t>((data_.size() + bs - 1) / bs);
-        QByteArray body;
-        if (bigHeaders_) {
-            body.resize(8);
-            body[0] = char(0xFF); body[1] = char(0xFF); body[2] = 0x08; body[3] = 0x00;
-            PutLe32(body.data() + 4, static_cast<std::uint32_t>(text.size() + 8));
-            body += text;
-        } else {
-            body = text;
-            body += "\x1A\x1A";
-        }
-        const int blocks = static_cast<int>((body.size() + bs - 1) / bs);
-        body.resize(blocks * bs, '\0');
-        data_.resize(static_cast<qint64>(next) * bs, '\0');
-        data_ += body;
-        PutLe32(data_.data(), next + static_cast<std::uint32_t>(blocks));
-        dirty_ = true;
-        return next;
-    }
-    bool Save() {
-        if (!dirty_) return true;
-        QFile f(name_);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-        if (f.write(data_) != data_.size()) return false;
-        f.close();
-        dirty_ = false;
-        return SyncFile(name_);
-    }
-    const QString& Name() const { return name_; }
-    void SetName(const QString& n) { name_ = n; }
-
-private:
-    QString name_;
-    QByteArray data_;
-    bool bigHeaders_ = true;
-    bool dirty_ = false;
-};
-
-// The working copy beside the file; shapelib wants the extension last.
-QString BackupName(const QString& original);
+// The working copy beside the file; Sync keeps the original under the
+// backup name until Commit.
 QString WorkName(const QString& original) {
     const int dot = original.lastIndexOf(u'.');
     const int slash = original.lastIndexOf(u'/');
@@ -207,246 +104,285 @@ QString WorkName(const QString& original) {
 }
 
 QString BackupName(const QString& original) {
-    const QString w = WorkName(original);
-    return w.left(w.lastIndexOf(QStringLiteral("~kzw"))) + QStringLiteral("~kzb") + w.mid(w.lastIndexOf(QStringLiteral("~kzw")) + 4);
+    QString w = WorkName(original);
+    const int at = w.lastIndexOf(QStringLiteral("~kzw"));
+    return w.replace(at, 4, QStringLiteral("~kzb"));
 }
 
-class TDbfStore final : public TTableStore {
-public:
-    explicit TDbfStore(const QString& fileName) { fileName_ = fileName; Load(); }
-    ~TDbfStore() override {
-        Rollback();
-        if (read_) DBFClose(read_);
-    }
+bool Rename(const QString& from, const QString& to) {
+    return std::rename(Local(from).constData(), Local(to).constData()) == 0;
+}
 
-    void Refresh() override {
-        if (work_) return;
-        if (TFileStamp::Of(fileName_) != stamp_) Load();
-    }
-    std::int64_t SlotCount() override { return DBFGetRecordCount(Handle()); }
-    bool IsDeleted(std::int64_t slot) override {
-        // The record buffer holds the deletion flag in its first byte.
-        const char* t = Tuple(slot);
-        return !t || t[0] == '*';
-    }
-    void ReadValue(std::int64_t slot, int column, TDbValue& out) override;
-    // An index of the loaded file, built on the first lookup of a column;
-    // while a write is open the caller scans.
-    bool KeepsIndexes() const override { return true; }
-    bool FindEqual(int column, const TEqualKey& key, std::vector<std::int64_t>& found) override {
-        if (work_ || column < 0 || column >= static_cast<int>(columns_.size())) return false;
-        auto it = indexes_.find(column);
-        if (it == indexes_.end()) {
-            auto index = std::make_unique<TValueIndex>();
-            TDbValue v;
-            const std::int64_t count = SlotCount();
-            for (std::int64_t slot = 0; index && slot < count; ++slot) {
-                if (IsDeleted(slot)) continue;
-                ReadValue(slot, column, v);
-                if (!index->Add(slot, v)) index.reset();
-            }
-            if (index) index->Finish();
-            it = indexes_.emplace(column, std::move(index)).first;
+// ---- The header of a dBase file: 32 bytes, then a 32-byte descriptor per
+// field up to a 0x0D byte, within the header length.
+
+struct TDbfField {
+    QByteArray Name;
+    char Type = 'C';
+    int Offset = 0;  // in the record, after the deletion flag
+    int Width = 0;
+    int Decimals = 0;
+};
+
+struct TDbfLayout {
+    unsigned char Version = 0;
+    int Ldid = 0;
+    std::uint32_t HeaderCount = 0;
+    int HeaderLength = 0;
+    int RecordLength = 0;
+    std::vector<TDbfField> Fields;
+};
+
+[[noreturn]] void Damaged(const QString& file, const QString& what) {
+    throw EDatabaseError(QStringLiteral("A tabela ") + file + QStringLiteral(" está danificada: ") + what);
+}
+
+TDbfLayout ReadLayout(const QString& file, const TFile& f, std::int64_t size) {
+    if (size < 32)
+        throw EDatabaseError(QStringLiteral("O arquivo ") + file + QStringLiteral(" não é uma tabela dBase: tem só ") +
+                             QString::number(size) + QStringLiteral(" bytes."));
+    unsigned char h[32];
+    if (f.ReadAt(0, h, 32) != 32) throw EDatabaseError(QStringLiteral("Não foi possível ler a tabela ") + file);
+    TDbfLayout l;
+    l.Version = h[0];
+    l.HeaderCount = Le32(h + 4);
+    l.HeaderLength = Le16(h + 8);
+    l.RecordLength = Le16(h + 10);
+    l.Ldid = h[29];
+    if (l.HeaderLength < 33 || l.HeaderLength > size)
+        Damaged(file, QStringLiteral("o cabeçalho tem %1 bytes e o arquivo, %2.").arg(l.HeaderLength).arg(size));
+    if (l.RecordLength < 1) Damaged(file, QStringLiteral("registros de tamanho zero."));
+    std::vector<unsigned char> d(static_cast<std::size_t>(l.HeaderLength - 32));
+    if (f.ReadAt(32, d.data(), static_cast<std::int64_t>(d.size())) != static_cast<std::int64_t>(d.size()))
+        throw EDatabaseError(QStringLiteral("Não foi possível ler a tabela ") + file);
+    int offset = 1;
+    for (std::size_t at = 0; at + 32 <= d.size() && d[at] != 0x0D; at += 32) {
+        const unsigned char* p = d.data() + at;
+        TDbfField fd;
+        int n = 0;
+        while (n < 11 && p[n] != 0) ++n;
+        fd.Name = QByteArray(reinterpret_cast<const char*>(p), n).trimmed();
+        fd.Type = static_cast<char>(p[11]);
+        fd.Width = p[16];
+        fd.Decimals = p[17];
+        if (fd.Type == 'C') {  // FoxPro keeps the high byte of long text widths in the decimals
+            fd.Width += 256 * fd.Decimals;
+            fd.Decimals = 0;
         }
-        if (!it->second) return false;
-        it->second->Find(key, found);
+        fd.Offset = offset;
+        offset += fd.Width;
+        l.Fields.push_back(std::move(fd));
+    }
+    if (offset > l.RecordLength)
+        Damaged(file, QStringLiteral("os campos somam %1 bytes e os registros têm %2.").arg(offset).arg(l.RecordLength));
+    return l;
+}
+
+// Field names as the columns of a table: a name met before (in any letter
+// case) gets the first number from 2 on that makes it unlike every name of
+// the file and every name given so far.
+std::vector<QString> UniqueNames(const std::vector<QString>& names) {
+    auto taken = [](const std::vector<QString>& list, const QString& n) {
+        return std::any_of(list.begin(), list.end(), [&](const QString& x) { return x.compare(n, Qt::CaseInsensitive) == 0; });
+    };
+    std::vector<QString> out;
+    for (const QString& n : names) {
+        QString u = n;
+        for (int k = 2; taken(out, u); ++k) {
+            u = n + QString::number(k);
+            if (taken(names, u)) u = n;  // keep looking
+        }
+        out.push_back(u);
+    }
+    return out;
+}
+
+// ---- The memo file: blocks (512 bytes, or the size its header gives);
+// block 0 holds the next free block number. dBase III memos run to a 0x1A
+// byte; dBase IV blocks open with FF FF 08 00 and the length (header
+// included). Texts are read when asked for and kept per block, up to a
+// total.
+
+class TMemoFile {
+public:
+    void Setup(const QString& name, bool dBase3, TDbCodePage cp) {
+        name_ = name;
+        dBase3_ = dBase3;
+        codePage_ = cp;
+        Reopen(name, false);
+    }
+    // Reads (and, with write, appends to) another copy of the same file.
+    bool Reopen(const QString& file, bool write) {
+        Forget();
+        if (!file_.Open(file, write)) return false;
+        size_ = file_.Size();
+        blockSize_ = kMemoBlock;
+        unsigned char h[22];
+        if (!dBase3_ && file_.ReadAt(0, h, 22) == 22) {
+            const int bs = Le16(h + 20);
+            if (bs >= 64 && bs % 64 == 0) blockSize_ = bs;
+        }
         return true;
     }
+    void Close() {
+        file_.Close();
+        Forget();
+    }
+    const QString& Name() const { return name_; }
+    bool Exists() const { return file_.IsOpen(); }
 
-    void Update(std::int64_t slot, const std::vector<TDbValue>& values) override {
-        BeginWrite();
-        if (slot < 0 || slot >= DBFGetRecordCount(work_)) throw EDatabaseError(QStringLiteral("Registro inexistente."));
-        WriteRecord(static_cast<int>(slot), values);
+    // What is wrong with a block number, or empty.
+    QString CheckBlock(std::uint32_t block) const {
+        if (!file_.IsOpen()) return QStringLiteral("arquivo de memo ausente: ") + name_;
+        if (static_cast<std::int64_t>(block) * blockSize_ >= size_)
+            return QStringLiteral("o memo do bloco %1 está além do fim de ").arg(block) + name_;
+        return QString();
     }
-    std::int64_t Insert(const std::vector<TDbValue>& values) override {
-        BeginWrite();
-        const int slot = DBFGetRecordCount(work_);
-        WriteRecord(slot, values);
-        return slot;
-    }
-    void Delete(std::int64_t slot) override {
-        BeginWrite();
-        if (!DBFMarkRecordDeleted(work_, static_cast<int>(slot), 1))
-            throw EDatabaseError(QStringLiteral("Não foi possível excluir o registro."));
-    }
-    // Sync is the commit point: the working copies take the files' places
-    // and the originals are kept aside until Commit (Rollback puts them
-    // back), so a transaction over several tables can still be undone.
-    void Sync() override {
-        if (!work_) return;
-        DBFClose(work_);
-        work_ = nullptr;
-        bool ok = SyncFile(WorkName(fileName_));
-        if (memo_) ok = memo_->Save() && ok;
-        const bool memoWork = memo_ && QFile::exists(WorkName(memoName_));
-        if (ok) {
-            hadMemo_ = memoWork && QFile::exists(memoName_);
-            ok = std::rename(Local(fileName_).constData(), Local(BackupName(fileName_)).constData()) == 0;
-            if (ok && hadMemo_ && std::rename(Local(memoName_).constData(), Local(BackupName(memoName_)).constData()) != 0) {
-                std::rename(Local(BackupName(fileName_)).constData(), Local(fileName_).constData());
-                ok = false;
-            }
-            if (ok) {
-                swapped_ = true;
-                ok = std::rename(Local(WorkName(fileName_)).constData(), Local(fileName_).constData()) == 0;
-                if (ok && memoWork) ok = std::rename(Local(WorkName(memoName_)).constData(), Local(memoName_).constData()) == 0;
-            }
+
+    // The text (UTF-8) of a memo; null with the reason when it cannot be read.
+    std::shared_ptr<const std::string> Read(std::uint32_t block, QString& error) {
+        error = CheckBlock(block);
+        if (!error.isEmpty()) return nullptr;
+        auto hit = cache_.find(block);
+        if (hit != cache_.end()) return hit->second;
+        const std::int64_t pos = static_cast<std::int64_t>(block) * blockSize_;
+        unsigned char h[8] = {};
+        const std::int64_t got = file_.ReadAt(pos, h, 8);
+        std::int64_t from = pos, length = 0;
+        if (got == 8 && h[0] == 0xFF && h[1] == 0xFF && h[2] == 0x08 && h[3] == 0x00) {
+            from = pos + 8;
+            length = std::clamp<std::int64_t>(static_cast<std::int64_t>(Le32(h + 4)) - 8, 0, size_ - from);
+        } else {
+            length = EndMark(pos) - pos;
         }
-        synced_ = true;
-        if (!ok) {
-            Rollback();
-            throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
+        if (length > kMaxMemo) {
+            error = QStringLiteral("o memo do bloco %1 de %2 passa de %3 MB").arg(block).arg(name_).arg(kMaxMemo >> 20);
+            return nullptr;
         }
+        std::string bytes(static_cast<std::size_t>(length), '\0');
+        bytes.resize(static_cast<std::size_t>(file_.ReadAt(from, bytes.data(), length)));
+        auto text = std::make_shared<std::string>();
+        DecodeText(codePage_, bytes.data(), bytes.size(), *text);
+        if (cached_ + text->size() > kMemoCacheBytes) Forget();
+        cached_ += text->size();
+        cache_.emplace(block, text);
+        return text;
     }
-    void Commit() override {
-        if (work_) Sync();
-        if (!synced_) return;
-        synced_ = false;
-        if (swapped_) {
-            QFile::remove(BackupName(fileName_));
-            if (hadMemo_) QFile::remove(BackupName(memoName_));
+
+    // Appends a memo (to the working copy) and returns its block.
+    std::uint32_t Append(const QByteArray& text) {
+        if (!file_.IsOpen()) throw EDatabaseError(QStringLiteral("Arquivo de memo ausente: ") + name_);
+        const std::int64_t bs = blockSize_;
+        // New memos go at the end of the file, whatever the stored next free
+        // block says: a damaged one past the end would grow the file to it.
+        const std::int64_t next = std::max<std::int64_t>(1, (size_ + bs - 1) / bs);
+        QByteArray body;
+        if (!dBase3_) {
+            body.resize(8);
+            auto* p = reinterpret_cast<unsigned char*>(body.data());
+            p[0] = 0xFF; p[1] = 0xFF; p[2] = 0x08; p[3] = 0x00;
+            PutLe32(p + 4, static_cast<std::uint32_t>(text.size() + 8));
+            body += text;
+        } else {
+            body = text;
+            body += "\x1A\x1A";
         }
-        swapped_ = hadMemo_ = false;
-        Load();
+        const std::int64_t blocks = (body.size() + bs - 1) / bs;
+        body.resize(static_cast<qsizetype>(blocks * bs), '\0');
+        if (next + blocks > 0xFFFFFFFFLL) throw EDatabaseError(QStringLiteral("Arquivo de memo cheio: ") + name_);
+        unsigned char head[4];
+        PutLe32(head, static_cast<std::uint32_t>(next + blocks));
+        if (size_ < bs && !file_.Truncate(bs)) throw EDatabaseError(QStringLiteral("Não foi possível gravar o arquivo ") + name_);
+        if (!file_.WriteAt(next * bs, body.constData(), body.size()) || !file_.WriteAt(0, head, 4))
+            throw EDatabaseError(QStringLiteral("Não foi possível gravar o arquivo ") + name_);
+        size_ = (next + blocks) * bs;
+        written_ = true;
+        return static_cast<std::uint32_t>(next);
     }
-    void Rollback() override {
-        if (work_) DBFClose(work_);
-        const bool had = work_ || synced_;
-        work_ = nullptr;
-        synced_ = false;
-        if (!had) return;
-        if (swapped_) {
-            // Put the originals back.
-            std::rename(Local(BackupName(fileName_)).constData(), Local(fileName_).constData());
-            if (hadMemo_) std::rename(Local(BackupName(memoName_)).constData(), Local(memoName_).constData());
-            else if (!memoName_.isEmpty() && memoCreated_) QFile::remove(memoName_);
-        }
-        swapped_ = hadMemo_ = false;
-        QFile::remove(WorkName(fileName_));
-        if (!memoName_.isEmpty()) QFile::remove(WorkName(memoName_));
-        try {
-            Load();
-        } catch (const EEngineError&) {
-            LoadMemo();
-        }
-    }
+    bool Written() const { return written_; }
+    bool Sync() { return !written_ || file_.Sync(); }
 
 private:
-    DBFHandle Handle() const { return work_ ? work_ : read_; }
-
-    void Load() {
-        indexes_.clear();
-        if (read_) DBFClose(read_);
-        read_ = nullptr;
-        // Stamped before the read: a change made while reading shows at the
-        // next refresh.
-        stamp_ = TFileStamp::Of(fileName_);
-        SAHooks hooks = MemoryHooks();
-        read_ = DBFOpenLL(Local(fileName_).constData(), "rb", &hooks);
-        if (!read_) throw EDatabaseError(QStringLiteral("Não foi possível abrir a tabela ") + fileName_);
-        {
-            QFile f(fileName_);
-            char version = 0;
-            if (f.open(QIODevice::ReadOnly)) f.getChar(&version);
-            version_ = static_cast<unsigned char>(version);
-        }
-        const int ldid = read_->iLanguageDriver;
-        codePage_ = CodePageOfLanguageDriver(ldid);
-        if (ldid == 0) {
-            QFile cpg(ChangeFileExt(fileName_, QStringLiteral(".cpg")));
-            if (cpg.open(QIODevice::ReadOnly)) codePage_ = CodePageOfCpgText(cpg.readAll(), codePage_);
-        }
-        columns_.clear();
-        native_.clear();
-        bool hasMemo = false;
-        for (int i = 0; i < DBFGetFieldCount(read_); ++i) {
-            char name[XBASE_FLDNAME_LEN_READ + 1] = {};
-            int width = 0, decimals = 0;
-            DBFGetFieldInfo(read_, i, name, &width, &decimals);
-            const char type = DBFGetNativeFieldType(read_, i);
-            TStoreColumn c;
-            std::string decoded;
-            DecodeText(codePage_, name, std::strlen(name), decoded);
-            c.Name = QString::fromStdString(decoded);
-            c.Decimals = decimals;
-            switch (type) {
-            case 'C': c.Type = ftString; c.Size = width; break;
-            case 'N':
-                if (decimals == 0 && width <= 4) c.Type = ftSmallint;
-                else if (decimals == 0 && width <= 9) c.Type = ftInteger;
-                else if (decimals == 0 && width <= 18) c.Type = ftLargeint;
-                else c.Type = ftFloat;
-                break;
-            case 'F': case 'O': c.Type = ftFloat; break;
-            case 'I': case '+': c.Type = ftInteger; break;
-            case 'L': c.Type = ftBoolean; break;
-            case 'D': c.Type = ftDate; break;
-            case 'M': c.Type = ftMemo; hasMemo = true; break;
-            default: c.Type = ftString; c.Size = width; break;
-            }
-            columns_.push_back(c);
-            native_.push_back(type);
-        }
-        memoName_ = hasMemo ? MemoFileOf(fileName_) : QString();
-        LoadMemo();
-        lastSlot_ = -1;
+    void Forget() {
+        cache_.clear();
+        cached_ = 0;
+        runs_.clear();
+        written_ = false;
     }
 
-    void LoadMemo() {
-        memo_.reset();
-        if (memoName_.isEmpty()) return;
-        memo_ = std::make_unique<TMemoFile>();
-        memo_->SetStyle(version_ != 0x83);
-        if (!memo_->Load(memoName_)) memo_->SetName(memoName_);
+    // Where the text from pos ends: at the first 0x1A, or at the file's end.
+    // What one search learns serves the memos that start inside the same
+    // run, so the file is scanned once in all.
+    std::int64_t EndMark(std::int64_t pos) {
+        auto known = runs_.upper_bound(pos);
+        if (known != runs_.begin() && std::prev(known)->second > pos) return std::prev(known)->second;
+        const std::int64_t stop = known == runs_.end() ? size_ : known->first;
+        const std::int64_t cap = pos + kMaxMemo + 1;
+        char buf[64 << 10];
+        std::int64_t at = pos, end = -1;
+        while (end < 0 && at < stop && at < cap) {
+            const std::int64_t n = file_.ReadAt(at, buf, std::min<std::int64_t>(sizeof buf, std::min(stop, cap) - at));
+            if (n <= 0) break;
+            const void* mark = std::memchr(buf, 0x1A, static_cast<std::size_t>(n));
+            if (mark) end = at + (static_cast<const char*>(mark) - buf);
+            at += n;
+        }
+        if (end < 0) {
+            if (at >= cap) return cap;  // too long: not kept
+            end = at < stop || known == runs_.end() ? at : known->second;
+        }
+        runs_[pos] = end;
+        return end;
     }
 
-    void BeginWrite() {
-        if (work_) return;
-        if (synced_) throw EDatabaseError(QStringLiteral("Transação já encerrada."));
-        const QString wname = WorkName(fileName_);
-        if (!CopyFile(fileName_, wname))
-            throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
-        if (memo_) {
-            memoCreated_ = !QFile::exists(memoName_);
-            if (QFile::exists(memoName_) && !CopyFile(memoName_, WorkName(memoName_))) {
-                QFile::remove(wname);
-                throw EDatabaseError(QStringLiteral("Não foi possível gravar o arquivo ") + memoName_);
-            }
-            memo_->SetName(WorkName(memoName_));
-        }
-        SAHooks hooks = DiskHooks();
-        work_ = DBFOpenLL(Local(wname).constData(), "rb+", &hooks);
-        if (!work_) {
-            QFile::remove(wname);
-            if (memo_) QFile::remove(WorkName(memoName_));
-            LoadMemo();
-            throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
-        }
-        DBFSetWriteEndOfFileChar(work_, 1);
-        lastSlot_ = -1;
-    }
-
-    void WriteRecord(int slot, const std::vector<TDbValue>& values);
-    const char* Tuple(std::int64_t slot);
-
-    DBFHandle read_ = nullptr;
-    DBFHandle work_ = nullptr;
-    bool synced_ = false;
-    bool swapped_ = false;
-    bool hadMemo_ = false;
-    bool memoCreated_ = false;
-    TFileStamp stamp_;
-    unsigned char version_ = 0;
+    QString name_;
+    TFile file_;
+    std::int64_t size_ = 0;
+    int blockSize_ = kMemoBlock;
+    bool dBase3_ = false;
+    bool written_ = false;
     TDbCodePage codePage_ = TDbCodePage::Cp1252;
-    std::vector<char> native_;
-    QString memoName_;
-    std::unique_ptr<TMemoFile> memo_;
-    std::int64_t lastSlot_ = -1;
-    const char* tuple_ = nullptr;
-    std::string scratch_;
-    // By column; null where a value cannot be indexed.
-    std::map<int, std::unique_ptr<TValueIndex>> indexes_;
+    std::unordered_map<std::uint32_t, std::shared_ptr<const std::string>> cache_;
+    std::size_t cached_ = 0;
+    std::map<std::int64_t, std::int64_t> runs_;  // start -> end of a text without 0x1A
 };
+
+// ---- Dates: stored as yyyymmdd; given as ISO text (yyyy-mm-dd, or
+// yyyymmdd, a time may follow) or as shown (dd/mm/yyyy).
+
+bool Digits(const std::string& s, std::size_t at, std::size_t n, int& v) {
+    if (at + n > s.size()) return false;
+    v = 0;
+    for (std::size_t i = at; i < at + n; ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        v = v * 10 + (s[i] - '0');
+    }
+    return true;
+}
+
+// The eight stored digits of a date text; false when it is no real date.
+bool DateDigits(std::string s, std::string& out) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    s.erase(0, std::min(s.size(), s.find_first_not_of(' ')));
+    int y = 0, m = 0, d = 0;
+    std::size_t end = 0;
+    if (Digits(s, 0, 4, y) && s.size() >= 10 && s[4] == '-' && s[7] == '-' && Digits(s, 5, 2, m) && Digits(s, 8, 2, d)) end = 10;
+    else if (Digits(s, 0, 2, d) && s.size() >= 10 && s[2] == '/' && s[5] == '/' && Digits(s, 3, 2, m) && Digits(s, 6, 4, y)) end = 10;
+    else if (Digits(s, 0, 4, y) && Digits(s, 4, 2, m) && Digits(s, 6, 2, d)) end = 8;
+    else return false;
+    // A time may follow a date, after a space or a "T".
+    if (end < s.size()) {
+        const char sep = s[end];
+        if ((sep != ' ' && sep != 'T') || end + 1 >= s.size()) return false;
+        const QTime t = QTime::fromString(QString::fromStdString(s.substr(end + 1)), Qt::ISODateWithMs);
+        if (!t.isValid()) return false;
+    }
+    if (y < 1 || !QDate::isValid(y, m, d)) return false;
+    char buf[9];
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
+    out.assign(buf, 8);
+    return true;
+}
 
 bool Blank(const char* p, int n) {
     for (int i = 0; i < n; ++i)
@@ -459,41 +395,347 @@ void Trim(const char*& p, int& n) {
     while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
 }
 
-const char* TDbfStore::Tuple(std::int64_t slot) {
-    if (work_) {
-        lastSlot_ = -1;
-        tuple_ = DBFReadTuple(work_, static_cast<int>(slot));
-        return tuple_;
+QString FieldError(const TStoreColumn& c) {
+    return QStringLiteral("Valor inválido para o campo ") + c.Name + QStringLiteral(".");
+}
+
+QString ValueText(const TDbValue& v) {
+    switch (v.Kind) {
+    case TDbValue::vInt: return QString::number(v.I);
+    case TDbValue::vFloat: return QString::number(v.D, 'g', 17);
+    default: return QString::fromStdString(v.S);
     }
-    if (slot != lastSlot_) {
-        // The file is held in memory whole: point into it instead of
-        // copying the record out through the file hooks.
-        tuple_ = nullptr;
-        lastSlot_ = -1;
-        if (slot >= 0 && slot < read_->nRecords) {
-            const auto* m = reinterpret_cast<const TMemFile*>(read_->fp);
-            const std::size_t at = static_cast<std::size_t>(read_->nHeaderLength) +
-                                   static_cast<std::size_t>(slot) * static_cast<std::size_t>(read_->nRecordLength);
-            if (at + static_cast<std::size_t>(read_->nRecordLength) <= m->Data.size()) {
-                tuple_ = m->Data.data() + at;
-                lastSlot_ = slot;
+}
+
+class TDbfStore final : public TTableStore {
+public:
+    explicit TDbfStore(const QString& fileName) {
+        fileName_ = fileName;
+        Load();
+    }
+    ~TDbfStore() override { Rollback(); }
+
+    QString ReadOnlyReason() const override { return readOnly_; }
+    void Refresh() override {
+        if (writing_) return;
+        if (TFileStamp::Of(fileName_) != stamp_ || (!memoName_.isEmpty() && TFileStamp::Of(memoName_) != memoStamp_)) Load();
+    }
+    std::int64_t SlotCount() override { return slots_; }
+    bool IsDeleted(std::int64_t slot) override {
+        const char* t = Tuple(slot);
+        return !t || t[0] == '*';
+    }
+    void ReadValue(std::int64_t slot, int column, TDbValue& out) override;
+
+    // An index of the file as read, built on the first lookup of a column;
+    // while a write is open the caller scans.
+    bool KeepsIndexes() const override { return true; }
+    bool FindEqual(int column, const TEqualKey& key, std::vector<std::int64_t>& found) override {
+        if (writing_ || column < 0 || column >= static_cast<int>(columns_.size())) return false;
+        auto it = indexes_.find(column);
+        if (it == indexes_.end()) {
+            auto index = std::make_unique<TValueIndex>();
+            TDbValue v;
+            for (std::int64_t slot = 0; index && slot < slots_; ++slot) {
+                if (IsDeleted(slot)) continue;
+                ReadValue(slot, column, v);
+                if (!index->Add(slot, v)) index.reset();
+            }
+            if (index) index->Finish();
+            it = indexes_.emplace(column, std::move(index)).first;
+        }
+        if (!it->second) return false;
+        it->second->Find(key, found);
+        return true;
+    }
+
+    bool KeepsColumns() const override { return true; }
+    void Update(std::int64_t slot, const std::vector<TDbValue>& values) override { UpdateKeeping(slot, values, {}); }
+    void UpdateKeeping(std::int64_t slot, const std::vector<TDbValue>& values, const std::vector<bool>& keep) override {
+        CheckWritable();
+        if (slot < 0 || slot >= slots_) throw EDatabaseError(QStringLiteral("Registro inexistente."));
+        const QString problem = MemoProblem(slot);
+        if (!problem.isEmpty())
+            throw EDatabaseError(QStringLiteral("O registro %1 de ").arg(slot + 1) + fileName_ +
+                                 QStringLiteral(" é somente leitura: ") + problem + u'.');
+        BeginWrite();
+        WriteRecord(slot, values, keep);
+    }
+    std::int64_t Insert(const std::vector<TDbValue>& values) override {
+        CheckWritable();
+        BeginWrite();
+        const std::int64_t slot = slots_;
+        WriteRecord(slot, values, {});
+        return slot;
+    }
+    void Delete(std::int64_t slot) override {
+        CheckWritable();
+        if (slot < 0 || slot >= slots_) throw EDatabaseError(QStringLiteral("Registro inexistente."));
+        BeginWrite();
+        const char flag = '*';
+        if (!file_.WriteAt(RecordPos(slot), &flag, 1)) throw EDatabaseError(QStringLiteral("Não foi possível excluir o registro."));
+        DropWindow();
+    }
+
+    // Sync is the commit point: the working copies take the files' places
+    // and the originals are kept aside until Commit (Rollback puts them
+    // back), so a transaction over several tables can still be undone.
+    void Sync() override {
+        if (!writing_ || synced_) return;
+        bool ok = FinishHeader() && file_.Sync() && memo_.Sync();
+        const bool memoWork = memo_.Written();
+        if (ok) {
+            ok = Rename(fileName_, BackupName(fileName_));
+            if (ok && memoWork && !Rename(memoName_, BackupName(memoName_))) {
+                Rename(BackupName(fileName_), fileName_);
+                ok = false;
+            }
+            if (ok) {
+                swapped_ = true;
+                hadMemo_ = memoWork;
+                ok = Rename(WorkName(fileName_), fileName_);
+                if (ok && memoWork) ok = Rename(WorkName(memoName_), memoName_);
             }
         }
+        synced_ = true;
+        if (!ok) {
+            Rollback();
+            throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
+        }
     }
-    return tuple_;
+    void Commit() override {
+        if (writing_ && !synced_) Sync();
+        if (!synced_) return;
+        if (swapped_) {
+            QFile::remove(BackupName(fileName_));
+            if (hadMemo_) QFile::remove(BackupName(memoName_));
+        }
+        if (!memoName_.isEmpty() && !hadMemo_) QFile::remove(WorkName(memoName_));  // copied, not changed
+        EndWrite();
+        Load();
+    }
+    void Rollback() override {
+        if (!writing_) return;
+        if (swapped_) {
+            // Put the originals back.
+            Rename(BackupName(fileName_), fileName_);
+            if (hadMemo_) Rename(BackupName(memoName_), memoName_);
+        }
+        QFile::remove(WorkName(fileName_));
+        if (!memoName_.isEmpty()) QFile::remove(WorkName(memoName_));
+        EndWrite();
+        try {
+            Load();
+        } catch (const EEngineError&) {
+            // The file went away meanwhile: nothing is read until it is back.
+            slots_ = 0;
+            file_.Close();
+            memo_.Close();
+        }
+    }
+
+private:
+    void Load();
+    void CheckWritable() const {
+        if (!readOnly_.isEmpty()) throw EDatabaseError(readOnly_);
+    }
+    void BeginWrite();
+    void EndWrite() {
+        writing_ = synced_ = swapped_ = hadMemo_ = false;
+        grown_ = false;
+    }
+    bool FinishHeader();
+    void WriteRecord(std::int64_t slot, const std::vector<TDbValue>& values, const std::vector<bool>& keep);
+    void FormatField(int column, const TDbValue& v, char* to);
+    QString MemoProblem(std::int64_t slot);
+    bool MemoBlock(const char* p, int n, std::uint32_t& block) const;
+
+    std::int64_t RecordPos(std::int64_t slot) const {
+        return layout_.HeaderLength + slot * static_cast<std::int64_t>(layout_.RecordLength);
+    }
+    // The record's bytes, read from the file by windows; null past the end.
+    const char* Tuple(std::int64_t slot) {
+        if (slot < 0 || slot >= slots_) return nullptr;
+        const std::int64_t len = layout_.RecordLength;
+        if (slot < windowFirst_ || slot >= windowFirst_ + windowCount_) {
+            const std::int64_t fit = std::max<std::int64_t>(1, kWindowBytes / len);
+            // Forwards from the slot; backwards when going back.
+            std::int64_t first = slot;
+            if (windowCount_ > 0 && slot < windowFirst_) first = std::max<std::int64_t>(0, slot - fit + 1);
+            const std::int64_t count = std::min(fit, slots_ - first);
+            window_.resize(static_cast<std::size_t>(count * len));
+            const std::int64_t got = file_.ReadAt(RecordPos(first), window_.data(), count * len);
+            windowFirst_ = first;
+            windowCount_ = got / len;
+            if (slot >= windowFirst_ + windowCount_) return nullptr;  // the file shrank under us
+        }
+        return window_.data() + (slot - windowFirst_) * len;
+    }
+    void DropWindow() { windowFirst_ = windowCount_ = 0; }
+
+    TFile file_;  // the file, or its working copy while writing
+    TDbfLayout layout_;
+    std::int64_t slots_ = 0;
+    QString readOnly_;
+    TFileStamp stamp_, memoStamp_;
+    TDbCodePage codePage_ = TDbCodePage::Cp1252;
+    QString memoName_;
+    TMemoFile memo_;
+    std::vector<char> window_;
+    std::int64_t windowFirst_ = 0, windowCount_ = 0;
+    bool writing_ = false, synced_ = false, swapped_ = false, hadMemo_ = false, grown_ = false;
+    // By column; null where a value cannot be indexed.
+    std::map<int, std::unique_ptr<TValueIndex>> indexes_;
+};
+
+void TDbfStore::Load() {
+    indexes_.clear();
+    DropWindow();
+    // Stamped before the read: a change made while reading shows at the
+    // next refresh.
+    stamp_ = TFileStamp::Of(fileName_);
+    memoStamp_ = TFileStamp();
+    if (!file_.Open(fileName_, false)) throw EDatabaseError(QStringLiteral("Não foi possível abrir a tabela ") + fileName_);
+    const std::int64_t size = file_.Size();
+    layout_ = ReadLayout(fileName_, file_, size);
+    readOnly_.clear();
+    // Only the records the file holds whole are read; a header that
+    // promises more (a cut or damaged file) makes the table read-only, so
+    // that nothing is ever written past them.
+    const std::int64_t present = (size - layout_.HeaderLength) / layout_.RecordLength;
+    slots_ = std::min<std::int64_t>(layout_.HeaderCount, present);
+    if (layout_.HeaderCount > present)
+        readOnly_ = QStringLiteral("A tabela ") + fileName_ +
+                    QStringLiteral(" é somente leitura: o cabeçalho anuncia %1 registros e o arquivo contém %2.")
+                        .arg(layout_.HeaderCount)
+                        .arg(present);
+
+    // The ".cpg" beside the file first, else the language driver.
+    codePage_ = CodePageOfLanguageDriver(layout_.Ldid);
+    const QString cpgName = FindPathNoCase(ChangeFileExt(fileName_, QStringLiteral(".cpg")));
+    if (!cpgName.isEmpty()) {
+        QFile cpg(cpgName);
+        if (cpg.open(QIODevice::ReadOnly)) codePage_ = CodePageOfCpgText(cpg.read(256), codePage_);
+    }
+    if (!CodePageSupported(codePage_)) {
+        if (readOnly_.isEmpty())
+            readOnly_ = QStringLiteral("A tabela ") + fileName_ +
+                        QStringLiteral(" é somente leitura: a página de código %1 não é suportada.").arg(static_cast<int>(codePage_));
+        // The DOS pages of Eastern Europe differ from 437 only in letters.
+        const int n = static_cast<int>(codePage_);
+        codePage_ = n == 620 || n == 895 ? TDbCodePage::Cp437 : TDbCodePage::Cp1252;
+    }
+
+    std::vector<QString> names;
+    bool hasMemo = false;
+    std::string decoded;
+    for (const TDbfField& f : layout_.Fields) {
+        DecodeText(codePage_, f.Name.constData(), static_cast<std::size_t>(f.Name.size()), decoded);
+        names.push_back(QString::fromStdString(decoded));
+        hasMemo = hasMemo || f.Type == 'M';
+    }
+    names = UniqueNames(names);
+    columns_.clear();
+    for (std::size_t i = 0; i < layout_.Fields.size(); ++i) {
+        const TDbfField& f = layout_.Fields[i];
+        TStoreColumn c;
+        c.Name = names[i];
+        c.Decimals = f.Decimals;
+        switch (f.Type) {
+        case 'C': c.Type = ftString; c.Size = f.Width; break;
+        case 'N':
+            if (f.Decimals == 0 && f.Width <= 4) c.Type = ftSmallint;
+            else if (f.Decimals == 0 && f.Width <= 9) c.Type = ftInteger;
+            else if (f.Decimals == 0 && f.Width <= 18) c.Type = ftLargeint;
+            else c.Type = ftFloat;
+            break;
+        case 'F': case 'O': c.Type = ftFloat; break;
+        case 'I': case '+': c.Type = ftInteger; break;
+        case 'L': c.Type = ftBoolean; break;
+        case 'D': c.Type = ftDate; break;
+        case 'M': c.Type = ftMemo; break;
+        default: c.Type = ftString; c.Size = std::max(1, f.Width); break;
+        }
+        columns_.push_back(c);
+    }
+    memoName_ = hasMemo ? MemoFileOf(fileName_) : QString();
+    if (hasMemo) memoStamp_ = TFileStamp::Of(memoName_);
+    if (hasMemo) memo_.Setup(memoName_, layout_.Version == 0x83, codePage_);
+    else memo_.Close();
+}
+
+void TDbfStore::BeginWrite() {
+    if (writing_) {
+        if (synced_) throw EDatabaseError(QStringLiteral("Transação já encerrada."));
+        return;
+    }
+    const QString wname = WorkName(fileName_);
+    if (!CopyFile(fileName_, wname)) throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
+    if (memo_.Exists() && !CopyFile(memoName_, WorkName(memoName_))) {
+        QFile::remove(wname);
+        throw EDatabaseError(QStringLiteral("Não foi possível gravar o arquivo ") + memoName_);
+    }
+    if (!file_.Open(wname, true) || (memo_.Exists() && !memo_.Reopen(WorkName(memoName_), true))) {
+        QFile::remove(wname);
+        if (!memoName_.isEmpty()) QFile::remove(WorkName(memoName_));
+        Load();
+        throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
+    }
+    writing_ = true;
+    indexes_.clear();
+    DropWindow();
+}
+
+// The record count and the date of the last update in the header; after
+// new records, the end-of-file mark.
+bool TDbfStore::FinishHeader() {
+    const QDate today = QDate::currentDate();
+    unsigned char h[7];
+    h[0] = static_cast<unsigned char>(std::clamp(today.year() - 1900, 0, 255));
+    h[1] = static_cast<unsigned char>(today.month());
+    h[2] = static_cast<unsigned char>(today.day());
+    PutLe32(h + 3, static_cast<std::uint32_t>(slots_));
+    if (!file_.WriteAt(1, h, 7)) return false;
+    if (!grown_) return true;
+    const char eof = 0x1A;
+    return file_.WriteAt(RecordPos(slots_), &eof, 1) && file_.Truncate(RecordPos(slots_) + 1);
+}
+
+bool TDbfStore::MemoBlock(const char* p, int n, std::uint32_t& block) const {
+    Trim(p, n);
+    block = 0;
+    if (n == 0) return true;
+    const auto r = std::from_chars(p, p + n, block);
+    return r.ec == std::errc() && r.ptr == p + n;
+}
+
+// What keeps a record's memos from being read, or empty.
+QString TDbfStore::MemoProblem(std::int64_t slot) {
+    const char* t = Tuple(slot);
+    if (!t) return QString();
+    for (std::size_t i = 0; i < layout_.Fields.size(); ++i) {
+        const TDbfField& f = layout_.Fields[i];
+        if (f.Type != 'M') continue;
+        std::uint32_t block = 0;
+        if (!MemoBlock(t + f.Offset, f.Width, block)) return QStringLiteral("o campo ") + columns_[i].Name + QStringLiteral(" tem um ponteiro de memo inválido");
+        if (block == 0) continue;
+        QString problem;
+        if (!memo_.Read(block, problem)) return problem;
+    }
+    return QString();
 }
 
 void TDbfStore::ReadValue(std::int64_t slot, int column, TDbValue& out) {
-    DBFHandle h = Handle();
-    Tuple(slot);
-    if (!tuple_ || column < 0 || column >= static_cast<int>(native_.size())) {
+    const char* t = Tuple(slot);
+    if (!t || column < 0 || column >= static_cast<int>(layout_.Fields.size())) {
         out.SetNull();
         return;
     }
-    const char* p = tuple_ + h->panFieldOffset[column];
-    int n = h->panFieldSize[column];
-    const TStoreColumn& c = columns_[column];
-    switch (native_[column]) {
+    const TDbfField& f = layout_.Fields[static_cast<std::size_t>(column)];
+    const char* p = t + f.Offset;
+    int n = f.Width;
+    const TStoreColumn& c = columns_[static_cast<std::size_t>(column)];
+    switch (f.Type) {
     case 'N': case 'F': case 'O': case 'I': case '+': {
         Trim(p, n);
         if (n == 0 || *p == '*') { out.SetNull(); return; }
@@ -532,15 +774,18 @@ void TDbfStore::ReadValue(std::int64_t slot, int column, TDbValue& out) {
         out.S.append(p + 6, 2);
         return;
     case 'M': {
-        Trim(p, n);
+        // A memo that cannot be read is NULL here; the record refuses
+        // updates with the reason (MemoProblem).
         std::uint32_t block = 0;
-        if (n == 0 || std::from_chars(p, p + n, block).ec != std::errc() || block == 0 || !memo_) {
+        QString error;
+        std::shared_ptr<const std::string> text;
+        if (MemoBlock(p, n, block) && block != 0) text = memo_.Read(block, error);
+        if (!text || text->empty()) {
             out.SetNull();
             return;
         }
-        const QByteArray bytes = memo_->Read(block);
-        DecodeText(codePage_, bytes.constData(), static_cast<std::size_t>(bytes.size()), out.S);
         out.Kind = TDbValue::vText;
+        out.S = *text;
         return;
     }
     default:
@@ -552,92 +797,110 @@ void TDbfStore::ReadValue(std::int64_t slot, int column, TDbValue& out) {
     }
 }
 
-QString FieldError(const TStoreColumn& c) {
-    return QStringLiteral("Valor inválido para o campo ") + c.Name + QStringLiteral(".");
+// The bytes of one field of a record (the width of the field at `to`);
+// raises EDatabaseError for a value the field cannot take, before anything
+// is written.
+void TDbfStore::FormatField(int column, const TDbValue& v, char* to) {
+    const TDbfField& f = layout_.Fields[static_cast<std::size_t>(column)];
+    const TStoreColumn& c = columns_[static_cast<std::size_t>(column)];
+    const int width = f.Width;
+    std::memset(to, ' ', static_cast<std::size_t>(width));
+    if (v.IsNull()) return;
+    switch (f.Type) {
+    case 'N': case 'F': case 'O': case 'I': case '+': {
+        double d = 0;
+        if (v.Kind == TDbValue::vInt) d = static_cast<double>(v.I);
+        else if (v.Kind == TDbValue::vFloat) d = v.D;
+        else {
+            std::string s = v.S;
+            while (!s.empty() && s.back() == ' ') s.pop_back();
+            const std::size_t b = s.find_first_not_of(' ');
+            if (b == std::string::npos) return;
+            s = s.substr(b);
+            std::replace(s.begin(), s.end(), ',', '.');
+            const auto r = std::from_chars(s.data(), s.data() + s.size(), d);
+            if (r.ec != std::errc() || r.ptr != s.data() + s.size()) throw EDatabaseError(FieldError(c));
+        }
+        if (!std::isfinite(d)) throw EDatabaseError(FieldError(c));
+        char buf[400];
+        std::to_chars_result r;
+        if (v.Kind == TDbValue::vInt && f.Decimals == 0) r = std::to_chars(buf, buf + sizeof buf, v.I);
+        else r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, f.Decimals);
+        if (r.ec != std::errc()) throw EDatabaseError(FieldError(c));
+        const int len = static_cast<int>(r.ptr - buf);
+        if (len > width) throw EDatabaseError(QStringLiteral("Valor fora dos limites do campo ") + c.Name + QStringLiteral("."));
+        std::memcpy(to + (width - len), buf, static_cast<std::size_t>(len));
+        return;
+    }
+    case 'L': {
+        bool b = false;
+        if (v.Kind == TDbValue::vInt) b = v.I != 0;
+        else if (v.Kind == TDbValue::vFloat) b = v.D != 0;
+        else b = !v.S.empty() && std::strchr("TtYy1", v.S[0]);
+        if (width > 0) to[0] = b ? 'T' : 'F';
+        return;
+    }
+    case 'D': {
+        if (v.Kind == TDbValue::vText && Blank(v.S.data(), static_cast<int>(v.S.size()))) return;
+        std::string digits;
+        if (v.Kind == TDbValue::vText && DateDigits(v.S, digits) && width >= 8) {
+            std::memcpy(to, digits.data(), 8);
+            return;
+        }
+        throw EDatabaseError(QStringLiteral("Data inválida para o campo ") + c.Name + QStringLiteral(": \"") + ValueText(v) +
+                             QStringLiteral("\" (use aaaa-mm-dd ou dd/mm/aaaa)."));
+    }
+    case 'M':
+        throw EDatabaseError(FieldError(c));  // written by WriteRecord
+    default: {
+        const QByteArray bytes = EncodeText(codePage_, ValueText(v), width);
+        std::memcpy(to, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        return;
+    }
+    }
 }
 
-void TDbfStore::WriteRecord(int slot, const std::vector<TDbValue>& values) {
-    const int count = static_cast<int>(native_.size());
-    std::string text;
-    for (int i = 0; i < count; ++i) {
-        const TStoreColumn& c = columns_[i];
-        const TDbValue empty;
-        const TDbValue& v = i < static_cast<int>(values.size()) ? values[i] : empty;
-        const int width = work_->panFieldSize[i];
-        text.clear();
-        if (!v.IsNull()) {
-            switch (native_[i]) {
-            case 'N': case 'F': case 'O': case 'I': case '+': {
-                double d = 0;
-                if (v.Kind == TDbValue::vInt) d = static_cast<double>(v.I);
-                else if (v.Kind == TDbValue::vFloat) d = v.D;
-                else {
-                    std::string s = v.S;
-                    while (!s.empty() && s.back() == ' ') s.pop_back();
-                    std::size_t b = s.find_first_not_of(' ');
-                    if (b == std::string::npos) { text.clear(); break; }
-                    s = s.substr(b);
-                    std::replace(s.begin(), s.end(), ',', '.');
-                    auto r = std::from_chars(s.data(), s.data() + s.size(), d);
-                    if (r.ec != std::errc() || r.ptr != s.data() + s.size()) throw EDatabaseError(FieldError(c));
-                }
-                char buf[64];
-                std::to_chars_result r;
-                if (v.Kind == TDbValue::vInt && c.Decimals == 0)
-                    r = std::to_chars(buf, buf + sizeof buf, v.I);
-                else
-                    r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, c.Decimals);
-                if (r.ec != std::errc()) throw EDatabaseError(FieldError(c));
-                const int len = static_cast<int>(r.ptr - buf);
-                if (len > width)
-                    throw EDatabaseError(QStringLiteral("Valor fora dos limites do campo ") + c.Name + QStringLiteral("."));
-                text.assign(static_cast<std::size_t>(width - len), ' ');
-                text.append(buf, static_cast<std::size_t>(len));
-                break;
-            }
-            case 'L': {
-                bool b = false;
-                if (v.Kind == TDbValue::vInt) b = v.I != 0;
-                else if (v.Kind == TDbValue::vFloat) b = v.D != 0;
-                else b = !v.S.empty() && std::strchr("TtYy1", v.S[0]);
-                text = b ? "T" : "F";
-                break;
-            }
-            case 'D': {
-                std::string s;
-                for (char ch : v.S)
-                    if (ch >= '0' && ch <= '9') s += ch;
-                if (v.Kind != TDbValue::vText || s.size() < 8) throw EDatabaseError(FieldError(c));
-                text = s.substr(0, 8);
-                break;
-            }
-            case 'M': {
-                const QString s = v.Kind == TDbValue::vText ? QString::fromStdString(v.S)
-                                  : v.Kind == TDbValue::vInt ? QString::number(v.I)
-                                                             : QString::number(v.D, 'g', 17);
-                if (s.isEmpty()) break;
-                if (!memo_) throw EDatabaseError(QStringLiteral("Arquivo de memo ausente: ") + fileName_);
-                const std::uint32_t block = memo_->Append(EncodeText(codePage_, s));
-                const std::string num = std::to_string(block);
-                text.assign(static_cast<std::size_t>(std::max(0, width - static_cast<int>(num.size()))), ' ');
-                text += num;
-                break;
-            }
-            default: {
-                const QString s = v.Kind == TDbValue::vText ? QString::fromStdString(v.S)
-                                  : v.Kind == TDbValue::vInt ? QString::number(v.I)
-                                                             : QString::number(v.D, 'g', 17);
-                QByteArray bytes = EncodeText(codePage_, s);
-                if (bytes.size() > width) bytes.truncate(width);
-                text.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-                break;
-            }
-            }
-        }
-        if (!DBFWriteAttributeDirectly(work_, slot, i, text.data()))
-            throw EDatabaseError(QStringLiteral("Não foi possível gravar o campo ") + c.Name + QStringLiteral("."));
+void TDbfStore::WriteRecord(std::int64_t slot, const std::vector<TDbValue>& values, const std::vector<bool>& keep) {
+    const int count = static_cast<int>(layout_.Fields.size());
+    const bool insert = slot >= slots_;
+    std::string rec(static_cast<std::size_t>(layout_.RecordLength), ' ');
+    if (!insert) {
+        const char* old = Tuple(slot);
+        if (!old) throw EDatabaseError(QStringLiteral("Registro inexistente."));
+        rec.assign(old, static_cast<std::size_t>(layout_.RecordLength));
     }
-    if (slot >= 0 && DBFIsRecordDeleted(work_, slot)) DBFMarkRecordDeleted(work_, slot, 0);
+    rec[0] = ' ';
+    const TDbValue empty;
+    auto valueOf = [&](int i) -> const TDbValue& { return i < static_cast<int>(values.size()) ? values[i] : empty; };
+    auto kept = [&](int i) { return !insert && i < static_cast<int>(keep.size()) && keep[i]; };
+    for (int i = 0; i < count; ++i)
+        if (!kept(i) && layout_.Fields[i].Type != 'M') FormatField(i, valueOf(i), rec.data() + layout_.Fields[i].Offset);
+    // Memos last, once every other value was taken: a memo whose text did
+    // not change keeps its block.
+    for (int i = 0; i < count; ++i) {
+        const TDbfField& f = layout_.Fields[i];
+        if (kept(i) || f.Type != 'M') continue;
+        const TDbValue& v = valueOf(i);
+        const QString text = v.IsNull() ? QString() : ValueText(v);
+        if (!insert) {
+            TDbValue current;
+            ReadValue(slot, i, current);
+            if (QString::fromStdString(current.S) == text) continue;
+        }
+        char* to = rec.data() + f.Offset;
+        std::memset(to, ' ', static_cast<std::size_t>(f.Width));
+        if (text.isEmpty()) continue;
+        const std::string num = std::to_string(memo_.Append(EncodeText(codePage_, text)));
+        if (static_cast<int>(num.size()) > f.Width) throw EDatabaseError(FieldError(columns_[i]));
+        std::memcpy(to + (f.Width - static_cast<int>(num.size())), num.data(), num.size());
+    }
+    if (!file_.WriteAt(RecordPos(slot), rec.data(), static_cast<std::int64_t>(rec.size())))
+        throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
+    if (insert) {
+        slots_ = slot + 1;
+        grown_ = true;
+    }
+    DropWindow();
 }
 
 }  // namespace
@@ -657,15 +920,10 @@ std::unique_ptr<TTableStore> OpenDbfStore(const QString& fileName) {
 
 void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& columns, int level) {
     if (columns.empty()) throw EDatabaseError(QStringLiteral("A tabela precisa de ao menos um campo."));
-    const QString work = WorkName(fileName);
-    QFile::remove(work);
-    SAHooks hooks = DiskHooks();
-    DBFHandle h = DBFCreateLL(Local(work).constData(), "LDID/3", &hooks);
-    if (!h) throw EDatabaseError(QStringLiteral("Não foi possível criar a tabela ") + fileName);
+    QByteArray descriptors;
+    int recordLength = 1;
     bool memo = false;
-    bool ok = true;
     for (const TStoreColumn& c : columns) {
-        const QByteArray name = EncodeText(TDbCodePage::Cp1252, c.Name.left(10));
         char type = 'C';
         int width = 0, dec = 0;
         switch (c.Type) {
@@ -683,37 +941,62 @@ void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& co
             type = 'M'; width = 10; memo = true; break;
         default: type = 'C'; width = std::clamp(c.Size > 0 ? c.Size : 20, 1, 254); break;
         }
-        if (DBFAddNativeFieldType(h, name.constData(), type, width, dec) < 0) ok = false;
+        QByteArray d(32, '\0');
+        const QByteArray name = EncodeText(TDbCodePage::Cp1252, c.Name.trimmed(), 10);
+        if (name.isEmpty()) throw EDatabaseError(QStringLiteral("Definição de campos inválida para ") + fileName);
+        std::memcpy(d.data(), name.constData(), static_cast<std::size_t>(name.size()));
+        d[11] = type;
+        d[16] = static_cast<char>(width);
+        d[17] = static_cast<char>(dec);
+        descriptors += d;
+        recordLength += width;
     }
-    DBFClose(h);
-    if (!ok) {
-        QFile::remove(work);
+    const int headerLength = 32 + static_cast<int>(descriptors.size()) + 1;
+    if (headerLength > 0xFFFF || recordLength > 0xFFFF)
         throw EDatabaseError(QStringLiteral("Definição de campos inválida para ") + fileName);
+    QByteArray bytes(32, '\0');
+    const QDate today = QDate::currentDate();
+    bytes[0] = static_cast<char>(!memo ? 0x03 : level <= 3 ? 0x83 : 0x8B);
+    bytes[1] = static_cast<char>(std::clamp(today.year() - 1900, 0, 255));
+    bytes[2] = static_cast<char>(today.month());
+    bytes[3] = static_cast<char>(today.day());
+    bytes[8] = static_cast<char>(headerLength & 0xFF);
+    bytes[9] = static_cast<char>(headerLength >> 8);
+    bytes[10] = static_cast<char>(recordLength & 0xFF);
+    bytes[11] = static_cast<char>(recordLength >> 8);
+    bytes[29] = static_cast<char>(LanguageDriverOfCodePage(TDbCodePage::Cp1252));
+    bytes += descriptors;
+    bytes += '\x0D';
+    bytes += '\x1A';
+
+    const QString work = WorkName(fileName);
+    QFile::remove(work);
+    auto writeAll = [](const QString& name, const QByteArray& data) {
+        TFile f;
+        if (QFile::exists(name)) QFile::remove(name);
+        QFile create(name);
+        if (!create.open(QIODevice::WriteOnly)) return false;
+        create.close();
+        return f.Open(name, true) && f.WriteAt(0, data.constData(), data.size()) && f.Sync();
+    };
+    if (!writeAll(work, bytes)) {
+        QFile::remove(work);
+        throw EDatabaseError(QStringLiteral("Não foi possível criar a tabela ") + fileName);
     }
     if (memo) {
-        // Version byte: dBase III with memo 0x83, dBase IV with memo 0x8B.
-        QFile f(work);
-        if (f.open(QIODevice::ReadWrite)) {
-            f.seek(0);
-            f.putChar(level <= 3 ? char(0x83) : char(0x8B));
-            f.close();
-        }
         QByteArray header(kMemoBlock, '\0');
-        PutLe32(header.data(), 1);
+        PutLe32(reinterpret_cast<unsigned char*>(header.data()), 1);
         if (level > 3) {
-            header[16] = 0x00;
-            header[20] = char(kMemoBlock & 0xFF);
-            header[21] = char(kMemoBlock >> 8);
+            header[20] = static_cast<char>(kMemoBlock & 0xFF);
+            header[21] = static_cast<char>(kMemoBlock >> 8);
         }
         const QString memoName = ChangeFileExt(fileName, QStringLiteral(".dbt"));
-        QFile m(memoName);
-        if (!m.open(QIODevice::WriteOnly | QIODevice::Truncate) || m.write(header) != header.size()) {
+        if (!writeAll(memoName, header)) {
             QFile::remove(work);
             throw EDatabaseError(QStringLiteral("Não foi possível criar o arquivo ") + memoName);
         }
     }
-    SyncFile(work);
-    if (std::rename(Local(work).constData(), Local(fileName).constData()) != 0) {
+    if (!Rename(work, fileName)) {
         QFile::remove(work);
         throw EDatabaseError(QStringLiteral("Não foi possível criar a tabela ") + fileName);
     }

@@ -1,7 +1,9 @@
 #pragma once
-// dBase tables (".dbf", memo text in ".dbt") through shapelib's DBF API.
-// The file is read into memory on open; writes go to a working copy that
-// replaces the file on commit.
+// dBase tables (".dbf", memo text in ".dbt"). Records are read from the
+// file when asked for, memo texts when a memo is read; a header that
+// promises more records than the file holds, or a code page we cannot
+// write, makes the table read-only. Writes go to a working copy that
+// replaces the file on commit and change only the fields given.
 #include <memory>
 
 #include "platform/db/CodePages.h"

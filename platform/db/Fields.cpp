@@ -1,6 +1,7 @@
 #include "platform/db/Fields.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "engine/core/Errors.h"
@@ -16,7 +17,38 @@ bool IsIntegerType(TFieldType t) {
 bool IsFloatType(TFieldType t) { return t == ftFloat || t == ftCurrency || t == ftBCD || t == ftFMTBcd; }
 bool IsDateType(TFieldType t) { return t == ftDate || t == ftTime || t == ftDateTime || t == ftTimeStamp; }
 
+// "yyyy-mm-dd", optionally followed by " HH:mm:ss", the forms the tables
+// store: read by hand, as every date shown passes here.
+struct TIsoStamp {
+    int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
+    bool HasTime = false;
+};
+
+bool TwoDigits(const char* p, int& v) {
+    if (p[0] < '0' || p[0] > '9' || p[1] < '0' || p[1] > '9') return false;
+    v = (p[0] - '0') * 10 + (p[1] - '0');
+    return true;
+}
+
+bool ReadIsoStamp(const std::string& s, TIsoStamp& t) {
+    if (s.size() != 10 && s.size() != 19) return false;
+    const char* p = s.data();
+    int hi = 0, lo = 0;
+    if (!TwoDigits(p, hi) || !TwoDigits(p + 2, lo) || p[4] != '-' || p[7] != '-' || !TwoDigits(p + 5, t.Month) ||
+        !TwoDigits(p + 8, t.Day))
+        return false;
+    t.Year = hi * 100 + lo;
+    if (!QDate::isValid(t.Year, t.Month, t.Day)) return false;
+    t.HasTime = s.size() == 19;
+    if (!t.HasTime) return true;
+    return p[10] == ' ' && TwoDigits(p + 11, t.Hour) && p[13] == ':' && TwoDigits(p + 14, t.Minute) && p[16] == ':' &&
+           TwoDigits(p + 17, t.Second) && QTime::isValid(t.Hour, t.Minute, t.Second);
+}
+
 QDateTime ParseStoredDate(const std::string& s) {
+    TIsoStamp iso;
+    if (ReadIsoStamp(s, iso))
+        return QDateTime(QDate(iso.Year, iso.Month, iso.Day), QTime(iso.Hour, iso.Minute, iso.Second));
     const QString t = QString::fromStdString(s).trimmed();
     for (const char* f : {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd",
                           "dd/MM/yyyy HH:mm:ss", "dd/MM/yyyy", "yyyyMMdd", "HH:mm:ss"}) {
@@ -50,6 +82,14 @@ QString DbValueText(TFieldType type, const TDbValue& v) {
         return FormatFloat(v.D, kDotDecimal);
     case TDbValue::vText:
         if (IsDateType(type)) {
+            TIsoStamp iso;
+            if (type != ftTime && ReadIsoStamp(v.S, iso)) {
+                char buf[24];
+                const int n = type == ftDate ? std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", iso.Day, iso.Month, iso.Year)
+                                             : std::snprintf(buf, sizeof buf, "%02d/%02d/%04d %02d:%02d:%02d", iso.Day,
+                                                             iso.Month, iso.Year, iso.Hour, iso.Minute, iso.Second);
+                return QString::fromLatin1(buf, n);
+            }
             const QDateTime d = ParseStoredDate(v.S);
             if (d.isValid()) {
                 if (type == ftDate) return d.date().toString(QStringLiteral("dd/MM/yyyy"));

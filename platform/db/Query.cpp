@@ -217,8 +217,7 @@ void TQuery::InternalOpen() {
     try {
         // A plain read of a whole file table skips the row-by-row trip
         // through SQLite.
-        const std::shared_ptr<TTableStore> direct = DirectStore(Sess(), st, hidden);
-        LoadResult(st, hidden, live, direct.get());
+        LoadResult(st, hidden, live, DirectStore(Sess(), st, hidden));
     } catch (...) {
         sqlite3_finalize(st);
         throw;

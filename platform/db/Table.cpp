@@ -63,7 +63,7 @@ void TTable::InternalOpen() {
         TLiveTarget live;
         live.Table = table;
         for (const TStoreColumn& c : store->Columns()) live.Columns.push_back(c.Name);
-        LoadStore(*store, live);
+        LoadStore(std::move(store), live);
         SetReadOnlyDataSet(readOnly_);
         return;
     }

@@ -125,6 +125,14 @@ public:
 
     // Writes (to the working copy, made on first use).
     virtual void Update(std::int64_t slot, const std::vector<TDbValue>& values) = 0;
+    // An update that leaves the columns marked in `keep` as they are stored
+    // (SQLite tells which columns an UPDATE does not set; their values are
+    // then not even read). Stores that cannot keep a column answer false to
+    // KeepsColumns and are given every value through Update.
+    virtual bool KeepsColumns() const { return false; }
+    virtual void UpdateKeeping(std::int64_t slot, const std::vector<TDbValue>& values, const std::vector<bool>& /*keep*/) {
+        Update(slot, values);
+    }
     virtual std::int64_t Insert(const std::vector<TDbValue>& values) = 0;
     virtual void Delete(std::int64_t slot) = 0;
     // Transaction end. Sync may raise; Commit and Rollback do nothing when

@@ -63,6 +63,9 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
             first = false;
             ddl += QuoteIdent(c.Name) + u' ' + DeclaredTypeOf(c.Type, c.Size);
         }
+        // A table file without fields (dBase allows it) still has records:
+        // SQLite wants a column, which "SELECT *" does not show.
+        if (first) ddl += QStringLiteral("kz_nofields_ HIDDEN");
         ddl += u')';
         const int rc = sqlite3_declare_vtab(db, ddl.toUtf8().constData());
         if (rc != SQLITE_OK) {
@@ -222,8 +225,15 @@ int Eof(sqlite3_vtab_cursor* c) {
 
 int Column(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int i) {
     auto* cur = static_cast<TCursor*>(c);
+    TTableStore& store = StoreOf(c->pVtab);
+    if (i >= static_cast<int>(store.Columns().size())) {
+        sqlite3_result_null(ctx);
+        return SQLITE_OK;
+    }
+    // A column an UPDATE leaves alone is not read: the store keeps its bytes.
+    if (store.KeepsColumns() && sqlite3_vtab_nochange(ctx)) return SQLITE_OK;
     try {
-        StoreOf(c->pVtab).ReadValue(cur->Slot, i, cur->Value);
+        store.ReadValue(cur->Slot, i, cur->Value);
     } catch (const EEngineError& e) {
         sqlite3_result_error(ctx, e.Message().toUtf8().constData(), -1);
         return SQLITE_ERROR;
@@ -271,9 +281,14 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
             store.Delete(sqlite3_value_int64(argv[0]));
             return SQLITE_OK;
         }
+        const int columns = static_cast<int>(store.Columns().size());
         std::vector<TDbValue> values;
-        values.reserve(static_cast<std::size_t>(argc - 2));
-        for (int i = 2; i < argc; ++i) values.push_back(ValueOf(argv[i]));
+        std::vector<bool> keep;
+        values.reserve(static_cast<std::size_t>(columns));
+        for (int i = 2; i < argc && i - 2 < columns; ++i) {
+            values.push_back(ValueOf(argv[i]));
+            keep.push_back(sqlite3_value_nochange(argv[i]) != 0);
+        }
         if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
             if (sqlite3_value_type(argv[1]) != SQLITE_NULL)
                 return Fail(v, QStringLiteral("O número do registro não pode ser dado."));
@@ -282,7 +297,8 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
         }
         if (sqlite3_value_int64(argv[0]) != sqlite3_value_int64(argv[1]))
             return Fail(v, QStringLiteral("O número do registro não pode ser mudado."));
-        store.Update(sqlite3_value_int64(argv[0]), values);
+        if (store.KeepsColumns()) store.UpdateKeeping(sqlite3_value_int64(argv[0]), values, keep);
+        else store.Update(sqlite3_value_int64(argv[0]), values);
         return SQLITE_OK;
     } catch (const EEngineError& e) {
         return Fail(v, e.Message());

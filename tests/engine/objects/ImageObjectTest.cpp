@@ -15,6 +15,7 @@
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/ImageObject.h"
 #include "engine/objects/Point.h"
+#include "platform/jpeg/PictureCache.h"
 
 namespace {
 
@@ -43,6 +44,17 @@ QImage FourColours() {
     img.setPixel(0, 1, qRgb(0, 0, 255));
     img.setPixel(1, 1, qRgb(255, 255, 0));
     return img;
+}
+
+// A bitmap file header announcing width x height pixels, without them.
+QByteArray BitmapHeader(quint32 width, quint32 height) {
+    QByteArray bmp("BM", 2);
+    auto put = [&bmp](quint32 v, int bytes) {
+        for (int i = 0; i < bytes; ++i) bmp += char((v >> (8 * i)) & 0xFF);
+    };
+    put(54 + 16, 4), put(0, 4), put(54, 4), put(40, 4), put(width, 4), put(height, 4), put(1, 2), put(24, 2);
+    put(0, 4), put(0, 4), put(2835, 4), put(2835, 4), put(0, 4), put(0, 4);
+    return bmp + QByteArray(16, '\0');
 }
 
 }  // namespace
@@ -190,4 +202,78 @@ TEST(ImageObject, HitTestsMoveAndScale) {
     owner.Adopt(o);
     EXPECT_EQ(o.GetPixelWidth(), 204);
     EXPECT_EQ(o.GetPixelHeight(), 204);
+}
+
+TEST(ImageObject, RecordsNamingOneFileShareOneDecodeAtTheSizeDrawn) {
+    RegisterImageObjectClass();
+    QTemporaryDir dir;
+    QImage picture(1600, 800, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    picture.save(dir.filePath("orto.png"));
+    const QString layer = dir.filePath("layer.sig");
+    {
+        TFileStream f(layer, TFileStream::fmCreate);
+        for (int i = 0; i < 40; ++i) WriteRecord(f, dir.path(), "orto.png", 0);
+    }
+    std::vector<std::unique_ptr<TVisualObject>> objects;
+    TFileStream f(layer, TFileStream::fmOpenRead);
+    for (int i = 0; i < 40; ++i) objects.push_back(ReadObjectRecord(f));
+    const std::shared_ptr<TSharedPicture> shared = dynamic_cast<TImageObject&>(*objects[0]).Picture();
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(shared->HeldPixels(), 0);  // nothing decoded before it is drawn
+
+    // Each record's 20 x 20 map units drawn 100 x 100 pixels: all share
+    // the eighth of the picture that covers that.
+    QImage canvas(500, 500, QImage::Format_RGB32);
+    QPainter p(&canvas);
+    TLinearDrawContext small(p, canvas.size(), 0, 100, 0.2);
+    for (auto& o : objects) {
+        auto& img = dynamic_cast<TImageObject&>(*o);
+        EXPECT_EQ(img.Picture(), shared);
+        img.Redraw(small);
+    }
+    EXPECT_EQ(shared->HeldPixels(), 200 * 100);
+    EXPECT_EQ(canvas.pixel(100, 350), QColor(Qt::darkGreen).rgb());
+    // Drawn larger than the picture, one object takes it whole; a copy
+    // shares it.
+    TLinearDrawContext large(p, canvas.size(), 0, 100, 0.005);
+    objects[0]->Redraw(large);
+    auto copy = objects[0]->Clone();
+    EXPECT_EQ(dynamic_cast<TImageObject&>(*copy).Picture(), shared);
+    EXPECT_EQ(shared->HeldPixels(), 1600 * 800 + 200 * 100);
+    p.end();
+
+    objects.clear();
+    copy.reset();
+    EXPECT_EQ(shared.use_count(), 1);  // let go with the last object
+}
+
+TEST(ImageObject, PictureBeyondTheBoundIsRefusedWithAMessage) {
+    RegisterImageObjectClass();
+    QTemporaryDir dir;
+    {
+        QFile f(dir.filePath("huge.bmp"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(BitmapHeader(12000, 12000));  // 144 million pixels
+    }
+    TImageObject o;
+    try {
+        o.LoadImage(dir.filePath("huge.bmp"));
+        ADD_FAILURE() << "an oversize picture was loaded";
+    } catch (const EFileError& e) {
+        EXPECT_TRUE(e.Message().contains("huge.bmp") && e.Message().contains("too large")) << e.what();
+    }
+    EXPECT_FALSE(o.HasImage());
+
+    const QString layer = dir.filePath("layer.sig");
+    {
+        TFileStream f(layer, TFileStream::fmCreate);
+        WriteRecord(f, dir.path(), "huge.bmp", 0);
+    }
+    TFileStream f(layer, TFileStream::fmOpenRead);
+    auto read = ReadObjectRecord(f);
+    auto& img = dynamic_cast<TImageObject&>(*read);
+    EXPECT_FALSE(img.HasImage());
+    EXPECT_TRUE(img.ImageError().contains("too large")) << img.ImageError().toStdString();
+    EXPECT_EQ(img.ImageName(), "huge.bmp");
 }

@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/resource.h>
+
 #include <QFileInfo>
 
 #include "platform/db/DbError.h"
+#include "platform/db/Query.h"
 #include "platform/db/Table.h"
 #include "tests/platform/db/DbTestUtil.h"
 
@@ -177,4 +180,130 @@ TEST(DamagedDbf, MemoNextBlockBeyondTheFileAppendsAtItsEnd) {
         EXPECT_EQ(t.FieldByName(QStringLiteral("NOTE"))->AsString(), QStringLiteral("segunda"));
         t.Close();
     }
+}
+
+namespace {
+
+// A table "NOTE" M(10) with one record per memo block number (0: none),
+// the version byte given (0x83 dBase III, 0x8B dBase IV).
+void WriteMemoTable(const QString& file, unsigned char version, const std::vector<std::uint32_t>& blocks) {
+    QByteArray b(32, '\0');
+    b[0] = static_cast<char>(version);
+    PutLe32(b, 4, static_cast<std::uint32_t>(blocks.size()));
+    PutLe16(b, 8, 65);
+    PutLe16(b, 10, 11);
+    b[29] = 0x03;
+    QByteArray field(32, '\0');
+    std::memcpy(field.data(), "NOTE", 4);
+    field[11] = 'M';
+    field[16] = 10;
+    b += field;
+    b += '\x0D';
+    for (std::uint32_t block : blocks) b += ' ' + (block ? QByteArray::number(block) : QByteArray()).rightJustified(10, ' ');
+    b += '\x1A';
+    WriteBytes(file, b);
+}
+
+long PeakKilobytes() {
+    rusage ru {};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_maxrss;
+}
+
+}  // namespace
+
+// Counts beyond the file's records, up to 2^31 - 1, and a file of no bytes
+// at all: the records the file holds, or a database error naming the file.
+TEST(DamagedDbf, CountsBeyondTheFileAndEmptyFiles) {
+    QTemporaryDir dir;
+    const QString file = MakeDbf(dir.path(), 3);
+    for (std::uint32_t count : {50000000u, 0x7FFFFFFFu}) {
+        QByteArray bytes = ReadBytes(file);
+        PutLe32(bytes, 4, count);
+        ReplaceBytes(file, bytes);
+        TTable t;
+        t.SetDatabaseName(dir.path());
+        t.SetTableName(QStringLiteral("t.dbf"));
+        t.Open();
+        EXPECT_EQ(t.RecordCount(), 3);
+        TQuery q;
+        q.SetSQLText(QStringLiteral("SELECT COUNT(*) FROM \"") + file + u'"');
+        q.Open();
+        EXPECT_EQ(q.Fields(0)->AsInteger(), 3);
+    }
+    WriteBytes(dir.path() + QStringLiteral("/vazio.dbf"), QByteArray());
+    TTable e;
+    e.SetDatabaseName(dir.path());
+    e.SetTableName(QStringLiteral("vazio.dbf"));
+    try {
+        e.Open();
+        ADD_FAILURE() << "an empty file opened";
+    } catch (const EDatabaseError& err) {
+        EXPECT_TRUE(err.Message().contains(QStringLiteral("vazio.dbf"))) << err.Message().toStdString();
+    }
+}
+
+// A thousand records naming one memo of a megabyte: the memo is read once
+// and the records do not each hold a copy.
+TEST(DamagedDbf, ManyRecordsNamingOneLargeMemo) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/m.dbf");
+    WriteMemoTable(file, 0x8B, std::vector<std::uint32_t>(1000, 1));
+    QByteArray memo(512, '\0');
+    PutLe32(memo, 0, 2050);
+    memo += QByteArray("\xFF\xFF\x08\x00", 4);
+    QByteArray length(4, '\0');
+    PutLe32(length, 0, (1 << 20) + 8);
+    memo += length + QByteArray(1 << 20, 'x');
+    WriteBytes(dir.path() + QStringLiteral("/m.dbt"), memo);
+    const long before = PeakKilobytes();
+    TTable t;
+    t.SetDatabaseName(dir.path());
+    t.SetTableName(QStringLiteral("m.dbf"));
+    t.Open();
+    ASSERT_EQ(t.RecordCount(), 1000);
+    const int note = t.FieldByName(QStringLiteral("NOTE"))->Index();
+    std::size_t total = 0;
+    for (int r = 0; r < t.RecordCount(); ++r) total += t.RecordValue(r, note).S.size();
+    EXPECT_EQ(total, std::size_t(1000) << 20);
+    EXPECT_LT(PeakKilobytes() - before, 200 * 1024);
+}
+
+// dBase III memos run to a 0x1A byte; memos starting inside one run, read
+// in any order, end at the same mark; the last runs to the file's end; one
+// longer than the bound of a memo is NULL and its record read-only.
+TEST(DamagedDbf, DBase3MemosEndAtTheirMark) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/m3.dbf");
+    WriteMemoTable(file, 0x83, {2, 1, 4, 5, 6});
+    QByteArray memo(512, '\0');
+    PutLe32(memo, 0, 7);
+    memo += QByteArray(512, 'a') + QByteArray(300, 'b') + "\x1A" + QByteArray(211, '\0');  // blocks 1, 2
+    memo += QByteArray(512, 'c') + "\x1A\x1A" + QByteArray(510, '\0');                     // blocks 3, 4
+    memo += QByteArray(700, 'd');                                                         // blocks 5, 6: no mark
+    const QString dbt = dir.path() + QStringLiteral("/m3.dbt");
+    WriteBytes(dbt, memo);
+    TTable t;
+    t.SetDatabaseName(dir.path());
+    t.SetTableName(QStringLiteral("m3.dbf"));
+    t.Open();
+    QStringList notes;
+    for (t.First(); !t.Eof(); t.Next()) notes << t.FieldByName(QStringLiteral("NOTE"))->AsString();
+    ASSERT_EQ(notes.size(), 5);
+    EXPECT_EQ(notes[0], QString(300, u'b'));
+    EXPECT_EQ(notes[1], QString(512, u'a') + QString(300, u'b'));
+    EXPECT_TRUE(notes[2].isEmpty());  // block 4 starts with the mark
+    EXPECT_EQ(notes[3], QString(700, u'd'));
+    EXPECT_EQ(notes[4], QString(188, u'd'));
+    t.Close();
+
+    // 17 MB without a mark.
+    memo += QByteArray(17 << 20, 'e');
+    WriteBytes(dbt, memo);
+    t.Open();
+    t.Last();
+    EXPECT_TRUE(t.FieldByName(QStringLiteral("NOTE"))->IsNull());
+    t.Edit();
+    t.FieldByName(QStringLiteral("NOTE"))->SetAsString(QStringLiteral("curta"));
+    EXPECT_THROW(t.Post(), EDatabaseError);
 }
