@@ -108,7 +108,6 @@ TtrelViewWin::TtrelViewWin(QWidget* parent) : TkovisViewWin(parent) {
     localizarSetor_ = std::make_unique<TtrelFormLocalizarSetor>(nullptr, this);
     carregarDados_ = std::make_unique<TcvFormCarregarDadosGeograficos>(this);
 
-    saveMapa_ = MakeSaveDialog(this, SaveMapaMain());
 
     // Redraws once at the first message processing, and again when the
     // first show enables it after the about box.
@@ -604,7 +603,12 @@ void TtrelViewWin::Camada_SalvarComoExecute() {
     if (!failure.isEmpty()) ShowMessage(this, QStringLiteral("Não foi possível salvar o arquivo %1.\n%2").arg(target, failure));
 }
 
-void TtrelViewWin::Mapa_SalvarComoExecute() { SaveMapImage(this, *View(), *saveMapa_, *WaitBox()); }
+QFileDialog& TtrelViewWin::SaveMapa() {
+    if (!saveMapa_) saveMapa_ = MakeSaveDialog(this, SaveMapaMain());
+    return *saveMapa_;
+}
+
+void TtrelViewWin::Mapa_SalvarComoExecute() { SaveMapImage(this, *View(), SaveMapa(), *WaitBox()); }
 
 // ---- full screen
 

@@ -59,10 +59,10 @@ public:
     TtrelFormLocalizarSetor& LocalizarSetor() const { return *localizarSetor_; }
     TcvFormCarregarDadosGeograficos& CarregarDados() const { return *carregarDados_; }
     // The window's own save dialogs, in place of the generic window's: the
-    // map as an image ("Salvar Mapa como Imagem"), and the layer as a
-    // shapefile (made on its first use, since a file dialog takes long to
-    // make, and kept).
-    QFileDialog& SaveMapa() const { return *saveMapa_; }
+    // map as an image ("Salvar Mapa como Imagem") and the layer as a
+    // shapefile; each made on its first use (a file dialog takes long to
+    // make) and kept.
+    QFileDialog& SaveMapa();
     QFileDialog& SaveCamada();
     QTimer& TimerRedraw() const { return *timerRedraw_; }
 
