@@ -48,23 +48,6 @@ namespace {
 const QString kShapeFilter = QStringLiteral("Arquivos Shape (ArcView GIS) (*.shp)");
 const QString kAllFilter = QStringLiteral("Todos os Arquivos (*.*)");
 
-// The wait box while a long operation runs; closed on every way out.
-class TWaitShown {
-public:
-    TWaitShown(TkoviFormWait& wait, const QString& object, const QString& path, int type) : wait_(wait) {
-        wait_.NomeObjeto = object;
-        wait_.Diretorio = path;
-        wait_.Tipo = type;
-        wait_.ShowWait();
-    }
-    ~TWaitShown() { wait_.hide(); }
-    TWaitShown(const TWaitShown&) = delete;
-    TWaitShown& operator=(const TWaitShown&) = delete;
-
-private:
-    TkoviFormWait& wait_;
-};
-
 QAction* NewAction(QObject* owner, const char* name, const QString& text) {
     auto* a = new QAction(text, owner);
     a->setObjectName(QString::fromLatin1(name));
