@@ -22,11 +22,14 @@
 #include <QUrl>
 
 #include "app/HelpWindow.h"
+#include "app/MapProperties.h"
 #include "app/SaveImage.h"
+#include "app/TableWindows.h"
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/SmallForms.h"
 #include "app/dialogs/TableDialogs.h"
 #include "app/dialogs/WaitBox.h"
+#include "app/print/MapPrint.h"
 #include "coords/MapProj.h"
 #include "engine/core/Paths.h"
 #include "engine/layers/Layers.h"
@@ -34,6 +37,7 @@
 #include "engine/theme/ThemeLayer.h"
 #include "engine/view/GISDrawing.h"
 #include "engine/view/LayerList.h"
+#include "platform/db/DataSource.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
 #include "platform/db/Table.h"
@@ -44,12 +48,6 @@ TkovisViewWin* vws = nullptr;
 
 namespace {
 
-// Tooltip of the actions whose windows are not part of this viewer yet.
-const QString kWaitsProperties = QStringLiteral("Ainda não disponível: o diálogo de propriedades do mapa");
-const QString kWaitsPrint = QStringLiteral("Ainda não disponível: impressão do mapa");
-const QString kWaitsTable = QStringLiteral("Ainda não disponível: a janela da tabela de atributos");
-const QString kWaitsQuery = QStringLiteral("Ainda não disponível: a janela de resultado de consulta");
-
 QString GeneralNumber(double v) { return QLocale().toString(v, 'g', 15); }
 
 // A colour that shows on the view's white background.
@@ -57,6 +55,14 @@ constexpr TColor kNewLayerColor = TColor(0x00A05000);
 
 bool FileExists(const QString& path) {
     return QFileInfo::exists(path) || !FindPathNoCase(path).isEmpty();
+}
+
+// A tool window of the map window floats over its lower left corner when
+// first shown.
+void PlaceToolWindow(QMainWindow& window, QDockWidget& tool) {
+    tool.setFloating(true);
+    tool.resize(520, 300);
+    tool.move(window.mapToGlobal(QPoint(40, std::max(40, window.height() - 340))));
 }
 
 }  // namespace
@@ -97,11 +103,22 @@ TkovisViewWin::TkovisViewWin(QWidget* parent)
     SetupView();
     SetupActions();
     SetupStatusBar();
+    // The attribute-table window floats beside the window, hidden until
+    // asked for; it docks at the left, beside the layer list, or below.
+    DataSourceCamada = new TDataSource(this);
+    formCTTB_ = new TkoviFormCTTB(this);
+    addDockWidget(Qt::LeftDockWidgetArea, formCTTB_);
+    PlaceToolWindow(*this, *formCTTB_);
+    formCTTB_->hide();
+    formCTTB_->SetDrawing(View());
+    formCTTB_->BindGrid(DataSourceCamada);
+    connect(formCTTB_, &QDockWidget::visibilityChanged, this, [this] { UpdateActions(); });
     UpdateActions();
 }
 
 TkovisViewWin::~TkovisViewWin() {
     if (vws == this) vws = nullptr;
+    formCTTB_->BindGrid(nullptr);
     tables_.clear();
 }
 
@@ -150,9 +167,14 @@ void TkovisViewWin::SetupActions() {
         group->addAction(a);
 
     connect(f.Mapa_Abrir, &QAction::triggered, this, [this] { Mapa_AbrirExecute(); });
+    connect(f.Mapa_Propriedades, &QAction::triggered, this, [this] { Mapa_PropriedadesExecute(); });
+    connect(f.Exibir_Tabela, &QAction::triggered, this, [this](bool checked) { Exibir_TabelaExecute(checked); });
+    connect(f.Exibir_ResultConsulta, &QAction::triggered, this, [this] { Exibir_ResultConsultaExecute(); });
+    for (QAction* a : {f.Mapa_Propriedades, f.Exibir_Tabela, f.Exibir_ResultConsulta}) a->setToolTip(a->iconText());
     connect(f.Mapa_Sair, &QAction::triggered, this, [this] { close(); });
     connect(f.Mapa_SalvarComo, &QAction::triggered, this, [this] { Mapa_SalvarComoExecute(); });
     connect(f.Camada_SalvarComo, &QAction::triggered, this, [this] { Camada_SalvarComoExecute(); });
+    connect(f.Mapa_Imprimir, &QAction::triggered, this, [this] { Mapa_ImprimirExecute(); });
     struct TVisibility {
         QAction* Action;
         QWidget* Control;
@@ -199,16 +221,6 @@ void TkovisViewWin::SetupActions() {
         RunModal(about);
     });
 
-    // Windows that this viewer does not have yet: the actions stay
-    // disabled and say so.
-    const std::pair<QAction*, QString> waiting[] = {
-        {f.Mapa_Propriedades, kWaitsProperties}, {f.Mapa_Imprimir, kWaitsPrint},
-        {f.Exibir_Tabela, kWaitsTable},          {f.Exibir_ResultConsulta, kWaitsQuery},
-    };
-    for (const auto& [action, tip] : waiting) {
-        action->setToolTip(tip);
-        action->setStatusTip(tip);
-    }
     for (QMenu* m : {f.MenuMapa, f.MenuExibir, f.MenuCamada, f.MenuAjuda}) m->setToolTipsVisible(true);
 }
 
@@ -233,11 +245,10 @@ void TkovisViewWin::UpdateActions() {
     const bool layer = v->ActiveLayer() != nullptr;
     f.Mapa_Abrir->setEnabled(true);
     f.Mapa_Sair->setEnabled(true);
-    // Waiting for their windows: see SetupActions.
-    for (QAction* a : {f.Mapa_Propriedades, f.Mapa_Imprimir, f.Exibir_Tabela, f.Exibir_ResultConsulta})
-        a->setEnabled(false);
+    f.Mapa_Propriedades->setEnabled(active);
     f.Mapa_SalvarComo->setEnabled(active && f.Contents->GetPanelCount() > 0);
     f.Camada_SalvarComo->setEnabled(layer);
+    f.Mapa_Imprimir->setEnabled(active && f.Contents->GetPanelCount() > 0);
     f.Visualizar_Selecionar->setEnabled(layer);
     f.Visualizar_Identificar->setEnabled(layer);
     for (QAction* a : {f.Visualizar_Aproximar, f.Visualizar_Afastar, f.Visualizar_AproxJanela, f.Visualizar_AproxSelecao,
@@ -251,8 +262,13 @@ void TkovisViewWin::UpdateActions() {
     f.Exibir_Mapa->setChecked(!f.View->isHidden());
     f.Exibir_BarraStatus->setChecked(!f.StatusBar->isHidden());
     f.Exibir_PainelIdent->setChecked(!f.ValueListEditor->isHidden());
-    f.Exibir_Tabela->setChecked(false);
+    f.Exibir_Tabela->setChecked(formCTTB_ && formCTTB_->isVisible());
     f.Camada_LimparSelecao->setEnabled(layer);
+}
+
+void TkovisViewWin::Mapa_ImprimirExecute() {
+    if (!View()->Active()) return;
+    PrintMap(this, *View(), windowTitle());
 }
 
 void TkovisViewWin::RefreshContents() {
@@ -578,6 +594,10 @@ void TkovisViewWin::ViewClick() {
     if (!layer || !layer->Active()) return;
     ShowCounts();
     ui_->StatusBar->repaint();
+    // The table's selected rows follow the map's selection (also when a
+    // new selection has as many objects as the old one), while the table
+    // shows this layer's records.
+    if (DataSourceCamada->DataSet() == ActiveTable()) formCTTB_->ShowLayer(layer);
 }
 
 void TkovisViewWin::ViewMouseMove(int X, int Y) {
@@ -622,6 +642,9 @@ void TkovisViewWin::ContentsClick() {
     // The list has made the pressed row's layer the active one; a click
     // before any row was pressed names no layer.
     if (ui_->Contents->PressedIndex() == -1) return;
+    DataSourceCamada->SetDataSet(ActiveTable());
+    formCTTB_->BindGrid(DataSourceCamada);
+    formCTTB_->ShowLayer(View()->ActiveLayer());
     FillIdentifyPanel();
     ShowCounts();
     UpdateActions();
@@ -684,6 +707,7 @@ bool TkovisViewWin::eventFilter(QObject* watched, QEvent* event) {
 void TkovisViewWin::Exibir_AtualizarExecute() {
     View()->Redraw();
     RefreshContents();
+    formCTTB_->BindGrid(DataSourceCamada);
 }
 
 void TkovisViewWin::Mapa_SalvarComoExecute() { SaveMapImage(this, *View(), *saveMapa_, *wait_); }
@@ -712,6 +736,7 @@ void TkovisViewWin::Camada_LimparSelecaoExecute() {
     TLayer* layer = View()->ActiveLayer();
     if (!layer) return;
     layer->ClearSelection();
+    formCTTB_->ClearSelectedRows();
     View()->Redraw();
     ViewClick();
 }
@@ -721,8 +746,39 @@ void TkovisViewWin::Ajuda_TopicosExecute() { ShowHelpContents(this); }
 void TkovisViewWin::Ajuda_KoviWebExecute() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kKoviWebAddress))); }
 
 void TkovisViewWin::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) ShowCounts();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
     QMainWindow::changeEvent(event);
+}
+
+void TkovisViewWin::FormActivate() {
+    formCTTB_->BindGrid(DataSourceCamada);
+    formCTTB_->SetDrawing(View());
+    ShowCounts();
+}
+
+void TkovisViewWin::Mapa_PropriedadesExecute() {
+    TkoviFormMPPR dialog(this);
+    const QString prefix = QApplication::applicationName() + QStringLiteral(" - ");
+    if (windowTitle().startsWith(prefix)) dialog.Description = windowTitle().mid(prefix.size());
+    dialog.LoadFromDrawing(View());
+    if (RunModal(dialog) != QDialog::Accepted) return;
+    dialog.ApplyToDrawing();
+    View()->Redraw();
+}
+
+void TkovisViewWin::Exibir_TabelaExecute(bool show) {
+    formCTTB_->setVisible(show);
+    UpdateActions();
+}
+
+TkoviFormCTTBR* TkovisViewWin::Exibir_ResultConsultaExecute() {
+    auto* results = new TkoviFormCTTBR(this);
+    results->TableOf = [this](TLayer* layer) { return AttributeTable(layer); };
+    results->SetDrawing(View());
+    addDockWidget(Qt::LeftDockWidgetArea, results);
+    PlaceToolWindow(*this, *results);
+    results->show();
+    return results;
 }
 
 void TkovisViewWin::closeEvent(QCloseEvent* event) {

@@ -107,3 +107,71 @@ std::int64_t ParseInt64(QStringView text) {
         throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text.toString()));
     return v;
 }
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view t) {
+    while (!t.empty() && static_cast<unsigned char>(t.front()) <= ' ') t.remove_prefix(1);
+    while (!t.empty() && static_cast<unsigned char>(t.back()) <= ' ') t.remove_suffix(1);
+    return t;
+}
+
+}  // namespace
+
+bool TryParseFloat(std::string_view text, double& value, char decimal) {
+    const std::string_view t = TrimBlanks(text);
+    if (t.empty() || t.size() > 400) return false;
+    // Plain decimal numbers with "." go straight to from_chars (which would
+    // also take "inf" and "nan": only a digit or "." may follow the sign).
+    const std::size_t lead = t[0] == '-' ? 1 : 0;
+    if (decimal == '.' && t.size() > lead && ((t[lead] >= '0' && t[lead] <= '9') || t[lead] == '.')) {
+        double v = 0;
+        const auto res = std::from_chars(t.data(), t.data() + t.size(), v);
+        if (res.ec != std::errc() || res.ptr != t.data() + t.size()) return false;
+        value = v;
+        return true;
+    }
+    if (t == "NAN") { value = std::numeric_limits<double>::quiet_NaN(); return true; }
+    if (t == "INF") { value = std::numeric_limits<double>::infinity(); return true; }
+    if (t == "-INF") { value = -std::numeric_limits<double>::infinity(); return true; }
+    // from_chars knows only "." and no leading "+": copy when either differs.
+    char buf[401];
+    std::size_t n = 0;
+    for (char c : t) {
+        if (c == decimal) c = '.';
+        else if (c == '.' || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == 'e' || c == 'E')) return false;
+        buf[n++] = c;
+    }
+    const char* first = buf;
+    if (*first == '+') ++first;
+    double v = 0;
+    const auto res = std::from_chars(first, buf + n, v);
+    if (res.ec != std::errc() || res.ptr != buf + n) return false;
+    value = v;
+    return true;
+}
+
+bool TryParseInt(std::string_view text, int& value) {
+    const std::string_view t = TrimBlanks(text);
+    if (t.empty()) return false;
+    const char* first = t.data();
+    const char* last = t.data() + t.size();
+    if (*first == '+') ++first;
+    int v = 0;
+    const auto res = std::from_chars(first, last, v);
+    if (res.ec != std::errc() || res.ptr != last) return false;
+    value = v;
+    return true;
+}
+
+void AppendFloat(std::string& out, double value, char decimal) {
+    if (std::isnan(value)) { out += "NAN"; return; }
+    if (std::isinf(value)) { out += value < 0 ? "-INF" : "INF"; return; }
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    for (const char* p = buf; p != res.ptr; ++p) {
+        if (*p == '.') out.push_back(decimal);
+        else if (*p == 'e') out.push_back('E');
+        else out.push_back(*p);
+    }
+}

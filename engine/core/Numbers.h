@@ -3,6 +3,8 @@
 // in layer and drawing files, "." in DXF and SQL. Nothing here reads a
 // process-wide setting.
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include <QString>
 #include <QStringView>
@@ -26,3 +28,10 @@ bool TryParseFloat(QStringView text, double& value, QChar decimal = kFileDecimal
 int ParseInt(QStringView text);
 std::int64_t ParseInt64(QStringView text);
 bool TryParseInt(QStringView text, int& value);
+
+// The same over 8-bit text as read from a file (ASCII digits), without a
+// conversion to QString: blanks around the number are allowed.
+bool TryParseFloat(std::string_view text, double& value, char decimal);
+bool TryParseInt(std::string_view text, int& value);
+// Appends FormatFloat's text as bytes.
+void AppendFloat(std::string& out, double value, char decimal);

@@ -497,6 +497,13 @@ void TLayer::Close() {
     DoAfterClose();
 }
 
+void TLayer::OpenEmpty() {
+    if (active_ || fileCreated_ || destroying_) return;
+    DoBeforeOpen();
+    active_ = true;
+    DoAfterOpen();
+}
+
 void TLayer::InternalOpen() {
     try {
         ReadLayerFile(ResolvedFileName());

@@ -214,6 +214,11 @@ public:
     void EndEdit() { SetState(lsBrowse); }
     void Open();
     void Close();
+    // A new layer (inactive, its file neither read nor written) becomes
+    // active as if an empty layer file had been written and opened; its
+    // first InternalPost writes the file. An import that fills a new layer
+    // at once so writes its file once, not twice.
+    void OpenEmpty();
     // Writes an empty layer file for a new layer (when the file has been
     // neither read nor written by this layer and the layer is inactive).
     virtual void CreateLayerFile();
@@ -267,6 +272,10 @@ public:
     virtual void Changed();
     void BeginUpdate() { ++updateCount_; }
     void EndUpdate();
+
+    // Progress of a long operation on the layer run from outside it (the
+    // DXF exchange): DoProgress, so OnProgress.
+    void ReportProgress(int current, int total) { DoProgress(current, total); }
 
     TNotifyEvent OnChange, BeforeOpen, AfterOpen, BeforeClose, AfterClose;
     TProgressEvent OnProgress;

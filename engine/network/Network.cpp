@@ -161,7 +161,7 @@ void TGraphNode::Draw(TDrawContext& dc) {
     }
     case psSymbol: {
         const QFont savedFont = p.font();
-        p.setFont(style.SymbolFont.ToQFont());
+        p.setFont(style.SymbolFont.ToQFont(dc.FontScale()));
         const QString ch = Cp1252ToString(QByteArray(1, static_cast<char>(style.Symbol)));
         const QFontMetrics fm(p.font());
         const int tw = fm.horizontalAdvance(ch), th = fm.height();

@@ -52,6 +52,10 @@ public:
     virtual int RedrawTolerance() const { return 0; }
     // The background colour of the view.
     virtual TColor BackgroundColor() const { return clWhite; }
+    // Device pixels to a screen pixel (96 to the inch): font sizes in
+    // points are drawn at their size on the device (a printed page), and
+    // the scale that sizes a text counts in screen pixels.
+    virtual double FontScale() const { return 1; }
 
     // Rounded screen positions.
     int WorldToScreenX(double x) const { return RoundPixel(WorldToScreenXF(x)); }

@@ -36,7 +36,7 @@ void TPoint::SetBitmap(const QImage& bitmap) {
 int TPoint::SymbolExtent(bool height) const {
     TDrawContext* dc = OwnerContext();
     if (dc == nullptr) return 0;
-    const QFont font = symbolFont_.ToQFont();
+    const QFont font = symbolFont_.ToQFont(dc->FontScale());
     const QFontMetrics fm(font, dc->Painter().device());
     const QString s(QChar(Cp1252ByteToChar(symbol_)));
     return height ? fm.height() : fm.horizontalAdvance(s);
@@ -116,7 +116,7 @@ void TPoint::Draw(TDrawContext& dc) {
         break;
     }
     case psSymbol: {
-        p.setFont(source.SymbolFont.ToQFont());
+        p.setFont(source.SymbolFont.ToQFont(dc.FontScale()));
         p.setPen(penColor);
         p.setBrush(Qt::NoBrush);
         const QString text(QChar(Cp1252ByteToChar(source.Symbol)));

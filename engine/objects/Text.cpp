@@ -30,7 +30,7 @@ double ContextScale(const C& dc) {
     if constexpr (requires { dc.Scale(); })
         return dc.Scale();
     else
-        return dc.UnitsPerPixel() / (kPixelSizeMm / 1000.0);
+        return dc.UnitsPerPixel() / (kPixelSizeMm / 1000.0) * dc.FontScale();
 }
 
 struct TFontKey {
@@ -109,9 +109,9 @@ TTextBox PlaceLabel(int sx, int sy, int textWidth, int textHeight, double rotati
     return box;
 }
 
-const TLabelFont& LabelFont(const TFont& font, int pointSize) {
+const TLabelFont& LabelFont(const TFont& font, int pointSize, double fontScale) {
     thread_local std::unordered_map<TFontKey, std::unique_ptr<TLabelFont>, TFontKeyHash> cache;
-    const int pixels = std::max(1, RoundPixel(pointSize * 96.0 / 72.0));
+    const int pixels = std::max(1, RoundPixel(pointSize * 96.0 / 72.0 * fontScale));
     TFontKey key{font.Name, pixels, font.Style.Bits()};
     auto it = cache.find(key);
     if (it != cache.end()) return *it->second;
@@ -155,8 +155,8 @@ int TText::DrawSize(double viewScale) const {
     return static_cast<int>(s);
 }
 
-const TText::TLayoutCache& TText::Layout(int pointSize) const {
-    const TLabelFont& f = LabelFont(font_, pointSize);
+const TText::TLayoutCache& TText::Layout(int pointSize, double fontScale) const {
+    const TLabelFont& f = LabelFont(font_, pointSize, fontScale);
     if (layout_.Font != &f || layout_.Text != text_) {
         layout_.Font = &f;
         layout_.Text = text_;
@@ -176,7 +176,7 @@ TTextBox TText::ScreenBox(const TDrawContext& dc) const {
         box.Angle = rotation_;
         return box;
     }
-    const TLayoutCache& lay = Layout(size);
+    const TLayoutCache& lay = Layout(size, dc.FontScale());
     return PlaceLabel(sx, sy, lay.Width, lay.Font->Height, rotation_);
 }
 
@@ -237,7 +237,7 @@ void TText::Draw(TDrawContext& dc) {
     if (!insertionPoint_) return;
     const int size = DrawSize(ViewScaleOf(dc));
     if (size <= 0) return;
-    const TLayoutCache& lay = Layout(size);
+    const TLayoutCache& lay = Layout(size, dc.FontScale());
     const TTextBox box = PlaceLabel(dc.WorldToScreenX(insertionPoint_->X()), dc.WorldToScreenY(insertionPoint_->Y()),
                                     lay.Width, lay.Font->Height, rotation_);
     QPainter& p = dc.Painter();
@@ -283,14 +283,14 @@ int TText::GetPixelHeight() const {
     const TDrawContext* dc = OwnerContext();
     if (dc == nullptr) return 0;
     const int size = DrawSize(ViewScaleOf(*dc));
-    return size > 0 ? Layout(size).Font->Height + 2 : 2;
+    return size > 0 ? Layout(size, dc->FontScale()).Font->Height + 2 : 2;
 }
 
 int TText::GetPixelWidth() const {
     const TDrawContext* dc = OwnerContext();
     if (dc == nullptr) return 0;
     const int size = DrawSize(ViewScaleOf(*dc));
-    return size > 0 ? Layout(size).Width + 2 : 2;
+    return size > 0 ? Layout(size, dc->FontScale()).Width + 2 : 2;
 }
 
 bool TText::InRect(double x1, double y1, double x2, double y2) const {

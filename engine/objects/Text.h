@@ -46,8 +46,8 @@ struct TLabelFont {
     int Ascent;
 };
 // The shared entry for a font face and style at a size in points (the
-// pixel size is points at 96 pixels per inch, rounded).
-const TLabelFont& LabelFont(const TFont& font, int pointSize);
+// pixel size is points at 96 pixels per inch times fontScale, rounded).
+const TLabelFont& LabelFont(const TFont& font, int pointSize, double fontScale = 1);
 
 class TText : public TDrawingObject {
 public:
@@ -115,7 +115,7 @@ private:
         int Width = 0;
     };
     // The font and width at a size, from the cache when nothing changed.
-    const TLayoutCache& Layout(int pointSize) const;
+    const TLayoutCache& Layout(int pointSize, double fontScale) const;
     int TextWidth(const TLabelFont& font) const;
 
     QString text_ = QStringLiteral("Text");

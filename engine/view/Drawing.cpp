@@ -416,7 +416,11 @@ void TDrawing::DrawContent(TDrawContext& dc) {
 }
 
 TViewDrawContext TDrawing::MakeContext(QPainter& painter) const {
-    TViewDrawContext dc(painter, transform_, QSize(drawWidth_, transform_.DrawHeight));
+    return MakeContext(painter, transform_, QSize(drawWidth_, transform_.DrawHeight));
+}
+
+TViewDrawContext TDrawing::MakeContext(QPainter& painter, const TViewTransform& transform, QSize drawSize) const {
+    TViewDrawContext dc(painter, transform, drawSize);
     dc.SetSnapTolerance(snapTolerance_);
     dc.SetRedrawTolerance(redrawTolerance_);
     dc.SetBackgroundColor(color_);
@@ -452,6 +456,20 @@ void TDrawing::DrawContentTo(QPainter& painter) {
 void TDrawing::DrawLayerTo(QPainter& painter, TLayer& layer) {
     TViewDrawContext dc = MakeContext(painter);
     layer.Draw(&dc);
+}
+
+void TDrawing::DrawLayersTo(QPainter& painter, const TViewTransform& transform, QSize drawSize, double scale) {
+    TViewDrawContext dc = MakeContext(painter, transform, drawSize);
+    // Texts take their size in points on the device.
+    if (const QPaintDevice* device = painter.device(); device != nullptr && device->logicalDpiY() > 0)
+        dc.SetFontScale(device->logicalDpiY() / 96.0);
+    struct TRestore {
+        double& value;
+        double old;
+        ~TRestore() { value = old; }
+    } restore{drawingScale_, drawingScale_};
+    drawingScale_ = scale > 0 && std::isfinite(scale) ? scale : 0;
+    DrawContent(dc);
 }
 
 void TDrawing::DrawGrid(QPainter& painter) const {

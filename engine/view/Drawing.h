@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QPen>
+#include <QStringList>
 #include <QWidget>
 
 #include "engine/core/Color.h"
@@ -265,6 +266,16 @@ public:
     void DrawContentTo(QPainter& painter);
     // The same with one layer alone (a saved image of that layer).
     void DrawLayerTo(QPainter& painter, TLayer& layer);
+    // Draws the layers (the last first) onto another device through a
+    // transform of its own, e.g. the view's window on a printed page. The
+    // view's own transform, window, scale and picture stay as they are, and
+    // nothing else runs meanwhile (no events are processed). While it
+    // draws, layers that keep a scale range see scale (when > 0), and
+    // texts take their size in points at the device's resolution.
+    void DrawLayersTo(QPainter& painter, const TViewTransform& transform, QSize drawSize, double scale);
+    // The scale the layers being drawn are shown at: the one given to
+    // DrawLayersTo while it runs, else Scale.
+    double DrawingScale() const { return drawingScale_ > 0 ? drawingScale_ : scale_; }
 
     // Transient marks, in pixels of the control, drawn over the picture by
     // paintEvent with an inverting pen so they show on any background.
@@ -317,6 +328,16 @@ public:
     // whole drawing is read.
     virtual void LoadFromStream(TStream& stream);
     virtual void SaveToStream(TStream& stream);
+
+    // ---- DXF exchange (release 12, "AC1009")
+    // The entities of the wanted DXF layers (names compared without regard
+    // to case) go to the view's layer of that Caption, or to a new plain
+    // layer whose file is offered to OnGetDXFLayer; progress goes to
+    // OnProgress. A damaged file raises and changes nothing.
+    virtual void ImportDXF(const QString& fileName, const QStringList& layerNames);
+    // Every layer into one new file; an existing file raises EFileError.
+    // Progress (layers done, layer count) goes to OnProgress.
+    virtual void ExportDXF(const QString& fileName);
 
     // ---- events
     TNotifyEvent OnResize, OnPacket, BeforeZoom, AfterZoom, AfterRedraw, BeforeOpen, AfterOpen,
@@ -379,6 +400,7 @@ protected:
     virtual void DrawContent(TDrawContext& dc);
     // A context over a painter with the view's transform and tolerances.
     TViewDrawContext MakeContext(QPainter& painter) const;
+    TViewDrawContext MakeContext(QPainter& painter, const TViewTransform& transform, QSize drawSize) const;
     // The boxes the immediate zooms go to; false when there is none.
     virtual bool ContentExtent(TVertex& lower, TVertex& upper) const;
     virtual bool ActiveLayerExtent(TVertex& lower, TVertex& upper) const;
@@ -449,6 +471,7 @@ private:
     int ControlHeight() const;
 
     TViewTransform transform_;
+    double drawingScale_ = 0;
     int drawWidth_ = 1;
     std::vector<std::array<double, 4>> zoomStack_;
     QImage image_;

@@ -34,7 +34,7 @@ public:
 
     // ---- TCoordinateSystemHost
     TCoordinateSystem ViewCoordinateSystem() const override;
-    double ViewScale() const override { return Scale(); }
+    double ViewScale() const override { return DrawingScale(); }
 
     // ---- measurements (geographic: geodesics on the catalogue ellipsoid)
     void SetScale(double value) override;
@@ -47,6 +47,11 @@ public:
     // metres (a repeated closing vertex is ignored); the contour is not
     // changed. Otherwise as TDrawing.
     double MeasureArea(const TContour& contour) const override;
+
+    // Four new theme layers (points, lines, areas, texts) named after the
+    // file, classified by DXF layer; the point layer becomes the active
+    // layer and the view browses.
+    void ImportDXF(const QString& fileName, const QStringList& layerNames) override;
 
 protected:
     std::function<void()> ReadPrefix(TStream& stream) override;

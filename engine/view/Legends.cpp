@@ -1,5 +1,7 @@
 #include "engine/view/Legends.h"
 
+#include <algorithm>
+
 #include <QPainter>
 
 #include "engine/core/Cp1252.h"
@@ -17,11 +19,97 @@ TLegendStyle LegendStyleForLayerType(int type) {
     }
 }
 
+// ---------------------------------------------------------------- samples
+
+TLegendSample TLegendSample::Of(const TThemeClass& c) {
+    TLegendSample s;
+    s.LineColor = c.LineColor();
+    s.PointStyle = c.PointStyle();
+    s.Bitmap = c.Bitmap();
+    s.LineStyle = c.LineStyle();
+    s.LineWidth = c.LineWidth();
+    s.FillStyle = c.FillStyle();
+    s.FillColor = c.FillColor();
+    s.FillTexture = c.FillTexture();
+    s.SymbolFont = c.SymbolFont();
+    s.TextFont = c.TextFont();
+    s.Symbol = c.Symbol();
+    return s;
+}
+
+void DrawLegendSample(QPainter& p, const QRect& box, TLegendStyle style, const TLegendSample& s, double fontScale,
+                      const QColor& background) {
+    // The shapes are laid out on a box of 22 x 16 (the layer list's) and
+    // stretched with it: the point and the zigzag's middle stand 10/22 of
+    // the way across.
+    const double L = box.left(), T = box.top(), W = box.width(), H = box.height();
+    const double cx = L + W * 10.0 / 22.0;
+    const double m = T + H / 2;
+    const QColor line = ColorToQColor(s.LineColor);
+    p.save();
+    switch (style) {
+    case lgsText: {
+        p.setFont(s.TextFont.ToQFont(fontScale));
+        p.setPen(ColorToQColor(s.TextFont.Color));
+        const int h = p.fontMetrics().height();
+        p.drawText(QRect(box.left(), box.top() + box.height() / 2 - h / 2, box.width(), h + 1),
+                   Qt::AlignLeft | Qt::AlignTop, QStringLiteral("T"));
+        break;
+    }
+    case lgsPoint:
+        if (s.PointStyle == psPoint) {
+            p.setPen(line);
+            p.setBrush(line);
+            const double w = s.LineWidth;
+            p.drawEllipse(QRectF(cx - w, m - w, 2 * w, 2 * w));
+        } else if (s.PointStyle == psSymbol) {
+            p.setFont(s.SymbolFont.ToQFont(fontScale));
+            p.setPen(ColorToQColor(s.SymbolFont.Color));
+            p.setBackground(background);
+            p.setBackgroundMode(Qt::OpaqueMode);
+            const QString text = Cp1252ToString(QByteArray(1, static_cast<char>(s.Symbol)));
+            const int th = p.fontMetrics().height(), tw = p.fontMetrics().horizontalAdvance(text);
+            p.drawText(QRectF(cx - tw / 2, m - th / 2, tw + 2, th + 2), Qt::AlignLeft | Qt::AlignTop, text);
+        } else if (!s.Bitmap.isNull()) {
+            // Any size fits a square sample as high as the box, keeping its
+            // proportions.
+            const int side = std::max(std::min(box.width(), box.height()), 1);
+            const QImage img = s.Bitmap.size() == QSize(side, side)
+                                   ? s.Bitmap
+                                   : s.Bitmap.scaled(side, side, Qt::KeepAspectRatio);
+            p.drawImage(QPoint(box.left() + (side - img.width()) / 2,
+                               box.top() + (box.height() - side) / 2 + (side - img.height()) / 2),
+                        img);
+        }
+        break;
+    case lgsLine: {
+        p.setPen(QPen(line, s.LineWidth, LineStyleToPenStyle(s.LineStyle)));
+        const QPointF zig[] = {{L, T + H}, {cx, T + H / 4}, {cx, T + 3 * H / 4}, {L + W, T}};
+        p.drawPolyline(zig, 4);
+        break;
+    }
+    case lgsPoly: {
+        p.setPen(QPen(line, s.LineWidth, LineStyleToPenStyle(s.LineStyle)));
+        if (s.FillStyle == fsTransparent) {
+            p.setBrush(Qt::NoBrush);
+        } else if (s.FillStyle == fsTexture && !s.FillTexture.isNull()) {
+            p.setBrush(QBrush(s.FillTexture));
+        } else {
+            p.setBrush(QBrush(ColorToQColor(s.FillColor), FillStyleToBrushStyle(s.FillStyle)));
+        }
+        p.drawRect(QRect(box.topLeft(), QPoint(box.left() + box.width(), box.top() + box.height())));
+        break;
+    }
+    case lgsAll: break;
+    }
+    p.restore();
+}
+
 // ---------------------------------------------------------------- TLegend
 
 TLegend::TLegend(QWidget* parent) : QWidget(parent) {
     resize(width() > 0 ? width() : 100, kHeight);
-    textFont_.Color = lineColor_;
+    sample_.TextFont.Color = sample_.LineColor;
 }
 
 TLegend::~TLegend() { Unlink(); }
@@ -45,30 +133,20 @@ void TLegend::SetThemeClass(TThemeClass* c) {
 void TLegend::UpdateFromThemeClass() {
     if (themeClass_) {
         caption_ = themeClass_->ThemeClassName();
-        lineColor_ = themeClass_->LineColor();
-        pointStyle_ = themeClass_->PointStyle();
-        bitmap_ = themeClass_->Bitmap();
-        lineStyle_ = themeClass_->LineStyle();
-        lineWidth_ = themeClass_->LineWidth();
-        fillStyle_ = themeClass_->FillStyle();
-        fillColor_ = themeClass_->FillColor();
-        fillTexture_ = themeClass_->FillTexture();
-        symbolFont_ = themeClass_->SymbolFont();
-        textFont_ = themeClass_->TextFont();
-        symbol_ = themeClass_->Symbol();
+        sample_ = TLegendSample::Of(*themeClass_);
     }
     update();
 }
 
 void TLegend::SetLegendStyle(TLegendStyle v) { legendStyle_ = v; update(); }
 void TLegend::SetCaption(const QString& v) { caption_ = v; update(); }
-void TLegend::SetBitmap(const QImage& v) { bitmap_ = v; update(); }
-void TLegend::SetFillTexture(const QImage& v) { fillTexture_ = v; update(); }
-void TLegend::SetLineColor(TColor v) { lineColor_ = v; update(); }
-void TLegend::SetPointStyle(TPointStyle v) { pointStyle_ = v; update(); }
-void TLegend::SetFillStyle(TFillStyle v) { fillStyle_ = v; update(); }
-void TLegend::SetFillColor(TColor v) { fillColor_ = v; update(); }
-void TLegend::SetLineWidth(int v) { lineWidth_ = v; update(); }
+void TLegend::SetBitmap(const QImage& v) { sample_.Bitmap = v; update(); }
+void TLegend::SetFillTexture(const QImage& v) { sample_.FillTexture = v; update(); }
+void TLegend::SetLineColor(TColor v) { sample_.LineColor = v; update(); }
+void TLegend::SetPointStyle(TPointStyle v) { sample_.PointStyle = v; update(); }
+void TLegend::SetFillStyle(TFillStyle v) { sample_.FillStyle = v; update(); }
+void TLegend::SetFillColor(TColor v) { sample_.FillColor = v; update(); }
+void TLegend::SetLineWidth(int v) { sample_.LineWidth = v; update(); }
 
 void TLegend::paintEvent(QPaintEvent*) {
     QPainter p(this);
@@ -77,57 +155,7 @@ void TLegend::paintEvent(QPaintEvent*) {
 
 void TLegend::PaintTo(QPainter& p) const {
     const int m = height() / 2;
-    const QColor line = ColorToQColor(lineColor_);
-    p.save();
-    switch (legendStyle_) {
-    case lgsText: {
-        p.setFont(textFont_.ToQFont());
-        p.setPen(ColorToQColor(textFont_.Color));
-        const int h = p.fontMetrics().height();
-        p.drawText(QRect(3, m - h / 2, 22, h + 1), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("T"));
-        break;
-    }
-    case lgsPoint:
-        if (pointStyle_ == psPoint) {
-            p.setPen(line);
-            p.setBrush(line);
-            const int w = lineWidth_;
-            p.drawEllipse(QRect(13 - w, m - w, 2 * w, 2 * w));
-        } else if (pointStyle_ == psSymbol) {
-            p.setFont(symbolFont_.ToQFont());
-            p.setPen(ColorToQColor(symbolFont_.Color));
-            const QString text = Cp1252ToString(QByteArray(1, static_cast<char>(symbol_)));
-            const int th = p.fontMetrics().height(), tw = p.fontMetrics().horizontalAdvance(text);
-            p.drawText(QRect(13 - tw / 2, m - th / 2, tw + 2, th + 2), Qt::AlignLeft | Qt::AlignTop, text);
-        } else if (!bitmap_.isNull()) {
-            // Any size fits the 16 x 16 sample, keeping its proportions.
-            const QImage img = bitmap_.size() == QSize(16, 16) ? bitmap_
-                                                                : bitmap_.scaled(16, 16, Qt::KeepAspectRatio);
-            p.drawImage(QPoint(3 + (16 - img.width()) / 2, m - 8 + (16 - img.height()) / 2), img);
-        }
-        break;
-    case lgsLine: {
-        QPen pen(line, lineWidth_, LineStyleToPenStyle(lineStyle_));
-        p.setPen(pen);
-        const QPoint zig[] = {{3, m + 8}, {13, m - 4}, {13, m + 4}, {25, m - 8}};
-        p.drawPolyline(zig, 4);
-        break;
-    }
-    case lgsPoly: {
-        p.setPen(QPen(line, lineWidth_, LineStyleToPenStyle(lineStyle_)));
-        if (fillStyle_ == fsTransparent) {
-            p.setBrush(Qt::NoBrush);
-        } else if (fillStyle_ == fsTexture && !fillTexture_.isNull()) {
-            p.setBrush(QBrush(fillTexture_));
-        } else {
-            p.setBrush(QBrush(ColorToQColor(fillColor_), FillStyleToBrushStyle(fillStyle_)));
-        }
-        p.drawRect(QRect(QPoint(3, m - 8), QPoint(25, m + 8)));
-        break;
-    }
-    case lgsAll: break;
-    }
-    p.restore();
+    DrawLegendSample(p, QRect(3, m - 8, 22, 16), legendStyle_, sample_, 1.0, palette().color(QPalette::Window));
     p.setFont(font());
     p.setPen(palette().color(QPalette::WindowText));
     const int h = p.fontMetrics().height();

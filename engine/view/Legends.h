@@ -7,6 +7,9 @@
 #include <memory>
 #include <vector>
 
+#include <cstdint>
+
+#include <QColor>
 #include <QImage>
 #include <QWidget>
 
@@ -14,6 +17,7 @@
 #include "engine/core/Color.h"
 #include "engine/core/Font.h"
 
+class QPainter;
 class TThemeClass;
 class TThemeClasses;
 
@@ -22,6 +26,32 @@ enum TLegendStyle { lgsAll, lgsText, lgsPoint, lgsLine, lgsPoly };
 // The sample style of a theme layer type (taken modulo 10): 0 and 4
 // points, 1 lines, 2 areas, 3 texts, anything else no sample.
 TLegendStyle LegendStyleForLayerType(int themeLayerType);
+
+// What a legend sample is drawn from: the attributes of a theme class.
+struct TLegendSample {
+    TColor LineColor = 0;
+    TPointStyle PointStyle = psPoint;
+    QImage Bitmap;
+    TFont SymbolFont{QStringLiteral("Arial"), 12, 0, {}};
+    std::uint8_t Symbol = 149;
+    TLineStyle LineStyle = lsSolid;
+    TFillStyle FillStyle = fsSolid;
+    TColor FillColor = 0x00FFFF;
+    QImage FillTexture;
+    TFont TextFont{QStringLiteral("Arial"), 8, 0, {}};
+    int LineWidth = 1;
+
+    static TLegendSample Of(const TThemeClass& themeClass);
+};
+
+// Draws the sample of a style into a box: 22 x 16 pixels in the layer
+// list, any size on a printed page. The shapes follow the box; pen widths
+// and the point's radius are LineWidth pixels of the device; fontScale
+// multiplies the fonts' sizes (the device's pixels per inch over 96).
+// The symbol's background is the background colour. The painter's state
+// is kept.
+void DrawLegendSample(QPainter& painter, const QRect& box, TLegendStyle style, const TLegendSample& sample,
+                      double fontScale = 1.0, const QColor& background = Qt::white);
 
 class TLegend : public QWidget {
 public:
@@ -37,20 +67,21 @@ public:
     QString Caption() const { return caption_; }
     void SetCaption(const QString& v);
     // A bitmap of any size is kept and scaled into the 16 x 16 sample.
-    const QImage& Bitmap() const { return bitmap_; }
+    const QImage& Bitmap() const { return sample_.Bitmap; }
     void SetBitmap(const QImage& v);
-    const QImage& FillTexture() const { return fillTexture_; }
+    const QImage& FillTexture() const { return sample_.FillTexture; }
     void SetFillTexture(const QImage& v);
-    TColor LineColor() const { return lineColor_; }
+    TColor LineColor() const { return sample_.LineColor; }
     void SetLineColor(TColor v);
-    TPointStyle PointStyle() const { return pointStyle_; }
+    TPointStyle PointStyle() const { return sample_.PointStyle; }
     void SetPointStyle(TPointStyle v);
-    TFillStyle FillStyle() const { return fillStyle_; }
+    TFillStyle FillStyle() const { return sample_.FillStyle; }
     void SetFillStyle(TFillStyle v);
-    TColor FillColor() const { return fillColor_; }
+    TColor FillColor() const { return sample_.FillColor; }
     void SetFillColor(TColor v);
-    int LineWidth() const { return lineWidth_; }
+    int LineWidth() const { return sample_.LineWidth; }
     void SetLineWidth(int v);
+    const TLegendSample& Sample() const { return sample_; }
 
     void UpdateFromThemeClass();
     // Paints the entry on a painter over a device of the entry's size.
@@ -64,16 +95,7 @@ private:
     TThemeClass* themeClass_ = nullptr;
     TLegendStyle legendStyle_ = lgsAll;
     QString caption_ = QStringLiteral("Legend");
-    TColor lineColor_ = 0;
-    TPointStyle pointStyle_ = psPoint;
-    QImage bitmap_, fillTexture_;
-    TFont symbolFont_{QStringLiteral("Arial"), 12, 0, {}};
-    std::uint8_t symbol_ = 149;
-    TLineStyle lineStyle_ = lsSolid;
-    TFillStyle fillStyle_ = fsSolid;
-    TColor fillColor_ = 0x00FFFF;
-    TFont textFont_{QStringLiteral("Arial"), 8, 0, {}};
-    int lineWidth_ = 1;
+    TLegendSample sample_;
 };
 
 class TLegends : public QWidget {

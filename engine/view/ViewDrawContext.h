@@ -36,11 +36,13 @@ public:
     int RedrawTolerance() const override { return redrawTolerance_; }
     TColor BackgroundColor() const override { return background_; }
     bool ForSelection() const override { return forSelection_; }
+    double FontScale() const override { return fontScale_; }
 
     void SetSnapTolerance(int v) { snapTolerance_ = v; }
     void SetRedrawTolerance(int v) { redrawTolerance_ = v; }
     void SetBackgroundColor(TColor v) { background_ = v; }
     void SetForSelection(bool v) { forSelection_ = v; }
+    void SetFontScale(double v) { fontScale_ = v > 0 ? v : 1; }
     void SetPainter(QPainter& painter) { painter_ = &painter; }
 
 private:
@@ -55,4 +57,5 @@ private:
     int redrawTolerance_ = 3;
     TColor background_ = clWhite;
     bool forSelection_ = false;
+    double fontScale_ = 1;
 };

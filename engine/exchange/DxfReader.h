@@ -1,0 +1,113 @@
+#pragma once
+// Reading DXF files of release 12 ("AC1009"). A DXF file is a sequence of
+// (group code, value) pairs of two lines each; this reader takes them as
+// pairs, so a value is never mistaken for a group code, and it follows the
+// file's structure: sections, tables, entities, and the VERTEX entities of
+// a POLYLINE up to its SEQEND.
+//
+// Every error is an EFormatError (or EFileError for a file that cannot be
+// opened) whose message names the file and the line: a file that ends
+// before its "EOF" pair, a code line that is not an integer, a number that
+// does not read, a VERTEX or SEQEND outside a POLYLINE, a POLYLINE whose
+// SEQEND never comes. Lines end with LF or CR LF; text is CP1252. Numbers
+// have "." as their decimal separator.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QString>
+#include <QStringList>
+
+#include "engine/core/Vertex.h"
+
+class TStream;
+
+class TDxfPairReader {
+public:
+    // Opens the file. A file that does not exist raises EFileError
+    // ("File <name> not found!").
+    explicit TDxfPairReader(const QString& fileName);
+    // Reads from a stream the caller keeps; name is used in messages.
+    TDxfPairReader(TStream& stream, const QString& name);
+    ~TDxfPairReader();
+    TDxfPairReader(const TDxfPairReader&) = delete;
+    TDxfPairReader& operator=(const TDxfPairReader&) = delete;
+
+    // Reads the next pair. The end of the file is an error here: a DXF
+    // file ends with the pair 0 "EOF", after which nothing is read.
+    void Next();
+    int Code() const { return code_; }
+    // The value line as written (without its line end).
+    std::string_view Value() const { return value_; }
+    // The value without blanks around it.
+    std::string_view Trimmed() const;
+    // The value as text (CP1252), blanks around it kept.
+    QString Text() const;
+    // The value as a number; raises naming the file and the line when it
+    // is none.
+    double Number() const;
+    // The line of the current pair's code (from 1).
+    std::int64_t Line() const { return line_; }
+    std::int64_t Position() const;
+    std::int64_t Size() const;
+    const QString& FileName() const { return name_; }
+    // Raises EFormatError: "<what> (file <name>, line <n>)".
+    [[noreturn]] void Fail(const QString& what) const;
+
+private:
+    bool ReadLine(std::string_view& line, std::string& carry);
+
+    std::unique_ptr<TStream> owned_;
+    TStream* stream_;
+    QString name_;
+    int code_ = 0;
+    std::string_view value_;
+    std::string codeCarry_, valueCarry_;  // lines that crossed a buffer end
+    std::int64_t line_ = 0;
+    std::int64_t nextLine_ = 1;
+};
+
+// One entity as read, with the DXF defaults for every group it does not
+// give (zero coordinates, angles and size, empty text, open).
+struct TDxfEntity {
+    enum TKind { dxPoint, dxText, dxLine, dxPolyline, dxArc, dxCircle };
+    TKind Kind = dxPoint;
+    QString Layer;                  // group 8
+    QString Text;                   // group 1, as written
+    TVertex First{0, 0, 0};         // groups 10, 20, 30
+    TVertex Second{0, 0, 0};        // groups 11, 21, 31
+    double Size = 0;                // group 40 (radius)
+    double Angle1 = 0, Angle2 = 0;  // groups 50, 51, in radians
+    bool Closed = false;            // POLYLINE: bit 0 of group 70
+    std::vector<TVertex> Vertices;  // POLYLINE: its VERTEX entities
+};
+
+// What an import does with the file's content.
+class TDxfHandler {
+public:
+    virtual ~TDxfHandler() = default;
+    // An entry of the LAYER table (section TABLES), in file order.
+    virtual void TableLayer(const QString& name) {}
+    // Whether the entities of a DXF layer are taken; asked before an
+    // entity is handed over (a POLYLINE's vertices are not kept when its
+    // layer is not wanted).
+    virtual bool Wanted(const QString& layer) = 0;
+    // A POINT, TEXT, LINE, POLYLINE (with its vertices), ARC or CIRCLE of
+    // a wanted layer, from the sections ENTITIES and BLOCKS. The handler
+    // may take what it needs out of it.
+    virtual void Entity(TDxfEntity& entity) = 0;
+    // After each entity: the position in the file and its size; at "EOF"
+    // (size, size).
+    virtual void Progress(std::int64_t position, std::int64_t size) {}
+};
+
+// Reads the whole file up to its "EOF" pair. Other entities and sections
+// are passed over.
+void ReadDxf(TDxfPairReader& reader, TDxfHandler& handler);
+
+// Whether a name is in the list, without regard to case.
+bool DxfLayerWanted(const QStringList& names, const QString& layer);
+// A progress pair (position, size in bytes) scaled into int.
+void DxfProgressScale(std::int64_t position, std::int64_t size, int& current, int& total);

@@ -1,0 +1,198 @@
+// Whole views' DXF exchange: the plain view's layer per DXF layer, the
+// coordinate-aware view's four theme layers with their records and
+// classes, a theme layer's import of its own kind, and the view's export.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "engine/core/Errors.h"
+#include "engine/core/Paths.h"
+#include "engine/data/LayerTable.h"
+#include "engine/exchange/LayerDxf.h"
+#include "engine/objects/Arc.h"
+#include "engine/objects/PolyLine.h"
+#include "engine/objects/Text.h"
+#include "engine/view/GISDrawing.h"
+#include "tests/engine/exchange/DxfOracles.h"
+#include "tests/engine/view/TestApp.h"
+
+namespace {
+
+struct DrawingDxfTest : ::testing::Test {
+    void SetUp() override {
+        TestApp();
+        RegisterArcClasses();
+        RegisterTextClass();
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("mapa")));
+        folder = dir.filePath(QStringLiteral("mapa"));
+    }
+    QStringList Files() const { return QDir(folder).entryList(QDir::Files, QDir::Name); }
+    QTemporaryDir dir;
+    QString folder;
+};
+
+int CountOf(const std::vector<TOgrFeature>& ogr, const QString& layer) {
+    int n = 0;
+    for (const TOgrFeature& f : ogr) n += f.Layer == layer;
+    return n;
+}
+
+}  // namespace
+
+TEST_F(DrawingDxfTest, PlainViewMakesALayerPerDxfLayerInsideItsFolderAndExports) {
+    const QString file = QDir(folder).filePath(QStringLiteral("obra.dxf"));
+    Ezdxf(file, QStringLiteral(R"(
+doc = ezdxf.new('R12')
+msp = doc.modelspace()
+for n in ('A', 'B', 'CPATHX', 'Ruas \u00e9', 'Vazia'): doc.layers.add(n)
+msp.add_point((1, 2), dxfattribs={'layer': 'A'})
+msp.add_line((0, 0), (3, 4), dxfattribs={'layer': 'B'})
+msp.add_line((5, 6), (7, 8), dxfattribs={'layer': 'A'})
+msp.add_line((1, 1), (2, 2), dxfattribs={'layer': 'CPATHX'})
+msp.add_circle((0, 0), 2, dxfattribs={'layer': 'Ruas \u00e9'})
+msp.add_text('r\u00f3tulo', dxfattribs={'layer': 'Ruas \u00e9'})
+doc.saveas(path)
+# ezdxf refuses such a name: put it in afterwards.
+data = open(path, 'rb').read().replace(b'CPATHX', b'C/../x')
+open(path, 'wb').write(data)
+)"));
+    const std::vector<TOgrFeature> ogr = OgrFeatures(file);
+
+    // A layer of the view already named after a DXF layer takes its entities.
+    TDrawing view;
+    auto own = std::make_unique<TLayer>(&view);
+    own->SetDatabaseName(folder);
+    own->SetLayerName(QStringLiteral("existente.cam"));
+    own->SetCaption(QStringLiteral("Ruas é"));
+    own->CreateLayerFile();
+    own->Open();
+    TLayer* existing = own.get();
+    view.Layers().Add(std::move(own));
+
+    QStringList offered;
+    view.OnGetDXFLayer = [&](TDrawing*, QString& name) { offered << name; };
+    const QStringList wanted{QStringLiteral("A"), QStringLiteral("C/../x"), QStringLiteral("ruas É"),
+                             QStringLiteral("Vazia")};
+    view.ImportDXF(file, wanted);
+    EXPECT_EQ(offered, (QStringList{JoinPath(folder, QStringLiteral("A.cam")), JoinPath(folder, QStringLiteral("C___x.cam")),
+                                    JoinPath(folder, QStringLiteral("Vazia.cam"))}));
+    ASSERT_EQ(view.Layers().GetCount(), 4);
+    const QStringList captions{QStringLiteral("Ruas é"), QStringLiteral("A"), QStringLiteral("C/../x"), QStringLiteral("Vazia")};
+    const int counts[] = {CountOf(ogr, QStringLiteral("Ruas é")), CountOf(ogr, QStringLiteral("A")),
+                          CountOf(ogr, QStringLiteral("C/../x")), 0};
+    for (int i = 0; i < 4; ++i) {
+        TLayer& l = *view.Layers().GetItem(i);
+        EXPECT_EQ(l.Caption(), captions[i]);
+        EXPECT_EQ(l.GetObjectCount(), counts[i]) << i;
+        EXPECT_EQ(l.State(), lsBrowse);
+        EXPECT_TRUE(l.Active());
+        // The layer file holds the objects.
+        TLayer stored;
+        stored.SetDatabaseName(l.DatabaseName());
+        stored.SetLayerName(l.LayerName());
+        stored.Open();
+        EXPECT_EQ(stored.GetObjectCount(), counts[i]) << i;
+    }
+    EXPECT_EQ(existing->GetObjectCount(), 2);
+    EXPECT_EQ(Files(), (QStringList{QStringLiteral("A.cam"), QStringLiteral("C___x.cam"), QStringLiteral("Vazia.cam"),
+                                    QStringLiteral("existente.cam"), QStringLiteral("obra.dxf")}));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("x.cam"))));
+
+    // Again into another view: A.cam exists, so nothing at all is made.
+    TDrawing other;
+    EXPECT_THROW(other.ImportDXF(file, wanted), EFileError);
+    EXPECT_EQ(other.Layers().GetCount(), 0);
+    EXPECT_EQ(Files().size(), 5);
+    // A view layer that refuses to edit stops the import before any file.
+    existing->SetReadOnly(true);
+    QFile::remove(JoinPath(folder, QStringLiteral("A.cam")));
+    EXPECT_THROW(view.ImportDXF(file, wanted), EEngineError);
+    EXPECT_EQ(Files().size(), 4);
+    existing->SetReadOnly(false);
+
+    // The export: every layer under its file's name; texts are not written.
+    const QString out = dir.filePath(QStringLiteral("saida.dxf"));
+    int layersDone = 0, layerCount = 0;
+    view.OnProgress = [&](TDrawing*, int p, int m) { layersDone = p, layerCount = m; };
+    view.ExportDXF(out);
+    EXPECT_EQ(layersDone, 4);
+    EXPECT_EQ(layerCount, 4);
+    EXPECT_EQ(EzdxfAudit(out), u"errors=0 fixes=0");
+    const std::vector<TOgrFeature> back = OgrFeatures(out);
+    ASSERT_EQ(back.size(), 4u);
+    EXPECT_EQ(back[0].Layer, u"existente");
+    EXPECT_EQ(back[1].Layer, u"A");
+    EXPECT_EQ(back[3].Layer, u"C___x");
+    EXPECT_TRUE(Near(back[2].Points.at(1), {7, 8, 0}));
+    EXPECT_THROW(view.ExportDXF(out), EFileError);
+}
+
+TEST_F(DrawingDxfTest, CoordinateAwareViewMakesFourClassifiedThemeLayers) {
+    const QString file = QDir(folder).filePath(QStringLiteral("obra.dxf"));
+    Ezdxf(file, QStringLiteral(R"(
+doc = ezdxf.new('R12')
+msp = doc.modelspace()
+msp.add_point((1, 2, 3), dxfattribs={'layer': 'L1'})
+msp.add_line((0, 0, 0), (3, 4, 5), dxfattribs={'layer': 'L1'})
+msp.add_polyline3d([(0, 0, 1), (1, 0, 1), (1, 1, 1)], dxfattribs={'layer': 'L2'})
+msp.add_polyline3d([(0, 0, 1), (4, 0, 2), (4, 4, 3), (0, 4, 4)], close=True, dxfattribs={'layer': 'L2'})
+msp.add_text('t', dxfattribs={'layer': 'L1', 'insert': (5, 5, 6)})
+msp.add_arc((5, 5), 2, 0, 90, dxfattribs={'layer': 'L1'})
+msp.add_point((9, 9), dxfattribs={'layer': 'L3'})
+doc.saveas(path)
+)"));
+    TGISDrawing view;
+    const QStringList wanted{QStringLiteral("L1"), QStringLiteral("L2")};
+    view.ImportDXF(file, wanted);
+    ASSERT_EQ(view.Layers().GetCount(), 4);
+    const QStringList names{QStringLiteral("obra_PT.cam"), QStringLiteral("obra_PL.cam"), QStringLiteral("obra_PG.cam"),
+                            QStringLiteral("obra_T.cam")};
+    const int objects[] = {1, 2, 1, 1};
+    const QStringList classes[] = {{QStringLiteral("L1")}, {QStringLiteral("L1"), QStringLiteral("L2")},
+                                   {QStringLiteral("L2")}, {QStringLiteral("L1")}};
+    for (int i = 0; i < 4; ++i) {
+        TThemeLayer& l = *view.ThemeLayers().GetThemeItem(i);
+        EXPECT_EQ(l.Caption(), names[i]);
+        EXPECT_EQ(l.ThemeLayerType(), i);
+        EXPECT_EQ(l.GetObjectCount(), objects[i]) << i;
+        EXPECT_EQ(l.Table()->RecordCount(), objects[i]);
+        EXPECT_TRUE(l.Classified());
+        EXPECT_EQ(l.ClassificationFieldIndex(), l.Table()->FindField(QStringLiteral("LAYER"))->Index());
+        QStringList got;
+        for (int k = 0; k < l.ThemeClasses()->GetCount(); ++k) got << l.ThemeClasses()->GetItem(k)->FromValue();
+        EXPECT_EQ(got, classes[i]);
+        EXPECT_EQ(l.State(), lsBrowse);
+    }
+    EXPECT_EQ(view.ActiveLayer(), view.Layers().GetItem(0));
+    EXPECT_EQ(view.State(), dwsBrowse);
+
+    // The closed polyline: a ring ending at its start, with the elevation
+    // of its last vertex.
+    TThemeLayer& areas = *view.ThemeLayers().GetThemeItem(2);
+    const auto& ring = static_cast<const TPolygon*>(areas.GetObject(0))->Contours().at(0)->Points();
+    ASSERT_EQ(ring.size(), 5u);
+    EXPECT_EQ(ring.back(), ring.front());
+    ASSERT_TRUE(areas.Table()->Locate(QStringLiteral("ID"), areas.GetObject(0)->Id()));
+    EXPECT_EQ(areas.Table()->FieldByName(QStringLiteral("LAYER"))->AsString(), u"L2");
+    EXPECT_EQ(areas.Table()->FieldByName(QStringLiteral("ELEVATION"))->AsFloat(), 4.0);
+    EXPECT_FALSE(FindPathNoCase(JoinPath(folder, QStringLiteral("obra_PG.dbf"))).isEmpty());
+
+    // A theme layer takes only the entities of its own kind.
+    TThemeLayer lines;
+    lines.SetDatabaseName(folder);
+    lines.SetLayerName(QStringLiteral("linhas.cam"));
+    lines.SetThemeLayerType(1);
+    ImportDXF(static_cast<TLayer&>(lines), file, wanted);
+    ASSERT_EQ(lines.GetObjectCount(), 2);
+    EXPECT_EQ(lines.GetObject(0)->ClassName(), u"TPolyLine");
+    EXPECT_EQ(lines.Table()->RecordCount(), 2);
+    EXPECT_EQ(lines.ThemeClasses()->GetCount(), 2);
+
+    // The same file again: its layer files exist, nothing is replaced.
+    TGISDrawing again;
+    EXPECT_THROW(again.ImportDXF(file, wanted), EFileError);
+    EXPECT_EQ(again.Layers().GetCount(), 0);
+}
