@@ -56,6 +56,21 @@ namespace {
 
 QString GeneralNumber(double v) { return QLocale().toString(v, 'g', 15); }
 
+// A status panel of one width whatever its text, so that the panels do not
+// move while the pointer does; it yields only to a window narrower than
+// all of them.
+class TStatusPanel : public QLabel {
+public:
+    TStatusPanel(const QString& caption, int width, QWidget* parent) : QLabel(caption, parent), width_(width) {
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    }
+    QSize sizeHint() const override { return {width_, QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {std::min(width_, 20), QLabel::minimumSizeHint().height()}; }
+
+private:
+    int width_;
+};
+
 // A colour that shows on the view's white background.
 constexpr TColor kNewLayerColor = TColor(0x00A05000);
 
@@ -278,12 +293,12 @@ void TkovisViewWin::SetupStatusBar() {
         QStringLiteral("0000000"), QStringLiteral("0000000 selecionados")};
     const QString captions[6] = {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Polar")};
     for (int i = 0; i < 6; ++i) {
-        panels_[i] = new QLabel(captions[i], this);
+        const int frame = 2 * 2 + 6;  // the sunken panel's frame and a margin
+        const int width = std::max(widths[i], fontMetrics().horizontalAdvance(longest[i]) + frame);
+        panels_[i] = new TStatusPanel(captions[i], width, this);
         panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panels_[i]->setFrameShape(QFrame::Panel);
         panels_[i]->setFrameShadow(QFrame::Sunken);
-        const int frame = 2 * panels_[i]->frameWidth() + 2 * panels_[i]->margin() + 6;
-        panels_[i]->setFixedWidth(std::max(widths[i], panels_[i]->fontMetrics().horizontalAdvance(longest[i]) + frame));
         ui_->StatusBar->addWidget(panels_[i]);
     }
 }

@@ -66,7 +66,7 @@ public:
     QStringList Arguments;
     // Runs the start-up opening (command line, then the default map of the
     // settings) and UpdateActions; the first show runs it once.
-    void FormShow();
+    virtual void FormShow();
 
     // Closes the view if active and opens the map; the window's caption
     // becomes caption. Raises what the opening raises (an EKoviError; the
@@ -99,8 +99,8 @@ public:
     virtual void Camada_SalvarComoExecute();
     // The print dialog, then the map on the printer (or a PDF file).
     void Mapa_ImprimirExecute();
-    void Exibir_TelaCheiaExecute();
-    void LeaveFullScreen();
+    virtual void Exibir_TelaCheiaExecute();
+    virtual void LeaveFullScreen();
     void Exibir_AtualizarExecute();
     void Camada_LimparSelecaoExecute();
     void Ajuda_TopicosExecute();
@@ -114,7 +114,7 @@ public:
     void ViewAfterZoom();
     // Enter in the scale box.
     void EscalaKeyPress();
-    void ViewVisualObjectIdentify(TVisualObject* object);
+    virtual void ViewVisualObjectIdentify(TVisualObject* object);
     void FillIdentifyPanel();
     // The hint of the identify panel's row (0 = first field).
     QString IdentifyHint(int row) const;

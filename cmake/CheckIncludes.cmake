@@ -1,15 +1,15 @@
 # cmake -DRULES=<rules file> -DSOURCE_DIR=<source tree> -P CheckIncludes.cmake
-# Every file of a library folder may include headers of its own folder and
-# of the folders of the libraries it names (kz_library LIBS and
-# PRIVATE_LIBS); an include of any other library folder is an error.
+# Every header of a library folder and every source of the library may
+# include headers of its own folder and of the folders of the libraries it
+# names (kz_library LIBS and PRIVATE_LIBS); an include of any other library
+# folder is an error.
 cmake_minimum_required(VERSION 3.25)
 include(${RULES})
 set(errors)
 foreach(folder IN LISTS KZ_RULE_FOLDERS)
   string(MAKE_C_IDENTIFIER "${folder}" id)
   set(allowed "${folder}" ${KZ_ALLOWED_${id}})
-  file(GLOB files ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp)
-  foreach(file IN LISTS files)
+  foreach(file IN LISTS KZ_FILES_${id})
     file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
     foreach(line IN LISTS lines)
       string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" header "${line}")

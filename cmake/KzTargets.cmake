@@ -52,11 +52,11 @@ endfunction()
 
 # kz_check_dependencies(<folders, bottom first>)
 # The arrows point one way: a library may name only libraries of folders
-# listed before its own (checked here, when CMake runs), and a file of a
-# library folder may include only headers of its own folder and of the
-# folders of the libraries it names (checked by cmake/CheckIncludes.cmake
-# before any library is built, so that a wrong-way include fails the
-# build).
+# listed before its own (checked here, when CMake runs), and a header of a
+# library folder or a source of the library may include only headers of
+# its own folder and of the folders of the libraries it names (checked by
+# cmake/CheckIncludes.cmake before any library is built, so that a
+# wrong-way include fails the build).
 function(kz_check_dependencies)
   set(order ${ARGN})
   get_property(libs GLOBAL PROPERTY KZ_LIBRARIES)
@@ -80,9 +80,21 @@ function(kz_check_dependencies)
       endif()
       list(APPEND allowed ${depFolder})
     endforeach()
+    # The folder's headers and the library's own sources (a program's main
+    # file beside them is the program's).
+    file(GLOB files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.h)
+    get_target_property(sources ${lib} SOURCES)
+    foreach(src IN LISTS sources)
+      if(NOT IS_ABSOLUTE "${src}")
+        set(src ${PROJECT_SOURCE_DIR}/${folder}/${src})
+      endif()
+      get_filename_component(srcDir "${src}" DIRECTORY)
+      if(src MATCHES "\\.cpp$" AND srcDir STREQUAL "${PROJECT_SOURCE_DIR}/${folder}")
+        list(APPEND files ${src})
+      endif()
+    endforeach()
     string(MAKE_C_IDENTIFIER "${folder}" id)
-    string(APPEND rules "list(APPEND KZ_RULE_FOLDERS \"${folder}\")\nset(KZ_LIBRARY_${id} \"${lib}\")\nset(KZ_ALLOWED_${id} \"${allowed}\")\n")
-    file(GLOB files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.h ${PROJECT_SOURCE_DIR}/${folder}/*.cpp)
+    string(APPEND rules "list(APPEND KZ_RULE_FOLDERS \"${folder}\")\nset(KZ_LIBRARY_${id} \"${lib}\")\nset(KZ_ALLOWED_${id} \"${allowed}\")\nset(KZ_FILES_${id} \"${files}\")\n")
     list(APPEND scanned ${files})
   endforeach()
   set(rulesFile ${CMAKE_BINARY_DIR}/kz-include-rules.cmake)

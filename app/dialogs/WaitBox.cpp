@@ -49,3 +49,13 @@ void TkoviFormWait::showEvent(QShowEvent* event) {
     progress_->setVisible(gauge);
     setFixedSize(350, gauge ? 240 : 195);
 }
+
+TWaitShown::TWaitShown(TkoviFormWait& wait, const QString& object, const QString& path, int type) : wait_(wait) {
+    wait_.NomeObjeto = object;
+    wait_.Diretorio = path;
+    wait_.Tipo = type;
+    wait_.ShowWait();
+    wait_.repaint();
+}
+
+TWaitShown::~TWaitShown() { wait_.hide(); }
