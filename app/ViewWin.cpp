@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include <QActionGroup>
 #include <QApplication>
@@ -10,7 +11,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
@@ -46,9 +49,27 @@
 
 TkovisViewWin* vws = nullptr;
 
+// The icons of the tool bars live in the library's resources.
+static void InitIconResources() { Q_INIT_RESOURCE(icons); }
+
 namespace {
 
 QString GeneralNumber(double v) { return QLocale().toString(v, 'g', 15); }
+
+// A status panel of one width whatever its text, so that the panels do not
+// move while the pointer does; it yields only to a window narrower than
+// all of them.
+class TStatusPanel : public QLabel {
+public:
+    TStatusPanel(const QString& caption, int width, QWidget* parent) : QLabel(caption, parent), width_(width) {
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    }
+    QSize sizeHint() const override { return {width_, QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {std::min(width_, 20), QLabel::minimumSizeHint().height()}; }
+
+private:
+    int width_;
+};
 
 // A colour that shows on the view's white background.
 constexpr TColor kNewLayerColor = TColor(0x00A05000);
@@ -69,6 +90,7 @@ void PlaceToolWindow(QMainWindow& window, QDockWidget& tool) {
 
 TkovisViewWin::TkovisViewWin(QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::TkovisViewWin>()), wait_(std::make_unique<TkoviFormWait>()) {
+    InitIconResources();
     ui_->setupUi(this);
     setWindowTitle(QApplication::applicationName());
     Arguments = QCoreApplication::arguments().mid(1);
@@ -221,17 +243,60 @@ void TkovisViewWin::SetupActions() {
         RunModal(about);
     });
 
+    // Every tool-bar action has an icon (the desktop theme's where one
+    // fits, else ours) and its caption as its tooltip.
+    const std::tuple<QAction*, const char*, const char*> icons[] = {
+        {f.Mapa_Abrir, "document-open", "abrir"},
+        {f.Camada_LimparSelecao, "edit-clear", "limpar-selecao"},
+        {f.Ajuda_Topicos, "help-contents", "ajuda"},
+        {f.Visualizar_Selecionar, "", "selecionar"},
+        {f.Visualizar_Identificar, "", "identificar"},
+        {f.Visualizar_Aproximar, "zoom-in", "aproximar"},
+        {f.Visualizar_Afastar, "zoom-out", "afastar"},
+        {f.Visualizar_AproxJanela, "", "aproximar-janela"},
+        {f.Visualizar_AproxSelecao, "", "aproximar-selecao"},
+        {f.Visualizar_AproxCamada, "", "aproximar-camada"},
+        {f.Visualizar_AproxLimites, "", "aproximar-limites"},
+        {f.Visualizar_AproxExtensao, "zoom-fit-best", "aproximar-extensao"},
+        {f.Visualizar_AproxAnterior, "", "aproximar-anterior"},
+        {f.Visualizar_Deslocar, "", "deslocar"},
+        {f.Visualizar_Distancia, "", "medir-distancia"},
+        {f.Visualizar_Area, "", "medir-area"},
+        {f.Visualizar_Atualizar, "view-refresh", "atualizar"},
+    };
+    for (const auto& [action, theme, file] : icons) {
+        const QIcon own(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(file)));
+        action->setIcon(*theme ? QIcon::fromTheme(QLatin1String(theme), own) : own);
+        action->setToolTip(action->iconText());
+    }
     for (QMenu* m : {f.MenuMapa, f.MenuExibir, f.MenuCamada, f.MenuAjuda}) m->setToolTipsVisible(true);
+
+    // The actions belong to the window, so that their keys work with the
+    // menu bar hidden (full screen) too; Escape leaves full screen.
+    for (QAction* a : findChildren<QAction*>(Qt::FindDirectChildrenOnly)) addAction(a);
+    leaveFullScreen_ = new QAction(this);
+    leaveFullScreen_->setObjectName(QStringLiteral("SairTelaCheia"));
+    leaveFullScreen_->setShortcut(Qt::Key_Escape);
+    leaveFullScreen_->setEnabled(false);
+    connect(leaveFullScreen_, &QAction::triggered, this, [this] { LeaveFullScreen(); });
+    addAction(leaveFullScreen_);
 }
 
 void TkovisViewWin::SetupStatusBar() {
+    // Each panel keeps one width: its own, or what its longest usual text
+    // needs (a position with all its digits, "000000 selecionados"), so
+    // that the panels do not move while the pointer does.
     const int widths[6] = {120, 120, 250, 120, 50, 50};
+    const QString longest[6] = {
+        QStringLiteral("-00000000,0000000"), QStringLiteral("-00000000,0000000"),
+        QStringLiteral("0000000000:0000000000 | 0000000000<000"), QStringLiteral("0000000000,00"),
+        QStringLiteral("0000000"), QStringLiteral("0000000 selecionados")};
+    const QString captions[6] = {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Polar")};
     for (int i = 0; i < 6; ++i) {
-        panels_[i] = new QLabel(this);
+        const int frame = 2 * 2 + 6;  // the sunken panel's frame and a margin
+        const int width = std::max(widths[i], fontMetrics().horizontalAdvance(longest[i]) + frame);
+        panels_[i] = new TStatusPanel(captions[i], width, this);
         panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        // At least the panel's width; wider when its text needs it (a
-        // position with all its digits, "0 selecionados").
-        panels_[i]->setMinimumWidth(widths[i]);
         panels_[i]->setFrameShape(QFrame::Panel);
         panels_[i]->setFrameShadow(QFrame::Sunken);
         ui_->StatusBar->addWidget(panels_[i]);
@@ -334,7 +399,7 @@ void TkovisViewWin::FormShow() {
         if (QFileInfo(path).isFile() && path.endsWith(QStringLiteral(".map"))) {
             try {
                 OpenMap(path, QApplication::applicationName() + QStringLiteral(" - ") + path);
-            } catch (const EEngineError&) {
+            } catch (const EKoviError&) {
                 ShowMessage(this, QStringLiteral("Não foi possível abrir o mapa ") + path + QStringLiteral("!"));
             }
         }
@@ -345,8 +410,8 @@ void TkovisViewWin::FormShow() {
     if (!defaultMap.isEmpty() && QFileInfo(defaultMap).isFile()) {
         try {
             OpenMap(defaultMap, QApplication::applicationName() + QStringLiteral(" - ") + defaultTitle);
-        } catch (const EEngineError& e) {
-            ShowMessage(this, e.Message());
+        } catch (const EKoviError& e) {
+            ShowMessage(this, ErrorMessage(e));
         }
     }
     UpdateActions();
@@ -365,10 +430,10 @@ void TkovisViewWin::OpenMap(const QString& path, const QString& caption) {
     v->SetDrawingName(info.fileName());
     try {
         v->SetActive(true);
-    } catch (const EEngineError& e) {
+    } catch (const EKoviError& e) {
         wait_->hide();
         setWindowTitle(QApplication::applicationName());
-        ShowPendingErrors(e.Message());
+        ShowPendingErrors(ErrorMessage(e));
         RefreshContents();
         UpdateActions();
         throw;
@@ -395,9 +460,9 @@ void TkovisViewWin::Mapa_AbrirExecute() {
     if (path.isEmpty()) return;
     try {
         OpenMap(path, QApplication::applicationName() + QStringLiteral(" - ") + path);
-    } catch (const EEngineError& e) {
+    } catch (const EKoviError& e) {
         // A damaged file: say why; the window goes on with no map.
-        ShowMessage(this, e.Message());
+        ShowMessage(this, ErrorMessage(e));
     }
 }
 
@@ -505,6 +570,8 @@ bool TkovisViewWin::AskLayerFile(TLayer& layer) {
     if (QFileInfo(layer.ResolvedFileName()).isFile()) return false;
     const QString title = openCamada_->windowTitle();
     openCamada_->setWindowTitle(QStringLiteral("Adicionar Camada ") + path + QStringLiteral("?"));
+    // The search starts beside the map.
+    openCamada_->setDirectory(View()->DatabaseName());
     const QString chosen = RunFileDialog(*openCamada_);
     openCamada_->setWindowTitle(title);
     if (chosen.isEmpty()) return true;
@@ -717,9 +784,11 @@ void TkovisViewWin::Camada_SalvarComoExecute() { SaveLayerImage(this, *View(), *
 void TkovisViewWin::Exibir_TelaCheiaExecute() {
     menuBar()->hide();
     showFullScreen();
+    leaveFullScreen_->setEnabled(true);
 }
 
 void TkovisViewWin::LeaveFullScreen() {
+    leaveFullScreen_->setEnabled(false);
     showNormal();
     menuBar()->show();
 }
@@ -785,7 +854,7 @@ void TkovisViewWin::closeEvent(QCloseEvent* event) {
     ui_->Contents->SetDrawing(nullptr);
     try {
         if (View()->Active()) View()->SetActive(false);
-    } catch (const EEngineError&) {
+    } catch (const EKoviError&) {
         // closing always goes on
     }
     wait_->hide();

@@ -66,11 +66,11 @@ public:
     QStringList Arguments;
     // Runs the start-up opening (command line, then the default map of the
     // settings) and UpdateActions; the first show runs it once.
-    void FormShow();
+    virtual void FormShow();
 
     // Closes the view if active and opens the map; the window's caption
-    // becomes caption. Raises what the opening raises (the view stays
-    // closed and the caption goes back to the title).
+    // becomes caption. Raises what the opening raises (an EKoviError; the
+    // view stays closed and the caption goes back to the title).
     void OpenMap(const QString& path, const QString& caption);
     // Sets the enabled and checked states of the actions.
     virtual void UpdateActions();
@@ -99,8 +99,8 @@ public:
     virtual void Camada_SalvarComoExecute();
     // The print dialog, then the map on the printer (or a PDF file).
     void Mapa_ImprimirExecute();
-    void Exibir_TelaCheiaExecute();
-    void LeaveFullScreen();
+    virtual void Exibir_TelaCheiaExecute();
+    virtual void LeaveFullScreen();
     void Exibir_AtualizarExecute();
     void Camada_LimparSelecaoExecute();
     void Ajuda_TopicosExecute();
@@ -114,7 +114,7 @@ public:
     void ViewAfterZoom();
     // Enter in the scale box.
     void EscalaKeyPress();
-    void ViewVisualObjectIdentify(TVisualObject* object);
+    virtual void ViewVisualObjectIdentify(TVisualObject* object);
     void FillIdentifyPanel();
     // The hint of the identify panel's row (0 = first field).
     QString IdentifyHint(int row) const;
@@ -165,6 +165,8 @@ private:
     std::unique_ptr<TkoviFormWait> wait_;
     std::unique_ptr<QFileDialog> openView_, openCamada_, saveMapa_, saveCamada_;
     QLabel* panels_[6] = {};
+    // Escape, while the window is full screen.
+    QAction* leaveFullScreen_ = nullptr;
     TkoviFormCTTB* formCTTB_ = nullptr;
     std::map<const TLayer*, std::unique_ptr<TTable>> tables_;
     QStringList pendingErrors_;

@@ -3,4 +3,4 @@
 # by "ID" and their "ID"s by row (linked here only).
 find_package(SQLite3 REQUIRED)
 kz_bench(bench-tables SOURCES ${CMAKE_CURRENT_LIST_DIR}/SyncSelectionBench.cpp
-  LIBS app engine-data-grid engine-view platform-db SQLite::SQLite3)
+  LIBS app engine-view platform-db SQLite::SQLite3)
