@@ -35,6 +35,8 @@ inline std::vector<TRegression> Regressions() {
     for (const auto& [name, p] : {std::pair{"type", type}, std::pair{"zone", zone}, std::pair{"scale-factor", scale},
                                   std::pair{"ellipsoid", ellipsoid}})
         r.push_back({"theme-layer-file", QStringLiteral("prefix-") + QLatin1StringView(name), ThemeLayerFile(p)});
+    r.push_back({"rtf", QStringLiteral("font-number-at-the-end"),
+                 QByteArray("{\\rtf1{\\fonttbl{\\f2147483647 Arial;}}\\f1111111111111111111 texto}")});
     return r;
 }
 
