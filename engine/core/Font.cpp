@@ -33,6 +33,10 @@ TFont LineToFont(const QString& rawLine) {
     if (!TryParseInt(QStringView(line).mid(c1 + 1, c2 - c1 - 1), size) ||
         !TryParseInt(QStringView(line).mid(c2 + 1, c3 - c2 - 1), color))
         throw EConvertError(QStringLiteral("'%1' is not a valid font line").arg(rawLine));
+    // Sizes are points; a negative size (a font given by its cell height)
+    // is kept, one beyond what any font takes is not.
+    if (size < -kMaxFontSize || size > kMaxFontSize)
+        throw EConvertError(QStringLiteral("'%1' is not a valid font line: size %2").arg(rawLine).arg(size));
     f.Size = size;
     f.Color = color;
     f.Style = TextToFontStyles(line.mid(c3 + 1));

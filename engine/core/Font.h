@@ -26,9 +26,13 @@ struct TFont {
     }
 };
 
+// The largest size (in either sign) a stored font may have.
+inline constexpr int kMaxFontSize = 32767;
+
 QString FontToLine(const TFont& font);
 // Parses a font line; raises EConvertError naming the line when its size
-// or colour is not an integer or a field is missing.
+// or colour is not an integer, the size is beyond kMaxFontSize, or a field
+// is missing.
 TFont LineToFont(const QString& line);
 
 void WriteFontLine(TStream& stream, const TFont& font);

@@ -1,6 +1,8 @@
 // The three stored forms of a layer: the layer file (its objects), the
 // layer header (its settings, inside a layers section) and the style file
 // (its two symbology classes).
+#include <algorithm>
+
 #include <QFileInfo>
 
 #include "engine/core/BinaryIO.h"
@@ -34,6 +36,32 @@ std::uint8_t VisibilityByte(bool visible, bool legendVisible) {
     return static_cast<std::uint8_t>((visible ? 2 : 1) * (legendVisible ? 3 : 1));
 }
 
+// The end of a layer file: the line "EOF" right after the counted records,
+// then nothing but line ends and blanks. A record where "EOF" should be
+// means the count is below the records the file holds.
+void ReadEndOfObjects(TStream& s, std::int32_t count) {
+    const std::int64_t at = s.Position();
+    const QString end = StreamReadLine(s);
+    if (end.compare(u"EOF", Qt::CaseInsensitive) != 0) {
+        if (!end.isEmpty() && IsObjectClassRegistered(QString(u'T' + end)))
+            throw EFormatError(QStringLiteral("The file holds more objects than its count %1: a %2 record follows at offset %3")
+                                   .arg(count)
+                                   .arg(end)
+                                   .arg(at));
+        throw EFormatError(QStringLiteral("\"EOF\" expected but \"%1\" found at offset %2").arg(end).arg(at));
+    }
+    for (std::int64_t left = s.Remaining(); left > 0;) {
+        const auto bytes = s.Peek();
+        if (bytes.empty()) break;
+        const std::size_t n = std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(left));
+        for (std::size_t i = 0; i < n; ++i)
+            if (bytes[i] > ' ' && bytes[i] != 0x1A)
+                throw EFormatError(QStringLiteral("Bytes follow \"EOF\" at offset %1").arg(s.Position() + static_cast<std::int64_t>(i)));
+        s.Skip(n);
+        left -= static_cast<std::int64_t>(n);
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- layer file
@@ -61,7 +89,7 @@ void TLayer::ReadObjects(TStream& s) {
         if (auto* d = dynamic_cast<TDrawingObject*>(o.get())) d->ApplyThemeClass(*defaults_);
         read.push_back(std::move(o));
     }
-    StreamReadLine(s);  // "EOF", not compared
+    ReadEndOfObjects(s, count);
     coordinateUnits_ = units;
     objects_.reserve(objects_.size() + read.size());
     ++revision_;
@@ -95,7 +123,14 @@ void TLayer::ReadLayerFile(const QString& path) {
         }
     } done{*this};
     TFileStream file(path, TFileStream::fmOpenRead);
-    ReadObjects(file);
+    // What is wrong inside the file is told with the file's name.
+    try {
+        ReadObjects(file);
+    } catch (const EFormatError& e) {
+        throw EFormatError(QStringLiteral("%1: %2").arg(path, e.Message()));
+    } catch (const EReadError& e) {
+        throw EReadError(QStringLiteral("%1: %2").arg(path, e.Message()));
+    }
 }
 
 void TLayer::SaveToFile(const QString& fileName) {

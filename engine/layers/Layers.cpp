@@ -148,9 +148,9 @@ void TLayers::SaveToStream(TStream& s) const {
 }
 
 void TLayers::LoadFromStream(TStream& s) {
-    StreamReadRequiredLine(s);
+    const QString marker = StreamReadRequiredLine(s);
     ReadData(s);
-    StreamReadRequiredLine(s);
+    StreamExpectLine(s, QString(u'E' + marker));
 }
 
 void TLayers::WriteData(TStream& s) const {
@@ -183,7 +183,7 @@ void TLayers::ReadData(TStream& s) {
             throw EFormatError(QStringLiteral("Unknown layer class 'T%1' at offset %2").arg(name).arg(start));
         }
         layer->ReadHeader(s);
-        StreamReadRequiredLine(s);  // closing line, not compared
+        StreamExpectLine(s, QString(u'E' + name));
         DoProgress(i + 1, count);
         bool skip = false;
         DoBeforeAdd(*layer, skip);

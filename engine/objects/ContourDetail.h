@@ -12,7 +12,9 @@ class TStream;
 
 namespace polyline_detail {
 
-void ReadContours(TStream& stream, TOwnedContours& into, const char* owner);
+// A count, then that many records, each refused unread unless it is a
+// contour record.
+void ReadContours(TStream& stream, TOwnedContours& into);
 void WriteContours(TStream& stream, const TOwnedContours& contours);
 
 // The nearest segment of a set of contours to a position.

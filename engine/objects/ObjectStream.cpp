@@ -63,9 +63,16 @@ void WriteObjectRecord(const TVisualObject& object, TStream& stream) {
     StreamWriteLine(stream, QString(QLatin1Char('E') + name));
 }
 
-std::unique_ptr<TVisualObject> ReadObjectRecord(TStream& stream) {
+std::unique_ptr<TVisualObject> ReadObjectRecord(TStream& stream, QStringView onlyClass) {
     const std::int64_t start = stream.Position();
     const QString name = StreamReadRequiredLine(stream);
+    if (!onlyClass.isEmpty() && onlyClass.mid(1).compare(name, Qt::CaseInsensitive) != 0) {
+        stream.Seek(start);
+        throw EFormatError(QStringLiteral("Expected a %1 record at offset %2 but found '%3'")
+                               .arg(onlyClass.mid(1).toString().toUpper())
+                               .arg(start)
+                               .arg(name));
+    }
     std::unique_ptr<TVisualObject> object = CreateObjectOfClass(QString(QLatin1Char('T') + name));
     if (!object) {
         stream.Seek(start);

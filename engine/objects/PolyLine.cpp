@@ -19,18 +19,16 @@ namespace polyline_detail {
 // The least bytes a contour record takes: name line, key, count, end line.
 constexpr std::int64_t kMinContourRecordBytes = 9 + 8 + 4 + 8;
 
-void ReadContours(TStream& stream, TOwnedContours& into, const char* owner) {
+void ReadContours(TStream& stream, TOwnedContours& into) {
     const std::int32_t count = ReadInt32(stream);
     CheckCount(stream, count, kMinContourRecordBytes, "contour");
     into.reserve(into.size() + static_cast<std::size_t>(count));
     for (std::int32_t i = 0; i < count; ++i) {
-        const std::int64_t at = stream.Position();
-        std::unique_ptr<TVisualObject> o = ReadObjectRecord(stream);
-        if (!o->ClassNameIs(u"TContour"))
-            throw EFormatError(QStringLiteral("A %1 holds only contour records; found '%2' at offset %3")
-                                   .arg(QLatin1StringView(owner))
-                                   .arg(ObjectRecordName(*o))
-                                   .arg(at));
+        // The class is checked before the record is read: a polyline inside
+        // a polyline's contour list is refused unread, however deep.
+        std::unique_ptr<TVisualObject> o = ReadObjectRecord(stream, u"TContour");
+        if (dynamic_cast<TContour*>(o.get()) == nullptr)
+            throw EFormatError(QStringLiteral("The class registered as TContour is %1").arg(o->ClassName()));
         into.emplace_back(static_cast<TContour*>(o.release()));
     }
 }
@@ -215,7 +213,7 @@ std::unique_ptr<TVisualObject> TPolyLine::Clone() const {
 
 void TPolyLine::LoadFromStream(TStream& stream) {
     TCustomLine::LoadFromStream(stream);
-    ReadContours(stream, contours_, "polyline");
+    ReadContours(stream, contours_);
 }
 
 void TPolyLine::SaveToStream(TStream& stream) const {

@@ -108,7 +108,7 @@ std::unique_ptr<TVisualObject> TPolygon::Clone() const {
 
 void TPolygon::LoadFromStream(TStream& stream) {
     TPolyLine::LoadFromStream(stream);
-    polyline_detail::ReadContours(stream, holes_, "polygon");
+    polyline_detail::ReadContours(stream, holes_);
 }
 
 void TPolygon::SaveToStream(TStream& stream) const {

@@ -150,8 +150,10 @@ void TText::SetInsertionPoint(double x, double y, double z) {
 int TText::DrawSize(double viewScale) const {
     if (originalScale_ == 0 || !(viewScale > 0)) return font_.Size;
     const double s = std::nearbyint(originalScale_ / viewScale * font_.Size);
-    // Zoomed far in, a label would need glyphs of millions of pixels.
+    // Zoomed far in, a label would need glyphs of millions of pixels; a
+    // size of 0 or less (a font stored with a negative size) draws nothing.
     if (!(s < kMaxDrawSize)) return kMaxDrawSize;
+    if (!(s > 0)) return 0;
     return static_cast<int>(s);
 }
 
@@ -214,6 +216,11 @@ void TText::LoadFromStream(TStream& stream) {
     const double z = ReadDouble(stream);
     const double rotation = ReadDouble(stream);
     const double originalScale = ReadDouble(stream);
+    // A scale is a view's scale, or 0 for none; an angle is a number.
+    if (!std::isfinite(originalScale) || originalScale < 0)
+        throw EFormatError(QStringLiteral("Invalid text scale %1 at offset %2").arg(originalScale).arg(stream.Position() - 8));
+    if (!std::isfinite(rotation))
+        throw EFormatError(QStringLiteral("Invalid text rotation %1 at offset %2").arg(rotation).arg(stream.Position() - 16));
     text_ = StreamReadRequiredLine(stream);
     insertionPoint_ = std::make_unique<TPoint>(x, y, z);
     rotation_ = rotation;

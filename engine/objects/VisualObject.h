@@ -370,8 +370,11 @@ void WriteObjectRecord(const TVisualObject& object, TStream& stream);
 // Reads one record: name line, payload, end line. Returns a new object,
 // owned by the caller and without owner; never nullptr. Raises
 // EFormatError for an unregistered class (naming it) or a wrong end line,
-// and EReadError when the stream ends inside the record.
-std::unique_ptr<TVisualObject> ReadObjectRecord(TStream& stream);
+// and EReadError when the stream ends inside the record. With onlyClass
+// ("TContour"), a record of any other class raises EFormatError before
+// anything of it is read (so records cannot nest without bound: a contour
+// list never reads a polyline).
+std::unique_ptr<TVisualObject> ReadObjectRecord(TStream& stream, QStringView onlyClass = {});
 // The least number of bytes any object record takes (for CheckCount).
 constexpr std::int64_t kMinObjectRecordBytes = 7;
 // An object list: a 4-byte count, then that many records.

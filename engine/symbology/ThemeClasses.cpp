@@ -77,9 +77,9 @@ void TThemeClasses::SaveToStream(TStream& s) const {
 }
 
 void TThemeClasses::LoadFromStream(TStream& s) {
-    StreamReadRequiredLine(s);
+    StreamExpectLine(s, u"THEMECLASSES");
     ReadData(s);
-    StreamReadRequiredLine(s);
+    StreamExpectLine(s, u"ETHEMECLASSES");
 }
 
 void TThemeClasses::WriteData(TStream& s) const {
@@ -107,7 +107,7 @@ void TThemeClasses::ReadData(TStream& s) {
         }
         auto c = std::make_unique<TThemeClass>();
         c->ReadData(s);
-        StreamReadRequiredLine(s);  // closing line, not compared
+        StreamExpectLine(s, QString(u"E"_qs + kRecordName));
         read.push_back(std::move(c));
     }
     title_ = std::move(title);

@@ -1,11 +1,14 @@
 #include "engine/theme/ThemeLayer.h"
 
+#include <cmath>
 #include <string>
 
 #include <QFile>
 #include <QFileInfo>
 
+#include "coords/EarthShapes.h"
 #include "coords/MapProj.h"
+#include "coords/Projection.h"
 #include "engine/core/BinaryIO.h"
 #include "engine/core/Errors.h"
 #include "engine/core/Paths.h"
@@ -360,6 +363,9 @@ void TThemeLayer::InternalOpen() {
         ClassificationFieldIndex();  // an index beyond the fields becomes 0
         SetClassified(classified_ && !(normalized_ && NormalizationFieldIndex() == -1));
         SetOpenFlags(true, true);
+        // A system the catalogue cannot serve is not drawn without a word.
+        const QString problem = CoordinateSystemProblem();
+        if (!problem.isEmpty()) DoError(QStringLiteral("%1: %2").arg(ResolvedFileName(), problem));
     } catch (const std::exception& e) {
         // Left empty and inactive, as for a layer file that cannot be read.
         try {
@@ -579,6 +585,7 @@ void TThemeLayer::ReadObjects(TStream& s) {
     }
     const std::int32_t ellipsoid = ReadInt32(s);
     const std::int32_t datum = ReadInt32(s);
+    CheckPrefix(type, params.get(), ellipsoid, datum);
     TLayer::ReadObjects(s);  // all or nothing; raises before anything is stored
 
     themeLayerType_ = type;
@@ -593,6 +600,35 @@ void TThemeLayer::ReadObjects(TStream& s) {
     SetCoordinateUnits(units);
     ellipsoid_ = ellipsoid;
     datum_ = datum;
+}
+
+void TThemeLayer::CheckPrefix(std::int32_t type, const TProjectionParams* params, std::int32_t ellipsoid,
+                              std::int32_t datum) {
+    // Values no writer produces refuse the file. (Any next number is read:
+    // past the largest integer the counter goes on into the negative ones,
+    // its Ids in hexadecimal of its 32 bits.)
+    if (type < 0) throw EFormatError(QStringLiteral("Invalid theme layer type %1").arg(type));
+    if (const auto* utm = dynamic_cast<const TUTMProjectionParams*>(params)) {
+        // Zones 0..59 from older files, 1..60 as the parameters set them now.
+        if (utm->Zone() < 0 || utm->Zone() > 60) throw EFormatError(QStringLiteral("Invalid UTM zone %1").arg(utm->Zone()));
+        if (!(utm->ScaleFactor() > 0) || !std::isfinite(utm->ScaleFactor()))
+            throw EFormatError(QStringLiteral("Invalid UTM scale factor %1").arg(utm->ScaleFactor()));
+        if (!std::isfinite(utm->FalseEasting()) || !std::isfinite(utm->FalseNorthing()) || !std::isfinite(utm->CentralMeridian()))
+            throw EFormatError(QStringLiteral("Invalid UTM false origin or central meridian"));
+    }
+    if (ellipsoid < 0) throw EFormatError(QStringLiteral("Invalid ellipsoid %1").arg(ellipsoid));
+    if (datum < 0) throw EFormatError(QStringLiteral("Invalid datum %1").arg(datum));
+}
+
+QString TThemeLayer::CoordinateSystemProblem() const {
+    if (projection_ == -1) return {};
+    if (projection_ != 0 && projection_ != 1) return QStringLiteral("projection %1 is not known").arg(projection_);
+    const TEarthShapes& shapes = EarthShapes();
+    if (ellipsoid_ < 0 || ellipsoid_ >= shapes.EllipsoidCount())
+        return QStringLiteral("ellipsoid %1 is not in the catalogue of %2").arg(ellipsoid_).arg(shapes.EllipsoidCount());
+    const int datums = shapes.GetEllipsoid(ellipsoid_).DatumCount();
+    if (datum_ < 0 || datum_ >= datums) return QStringLiteral("datum %1 is not among the %2 datums of ellipsoid %3").arg(datum_).arg(datums).arg(ellipsoid_);
+    return {};
 }
 
 void TThemeLayer::WriteClassificationFields(TStream& s) const {

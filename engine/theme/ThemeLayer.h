@@ -107,6 +107,12 @@ public:
     void SetProjection(std::int32_t v);
     TProjectionParams* ProjectionParams() const { return projectionParams_.get(); }
     TCoordinateSystem CoordinateSystem() const;
+    // Why the stored system cannot be used with the catalogue in force (a
+    // projection other than -1, 0 and 1, an ellipsoid or datum beyond the
+    // catalogue), in words; empty when it can. Such a layer still opens,
+    // keeps the values and writes them back; opening reports the problem
+    // through OnError.
+    QString CoordinateSystemProblem() const;
 
     // The view's scale falls within [MinScale, MaxScale] (MaxScale 0: no
     // upper limit, scale above 0).
@@ -166,6 +172,11 @@ protected:
     virtual int TableFieldCount() const;
 
 private:
+    // Refuses (EFormatError) a layer file prefix whose values no writer
+    // produces: a negative type, ellipsoid or datum, a UTM zone outside
+    // 0..60, a scale factor that is not positive, a false origin or central
+    // meridian that is not a number.
+    static void CheckPrefix(std::int32_t type, const TProjectionParams* params, std::int32_t ellipsoid, std::int32_t datum);
     const TCoordinateSystemHost* Host() const;
     bool Reprojects(TCoordinateSystem& view) const;
     void NextObjectId(TVisualObject& object);

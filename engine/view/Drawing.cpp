@@ -338,7 +338,11 @@ void TDrawing::ZoomWindow(double X1, double Y1, double X2, double Y2) {
 }
 
 void TDrawing::Pan(double DX, double DY) {
-    ZoomWindow(GetViewLeft() + DX, GetViewBottom() + DY, GetViewRight() + DX, GetViewTop() + DY);
+    const double l = GetViewLeft() + DX, b = GetViewBottom() + DY, r = GetViewRight() + DX, t = GetViewTop() + DY;
+    // So far away that the window's extent is lost in rounding (or with no
+    // extent to keep): no pan, rather than a point window to centre on again.
+    if (!(l < r && b < t)) return;
+    ZoomWindow(l, b, r, t);
 }
 
 void TDrawing::ZoomToObject(const TVisualObject& o) {

@@ -195,6 +195,8 @@ public:
     // the control, with a history entry and a redraw; a point window
     // centres the view on it; anything else does nothing.
     virtual void ZoomWindow(double X1, double Y1, double X2, double Y2);
+    // Moves the window by (DX, DY); nothing when the moved window keeps no
+    // extent (so far away that rounding joins its sides).
     virtual void Pan(double DX, double DY);
     // The object's box (a box without extent centres the view on it).
     void ZoomToObject(const TVisualObject& object);

@@ -8,6 +8,7 @@
 #include "engine/core/Errors.h"
 #include "engine/layers/Layer.h"
 #include "engine/layers/Layers.h"
+#include "engine/network/Network.h"
 #include "engine/view/Cursors.h"
 #include "platform/settings/Settings.h"
 
@@ -27,6 +28,7 @@ int StartEngine() {
     // The object and layer libraries register their own classes when
     // their registries are first used; classes of libraries that build on
     // them register here.
+    RegisterGraphClasses();
 
     const int cursors = LoadToolCursors(ToolCursorFolder());
 

@@ -17,6 +17,7 @@ extern "C" {
 
 #include "platform/db/CodePages.h"
 #include "platform/db/DbError.h"
+#include "platform/db/ParadoxFile.h"
 
 namespace {
 
@@ -65,14 +66,10 @@ TDbCodePage CodePageOfDos(int cp) {
     return cp == 850 || cp == 437 || cp == 860 ? TDbCodePage::Cp850 : TDbCodePage::Cp1252;
 }
 
-bool IsStringType(int t) {
-    return t == pxfAlpha || t == pxfMemoBLOb || t == pxfBLOb || t == pxfFmtMemoBLOb || t == pxfOLE ||
-           t == pxfGraphic || t == pxfBCD || t == pxfBytes;
-}
-
 struct TRecord {
     bool Deleted = false;
-    std::vector<TDbValue> Values;
+    std::vector<TDbValue> Values;  // null for BLOb fields
+    std::vector<std::string> Blobs;  // of each BLOb field: its leader and pointer
 };
 
 void WritePx(const QString& name, const QString& fileName_, const std::vector<pxfield_t>& fields_,
@@ -163,6 +160,7 @@ public:
     void ReadValue(std::int64_t slot, int column, TDbValue& out) override {
         const auto& rec = View().at(static_cast<std::size_t>(slot));
         if (column < 0 || column >= static_cast<int>(rec.Values.size())) out.SetNull();
+        else if (!rec.Blobs.empty() && paradox::IsBlobType(static_cast<std::uint8_t>(fields_[column].px_ftype))) ReadBlob(rec, column, out);
         else out = rec.Values[column];
     }
     void Update(std::int64_t slot, const std::vector<TDbValue>& values) override {
@@ -173,7 +171,7 @@ public:
     }
     std::int64_t Insert(const std::vector<TDbValue>& values) override {
         BeginWrite();
-        work_->push_back({false, Normalized(values)});
+        work_->push_back({false, Normalized(values), {}});
         return static_cast<std::int64_t>(work_->size()) - 1;
     }
     void Delete(std::int64_t slot) override {
@@ -232,6 +230,7 @@ private:
 
     std::vector<TDbValue> Normalized(const std::vector<TDbValue>& values) const;
     void Load();
+    void ReadBlob(const TRecord& rec, int column, TDbValue& out);
 
     std::vector<TRecord> rows_;
     std::optional<std::vector<TRecord>> work_;
@@ -243,33 +242,43 @@ private:
     TDbCodePage codePage_ = TDbCodePage::Cp1252;
     QString readOnly_;
     TFileStamp stamp_;
+    std::vector<int> blobColumns_;  // ascending
+    std::unique_ptr<paradox::TBlobFile> blobFile_;
 };
 
 void TPxStore::Load() {
     // Stamped before the read: a change made while reading shows at the
     // next refresh.
     const TFileStamp stamp = TFileStamp::Of(fileName_);
-    TPxDoc px;
-    if (!px.Doc || PX_open_file(px.Doc, fileName_.toLocal8Bit().constData()) < 0)
-        throw EDatabaseError(QStringLiteral("Não foi possível abrir a tabela ") + fileName_ +
-                             (px.Error.isEmpty() ? QString() : QStringLiteral(": ") + px.Error));
-    pxhead_t* head = px.Doc->px_head;
-    codePageNumber_ = head->px_doscodepage > 0 ? head->px_doscodepage : 1252;
+    QFile file(fileName_);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EDatabaseError(QStringLiteral("Não foi possível abrir a tabela ") + fileName_);
+    const std::int64_t size = file.size();
+    const std::uint8_t* data = size > 0 ? file.map(0, size) : nullptr;
+    QByteArray copy;
+    if (size > 0 && data == nullptr) {  // a file that cannot be mapped is read
+        copy = file.readAll();
+        data = reinterpret_cast<const std::uint8_t*>(copy.constData());
+    }
+    const paradox::TTableFile table = paradox::ReadTableFile(fileName_, data, copy.isEmpty() ? size : copy.size());
+    if (table.Encryption != 0)
+        throw EDatabaseError(QStringLiteral("A tabela ") + fileName_ + QStringLiteral(" é cifrada e não pode ser lida."));
+    codePageNumber_ = table.CodePage > 0 ? table.CodePage : 1252;
     codePage_ = CodePageOfDos(codePageNumber_);
-    const int nf = PX_get_num_fields(px.Doc);
     columns_.clear();
     fields_.clear();
     fieldNames_.clear();
     readOnly_.clear();
+    blobColumns_.clear();
     bool blobs = false;
-    for (int i = 0; i < nf; ++i) {
-        pxfield_t* f = PX_get_field(px.Doc, i);
+    for (std::size_t i = 0; i < table.Fields.size(); ++i) {
+        const paradox::TField& f = table.Fields[i];
         TStoreColumn c;
         std::string name;
-        DecodeText(codePage_, f->px_fname, std::strlen(f->px_fname), name);
+        DecodeText(codePage_, f.Name.data(), f.Name.size(), name);
         c.Name = QString::fromStdString(name);
-        switch (f->px_ftype) {
-        case pxfAlpha: c.Type = ftString; c.Size = f->px_flen; break;
+        switch (f.Type) {
+        case pxfAlpha: c.Type = ftString; c.Size = f.Length; break;
         case pxfShort: c.Type = ftSmallint; break;
         case pxfLong: c.Type = ftInteger; break;
         case pxfAutoInc: c.Type = ftAutoInc; break;
@@ -285,107 +294,67 @@ void TPxStore::Load() {
         case pxfBytes: c.Type = ftBytes; blobs = true; break;
         default: c.Type = ftBlob; blobs = true; break;
         }
+        if (paradox::IsBlobType(f.Type)) blobColumns_.push_back(static_cast<int>(i));
         columns_.push_back(c);
-        fields_.push_back(*f);
-        fieldNames_.push_back(QByteArray(f->px_fname));
+        pxfield_t px{};
+        px.px_ftype = static_cast<char>(f.Type);
+        px.px_flen = f.Length;
+        px.px_fdc = f.Decimals;
+        fields_.push_back(px);
+        fieldNames_.push_back(QByteArray::fromStdString(f.Name));
     }
     if (blobs)
         readOnly_ = QStringLiteral("A tabela ") + fileName_ +
                     QStringLiteral(" é somente leitura: campos memo, BLOb, BCD e bytes do Paradox não podem ser gravados.");
-    else if (head->px_primarykeyfields > 0 || head->px_filetype == pxfFileTypIndexDB)
+    else if (table.PrimaryKeyFields > 0 || table.FileType == pxfFileTypIndexDB)
         readOnly_ = QStringLiteral("A tabela ") + fileName_ +
                     QStringLiteral(" é somente leitura: tabelas do Paradox com chave primária não podem ser gravadas.");
-    else if (head->px_encryption != 0)
-        readOnly_ = QStringLiteral("A tabela ") + fileName_ + QStringLiteral(" é somente leitura: tabela cifrada.");
 
-    // Memo text lives in the ".mb" file beside the table.
-    if (blobs) {
-        for (const char* ext : {".mb", ".MB"}) {
-            const QString mb = fileName_.left(fileName_.lastIndexOf(u'.')) + QLatin1String(ext);
-            if (QFileInfo::exists(mb)) {
-                PX_set_blob_file(px.Doc, mb.toLocal8Bit().constData());
-                break;
-            }
-        }
+    // BLObs live in the ".mb" file beside the table and are read when asked
+    // for; the record keeps the bytes that point at them.
+    blobFile_.reset();
+    if (!blobColumns_.empty()) {
+        QString mb = fileName_.left(fileName_.lastIndexOf(u'.')) + QStringLiteral(".mb");
+        if (!QFileInfo::exists(mb)) mb = fileName_.left(fileName_.lastIndexOf(u'.')) + QStringLiteral(".MB");
+        blobFile_ = std::make_unique<paradox::TBlobFile>(mb);
     }
     rows_.clear();
-    const int count = PX_get_num_records(px.Doc);
-    rows_.reserve(static_cast<std::size_t>(std::max(0, count)));
-    // A field whose bytes are all zero is null (pxlib reports some of them
-    // as values).
-    std::vector<int> offsets;
-    int offset = 0;
-    for (const pxfield_t& f : fields_) {
-        offsets.push_back(offset);
-        offset += f.px_flen;
-    }
-    std::vector<char> raw(static_cast<std::size_t>(std::max(offset, PX_get_recordsize(px.Doc))) + 1);
-    for (int r = 0; r < count; ++r) {
-        const bool haveRaw = PX_get_record(px.Doc, r, raw.data()) != nullptr;
-        pxval_t** vals = PX_retrieve_record(px.Doc, r);
-        if (!vals) throw EDatabaseError(QStringLiteral("Registro ilegível em ") + fileName_);
+    rows_.reserve(table.Records.size());
+    for (const std::int64_t at : table.Records) {
         TRecord rec;
-        rec.Values.resize(static_cast<std::size_t>(nf));
-        for (int i = 0; i < nf; ++i) {
-            pxval_t* v = vals[i];
-            TDbValue& out = rec.Values[i];
-            bool zero = haveRaw;
-            for (int k = 0; zero && k < fields_[i].px_flen; ++k) zero = raw[offsets[i] + k] == 0;
-            if (!v || v->isnull || zero) {
-                out.SetNull();
-            } else {
-                switch (fields_[i].px_ftype) {
-                case pxfShort: case pxfLong: case pxfAutoInc: case pxfLogical: out.SetInt(v->value.lval); break;
-                case pxfNumber: case pxfCurrency: out.SetFloat(v->value.dval); break;
-                case pxfDate: {
-                    const QDate d = QDate::fromJulianDay(kJulianDayBeforeYear1 + v->value.lval);
-                    out.SetText(d.toString(QStringLiteral("yyyy-MM-dd")).toStdString());
-                    break;
-                }
-                case pxfTime: {
-                    const QTime t = QTime(0, 0).addMSecs(static_cast<int>(v->value.lval));
-                    out.SetText(t.toString(QStringLiteral("HH:mm:ss")).toStdString());
-                    break;
-                }
-                case pxfTimestamp: {
-                    const double ms = v->value.dval;
-                    // Beyond a billion days (or not a number): damaged, NULL.
-                    if (!std::isfinite(ms) || std::abs(ms) > 86400000.0 * 1e9) {
-                        out.SetNull();
-                        break;
-                    }
-                    const qint64 days = static_cast<qint64>(std::floor(ms / 86400000.0));
-                    const QDate d = QDate::fromJulianDay(kJulianDayBeforeYear1 + days);
-                    const QTime t = QTime(0, 0).addMSecs(static_cast<int>(ms - days * 86400000.0));
-                    out.SetText(QDateTime(d, t).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString());
-                    break;
-                }
-                case pxfAlpha: case pxfMemoBLOb: case pxfFmtMemoBLOb: {
-                    int len = v->value.str.len;
-                    const char* p = v->value.str.val;
-                    if (!p) { out.SetNull(); break; }
-                    while (len > 0 && p[len - 1] == '\0') --len;
-                    DecodeText(codePage_, p, static_cast<std::size_t>(len), out.S);
-                    out.Kind = TDbValue::vText;
-                    break;
-                }
-                default:
-                    if (v->value.str.val) {
-                        out.Kind = TDbValue::vBlob;
-                        out.S.assign(v->value.str.val, static_cast<std::size_t>(std::max(0, v->value.str.len)));
-                    }
-                    break;
-                }
-            }
-            if (v) {
-                if (IsStringType(v->type) && v->value.str.val) px.Doc->free(px.Doc, v->value.str.val);
-                px.Doc->free(px.Doc, v);
-            }
+        rec.Values.resize(table.Fields.size());
+        int offset = 0;
+        for (std::size_t i = 0; i < table.Fields.size(); ++i) {
+            const paradox::TField& f = table.Fields[i];
+            const std::uint8_t* p = data + at + offset;
+            if (paradox::IsBlobType(f.Type)) rec.Blobs.emplace_back(reinterpret_cast<const char*>(p), static_cast<std::size_t>(f.Length));
+            else paradox::DecodeValue(f, p, codePage_, rec.Values[i]);
+            offset += f.Length;
         }
-        px.Doc->free(px.Doc, vals);
         rows_.push_back(std::move(rec));
     }
     stamp_ = stamp;
+}
+
+void TPxStore::ReadBlob(const TRecord& rec, int column, TDbValue& out) {
+    out.SetNull();
+    std::size_t k = 0;
+    while (k < blobColumns_.size() && blobColumns_[k] != column) ++k;
+    if (k >= rec.Blobs.size() || !blobFile_) return;
+    paradox::TField f;
+    f.Type = static_cast<std::uint8_t>(fields_[column].px_ftype);
+    f.Length = fields_[column].px_flen;
+    const auto blob = blobFile_->Read(f, reinterpret_cast<const std::uint8_t*>(rec.Blobs[k].data()));
+    if (!blob) return;
+    if (f.Type == pxfMemoBLOb || f.Type == pxfFmtMemoBLOb) {
+        std::size_t len = blob->size();
+        while (len > 0 && (*blob)[len - 1] == '\0') --len;
+        DecodeText(codePage_, blob->data(), len, out.S);
+        out.Kind = TDbValue::vText;
+    } else {
+        out.Kind = TDbValue::vBlob;
+        out.S = *blob;
+    }
 }
 
 std::vector<TDbValue> TPxStore::Normalized(const std::vector<TDbValue>& values) const {

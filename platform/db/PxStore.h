@@ -1,5 +1,6 @@
 #pragma once
-// Paradox tables (".db") through pxlib.
+// Paradox tables (".db"): read with our own code (ParadoxFile.h), written
+// through pxlib. Encrypted tables are refused.
 #include <memory>
 
 #include "platform/db/TableStore.h"

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <unordered_map>
 #include <vector>
 
 #include <QFile>
@@ -145,7 +144,8 @@ private:
     // Document
     int docPage_ = 1252;
     int deff_ = -1;
-    std::unordered_map<std::uint64_t, int> formats_;
+    // Character properties (all but the font) and font number -> format.
+    std::map<std::pair<std::uint64_t, int>, int> formats_;
 
     // Font table
     std::map<int, TFont> fonts_;
@@ -587,9 +587,11 @@ int TRtfParser::Format() {
     TState& s = Top();
     if (s.Format >= 0) return s.Format;
     const TRtfCharProps& c = s.Char;
-    const std::uint64_t key = (std::uint64_t(c.Bold) << 63) | (std::uint64_t(c.Italic) << 62) |
-                              (std::uint64_t(c.Underline & 7) << 59) | (std::uint64_t(c.Size & 0xFFFF) << 40) |
-                              (std::uint64_t(c.Color & 0xFFFF) << 24) | std::uint64_t((c.Font + 1) & 0xFFFFFF);
+    // The font number keeps all its bits: any int names a font of its own.
+    const std::pair<std::uint64_t, int> key{(std::uint64_t(c.Bold) << 63) | (std::uint64_t(c.Italic) << 62) |
+                                                (std::uint64_t(c.Underline & 7) << 59) | (std::uint64_t(c.Size & 0xFFFF) << 40) |
+                                                (std::uint64_t(c.Color & 0xFFFF) << 24),
+                                            c.Font};
     const auto found = formats_.find(key);
     if (found != formats_.end()) return s.Format = found->second;
     QTextCharFormat f;

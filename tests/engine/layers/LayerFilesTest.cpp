@@ -16,6 +16,8 @@
 #include "engine/core/TextLines.h"
 #include "engine/layers/Layer.h"
 #include "engine/layers/Layers.h"
+#include "engine/symbology/ThemeClasses.h"
+#include "tests/support/Reproducers.h"
 #include "tests/support/TestObjects.h"
 
 using namespace std::string_literals;
@@ -413,3 +415,54 @@ TEST(LayerFilesObjects, PolylinesTakeTheLayerDefaultsAndRoundTrip) {
 }
 
 }  // namespace
+
+// The end of a layer file and the closing lines of the sections are
+// compared: a missing "EOF", bytes after it, or a count below the records
+// refuse the file through Open with its name and what is wrong; line ends
+// after "EOF" are no fault. A wrong closing line of a layer record, of the
+// layers section or of a theme-class section refuses the section.
+TEST_F(LayerFilesTest, EndOfFileAndClosingLinesAreCompared) {
+    const QByteArray box = repro::Line("TESTBOX") + repro::Le(1, 8) + repro::F64(1) + repro::F64(2) + repro::F64(3) +
+                           repro::F64(4) + repro::Line("ETESTBOX");
+    const struct {
+        QByteArray Bytes;
+        const char* Why;
+    } bad[] = {{repro::LayerFile(1, box, {}), "EOF"},
+               {repro::LayerFile(1, box, repro::Line("EOX")), "EOF"},
+               {repro::LayerFile(1, box, repro::Line("EOF") + "garbage"), "follow"},
+               {repro::LayerFile(1, box + box), "more objects than its count 1"}};
+    for (const auto& b : bad) {
+        const QString path = dir.filePath(QStringLiteral("bad.cam"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(b.Bytes);
+        f.close();
+        host.Failures.clear();
+        TLayer layer(&host);
+        layer.SetDatabaseName(dir.path());
+        layer.SetLayerName(QStringLiteral("bad.cam"));
+        layer.Open();
+        EXPECT_FALSE(layer.Active());
+        ASSERT_EQ(host.Failures.size(), 1u);
+        EXPECT_TRUE(host.Failures[0].contains(path) && host.Failures[0].contains(QLatin1StringView(b.Why)))
+            << host.Failures[0].toStdString();
+        EXPECT_EQ(LiveBoxes().size(), 0u);
+    }
+    TLayer sound(&host);
+    TMemoryStream ok(repro::LayerFile(1, box, repro::Line("EOF") + "\r\n \x1A"));
+    sound.ReadObjects(ok);
+    EXPECT_EQ(sound.GetObjectCount(), 1);
+
+    const std::string record = "LAYER\r\n"s + kHeader;
+    for (const std::string& section : {"LAYERS\r\n"s + I32(1) + record + "EBOX\r\n" + "ELAYERS\r\n",
+                                       "LAYERS\r\n"s + I32(1) + record + "ELAYER\r\n" + "ETHEMELAYERS\r\n"}) {
+        TLayers layers(&host);
+        TMemoryStream s(section);
+        EXPECT_THROW(layers.LoadFromStream(s), EFormatError);
+    }
+    TThemeClasses classes;
+    TMemoryStream c("THEMECLASSES\r\nTitle\r\n"s + I32(0) + "ETHEMECLASS\r\n");
+    EXPECT_THROW(classes.LoadFromStream(c), EFormatError);
+    TMemoryStream o("THEMECLASS\r\nTitle\r\n"s + I32(0) + "ETHEMECLASSES\r\n");
+    EXPECT_THROW(classes.LoadFromStream(o), EFormatError);
+}

@@ -9,6 +9,7 @@
 #include "engine/objects/Line.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
+#include "tests/support/Reproducers.h"
 
 namespace {
 
@@ -177,4 +178,26 @@ TEST(ObjectRecords, BadInputRaises) {
     auto c = Read(Line("CONTOUR") + Le64(0) + Le32(1) + Line("point") + Le64(0) + D(4) + D(5) + D(6) +
                   Line(" EPOINT") + Line("ECONTOUR"));
     EXPECT_EQ(static_cast<TContour&>(*c).Vertex(0).Y, 5);
+}
+
+// A contour list takes only contour records, refused before they are read:
+// 20000 polylines each nested in the one around it (660 KB) end at the
+// first nested one, without going 20000 records deep.
+TEST(ObjectRecords, ContourListsRefuseOtherRecordsUnread) {
+    for (const QByteArray& bytes : {repro::NestedPolylines(20000), repro::NestedPolylines(2)}) {
+        TMemoryStream s(bytes);
+        try {
+            ReadObjectRecord(s);
+            FAIL() << "nested records read";
+        } catch (const EFormatError& e) {
+            EXPECT_TRUE(e.Message().contains(u"CONTOUR")) << e.Message().toStdString();
+        }
+    }
+    // A polygon's holes alike; a single level of each still reads.
+    const QByteArray polygon = repro::Line("POLYGON") + repro::Le(1, 8) + repro::I32(1) + repro::ContourRecord() +
+                               repro::I32(1) + repro::NestedPolylines(1) + repro::Line("EPOLYGON");
+    TMemoryStream holes(polygon);
+    EXPECT_THROW(ReadObjectRecord(holes), EFormatError);
+    TMemoryStream one(repro::NestedPolylines(1));
+    EXPECT_EQ(static_cast<TPolyLine&>(*ReadObjectRecord(one)).Contours().size(), 1u);
 }

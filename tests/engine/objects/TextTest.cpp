@@ -11,15 +11,18 @@
 
 #include "TestOwner.h"
 #include "engine/core/BinaryIO.h"
+#include "engine/core/Font.h"
 #include "engine/core/Stream.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/Text.h"
 #include "engine/symbology/ThemeClass.h"
+#include "tests/support/Reproducers.h"
 
 namespace {
 
 constexpr double kPi = 3.141592653589793;
+constexpr double kInf = HUGE_VAL;
 
 // Fonts need the application object.
 class TGuiEnvironment : public testing::Environment {
@@ -297,4 +300,30 @@ TEST(TextSymbology, ThemeFontAndSelectionColour) {
         }
     EXPECT_GT(red, 20);
     EXPECT_EQ(other, 0);
+}
+
+// Stored scales and angles are checked on reading: a negative or infinite
+// view scale, or an angle that is not a number, refuses the record. A font
+// stored with a negative size draws nothing at any scale.
+TEST(TextRecords, ScalesAndSizesCheckedOnReading) {
+    RegisterTextClass();
+    for (const QByteArray& bytes : {repro::TextRecord(-1), repro::TextRecord(-1e300), repro::TextRecord(kInf),
+                                    repro::TextRecord(std::nan("")), repro::TextRecord(1000, std::nan(""))}) {
+        TMemoryStream s(bytes);
+        EXPECT_THROW(ReadObjectRecord(s), EFormatError);
+    }
+    TMemoryStream sound(repro::TextRecord(1000, 0.5));
+    auto o = ReadObjectRecord(sound);
+    auto& t = dynamic_cast<TText&>(*o);
+    EXPECT_EQ(t.OriginalScale(), 1000);
+    TFont f = t.TextFont();
+    f.Size = -12;
+    t.SetTextFont(f);
+    EXPECT_EQ(t.DrawSize(1e-300), 0);
+    EXPECT_EQ(t.DrawSize(500), 0);
+    f.Size = kMaxFontSize;
+    t.SetTextFont(f);
+    EXPECT_EQ(t.DrawSize(1e-300), 3000);
+    EXPECT_THROW(LineToFont(QStringLiteral("Arial,40000,0,")), EConvertError);
+    EXPECT_EQ(LineToFont(QStringLiteral("Arial,-12,0,")).Size, -12);
 }

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "engine/core/Errors.h"
@@ -12,6 +14,7 @@
 #include "engine/objects/Point.h"
 #include "engine/symbology/ThemeClass.h"
 #include "engine/theme/ThemeLayer.h"
+#include "tests/support/Reproducers.h"
 
 namespace {
 
@@ -229,4 +232,66 @@ TEST(ThemeDamage, StoredNegativeFieldIndexIsTheFirstField) {
     EXPECT_EQ(l.ClassificationFieldIndex(), 0);
     EXPECT_NO_THROW(l.SetClassified(true));
     EXPECT_NO_THROW(l.ClassifyObject(l.GetObject(0)));
+}
+
+// A layer file prefix with values no writer produces (a negative type,
+// ellipsoid or datum, a UTM zone beyond 0..60, a scale factor that is not
+// positive) refuses the layer, with the file's name and what is wrong.
+// Values the original could have written stay readable: a system beyond
+// the catalogue in force (or an unknown projection) opens with its objects
+// and is reported; a next number past the largest integer goes on.
+TEST(ThemeDamage, PrefixValuesCheckedOnReading) {
+    QTemporaryDir dir;
+    {
+        TThemeLayer maker;
+        maker.SetDatabaseName(dir.path());
+        maker.SetLayerName(QStringLiteral("maker.cam"));
+        maker.SetTableDatabaseName(dir.path());
+        maker.SetTableName(QStringLiteral("lotes"));
+        maker.CreateLayerFile();
+    }
+    const QString path = dir.filePath(QStringLiteral("lotes.cam"));
+    auto open = [&](const repro::TPrefix& p, TThemeLayer& layer) {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(repro::ThemeLayerFile(p));
+        f.close();
+        QStringList errors;
+        layer.OnError = [&](TLayer&, const QString& m) { errors << m; };
+        layer.SetDatabaseName(dir.path());
+        layer.SetLayerName(QStringLiteral("lotes.cam"));
+        layer.Open();
+        return errors;
+    };
+    repro::TPrefix p;
+    p.Table = "lotes";
+    const struct {
+        repro::TPrefix Prefix;
+        const char* Why;
+    } refused[] = {{[&] { auto q = p; q.Type = -77; return q; }(), "type -77"},
+                   {[&] { auto q = p; q.Zone = 100000; return q; }(), "zone 100000"},
+                   {[&] { auto q = p; q.ScaleFactor = -1; return q; }(), "scale factor -1"},
+                   {[&] { auto q = p; q.Ellipsoid = -1; return q; }(), "ellipsoid -1"},
+                   {[&] { auto q = p; q.Datum = -5; return q; }(), "datum -5"}};
+    for (const auto& r : refused) {
+        TThemeLayer layer;
+        const QStringList errors = open(r.Prefix, layer);
+        EXPECT_FALSE(layer.Active()) << r.Why;
+        ASSERT_EQ(errors.size(), 1) << r.Why;
+        EXPECT_TRUE(errors[0].contains(path) && errors[0].contains(QLatin1StringView(r.Why))) << errors[0].toStdString();
+    }
+    for (const auto& [prefix, why] : {std::pair{[&] { auto q = p; q.Ellipsoid = 999; return q; }(), "ellipsoid 999"},
+                                      std::pair{[&] { auto q = p; q.Projection = 7; return q; }(), "projection 7"}}) {
+        TThemeLayer layer;
+        const QStringList errors = open(prefix, layer);
+        EXPECT_TRUE(layer.Active()) << why;
+        EXPECT_EQ(layer.GetObjectCount(), 1) << why;
+        ASSERT_EQ(errors.size(), 1) << why;
+        EXPECT_TRUE(errors[0].contains(path) && errors[0].contains(QLatin1StringView(why))) << errors[0].toStdString();
+    }
+    TThemeLayer wrapped;
+    p.NextId = std::numeric_limits<std::int32_t>::min();
+    EXPECT_TRUE(open(p, wrapped).isEmpty());
+    EXPECT_TRUE(wrapped.Active());
+    EXPECT_EQ(wrapped.NextId(), std::numeric_limits<std::int32_t>::min());
 }

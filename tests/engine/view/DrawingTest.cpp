@@ -99,6 +99,12 @@ TEST_F(DrawingTest, PointFlatAndInvertedWindows) {
     view->ZoomWindow(5, 5, 5, 9);
     view->ZoomWindow(9, 9, 5, 5);
     EXPECT_EQ(view->ZoomHistory().size(), before);
+    // A point so far away that the window's sides meet there in rounding
+    // (a layer of one far point, zoomed to): the view stays where it was,
+    // where it used to centre on the point again and again.
+    view->ZoomWindow(1e300, -1e300, 1e300, -1e300);
+    EXPECT_DOUBLE_EQ((view->GetViewLeft() + view->GetViewRight()) / 2, 5);
+    EXPECT_EQ(view->ZoomHistory().size(), before);
 }
 
 TEST_F(DrawingTest, ZoomPreviousRestoresTheSameWindows) {

@@ -1,5 +1,6 @@
-// The engine's start-up: the clipboard layer in the user's data folder,
-// in the edit state, and its lock removed at the end.
+// The engine's start-up: the registered map object classes, the clipboard
+// layer in the user's data folder, in the edit state, and its lock removed
+// at the end.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -23,6 +24,10 @@ TEST(EngineStartupTest, ClipboardLayerLivesInTheUserDataFolder) {
         old.write("rubbish");
     }
     StartEngine();
+    // Every map object class reads from layer files, graph nodes too.
+    for (const char* name : {"TPoint", "TLine", "TText", "TImageObject", "TArc", "TCircle", "TPolyLine", "TPolygon",
+                             "TContour", "TGraphNode"})
+        EXPECT_TRUE(IsObjectClassRegistered(QString::fromLatin1(name))) << name;
     TLayer* clip = ClipboardLayer();
     ASSERT_NE(clip, nullptr) << ClipboardError().toStdString();
     EXPECT_EQ(StartEngine(), 0);  // once only

@@ -1,12 +1,16 @@
 // Paradox tables: fixtures written with pxlib directly, read through the
 // dataset layer; tables written by the layer read back with pxlib.
 #include <cstring>
+#include <functional>
+
+#include <sys/resource.h>
 
 extern "C" {
 #include <paradox.h>
 }
 
 #include "platform/db/DbError.h"
+#include "platform/db/Fields.h"
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
 #include "tests/platform/db/DbTestUtil.h"
@@ -33,18 +37,22 @@ pxdoc_t* NewDoc() {
 }
 
 void WriteFixture(const QString& file, const std::vector<TPxField>& defs, int codepage,
-                  const std::vector<std::vector<TPxValue>>& rows) {
+                  const std::vector<std::vector<TPxValue>>& rows, const QString& blobFile = {}) {
     pxdoc_t* doc = NewDoc();
     auto* fields = static_cast<pxfield_t*>(doc->malloc(doc, sizeof(pxfield_t) * defs.size(), "t"));
     for (std::size_t i = 0; i < defs.size(); ++i) {
         fields[i].px_fname = static_cast<char*>(doc->malloc(doc, std::strlen(defs[i].Name) + 1, "t"));
         std::strcpy(fields[i].px_fname, defs[i].Name);
         fields[i].px_ftype = static_cast<char>(defs[i].Type);
-        fields[i].px_flen = defs[i].Len;
-        fields[i].px_fdc = 0;
+        // A BCD field takes 17 bytes; its size is the digits after the point.
+        fields[i].px_flen = defs[i].Type == pxfBCD ? 17 : defs[i].Len;
+        fields[i].px_fdc = defs[i].Type == pxfBCD ? defs[i].Len : 0;
     }
     ASSERT_EQ(PX_create_file(doc, fields, static_cast<int>(defs.size()), file.toLocal8Bit().constData(), pxfFileTypNonIndexDB), 0);
     PX_set_value(doc, "codepage", static_cast<float>(codepage));
+    if (!blobFile.isEmpty()) {
+        ASSERT_EQ(PX_set_blob_file(doc, blobFile.toLocal8Bit().constData()), 0);
+    }
     for (const auto& row : rows) {
         std::vector<pxval_t> vals(defs.size());
         std::vector<pxval_t*> ptrs;
@@ -55,7 +63,7 @@ void WriteFixture(const QString& file, const std::vector<TPxField>& defs, int co
             vals[i].value.lval = row[i].L;
             if (defs[i].Type == pxfNumber || defs[i].Type == pxfCurrency || defs[i].Type == pxfTimestamp)
                 vals[i].value.dval = row[i].D;
-            if (defs[i].Type == pxfAlpha) {
+            if (defs[i].Type == pxfAlpha || defs[i].Type == pxfMemoBLOb || defs[i].Type == pxfBCD) {
                 vals[i].value.str.val = const_cast<char*>(row[i].S.constData());
                 vals[i].value.str.len = static_cast<int>(row[i].S.size());
             }
@@ -246,4 +254,138 @@ TEST(Paradox, TimestampsBeyondTheDatesReadAsNull) {
         if (i == 2) EXPECT_EQ(f->AsString(), QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)).toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")));
         else EXPECT_TRUE(f->IsNull()) << f->AsString().toStdString();
     }
+}
+
+namespace {
+
+void Patch(QByteArray& b, int at, std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) b[at + i] = static_cast<char>(v >> (8 * i) & 0xFF);
+}
+
+// Opens the table; the database error's message, or "" when it opened.
+QString OpenError(const QString& folder, const QString& name) {
+    try {
+        TTable t;
+        t.SetDatabaseName(folder);
+        t.SetTableName(name);
+        t.Open();
+        for (t.First(); !t.Eof(); t.Next())
+            for (int i = 0; i < t.FieldCount(); ++i) t.Fields(i)->AsString();
+        return {};
+    } catch (const EDatabaseError& e) {
+        return e.Message();
+    }
+}
+
+}  // namespace
+
+// Every header is checked against the file before a record is read (pxlib
+// read beyond its buffer when the record size was below the sum of the
+// field lengths, and hung on short files): each damage below is a database
+// error naming the file and what is wrong, at once.
+TEST(Paradox, DamagedHeadersAndBlocksAreRefusedNamingTheFile) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/d.db");
+    std::vector<std::vector<TPxValue>> rows;
+    for (int i = 0; i < 300; ++i) rows.push_back({S("linha"), L(i + 1)});  // 2 blocks of 2 KB
+    WriteFixture(file, {{"NOME", pxfAlpha, 10}, {"N", pxfShort, 2}}, 1252, rows);
+    const QByteArray sound = ReadBytes(file);
+    ASSERT_EQ(OpenError(dir.path(), QStringLiteral("d.db")), QString());
+    ASSERT_GE(sound.size(), 2048 + 2 * 2048);
+    const struct {
+        const char* Why;
+        std::function<void(QByteArray&)> Damage;
+    } cases[] = {
+        {"soma", [](QByteArray& b) { Patch(b, 0, 8, 2); }},            // record size below its fields
+        {"soma", [](QByteArray& b) { Patch(b, 0, 20, 2); }},           // and above
+        {"bytes", [](QByteArray& b) { b.truncate(0x60); }},            // short files
+        {"bytes", [](QByteArray& b) { b.truncate(3000); }},
+        {"50000000", [](QByteArray& b) { Patch(b, 6, 50000000, 4); }},  // counts beyond the blocks
+        {"2147483647", [](QByteArray& b) { Patch(b, 6, 0x7FFFFFFF, 4); }},
+        {"299", [](QByteArray& b) { Patch(b, 6, 299, 4); }},
+        {"60000", [](QByteArray& b) { Patch(b, 0x0C, 60000, 2); }},
+        {"volta", [](QByteArray& b) { Patch(b, 2048 + 2048, 1, 2); }},  // a chain that loops
+        {"bloco 7", [](QByteArray& b) { Patch(b, 2048, 7, 2); }},       // or leaves the file
+        {"bloco 1", [](QByteArray& b) { Patch(b, 2048 + 4, 2040, 2); }},  // records beyond the block
+        {"tipo 66", [](QByteArray& b) { b[0x78] = 0x42; }},
+        {"campos", [](QByteArray& b) { Patch(b, 0x21, 300, 2); }},
+        {"bloco", [](QByteArray& b) { b[5] = 99; }},
+    };
+    for (const auto& c : cases) {
+        QByteArray bytes = sound;
+        c.Damage(bytes);
+        WriteBytes(file, bytes);
+        const QString error = OpenError(dir.path(), QStringLiteral("d.db"));
+        EXPECT_TRUE(error.contains(file) && error.contains(QLatin1StringView(c.Why))) << c.Why << ": " << error.toStdString();
+    }
+}
+
+// BCD fields (null ones too, whose text pxlib leaked) and memos, in the
+// record's leader and in the ".mb" file: memos as pxlib wrote them, BCD
+// numbers as the format lays them out (a sign and decimals byte, then 32
+// digits, the last ones after the point; negative numbers with every digit
+// complemented), written by hand since pxlib writes another layout.
+TEST(Paradox, BcdAndMemoFieldsReadAsWritten) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/memos.db");
+    const QByteArray longMemo = QByteArray("Encosta com trincas; ").repeated(200);
+    WriteFixture(file, {{"VALOR", pxfBCD, 2}, {"OBS", pxfMemoBLOb, 20}},
+                 1252, {{Null(), S("curta")}, {Null(), S(longMemo)}, {Null(), Null()}},
+                 dir.path() + QStringLiteral("/memos.mb"));
+    QByteArray bytes = ReadBytes(file);
+    auto bcd = [&](int record, bool negative, const char* digits) {
+        const int at = 2048 + 6 + record * (17 + 20);
+        bytes[at] = static_cast<char>((negative ? 0x00 : 0x80) | 2);
+        for (int n = 2; n < 34; ++n) {
+            const int d = (n - 2 < 32 - static_cast<int>(std::strlen(digits)) ? 0 : digits[n - 2 - (32 - std::strlen(digits))] - '0') ^
+                          (negative ? 0x0F : 0);
+            char& b = bytes[at + n / 2];
+            b = static_cast<char>(n % 2 ? (b & 0xF0) | d : d << 4);
+        }
+    };
+    bcd(0, false, "12345");
+    bcd(2, true, "050");
+    WriteBytes(file, bytes);
+    TTable t;
+    t.SetDatabaseName(dir.path());
+    t.SetTableName(QStringLiteral("memos.db"));
+    t.Open();
+    ASSERT_EQ(t.RecordCount(), 3);
+    TField* valor = t.FieldByName(QStringLiteral("VALOR"));
+    TField* obs = t.FieldByName(QStringLiteral("OBS"));
+    EXPECT_DOUBLE_EQ(valor->AsFloat(), 123.45);
+    EXPECT_EQ(obs->AsString(), QStringLiteral("curta"));
+    t.Next();
+    EXPECT_TRUE(valor->IsNull());
+    EXPECT_EQ(obs->AsString(), QString::fromLatin1(longMemo));
+    t.Next();
+    EXPECT_DOUBLE_EQ(valor->AsFloat(), -0.5);
+    EXPECT_TRUE(obs->IsNull());
+}
+
+// Records that all name one large BLOb share it: it is read once, and the
+// records do not each hold a copy.
+TEST(Paradox, ManyRecordsNamingOneLargeMemo) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/m.db");
+    const QByteArray memo(1 << 20, 'x');
+    std::vector<std::vector<TPxValue>> rows{{S(memo)}};
+    rows.resize(300, {Null()});
+    WriteFixture(file, {{"OBS", pxfMemoBLOb, 10}}, 1252, rows, dir.path() + QStringLiteral("/m.mb"));
+    QByteArray bytes = ReadBytes(file);
+    auto at = [](int r) { return 2048 + (r / 204) * 2048 + 6 + (r % 204) * 10; };  // 204 records a block
+    for (int r = 1; r < 300; ++r) bytes.replace(at(r), 10, bytes.mid(at(0), 10));
+    WriteBytes(file, bytes);
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    TTable t;
+    t.SetDatabaseName(dir.path());
+    t.SetTableName(QStringLiteral("m.db"));
+    t.Open();
+    ASSERT_EQ(t.RecordCount(), 300);
+    std::size_t total = 0;
+    for (int r = 0; r < t.RecordCount(); ++r) total += t.RecordValue(r, 0).S.size();
+    EXPECT_EQ(total, std::size_t(300) << 20);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024);
 }

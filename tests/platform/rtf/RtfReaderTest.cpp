@@ -112,6 +112,16 @@ TEST(RtfReader, CharacterFormatsFollowTheGroups) {
     EXPECT_EQ(plain.fontWeight(), QFont::Normal);
     EXPECT_EQ(plain.fontPointSize(), 12.0);
     EXPECT_EQ(plain.foreground().style(), Qt::NoBrush);
+
+    // Font numbers at the ends of the integers, and two that agree in their
+    // low 24 bits, each keep their own font.
+    Read("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f16777216 Courier New;}{\\f2147483647 Symbol;}}"
+         "\\f0 um \\f16777216 dois \\f2147483647 tres \\f1111111111111111111 quatro}",
+         document);
+    EXPECT_EQ(FormatOf(document, QStringLiteral("um")).fontFamilies().toStringList(), QStringList{QStringLiteral("Arial")});
+    EXPECT_EQ(FormatOf(document, QStringLiteral("dois")).fontFamilies().toStringList(), QStringList{QStringLiteral("Courier New")});
+    EXPECT_EQ(FormatOf(document, QStringLiteral("tres")).fontFamilies().toStringList(), QStringList{QStringLiteral("Symbol")});
+    EXPECT_EQ(FormatOf(document, QStringLiteral("quatro")).fontFamilies().toStringList(), QStringList{QStringLiteral("Symbol")});
 }
 
 TEST(RtfReader, ParagraphFormatsAndStyles) {

@@ -1,0 +1,91 @@
+#pragma once
+// Reading Paradox tables (".db", BLOb data in ".mb") with our own code;
+// pxlib only writes them (PxStore.cpp). The whole header is checked
+// against the file before anything else is read: file type, version,
+// block size, every field's type and length, the record size as the sum
+// of the field lengths, the field names within the header, and the block
+// count and record count against the file's size. The data blocks are
+// walked along their chain from the first one, each block at most once,
+// and each block's record count is checked against the block size; the
+// records found must be the records the header counts. Any fault raises
+// EDatabaseError naming the file and what is wrong; nothing is read
+// outside the file.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <QFile>
+#include <QString>
+
+#include "platform/db/CodePages.h"
+#include "platform/db/TableStore.h"
+
+namespace paradox {
+
+// Field type codes of the format.
+enum : std::uint8_t {
+    kAlpha = 0x01, kDate = 0x02, kShort = 0x03, kLong = 0x04, kCurrency = 0x05, kNumber = 0x06,
+    kLogical = 0x09, kMemo = 0x0C, kBlob = 0x0D, kFmtMemo = 0x0E, kOle = 0x0F, kGraphic = 0x10,
+    kTime = 0x14, kTimestamp = 0x15, kAutoInc = 0x16, kBcd = 0x17, kBytes = 0x18,
+};
+
+// BLOb fields: a leader in the record, then the 10 bytes that place the
+// rest in the ".mb" file.
+bool IsBlobType(std::uint8_t type);
+
+struct TField {
+    std::uint8_t Type = 0;
+    int Length = 0;    // bytes in the record (17 for BCD)
+    int Decimals = 0;  // BCD: digits after the point
+    std::string Name;  // as stored (the table's code page)
+};
+
+struct TTableFile {
+    int FileType = 0;  // 0 keyed, 2 unkeyed
+    int RecordSize = 0;
+    int PrimaryKeyFields = 0;
+    int CodePage = 0;  // DOS code page of the header (0 when not stored)
+    std::uint32_t Encryption = 0;
+    std::vector<TField> Fields;
+    // The place of every record in the file, in block-chain order.
+    std::vector<std::int64_t> Records;
+};
+
+// Checks the header and walks the data blocks of a table held in memory.
+TTableFile ReadTableFile(const QString& fileName, const std::uint8_t* data, std::int64_t size);
+
+// The value of a field of a record (data: the field's bytes). A field of
+// only zero bytes is null; numbers come back as integers or floats, dates,
+// times and timestamps as text ("yyyy-MM-dd", "HH:mm:ss", both), alpha
+// fields as text up to their first zero byte, BCD as a float, bytes as a
+// blob. BLOb fields are not decoded here (TBlobFile).
+void DecodeValue(const TField& field, const std::uint8_t* data, TDbCodePage codePage, TDbValue& out);
+
+// The ".mb" file beside a table. A BLOb is read when asked for, at most
+// once (records that name the same BLOb share it), and only within the
+// file: a BLOb that the record's pointer does not find as the format
+// describes it (with the record's length), one beyond kMaxBlob, or one
+// beyond what the file can hold without overlaps (a budget of twice its
+// size and more), is null.
+class TBlobFile {
+public:
+    static constexpr std::int64_t kMaxBlob = 16 << 20;
+    // Opens the file when it exists (no file: only BLObs held whole in
+    // their leaders are read).
+    explicit TBlobFile(const QString& fileName);
+    // The BLOb of a field (its leader and the 10 bytes after it); null for
+    // an empty BLOb or one that cannot be read.
+    std::shared_ptr<const std::string> Read(const TField& field, const std::uint8_t* data);
+
+private:
+    std::shared_ptr<const std::string> ReadAt(std::uint32_t place, std::uint32_t length);
+
+    QFile file_;
+    std::int64_t size_ = 0;
+    std::int64_t budget_ = 0;  // bytes that may still be read
+    std::unordered_map<std::uint32_t, std::shared_ptr<const std::string>> cache_;
+};
+
+}  // namespace paradox

@@ -1,0 +1,12 @@
+#pragma once
+// What a table window and a theme layer do with a table of the database
+// layer: open it, walk every record reading every field as text, and find
+// a record by "ID" through a query with a bound parameter.
+#include <QString>
+
+namespace fuzz {
+
+// The table file is folder/name (".dbf" or ".db").
+void ExerciseTable(const QString& folder, const QString& name);
+
+}  // namespace fuzz
