@@ -18,6 +18,7 @@ struct TRecordRows {
 // Appends the rows to the table, in their order, in one transaction,
 // columns matched to the table's fields by name (columns it lacks are left
 // out). When a row fails the table is left as it was. Raises EDatabaseError.
+// A dBase table takes them in one bulk write (AppendRecords).
 void AppendRows(TTable& table, const TRecordRows& rows);
 
 }  // namespace Shapefile
