@@ -181,10 +181,14 @@ void TBatchMove::Execute() {
     moved_ = static_cast<int>(rows.Count);
 }
 
-void AppendRecords(TTable& table, const std::vector<QString>& columns, const std::vector<std::vector<TDbValue>>& rows) {
+void AppendRecords(TTable& table, const std::vector<QString>& columns, std::size_t count, const TTableStore::TRowValues& row) {
     TRowSource source;
     source.Columns = columns;
-    source.Count = rows.size();
-    source.Row = [&](std::size_t r) -> const std::vector<TDbValue>& { return rows[r]; };
+    source.Count = count;
+    source.Row = row;
     AppendClosed(table, source, CloseForWrite(table));
+}
+
+void AppendRecords(TTable& table, const std::vector<QString>& columns, const std::vector<std::vector<TDbValue>>& rows) {
+    AppendRecords(table, columns, rows.size(), [&](std::size_t r) -> const std::vector<TDbValue>& { return rows[r]; });
 }

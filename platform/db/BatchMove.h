@@ -41,3 +41,6 @@ private:
 // open table is closed for the write and opened again. Raises
 // EDatabaseError.
 void AppendRecords(TTable& table, const std::vector<QString>& columns, const std::vector<std::vector<TDbValue>>& rows);
+// The same for `count` rows made on demand: row(i) gives the i-th (it may
+// reuse one vector; it is read before the next call).
+void AppendRecords(TTable& table, const std::vector<QString>& columns, std::size_t count, const TTableStore::TRowValues& row);
