@@ -55,7 +55,8 @@ std::int32_t ShapeTypeFor(std::int32_t kind, int mode) {
 namespace {
 
 // Integers of the header and record headers are big-endian, everything
-// else little-endian; both are read byte by byte.
+// else little-endian; integers are read byte by byte, doubles straight on
+// a little-endian machine.
 std::int32_t Be32(const std::uint8_t* p) {
     return static_cast<std::int32_t>((std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) |
                                      (std::uint32_t(p[2]) << 8) | std::uint32_t(p[3]));
@@ -66,7 +67,11 @@ std::int32_t Le32(const std::uint8_t* p) {
 }
 double LeDouble(const std::uint8_t* p) {
     std::uint64_t u = 0;
-    for (int i = 7; i >= 0; --i) u = (u << 8) | p[i];
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&u, p, 8);
+    } else {
+        for (int i = 7; i >= 0; --i) u = (u << 8) | p[i];
+    }
     return std::bit_cast<double>(u);
 }
 
