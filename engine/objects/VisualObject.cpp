@@ -174,7 +174,7 @@ void TDrawingObject::ApplyThemeClass(const TThemeClass& themeClass) {
 
 // ---------------------------------------------------------------- TDrawingShape
 
-TDrawingShape::TDrawingShape() : shapes_(std::make_unique<TVisualObjects>()) {}
+TDrawingShape::TDrawingShape() = default;
 TDrawingShape::~TDrawingShape() = default;
 
 void TDrawingShape::Draw(TDrawContext& dc) {
@@ -196,13 +196,13 @@ void TDrawingShape::ApplyThemeClass(const TThemeClass& themeClass) {
 }
 
 TDrawingShape* TDrawingShape::AddShape(TVisualObject* shape) {
-    shapes_->Add(shape);
+    shapes_.Add(shape);
     return this;
 }
 
 std::unique_ptr<TVisualObjects> TDrawingShape::ExtractShapes() {
     auto out = std::make_unique<TVisualObjects>();
-    for (TVisualObject* o : *shapes_) out->Add(o);
-    shapes_->Clear();
+    for (TVisualObject* o : shapes_) out->Add(o);
+    shapes_.Clear();
     return out;
 }

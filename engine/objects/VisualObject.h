@@ -296,10 +296,10 @@ public:
     // A new list with the added shapes in order (the caller owns the list,
     // not the shapes); the own list is emptied.
     virtual std::unique_ptr<TVisualObjects> ExtractShapes();
-    const TVisualObjects& AddedShapes() const { return *shapes_; }
+    const TVisualObjects& AddedShapes() const { return shapes_; }
 
 private:
-    std::unique_ptr<TVisualObjects> shapes_;
+    TVisualObjects shapes_;
     int lineWidth_ = 1;
     bool layerLineWidth_ = true;
 };

@@ -84,6 +84,16 @@ public:
         }
         return true;
     }
+    // Starts the device writing those bytes (a hint: a later Sync waits
+    // for less).
+    void WriteBehind(std::int64_t pos, std::int64_t n) {
+#ifdef __linux__
+        ::sync_file_range(fd_, pos, n, SYNC_FILE_RANGE_WRITE);
+#else
+        (void)pos;
+        (void)n;
+#endif
+    }
     bool Truncate(std::int64_t size) { return ::ftruncate(fd_, size) == 0; }
     bool Sync() { return ::fsync(fd_) == 0; }
 
@@ -940,6 +950,7 @@ void TDbfStore::InsertMany(std::size_t count, const TRowValues& row) {
     auto flush = [&] {
         if (!file_.WriteAt(at, buf.data(), static_cast<std::int64_t>(buf.size())))
             throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
+        file_.WriteBehind(at, static_cast<std::int64_t>(buf.size()));  // Sync follows
         at += static_cast<std::int64_t>(buf.size());
         buf.clear();
     };
