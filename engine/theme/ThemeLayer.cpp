@@ -258,6 +258,22 @@ void TThemeLayer::DeleteRecordOf(const TVisualObject& object) {
 }
 
 int TThemeLayer::Add(TVisualObject* object) {
+    // An object new to every layer takes its Id before it is listed (the
+    // layer cannot refuse it in edit state), so the Id index takes it once,
+    // under its Id.
+    if (object != nullptr && object->Parent() == nullptr && State() == lsEdit) {
+        const QString oldId = object->Id();
+        const std::int32_t oldNext = nextId_;
+        NextObjectId(*object);
+        const int index = TLayer::Add(object);
+        if (index < 0) {  // not expected; the caller gets the object back as it was
+            object->SetId(oldId);
+            nextId_ = oldNext;
+            return index;
+        }
+        if (table_->Active()) AppendRecordOf(*object, nullptr);
+        return index;
+    }
     const int index = TLayer::Add(object);
     if (index < 0 || State() != lsEdit) return index;
     NextObjectId(*object);
