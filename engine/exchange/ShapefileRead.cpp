@@ -189,6 +189,18 @@ TShapeFile ReadShapeFile(const QString& fileName, std::span<const std::uint8_t> 
         throw EFormatError(FileError(fileName, QStringLiteral("holds shapes of type %1, which cannot be imported")
                                                    .arg(TypeText(file.ShapeType))));
 
+    // Room for the shapes the record headers promise, counted first (the
+    // pass below checks them): records of a type other than null, each at
+    // least 28 bytes of the file.
+    std::size_t promised = 0;
+    for (std::int64_t at = 100; length - at >= 8;) {
+        const std::int64_t content = std::int64_t(Be32(data + at + 4)) * 2;
+        if (content < 0 || content > length - at - 8) break;
+        if (content >= 20 && Le32(data + at + 8) != stNull) ++promised;
+        at += 8 + content;
+    }
+    file.Shapes.reserve(promised);
+
     std::int64_t pos = 100;
     while (pos < length) {
         const std::int64_t number = file.RecordCount + 1;
