@@ -319,7 +319,12 @@ private:
 
 void SortRings(std::vector<std::vector<TVertex>> rings, TPolygon& polygon) {
     const std::size_t n = rings.size();
-    std::vector<TRing> r(n);
+    // Room kept between calls: a file's polygons are sorted one after the
+    // other, most of them of a ring or two.
+    thread_local std::vector<TRing> r;
+    thread_local std::vector<std::size_t> candidates, holes;
+    thread_local std::vector<int> outerPlace;
+    r.assign(n, TRing{});
     bool anyClockwise = false, anyCounter = false;
     for (std::size_t i = 0; i < n; ++i) {
         TRing& g = r[i];
@@ -337,7 +342,6 @@ void SortRings(std::vector<std::vector<TVertex>> rings, TPolygon& polygon) {
         }
     }
     const TRingIndex index(r);
-    std::vector<std::size_t> candidates;
     // The smallest accepted ring that contains ring i, or -1.
     auto smallestContaining = [&](std::size_t i, auto&& accept) {
         index.Candidates(i, candidates);
@@ -366,8 +370,8 @@ void SortRings(std::vector<std::vector<TVertex>> rings, TPolygon& polygon) {
         }
     }
 
-    std::vector<int> outerPlace(n, -1);
-    std::vector<std::size_t> holes;
+    outerPlace.assign(n, -1);
+    holes.clear();
     for (std::size_t i = 0; i < n; ++i) {
         if (r[i].Outer) {
             outerPlace[i] = static_cast<int>(polygon.Contours().size());
@@ -376,9 +380,10 @@ void SortRings(std::vector<std::vector<TVertex>> rings, TPolygon& polygon) {
             holes.push_back(i);
         }
     }
-    std::stable_sort(holes.begin(), holes.end(), [&](std::size_t a, std::size_t b) {
-        return outerPlace[static_cast<std::size_t>(r[a].Owner)] < outerPlace[static_cast<std::size_t>(r[b].Owner)];
-    });
+    if (holes.size() > 1)
+        std::stable_sort(holes.begin(), holes.end(), [&](std::size_t a, std::size_t b) {
+            return outerPlace[static_cast<std::size_t>(r[a].Owner)] < outerPlace[static_cast<std::size_t>(r[b].Owner)];
+        });
     for (std::size_t h : holes) polygon.AddHole(std::move(rings[h]));
 }
 

@@ -126,16 +126,11 @@ TBounds ObjectsBounds(std::span<TVisualObject* const> items) {
     bool first = true;
     for (const TVisualObject* o : items) {
         if (first) {
-            b = {o->LowerX(), o->LowerY(), o->LowerZ(), o->UpperX(), o->UpperY(), o->UpperZ()};
+            b = o->GetBounds();
             first = false;
             continue;
         }
-        b.LowerX = std::min(b.LowerX, o->LowerX());
-        b.LowerY = std::min(b.LowerY, o->LowerY());
-        b.LowerZ = std::min(b.LowerZ, o->LowerZ());
-        b.UpperX = std::max(b.UpperX, o->UpperX());
-        b.UpperY = std::max(b.UpperY, o->UpperY());
-        b.UpperZ = std::max(b.UpperZ, o->UpperZ());
+        ExtendBounds(b, o->GetBounds());
     }
     return b;
 }
