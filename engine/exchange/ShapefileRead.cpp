@@ -134,7 +134,10 @@ std::unique_ptr<TVisualObject> ReadPoly(const TRecord& r, std::int32_t type, std
     const std::int64_t zAt = pointsAt + 16 * points + 16;
     if (z) r.Need(zAt + 8 * points, "Z values");
 
-    std::vector<std::int64_t> starts(static_cast<std::size_t>(parts) + 1);
+    // Room kept between records: most hold a few parts.
+    thread_local std::vector<std::int64_t> starts;
+    thread_local std::vector<std::vector<TVertex>> chains;
+    starts.assign(static_cast<std::size_t>(parts) + 1, 0);
     for (std::int64_t i = 0; i < parts; ++i) {
         const std::int64_t s = r.Int(44 + 4 * i);
         const std::int64_t before = i == 0 ? 0 : starts[static_cast<std::size_t>(i) - 1];
@@ -144,8 +147,7 @@ std::unique_ptr<TVisualObject> ReadPoly(const TRecord& r, std::int32_t type, std
     }
     starts.back() = points;
 
-    std::vector<std::vector<TVertex>> chains;
-    chains.reserve(static_cast<std::size_t>(parts));
+    chains.clear();
     for (std::int64_t i = 0; i < parts; ++i) {
         const std::int64_t from = starts[static_cast<std::size_t>(i)], to = starts[static_cast<std::size_t>(i) + 1];
         if (from == to) continue;  // an empty part adds nothing
@@ -165,7 +167,7 @@ std::unique_ptr<TVisualObject> ReadPoly(const TRecord& r, std::int32_t type, std
         return line;
     }
     auto polygon = std::make_unique<TPolygon>();
-    SortRings(std::move(chains), *polygon);
+    SortRings(chains, *polygon);
     return polygon;
 }
 
@@ -317,7 +319,7 @@ private:
 
 }  // namespace
 
-void SortRings(std::vector<std::vector<TVertex>> rings, TPolygon& polygon) {
+void SortRings(std::span<std::vector<TVertex>> rings, TPolygon& polygon) {
     const std::size_t n = rings.size();
     // Room kept between calls: a file's polygons are sorted one after the
     // other, most of them of a ring or two.
