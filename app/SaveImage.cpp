@@ -68,24 +68,6 @@ QString OfferedExtensions(const QStringList& filters) {
     return out.join(QStringLiteral(", "));
 }
 
-// The wait box while a file is written; closed on every way out.
-class TWaitShown {
-public:
-    TWaitShown(TkoviFormWait& wait, const QString& object, const QString& path, int type) : wait_(wait) {
-        wait_.NomeObjeto = object;
-        wait_.Diretorio = path;
-        wait_.Tipo = type;
-        wait_.ShowWait();
-        wait_.repaint();
-    }
-    ~TWaitShown() { wait_.hide(); }
-    TWaitShown(const TWaitShown&) = delete;
-    TWaitShown& operator=(const TWaitShown&) = delete;
-
-private:
-    TkoviFormWait& wait_;
-};
-
 QString ActiveCaption(const TDrawing& view) {
     return view.ActiveLayer() ? view.ActiveLayer()->Caption() : QString();
 }

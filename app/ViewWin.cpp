@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include <QActionGroup>
 #include <QApplication>
@@ -10,7 +11,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
@@ -22,7 +25,9 @@
 #include <QUrl>
 
 #include "app/HelpWindow.h"
+#include "app/MapProperties.h"
 #include "app/SaveImage.h"
+#include "app/TableWindows.h"
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/SmallForms.h"
 #include "app/dialogs/TableDialogs.h"
@@ -35,6 +40,7 @@
 #include "engine/theme/ThemeLayer.h"
 #include "engine/view/GISDrawing.h"
 #include "engine/view/LayerList.h"
+#include "platform/db/DataSource.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
 #include "platform/db/Table.h"
@@ -43,14 +49,27 @@
 
 TkovisViewWin* vws = nullptr;
 
+// The icons of the tool bars live in the library's resources.
+static void InitIconResources() { Q_INIT_RESOURCE(icons); }
+
 namespace {
 
-// Tooltip of the actions whose windows are not part of this viewer yet.
-const QString kWaitsProperties = QStringLiteral("Ainda não disponível: o diálogo de propriedades do mapa");
-const QString kWaitsTable = QStringLiteral("Ainda não disponível: a janela da tabela de atributos");
-const QString kWaitsQuery = QStringLiteral("Ainda não disponível: a janela de resultado de consulta");
-
 QString GeneralNumber(double v) { return QLocale().toString(v, 'g', 15); }
+
+// A status panel of one width whatever its text, so that the panels do not
+// move while the pointer does; it yields only to a window narrower than
+// all of them.
+class TStatusPanel : public QLabel {
+public:
+    TStatusPanel(const QString& caption, int width, QWidget* parent) : QLabel(caption, parent), width_(width) {
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    }
+    QSize sizeHint() const override { return {width_, QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {std::min(width_, 20), QLabel::minimumSizeHint().height()}; }
+
+private:
+    int width_;
+};
 
 // A colour that shows on the view's white background.
 constexpr TColor kNewLayerColor = TColor(0x00A05000);
@@ -59,10 +78,19 @@ bool FileExists(const QString& path) {
     return QFileInfo::exists(path) || !FindPathNoCase(path).isEmpty();
 }
 
+// A tool window of the map window floats over its lower left corner when
+// first shown.
+void PlaceToolWindow(QMainWindow& window, QDockWidget& tool) {
+    tool.setFloating(true);
+    tool.resize(520, 300);
+    tool.move(window.mapToGlobal(QPoint(40, std::max(40, window.height() - 340))));
+}
+
 }  // namespace
 
 TkovisViewWin::TkovisViewWin(QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::TkovisViewWin>()), wait_(std::make_unique<TkoviFormWait>()) {
+    InitIconResources();
     ui_->setupUi(this);
     setWindowTitle(QApplication::applicationName());
     Arguments = QCoreApplication::arguments().mid(1);
@@ -97,11 +125,22 @@ TkovisViewWin::TkovisViewWin(QWidget* parent)
     SetupView();
     SetupActions();
     SetupStatusBar();
+    // The attribute-table window floats beside the window, hidden until
+    // asked for; it docks at the left, beside the layer list, or below.
+    DataSourceCamada = new TDataSource(this);
+    formCTTB_ = new TkoviFormCTTB(this);
+    addDockWidget(Qt::LeftDockWidgetArea, formCTTB_);
+    PlaceToolWindow(*this, *formCTTB_);
+    formCTTB_->hide();
+    formCTTB_->SetDrawing(View());
+    formCTTB_->BindGrid(DataSourceCamada);
+    connect(formCTTB_, &QDockWidget::visibilityChanged, this, [this] { UpdateActions(); });
     UpdateActions();
 }
 
 TkovisViewWin::~TkovisViewWin() {
     if (vws == this) vws = nullptr;
+    formCTTB_->BindGrid(nullptr);
     tables_.clear();
 }
 
@@ -150,6 +189,10 @@ void TkovisViewWin::SetupActions() {
         group->addAction(a);
 
     connect(f.Mapa_Abrir, &QAction::triggered, this, [this] { Mapa_AbrirExecute(); });
+    connect(f.Mapa_Propriedades, &QAction::triggered, this, [this] { Mapa_PropriedadesExecute(); });
+    connect(f.Exibir_Tabela, &QAction::triggered, this, [this](bool checked) { Exibir_TabelaExecute(checked); });
+    connect(f.Exibir_ResultConsulta, &QAction::triggered, this, [this] { Exibir_ResultConsultaExecute(); });
+    for (QAction* a : {f.Mapa_Propriedades, f.Exibir_Tabela, f.Exibir_ResultConsulta}) a->setToolTip(a->iconText());
     connect(f.Mapa_Sair, &QAction::triggered, this, [this] { close(); });
     connect(f.Mapa_SalvarComo, &QAction::triggered, this, [this] { Mapa_SalvarComoExecute(); });
     connect(f.Camada_SalvarComo, &QAction::triggered, this, [this] { Camada_SalvarComoExecute(); });
@@ -200,27 +243,60 @@ void TkovisViewWin::SetupActions() {
         RunModal(about);
     });
 
-    // Windows that this viewer does not have yet: the actions stay
-    // disabled and say so.
-    const std::pair<QAction*, QString> waiting[] = {
-        {f.Mapa_Propriedades, kWaitsProperties},
-        {f.Exibir_Tabela, kWaitsTable},          {f.Exibir_ResultConsulta, kWaitsQuery},
+    // Every tool-bar action has an icon (the desktop theme's where one
+    // fits, else ours) and its caption as its tooltip.
+    const std::tuple<QAction*, const char*, const char*> icons[] = {
+        {f.Mapa_Abrir, "document-open", "abrir"},
+        {f.Camada_LimparSelecao, "edit-clear", "limpar-selecao"},
+        {f.Ajuda_Topicos, "help-contents", "ajuda"},
+        {f.Visualizar_Selecionar, "", "selecionar"},
+        {f.Visualizar_Identificar, "", "identificar"},
+        {f.Visualizar_Aproximar, "zoom-in", "aproximar"},
+        {f.Visualizar_Afastar, "zoom-out", "afastar"},
+        {f.Visualizar_AproxJanela, "", "aproximar-janela"},
+        {f.Visualizar_AproxSelecao, "", "aproximar-selecao"},
+        {f.Visualizar_AproxCamada, "", "aproximar-camada"},
+        {f.Visualizar_AproxLimites, "", "aproximar-limites"},
+        {f.Visualizar_AproxExtensao, "zoom-fit-best", "aproximar-extensao"},
+        {f.Visualizar_AproxAnterior, "", "aproximar-anterior"},
+        {f.Visualizar_Deslocar, "", "deslocar"},
+        {f.Visualizar_Distancia, "", "medir-distancia"},
+        {f.Visualizar_Area, "", "medir-area"},
+        {f.Visualizar_Atualizar, "view-refresh", "atualizar"},
     };
-    for (const auto& [action, tip] : waiting) {
-        action->setToolTip(tip);
-        action->setStatusTip(tip);
+    for (const auto& [action, theme, file] : icons) {
+        const QIcon own(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(file)));
+        action->setIcon(*theme ? QIcon::fromTheme(QLatin1String(theme), own) : own);
+        action->setToolTip(action->iconText());
     }
     for (QMenu* m : {f.MenuMapa, f.MenuExibir, f.MenuCamada, f.MenuAjuda}) m->setToolTipsVisible(true);
+
+    // The actions belong to the window, so that their keys work with the
+    // menu bar hidden (full screen) too; Escape leaves full screen.
+    for (QAction* a : findChildren<QAction*>(Qt::FindDirectChildrenOnly)) addAction(a);
+    leaveFullScreen_ = new QAction(this);
+    leaveFullScreen_->setObjectName(QStringLiteral("SairTelaCheia"));
+    leaveFullScreen_->setShortcut(Qt::Key_Escape);
+    leaveFullScreen_->setEnabled(false);
+    connect(leaveFullScreen_, &QAction::triggered, this, [this] { LeaveFullScreen(); });
+    addAction(leaveFullScreen_);
 }
 
 void TkovisViewWin::SetupStatusBar() {
+    // Each panel keeps one width: its own, or what its longest usual text
+    // needs (a position with all its digits, "000000 selecionados"), so
+    // that the panels do not move while the pointer does.
     const int widths[6] = {120, 120, 250, 120, 50, 50};
+    const QString longest[6] = {
+        QStringLiteral("-00000000,0000000"), QStringLiteral("-00000000,0000000"),
+        QStringLiteral("0000000000:0000000000 | 0000000000<000"), QStringLiteral("0000000000,00"),
+        QStringLiteral("0000000"), QStringLiteral("0000000 selecionados")};
+    const QString captions[6] = {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Polar")};
     for (int i = 0; i < 6; ++i) {
-        panels_[i] = new QLabel(this);
+        const int frame = 2 * 2 + 6;  // the sunken panel's frame and a margin
+        const int width = std::max(widths[i], fontMetrics().horizontalAdvance(longest[i]) + frame);
+        panels_[i] = new TStatusPanel(captions[i], width, this);
         panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        // At least the panel's width; wider when its text needs it (a
-        // position with all its digits, "0 selecionados").
-        panels_[i]->setMinimumWidth(widths[i]);
         panels_[i]->setFrameShape(QFrame::Panel);
         panels_[i]->setFrameShadow(QFrame::Sunken);
         ui_->StatusBar->addWidget(panels_[i]);
@@ -234,9 +310,7 @@ void TkovisViewWin::UpdateActions() {
     const bool layer = v->ActiveLayer() != nullptr;
     f.Mapa_Abrir->setEnabled(true);
     f.Mapa_Sair->setEnabled(true);
-    // Waiting for their windows: see SetupActions.
-    for (QAction* a : {f.Mapa_Propriedades, f.Exibir_Tabela, f.Exibir_ResultConsulta})
-        a->setEnabled(false);
+    f.Mapa_Propriedades->setEnabled(active);
     f.Mapa_SalvarComo->setEnabled(active && f.Contents->GetPanelCount() > 0);
     f.Camada_SalvarComo->setEnabled(layer);
     f.Mapa_Imprimir->setEnabled(active && f.Contents->GetPanelCount() > 0);
@@ -253,7 +327,7 @@ void TkovisViewWin::UpdateActions() {
     f.Exibir_Mapa->setChecked(!f.View->isHidden());
     f.Exibir_BarraStatus->setChecked(!f.StatusBar->isHidden());
     f.Exibir_PainelIdent->setChecked(!f.ValueListEditor->isHidden());
-    f.Exibir_Tabela->setChecked(false);
+    f.Exibir_Tabela->setChecked(formCTTB_ && formCTTB_->isVisible());
     f.Camada_LimparSelecao->setEnabled(layer);
 }
 
@@ -325,7 +399,7 @@ void TkovisViewWin::FormShow() {
         if (QFileInfo(path).isFile() && path.endsWith(QStringLiteral(".map"))) {
             try {
                 OpenMap(path, QApplication::applicationName() + QStringLiteral(" - ") + path);
-            } catch (const EEngineError&) {
+            } catch (const EKoviError&) {
                 ShowMessage(this, QStringLiteral("Não foi possível abrir o mapa ") + path + QStringLiteral("!"));
             }
         }
@@ -336,8 +410,8 @@ void TkovisViewWin::FormShow() {
     if (!defaultMap.isEmpty() && QFileInfo(defaultMap).isFile()) {
         try {
             OpenMap(defaultMap, QApplication::applicationName() + QStringLiteral(" - ") + defaultTitle);
-        } catch (const EEngineError& e) {
-            ShowMessage(this, e.Message());
+        } catch (const EKoviError& e) {
+            ShowMessage(this, ErrorMessage(e));
         }
     }
     UpdateActions();
@@ -356,10 +430,10 @@ void TkovisViewWin::OpenMap(const QString& path, const QString& caption) {
     v->SetDrawingName(info.fileName());
     try {
         v->SetActive(true);
-    } catch (const EEngineError& e) {
+    } catch (const EKoviError& e) {
         wait_->hide();
         setWindowTitle(QApplication::applicationName());
-        ShowPendingErrors(e.Message());
+        ShowPendingErrors(ErrorMessage(e));
         RefreshContents();
         UpdateActions();
         throw;
@@ -386,9 +460,9 @@ void TkovisViewWin::Mapa_AbrirExecute() {
     if (path.isEmpty()) return;
     try {
         OpenMap(path, QApplication::applicationName() + QStringLiteral(" - ") + path);
-    } catch (const EEngineError& e) {
+    } catch (const EKoviError& e) {
         // A damaged file: say why; the window goes on with no map.
-        ShowMessage(this, e.Message());
+        ShowMessage(this, ErrorMessage(e));
     }
 }
 
@@ -496,6 +570,8 @@ bool TkovisViewWin::AskLayerFile(TLayer& layer) {
     if (QFileInfo(layer.ResolvedFileName()).isFile()) return false;
     const QString title = openCamada_->windowTitle();
     openCamada_->setWindowTitle(QStringLiteral("Adicionar Camada ") + path + QStringLiteral("?"));
+    // The search starts beside the map.
+    openCamada_->setDirectory(View()->DatabaseName());
     const QString chosen = RunFileDialog(*openCamada_);
     openCamada_->setWindowTitle(title);
     if (chosen.isEmpty()) return true;
@@ -585,6 +661,10 @@ void TkovisViewWin::ViewClick() {
     if (!layer || !layer->Active()) return;
     ShowCounts();
     ui_->StatusBar->repaint();
+    // The table's selected rows follow the map's selection (also when a
+    // new selection has as many objects as the old one), while the table
+    // shows this layer's records.
+    if (DataSourceCamada->DataSet() == ActiveTable()) formCTTB_->ShowLayer(layer);
 }
 
 void TkovisViewWin::ViewMouseMove(int X, int Y) {
@@ -629,6 +709,9 @@ void TkovisViewWin::ContentsClick() {
     // The list has made the pressed row's layer the active one; a click
     // before any row was pressed names no layer.
     if (ui_->Contents->PressedIndex() == -1) return;
+    DataSourceCamada->SetDataSet(ActiveTable());
+    formCTTB_->BindGrid(DataSourceCamada);
+    formCTTB_->ShowLayer(View()->ActiveLayer());
     FillIdentifyPanel();
     ShowCounts();
     UpdateActions();
@@ -691,6 +774,7 @@ bool TkovisViewWin::eventFilter(QObject* watched, QEvent* event) {
 void TkovisViewWin::Exibir_AtualizarExecute() {
     View()->Redraw();
     RefreshContents();
+    formCTTB_->BindGrid(DataSourceCamada);
 }
 
 void TkovisViewWin::Mapa_SalvarComoExecute() { SaveMapImage(this, *View(), *saveMapa_, *wait_); }
@@ -700,9 +784,11 @@ void TkovisViewWin::Camada_SalvarComoExecute() { SaveLayerImage(this, *View(), *
 void TkovisViewWin::Exibir_TelaCheiaExecute() {
     menuBar()->hide();
     showFullScreen();
+    leaveFullScreen_->setEnabled(true);
 }
 
 void TkovisViewWin::LeaveFullScreen() {
+    leaveFullScreen_->setEnabled(false);
     showNormal();
     menuBar()->show();
 }
@@ -719,6 +805,7 @@ void TkovisViewWin::Camada_LimparSelecaoExecute() {
     TLayer* layer = View()->ActiveLayer();
     if (!layer) return;
     layer->ClearSelection();
+    formCTTB_->ClearSelectedRows();
     View()->Redraw();
     ViewClick();
 }
@@ -728,15 +815,46 @@ void TkovisViewWin::Ajuda_TopicosExecute() { ShowHelpContents(this); }
 void TkovisViewWin::Ajuda_KoviWebExecute() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kKoviWebAddress))); }
 
 void TkovisViewWin::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) ShowCounts();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
     QMainWindow::changeEvent(event);
+}
+
+void TkovisViewWin::FormActivate() {
+    formCTTB_->BindGrid(DataSourceCamada);
+    formCTTB_->SetDrawing(View());
+    ShowCounts();
+}
+
+void TkovisViewWin::Mapa_PropriedadesExecute() {
+    TkoviFormMPPR dialog(this);
+    const QString prefix = QApplication::applicationName() + QStringLiteral(" - ");
+    if (windowTitle().startsWith(prefix)) dialog.Description = windowTitle().mid(prefix.size());
+    dialog.LoadFromDrawing(View());
+    if (RunModal(dialog) != QDialog::Accepted) return;
+    dialog.ApplyToDrawing();
+    View()->Redraw();
+}
+
+void TkovisViewWin::Exibir_TabelaExecute(bool show) {
+    formCTTB_->setVisible(show);
+    UpdateActions();
+}
+
+TkoviFormCTTBR* TkovisViewWin::Exibir_ResultConsultaExecute() {
+    auto* results = new TkoviFormCTTBR(this);
+    results->TableOf = [this](TLayer* layer) { return AttributeTable(layer); };
+    results->SetDrawing(View());
+    addDockWidget(Qt::LeftDockWidgetArea, results);
+    PlaceToolWindow(*this, *results);
+    results->show();
+    return results;
 }
 
 void TkovisViewWin::closeEvent(QCloseEvent* event) {
     ui_->Contents->SetDrawing(nullptr);
     try {
         if (View()->Active()) View()->SetActive(false);
-    } catch (const EEngineError&) {
+    } catch (const EKoviError&) {
         // closing always goes on
     }
     wait_->hide();

@@ -6,8 +6,9 @@
 // and shows a wait box while each layer loads.
 //
 // Ownership: the window owns the view (through the form), the wait box,
-// and the attribute tables it opened for plain layers (see
-// AttributeTable); the view owns its layers, a theme layer its table.
+// the attribute tables it opened for plain layers (see AttributeTable),
+// and, as child widgets, the attribute-table window and the query-result
+// windows; the view owns its layers, a theme layer its table.
 #include <map>
 #include <memory>
 
@@ -20,12 +21,15 @@ class QAction;
 class QFileDialog;
 class QLabel;
 class TDataSet;
+class TDataSource;
 class TGISDrawing;
 class TLayer;
 class TLayers;
 class TTable;
 class TThemeLayer;
 class TVisualObject;
+class TkoviFormCTTB;
+class TkoviFormCTTBR;
 class TkoviFormWait;
 namespace Ui {
 class TkovisViewWin;
@@ -51,17 +55,22 @@ public:
     TkoviFormWait* WaitBox() const { return wait_.get(); }
     QFileDialog& OpenView() const { return *openView_; }
     QFileDialog& OpenCamada() const { return *openCamada_; }
+    // The attribute-table window, made with the window.
+    TkoviFormCTTB* FormCTTB() const { return formCTTB_; }
+    // Carries the active layer's attribute table to the attribute-table
+    // window's grid.
+    TDataSource* DataSourceCamada = nullptr;
 
     // The program's arguments for the start-up opening (without the
     // program's name); set before the window is first shown.
     QStringList Arguments;
     // Runs the start-up opening (command line, then the default map of the
     // settings) and UpdateActions; the first show runs it once.
-    void FormShow();
+    virtual void FormShow();
 
     // Closes the view if active and opens the map; the window's caption
-    // becomes caption. Raises what the opening raises (the view stays
-    // closed and the caption goes back to the title).
+    // becomes caption. Raises what the opening raises (an EKoviError; the
+    // view stays closed and the caption goes back to the title).
     void OpenMap(const QString& path, const QString& caption);
     // Sets the enabled and checked states of the actions.
     virtual void UpdateActions();
@@ -76,14 +85,22 @@ public:
 
     // ---- handlers
     void Mapa_AbrirExecute();
+    // The map properties dialog; on OK its values go to the view.
+    void Mapa_PropriedadesExecute();
+    void Exibir_TabelaExecute(bool show);
+    // A new query-results window for the view, shown.
+    TkoviFormCTTBR* Exibir_ResultConsultaExecute();
+    // The attribute-table window takes the view and the active layer's
+    // table; the status bar shows the active layer's counts.
+    void FormActivate();
     // The map, or the active layer, saved as a picture (app/SaveImage.h);
     // a window with dialogs of its own replaces them.
     virtual void Mapa_SalvarComoExecute();
     virtual void Camada_SalvarComoExecute();
     // The print dialog, then the map on the printer (or a PDF file).
     void Mapa_ImprimirExecute();
-    void Exibir_TelaCheiaExecute();
-    void LeaveFullScreen();
+    virtual void Exibir_TelaCheiaExecute();
+    virtual void LeaveFullScreen();
     void Exibir_AtualizarExecute();
     void Camada_LimparSelecaoExecute();
     void Ajuda_TopicosExecute();
@@ -97,7 +114,7 @@ public:
     void ViewAfterZoom();
     // Enter in the scale box.
     void EscalaKeyPress();
-    void ViewVisualObjectIdentify(TVisualObject* object);
+    virtual void ViewVisualObjectIdentify(TVisualObject* object);
     void FillIdentifyPanel();
     // The hint of the identify panel's row (0 = first field).
     QString IdentifyHint(int row) const;
@@ -148,6 +165,9 @@ private:
     std::unique_ptr<TkoviFormWait> wait_;
     std::unique_ptr<QFileDialog> openView_, openCamada_, saveMapa_, saveCamada_;
     QLabel* panels_[6] = {};
+    // Escape, while the window is full screen.
+    QAction* leaveFullScreen_ = nullptr;
+    TkoviFormCTTB* formCTTB_ = nullptr;
     std::map<const TLayer*, std::unique_ptr<TTable>> tables_;
     QStringList pendingErrors_;
     bool shown_ = false;

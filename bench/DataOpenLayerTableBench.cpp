@@ -10,16 +10,14 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include "bench/LotesTable.h"
 #include "engine/data/LayerTable.h"
 #include "engine/layers/Layer.h"
 #include "engine/objects/Point.h"
-#include "platform/db/Table.h"
 
 namespace {
 
 constexpr int kObjects = 100000;
-
-QString IdOf(int i) { return QStringLiteral("%1").arg(i + 1, 20, 16, QChar(u'0')).toUpper(); }
 
 struct TData {
     QTemporaryDir Dir;
@@ -30,46 +28,12 @@ struct TData {
         Layer.Edit();
         for (int i = 0; i < kObjects; ++i) {
             auto p = std::make_unique<TPoint>(i * 1.5, i * 0.5);
-            p->SetId(IdOf(i));
+            p->SetId(LoteId(i));
             Layer.Add(std::move(p));
         }
         Layer.EndEdit();
-        TTable t;
-        t.SetDatabaseName(Dir.path());
-        t.SetTableName(QStringLiteral("lotes"));
-        t.FieldDefs().Add(QStringLiteral("ID"), ftString, 20);
-        t.FieldDefs().Add(QStringLiteral("NOME"), ftString, 30);
-        t.FieldDefs().Add(QStringLiteral("AREA"), ftFloat);
-        t.CreateTable();
-        t.SetCachedUpdates(true);
-        t.Open();
-        for (int i = 0; i < kObjects; ++i) {
-            t.Append();
-            t.FieldByName(QStringLiteral("ID"))->SetAsString(IdOf(i));
-            t.FieldByName(QStringLiteral("NOME"))->SetAsString(QStringLiteral("Lote %1").arg(i));
-            t.FieldByName(QStringLiteral("AREA"))->SetAsFloat(i * 0.25);
-            t.Post();
-        }
-        t.ApplyUpdates();
-        t.CommitUpdates();
-        t.Close();
-
-        sqlite3_open(":memory:", &Native);
-        sqlite3_exec(Native, "CREATE TABLE lotes(ID VARCHAR(20), NOME VARCHAR(30), AREA FLOAT); BEGIN", nullptr,
-                     nullptr, nullptr);
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(Native, "INSERT INTO lotes VALUES (?,?,?)", -1, &st, nullptr);
-        for (int i = 0; i < kObjects; ++i) {
-            const QByteArray id = IdOf(i).toUtf8();
-            const QByteArray name = QStringLiteral("Lote %1").arg(i).toUtf8();
-            sqlite3_bind_text(st, 1, id.constData(), static_cast<int>(id.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_text(st, 2, name.constData(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_double(st, 3, i * 0.25);
-            sqlite3_step(st);
-            sqlite3_reset(st);
-        }
-        sqlite3_finalize(st);
-        sqlite3_exec(Native, "COMMIT", nullptr, nullptr, nullptr);
+        WriteLotesTable(Dir.path(), kObjects);
+        Native = OpenLotesSqlite(kObjects);
     }
     ~TData() { sqlite3_close(Native); }
 };

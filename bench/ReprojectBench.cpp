@@ -58,7 +58,7 @@ struct TScene {
         for (int i = 0; i < kLines; ++i) {
             auto* pl = new TPolyLine;
             pl->Contours().push_back(std::make_unique<TContour>(LineVertices(i)));
-            layer->Add(pl);
+            layer->Add(std::unique_ptr<TVisualObject>(pl));
         }
         view.Layers().Add(std::move(owned));
         view.SetProjection(1);

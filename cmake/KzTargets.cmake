@@ -6,6 +6,10 @@
 function(kz_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PRIVATE_LIBS;QT" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
+  # What kz_check_dependencies reads: the folder and the libraries named.
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  set_property(GLOBAL APPEND PROPERTY KZ_LIBRARIES ${name})
+  set_target_properties(${name} PROPERTIES KZ_FOLDER "${folder}" KZ_DEPENDS "${ARG_LIBS};${ARG_PRIVATE_LIBS}")
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   foreach(q IN LISTS ARG_QT)
     target_link_libraries(${name} PUBLIC Qt6::${q})
@@ -44,4 +48,67 @@ function(kz_bench name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# kz_check_dependencies(<folders, bottom first>)
+# The arrows point one way: a library may name only libraries of folders
+# listed before its own (checked here, when CMake runs), and a header of a
+# library folder or a source of the library may include only headers of
+# its own folder and of the folders of the libraries it names (checked by
+# cmake/CheckIncludes.cmake before any library is built, so that a
+# wrong-way include fails the build).
+function(kz_check_dependencies)
+  set(order ${ARGN})
+  get_property(libs GLOBAL PROPERTY KZ_LIBRARIES)
+  set(rules "set(KZ_RULE_FOLDERS)\n")
+  foreach(lib IN LISTS libs)
+    get_target_property(folder ${lib} KZ_FOLDER)
+    get_target_property(depends ${lib} KZ_DEPENDS)
+    list(FIND order "${folder}" rank)
+    set(allowed)
+    foreach(dep IN LISTS depends)
+      if(NOT TARGET ${dep})
+        continue()
+      endif()
+      get_target_property(depFolder ${dep} KZ_FOLDER)
+      if(NOT depFolder)
+        continue()  # not one of ours
+      endif()
+      list(FIND order "${depFolder}" depRank)
+      if(NOT depRank LESS rank)
+        message(FATAL_ERROR "${lib} (${folder}) names ${dep} (${depFolder}), which is not below it")
+      endif()
+      list(APPEND allowed ${depFolder})
+    endforeach()
+    # The folder's headers and the library's own sources (a program's main
+    # file beside them is the program's).
+    file(GLOB files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.h)
+    get_target_property(sources ${lib} SOURCES)
+    foreach(src IN LISTS sources)
+      if(NOT IS_ABSOLUTE "${src}")
+        set(src ${PROJECT_SOURCE_DIR}/${folder}/${src})
+      endif()
+      get_filename_component(srcDir "${src}" DIRECTORY)
+      if(src MATCHES "\\.cpp$" AND srcDir STREQUAL "${PROJECT_SOURCE_DIR}/${folder}")
+        list(APPEND files ${src})
+      endif()
+    endforeach()
+    string(MAKE_C_IDENTIFIER "${folder}" id)
+    string(APPEND rules "list(APPEND KZ_RULE_FOLDERS \"${folder}\")\nset(KZ_LIBRARY_${id} \"${lib}\")\nset(KZ_ALLOWED_${id} \"${allowed}\")\nset(KZ_FILES_${id} \"${files}\")\n")
+    list(APPEND scanned ${files})
+  endforeach()
+  set(rulesFile ${CMAKE_BINARY_DIR}/kz-include-rules.cmake)
+  file(WRITE ${rulesFile} "${rules}")
+  set(stamp ${CMAKE_BINARY_DIR}/kz-include-check.stamp)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -DRULES=${rulesFile} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+      -P ${PROJECT_SOURCE_DIR}/cmake/CheckIncludes.cmake
+    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+    DEPENDS ${scanned} ${rulesFile} ${PROJECT_SOURCE_DIR}/cmake/CheckIncludes.cmake
+    COMMENT "Checking that every include follows the library dependencies"
+    VERBATIM)
+  add_custom_target(kz-include-check ALL DEPENDS ${stamp})
+  foreach(lib IN LISTS libs)
+    add_dependencies(${lib} kz-include-check)
+  endforeach()
 endfunction()

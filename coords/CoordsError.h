@@ -1,10 +1,21 @@
 #pragma once
-// The coordinate module's exception. Every error raised by coords/ is an
-// ECoordinateError; the message says what was wrong and with which value.
+// The root of every error the program raises, and the coordinate module's
+// own. The root lives here, in the lowest module, so that the module stays
+// free of Qt and still raises what the engine's handlers catch: the
+// engine's errors (EEngineError, engine/core/Errors.h) derive from it too.
+// A handler that reports any failure catches EKoviError; what() is the
+// message in UTF-8.
 #include <stdexcept>
 #include <string>
 
-class ECoordinateError : public std::runtime_error {
+class EKoviError : public std::runtime_error {
 public:
-    explicit ECoordinateError(const std::string& message) : std::runtime_error(message) {}
+    explicit EKoviError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Every error raised by coords/ is an ECoordinateError; the message says
+// what was wrong and with which value.
+class ECoordinateError : public EKoviError {
+public:
+    explicit ECoordinateError(const std::string& message) : EKoviError(message) {}
 };

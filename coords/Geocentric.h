@@ -24,8 +24,14 @@ TGeocentric GeodeticToGeocentric(double a, double f, double lat, double lon, dou
 // or a value is not finite.
 TGeocentric GeodeticToGeocentric(double a, double f, const TGeodeticSinCos& p);
 
-// Back to geodetic, exact to rounding for every point (the poles and the
-// polar axis included); longitude in [-180, 180].
+// Back to geodetic; longitude in [-180, 180]. Within a few nanometres of
+// the exact answer everywhere, the poles and the polar axis included:
+// points down to about 2,200 km below the surface by Bowring's formula
+// applied twice, deeper ones by Vermeille's closed form. Within about
+// a e^2 (43 km on the earth) of the centre a point lies on several
+// normals; the nearest point of the surface is taken, and the latitude
+// there is as uncertain as the point's position is (the answer swings
+// through degrees over a few metres).
 TGeodetic GeocentricToGeodetic(double a, double f, const TGeocentric& p);
 // The same as sines and cosines (on the polar axis the longitude is 0).
 // Raises ECoordinateError on non-finite input.

@@ -146,7 +146,7 @@ void TTransverseMercator::Forward(double lon0, double lat, double lon, double& x
     if (!std::isfinite(lon)) BadInput("invalid longitude", lon);
     if (!std::isfinite(lon0)) BadInput("invalid central meridian", lon0);
     const double dlon = LonDiff(lon0, lon);
-    if (!(std::fabs(dlon) < 90)) BadInput("longitude too far from the central meridian", lon);
+    if (!(std::fabs(dlon) <= kMaxLongitudeDifference)) BadInput("longitude too far from the central meridian", lon);
 
     double sphi, cphi, slam, clam;
     SinCosRad(lat * kDegree, sphi, cphi);
@@ -158,7 +158,10 @@ void TTransverseMercator::ForwardSinCos(double sphi, double cphi, double slam, d
                                         double& y) const {
     if (!(cphi > 0) || !std::isfinite(sphi) || !std::isfinite(cphi))
         BadInput("latitude out of range", std::atan2(sphi, cphi) / kDegree);
-    if (!(clam > 0) || !std::isfinite(slam) || !std::isfinite(clam))
+    // cos 70 degrees: the widest difference of longitude taken.
+    constexpr double kCosMax = 0.34202014332566873;
+    static_assert(kMaxLongitudeDifference == 70);
+    if (!(clam >= kCosMax) || !std::isfinite(slam) || !std::isfinite(clam))
         BadInput("longitude too far from the central meridian", std::atan2(slam, clam) / kDegree);
     ForwardCore(sphi, cphi, slam, clam, x, y);
 }

@@ -3,9 +3,11 @@
 // flattening n, carried to n^6 (see C. F. F. Karney, "Transverse Mercator
 // with an accuracy of a few nanometers", J. Geodesy 85 (2011)). The
 // geodetic <-> conformal latitude step is a series in n of the same order,
-// so neither direction iterates. Errors stay below a micrometre within
-// 30 degrees of the central meridian and below a millimetre to about
-// 60 degrees.
+// so neither direction iterates. Against the exact projection the error
+// stays below 0.1 micrometre within 45 degrees of the central meridian,
+// below 0.02 mm to 60 degrees and below 5 mm to 70 degrees; beyond that the
+// series falls apart (a third of a metre at 75, kilometres past 80), so
+// Forward refuses points more than 70 degrees from the central meridian.
 //
 // Angles are decimal degrees, lengths metres.
 
@@ -21,8 +23,9 @@ public:
 
     // Geographic (lat, lon) to grid (x east, y north), with the origin at the
     // central meridian lon0 on the equator and no false origin. Raises
-    // ECoordinateError when |lat| >= 90, when lon lies 90 degrees or more from
-    // lon0 (where the projection is singular) or on non-finite input.
+    // ECoordinateError when |lat| >= 90, when lon lies more than
+    // kMaxLongitudeDifference degrees from lon0 or on non-finite input.
+    static constexpr double kMaxLongitudeDifference = 70;
     void Forward(double lon0, double lat, double lon, double& x, double& y) const;
 
     // Grid (x, y) back to geographic; the longitude is wrapped into
@@ -35,7 +38,7 @@ public:
     // clam) to the longitude from the central meridian; each pair has unit
     // length. ForwardSinCos gives what Forward gives for the same angles and
     // raises ECoordinateError in the same cases (cphi <= 0 is |lat| >= 90,
-    // clam <= 0 is 90 degrees or more from the central meridian, non-finite
+    // clam < cos 70 degrees is too far from the central meridian, non-finite
     // input). InverseSinCos raises where Inverse does; at a pole the
     // longitude is the central meridian's (slam 0, clam 1).
     void ForwardSinCos(double sphi, double cphi, double slam, double clam, double& x, double& y) const;

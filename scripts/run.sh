@@ -13,7 +13,8 @@ tag="$(sed -n 's/.*kSamplePlanTag = "\(.*\)";.*/\1/p' tools/SamplePlan.h)"
 if [ "$(head -n1 "$data/source.tag" 2>/dev/null | tr -d '\r')" != "$tag" ]; then
   QT_QPA_PLATFORM=offscreen build/release/tools/sampleplan "$data" >/dev/null
 fi
-# The plan's database alias, registered in the settings file when absent.
-QT_QPA_PLATFORM=offscreen build/release/tools/sampleplan --register-alias "$data"
-if [ "$#" -eq 0 ]; then set -- "$data/Marvela/trel.map"; fi
+# As an installer would, in the settings file, each only when absent: the
+# plan's database alias, the data folder ("Source") and the default map
+# ("DefaultMap", "DefaultMapTitle"), which the viewer opens at start.
+QT_QPA_PLATFORM=offscreen build/release/tools/sampleplan --register-alias --register-defaults "$data"
 exec build/release/kovizelto "$@"

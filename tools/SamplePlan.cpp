@@ -22,6 +22,7 @@
 #include "platform/db/Fields.h"
 #include "platform/db/Session.h"
 #include "platform/db/Table.h"
+#include "platform/settings/Settings.h"
 #include "tools/SampleParts.h"
 
 const TSampleLayer kSampleThemeLayers[7] = {
@@ -285,6 +286,19 @@ bool RegisterSampleAlias(const QString& folder, bool replace) {
     if (!replace && Session().IsAlias(kSampleAlias)) return false;
     Session().AddStandardAlias(kSampleAlias, QFileInfo(SampleDatabaseFile(folder)).absoluteFilePath());
     return true;
+}
+
+QStringList RegisterSampleDefaults(const QString& folder) {
+    const QString values[][2] = {{QStringLiteral("Source"), QDir(folder).absolutePath()},
+                                 {QStringLiteral("DefaultMap"), QFileInfo(SampleMapFile(folder)).absoluteFilePath()},
+                                 {QStringLiteral("DefaultMapTitle"), kSampleMapTitle}};
+    QStringList written;
+    for (const auto& [name, value] : values) {
+        if (Settings::ValueExists(kSampleSettingsKey, name)) continue;
+        Settings::WriteString(kSampleSettingsKey, name, value);
+        written << name;
+    }
+    return written;
 }
 
 TSamplePlanFiles WriteSamplePlan(const QString& folder) {

@@ -41,3 +41,12 @@ inline const QString kSampleAlias = QStringLiteral("TRELQel");
 // an installer would: only when there is none (unless replace). True when
 // it was written.
 bool RegisterSampleAlias(const QString& folder, bool replace = false);
+
+// The viewer's settings key ("Software\Ardo\" + the viewer's title).
+inline const QString kSampleSettingsKey = QStringLiteral("Software\\Ardo\\KOVI Zelto - TREL - Inventário");
+// The title the viewer shows for the sample's map.
+inline const QString kSampleMapTitle = QStringLiteral("Inventário dos morros");
+// Writes, as an installer would, the viewer's values that are not set yet:
+// "Source" (the sample's folder), "DefaultMap" (its map) and
+// "DefaultMapTitle". Answers the names written.
+QStringList RegisterSampleDefaults(const QString& folder);

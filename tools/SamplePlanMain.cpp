@@ -4,6 +4,9 @@
 // sampleplan --register-alias [folder] writes nothing but registers the
 // alias of the plan's database for that folder's sample in the settings
 // file, when there is no alias of that name yet (as an installer would).
+// sampleplan --register-defaults [folder] writes the viewer's data folder
+// ("Source") and default map ("DefaultMap", "DefaultMapTitle") for that
+// folder's sample, each only when it is not set yet.
 #include <cstdio>
 
 #include <QApplication>
@@ -18,9 +21,11 @@ int main(int argc, char** argv) {
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     const bool registerAlias = args.removeAll(QStringLiteral("--register-alias")) > 0;
+    const bool registerDefaults = args.removeAll(QStringLiteral("--register-defaults")) > 0;
     const QString folder = !args.isEmpty() ? args.at(0) : Settings::UserDataFolder() + QStringLiteral("/trel");
-    if (registerAlias) {
-        RegisterSampleAlias(folder);
+    if (registerAlias || registerDefaults) {
+        if (registerAlias) RegisterSampleAlias(folder);
+        if (registerDefaults) RegisterSampleDefaults(folder);
         return 0;
     }
     try {

@@ -1,10 +1,13 @@
 #include "app/dialogs/TableDialogs.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QShowEvent>
 
 #include "app/dialogs/Modal.h"
@@ -126,6 +129,13 @@ TkoviFormTBLocalBDE::TkoviFormTBLocalBDE(QWidget* parent)
     for (const char* f : kOpenFilters) openFilters << QString::fromUtf8(f);
     openTabela_->setNameFilters(openFilters);
 
+    // The whole path shows: the field widens with it (up to 700 pixels,
+    // where the file name at its end stays in view) and its tooltip holds it.
+    connect(ui_->NomeArquivo, &QLineEdit::textChanged, this, [this](const QString& text) {
+        QLineEdit* field = ui_->NomeArquivo;
+        field->setToolTip(text);
+        field->setMinimumWidth(std::min(field->fontMetrics().horizontalAdvance(text) + 16, 700));
+    });
     connect(ui_->RadioLocal, &QRadioButton::toggled, this, [this] { RadioLocalTabelaClick(); });
     connect(ui_->Browse, &QPushButton::clicked, this, [this] { BrowseClick(); });
     connect(ui_->OKBtn, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });

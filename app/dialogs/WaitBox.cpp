@@ -7,6 +7,7 @@
 TkoviFormWait::TkoviFormWait(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("kovi_wait"));
     setWindowTitle(QStringLiteral("Aguarde . . . "));
+    setWindowFlag(Qt::WindowStaysOnTopHint);  // never behind the window it reports on
     setFixedWidth(350);
     auto* layout = new QVBoxLayout(this);
     label1_ = new QLabel(this);
@@ -48,3 +49,13 @@ void TkoviFormWait::showEvent(QShowEvent* event) {
     progress_->setVisible(gauge);
     setFixedSize(350, gauge ? 240 : 195);
 }
+
+TWaitShown::TWaitShown(TkoviFormWait& wait, const QString& object, const QString& path, int type) : wait_(wait) {
+    wait_.NomeObjeto = object;
+    wait_.Diretorio = path;
+    wait_.Tipo = type;
+    wait_.ShowWait();
+    wait_.repaint();
+}
+
+TWaitShown::~TWaitShown() { wait_.hide(); }

@@ -34,3 +34,16 @@ private:
     QLabel *label1_, *label2_, *label3_;
     QProgressBar* progress_;
 };
+
+// The wait box shown while a long operation runs, with what it does, on
+// what and its type code (see Tipo); closed on every way out of the scope.
+class TWaitShown {
+public:
+    TWaitShown(TkoviFormWait& wait, const QString& object, const QString& path, int type);
+    ~TWaitShown();
+    TWaitShown(const TWaitShown&) = delete;
+    TWaitShown& operator=(const TWaitShown&) = delete;
+
+private:
+    TkoviFormWait& wait_;
+};

@@ -1,15 +1,18 @@
 #pragma once
 // The engine's exceptions. Every error the engine raises derives from
-// EEngineError; callers that show errors catch that one class.
+// EEngineError, which stands beside the coordinate module's ECoordinateError
+// under the program's one root, EKoviError (coords/CoordsError.h). Callers
+// that show any failure catch EKoviError and show ErrorMessage.
 #include <stdexcept>
 #include <string>
 
 #include <QString>
 
-class EEngineError : public std::runtime_error {
+#include "coords/CoordsError.h"
+
+class EEngineError : public EKoviError {
 public:
-    explicit EEngineError(const QString& message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
+    explicit EEngineError(const QString& message) : EKoviError(message.toStdString()), message_(message) {}
     // The message as the user reads it.
     const QString& Message() const noexcept { return message_; }
 
@@ -54,3 +57,6 @@ class EFormatError : public EStreamError {
 public:
     using EStreamError::EStreamError;
 };
+
+// The message of any of the program's errors, as the user reads it.
+inline QString ErrorMessage(const EKoviError& error) { return QString::fromUtf8(error.what()); }

@@ -291,8 +291,7 @@ void DxfCommitTheme(TThemeLayer& layer, TDxfThemeTarget& target) {
         for (auto& r : target.Records) {
             values.clear();
             for (const int k : role) values << (k == 1 ? QVariant(r.DxfLayer) : k == 2 ? QVariant(r.Elevation) : QVariant());
-            if (layer.AddObjectWithRecord(r.Object.get(), values) < 0) DxfRefused(layer);
-            (void)r.Object.release();
+            if (layer.AddObjectWithRecord(std::move(r.Object), values) < 0) DxfRefused(layer);
         }
         target.Records.clear();
     });

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <numeric>
 
+#include "engine/geometry/PlanarGeometry.h"
+
 namespace {
 
 struct TPt {
@@ -16,66 +18,14 @@ struct TPt {
 bool LexLess(const TPt& a, const TPt& b) { return a.X < b.X || (a.X == b.X && a.Y < b.Y); }
 bool SamePt(const TPt& a, const TPt& b) { return a.X == b.X && a.Y == b.Y; }
 
-// ---------------------------------------------------------------------------
-// Exact orientation: the sign of (b - a) x (c - a), with a floating-point
-// filter and an exact expansion sum behind it.
-
-inline void TwoSum(double a, double b, double& x, double& y) {
-    x = a + b;
-    const double bv = x - a;
-    const double av = x - bv;
-    y = (a - av) + (b - bv);
-}
-
-[[gnu::noinline]] int OrientExact(const TPt& a, const TPt& b, const TPt& c) {
-    // (bx-ax)(cy-ay) - (by-ay)(cx-ax) expanded into six exact products.
-    const double f[6][2] = {{b.X, c.Y}, {-b.X, a.Y}, {-a.X, c.Y}, {-b.Y, c.X}, {b.Y, a.X}, {a.Y, c.X}};
-    double e[16];
-    int m = 0;
-    for (const auto& pq : f) {
-        const double p = pq[0] * pq[1];
-        const double terms[2] = {p, std::fma(pq[0], pq[1], -p)};
-        for (double q : terms) {
-            int k = 0;
-            for (int j = 0; j < m; ++j) {
-                double s, h;
-                TwoSum(q, e[j], s, h);
-                q = s;
-                if (h != 0.0) e[k++] = h;
-            }
-            if (q != 0.0) e[k++] = q;
-            m = k;
-        }
-    }
-    if (m == 0) return 0;
-    return e[m - 1] > 0.0 ? 1 : -1;
-}
-
-inline int Orient(const TPt& a, const TPt& b, const TPt& c) {
-    const double l = (b.X - a.X) * (c.Y - a.Y);
-    const double r = (b.Y - a.Y) * (c.X - a.X);
-    const double det = l - r;
-    const double bound = 3.3306690738754716e-16 * (std::fabs(l) + std::fabs(r));
-    if (det > bound) return 1;
-    if (-det > bound) return -1;
-    return OrientExact(a, b, c);
-}
+// The engine's one orientation test and point-in-ring test.
+inline int Orient(const TPt& a, const TPt& b, const TPt& c) { return Planar::Orientation(a.X, a.Y, b.X, b.Y, c.X, c.Y); }
 
 // Winding number of p about a closed vertex loop; p must not lie on it for a
-// meaningful answer (any answer is finite and consistent otherwise).
+// meaningful answer (0 is given then).
 template <class PointAt>
 int WindingNumber(const TPt& p, std::size_t n, PointAt at) {
-    int wn = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const TPt& u = at(i);
-        const TPt& v = at(i + 1 == n ? 0 : i + 1);
-        if (u.Y <= p.Y) {
-            if (v.Y > p.Y && Orient(u, v, p) > 0) ++wn;
-        } else if (v.Y <= p.Y && Orient(u, v, p) < 0) {
-            --wn;
-        }
-    }
-    return wn;
+    return Planar::RingPosition(p.X, p.Y, n, at).Winding;
 }
 
 bool StrictlyBetween(const TPt& p, const TPt& a, const TPt& b) {
@@ -164,7 +114,28 @@ private:
         Zs.push_back(v.Z);
         return int(Pts.size()) - 1;
     }
+    // Every crossing and touching of segments, as (segment, point) splits;
+    // crossing points are added to Pts.
     void FindIntersections(std::vector<std::pair<int, int>>& splits);
+    struct TSection {
+        int First, Count, Dir;
+        TBox Box;
+    };
+    struct TCrossing {
+        int S, Q, P;
+    };
+    struct TIntersections {
+        std::vector<TBox> Box;             // of each segment
+        std::vector<TCrossing> Crossings;  // proper crossings and their new points
+        std::vector<std::pair<int, int>>& Splits;
+    };
+    void SegmentBoxes(TIntersections& x) const;
+    std::vector<TSection> Sections(const TIntersections& x) const;
+    void TestCandidateSections(TIntersections& x, const std::vector<TSection>& sections);
+    void TestSections(TIntersections& x, const TSection& s, const TSection& t);
+    void TestPair(TIntersections& x, int si, int sj);
+    void AddCrossing(TIntersections& x, int si, int sj);
+    void SnapCrossings(TIntersections& x, int inputPoints);
     void AngleSort();
     void TraceCycles();
     void Windings();
@@ -226,130 +197,141 @@ void TArrangement::AddChain(const TRing& chain) {
     }
 }
 
+// ---- finding the intersections, phase by phase
+
 void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
-    const int n = int(Segs.size());
+    TIntersections x{{}, {}, splits};
     const int inputPoints = int(Pts.size());
-    struct TCrossing {
-        int S, Q, P;
-    };
-    std::vector<TCrossing> crossings;
-    struct TBox {
-        double X0, X1, Y0, Y1;
-    };
-    std::vector<TBox> box(n);
+    SegmentBoxes(x);
+    const std::vector<TSection> sections = Sections(x);
+    TestCandidateSections(x, sections);
+    SnapCrossings(x, inputPoints);
+}
+
+void TArrangement::SegmentBoxes(TIntersections& x) const {
+    const int n = int(Segs.size());
+    x.Box.resize(n);
     for (int i = 0; i < n; ++i) {
         const TPt& a = Pts[Segs[i].A];
         const TPt& b = Pts[Segs[i].B];
-        box[i] = {std::min(a.X, b.X), std::max(a.X, b.X), std::min(a.Y, b.Y), std::max(a.Y, b.Y)};
+        x.Box[i] = {std::min(a.X, b.X), std::max(a.X, b.X), std::min(a.Y, b.Y), std::max(a.Y, b.Y)};
     }
-    auto addCrossing = [&](int si, int sj) {
-        const TPt& a = Pts[Segs[si].A];
-        const TPt& b = Pts[Segs[si].B];
-        const TPt& c = Pts[Segs[sj].A];
-        const TPt& d = Pts[Segs[sj].B];
-        const long double rx = (long double)b.X - a.X, ry = (long double)b.Y - a.Y;
-        const long double sx = (long double)d.X - c.X, sy = (long double)d.Y - c.Y;
-        const long double den = rx * sy - ry * sx;
-        const long double t = (((long double)c.X - a.X) * sy - ((long double)c.Y - a.Y) * sx) / den;
-        double x = double(a.X + t * rx);
-        double y = double(a.Y + t * ry);
-        // Keep the rounded point within both segments' boxes.
-        x = std::clamp(x, std::max(box[si].X0, box[sj].X0), std::min(box[si].X1, box[sj].X1));
-        y = std::clamp(y, std::max(box[si].Y0, box[sj].Y0), std::min(box[si].Y1, box[sj].Y1));
-        const double z = Zs[Segs[si].A] + double(t) * (Zs[Segs[si].B] - Zs[Segs[si].A]);
-        const int p = AddPoint({x, y, z});
-        splits.push_back({si, p});
-        splits.push_back({sj, p});
-        crossings.push_back({si, sj, p});
-    };
+}
 
-    auto test = [&](int si, int sj) {
-        const TSeg& s = Segs[si];
-        const TSeg& q = Segs[sj];
-        const TPt& a = Pts[s.A];
-        const TPt& b = Pts[s.B];
-        const TPt& c = Pts[q.A];
-        const TPt& d = Pts[q.B];
-        // Neighbours along a ring meet only at their shared vertex, unless
-        // the ring turns straight back over itself.
-        if (s.B == q.A || s.A == q.B || s.A == q.A || s.B == q.B) {
-            const int shared = (s.B == q.A || s.B == q.B) ? s.B : s.A;
-            const int farS = shared == s.A ? s.B : s.A;
-            const int farQ = (q.A == shared) ? q.B : q.A;
-            if (Orient(Pts[shared], Pts[farS], Pts[farQ]) != 0) return;
-            if (StrictlyBetween(Pts[farQ], Pts[shared], Pts[farS])) splits.push_back({si, farQ});
-            if (StrictlyBetween(Pts[farS], Pts[shared], Pts[farQ])) splits.push_back({sj, farS});
-            return;
-        }
-        const int o1 = Orient(a, b, c);
-        const int o2 = Orient(a, b, d);
-        if (o1 != 0 && o1 == o2) return;
-        const int o3 = Orient(c, d, a);
-        const int o4 = Orient(c, d, b);
-        if (o3 != 0 && o3 == o4) return;
-        if (o1 * o2 < 0 && o3 * o4 < 0) {
-            addCrossing(si, sj);
-            return;
-        }
-        // Touching or collinear: split at the end points lying inside the other segment.
-        if (o1 == 0 && StrictlyBetween(c, a, b)) splits.push_back({si, q.A});
-        if (o2 == 0 && StrictlyBetween(d, a, b)) splits.push_back({si, q.B});
-        if (o3 == 0 && StrictlyBetween(a, c, d)) splits.push_back({sj, s.A});
-        if (o4 == 0 && StrictlyBetween(b, c, d)) splits.push_back({sj, s.B});
-    };
+// A proper crossing of two segments: a new point, rounded once and kept
+// within both segments' boxes, splits both.
+void TArrangement::AddCrossing(TIntersections& x, int si, int sj) {
+    const TPt& a = Pts[Segs[si].A];
+    const TPt& b = Pts[Segs[si].B];
+    const TPt& c = Pts[Segs[sj].A];
+    const TPt& d = Pts[Segs[sj].B];
+    const long double rx = (long double)b.X - a.X, ry = (long double)b.Y - a.Y;
+    const long double sx = (long double)d.X - c.X, sy = (long double)d.Y - c.Y;
+    const long double den = rx * sy - ry * sx;
+    const long double t = (((long double)c.X - a.X) * sy - ((long double)c.Y - a.Y) * sx) / den;
+    const TBox& bi = x.Box[si];
+    const TBox& bj = x.Box[sj];
+    const double px = std::clamp(double(a.X + t * rx), std::max(bi.X0, bj.X0), std::min(bi.X1, bj.X1));
+    const double py = std::clamp(double(a.Y + t * ry), std::max(bi.Y0, bj.Y0), std::min(bi.Y1, bj.Y1));
+    const double z = Zs[Segs[si].A] + double(t) * (Zs[Segs[si].B] - Zs[Segs[si].A]);
+    const int p = AddPoint({px, py, z});
+    x.Splits.push_back({si, p});
+    x.Splits.push_back({sj, p});
+    x.Crossings.push_back({si, sj, p});
+}
 
-    // Sections: runs of consecutive segments of one ring or chain whose X
-    // grows strictly one way (at most kSectionLength of them). Two segments
-    // of one section never meet except at a shared vertex, and the
-    // segments of two sections are visited in X order like a merge.
+// Two segments: a crossing, or the end points of one lying inside the
+// other (touching, collinear overlap).
+void TArrangement::TestPair(TIntersections& x, int si, int sj) {
+    const TSeg& s = Segs[si];
+    const TSeg& q = Segs[sj];
+    const TPt& a = Pts[s.A];
+    const TPt& b = Pts[s.B];
+    const TPt& c = Pts[q.A];
+    const TPt& d = Pts[q.B];
+    // Neighbours along a ring meet only at their shared vertex, unless the
+    // ring turns straight back over itself.
+    if (s.B == q.A || s.A == q.B || s.A == q.A || s.B == q.B) {
+        const int shared = (s.B == q.A || s.B == q.B) ? s.B : s.A;
+        const int farS = shared == s.A ? s.B : s.A;
+        const int farQ = (q.A == shared) ? q.B : q.A;
+        if (Orient(Pts[shared], Pts[farS], Pts[farQ]) != 0) return;
+        if (StrictlyBetween(Pts[farQ], Pts[shared], Pts[farS])) x.Splits.push_back({si, farQ});
+        if (StrictlyBetween(Pts[farS], Pts[shared], Pts[farQ])) x.Splits.push_back({sj, farS});
+        return;
+    }
+    const int o1 = Orient(a, b, c);
+    const int o2 = Orient(a, b, d);
+    if (o1 != 0 && o1 == o2) return;
+    const int o3 = Orient(c, d, a);
+    const int o4 = Orient(c, d, b);
+    if (o3 != 0 && o3 == o4) return;
+    if (o1 * o2 < 0 && o3 * o4 < 0) {
+        AddCrossing(x, si, sj);
+        return;
+    }
+    // Touching or collinear: split at the end points lying inside the other segment.
+    if (o1 == 0 && StrictlyBetween(c, a, b)) x.Splits.push_back({si, q.A});
+    if (o2 == 0 && StrictlyBetween(d, a, b)) x.Splits.push_back({si, q.B});
+    if (o3 == 0 && StrictlyBetween(a, c, d)) x.Splits.push_back({sj, s.A});
+    if (o4 == 0 && StrictlyBetween(b, c, d)) x.Splits.push_back({sj, s.B});
+}
+
+// Sections: runs of consecutive segments of one ring or chain whose X grows
+// strictly one way (at most kSectionLength of them). Two segments of one
+// section never meet except at a shared vertex, and the segments of two
+// sections are visited in X order like a merge.
+std::vector<TArrangement::TSection> TArrangement::Sections(const TIntersections& x) const {
     constexpr int kSectionLength = 32;
-    struct TSection {
-        int First, Count, Dir;
-        TBox Box;
-    };
     std::vector<TSection> sections;
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < int(Segs.size()); ++i) {
         const TPt& a = Pts[Segs[i].A];
         const TPt& b = Pts[Segs[i].B];
         const int dir = b.X > a.X ? 1 : (b.X < a.X ? -1 : 0);
         if (!sections.empty()) {
             TSection& last = sections.back();
-            if (dir != 0 && last.Dir == dir && last.Count < kSectionLength && Segs[last.First + last.Count - 1].B == Segs[i].A) {
+            if (dir != 0 && last.Dir == dir && last.Count < kSectionLength &&
+                Segs[last.First + last.Count - 1].B == Segs[i].A) {
                 ++last.Count;
-                last.Box.X0 = std::min(last.Box.X0, box[i].X0);
-                last.Box.X1 = std::max(last.Box.X1, box[i].X1);
-                last.Box.Y0 = std::min(last.Box.Y0, box[i].Y0);
-                last.Box.Y1 = std::max(last.Box.Y1, box[i].Y1);
+                last.Box.X0 = std::min(last.Box.X0, x.Box[i].X0);
+                last.Box.X1 = std::max(last.Box.X1, x.Box[i].X1);
+                last.Box.Y0 = std::min(last.Box.Y0, x.Box[i].Y0);
+                last.Box.Y1 = std::max(last.Box.Y1, x.Box[i].Y1);
                 continue;
             }
         }
-        sections.push_back({i, 1, dir, box[i]});
+        sections.push_back({i, 1, dir, x.Box[i]});
     }
-    auto testSections = [&](const TSection& s, const TSection& t) {
-        auto at = [](const TSection& x, int k) { return x.Dir >= 0 ? x.First + k : x.First + x.Count - 1 - k; };
-        int i = 0, j = 0;
-        while (i < s.Count && j < t.Count) {
-            const int a = at(s, i), b = at(t, j);
-            const TBox& ba = box[a];
-            const TBox& bb = box[b];
-            if (ba.X1 < bb.X0) {
-                ++i;
-                continue;
-            }
-            if (bb.X1 < ba.X0) {
-                ++j;
-                continue;
-            }
-            if (!(ba.Y1 < bb.Y0 || bb.Y1 < ba.Y0)) test(std::min(a, b), std::max(a, b));
-            if (ba.X1 < bb.X1) ++i;
-            else ++j;
-        }
-    };
+    return sections;
+}
 
-    // Candidate pairs of sections through a uniform grid about as fine as
-    // the sections: each section is entered in every cell its box covers,
-    // and a pair is taken only in the cell holding the lower-left corner of
-    // the overlap of the two boxes, so once.
+// The segments of two sections whose boxes overlap, in X order.
+void TArrangement::TestSections(TIntersections& x, const TSection& s, const TSection& t) {
+    auto at = [](const TSection& sc, int k) { return sc.Dir >= 0 ? sc.First + k : sc.First + sc.Count - 1 - k; };
+    int i = 0, j = 0;
+    while (i < s.Count && j < t.Count) {
+        const int a = at(s, i), b = at(t, j);
+        const TBox& ba = x.Box[a];
+        const TBox& bb = x.Box[b];
+        if (ba.X1 < bb.X0) {
+            ++i;
+            continue;
+        }
+        if (bb.X1 < ba.X0) {
+            ++j;
+            continue;
+        }
+        if (!(ba.Y1 < bb.Y0 || bb.Y1 < ba.Y0)) TestPair(x, std::min(a, b), std::max(a, b));
+        if (ba.X1 < bb.X1) ++i;
+        else ++j;
+    }
+}
+
+// Candidate pairs of sections through a uniform grid about as fine as the
+// sections: each section is entered in every cell its box covers, and a
+// pair is taken only in the cell holding the lower-left corner of the
+// overlap of the two boxes, so once.
+void TArrangement::TestCandidateSections(TIntersections& x, const std::vector<TSection>& sections) {
     const int m = int(sections.size());
     if (m < 2) return;
     double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL, extent = 0;
@@ -371,8 +353,8 @@ void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
         gy = (gy + 1) / 2;
     }
     const double cw = w / gx > 0 ? w / gx : 1, ch = h / gy > 0 ? h / gy : 1;
-    auto cx = [&](double x) { return int(std::clamp((x - x0) / cw, 0.0, double(gx - 1))); };
-    auto cy = [&](double y) { return int(std::clamp((y - y0) / ch, 0.0, double(gy - 1))); };
+    auto cx = [&](double v) { return int(std::clamp((v - x0) / cw, 0.0, double(gx - 1))); };
+    auto cy = [&](double v) { return int(std::clamp((v - y0) / ch, 0.0, double(gy - 1))); };
     struct TCells {
         int X0, X1, Y0, Y1;
     };
@@ -403,18 +385,20 @@ void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
                     const TBox& bj = sections[j].Box;
                     if (bj.X1 < bi.X0 || bi.X1 < bj.X0 || bj.Y1 < bi.Y0 || bi.Y1 < bj.Y0) continue;
                     if (std::max(cells[i].X0, cells[j].X0) != xx || std::max(cells[i].Y0, cells[j].Y0) != yy) continue;
-                    testSections(sections[i], sections[j]);
+                    TestSections(x, sections[i], sections[j]);
                 }
             }
         }
     }
+}
 
-    // Two segments that cross where a vertex of a third lies on both cross
-    // at that vertex: use it rather than the rounded crossing, or the two
-    // would leave a sliver between them.
-    if (crossings.empty()) return;
+// Two segments that cross where a vertex of a third lies on both cross at
+// that vertex: it is used rather than the rounded crossing, or the two
+// would leave a sliver between them.
+void TArrangement::SnapCrossings(TIntersections& x, int inputPoints) {
+    if (x.Crossings.empty()) return;
     std::vector<std::pair<int, int>> onSeg;
-    for (const auto& sp : splits)
+    for (const auto& sp : x.Splits)
         if (sp.second < inputPoints) onSeg.push_back(sp);
     if (onSeg.empty()) return;
     std::sort(onSeg.begin(), onSeg.end());
@@ -422,7 +406,7 @@ void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
         return std::equal_range(onSeg.begin(), onSeg.end(), std::pair<int, int>(seg, -1),
                                 [](const std::pair<int, int>& a, const std::pair<int, int>& b) { return a.first < b.first; });
     };
-    for (const TCrossing& c : crossings) {
+    for (const TCrossing& c : x.Crossings) {
         const auto rs = range(c.S);
         if (rs.first == rs.second) continue;
         const auto rq = range(c.Q);
@@ -779,14 +763,10 @@ int PolygonWinding(const TOverlayPolygon& p, const TPt& q, bool& onEdge) {
         if (pts.size() < 3) return;
         const long double a = SignedArea2(pts);
         if (a == 0) return;
-        const std::size_t n = pts.size();
-        for (std::size_t i = 0; i < n; ++i) {
-            const TPt& u = pts[i];
-            const TPt& v = pts[i + 1 == n ? 0 : i + 1];
-            if (SamePt(q, u) || (Orient(u, v, q) == 0 && StrictlyBetween(q, u, v))) onEdge = true;
-        }
-        const int wn = WindingNumber(q, n, [&](std::size_t i) -> const TPt& { return pts[i]; });
-        w += wn * (a > 0 ? 1 : -1) * role;
+        const Planar::TRingPosition at =
+            Planar::RingPosition(q.X, q.Y, pts.size(), [&](std::size_t i) -> const TPt& { return pts[i]; });
+        if (at.Location == Planar::TLocation::Boundary) onEdge = true;
+        w += at.Winding * (a > 0 ? 1 : -1) * role;
     };
     for (const TRing& r : p.Contours) ring(r, 1);
     for (const TRing& r : p.Holes) ring(r, -1);

@@ -56,18 +56,6 @@ struct TExpansion {
     }
 };
 
-int OrientationExact(const TVertex& a, const TVertex& b, const TVertex& c) {
-    // (a - c) x (b - c) = ax*by - ax*cy - cx*by - ay*bx + ay*cx + cy*bx
-    TExpansion x;
-    x.AddProduct(a.X, b.Y);
-    x.AddProduct(-a.X, c.Y);
-    x.AddProduct(-c.X, b.Y);
-    x.AddProduct(-a.Y, b.X);
-    x.AddProduct(a.Y, c.X);
-    x.AddProduct(c.Y, b.X);
-    return x.Sign();
-}
-
 inline int SignOf(double v) { return (v > 0) - (v < 0); }
 
 // The determinant (a - c) x (b - c) in doubles (for parameters, not signs).
@@ -97,27 +85,16 @@ inline double ParamOf(const TVertex& q, const TVertex& a, const TVertex& b) {
 
 }  // namespace
 
-int Orientation(const TVertex& a, const TVertex& b, const TVertex& c) {
-    // Fast filter with the error bound of the double evaluation.
-    constexpr double eps = 1.1102230246251565e-16;  // 2^-53
-    constexpr double errBound = (3.0 + 16.0 * eps) * eps;
-    const double detLeft = (a.X - c.X) * (b.Y - c.Y);
-    const double detRight = (a.Y - c.Y) * (b.X - c.X);
-    const double det = detLeft - detRight;
-    double detSum;
-    if (detLeft > 0) {
-        if (detRight <= 0) return SignOf(det);
-        detSum = detLeft + detRight;
-    } else if (detLeft < 0) {
-        if (detRight >= 0) return SignOf(det);
-        detSum = -detLeft - detRight;
-    } else {
-        if (detRight == 0) return OrientationExact(a, b, c);
-        return SignOf(det);
-    }
-    const double bound = errBound * detSum;
-    if (det >= bound || -det >= bound) return SignOf(det);
-    return OrientationExact(a, b, c);
+int OrientationExact(double ax, double ay, double bx, double by, double cx, double cy) {
+    // (a - c) x (b - c) = ax*by - ax*cy - cx*by - ay*bx + ay*cx + cy*bx
+    TExpansion x;
+    x.AddProduct(ax, by);
+    x.AddProduct(-ax, cy);
+    x.AddProduct(-cx, by);
+    x.AddProduct(-ay, bx);
+    x.AddProduct(ay, cx);
+    x.AddProduct(cy, bx);
+    return x.Sign();
 }
 
 // ---------------------------------------------------------------- points and segments
@@ -376,36 +353,7 @@ double RingLength(TVertices c) {
 }
 
 TLocation LocatePoint(const TVertex& p, TVertices ring) {
-    const std::size_t n = ring.size();
-    if (n == 0) return TLocation::Outside;
-    bool inside = false;
-    // A ray from P towards +X; an edge counts when it runs from at or
-    // below P to above it (or back), so a vertex on the ray counts once.
-    // P on the boundary: an edge through P has an end at P's height or
-    // runs across it; every vertex is the second end of one edge, so only
-    // the second end's height needs testing.
-    const TVertex* a = &ring[n - 1];
-    bool aAbove = a->Y > p.Y;
-    for (std::size_t i = 0; i < n; ++i) {
-        const TVertex* b = &ring[i];
-        const bool bAbove = b->Y > p.Y;
-        if (aAbove != bAbove) {
-            if (a->X < p.X && b->X < p.X) {
-                // wholly left of P: neither crossing nor touching
-            } else if (a->X > p.X && b->X > p.X) {
-                inside = !inside;
-            } else {
-                const int o = Orientation(*a, *b, p);
-                if (o == 0) return TLocation::Boundary;
-                if (bAbove ? o > 0 : o < 0) inside = !inside;
-            }
-        } else if (b->Y == p.Y) {
-            if (OnSegment(p, *a, *b)) return TLocation::Boundary;
-        }
-        a = b;
-        aAbove = bAbove;
-    }
-    return inside ? TLocation::Inside : TLocation::Outside;
+    return RingPosition(p.X, p.Y, ring.size(), [&](std::size_t i) -> const TVertex& { return ring[i]; }).Location;
 }
 
 TLocation LocatePoint(const TVertex& p, const TRegion& region) {

@@ -12,6 +12,8 @@
 // i + 1) or as a ring (the same plus the last vertex back to the first);
 // a ring stored with its first vertex repeated at the end gives the same
 // answers as one stored without.
+#include <algorithm>
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <vector>
@@ -45,9 +47,36 @@ using TVertices = std::span<const TVertex>;
 inline bool Coincide(const TVertex& a, const TVertex& b) { return a.X == b.X && a.Y == b.Y; }
 inline double Distance(const TVertex& a, const TVertex& b) { return PointDistance(a.X, a.Y, b.X, b.Y); }
 
-// The exact sign of the turn a -> b -> c: +1 counter-clockwise (c left of
-// a->b, Y up), -1 clockwise, 0 collinear.
-int Orientation(const TVertex& a, const TVertex& b, const TVertex& c);
+// The engine's one orientation test: the exact sign of the turn
+// a -> b -> c, +1 counter-clockwise (c left of a->b, Y up), -1 clockwise,
+// 0 collinear. A floating-point filter with Shewchuk's error bound decides
+// nearly every case; the rest is summed exactly.
+int OrientationExact(double ax, double ay, double bx, double by, double cx, double cy);
+inline int Orientation(double ax, double ay, double bx, double by, double cx, double cy) {
+    constexpr double eps = 1.1102230246251565e-16;  // 2^-53
+    constexpr double errBound = (3.0 + 16.0 * eps) * eps;
+    const double detLeft = (ax - cx) * (by - cy);
+    const double detRight = (ay - cy) * (bx - cx);
+    const double det = detLeft - detRight;
+    const auto sign = [](double v) { return (v > 0) - (v < 0); };
+    double detSum;
+    if (detLeft > 0) {
+        if (detRight <= 0) return sign(det);
+        detSum = detLeft + detRight;
+    } else if (detLeft < 0) {
+        if (detRight >= 0) return sign(det);
+        detSum = -detLeft - detRight;
+    } else {
+        if (detRight == 0) return OrientationExact(ax, ay, bx, by, cx, cy);
+        return sign(det);
+    }
+    const double bound = errBound * detSum;
+    if (det >= bound || -det >= bound) return sign(det);
+    return OrientationExact(ax, ay, bx, by, cx, cy);
+}
+inline int Orientation(const TVertex& a, const TVertex& b, const TVertex& c) {
+    return Orientation(a.X, a.Y, b.X, b.Y, c.X, c.Y);
+}
 
 // ---------------------------------------------------------------- points and segments
 // P lies on the closed segment A-B (exact).
@@ -114,8 +143,55 @@ double ChainLength(TVertices c);
 double RingLength(TVertices c);
 
 enum class TLocation { Outside, Boundary, Inside };
-// Where P lies with respect to the ring: crossing-number test, the same for
-// both windings; exact.
+
+// The engine's one point-in-ring test. The ring is n points at(0) ..
+// at(n - 1) of any type with X and Y (the closing side implied). A ray
+// from P towards +X; an edge counts when it runs from at or below P to
+// above it (+1, the ring turning counter-clockwise about P) or back (-1),
+// so a vertex on the ray counts once. Location: Boundary when P lies on a
+// side (its winding is then not counted), else Inside when the winding is
+// odd. Exact.
+struct TRingPosition {
+    TLocation Location = TLocation::Outside;
+    int Winding = 0;
+};
+template <typename PointAt>
+TRingPosition RingPosition(double px, double py, std::size_t n, PointAt at) {
+    TRingPosition r;
+    if (n == 0) return r;
+    // P on the boundary: an edge through P has an end at P's height or runs
+    // across it; every vertex is the second end of one edge, so only the
+    // second end's height needs testing.
+    const auto* a = &at(n - 1);
+    bool aAbove = a->Y > py;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto* b = &at(i);
+        const bool bAbove = b->Y > py;
+        if (aAbove != bAbove) {
+            if (a->X < px && b->X < px) {
+                // wholly left of P: neither crossing nor touching
+            } else if (a->X > px && b->X > px) {
+                r.Winding += bAbove ? 1 : -1;
+            } else {
+                const int o = Orientation(a->X, a->Y, b->X, b->Y, px, py);
+                if (o == 0) return {TLocation::Boundary, 0};
+                if (bAbove ? o > 0 : o < 0) r.Winding += bAbove ? 1 : -1;
+            }
+        } else if (b->Y == py) {
+            // Level with P: on the side when within its box and collinear.
+            const bool inBox = std::min(a->X, b->X) <= px && px <= std::max(a->X, b->X) &&
+                               std::min(a->Y, b->Y) <= py && py <= std::max(a->Y, b->Y);
+            if (inBox && Orientation(a->X, a->Y, b->X, b->Y, px, py) == 0) return {TLocation::Boundary, 0};
+        }
+        a = b;
+        aAbove = bAbove;
+    }
+    r.Location = (r.Winding & 1) != 0 ? TLocation::Inside : TLocation::Outside;
+    return r;
+}
+
+// Where P lies with respect to the ring (RingPosition): the same for both
+// windings.
 TLocation LocatePoint(const TVertex& p, TVertices ring);
 // P lies inside the ring or on its boundary (the boundary counts as inside).
 inline bool PointInContour(const TVertex& p, TVertices ring) { return LocatePoint(p, ring) != TLocation::Outside; }

@@ -123,7 +123,7 @@ void TLayer::ReleaseLock() {
 
 TVisualObject* TLayer::GetObject(int index) const {
     if (index < 0 || index >= GetObjectCount()) IndexError(index);
-    return objects_[static_cast<std::size_t>(index)];
+    return objects_[static_cast<std::size_t>(index)].get();
 }
 
 TVisualObject* TLayer::GetSelected(int index) const {
@@ -135,15 +135,17 @@ bool TLayer::Holds(const TVisualObject* o) const {
     return o != nullptr && o->Parent() == this && !deletedSet_.contains(o);
 }
 
-bool TLayer::Refuses(TVisualObject* o) const {
-    if (o == nullptr) return true;
-    if (o->Parent() != nullptr && o->Parent() != this) return true;
-    return Holds(o);
+// A new object has no owner yet.
+bool TLayer::Refuses(TVisualObject* o) const { return o == nullptr || o->Parent() != nullptr; }
+
+std::size_t TLayer::Find(const TVisualObject* o) const {
+    const auto it = std::find_if(objects_.begin(), objects_.end(), [o](const auto& p) { return p.get() == o; });
+    return static_cast<std::size_t>(it - objects_.begin());
 }
 
 void TLayer::BeginBuffer() {
     if (originalValid_) return;
-    original_ = objects_;
+    original_ = GetObjects().ToVector();
     originalValid_ = true;
 }
 
@@ -159,15 +161,6 @@ void TLayer::EndBuffer() {
 }
 
 void TLayer::TakeIn(TVisualObject* o) {
-    if (deletedSet_.erase(o) > 0) {
-        // Removed earlier in this edit and now back.
-        EraseOne(deleted_, o);
-        if (newDeletedSet_.erase(o) > 0) {
-            inserted_.push_back(o);
-            insertedSet_.insert(o);
-        }
-        return;
-    }
     o->SetParent(this);
     inserted_.push_back(o);
     insertedSet_.insert(o);
@@ -175,14 +168,15 @@ void TLayer::TakeIn(TVisualObject* o) {
 
 void TLayer::PutAside(std::size_t i) {
     ++revision_;
-    TVisualObject* o = objects_[i];
+    std::unique_ptr<TVisualObject> owned = std::move(objects_[i]);
     objects_.erase(objects_.begin() + static_cast<std::ptrdiff_t>(i));
+    TVisualObject* o = owned.get();
     Forget(o);
     if (insertedSet_.erase(o) > 0) {
         EraseOne(inserted_, o);
         newDeletedSet_.insert(o);
     }
-    deleted_.push_back(o);
+    deleted_.push_back(std::move(owned));
     deletedSet_.insert(o);
     IndexRemove(o, o->Id());
     boundsValid_ = false;
@@ -195,47 +189,27 @@ void TLayer::Forget(TVisualObject* o) {
 
 void TLayer::FreeObjects() {
     ++revision_;
-    std::vector<TVisualObject*> all;
-    all.swap(objects_);
-    for (TVisualObject* o : deleted_) all.push_back(o);
+    // Out of every list first, then freed.
+    std::vector<std::unique_ptr<TVisualObject>> all = std::move(objects_);
+    objects_.clear();
+    for (auto& o : deleted_) all.push_back(std::move(o));
     EndBuffer();
     selection_.clear();
     selectedSet_.clear();
-    for (TVisualObject* o : all) {
-        if (current_ == o) current_ = nullptr;
-        delete o;
-    }
+    current_ = nullptr;
+    all.clear();
     index_.clear();
     indexValid_ = true;
     bounds_ = {};
     boundsValid_ = true;
 }
 
-int TLayer::Add(TVisualObject* o) {
-    ++revision_;
-    if (state_ != lsEdit || Refuses(o)) return -1;
+int TLayer::TakeAt(std::size_t index, std::unique_ptr<TVisualObject> owned) {
     BeginBuffer();
-    objects_.push_back(o);
+    TVisualObject* o = owned.get();
+    objects_.insert(objects_.begin() + static_cast<std::ptrdiff_t>(index), std::move(owned));
     TakeIn(o);
-    IndexAdd(o);
-    Extend(o);
-    return GetObjectCount() - 1;
-}
-
-int TLayer::Add(std::unique_ptr<TVisualObject> o) {
-    const int i = Add(o.get());
-    if (i >= 0) o.release();
-    return i;
-}
-
-int TLayer::Insert(int index, TVisualObject* o) {
-    ++revision_;
-    if (state_ != lsEdit || Refuses(o)) return -1;
-    if (index < 0 || index > GetObjectCount()) IndexError(index);
-    BeginBuffer();
-    objects_.insert(objects_.begin() + index, o);
-    TakeIn(o);
-    if (index == GetObjectCount() - 1) {
+    if (index + 1 == objects_.size()) {
         IndexAdd(o);
     } else if (indexValid_) {
         auto& v = index_[Key(o)];
@@ -245,21 +219,53 @@ int TLayer::Insert(int index, TVisualObject* o) {
             indexValid_ = false;  // its place among equal keys: worked out again
     }
     Extend(o);
-    return index;
+    return static_cast<int>(index);
 }
 
-void TLayer::Withdraw(TVisualObject* o) {
-    if (!Holds(o) || !insertedSet_.contains(o)) return;
-    const auto it = std::find(objects_.begin(), objects_.end(), o);
-    if (it == objects_.end()) return;
+int TLayer::Add(std::unique_ptr<TVisualObject> o) {
     ++revision_;
-    objects_.erase(it);
+    if (state_ != lsEdit || Refuses(o.get())) return -1;
+    return TakeAt(objects_.size(), std::move(o));
+}
+
+int TLayer::Insert(int index, std::unique_ptr<TVisualObject> o) {
+    ++revision_;
+    if (state_ != lsEdit || Refuses(o.get())) return -1;
+    if (index < 0 || index > GetObjectCount()) IndexError(index);
+    return TakeAt(static_cast<std::size_t>(index), std::move(o));
+}
+
+int TLayer::Restore(TVisualObject* o) {
+    if (state_ != lsEdit || o == nullptr || !deletedSet_.contains(o)) return -1;
+    ++revision_;
+    const auto it = std::find_if(deleted_.begin(), deleted_.end(), [o](const auto& p) { return p.get() == o; });
+    objects_.push_back(std::move(*it));
+    deleted_.erase(it);
+    deletedSet_.erase(o);
+    // Added in this edit, removed, and back: still an addition.
+    if (newDeletedSet_.erase(o) > 0) {
+        inserted_.push_back(o);
+        insertedSet_.insert(o);
+    }
+    IndexAdd(o);
+    Extend(o);
+    return GetObjectCount() - 1;
+}
+
+std::unique_ptr<TVisualObject> TLayer::Withdraw(TVisualObject* o) {
+    if (!Holds(o) || !insertedSet_.contains(o)) return nullptr;
+    const std::size_t i = Find(o);
+    if (i == objects_.size()) return nullptr;
+    ++revision_;
+    std::unique_ptr<TVisualObject> owned = std::move(objects_[i]);
+    objects_.erase(objects_.begin() + static_cast<std::ptrdiff_t>(i));
     Forget(o);
     insertedSet_.erase(o);
     EraseOne(inserted_, o);
     IndexRemove(o, o->Id());
     boundsValid_ = false;
     o->SetParent(nullptr);
+    return owned;
 }
 
 void TLayer::Delete(int index) {
@@ -286,30 +292,31 @@ void TLayer::Exchange(int i, int j) {
     BeginBuffer();
     std::swap(objects_[static_cast<std::size_t>(i)], objects_[static_cast<std::size_t>(j)]);
     if (indexValid_) {
-        const auto a = index_.find(Key(objects_[static_cast<std::size_t>(i)]));
-        const auto b = index_.find(Key(objects_[static_cast<std::size_t>(j)]));
+        const auto a = index_.find(Key(objects_[static_cast<std::size_t>(i)].get()));
+        const auto b = index_.find(Key(objects_[static_cast<std::size_t>(j)].get()));
         if ((a != index_.end() && a->second.size() > 1) || (b != index_.end() && b->second.size() > 1))
             indexValid_ = false;
     }
 }
 
-TVisualObject* TLayer::First() const { return objects_.empty() ? nullptr : objects_.front(); }
-TVisualObject* TLayer::Last() const { return objects_.empty() ? nullptr : objects_.back(); }
+TVisualObject* TLayer::First() const { return objects_.empty() ? nullptr : objects_.front().get(); }
+TVisualObject* TLayer::Last() const { return objects_.empty() ? nullptr : objects_.back().get(); }
 
 int TLayer::IndexOf(const TVisualObject* o) const {
     if (!Holds(o)) return -1;
-    const auto it = std::find(objects_.begin(), objects_.end(), o);
-    return it == objects_.end() ? -1 : static_cast<int>(it - objects_.begin());
+    const std::size_t i = Find(o);
+    return i == objects_.size() ? -1 : static_cast<int>(i);
 }
 
 void TLayer::Clear() {
     ++revision_;
     if (state_ != lsEdit) return;
     BeginBuffer();
-    for (TVisualObject* o : objects_) {
+    for (auto& owned : objects_) {
+        TVisualObject* o = owned.get();
         if (insertedSet_.contains(o)) newDeletedSet_.insert(o);
-        deleted_.push_back(o);
         deletedSet_.insert(o);
+        deleted_.push_back(std::move(owned));
     }
     objects_.clear();
     inserted_.clear();
@@ -389,7 +396,7 @@ void TLayer::EnsureIndex() const {
     if (indexValid_) return;
     index_.clear();
     index_.reserve(objects_.size());
-    for (TVisualObject* o : objects_) index_[Key(o)].push_back(o);
+    for (const auto& o : objects_) index_[Key(o.get())].push_back(o.get());
     indexValid_ = true;
 }
 
@@ -420,7 +427,7 @@ void TLayer::ObjectIdChanged(TVisualObject& o, const QString& oldId) {
 
 const TBounds& TLayer::Bounds() const {
     if (!boundsValid_) {
-        bounds_ = ObjectsBounds(objects_);
+        bounds_ = ObjectsBounds(GetObjects());
         boundsValid_ = true;
     }
     return bounds_;
@@ -436,14 +443,14 @@ TBounds TLayer::SelectionBounds() const { return ObjectsBounds(selection_); }
 
 std::vector<TVisualObject*> TLayer::ObjectsWithin(double x1, double y1, double x2, double y2) const {
     std::vector<TVisualObject*> out;
-    for (TVisualObject* o : objects_)
+    for (TVisualObject* o : GetObjects())
         if (o->Enabled() && o->InRect(x1, y1, x2, y2)) out.push_back(o);
     return out;
 }
 
 std::vector<TVisualObject*> TLayer::ObjectsIntersecting(double x1, double y1, double x2, double y2) const {
     std::vector<TVisualObject*> out;
-    for (TVisualObject* o : objects_)
+    for (TVisualObject* o : GetObjects())
         if (o->Enabled() && o->CrossesRect(x1, y1, x2, y2)) out.push_back(o);
     return out;
 }
@@ -501,9 +508,10 @@ void TLayer::InternalOpen() {
         ReadLayerFile(ResolvedFileName());
         active_ = true;
         fileCreated_ = true;
-    } catch (const EEngineError& e) {
+    } catch (const EKoviError& e) {
+        // A coordinate block that cannot be read fails the layer as well.
         FreeObjects();
-        DoError(e.Message());
+        DoError(ErrorMessage(e));
     }
 }
 
@@ -526,8 +534,7 @@ void TLayer::InternalClose() {
 void TLayer::InternalPost() {
     WriteLayerFile(ResolvedFileName());
     fileCreated_ = true;
-    for (TVisualObject* o : deleted_) delete o;
-    EndBuffer();
+    EndBuffer();  // frees the deleted objects
 }
 
 void TLayer::InternalCancel() {
@@ -536,15 +543,26 @@ void TLayer::InternalCancel() {
         EndBuffer();
         return;
     }
-    std::unordered_set<const TVisualObject*> freed;
-    for (TVisualObject* o : inserted_) freed.insert(o);
-    for (const TVisualObject* o : newDeletedSet_) freed.insert(o);
-    objects_ = std::move(original_);
-    for (const TVisualObject* o : freed) {
+    // Every object the layer holds, by address; the list is put back in its
+    // old order and what is left (added in this edit) is freed.
+    std::unordered_map<const TVisualObject*, std::unique_ptr<TVisualObject>> pool;
+    pool.reserve(objects_.size() + deleted_.size());
+    for (auto& o : objects_) pool.emplace(o.get(), std::move(o));
+    for (auto& o : deleted_) pool.emplace(o.get(), std::move(o));
+    objects_.clear();
+    deleted_.clear();
+    objects_.reserve(original_.size());
+    for (TVisualObject* o : original_) {
+        const auto it = pool.find(o);
+        if (it == pool.end()) continue;
+        objects_.push_back(std::move(it->second));
+        pool.erase(it);
+    }
+    for (const auto& [o, owned] : pool) {
         if (selectedSet_.erase(o) > 0) EraseOne(selection_, o);
         if (current_ == o) current_ = nullptr;
-        delete o;
     }
+    pool.clear();
     EndBuffer();
     indexValid_ = false;
     boundsValid_ = false;
@@ -581,7 +599,7 @@ void TLayer::DrawObjects(TDrawContext& dc) {
     if (!visible_ || loading_) return;
     double l, b, r, t;
     dc.VisibleWindow(l, b, r, t);
-    for (TVisualObject* o : objects_) {
+    for (TVisualObject* o : GetObjects()) {
         if (!visible_) break;
         try {
             if (o->CrossesRect(l, b, r, t)) o->Redraw(dc);

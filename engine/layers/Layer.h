@@ -6,11 +6,14 @@
 // Ownership
 // - The layer owns every object of its object list and of its deleted
 //   list (objects removed during an edit, alive until the edit is posted
-//   or cancelled). The inserted list, the selection and the current object
-//   only refer to objects of the object list.
-// - An object added and then removed again in one edit is freed once, at
-//   post or cancel. Remove of an object the layer does not hold does
-//   nothing. Objects that belong to another owner cannot be added.
+//   or cancelled), each in a std::unique_ptr. The inserted list, the
+//   selection and the current object only refer to objects of the object
+//   list.
+// - Objects come in through Add and Insert, which take a std::unique_ptr:
+//   an object the layer refuses is freed with it. An object removed in
+//   this edit goes back with Restore. An object added and then removed
+//   again in one edit is freed once, at post or cancel. Remove of an
+//   object the layer does not hold does nothing.
 // - Objects leave the selection (and stop being the current object) when
 //   they leave the object list, so the selection never refers to an object
 //   that is not drawn by the layer or that has been freed.
@@ -126,10 +129,10 @@ public:
     int GetObjectCount() const { return static_cast<int>(objects_.size()); }
     TVisualObject* GetSelected(int index) const;
     int GetSelectedCount() const { return static_cast<int>(selection_.size()); }
-    const std::vector<TVisualObject*>& GetObjects() const { return objects_; }
+    TObjectRange GetObjects() const { return TObjectRange(objects_); }
     const std::vector<TVisualObject*>& GetSelection() const { return selection_; }
     const std::vector<TVisualObject*>& GetInserted() const { return inserted_; }
-    const std::vector<TVisualObject*>& GetDeleted() const { return deleted_; }
+    TObjectRange GetDeleted() const { return TObjectRange(deleted_); }
     // The object that the view's tools are creating or editing; refers
     // only. It may be an object outside the layer (a tool's guide shape),
     // which its creator frees and clears here. It becomes nullptr when the
@@ -166,10 +169,15 @@ public:
     double GetSelectionUpperZ() const { return SelectionBounds().UpperZ; }
 
     // ---- object list (the edit buffer): only in lsEdit, else nothing (-1)
-    // Takes ownership; -1 (nothing done, caller keeps it) when refused.
-    virtual int Add(TVisualObject* object);
-    int Add(std::unique_ptr<TVisualObject> object);
-    virtual int Insert(int index, TVisualObject* object);
+    // Takes the object; its index, or -1 when refused (not in lsEdit, no
+    // object, or one that already has an owner), and then it is freed.
+    virtual int Add(std::unique_ptr<TVisualObject> object);
+    // The same at an index (0..count); raises EListError beyond that.
+    virtual int Insert(int index, std::unique_ptr<TVisualObject> object);
+    // Puts an object removed in this edit (still in the deleted list) back
+    // at the end of the list; its index, or -1 when the layer holds no such
+    // object or is not in lsEdit.
+    virtual int Restore(TVisualObject* object);
     virtual void Delete(int index);
     // Former index; -1 when the layer did not hold the object.
     virtual int Remove(TVisualObject* object);
@@ -311,9 +319,9 @@ protected:
         fileCreated_ = fileCreated;
     }
     // Takes an object that was added in this edit (and was not in the
-    // layer before it) out again, as if it had never been added: the
-    // caller owns it again. Nothing for an object the layer does not hold.
-    void Withdraw(TVisualObject* object);
+    // layer before it) out again, as if it had never been added, and hands
+    // it back; nullptr for an object the layer does not hold so.
+    std::unique_ptr<TVisualObject> Withdraw(TVisualObject* object);
 
     // Writes the layer file at path atomically (no name change).
     void WriteLayerFile(const QString& path) const;
@@ -324,6 +332,8 @@ private:
     bool Holds(const TVisualObject* object) const;
     bool Refuses(TVisualObject* object) const;
     void TakeIn(TVisualObject* object);
+    int TakeAt(std::size_t index, std::unique_ptr<TVisualObject> object);
+    std::size_t Find(const TVisualObject* object) const;
     void PutAside(std::size_t index);
     void Forget(TVisualObject* object);
     void FreeObjects();
@@ -340,7 +350,7 @@ private:
     TLayerHost* owner_;
     QString databaseName_;
     QString layerName_ = QStringLiteral("noname.cam");
-    std::vector<TVisualObject*> objects_;   // owned
+    std::vector<std::unique_ptr<TVisualObject>> objects_;
     std::vector<TVisualObject*> selection_; // refers
     std::unordered_set<const TVisualObject*> selectedSet_;
     QString caption_;
@@ -364,11 +374,11 @@ private:
 
     // The edit buffer.
     std::vector<TVisualObject*> inserted_;         // refers (in objects_)
-    std::vector<TVisualObject*> deleted_;          // owned
+    std::vector<std::unique_ptr<TVisualObject>> deleted_;
     std::unordered_set<const TVisualObject*> insertedSet_;
     std::unordered_set<const TVisualObject*> deletedSet_;
     std::unordered_set<const TVisualObject*> newDeletedSet_;  // deleted, added in this edit
-    std::vector<TVisualObject*> original_;         // the list when the edit began
+    std::vector<TVisualObject*> original_;         // the list when the edit began (refers)
     bool originalValid_ = false;
     bool holdsLock_ = false;
     QString lockPath_;

@@ -67,7 +67,7 @@ void TLayer::ReadObjects(TStream& s) {
     ++revision_;
     for (auto& o : read) {
         o->SetParent(this);
-        objects_.push_back(o.release());
+        objects_.push_back(std::move(o));
     }
     if (count > 0) {
         indexValid_ = false;

@@ -129,6 +129,17 @@ void TLayers::Redraw(int first, int last) {
     for (int i = last; i >= first; --i) GetItem(i)->Redraw();
 }
 
+void TLayers::Draw(TDrawContext& dc, int first, int last) {
+    struct TDone {
+        bool& flag;
+        ~TDone() { flag = false; }
+    } done{redrawing_};
+    redrawing_ = true;
+    first = std::max(first, 0);
+    last = std::min(last, GetCount() - 1);
+    for (int i = last; i >= first; --i) list_[static_cast<std::size_t>(i)]->Draw(&dc);
+}
+
 void TLayers::SaveToStream(TStream& s) const {
     const QString marker = RecordName(ClassName());
     StreamWriteLine(s, marker);
@@ -182,7 +193,7 @@ void TLayers::ReadData(TStream& s) {
         }
         try {
             layer->Open();
-        } catch (const EEngineError&) {
+        } catch (const EKoviError&) {
             continue;  // the layer is freed; the record adds nothing
         }
         DoAfterAdd(*layer);

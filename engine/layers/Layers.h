@@ -11,8 +11,9 @@
 //   from a layers section are owned here; a caller may add layers it
 //   keeps itself, as long as they outlive the list or leave it first.
 //
-// Drawing is synchronous: Redraw draws every layer in turn on the calling
-// thread. Drawing on separate threads is not offered.
+// Drawing is synchronous: Redraw and Draw draw every layer of the range in
+// turn on the calling thread. Drawing on separate threads is not offered
+// yet.
 #include <functional>
 #include <memory>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "engine/layers/LayerHost.h"
 #include "engine/symbology/ChangeLink.h"
 
+class TDrawContext;
 class TStream;
 
 // Makes a new layer of a class for a view.
@@ -79,6 +81,9 @@ public:
     // ---- drawing
     // Each layer from index last down to index first gets its Redraw.
     virtual void Redraw(int first, int last);
+    // Each layer from index last down to index first draws on dc (indices
+    // outside the list are left out).
+    virtual void Draw(TDrawContext& dc, int first, int last);
     virtual void RedrawAll() { Redraw(0, GetCount() - 1); }
     bool GetRedrawing() const { return redrawing_; }
 

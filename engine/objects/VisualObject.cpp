@@ -121,7 +121,10 @@ void TVisualObject::Flash(int milliseconds) {
 
 // ---------------------------------------------------------------- lists
 
-TBounds ObjectsBounds(std::span<TVisualObject* const> items) {
+namespace {
+
+template <class TItems>
+TBounds BoundsOf(const TItems& items) {
     TBounds b;
     bool first = true;
     for (const TVisualObject* o : items) {
@@ -134,6 +137,11 @@ TBounds ObjectsBounds(std::span<TVisualObject* const> items) {
     }
     return b;
 }
+
+}  // namespace
+
+TBounds ObjectsBounds(std::span<TVisualObject* const> items) { return BoundsOf(items); }
+TBounds ObjectsBounds(const TObjectRange& items) { return BoundsOf(items); }
 
 TVisualObject* TVisualObjects::FindById(const QString& key) const {
     const QString k = key.trimmed();

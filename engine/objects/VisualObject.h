@@ -9,8 +9,10 @@
 // which holds it in a std::unique_ptr and frees it. The object lists below
 // only refer to objects and never free them.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <span>
 #include <vector>
@@ -239,6 +241,48 @@ inline void ExtendBounds(TBounds& b, const TBounds& o) {
     b.UpperY = std::max(b.UpperY, o.UpperY);
     b.UpperZ = std::max(b.UpperZ, o.UpperZ);
 }
+
+// The objects of an owner's list (a vector of std::unique_ptr), in order,
+// seen as plain pointers; the owner keeps them.
+class TObjectRange {
+public:
+    using TOwned = std::unique_ptr<TVisualObject>;
+    class iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = TVisualObject*;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = TVisualObject*;
+        iterator() = default;
+        explicit iterator(const TOwned* at) : at_(at) {}
+        TVisualObject* operator*() const { return at_->get(); }
+        iterator& operator++() {
+            ++at_;
+            return *this;
+        }
+        iterator operator++(int) {
+            iterator old = *this;
+            ++at_;
+            return old;
+        }
+        friend bool operator==(const iterator&, const iterator&) = default;
+
+    private:
+        const TOwned* at_ = nullptr;
+    };
+    explicit TObjectRange(const std::vector<TOwned>& items) : items_(&items) {}
+    iterator begin() const { return iterator(items_->data()); }
+    iterator end() const { return iterator(items_->data() + items_->size()); }
+    std::size_t size() const { return items_->size(); }
+    bool empty() const { return items_->empty(); }
+    TVisualObject* operator[](std::size_t i) const { return (*items_)[i].get(); }
+    std::vector<TVisualObject*> ToVector() const { return {begin(), end()}; }
+
+private:
+    const std::vector<TOwned>* items_;
+};
+TBounds ObjectsBounds(const TObjectRange& items);
 
 class TVisualObjects : public TObjectRefList<TVisualObject> {
 public:

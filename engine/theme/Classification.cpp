@@ -3,24 +3,18 @@
 #include <QDateTime>
 
 #include "engine/core/Errors.h"
+#include "engine/core/Numbers.h"
 #include "engine/symbology/ThemeClass.h"
 #include "engine/symbology/ThemeClasses.h"
 
 double ParseClassBound(const QString& text) {
-    QString t = text.trimmed();
-    t.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    if (!ok) throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
-    return v;
+    // The class editor writes "," (as the layer file does); "." is taken too.
+    double v = 0;
+    if (TryParseFloat(text, v, kFileDecimal) || TryParseFloat(text, v, kDotDecimal)) return v;
+    throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
 }
 
-int ParseClassIntBound(const QString& text) {
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok);
-    if (!ok) throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return v;
-}
+int ParseClassIntBound(const QString& text) { return ParseInt(text); }
 
 namespace {
 

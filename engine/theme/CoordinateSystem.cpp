@@ -1,6 +1,7 @@
 #include "engine/theme/CoordinateSystem.h"
 
 #include <cmath>
+#include <string>
 
 #include "coords/AngleMath.h"
 #include "coords/MapProj.h"
@@ -35,6 +36,8 @@ void TCoordinateSystemKey::Reset() {
 TReprojection::~TReprojection() = default;
 
 void TReprojection::Configure(TSide& side, const TCoordinateSystem& s) {
+    if (s.Projection != 0 && s.Projection != 1)
+        throw ECoordinateError("Reprojection: projection " + std::to_string(s.Projection) + " is not known");
     TEarthShapes& shapes = EarthShapes();
     const TEllipsoid& e = shapes.GetEllipsoid(s.Ellipsoid);
     const TDatum& d = e.GetDatum(s.Datum);

@@ -61,7 +61,8 @@ public:
 // projection of the source (when it is projected), a datum shift when the
 // (ellipsoid, datum) pairs differ, forward projection into the target.
 // Local coordinates (projection -1) on either side are not converted.
-// Catalogue indices outside the catalogue raise ECoordinateError at
+// Catalogue indices outside the catalogue, and a projection other than
+// -1, 0 and 1 on a side that is converted, raise ECoordinateError at
 // construction.
 class TReprojection {
 public:

@@ -1,11 +1,9 @@
 #include "engine/theme/ThemeLayer.h"
 
 #include <string>
-#include <unordered_set>
 
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 
 #include "coords/MapProj.h"
 #include "engine/core/BinaryIO.h"
@@ -19,6 +17,7 @@
 #include "engine/objects/PolyLine.h"
 #include "engine/symbology/ThemeClass.h"
 #include "engine/theme/Classification.h"
+#include "engine/theme/MergeSummary.h"
 #include "platform/db/Session.h"
 #include "platform/db/Table.h"
 
@@ -39,7 +38,7 @@ TThemeLayer::TThemeLayer(TLayerHost* owner)
       table_(std::make_unique<TLayerTable>(this)) {
     table_->SetCachedUpdates(true);
     table_->MergeHandler = [this](TLayerTable& t, const QString& database, const QString& table, QStringList& lines,
-                                  const QString& groupField) { MergeSummary(t, database, table, lines, groupField); };
+                                  const QString& groupField) { MergeSummary(*this, t, database, table, lines, groupField); };
 }
 
 TThemeLayer::~TThemeLayer() {
@@ -244,10 +243,10 @@ void TThemeLayer::AppendRecordOf(TVisualObject& object, const QVariantList* valu
         t.Post();
     } catch (...) {
         if (t.State() == dsInsert) t.Cancel();
-        // No object without a record: an object new to the layer goes back
-        // to the caller; one that was the layer's before is put aside again.
-        Withdraw(&object);
-        if (object.Parent() == this) TLayer::Remove(&object);
+        // No object without a record: an object new to the layer is taken
+        // out and freed; one that was the layer's before is put aside again.
+        const std::unique_ptr<TVisualObject> refused = Withdraw(&object);
+        if (!refused && object.Parent() == this) TLayer::Remove(&object);
         throw;
     }
 }
@@ -257,44 +256,53 @@ void TThemeLayer::DeleteRecordOf(const TVisualObject& object) {
     if (table_->Locate(QStringLiteral("ID"), object.Id())) table_->Delete();
 }
 
-int TThemeLayer::Add(TVisualObject* object) {
+int TThemeLayer::Add(std::unique_ptr<TVisualObject> owned) {
+    TVisualObject* object = owned.get();
     // An object new to every layer takes its Id before it is listed (the
     // layer cannot refuse it in edit state), so the Id index takes it once,
     // under its Id.
     if (object != nullptr && object->Parent() == nullptr && State() == lsEdit) {
-        const QString oldId = object->Id();
         const std::int32_t oldNext = nextId_;
         NextObjectId(*object);
-        const int index = TLayer::Add(object);
-        if (index < 0) {  // not expected; the caller gets the object back as it was
-            object->SetId(oldId);
+        const int index = TLayer::Add(std::move(owned));
+        if (index < 0) {  // not expected; the object is gone and its Id unused
             nextId_ = oldNext;
             return index;
         }
         if (table_->Active()) AppendRecordOf(*object, nullptr);
         return index;
     }
-    const int index = TLayer::Add(object);
+    const int index = TLayer::Add(std::move(owned));
     if (index < 0 || State() != lsEdit) return index;
     NextObjectId(*object);
     if (table_->Active()) AppendRecordOf(*object, nullptr);
     return index;
 }
 
-int TThemeLayer::Insert(int index, TVisualObject* object) {
+int TThemeLayer::Insert(int index, std::unique_ptr<TVisualObject> owned) {
     // Through the layer's own bookkeeping, so that cancelling the edit
     // takes the object out again.
-    const int r = TLayer::Insert(index, object);
+    TVisualObject* object = owned.get();
+    const int r = TLayer::Insert(index, std::move(owned));
     if (r < 0 || State() != lsEdit) return r;
     NextObjectId(*object);
     if (table_->Active()) AppendRecordOf(*object, nullptr);
     return r;
 }
 
-int TThemeLayer::AddObjectWithRecord(TVisualObject* object, const QVariantList& values) {
+int TThemeLayer::Restore(TVisualObject* object) {
+    const int index = TLayer::Restore(object);
+    if (index < 0) return index;
+    NextObjectId(*object);
+    if (table_->Active()) AppendRecordOf(*object, nullptr);
+    return index;
+}
+
+int TThemeLayer::AddObjectWithRecord(std::unique_ptr<TVisualObject> owned, const QVariantList& values) {
     if (State() != lsEdit) return -1;
     if (!table_->Active()) throw EDatabaseError(QStringLiteral("Tabela de atributos fechada"));
-    const int index = TLayer::Add(object);
+    TVisualObject* object = owned.get();
+    const int index = TLayer::Add(std::move(owned));
     if (index < 0) return index;
     NextObjectId(*object);
     AppendRecordOf(*object, &values);
@@ -403,142 +411,6 @@ void TThemeLayer::InternalPost() {
 void TThemeLayer::InternalCancel() {
     TLayer::InternalCancel();
     if (table_->Active()) table_->CancelUpdates();
-}
-
-// ---------------------------------------------------------------- merging summary
-
-namespace {
-
-// A group value as text (null apart from every text).
-QString GroupKey(const TField& f, const TDbValue& v) {
-    return v.IsNull() ? QStringLiteral("\x01") : QStringLiteral("=") + f.TextOf(v);
-}
-
-}  // namespace
-
-void TThemeLayer::MergeSummary(TLayerTable& source, const QString& database, const QString& table,
-                               QStringList& lines, const QString& groupField) {
-    // The result layer is made here and freed when done: only its files
-    // stay. It is not put in the view's list.
-    auto result = std::make_unique<TThemeLayer>(nullptr);
-    result->SetThemeLayerType(themeLayerType_);
-    result->SetDatabaseName(database);
-    // Beside its table, never in the table's own file.
-    result->SetLayerName(ChangeFileExt(ExtractFileName(table), QStringLiteral(".cam")));
-    result->SetTableDatabaseName(database);
-    result->SetTableName(table);
-    TLayerTable& rt = *result->Table();
-
-    QStringList names;
-    std::unique_ptr<TQuery> groups;
-    const QString group = source.OpenSummary(lines, groupField, rt.FieldDefs(), names, groups);
-    if (names.contains(QStringLiteral("ID"), Qt::CaseInsensitive))
-        throw EDatabaseError(QStringLiteral("Campo repetido no resumo: ID"));
-    TGISDataSet::RefuseExistingTable(database, table);
-    const QString layerFile = result->ResolvedFileName();
-    if (QFileInfo::exists(layerFile)) throw EDatabaseError(QStringLiteral("O arquivo já existe: ") + layerFile);
-
-    // The source records of each group, in table order.
-    TField* gf = source.FindField(group);
-    TField* idf = source.FindField(QStringLiteral("ID"));
-    if (gf == nullptr || idf == nullptr) throw EDatabaseError(QStringLiteral("Campo inexistente: ") + group);
-    QHash<QString, std::vector<TVisualObject*>> members;
-    std::unordered_set<const TVisualObject*> selected;
-    for (TVisualObject* o : GetSelection()) selected.insert(o);
-    std::unordered_set<const TVisualObject*> counted;
-    for (int r = 0; r < source.RecordCount(); ++r) {
-        const TDbValue& id = source.RecordValue(r, idf->Index());
-        TVisualObject* o = id.IsNull() ? nullptr : FindObject(idf->TextOf(id));
-        if (o == nullptr) continue;
-        members[GroupKey(*gf, source.RecordValue(r, gf->Index()))].push_back(o);
-        if (!source.Selection() || selected.contains(o)) counted.insert(o);
-    }
-
-    bool made = false;
-    try {
-        result->CreateLayerFile();
-        made = true;
-        QString failure;
-        result->OnError = [&](TLayer&, const QString& m) { failure = m; };
-        result->Open();
-        if (!result->Active()) throw EDatabaseError(failure);
-        result->Edit();
-        if (result->State() != lsEdit) throw EDatabaseError(QStringLiteral("O resumo não pode ser editado: ") + layerFile);
-        for (int g = 0; g < groups->RecordCount(); ++g) {
-            const auto it = members.constFind(GroupKey(*groups->Fields(0), groups->RecordValue(g, 0)));
-            if (it == members.constEnd()) continue;  // no record of the group has an object
-            const std::vector<TVisualObject*>& objs = *it;
-            // The first counted object gives the shape; when none counts,
-            // the first one (the group still has its record, COUNT 0).
-            TVisualObject* first = objs.front();
-            for (TVisualObject* o : objs)
-                if (counted.contains(o)) {
-                    first = o;
-                    break;
-                }
-            std::unique_ptr<TVisualObject> clone = first->Clone();
-            if (!clone) continue;
-            TVisualObject* current = clone.get();
-            result->Add(std::move(clone));
-            if (!rt.Locate(QStringLiteral("ID"), current->Id()))
-                throw EDatabaseError(QStringLiteral("Registro do resumo perdido: ") + current->Id());
-            rt.Edit();
-            for (int c = 0; c < names.size(); ++c) {
-                const TDbValue& v = groups->RecordValue(g, c);
-                TField* f = rt.FieldByName(names[c]);
-                if (v.IsNull())
-                    f->Clear();
-                else if (v.Kind == TDbValue::vInt)
-                    f->SetAsLargeInt(v.I);
-                else if (v.Kind == TDbValue::vFloat)
-                    f->SetAsFloat(v.D);
-                else
-                    f->SetAsString(groups->Fields(c)->TextOf(v));
-            }
-            rt.Post();
-            for (TVisualObject* o : objs) {
-                if (o == first || !counted.contains(o)) continue;
-                auto* cp = dynamic_cast<TPolygon*>(current);
-                auto* op = dynamic_cast<TPolygon*>(o);
-                if (themeLayerType_ == 2 && cp && op) {
-                    // The union takes the place and the Id of the shape it
-                    // replaces, which leaves the layer's lists before it is
-                    // freed.
-                    std::unique_ptr<TPolygon> combined = cp->Combine(*op);
-                    const QString id = cp->Id();
-                    result->Withdraw(cp);
-                    std::unique_ptr<TVisualObject> old(cp);
-                    combined->SetId(id);
-                    current = combined.get();
-                    if (result->TLayer::Add(combined.get()) < 0)
-                        throw EDatabaseError(QStringLiteral("União não aceita pelo resumo"));
-                    combined.release();
-                } else if (auto* cl = dynamic_cast<TPolyLine*>(current);
-                           cl && !cp && dynamic_cast<const TPolyLine*>(o)) {
-                    cl->AddContoursOf(*static_cast<const TPolyLine*>(o));
-                } else if (auto* ds = dynamic_cast<TDrawingShape*>(current)) {
-                    ds->AddShape(o);  // refers only; the source layer keeps it
-                }
-            }
-        }
-        result->InvalidateBounds();
-        result->InternalPost();
-        result->EndEdit();
-        result->Close();
-    } catch (...) {
-        try {
-            result->Close();
-        } catch (...) {
-        }
-        if (made) {
-            QFile::remove(layerFile);
-            try {
-                rt.DeleteTable();
-            } catch (...) {
-            }
-        }
-        throw;
-    }
 }
 
 // ---------------------------------------------------------------- drawing

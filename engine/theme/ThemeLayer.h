@@ -9,7 +9,7 @@
 // Records in step with the objects (while the table is open):
 // - Add, Insert and AddObjectWithRecord give the object the next free Id
 //   and append its record; when the record cannot be posted the object is
-//   taken out again (the caller keeps it) and the error is raised, so no
+//   taken out again (and freed) and the error is raised, so no
 //   object is left without a record.
 // - Delete, Remove and Clear delete the objects' records.
 // - InternalPost writes the layer file first and commits the table only
@@ -113,17 +113,20 @@ public:
     bool InScaleRange(double scale) const;
 
     // ---- edits: an added object gets the next Id (20 hex digits)
-    int Add(TVisualObject* object) override;
-    int Insert(int index, TVisualObject* object) override;
+    // An object comes with its record (required fields "?", 0 or False);
+    // when the record cannot be posted the object is not added (and freed)
+    // and the error raised. A restored object gets a new Id and record.
+    int Add(std::unique_ptr<TVisualObject> object) override;
+    int Insert(int index, std::unique_ptr<TVisualObject> object) override;
+    int Restore(TVisualObject* object) override;
     void Delete(int index) override;
     int Remove(TVisualObject* object) override;
     void Clear() override;
     // Adds the object with a record whose fields, in field order, are its
-    // Id and then the values. -1 in browse state (the caller keeps the
-    // object). Raises EDatabaseError (the object not added, still the
-    // caller's) when the table is closed or the record cannot be posted.
-    int AddObjectWithRecord(TVisualObject* object, const QVariantList& values);
-    using TLayer::Add;
+    // Id and then the values. -1 in browse state. Raises EDatabaseError
+    // (the object not added, and freed) when the table is closed or the
+    // record cannot be posted.
+    int AddObjectWithRecord(std::unique_ptr<TVisualObject> object, const QVariantList& values);
     bool HasPendingEdits() const override;
 
     // ---- lifecycle
@@ -166,15 +169,6 @@ private:
     const TCoordinateSystemHost* Host() const;
     bool Reprojects(TCoordinateSystem& view) const;
     void NextObjectId(TVisualObject& object);
-    // The merging summary of the attribute table (its MergeHandler): a new
-    // layer file ChangeFileExt(table, ".cam") in `database` with the table
-    // `table` beside it, one object per group with the group's summary
-    // record. Polygons of a group (ThemeLayerType 2) are united, lines get
-    // the other lines' contours, other shapes are added to the first. An
-    // existing table or layer file raises EDatabaseError; on any error the
-    // files made so far are removed and the error raised.
-    void MergeSummary(TLayerTable& source, const QString& database, const QString& table, QStringList& lines,
-                      const QString& groupField);
     // ClassifyObject with the total of the classified field, when the
     // layer normalizes by percent.
     void ClassifyWith(TVisualObject* object, const std::optional<double>& total);

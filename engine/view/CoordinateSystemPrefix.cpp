@@ -1,7 +1,6 @@
 #include "engine/view/CoordinateSystemPrefix.h"
 
 #include "engine/core/BinaryIO.h"
-#include "engine/core/Errors.h"
 #include "coords/MapProj.h"
 
 void WriteCoordinateSystemPrefix(TStream& s, const TCoordinateSystemPrefix& p) {
@@ -20,26 +19,26 @@ void WriteCoordinateSystemPrefix(TStream& s, const TCoordinateSystemPrefix& p) {
 TCoordinateSystemPrefix ReadCoordinateSystemPrefix(TStream& s) {
     TCoordinateSystemPrefix p;
     p.Projection = ReadInt32(s);
-    if (p.Projection < -1 || p.Projection > 1)
-        throw EFormatError(QStringLiteral("Invalid projection %1").arg(p.Projection));
     if (p.Projection == 1) {
         p.UTM.ScaleFactor = ReadDouble(s);
         p.UTM.FalseEasting = ReadDouble(s);
         p.UTM.FalseNorthing = ReadDouble(s);
         p.UTM.Zone = ReadInt32(s);
         p.UTM.CentralMeridian = ReadDouble(s);
-        // Zones 0..59 from older files, 1..60 as the parameters set them
-        // now: a view in zone 60 must open the file it saved.
-        if (p.UTM.Zone < 0 || p.UTM.Zone > 60)
-            throw EFormatError(QStringLiteral("Invalid UTM zone %1").arg(p.UTM.Zone));
     }
-    // The indices point into the catalogue's order.
-    TEarthShapes& shapes = EarthShapes();
     p.Ellipsoid = ReadInt32(s);
-    if (p.Ellipsoid < 0 || p.Ellipsoid >= shapes.EllipsoidCount())
-        throw EFormatError(QStringLiteral("Invalid ellipsoid %1").arg(p.Ellipsoid));
     p.Datum = ReadInt32(s);
-    if (p.Datum < 0 || p.Datum >= shapes.GetEllipsoid(p.Ellipsoid).DatumCount())
-        throw EFormatError(QStringLiteral("Invalid datum %1").arg(p.Datum));
     return p;
+}
+
+QString CoordinateSystemProblem(std::int32_t projection, std::int32_t ellipsoid, std::int32_t datum) {
+    if (projection == -1) return {};
+    if (projection != 0 && projection != 1) return QStringLiteral("projection %1 is not known").arg(projection);
+    TEarthShapes& shapes = EarthShapes();
+    if (ellipsoid < 0 || ellipsoid >= shapes.EllipsoidCount())
+        return QStringLiteral("ellipsoid %1 is not in the catalogue of %2").arg(ellipsoid).arg(shapes.EllipsoidCount());
+    const int datums = shapes.GetEllipsoid(ellipsoid).DatumCount();
+    if (datum < 0 || datum >= datums)
+        return QStringLiteral("datum %1 is not among the %2 datums of ellipsoid %3").arg(datum).arg(datums).arg(ellipsoid);
+    return {};
 }

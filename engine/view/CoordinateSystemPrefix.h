@@ -5,6 +5,8 @@
 // 36-byte UTM block for 1), then the ellipsoid and datum indices.
 #include <cstdint>
 
+#include <QString>
+
 class TStream;
 
 struct TUTMBlock {
@@ -25,7 +27,12 @@ struct TCoordinateSystemPrefix {
 };
 
 void WriteCoordinateSystemPrefix(TStream& stream, const TCoordinateSystemPrefix& prefix);
-// Reads and checks the block: a projection other than -1, 0 or 1, a UTM
-// zone outside 0..59, an ellipsoid index outside the catalogue or a datum
-// index outside that ellipsoid's datums raises EFormatError; EReadError when the stream ends inside it.
+// Reads the block as stored: a projection other than -1, 0 or 1 (which
+// has no parameter block), a zone outside the range or an index beyond the
+// catalogue is kept, for the reader to judge (CoordinateSystemProblem);
+// EReadError when the stream ends inside it.
 TCoordinateSystemPrefix ReadCoordinateSystemPrefix(TStream& stream);
+// Why the stored system cannot be used with the catalogue in force, in
+// words; empty when it can. Local coordinates (-1) need nothing; a UTM zone
+// outside 0..60 is no obstacle, since the central meridian is stored.
+QString CoordinateSystemProblem(std::int32_t projection, std::int32_t ellipsoid, std::int32_t datum);

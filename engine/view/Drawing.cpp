@@ -30,6 +30,58 @@ QString FixedText(double value, int decimals) {
 
 }  // namespace
 
+// What the tools see of the view.
+class TDrawing::TToolBridge final : public TToolView {
+public:
+    explicit TToolBridge(TDrawing& view) : v_(view) {}
+    QWidget& Control() override { return v_; }
+    const TViewTransform& Transform() const override { return v_.transform_; }
+    TBounds ViewWindow() const override {
+        return {v_.GetViewLeft(), v_.GetViewBottom(), 0, v_.GetViewRight(), v_.GetViewTop(), 0};
+    }
+    TBounds Limits() const override { return {v_.LeftLimit(), v_.BottomLimit(), 0, v_.RightLimit(), v_.TopLimit(), 0}; }
+    TSettings Settings() const override {
+        return {v_.snapTolerance_, v_.snapEnabled_, v_.snapX_, v_.snapY_, v_.dotAid_, v_.distanceUnits_};
+    }
+    TLayer* ActiveLayer() const override { return v_.ActiveLayer(); }
+    TDrawingState State() const override { return v_.State(); }
+    TDrawingCommand Command() const override { return v_.GetCommand(); }
+    TVertex Cursor() const override { return {v_.cursorX_, v_.cursorY_, v_.cursorZ_}; }
+    void SetCursor(const TVertex& p) override { v_.SetCursorPosition(p.X, p.Y, p.Z); }
+    TVertex MeasureFrom() const override { return v_.MeasureFrom(); }
+    void SetMeasureFrom(const TVertex& p) override { v_.SetMeasureFrom(p); }
+    void SetMeasureTo(const TVertex& p) override { v_.SetMeasureTo(p); }
+    double Bearing() const override { return v_.Bearing(); }
+    double MeasureLength(const TContour& c) const override { return v_.MeasureLength(c); }
+    double MeasureArea(const TContour& c) const override { return v_.MeasureArea(c); }
+    double AngleToRadians(double a) const override { return v_.AngleToRadians(a); }
+    void SetRubberBands(std::vector<std::pair<QPainterPath, QPen>> bands) override {
+        v_.SetRubberBands(std::move(bands));
+    }
+    void SetImageOffset(const QPoint& offset) override { v_.SetImageOffset(offset); }
+    void Flash(const QPainterPath& pixels, int ms) override { v_.Flash(pixels, ms); }
+    void SetToolCursor(int number) override { v_.SetToolCursor(number); }
+    void ZoomWindow(double x1, double y1, double x2, double y2) override { v_.ZoomWindow(x1, y1, x2, y2); }
+    void Pan(double dx, double dy) override { v_.Pan(dx, dy); }
+    void Redraw() override { v_.Redraw(); }
+    void RedrawRequested() override { v_.RedrawRequested(); }
+    void MouseEvent(TMouseKind kind, Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y) override {
+        const TMouseEvent& e = kind == mkDown ? v_.OnMouseDown : kind == mkMove ? v_.OnMouseMove : v_.OnMouseUp;
+        if (e) e(&v_, button, shift, X, Y);
+    }
+    void Clicked() override {
+        if (v_.OnClick) v_.OnClick(&v_);
+    }
+    void DoubleClicked() override {
+        if (v_.OnDblClick) v_.OnDblClick(&v_);
+    }
+    void Identified(TVisualObject& object) override { v_.DoVisualObjectIdentify(object); }
+    void Measured(double measure) override { v_.DoMeasure(measure); }
+
+private:
+    TDrawing& v_;
+};
+
 TDrawing::TDrawing(QWidget* parent) : QWidget(parent), layers_(std::make_unique<TLayers>(this)) {
     author_ = Settings::ReadString(kOwnerKey, QStringLiteral("RegisteredOwner"));
     organization_ = Settings::ReadString(kOwnerKey, QStringLiteral("RegisteredOrganization"));
@@ -41,12 +93,14 @@ TDrawing::TDrawing(QWidget* parent) : QWidget(parent), layers_(std::make_unique<
     transform_.ViewBottom = viewMin_.Y;
     transform_.UnitsPerPixel = 100.0 / std::max(ControlWidth() - 1, 1);
     SetToolCursor(1);
-    tools_ = std::make_unique<TDrawingTools>(*this);
+    toolBridge_ = std::make_unique<TToolBridge>(*this);
+    tools_ = std::make_unique<TDrawingTools>(*toolBridge_);
 }
 
 TDrawing::~TDrawing() {
     EndCanvas();
     tools_.reset();
+    toolBridge_.reset();
     activeLayer_ = nullptr;
     // The layers go before the view's parts they may call back into.
     layers_.reset();
@@ -346,23 +400,7 @@ void TDrawing::ExecuteCommand(TDrawingCommand command) {
     }
     const TDrawingCommand previous = command_;
     command_ = command;
-    // Tool commands: their cursor and the first step of their clicks.
-    struct TToolStart {
-        TDrawingCommand command;
-        int editMode;
-        int cursor;
-    };
-    static constexpr TToolStart kTools[] = {
-        {dcTranslate, 1, 7}, {dcRotate, 4, 8},   {dcScale, 1, 9},     {dcZoomIn, 0, 3},
-        {dcZoomOut, 0, 4},   {dcZoomWindow, 1, 5}, {dcPan, 1, 6},     {dcDistance, 1, 11},
-        {dcArea, 1, 11},     {dcSelect, 0, 1},   {dcIdentify, 0, 10},
-    };
-    for (const auto& t : kTools) {
-        if (t.command != command) continue;
-        entityType_ = etNone;
-        editMode_ = t.editMode;
-        SetToolCursor(t.cursor);
-    }
+    // The tool's first step, cursor and entity.
     tools_->CommandExecuted(previous, command);
 }
 
@@ -411,9 +449,7 @@ void TDrawing::SetToolCursor(int number) {
 // ---- drawing
 
 // The last layer first, so that layer 0 ends on top.
-void TDrawing::DrawContent(TDrawContext& dc) {
-    for (int i = layers_->GetCount() - 1; i >= 0; --i) layers_->GetItem(i)->Draw(&dc);
-}
+void TDrawing::DrawContent(TDrawContext& dc) { layers_->Draw(dc, 0, layers_->GetCount() - 1); }
 
 TViewDrawContext TDrawing::MakeContext(QPainter& painter) const {
     return MakeContext(painter, transform_, QSize(drawWidth_, transform_.DrawHeight));
@@ -495,25 +531,31 @@ void TDrawing::Redraw() {
     const QSize size(std::max(drawWidth_, 1), std::max(transform_.DrawHeight, 1));
     if (image_.size() != size) image_ = QImage(size, QImage::Format_RGB32);
     image_.fill(ColorToQColor(color_));
-    {
-        QPainter painter(&image_);
-        DrawContentTo(painter);
-    }
+    DrawLayers(0, layers_->GetCount() - 1);
+    EndCanvas();
     DoAfterRedraw();
     update();
 }
 
+void TDrawing::DrawLayers(int first, int last) {
+    TDrawContext* dc = DrawContext();
+    layers_->Draw(*dc, first, last);
+    DrawGrid(*canvasPainter_);
+}
+
 void TDrawing::SetRubberBand(const QPainterPath& pixels, const QPen& pen) {
-    rubber_ = pixels;
-    rubberPen_ = pen;
+    std::vector<std::pair<QPainterPath, QPen>> bands;
+    if (!pixels.isEmpty()) bands.emplace_back(pixels, pen);
+    SetRubberBands(std::move(bands));
+}
+
+void TDrawing::SetRubberBands(std::vector<std::pair<QPainterPath, QPen>> bands) {
+    if (bands.empty() && rubber_.empty()) return;
+    rubber_ = std::move(bands);
     update();
 }
 
-void TDrawing::ClearRubberBand() {
-    if (rubber_.isEmpty()) return;
-    rubber_ = QPainterPath();
-    update();
-}
+void TDrawing::ClearRubberBand() { SetRubberBands({}); }
 
 void TDrawing::Flash(const QPainterPath& pixels, int milliseconds) {
     const std::uint64_t id = nextFlashId_++;
@@ -554,13 +596,15 @@ void TDrawing::paintEvent(QPaintEvent* event) {
         }
         painter.restore();
     }
-    if (!rubber_.isEmpty()) {
+    if (!rubber_.empty()) {
         painter.save();
         if (painter.paintEngine() && painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes))
             painter.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
-        painter.setPen(rubberPen_);
         painter.setBrush(Qt::NoBrush);
-        painter.drawPath(rubber_);
+        for (const auto& [path, pen] : rubber_) {
+            painter.setPen(pen);
+            painter.drawPath(path);
+        }
         painter.restore();
     }
 }
@@ -597,6 +641,9 @@ void TDrawing::DoMeasure(double measure) { if (OnMeasure) OnMeasure(this, measur
 // ---- mouse tools (the work is in TDrawingTools)
 
 TTablet& TDrawing::Tablet() const { return tools_->Tablet(); }
+TEditMode TDrawing::EditMode() const { return tools_->EditMode(); }
+TEntityType TDrawing::GetEntityType() const { return tools_->EntityType(); }
+TDigitizer TDrawing::Digitizer() const { return tools_->Digitizer(); }
 void TDrawing::SetEntityType(TEntityType value) { tools_->SetEntityType(value); }
 void TDrawing::EnterPoint(bool relativeX, bool relativeY, double value1, double value2, int mode) {
     tools_->EnterPoint(relativeX, relativeY, value1, value2, mode);

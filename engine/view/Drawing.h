@@ -221,9 +221,9 @@ public:
     TDrawingCommands Commands() const { return commands_; }
     // A set without dcSelect is ignored.
     void SetCommands(TDrawingCommands v);
-    int EditMode() const { return editMode_; }
-    void SetEditMode(int v) { editMode_ = v; }
-    TEntityType GetEntityType() const { return entityType_; }
+    // The current tool's step in its click protocol (see TEditMode).
+    TEditMode EditMode() const;
+    TEntityType GetEntityType() const;
 
     // Windows remembered by zooms, oldest first: left, bottom, right, top.
     // At most kZoomHistoryLimit are kept; the oldest go first.
@@ -243,15 +243,19 @@ public:
     // dwsEdit asks the active layer to edit and falls back to dwsBrowse
     // when there is none or it refuses; dwsBrowse ends its edit.
     void SetState(TDrawingState value);
-    TDigitizer Digitizer() const { return digitizer_; }
+    TDigitizer Digitizer() const;
     // digTablet opens the tablet (Tablet()) and stays digMouse when it
     // reports IOError; digMouse closes it; digKeyboard changes nothing.
     void SetDigitizer(TDigitizer v);
 
     // ---- drawing
-    // Renders the picture into the off-screen image (background, layers,
-    // grid), fires AfterRedraw and schedules a repaint.
+    // Renders the picture into the off-screen image (background, then
+    // DrawLayers of every layer), fires AfterRedraw and schedules a repaint.
     virtual void Redraw();
+    // The layer list draws the layers from index last down to index first
+    // (so the lower index ends on top) onto the off-screen image, over what
+    // it holds; then the grid dots. Indices outside the list are left out.
+    virtual void DrawLayers(int first, int last);
     // Grid dots of the current window onto a painter (used by Redraw).
     void DrawGrid(QPainter& painter) const;
     // The picture last made by Redraw (what "save as image" saves).
@@ -278,10 +282,13 @@ public:
     double DrawingScale() const { return drawingScale_ > 0 ? drawingScale_ : scale_; }
 
     // Transient marks, in pixels of the control, drawn over the picture by
-    // paintEvent with an inverting pen so they show on any background.
+    // paintEvent with an inverting pen so they show on any background
+    // (black shows as black on white, a colour as itself).
     void SetRubberBand(const QPainterPath& pixels, const QPen& pen = QPen(Qt::black));
+    // Several marks, each with its own pen; an empty list clears them.
+    void SetRubberBands(std::vector<std::pair<QPainterPath, QPen>> bands);
     void ClearRubberBand();
-    bool HasRubberBand() const { return !rubber_.isEmpty(); }
+    bool HasRubberBand() const { return !rubber_.empty(); }
     // Shows a highlighted outline for the given time, then removes it; the
     // interface never waits for it.
     void Flash(const QPainterPath& pixels, int milliseconds = 300);
@@ -445,10 +452,7 @@ protected:
     double cursorX_ = 0, cursorY_ = 0, cursorZ_ = 0;
     TDrawingCommands commands_ = kDefaultCommands;
     TDrawingCommand command_ = dcDraw;
-    TEntityType entityType_ = etNone;
-    int editMode_ = 0;
     TDrawingState state_ = dwsBrowse;
-    TDigitizer digitizer_ = digMouse;
     TColor color_ = clWhite;
     TVertex measureFrom_{0, 0, 0}, measureTo_{0, 0, 0};
     // The stored keys of the four points of the drawing file (limits and
@@ -458,7 +462,9 @@ protected:
     bool hasFile_ = false;
 
 private:
-    friend class TDrawingTools;
+    // What the tools see of the view (Drawing.cpp).
+    class TToolBridge;
+    std::unique_ptr<TToolBridge> toolBridge_;
     // Made before the layers' use and freed before them (it keeps indexes
     // and change links on layers).
     std::unique_ptr<TDrawingTools> tools_;
@@ -475,8 +481,7 @@ private:
     int drawWidth_ = 1;
     std::vector<std::array<double, 4>> zoomStack_;
     QImage image_;
-    QPainterPath rubber_;
-    QPen rubberPen_;
+    std::vector<std::pair<QPainterPath, QPen>> rubber_;
     std::unique_ptr<TLayers> layers_;
     TLayer* activeLayer_ = nullptr;
     bool redrawPending_ = false;

@@ -188,8 +188,8 @@ void TDrawing::Open() {
     DoBeforeOpen();
     try {
         InternalOpen();
-    } catch (const EEngineError& e) {
-        DoError(e.Message());
+    } catch (const EKoviError& e) {
+        DoError(ErrorMessage(e));
         throw;
     }
     DoAfterOpen();

@@ -7,7 +7,9 @@
 
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QWidget>
 
+#include "engine/geometry/PlanarGeometry.h"
 #include "engine/layers/Layer.h"
 #include "engine/objects/Arc.h"
 #include "engine/objects/Contour.h"
@@ -16,7 +18,6 @@
 #include "engine/objects/Line.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
-#include "engine/view/Drawing.h"
 #include "platform/tablet/Tablet.h"
 
 namespace {
@@ -68,20 +69,6 @@ std::vector<TOwnedContours*> RingLists(TVisualObject* o) {
     return lists;
 }
 
-// The crossing of segments p1-p2 and q1-q2 (ends included); false when they
-// do not meet or run parallel.
-bool SegmentCrossing(const TVertex& p1, const TVertex& p2, const TVertex& q1, const TVertex& q2, TVertex& at) {
-    const double rx = p2.X - p1.X, ry = p2.Y - p1.Y, sx = q2.X - q1.X, sy = q2.Y - q1.Y;
-    const double d = rx * sy - ry * sx;
-    if (d == 0) return false;
-    const double qpx = q1.X - p1.X, qpy = q1.Y - p1.Y;
-    const double t = (qpx * sy - qpy * sx) / d;
-    const double u = (qpx * ry - qpy * rx) / d;
-    if (t < 0 || t > 1 || u < 0 || u > 1) return false;
-    at = {p1.X + t * rx, p1.Y + t * ry, p1.Z + t * (p2.Z - p1.Z)};
-    return true;
-}
-
 // A ring stored closed: the first vertex repeated at the end.
 void CloseRing(std::vector<TVertex>& pts) {
     if (!pts.empty() && !SameXY(pts.front(), pts.back())) pts.push_back(pts.front());
@@ -104,10 +91,11 @@ int TabletUnits(double extent) {
 
 }  // namespace
 
-TDrawingTools::TDrawingTools(TDrawing& view) : v_(view), tablet_(std::make_unique<TTablet>()) {
+TDrawingTools::TDrawingTools(TToolView& view) : v_(view), tablet_(std::make_unique<TTablet>()) {
     tablet_->OnPacket = [this](TTablet&) { TabletPacket(); };
-    tablet_->SetWidth(TabletUnits(v_.RightLimit() - v_.LeftLimit()));
-    tablet_->SetHeight(TabletUnits(v_.TopLimit() - v_.BottomLimit()));
+    const TBounds l = v_.Limits();
+    tablet_->SetWidth(TabletUnits(l.UpperX - l.LowerX));
+    tablet_->SetHeight(TabletUnits(l.UpperY - l.LowerY));
 }
 
 TDrawingTools::~TDrawingTools() {
@@ -140,14 +128,18 @@ void TDrawingTools::ShowOn(TLayer& layer, TVisualObject* object) {
     shownOn_ = &layer;
 }
 
-TVertex TDrawingTools::Cursor() const { return {v_.GetCursorX(), v_.GetCursorY(), v_.CursorZ()}; }
-QPoint TDrawingTools::CursorPixel() const { return {v_.WorldToScreenX(v_.GetCursorX()), v_.WorldToScreenY(v_.GetCursorY())}; }
+QPoint TDrawingTools::Pixel(const TVertex& w) const {
+    const TViewTransform& t = v_.Transform();
+    return {t.WorldToScreenX(w.X), t.WorldToScreenY(w.Y)};
+}
+
+QPoint TDrawingTools::CursorPixel() const { return Pixel(Cursor()); }
 
 void TDrawingTools::PickBox(double& x1, double& y1, double& x2, double& y2) const {
     // Always the view's own mapping, whatever drives the cursor.
     const TViewTransform& t = v_.Transform();
     const QPoint p = CursorPixel();
-    const int tol = v_.SnapTolerance();
+    const int tol = v_.Settings().SnapTolerance;
     x1 = t.ScreenToWorldX(p.x() - tol);
     y1 = t.ScreenToWorldY(p.y() + tol);
     x2 = t.ScreenToWorldX(p.x() + tol);
@@ -164,40 +156,104 @@ TLayer* TDrawingTools::EditLayer() const {
 
 void TDrawingTools::Abandon() {
     EditTextDone();
+    DiscardConstruction();
+    measure_.reset();
+    shownOn_ = nullptr;
+    rubber_ = false;
+    v_.SetImageOffset(QPoint());
+    v_.SetRubberBands({});
+}
+
+void TDrawingTools::BeginConstruction() {
+    DiscardConstruction();
+    constructionEntity_ = entityType_;
+    suspended_ = false;
+}
+
+void TDrawingTools::DiscardConstruction() {
     if (shownOn_ != nullptr) {
         const TVisualObject* cur = shownOn_->GetCurrentObject();
         if (cur != nullptr && (cur == contour_.get() || cur == line_.get())) shownOn_->SetCurrentObject(nullptr);
     }
-    shownOn_ = nullptr;
     contour_.reset();
     line_.reset();
     grabbed_ = false;
     grabbedNeighbours_.clear();
+    constructionEntity_ = etNone;
+    suspended_ = false;
+}
+
+void TDrawingTools::Suspend() {
+    if (!Constructing() || suspended_) return;
+    suspended_ = true;
+    suspendedMode_ = editMode_;
     rubber_ = false;
-    v_.SetImageOffset(QPoint());
-    v_.ClearRubberBand();
+    v_.SetRubberBands({});
+}
+
+void TDrawingTools::Resume() {
+    if (!Constructing() || !suspended_ || entityType_ != constructionEntity_) return;
+    suspended_ = false;
+    editMode_ = suspendedMode_;
+    rubber_ = true;
+}
+
+void TDrawingTools::EndMeasure() {
+    measure_.reset();
+    EndRubber(emFirstPoint);
 }
 
 void TDrawingTools::CommandExecuted(TDrawingCommand, TDrawingCommand command) {
-    Abandon();
-    if (command != dcDraw) return;
-    const TEntityType e = v_.entityType_;
+    EditTextDone();
+    // A measurement, a selection box, a zoom box or a pan drag ends with
+    // its command; only an object under construction keeps its band.
+    measure_.reset();
+    v_.SetImageOffset(QPoint());
+    rubber_ = Constructing() && !suspended_;
+    if (!rubber_) v_.SetRubberBands({});
+    // The tool commands' first step and cursor.
+    struct TToolStart {
+        TDrawingCommand command;
+        TEditMode editMode;
+        int cursor;
+    };
+    static constexpr TToolStart kTools[] = {
+        {dcTranslate, emFirstPoint, 7},   {dcRotate, emCentre, 8},          {dcScale, emFirstPoint, 9},
+        {dcZoomIn, emSingleClick, 3},     {dcZoomOut, emSingleClick, 4},    {dcZoomWindow, emFirstPoint, 5},
+        {dcPan, emFirstPoint, 6},         {dcDistance, emFirstPoint, 11},   {dcArea, emFirstPoint, 11},
+        {dcSelect, emSingleClick, 1},     {dcIdentify, emSingleClick, 10},
+    };
+    for (const auto& t : kTools) {
+        if (t.command != command) continue;
+        // The entity goes: what it was making is set aside.
+        Suspend();
+        entityType_ = etNone;
+        editMode_ = t.editMode;
+        v_.SetToolCursor(t.cursor);
+        return;
+    }
+    if (command != dcDraw) return;  // dcCopy .. dcMirror, dcUser keep the entity
+    const TEntityType e = entityType_;
     if (e != etVertex && e != etEditVertex && e != etDeleteVertex && e != etContour)
         if (TLayer* l = v_.ActiveLayer()) l->ClearSelection();
     SetEntityType(e);
 }
 
 void TDrawingTools::SetEntityType(TEntityType value) {
-    if (value != v_.entityType_) Abandon();
+    if (value < etNone || value > etImage) return;
+    if (value != entityType_) EditTextDone();
+    // Set aside; taken up again below when the entity is its own.
+    Suspend();
     struct TEntityStart {
         int editMode;  // -1 unchanged
         int cursor;    // 0 unchanged
     };
     static constexpr TEntityStart kStart[] = {
-        {0, 0},    {0, 201},  {0, 209},  {-1, 1},   {1, 202},  {1, 206},  {1, 207},  {4, 203},  {4, 0},
-        {4, 205},  {-1, 207}, {1, 207},  {-1, 201}, {-1, 208}, {-1, 1},   {1, 206},  {-1, 0},   {1, 210},
+        {emSingleClick, 0},   {emSingleClick, 201}, {emSingleClick, 209}, {-1, 1},           {emFirstPoint, 202},
+        {emFirstPoint, 206},  {emFirstPoint, 207},  {emCentre, 203},      {emCentre, 0},     {emCentre, 205},
+        {-1, 207},            {emFirstPoint, 207},  {-1, 201},            {-1, 208},         {-1, 1},
+        {emFirstPoint, 206},  {-1, 0},              {emFirstPoint, 210},
     };
-    if (value < etNone || value > etImage) return;
     TEntityStart start = kStart[value];
     if (value == etContour || value == etVertex || value == etEditVertex || value == etDeleteVertex) {
         TLayer* l = v_.ActiveLayer();
@@ -205,48 +261,51 @@ void TDrawingTools::SetEntityType(TEntityType value) {
         if (first == nullptr) {
             start.editMode = -1;
         } else if (IsPolyClass(first)) {
-            start.editMode = value == etContour ? 1 : 0;
+            start.editMode = value == etContour ? emFirstPoint : emSingleClick;
         } else {
             value = etNone;
             start = kStart[etNone];
         }
     }
-    v_.entityType_ = value;
-    if (start.editMode >= 0) v_.editMode_ = start.editMode;
-    if (start.cursor != 0 && v_.command_ == dcDraw) v_.SetToolCursor(start.cursor);
+    entityType_ = value;
+    if (start.editMode >= 0) editMode_ = static_cast<TEditMode>(start.editMode);
+    if (start.cursor != 0 && v_.Command() == dcDraw) v_.SetToolCursor(start.cursor);
+    Resume();
 }
 
 void TDrawingTools::SetDigitizer(TDigitizer v) {
     // Only the mouse and the tablet are chosen this way.
-    if (v == v_.digitizer_ || v == digKeyboard) return;
+    if (v == digitizer_ || v == digKeyboard) return;
     if (v == digTablet) {
-        if (v_.digitizer_ != digMouse) return;
-        tablet_->SetArea(v_.LeftLimit(), v_.BottomLimit(), v_.RightLimit(), v_.TopLimit());
-        tablet_->Open(&v_);
+        if (digitizer_ != digMouse) return;
+        const TBounds l = v_.Limits();
+        tablet_->SetArea(l.LowerX, l.LowerY, l.UpperX, l.UpperY);
+        tablet_->Open(&v_.Control());
         if (tablet_->IOError()) return;
         tablet_->SetEnabled(true);
-        v_.digitizer_ = digTablet;
+        digitizer_ = digTablet;
         return;
     }
-    if (v_.digitizer_ == digTablet) {
+    if (digitizer_ == digTablet) {
         tablet_->SetEnabled(false);
         tablet_->Close();
     }
-    v_.digitizer_ = v;
+    digitizer_ = v;
 }
 
 void TDrawingTools::LimitsChanged(bool horizontal) {
-    if (!v_.LimitsValid()) return;
-    if (horizontal) tablet_->SetWidth(TabletUnits(v_.RightLimit() - v_.LeftLimit()));
-    else tablet_->SetHeight(TabletUnits(v_.TopLimit() - v_.BottomLimit()));
+    const TBounds l = v_.Limits();
+    if (!(l.UpperX > l.LowerX && l.UpperY > l.LowerY)) return;
+    if (horizontal) tablet_->SetWidth(TabletUnits(l.UpperX - l.LowerX));
+    else tablet_->SetHeight(TabletUnits(l.UpperY - l.LowerY));
     if (!tablet_->Enabled()) return;
     tablet_->SetEnabled(false);
     tablet_->Close();
-    tablet_->SetArea(v_.LeftLimit(), v_.BottomLimit(), v_.RightLimit(), v_.TopLimit());
-    tablet_->Open(&v_);
+    tablet_->SetArea(l.LowerX, l.LowerY, l.UpperX, l.UpperY);
+    tablet_->Open(&v_.Control());
     if (tablet_->IOError()) {
         // Gone meanwhile: the message was given; the mouse drives again.
-        if (v_.digitizer_ == digTablet) v_.digitizer_ = digMouse;
+        if (digitizer_ == digTablet) digitizer_ = digMouse;
         return;
     }
     tablet_->SetEnabled(true);
@@ -283,179 +342,202 @@ void TDrawingTools::QtMouseDoubleClick(const QMouseEvent& e) {
 
 // ---------------------------------------------------------------- pointer
 
+void TDrawingTools::Snap(double& x, double& y) const {
+    const TToolView::TSettings s = v_.Settings();
+    if (!s.SnapEnabled) return;
+    const TBounds w = v_.ViewWindow();
+    x = SnapValue(x, s.SnapX);
+    y = SnapValue(y, s.SnapY);
+    if (s.SnapX > 0) {
+        if (x > w.UpperX) x -= s.SnapX;
+        else if (x < w.LowerX) x += s.SnapX;
+    }
+    if (s.SnapY > 0) {
+        if (y > w.UpperY) y -= s.SnapY;
+        else if (y < w.LowerY) y += s.SnapY;
+    }
+}
+
 void TDrawingTools::MouseMove(Qt::KeyboardModifiers shift, int X, int Y) {
-    if (v_.digitizer_ == digMouse) {
-        double x = v_.Transform().ScreenToWorldX(X);
-        double y = v_.Transform().ScreenToWorldY(Y);
-        if (v_.SnapEnabled()) {
-            const double sx = v_.SnapX(), sy = v_.SnapY();
-            x = SnapValue(x, sx);
-            y = SnapValue(y, sy);
-            if (sx > 0) {
-                if (x > v_.GetViewRight()) x -= sx;
-                else if (x < v_.GetViewLeft()) x += sx;
-            }
-            if (sy > 0) {
-                if (y > v_.GetViewTop()) y -= sy;
-                else if (y < v_.GetViewBottom()) y += sy;
-            }
-            v_.SetCursorPosition(x, y, 0);
-            X = v_.WorldToScreenX(x);
-            Y = v_.WorldToScreenY(y);
-        } else {
-            v_.SetCursorPosition(x, y, 0);
+    if (digitizer_ == digMouse) {
+        const TViewTransform& t = v_.Transform();
+        double x = t.ScreenToWorldX(X);
+        double y = t.ScreenToWorldY(Y);
+        if (v_.Settings().SnapEnabled) {
+            Snap(x, y);
+            X = t.WorldToScreenX(x);
+            Y = t.WorldToScreenY(y);
         }
-    } else if (v_.digitizer_ == digTablet) {
-        v_.SetCursorPosition(tablet_->GetWorldX(), tablet_->GetWorldY(), 0);
+        v_.SetCursor({x, y, 0});
+    } else if (digitizer_ == digTablet) {
+        v_.SetCursor({tablet_->GetWorldX(), tablet_->GetWorldY(), 0});
     }
     if (rubber_) v_.SetMeasureTo(Cursor());
-    if (v_.OnMouseMove) v_.OnMouseMove(&v_, Qt::NoButton, shift, X, Y);
+    v_.MouseEvent(TToolView::mkMove, Qt::NoButton, shift, X, Y);
     UpdateFeedback(X, Y);
     lastMousePixel_ = {X, Y};
 }
 
 void TDrawingTools::UpdateFeedback(int X, int Y) {
-    const TDrawingCommand c = v_.command_;
+    const TDrawingCommand c = v_.Command();
     if (c == dcPan) {
-        if (v_.editMode_ == 2) v_.SetImageOffset(QPoint(X - panStart_.x(), Y - panStart_.y()));
+        if (editMode_ == emFirstGiven) v_.SetImageOffset(QPoint(X - panStart_.x(), Y - panStart_.y()));
         return;
     }
     if (c == dcDraw && v_.State() != dwsEdit) return;
     lastPixel_ = {X, Y};
-    const QPainterPath path = FeedbackPath(X, Y);
-    if (path.isEmpty()) v_.ClearRubberBand();
-    else v_.SetRubberBand(path);
+    std::vector<std::pair<QPainterPath, QPen>> bands;
+    QPainterPath path = CommandFeedback(X, Y);
+    if (!path.isEmpty()) bands.emplace_back(path, QPen(Qt::black));
+    path = EntityFeedback(X, Y);
+    if (!path.isEmpty()) {
+        TLayer* l = v_.ActiveLayer();
+        const QColor colour = l != nullptr ? ColorToQColor(l->Defaults()->LineColor()) : QColor(Qt::black);
+        bands.emplace_back(path, QPen(colour));
+    }
+    v_.SetRubberBands(std::move(bands));
     // The running length up to the pointer, once per move.
-    if (c == dcDistance && v_.editMode_ == 3 && contour_) {
-        contour_->Add(Cursor());
-        const double length = v_.MeasureLength(*contour_);
-        contour_->Points().pop_back();
-        v_.DoMeasure(length);
+    if (c == dcDistance && editMode_ == emMorePoints && measure_) {
+        measure_->Add(Cursor());
+        const double length = v_.MeasureLength(*measure_);
+        measure_->Points().pop_back();
+        v_.Measured(length);
     }
 }
 
-QPainterPath TDrawingTools::FeedbackPath(int X, int Y) const {
+namespace {
+
+// Feedback paths in pixels, from world points through a mapping.
+struct TFeedbackPath {
+    const TViewTransform& t;
+    QPointF pointer;
     QPainterPath path;
-    const QPointF pointer(X, Y);
-    auto px = [this](const TVertex& w) { return QPointF(v_.WorldToScreen(w)); };
-    auto line = [&](const TVertex& from) {
-        path.moveTo(px(from));
+    QPointF Px(const TVertex& w) const { return QPointF(t.WorldToScreenX(w.X), t.WorldToScreenY(w.Y)); }
+    void Line(const TVertex& from) {
+        path.moveTo(Px(from));
         path.lineTo(pointer);
-    };
-    auto chain = [&](const TContour& c) {
+    }
+    void Chain(const TContour& c) {
         if (c.Count() == 0) return;
-        path.moveTo(px(c.Vertex(0)));
-        for (int i = 1; i < c.Count(); ++i) path.lineTo(px(c.Vertex(i)));
+        path.moveTo(Px(c.Vertex(0)));
+        for (int i = 1; i < c.Count(); ++i) path.lineTo(Px(c.Vertex(i)));
         path.lineTo(pointer);
-    };
-    // From the start angle to the pointer's direction, counter-clockwise.
-    auto arc = [&](const TVertex& centre, double radius, double start) {
-        const QPointF c = px(centre);
-        const double r = radius / v_.UnitsPerPixel();
+    }
+    // From the start angle to the direction of to, counter-clockwise.
+    void Arc(const TVertex& centre, double radius, double start, const TVertex& to) {
+        const QPointF c = Px(centre);
+        const double r = radius / t.UnitsPerPixel;
         const QRectF rect(c.x() - r, c.y() - r, 2 * r, 2 * r);
-        const double end = EndAngle(centre, start, Cursor());
+        const double end = EndAngle(centre, start, to);
         constexpr double kDeg = 180 / std::numbers::pi;
         path.arcMoveTo(rect, start * kDeg);
         path.arcTo(rect, start * kDeg, (end - start) * kDeg);
-    };
-    auto box = [&](double x1, double y1, double x2, double y2) {
-        const QPointF a = px({x1, y1, 0}), b = px({x2, y2, 0});
-        path.addRect(QRectF(a, b).normalized());
-    };
-    const int m = v_.editMode_;
-    switch (v_.command_) {
+    }
+    void Box(double x1, double y1, double x2, double y2) { path.addRect(QRectF(Px({x1, y1, 0}), Px({x2, y2, 0})).normalized()); }
+};
+
+}  // namespace
+
+QPainterPath TDrawingTools::CommandFeedback(int X, int Y) const {
+    TFeedbackPath f{v_.Transform(), QPointF(X, Y), {}};
+    const TEditMode m = editMode_;
+    switch (v_.Command()) {
     case dcTranslate:
-        if (m == 2) line(anchor_);
+        if (m == emFirstGiven) f.Line(anchor_);
         break;
     case dcScale:
-        if (m == 2 && v_.ActiveLayer() != nullptr) {
+        if (m == emFirstGiven && v_.ActiveLayer() != nullptr) {
             const TBounds b = v_.ActiveLayer()->SelectionBounds();
             const TVertex c = Cursor();
             double d = std::hypot(c.X - anchor_.X, c.Y - anchor_.Y);
             if (InBox(c, b.LowerX, b.LowerY, b.UpperX, b.UpperY)) d = -d;
-            box(b.LowerX - d, b.LowerY - d, b.UpperX + d, b.UpperY + d);
-            line(anchor_);
+            f.Box(b.LowerX - d, b.LowerY - d, b.UpperX + d, b.UpperY + d);
+            f.Line(anchor_);
         }
         break;
     case dcRotate:
-        if (m == 7) arc(guideCentre_, guideRadius_, guideStart_);
+        if (m == emArcRadius) f.Arc(guideCentre_, guideRadius_, guideStart_, Cursor());
         break;
     case dcZoomWindow:
     case dcSelect:
-        if (m == 2) {
+        if (m == emFirstGiven) {
             const TVertex c = Cursor();
-            box(anchor_.X, anchor_.Y, c.X, c.Y);
+            f.Box(anchor_.X, anchor_.Y, c.X, c.Y);
         }
         break;
     case dcDistance:
     case dcArea:
-        if ((m == 2 || m == 3) && contour_) chain(*contour_);
+        if ((m == emFirstGiven || m == emMorePoints) && measure_) f.Chain(*measure_);
         break;
     default: break;
     }
-    if (v_.State() != dwsEdit) return path;
-    switch (v_.entityType_) {
+    return f.path;
+}
+
+QPainterPath TDrawingTools::EntityFeedback(int X, int Y) const {
+    if (v_.State() != dwsEdit || !Constructing() || suspended_) return {};
+    TFeedbackPath f{v_.Transform(), QPointF(X, Y), {}};
+    const TEditMode m = editMode_;
+    switch (entityType_) {
     case etLine:
-        if (m == 3 && line_) line(line_->First());
+        if (m == emMorePoints && line_) f.Line(line_->First());
         break;
     case etPolyLine:
     case etFrontier:
-        if (m == 3 && contour_) chain(*contour_);
+        if (m == emMorePoints && contour_) f.Chain(*contour_);
         break;
     case etPolygon:
     case etContour:
     case etHole:
-        if ((m == 2 || m == 3) && contour_) chain(*contour_);
+        if ((m == emFirstGiven || m == emMorePoints) && contour_) f.Chain(*contour_);
         break;
     case etArc:
-        if (m == 6) line(shapeCentre_);
-        else if (m == 7) arc(shapeCentre_, shapeRadius_, shapeStart_);
+        if (m == emArcCentre) f.Line(shapeCentre_);
+        else if (m == emArcRadius) f.Arc(shapeCentre_, shapeRadius_, shapeStart_, Cursor());
         break;
     case etCircle:
-        if (m == 5) {
+        if (m == emCircleCentre) {
             const TVertex p = Cursor();
-            const double r = std::hypot(p.X - shapeCentre_.X, p.Y - shapeCentre_.Y) / v_.UnitsPerPixel();
-            path.addEllipse(px(shapeCentre_), r, r);
+            const double r = std::hypot(p.X - shapeCentre_.X, p.Y - shapeCentre_.Y) / v_.Transform().UnitsPerPixel;
+            f.path.addEllipse(f.Px(shapeCentre_), r, r);
         }
         break;
     case etImage:
-        if (m == 2) {
+        if (m == emFirstGiven) {
             const TVertex p = Cursor();
-            box(shapeCentre_.X, shapeCentre_.Y, p.X, p.Y);
+            f.Box(shapeCentre_.X, shapeCentre_.Y, p.X, p.Y);
         }
         break;
     case etEditVertex:
-        if (m == 3 && grabbed_)
-            for (const TVertex& n : grabbedNeighbours_) line(n);
+        if (m == emMorePoints && grabbed_)
+            for (const TVertex& n : grabbedNeighbours_) f.Line(n);
         break;
     default: break;
     }
-    return path;
+    return f.path;
 }
 
 void TDrawingTools::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y) {
-    if (v_.OnMouseDown) v_.OnMouseDown(&v_, button, shift, X, Y);
-    if (button != Qt::LeftButton) return;
-    const TDrawingCommand c = v_.command_;
-    if ((c == dcZoomWindow || c == dcPan) && v_.editMode_ == 1) {
+    v_.MouseEvent(TToolView::mkDown, button, shift, X, Y);
+    const TDrawingCommand c = v_.Command();
+    if ((c == dcZoomWindow || c == dcPan) && editMode_ == emFirstPoint) {
         anchor_ = Cursor();
-        BeginRubber(2);
+        BeginRubber(emFirstGiven);
         if (c == dcPan) panStart_ = {X, Y};
     }
 }
 
 void TDrawingTools::MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y) {
-    if (v_.OnMouseUp) v_.OnMouseUp(&v_, button, shift, X, Y);
-    if (button != Qt::LeftButton) return;
-    const TDrawingCommand c = v_.command_;
-    if (c == dcZoomWindow && v_.editMode_ == 2) {
+    v_.MouseEvent(TToolView::mkUp, button, shift, X, Y);
+    const TDrawingCommand c = v_.Command();
+    if (c == dcZoomWindow && editMode_ == emFirstGiven) {
         const TVertex p = Cursor();
-        EndRubber(1);
+        EndRubber(emFirstPoint);
         v_.ZoomWindow(std::min(anchor_.X, p.X), std::min(anchor_.Y, p.Y), std::max(anchor_.X, p.X),
                       std::max(anchor_.Y, p.Y));
-    } else if (c == dcPan && v_.editMode_ == 2) {
+    } else if (c == dcPan && editMode_ == emFirstGiven) {
         const TVertex p = Cursor();
-        EndRubber(1);
+        EndRubber(emFirstPoint);
         v_.SetImageOffset(QPoint());
         v_.Pan(anchor_.X - p.X, anchor_.Y - p.Y);
     }
@@ -464,7 +546,7 @@ void TDrawingTools::MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift,
 // ---------------------------------------------------------------- clicks
 
 void TDrawingTools::Click() {
-    if (v_.DotAid()) {
+    if (v_.Settings().DotAid) {
         const QPoint p = CursorPixel();
         QPainterPath dots;
         for (const QPoint d : {QPoint(0, 0), QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)})
@@ -474,89 +556,85 @@ void TDrawingTools::Click() {
     CommandClick();
     if (TLayer* l = EditLayer()) EntityClick(*l);
     FinishRubber();
-    if (v_.OnClick) v_.OnClick(&v_);
+    v_.Clicked();
 }
 
 void TDrawingTools::FinishRubber() {
     if (rubber_) {
         lastBearing_ = v_.Bearing();
-        v_.SetMeasureFrom(v_.command_ == dcRotate ? guideCentre_ : Cursor());
+        // Measured from the centre while an arc (a circle, the rotate
+        // guide) is under way, else from the point just given.
+        const TDrawingCommand c = v_.Command();
+        const bool shape = !suspended_ && (constructionEntity_ == etArc || constructionEntity_ == etCircle) &&
+                           (editMode_ == emCircleCentre || editMode_ == emArcCentre || editMode_ == emArcRadius);
+        v_.SetMeasureFrom(c == dcRotate ? guideCentre_ : shape ? shapeCentre_ : Cursor());
     } else {
         v_.SetMeasureFrom({0, 0, 0});
         v_.SetMeasureTo({0, 0, 0});
     }
 }
 
-void TDrawingTools::StartContour(int editMode) {
-    contour_ = std::make_unique<TContour>();
-    contour_->Add(Cursor());
-    if (TLayer* l = v_.ActiveLayer()) ShowOn(*l, contour_.get());
-    BeginRubber(editMode);
-}
-
-void TDrawingTools::BeginRubber(int editMode) {
-    v_.editMode_ = editMode;
+void TDrawingTools::BeginRubber(TEditMode editMode) {
+    editMode_ = editMode;
     rubber_ = true;
 }
 
-void TDrawingTools::EndRubber(int editMode) {
-    v_.ClearRubberBand();
-    v_.editMode_ = editMode;
+void TDrawingTools::EndRubber(TEditMode editMode) {
+    v_.SetRubberBands({});
+    editMode_ = editMode;
     rubber_ = false;
 }
 
-void TDrawingTools::ChainClick(int firstEditMode) {
-    const int m = v_.editMode_;
-    if (m == 1) {
-        StartContour(firstEditMode);
-    } else if ((m == 2 || m == 3) && contour_) {
-        AppendCursor();
-        v_.editMode_ = 3;
+void TDrawingTools::ChainClick(std::unique_ptr<TContour>& chain, TEditMode firstEditMode) {
+    const TEditMode m = editMode_;
+    if (m == emFirstPoint) {
+        if (&chain == &contour_) {
+            BeginConstruction();
+            contour_ = std::make_unique<TContour>();
+            contour_->Add(Cursor());
+            if (TLayer* l = v_.ActiveLayer()) ShowOn(*l, contour_.get());
+        } else {
+            chain = std::make_unique<TContour>();
+            chain->Add(Cursor());
+        }
+        BeginRubber(firstEditMode);
+    } else if ((m == emFirstGiven || m == emMorePoints) && chain) {
+        AppendCursor(*chain);
+        editMode_ = emMorePoints;
     }
 }
 
-bool TDrawingTools::TakeRing(std::vector<TVertex>& ring) {
-    const int m = v_.editMode_;
-    if ((m != 2 && m != 3) || !contour_) return false;
-    if (m == 3) AppendCursor();
-    if (m == 2 || DistinctCount(contour_->Points()) < 3) return false;
-    ring = contour_->Points();
+bool TDrawingTools::TakeRing(TContour& chain, std::vector<TVertex>& ring) {
+    const TEditMode m = editMode_;
+    if (m != emFirstGiven && m != emMorePoints) return false;
+    if (m == emMorePoints) AppendCursor(chain);
+    if (m == emFirstGiven || DistinctCount(chain.Points()) < 3) return false;
+    ring = chain.Points();
     CloseRing(ring);
     return true;
 }
 
 void TDrawingTools::EndConstruction() {
-    DiscardContour();
-    if (line_) {
-        if (shownOn_ != nullptr && shownOn_->GetCurrentObject() == line_.get()) shownOn_->SetCurrentObject(nullptr);
-        line_.reset();
-    }
-    EndRubber(1);
+    DiscardConstruction();
+    EndRubber(emFirstPoint);
 }
 
-void TDrawingTools::AppendCursor() {
-    if (!contour_) return;
+void TDrawingTools::AppendCursor(TContour& chain) {
     const TVertex c = Cursor();
     // A second click at the same place (the double click's own) adds nothing.
-    if (contour_->Count() > 0 && SameXY(contour_->Points().back(), c)) return;
-    contour_->Add(c);
-}
-
-void TDrawingTools::DiscardContour() {
-    if (shownOn_ != nullptr && shownOn_->GetCurrentObject() == contour_.get()) shownOn_->SetCurrentObject(nullptr);
-    contour_.reset();
-    v_.ClearRubberBand();
+    if (chain.Count() > 0 && SameXY(chain.Points().back(), c)) return;
+    chain.Add(c);
 }
 
 void TDrawingTools::CommandClick() {
     TLayer* layer = v_.ActiveLayer();
-    const int m = v_.editMode_;
-    const TDrawingCommand c = v_.command_;
+    const TEditMode m = editMode_;
+    const TDrawingCommand c = v_.Command();
     switch (c) {
     case dcSelect: {
         if (layer == nullptr) return;
         double x1, y1, x2, y2;
-        if (m == 0) {
+        if (m == emSingleClick) {
             PickBox(x1, y1, x2, y2);
             std::vector<TVisualObject*> hits = IndexFor(*layer).ObjectsIntersecting(x1, y1, x2, y2);
             if (!hits.empty()) {
@@ -564,10 +642,10 @@ void TDrawingTools::CommandClick() {
                 return;
             }
             anchor_ = Cursor();
-            BeginRubber(2);
-        } else if (m == 2) {
+            BeginRubber(emFirstGiven);
+        } else if (m == emFirstGiven) {
             end_ = Cursor();
-            EndRubber(0);
+            EndRubber(emSingleClick);
             SelectObjects(*layer, IndexFor(*layer).ObjectsWithin(std::min(anchor_.X, end_.X), std::min(anchor_.Y, end_.Y),
                                                                  std::max(anchor_.X, end_.X), std::max(anchor_.Y, end_.Y)));
         }
@@ -579,15 +657,16 @@ void TDrawingTools::CommandClick() {
         PickBox(x1, y1, x2, y2);
         if (TVisualObject* o = IndexFor(*layer).FirstIntersecting(x1, y1, x2, y2)) {
             o->Flash(300);
-            v_.DoVisualObjectIdentify(*o);
+            v_.Identified(*o);
         }
         return;
     }
     case dcZoomIn:
     case dcZoomOut: {
-        if (m != 0) return;
+        if (m != emSingleClick) return;
         const double k = c == dcZoomIn ? 0.25 : 1.0;
-        const double hx = v_.width() * v_.UnitsPerPixel() * k, hy = v_.height() * v_.UnitsPerPixel() * k;
+        const double upp = v_.Transform().UnitsPerPixel;
+        const double hx = v_.Control().width() * upp * k, hy = v_.Control().height() * upp * k;
         const TVertex p = Cursor();
         v_.ZoomWindow(p.X - hx, p.Y - hy, p.X + hx, p.Y + hy);
         return;
@@ -599,17 +678,18 @@ void TDrawingTools::CommandClick() {
         return;
     case dcDistance:
     case dcArea:
-        ChainClick(c == dcDistance ? 3 : 2);
+        ChainClick(measure_, c == dcDistance ? emMorePoints : emFirstGiven);
         return;
     default: return;
     }
 }
 
 void TDrawingTools::SelectionToolClick(TLayer& layer) {
-    const TDrawingCommand c = v_.command_;
-    // The mode that waits for the first point, and the one after it.
-    const int waiting = c == dcRotate ? 4 : 1, started = c == dcRotate ? 7 : 2;
-    const int m = v_.editMode_;
+    const TDrawingCommand c = v_.Command();
+    // The step that waits for the first point, and the one after it.
+    const TEditMode waiting = c == dcRotate ? emCentre : emFirstPoint;
+    const TEditMode started = c == dcRotate ? emArcRadius : emFirstGiven;
+    const TEditMode m = editMode_;
     if (m == started) {
         end_ = Cursor();
         EndRubber(waiting);
@@ -638,11 +718,11 @@ bool TDrawingTools::GrabScaleCorner(TLayer& layer) {
     if (layer.GetSelectedCount() == 0) return false;
     const TBounds b = layer.SelectionBounds();
     const QPoint p = CursorPixel();
-    const int tol = v_.SnapTolerance();
+    const int tol = v_.Settings().SnapTolerance;
     const TVertex corners[] = {{b.LowerX, b.LowerY, 0}, {b.LowerX, b.UpperY, 0}, {b.UpperX, b.LowerY, 0},
                                {b.UpperX, b.UpperY, 0}};
     for (const TVertex& k : corners) {
-        const QPoint q = v_.WorldToScreen(k);
+        const QPoint q = Pixel(k);
         if (std::abs(q.x() - p.x()) <= tol && std::abs(q.y() - p.y()) <= tol) {
             anchor_ = k;
             return true;
@@ -664,18 +744,19 @@ void TDrawingTools::AfterGeometryChange(TLayer& layer) {
 }
 
 void TDrawingTools::EntityClick(TLayer& layer) {
-    const int m = v_.editMode_;
+    const TEditMode m = editMode_;
     const TVertex c0 = Cursor();
-    switch (v_.entityType_) {
+    switch (entityType_) {
     case etPoint:
-        if (m == 0) AddNew(layer, std::make_unique<TPoint>(Cursor()));
+        if (m == emSingleClick) AddNew(layer, std::make_unique<TPoint>(Cursor()));
         return;
     case etLine:
-        if (m == 1) {
+        if (m == emFirstPoint) {
+            BeginConstruction();
             line_ = std::make_unique<TLine>(Cursor(), Cursor());
             ShowOn(layer, line_.get());
-            BeginRubber(3);
-        } else if (m == 3 && line_) {
+            BeginRubber(emMorePoints);
+        } else if (m == emMorePoints && line_) {
             const TVertex c = Cursor();
             if (SameXY(line_->First(), c)) return;
             line_->SetSecond(c);
@@ -687,28 +768,28 @@ void TDrawingTools::EntityClick(TLayer& layer) {
         return;
     case etPolyLine:
     case etFrontier:
-        ChainClick(3);
+        ChainClick(contour_, emMorePoints);
         return;
     case etPolygon:
     case etContour:
     case etHole:
-        ChainClick(2);
+        ChainClick(contour_, emFirstGiven);
         return;
     case etVertex:
-        if (m == 0) InsertVertex(layer);
+        if (m == emSingleClick) InsertVertex(layer);
         return;
     case etEditVertex:
-        if (m == 0) GrabVertex(layer);
-        else if (m == 3) MoveGrabbed(layer);
+        if (m == emSingleClick) GrabVertex(layer);
+        else if (m == emMorePoints) MoveGrabbed(layer);
         return;
     case etDeleteVertex:
-        if (m == 0) DeleteVertex(layer);
+        if (m == emSingleClick) DeleteVertex(layer);
         return;
     case etEditText:
-        if (m == 0) StartTextEdit(layer);
+        if (m == emSingleClick) StartTextEdit(layer);
         return;
     case etText:
-        if (m == 0) {
+        if (m == emSingleClick) {
             auto t = std::make_unique<TText>();
             t->SetInsertionPoint(c0.X, c0.Y, c0.Z);
             AddNew(layer, std::move(t));
@@ -726,37 +807,39 @@ void TDrawingTools::EntityClick(TLayer& layer) {
 }
 
 void TDrawingTools::ShapeClick(TLayer& layer) {
-    const TEntityType e = v_.entityType_;
-    const int m = v_.editMode_;
+    const TEntityType e = entityType_;
+    const TEditMode m = editMode_;
     const TVertex c = Cursor();
-    const int waiting = e == etImage ? 1 : 4;
+    const TEditMode waiting = e == etImage ? emFirstPoint : emCentre;
     if (m == waiting) {
         // The centre, or the image's lower corner.
+        BeginConstruction();
         shapeCentre_ = c;
-        BeginRubber(e == etImage ? 2 : e == etCircle ? 5 : 6);
+        BeginRubber(e == etImage ? emFirstGiven : e == etCircle ? emCircleCentre : emArcCentre);
         return;
     }
+    if (!Constructing() || constructionEntity_ != e) return;
     const double radius = std::hypot(c.X - shapeCentre_.X, c.Y - shapeCentre_.Y);
-    if (e == etArc && m == 6) {
+    if (e == etArc && m == emArcCentre) {
         shapeRadius_ = radius;
         shapeStart_ = Azimuth(shapeCentre_, c);
-        v_.editMode_ = 7;
+        editMode_ = emArcRadius;
         return;
     }
     std::unique_ptr<TVisualObject> made;
-    if (e == etCircle && m == 5) {
+    if (e == etCircle && m == emCircleCentre) {
         auto k = std::make_unique<TCircle>();
         k->SetCenter(shapeCentre_.X, shapeCentre_.Y, shapeCentre_.Z);
         k->SetRadius(radius);
         made = std::move(k);
-    } else if (e == etArc && m == 7) {
+    } else if (e == etArc && m == emArcRadius) {
         auto a = std::make_unique<TArc>();
         a->SetCenter(shapeCentre_.X, shapeCentre_.Y, shapeCentre_.Z);
         a->SetRadius(shapeRadius_);
         a->SetStartAngle(shapeStart_);
         a->SetEndAngle(EndAngle(shapeCentre_, shapeStart_, c));
         made = std::move(a);
-    } else if (e == etImage && m == 2) {
+    } else if (e == etImage && m == emFirstGiven) {
         // Only above and to the right of the lower corner; else the tool
         // waits for a new first corner.
         if (c.X > shapeCentre_.X && c.Y > shapeCentre_.Y) {
@@ -768,34 +851,36 @@ void TDrawingTools::ShapeClick(TLayer& layer) {
     } else {
         return;
     }
+    DiscardConstruction();
     EndRubber(waiting);
     if (made) AddNew(layer, std::move(made));
 }
 
 void TDrawingTools::DblClick() {
-    const TDrawingCommand c = v_.command_;
+    const TDrawingCommand c = v_.Command();
     if (c == dcDistance) {
-        EndConstruction();
-    } else if (c == dcArea && contour_) {
+        EndMeasure();
+    } else if (c == dcArea && measure_) {
         // One or two points measure nothing.
         std::vector<TVertex> ring;
-        if (TakeRing(ring)) {
-            contour_->Points() = std::move(ring);
-            v_.DoMeasure(v_.MeasureArea(*contour_));
+        if (TakeRing(*measure_, ring)) {
+            measure_->Points() = std::move(ring);
+            v_.Measured(v_.MeasureArea(*measure_));
         }
-        EndConstruction();
+        EndMeasure();
     }
     if (TLayer* l = EditLayer()) EntityDblClick(*l);
-    if (v_.OnDblClick) v_.OnDblClick(&v_);
+    v_.DoubleClicked();
 }
 
 void TDrawingTools::EntityDblClick(TLayer& layer) {
-    const int m = v_.editMode_;
-    const TEntityType e = v_.entityType_;
+    if (suspended_) return;
+    const TEditMode m = editMode_;
+    const TEntityType e = entityType_;
     auto finish = [this] { EndConstruction(); };
     switch (e) {
     case etLine:
-        if (m != 3 || !line_) return;
+        if (m != emMorePoints || !line_) return;
         if (!SameXY(line_->First(), Cursor())) {
             line_->SetSecond(Cursor());
             if (layer.GetCurrentObject() == line_.get()) layer.SetCurrentObject(nullptr);
@@ -804,8 +889,8 @@ void TDrawingTools::EntityDblClick(TLayer& layer) {
         finish();
         return;
     case etPolyLine:
-        if (m != 3 || !contour_) return;
-        AppendCursor();
+        if (m != emMorePoints || !contour_) return;
+        AppendCursor(*contour_);
         if (DistinctCount(contour_->Points()) >= 2) {
             auto pl = std::make_unique<TPolyLine>();
             pl->AddContour(contour_->Points());
@@ -816,9 +901,9 @@ void TDrawingTools::EntityDblClick(TLayer& layer) {
     case etPolygon:
     case etContour:
     case etHole: {
-        if ((m != 2 && m != 3) || !contour_) return;
+        if ((m != emFirstGiven && m != emMorePoints) || !contour_) return;
         std::vector<TVertex> ring;
-        if (!TakeRing(ring)) {
+        if (!TakeRing(*contour_, ring)) {
             finish();
             return;
         }
@@ -841,8 +926,8 @@ void TDrawingTools::EntityDblClick(TLayer& layer) {
         return;
     }
     case etFrontier:
-        if (m != 3 || !contour_) return;
-        AppendCursor();
+        if (m != emMorePoints || !contour_) return;
+        AppendCursor(*contour_);
         if (DistinctCount(contour_->Points()) >= 2) SplitAlong(layer);
         finish();
         v_.Redraw();
@@ -850,7 +935,6 @@ void TDrawingTools::EntityDblClick(TLayer& layer) {
     default: return;
     }
 }
-
 // ---------------------------------------------------------------- texts in place
 
 void TDrawingTools::SelectObjects(TLayer& layer, const std::vector<TVisualObject*>& objects) {
@@ -877,7 +961,7 @@ void TDrawingTools::StartTextEdit(TLayer& layer) {
         editedLayer_ = &layer;
         editedRevision_ = layer.Revision();
         const QPoint p = CursorPixel();
-        auto* editor = new QLineEdit(text->Text(), &v_);
+        auto* editor = new QLineEdit(text->Text(), &v_.Control());
         editor->setFrame(false);
         editor->setGeometry(p.x(), p.y(), 120, editor->sizeHint().height());
         QObject::connect(editor, &QLineEdit::textChanged, editor, [this] { EditTextChanged(); });
@@ -986,27 +1070,33 @@ void TDrawingTools::SplitAlong(TLayer& layer) {
 void TDrawingTools::InsertVertex(TLayer& layer) {
     if (!IsPolyClass(layer.SelectionFirst())) return;
     const TVertex c = Cursor();
-    const double tol = v_.SnapTolerance() * v_.UnitsPerPixel();
+    const double tol = v_.Settings().SnapTolerance * v_.Transform().UnitsPerPixel;
     const TVertex h1{c.X - tol, c.Y, 0}, h2{c.X + tol, c.Y, 0}, v1{c.X, c.Y + tol, 0}, v2{c.X, c.Y - tol, 0};
+    bool changed = false;
+    // The first contour of the list that a probe crosses gets the crossing
+    // as a new vertex after the crossed segment; each contour examined is
+    // put in order (clockwise) first.
     auto insertIn = [&](TOwnedContours& list) {
-        for (const TVertex* probe : {&h1, &v1}) {
-            const TVertex& p2 = probe == &h1 ? h2 : v2;
+        for (const auto& [p1, p2] : {std::pair(h1, h2), std::pair(v1, v2)}) {
             for (auto& ct : list) {
                 auto& pts = ct->Points();
+                if (!Planar::IsContourOrdered(pts)) {
+                    std::reverse(pts.begin(), pts.end());
+                    changed = true;
+                }
                 for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
-                    TVertex at;
-                    if (!SegmentCrossing(pts[i], pts[i + 1], *probe, p2, at)) continue;
+                    std::optional<TVertex> at = Planar::SegmentIntersection(pts[i], pts[i + 1], p1, p2);
+                    if (!at) continue;
                     // Through a vertex that is there already: nothing to add.
-                    if (SameXY(at, pts[i]) || SameXY(at, pts[i + 1])) continue;
-                    at.Z = 0;
-                    pts.insert(pts.begin() + static_cast<std::ptrdiff_t>(i + 1), at);
+                    if (SameXY(*at, pts[i]) || SameXY(*at, pts[i + 1])) continue;
+                    at->Z = 0;
+                    pts.insert(pts.begin() + static_cast<std::ptrdiff_t>(i + 1), *at);
                     return true;
                 }
             }
         }
         return false;
     };
-    bool changed = false;
     for (TVisualObject* o : layer.GetSelection())
         for (TOwnedContours* list : RingLists(o)) changed |= insertIn(*list);
     if (changed) AfterGeometryChange(layer);
@@ -1019,6 +1109,7 @@ void TDrawingTools::GrabVertex(TLayer& layer) {
     PickBox(x1, y1, x2, y2);
     const TVertex* found = static_cast<TCustomLine*>(first)->FindVertexInRect(x1, y1, x2, y2);
     if (found == nullptr) return;
+    BeginConstruction();
     grabbedAt_ = *found;
     grabbedNeighbours_.clear();
     // The neighbours for the feedback: across the closing vertex of a ring.
@@ -1041,7 +1132,7 @@ void TDrawingTools::GrabVertex(TLayer& layer) {
             }
     }
     grabbed_ = true;
-    BeginRubber(3);
+    BeginRubber(emMorePoints);
 }
 
 void TDrawingTools::MoveGrabbed(TLayer& layer) {
@@ -1079,9 +1170,8 @@ void TDrawingTools::MoveGrabbed(TLayer& layer) {
                 for (auto& ct : *list) moveIn(ct->Points(), rings);
         }
     }
-    grabbed_ = false;
-    grabbedNeighbours_.clear();
-    EndRubber(0);
+    DiscardConstruction();
+    EndRubber(emSingleClick);
     AfterGeometryChange(layer);
 }
 
@@ -1171,28 +1261,29 @@ void TDrawingTools::ScaleSelection(TLayer& layer) {
 
 void TDrawingTools::EnterPoint(bool relativeX, bool relativeY, double value1, double value2, int mode) {
     const TVertex from = v_.MeasureFrom();
-    double x = v_.GetCursorX(), y = v_.GetCursorY();
+    TVertex p = Cursor();
     if (mode == 0) {
-        x = value1 + (relativeX ? from.X : 0);
-        y = value2 + (relativeY ? from.Y : 0);
+        p.X = value1 + (relativeX ? from.X : 0);
+        p.Y = value2 + (relativeY ? from.Y : 0);
     } else if (mode == 1) {
         const double a = v_.AngleToRadians(relativeY ? value2 + lastBearing_ : value2);
         // The distance is typed in the view's distance unit.
-        const double r = value1 * MetresPerUnit(v_.DistanceUnits());
-        x = std::cos(a) * r + (relativeX ? from.X : 0);
-        y = std::sin(a) * r + (relativeX ? from.Y : 0);
+        const double r = value1 * MetresPerUnit(v_.Settings().DistanceUnits);
+        p.X = std::cos(a) * r + (relativeX ? from.X : 0);
+        p.Y = std::sin(a) * r + (relativeX ? from.Y : 0);
     }
-    const TDigitizer saved = v_.digitizer_;
-    v_.SetCursorPosition(x, y, 0);
-    v_.digitizer_ = digKeyboard;  // the typed point stays as typed
-    const QPoint p = CursorPixel();
-    MouseMove(Qt::NoModifier, p.x(), p.y());
-    v_.digitizer_ = saved;
+    Snap(p.X, p.Y);
+    const TDigitizer saved = digitizer_;
+    v_.SetCursor({p.X, p.Y, 0});
+    digitizer_ = digKeyboard;  // the typed point stays as typed
+    const QPoint px = CursorPixel();
+    MouseMove(Qt::NoModifier, px.x(), px.y());
+    digitizer_ = saved;
     Click();
 }
 
 void TDrawingTools::TabletPacket() {
-    v_.SetCursorPosition(tablet_->GetWorldX(), tablet_->GetWorldY(), 0);
+    v_.SetCursor({tablet_->GetWorldX(), tablet_->GetWorldY(), 0});
     const int b = tablet_->GetButtons();
     if (b == 0) {
         const QPoint p = CursorPixel();

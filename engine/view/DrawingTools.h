@@ -5,14 +5,22 @@
 // select), zoom, pan, measure, and drawing and editing objects on the
 // active layer. The view owns one and hands it its Qt mouse events.
 //
-// Feedback (rubber bands, guides, the chain being drawn) is a pixel path
-// given to the view's SetRubberBand: it lies over the picture and never
+// Feedback (rubber bands, guides, the chain being drawn) is made of pixel
+// paths given to the view: the command's in black, the object's in the
+// active layer's default line colour. It lies over the picture and never
 // enters the map image; each move replaces it, ending an operation clears
 // it.
 //
-// Ownership: the object under construction (a contour or a line) is owned
-// here and shown to the active layer as its current object; it is freed
-// when the operation ends or is abandoned (a new command or entity type).
+// The tools keep the click protocol's state (EditMode, EntityType, the
+// digitizer) and see the view only through TToolView.
+//
+// Ownership: the object under construction (a contour, a line, the centre
+// of an arc or circle, a grabbed vertex) is owned here and shown to the
+// active layer as its current object. Choosing another command or entity
+// type sets it aside; choosing its entity again (with dcDraw) carries on
+// where it stood. It is freed when it is finished, when another object is
+// begun, or when the tools go. A measuring chain is owned here too and
+// ends with its command.
 // Per-layer spatial indexes are kept here, each tied to its layer by a
 // change link so that it goes when the layer goes.
 //
@@ -26,32 +34,95 @@
 
 #include <QLineEdit>
 #include <QPainterPath>
+#include <QPen>
 #include <QPoint>
 #include <QPointer>
 
 #include "engine/core/Vertex.h"
 #include "engine/layers/EntityType.h"
+#include "engine/objects/VisualObject.h"
 #include "engine/view/DrawingTypes.h"
 #include "engine/view/SpatialIndex.h"
+#include "engine/view/ViewTransform.h"
 
 class QMouseEvent;
-class TDrawing;
+class QWidget;
 class TLayer;
 class TContour;
 class TLine;
 class TPolygon;
 class TTablet;
 class TText;
-class TVisualObject;
+
+// What the tools ask of the view they work on. The view implements it; the
+// tools see nothing else of the view.
+class TToolView {
+public:
+    virtual ~TToolView() = default;
+
+    // ---- the control and its mapping
+    // The control: parent of the in-place editor, the tablet's window.
+    virtual QWidget& Control() = 0;
+    // The view's own world <-> pixel mapping (whatever drives the cursor).
+    virtual const TViewTransform& Transform() const = 0;
+    // The world window shown and the drawing limits (X and Y only).
+    virtual TBounds ViewWindow() const = 0;
+    virtual TBounds Limits() const = 0;
+
+    // ---- what the tools read
+    struct TSettings {
+        int SnapTolerance = 5;
+        bool SnapEnabled = false;
+        double SnapX = 0, SnapY = 0;
+        bool DotAid = false;
+        TDistanceUnit DistanceUnits = duMeter;
+    };
+    virtual TSettings Settings() const = 0;
+    virtual TLayer* ActiveLayer() const = 0;
+    virtual TDrawingState State() const = 0;
+    virtual TDrawingCommand Command() const = 0;
+
+    // ---- the pointer and the measured segment
+    virtual TVertex Cursor() const = 0;
+    virtual void SetCursor(const TVertex& v) = 0;
+    virtual TVertex MeasureFrom() const = 0;
+    virtual void SetMeasureFrom(const TVertex& v) = 0;
+    virtual void SetMeasureTo(const TVertex& v) = 0;
+    virtual double Bearing() const = 0;
+    virtual double MeasureLength(const TContour& contour) const = 0;
+    virtual double MeasureArea(const TContour& contour) const = 0;
+    virtual double AngleToRadians(double angle) const = 0;
+
+    // ---- what the tools do to the view
+    // The feedback, in pixels of the control: each band drawn with its pen.
+    virtual void SetRubberBands(std::vector<std::pair<QPainterPath, QPen>> bands) = 0;
+    virtual void SetImageOffset(const QPoint& offset) = 0;
+    virtual void Flash(const QPainterPath& pixels, int milliseconds) = 0;
+    virtual void SetToolCursor(int number) = 0;
+    virtual void ZoomWindow(double x1, double y1, double x2, double y2) = 0;
+    virtual void Pan(double dx, double dy) = 0;
+    virtual void Redraw() = 0;
+    virtual void RedrawRequested() = 0;
+
+    // ---- the view's events
+    enum TMouseKind { mkDown, mkMove, mkUp };
+    virtual void MouseEvent(TMouseKind kind, Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y) = 0;
+    virtual void Clicked() = 0;
+    virtual void DoubleClicked() = 0;
+    virtual void Identified(TVisualObject& object) = 0;
+    virtual void Measured(double measure) = 0;
+};
 
 class TDrawingTools {
 public:
-    explicit TDrawingTools(TDrawing& view);
+    explicit TDrawingTools(TToolView& view);
     ~TDrawingTools();
     TDrawingTools(const TDrawingTools&) = delete;
     TDrawingTools& operator=(const TDrawingTools&) = delete;
 
     // ---- the control's input (pixels of the control)
+    // The zoom box and the pan drag follow any button; clicks are the left
+    // button's.
     void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y);
     void MouseMove(Qt::KeyboardModifiers shift, int X, int Y);
     void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y);
@@ -66,13 +137,17 @@ public:
     // relative to MeasureFrom when asked), mode 1 polar (value1 a distance
     // in the view's DistanceUnits, value2 an angle in its AngleUnits,
     // counter-clockwise from +x, relative to the last bearing when
-    // relativeY; relativeX puts the origin at MeasureFrom). Then a click at
+    // relativeY; relativeX puts the origin at MeasureFrom). With snap on
+    // the point goes to the snap grid as a pointer would; then a click at
     // the point, which is kept exactly (not rounded to a pixel).
     void EnterPoint(bool relativeX, bool relativeY, double value1, double value2, int mode);
     // The tablet's packet: buttons 0 moves, 1 clicks, any other value
     // clicks twice and double-clicks.
     void TabletPacket();
     TTablet& Tablet() const { return *tablet_; }
+    TDigitizer Digitizer() const { return digitizer_; }
+    // digTablet opens the tablet and stays digMouse when it reports
+    // IOError; digMouse closes it; digKeyboard changes nothing.
     void SetDigitizer(TDigitizer v);
     // After a limit of the view changed: the tablet's Width (horizontal) or
     // Height follows valid limits, and an enabled tablet is closed and
@@ -80,9 +155,14 @@ public:
     // back to the mouse.
     void LimitsChanged(bool horizontal);
 
+    TEditMode EditMode() const { return editMode_; }
+    TEntityType EntityType() const { return entityType_; }
+    // The entity dcDraw makes, with the step it starts at and its cursor;
+    // an object of that entity set aside earlier is taken up again.
     void SetEntityType(TEntityType value);
     // From the view's ExecuteCommand, after a tool command became current:
-    // the half-built object of the previous one is freed.
+    // its first step and cursor; an object under construction is set
+    // aside, a measurement ends.
     void CommandExecuted(TDrawingCommand previous, TDrawingCommand command);
 
     // The in-place editor of a text (etEditText): made on the view at the
@@ -100,21 +180,28 @@ public:
     TVertex EndPoint() const { return end_; }
     double LastBearing() const { return lastBearing_; }
     QPoint LastMousePixel() const { return lastMousePixel_; }
-    // The chain being drawn or measured; nullptr when none.
+    // The chain being drawn (set aside or not); nullptr when none.
     const TContour* Construction() const { return contour_.get(); }
     // The pick box of a click at the cursor: lower X, lower Y, upper X,
     // upper Y, through the view's mouse transform.
     void PickBox(double& x1, double& y1, double& x2, double& y2) const;
     // The index kept for a layer (made on first use).
     TLayerIndex& IndexFor(TLayer& layer);
-    // Frees the object under construction and clears the feedback.
+    // Frees the object under construction and the measurement, and clears
+    // the feedback.
     void Abandon();
 
 private:
     TLayer* EditLayer() const;
     void ShowOn(TLayer& layer, TVisualObject* object);
+    // The pointer's world position on the snap grid (snap on), kept within
+    // the view window.
+    void Snap(double& x, double& y) const;
     void UpdateFeedback(int X, int Y);
-    QPainterPath FeedbackPath(int X, int Y) const;
+    // The command's feedback (black) and the object's (the layer's line
+    // colour).
+    QPainterPath CommandFeedback(int X, int Y) const;
+    QPainterPath EntityFeedback(int X, int Y) const;
     void CommandClick();
     void EntityClick(TLayer& layer);
     void EntityDblClick(TLayer& layer);
@@ -122,26 +209,32 @@ private:
     // The first point of a multi-point operation was given: the tool goes
     // to editMode with the rubber band on. EndRubber: the feedback goes, the
     // tool goes back to editMode, the rubber band off.
-    void BeginRubber(int editMode);
-    void EndRubber(int editMode);
-    // A click of a chain (measures, polylines, polygons, contours, holes,
-    // frontiers): the first starts it in firstEditMode, the others add the
-    // cursor point (editMode 3).
-    void ChainClick(int firstEditMode);
+    void BeginRubber(TEditMode editMode);
+    void EndRubber(TEditMode editMode);
+    // A click of a measuring chain or of a drawn chain (polylines,
+    // polygons, contours, holes, frontiers): the first starts it in
+    // firstEditMode, the others add the cursor point (emMorePoints).
+    void ChainClick(std::unique_ptr<TContour>& chain, TEditMode firstEditMode);
     // The double click that closes the chain into a ring: the cursor point
     // added, the ring closed; false with fewer than three distinct points.
-    bool TakeRing(std::vector<TVertex>& ring);
-    // The chain or line under construction freed, the tool waiting again.
+    bool TakeRing(TContour& chain, std::vector<TVertex>& ring);
+    // The object under construction begins: one set aside earlier goes.
+    void BeginConstruction();
+    // The object under construction freed (the tool waiting again).
+    void DiscardConstruction();
+    bool Constructing() const { return constructionEntity_ != etNone; }
+    // Sets the object under construction aside / takes it up again.
+    void Suspend();
+    void Resume();
     void EndConstruction();
+    void EndMeasure();
     // Translate, rotate and scale: the first click fixes the anchor (the
     // rotate guide, the grabbed corner of the scale), the second applies.
     void SelectionToolClick(TLayer& layer);
     bool GrabScaleCorner(TLayer& layer);
     // Circles, arcs and images, click by click.
     void ShapeClick(TLayer& layer);
-    void StartContour(int editMode);
-    void AppendCursor();
-    void DiscardContour();
+    void AppendCursor(TContour& chain);
     void AddNew(TLayer& layer, std::unique_ptr<TVisualObject> object);
     void AfterGeometryChange(TLayer& layer);
     void InsertVertex(TLayer& layer);
@@ -158,18 +251,28 @@ private:
     void SelectObjects(TLayer& layer, const std::vector<TVisualObject*>& objects);
     // The edited text while it is still in its layer, else nullptr.
     TText* EditedText();
-    TVertex Cursor() const;
+    TVertex Cursor() const { return v_.Cursor(); }
     QPoint CursorPixel() const;
+    QPoint Pixel(const TVertex& w) const;
 
-    TDrawing& v_;
+    TToolView& v_;
     std::unique_ptr<TTablet> tablet_;
+    TDigitizer digitizer_ = digMouse;
+    TEditMode editMode_ = emSingleClick;
+    TEntityType entityType_ = etNone;
     bool rubber_ = false;
     TVertex anchor_{}, end_{};
     double lastBearing_ = 0;
     QPoint lastPixel_, lastMousePixel_, panStart_;
     bool afterDoubleClick_ = false;
-    // Under construction: the chain of polylines, polygons, contours,
-    // holes, frontiers and measures, or a line.
+    // The measuring chain of dcDistance and dcArea.
+    std::unique_ptr<TContour> measure_;
+    // Under construction: the entity it belongs to (etNone for nothing),
+    // whether it is set aside and the step it stood at; the chain of
+    // polylines, polygons, contours, holes and frontiers, or a line.
+    TEntityType constructionEntity_ = etNone;
+    bool suspended_ = false;
+    TEditMode suspendedMode_ = emSingleClick;
     std::unique_ptr<TContour> contour_;
     std::unique_ptr<TLine> line_;
     TLayer* shownOn_ = nullptr;  // whose current object shows the construction

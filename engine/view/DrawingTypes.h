@@ -26,6 +26,34 @@ constexpr bool HasCommand(TDrawingCommands set, TDrawingCommand c) { return (set
 //  dcZoomWindow, dcZoomAll, dcZoomExtents, dcZoomPrevious, dcPan, dcSelect}
 constexpr TDrawingCommands kDefaultCommands = 0x13E60F;
 
+// The step a tool has reached in its click protocol (the view's EditMode).
+// Which tool moves which step:
+//   dcSelect         SingleClick -click on nothing-> FirstGiven -click-> SingleClick
+//   dcZoomWindow,    FirstPoint -press-> FirstGiven -release-> FirstPoint
+//   dcPan
+//   dcTranslate,     FirstPoint -click-> FirstGiven -click-> FirstPoint
+//   dcScale, etImage
+//   dcRotate         Centre -click-> ArcRadius -click-> Centre
+//   dcDistance,      FirstPoint -click-> MorePoints -clicks-> -double click-> FirstPoint
+//   etLine, etPolyLine, etFrontier
+//   dcArea, etPolygon, FirstPoint -click-> FirstGiven -click-> MorePoints -double click-> FirstPoint
+//   etContour, etHole
+//   etArc            Centre -click-> ArcCentre -click-> ArcRadius -click-> Centre
+//   etCircle         Centre -click-> CircleCentre -click-> Centre
+//   etEditVertex     SingleClick -click on a vertex-> MorePoints -click-> SingleClick
+// Identify, the zoom clicks, points, texts and the other vertex tools act
+// on each click in SingleClick.
+enum TEditMode : std::uint8_t {
+    emSingleClick = 0,   // a tool acting on each click
+    emFirstPoint = 1,    // waiting for the first point
+    emFirstGiven = 2,    // the first point given (or a drag under way)
+    emMorePoints = 3,    // collecting further points
+    emCentre = 4,        // arc, circle or rotate: waiting for the centre
+    emCircleCentre = 5,  // circle: centre given, waiting for the radius
+    emArcCentre = 6,     // arc: centre given, waiting for radius and start
+    emArcRadius = 7,     // arc: radius and start given (rotate: the guide)
+};
+
 enum TDrawingState : std::int32_t { dwsBrowse, dwsEdit };
 enum TDigitizer : std::int32_t { digKeyboard, digMouse, digTablet };
 

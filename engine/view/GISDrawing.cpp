@@ -20,6 +20,12 @@ void TGISDrawing::SetProjection(std::int32_t v) {
     if (const auto units = ChangeProjection(v, projection_, projectionParams_)) SetCoordinateUnits(*units);
 }
 
+TGISDrawing::TMeasuring TGISDrawing::Measuring() const {
+    if (projection_ == -1 || projection_ == 1) return TMeasuring::Planar;
+    if (projection_ != 0 || ellipsoid_ < 0 || ellipsoid_ >= EarthShapes().EllipsoidCount()) return TMeasuring::None;
+    return TMeasuring::Geodesic;
+}
+
 TCoordinateSystem TGISDrawing::ViewCoordinateSystem() const {
     return {projection_, ellipsoid_, datum_, projectionParams_.get()};
 }
@@ -36,29 +42,33 @@ double TGISDrawing::Geodesic(double x1, double y1, double x2, double y2) const {
 }
 
 double TGISDrawing::DeltaX() const {
-    if (projection_ == -1 || projection_ == 1) return TDrawing::DeltaX();
-    if (projection_ != 0) return 0;
+    const TMeasuring m = Measuring();
+    if (m == TMeasuring::Planar) return TDrawing::DeltaX();
+    if (m == TMeasuring::None) return 0;
     const TVertex a = MeasureFrom(), b = MeasureTo();
     return ToDistanceUnits(Geodesic(a.X, a.Y, b.X, a.Y));
 }
 
 double TGISDrawing::DeltaY() const {
-    if (projection_ == -1 || projection_ == 1) return TDrawing::DeltaY();
-    if (projection_ != 0) return 0;
+    const TMeasuring m = Measuring();
+    if (m == TMeasuring::Planar) return TDrawing::DeltaY();
+    if (m == TMeasuring::None) return 0;
     const TVertex a = MeasureFrom(), b = MeasureTo();
     return ToDistanceUnits(Geodesic(a.X, a.Y, a.X, b.Y));
 }
 
 double TGISDrawing::Distance() const {
-    if (projection_ == -1 || projection_ == 1) return TDrawing::Distance();
-    if (projection_ != 0) return 0;
+    const TMeasuring m = Measuring();
+    if (m == TMeasuring::Planar) return TDrawing::Distance();
+    if (m == TMeasuring::None) return 0;
     const TVertex a = MeasureFrom(), b = MeasureTo();
     return ToDistanceUnits(Geodesic(a.X, a.Y, b.X, b.Y));
 }
 
 double TGISDrawing::MeasureLength(const TContour& contour) const {
-    if (projection_ == -1 || projection_ == 1) return TDrawing::MeasureLength(contour);
-    if (projection_ != 0) return 0;
+    const TMeasuring m = Measuring();
+    if (m == TMeasuring::Planar) return TDrawing::MeasureLength(contour);
+    if (m == TMeasuring::None) return 0;
     double sum = 0;
     const auto& p = contour.Points();
     for (std::size_t i = 1; i < p.size(); ++i) sum += Geodesic(p[i - 1].X, p[i - 1].Y, p[i].X, p[i].Y);
@@ -66,18 +76,20 @@ double TGISDrawing::MeasureLength(const TContour& contour) const {
 }
 
 double TGISDrawing::MeasureArea(const TContour& contour) const {
-    if (projection_ == -1 || projection_ == 1) return TDrawing::MeasureArea(contour);
-    if (projection_ != 0) return 0;
+    const TMeasuring m = Measuring();
+    if (m == TMeasuring::Planar) return TDrawing::MeasureArea(contour);
+    if (m == TMeasuring::None) return 0;
     const TEllipsoid& e = EarthShapes().GetEllipsoid(ellipsoid_);
     return GeodesicRingArea(contour.Points(), e.A(), e.F());
 }
 
 void TGISDrawing::UpdateScale(double pixelSizeMetres) {
-    if (projection_ == -1 || projection_ == 1) {
+    const TMeasuring m = Measuring();
+    if (m == TMeasuring::Planar) {
         TDrawing::UpdateScale(pixelSizeMetres);
         return;
     }
-    if (projection_ != 0) return;
+    if (m == TMeasuring::None) return;
     // The device's own pixel and draw width: a printed page gets the
     // printer's, not the screen's.
     if (!(pixelSizeMetres > 0)) pixelSizeMetres = kPixelSizeMetres;
@@ -94,11 +106,12 @@ void TGISDrawing::UpdateScale(double pixelSizeMetres) {
 }
 
 void TGISDrawing::SetScale(double value) {
-    if (projection_ == -1 || projection_ == 1) {
+    const TMeasuring m = Measuring();
+    if (m == TMeasuring::Planar) {
         TDrawing::SetScale(value);
         return;
     }
-    if (projection_ != 0) return;
+    if (m == TMeasuring::None) return;
     if (!(value >= 1) || !std::isfinite(value)) return;
     scale_ = value;
     const double g = value * kPixelSizeMetres;
@@ -122,6 +135,12 @@ void TGISDrawing::SetScale(double value) {
 std::function<void()> TGISDrawing::ReadPrefix(TStream& stream) {
     const TCoordinateSystemPrefix p = ReadCoordinateSystemPrefix(stream);
     return [this, p] {
+        // Values the catalogue in force cannot serve are kept as stored
+        // (and written back so); what can be drawn is drawn.
+        const QString problem = CoordinateSystemProblem(p.Projection, p.Ellipsoid, p.Datum);
+        if (!problem.isEmpty())
+            DoError(QStringLiteral("Drawing \"%1\": its coordinate system cannot be used: %2")
+                        .arg(ReferringFileName(), problem));
         projection_ = -2;  // a fresh parameter object for the stored values
         SetProjection(p.Projection);
         if (projectionParams_ && p.Projection == 1) {

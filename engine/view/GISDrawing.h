@@ -5,6 +5,11 @@
 // geographic coordinates, measures lengths, distances and areas on the
 // ellipsoid and keeps its scale true on the ground. In local and UTM
 // coordinates it measures like TDrawing.
+//
+// A drawing file may name a projection, ellipsoid or datum that the
+// catalogue in force cannot serve: the view keeps the stored values (and
+// writes them back), reports the system through OnError, draws its plain
+// layers and the theme layers that share its system, and measures nothing.
 #include <cstdint>
 #include <memory>
 
@@ -58,6 +63,12 @@ protected:
     void WritePrefix(TStream& stream) override;
 
 private:
+    // Planar in local and UTM coordinates; on the ellipsoid in geographic
+    // ones; not at all with a projection this view does not know or an
+    // ellipsoid beyond the catalogue (a drawing file written with a longer
+    // one): the measurements are then 0 and the scale stays.
+    enum class TMeasuring { Planar, Geodesic, None };
+    TMeasuring Measuring() const;
     double Geodesic(double x1, double y1, double x2, double y2) const;
     std::int32_t ellipsoid_ = 19;
     std::int32_t datum_ = 8;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QPainter>
+#include <QResizeEvent>
 
 #include "engine/core/Cp1252.h"
 #include "engine/symbology/ThemeClass.h"
@@ -221,6 +222,11 @@ void TLegends::SetThemeClasses(TThemeClasses* v) {
         };
     }
     Rebuild();
+}
+
+void TLegends::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    for (TLegend* e : entries_) e->resize(width(), e->height());
 }
 
 void TLegends::Rebuild() {

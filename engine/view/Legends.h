@@ -114,6 +114,10 @@ public:
 
     void Rebuild();
 
+protected:
+    // The entries take the width of the legends.
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void UnlinkDefaults();
     void UnlinkClasses();

@@ -120,7 +120,7 @@ int TSpatialIndex::CellY(double y) const {
     return c >= ny_ ? ny_ - 1 : static_cast<int>(c);
 }
 
-void TSpatialIndex::Build(const std::vector<TVisualObject*>& objects) {
+void TSpatialIndex::Build(const TObjectRange& objects) {
     Clear();
     count_ = static_cast<int>(objects.size());
     boxes_.resize(objects.size());

@@ -20,8 +20,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/objects/VisualObject.h"
+
 class TLayer;
-class TVisualObject;
 
 struct TIndexBox {
     double LowerX = 0, LowerY = 0, UpperX = 0, UpperY = 0;
@@ -36,7 +37,7 @@ public:
     // scale (a text's cell).
     static bool IndexBox(const TVisualObject& object, TIndexBox& box, bool& viewDependent);
 
-    void Build(const std::vector<TVisualObject*>& objects);
+    void Build(const TObjectRange& objects);
     void Clear();
     int Count() const { return count_; }
     // Some object was filed under a box that depends on the view's scale.

@@ -17,9 +17,12 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QMenuBar>
+#include <QToolBar>
 
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/TableDialogs.h"
+#include "app/QtTranslations.h"
 #include "app/ViewWin.h"
 #include "app/dialogs/WaitBox.h"
 #include "engine/core/Paths.h"
@@ -41,6 +44,7 @@ QApplication& TestApp() {
     static QApplication* app = [] {
         auto* a = new QApplication(argc, argv);
         QApplication::setApplicationName(QStringLiteral("KOVI Zelto - TREL - Inventário"));
+        LoadQtTranslations();
         return a;
     }();
     return *app;
@@ -66,6 +70,7 @@ struct ViewWinTest : ::testing::Test {
         ModalHooks().Message = [this](QWidget*, const QString& text) { messages << text; };
         ModalHooks().FileDialog = [this](QFileDialog& d) {
             fileDialogs << d.windowTitle();
+            fileDialogFolders << d.directory().absolutePath();
             return fileAnswer;
         };
         win = std::make_unique<TkovisViewWin>();
@@ -132,7 +137,7 @@ struct ViewWinTest : ::testing::Test {
     QTemporaryDir work;
     QString map, layers;
     std::unique_ptr<TkovisViewWin> win;
-    QStringList messages, fileDialogs;
+    QStringList messages, fileDialogs, fileDialogFolders;
     QString fileAnswer;
 };
 QTemporaryDir* ViewWinTest::sample = nullptr;
@@ -292,6 +297,7 @@ TEST_F(ViewWinTest, MissingLayerFileIsAskedForAndCancellingDropsOnlyThatLayer) {
     Open(map);
     ASSERT_EQ(fileDialogs.size(), 1);
     EXPECT_EQ(fileDialogs.first(), QStringLiteral("Adicionar Camada ") + JoinPath(QStringLiteral("camadas"), QStringLiteral("remocoes.cam")) + u'?');
+    EXPECT_EQ(QDir(fileDialogFolders.first()).canonicalPath(), QDir(ExtractFilePath(map)).canonicalPath());
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
     EXPECT_EQ(View()->Layers().GetCount(), 6);
     EXPECT_FALSE(Captions().contains(QStringLiteral("Remoções")));
@@ -326,6 +332,12 @@ TEST_F(ViewWinTest, MissingTableIsAskedForWithTheTableDialog) {
         auto* t = dynamic_cast<TkoviFormTBLocalBDE*>(&d);
         if (!t) return int(QDialog::Rejected);
         asked.push_back({t->windowTitle(), t->Folder, t->TableFile, t->DialogMode, t->LocationChoice, t->Preset});
+        // The path shows whole.
+        t->show();
+        QCoreApplication::processEvents();
+        auto* path = t->findChild<QLineEdit*>(QStringLiteral("NomeArquivo"));
+        EXPECT_GE(path->width(), path->fontMetrics().horizontalAdvance(path->text())) << path->text().toStdString();
+        t->hide();
         if (!accept) return int(QDialog::Rejected);
         t->Folder = elsewhere;
         t->TableFile = QStringLiteral("setores.dbf");
@@ -521,4 +533,51 @@ TEST_F(ViewWinTest, LayerListShowsHidesAndPicksTheActiveLayer) {
     Open(map);
     EXPECT_EQ(Contents()->Drawing(), View());
     EXPECT_EQ(Contents()->GetPanelCount(), 7);
+}
+
+TEST_F(ViewWinTest, KeysToolBarsAndStatusPanelsServeTheUser) {
+    // Qt's own texts speak Portuguese.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancelar"));
+    EXPECT_TRUE(win->WaitBox()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
+    // The status panels start with their captions and keep their widths.
+    EXPECT_EQ(win->StatusPanel(0)->text(), QStringLiteral("X"));
+    EXPECT_EQ(win->StatusPanel(1)->text(), QStringLiteral("Y"));
+    EXPECT_EQ(win->StatusPanel(2)->text(), QStringLiteral("Polar"));
+    int widths[6];
+    for (int i = 0; i < 6; ++i) widths[i] = win->StatusPanel(i)->width();
+    Open(map);
+    Action("Visualizar_Distancia")->trigger();
+    ClickAt(Px(View()->GetViewLeft() + 1, View()->GetViewBottom() + 1));
+    Move(Px(View()->GetViewRight() - 1, View()->GetViewTop() - 1));
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(win->StatusPanel(i)->width(), widths[i]) << i;
+
+    // Every tool-bar action shows an icon, with its caption as tooltip, and
+    // none is pushed into the overflow at this width.
+    for (const char* name : {"ActionToolBarPrincipal", "ActionToolBarFerramentas"}) {
+        auto* bar = win->findChild<QToolBar*>(QString::fromLatin1(name));
+        ASSERT_NE(bar, nullptr);
+        for (QAction* a : bar->actions()) {
+            EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
+            EXPECT_FALSE(a->toolTip().isEmpty()) << a->objectName().toStdString();
+            ASSERT_NE(bar->widgetForAction(a), nullptr);
+            EXPECT_TRUE(bar->widgetForAction(a)->isVisible()) << a->objectName().toStdString();
+        }
+    }
+    EXPECT_EQ(Action("Visualizar_AproxJanela")->toolTip(), QStringLiteral("Aproximar Janela"));
+
+    // Full screen hides the menu bar; the keys still work there.
+    win->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
+    QTest::keyClick(win.get(), Qt::Key_F4);
+    ASSERT_TRUE(win->menuBar()->isHidden());
+    Press(QStringLiteral("Setores de Risco"));
+    TLayer* sectors = View()->ActiveLayer();
+    sectors->SelectionAdd(sectors->GetObject(0));
+    QTest::keyClick(win.get(), Qt::Key_F12);
+    EXPECT_EQ(sectors->GetSelectedCount(), 0);
+    QTest::keyClick(View(), Qt::Key_Escape);
+    EXPECT_FALSE(win->menuBar()->isHidden());
+    EXPECT_FALSE(win->isFullScreen());
 }

@@ -110,9 +110,9 @@ TEST(DatumConverter, CasesOfTheConverter) {
     EXPECT_TRUE(std::isfinite(centre.Latitude) && std::isfinite(centre.Height));
 }
 
-// Geocentric to geodetic against GeographicLib's exact solution, from deep
-// below the surface to far out in space, and the sine/cosine form against
-// the angle form.
+// Geocentric to geodetic against GeographicLib's exact solution, from near
+// the centre to far out in space, and the sine/cosine form against the
+// angle form.
 TEST(Geocentric, AgainstGeographicLib) {
     std::mt19937_64 rng(5);
     std::uniform_real_distribution<double> u(-1, 1);
@@ -143,6 +143,17 @@ TEST(Geocentric, AgainstGeographicLib) {
             ASSERT_EQ(s.Height, g.Height);
             ASSERT_GE(s.CosLat, 0);
         }
+        // Deep inside, down to about 70 km from the centre.
+        for (double depth : {2e6, 4e6, 6e6, 6.3e6})
+            for (int i = 0; i < 200; ++i) {
+                const double lat = 90 * u(rng), lon = 180 * u(rng);
+                double X, Y, Z, lat2, lon2, h2;
+                exact.Forward(lat, lon, -depth, X, Y, Z);
+                exact.Reverse(X, Y, Z, lat2, lon2, h2);
+                const TGeodetic g = GeocentricToGeodetic(el.A(), el.F(), TGeocentric{X, Y, Z});
+                worstGround = std::max(worstGround, std::fabs(g.Latitude - lat2) * el.A() * 0.017453292519943295);
+                worstHeight = std::max(worstHeight, std::fabs(g.Height - h2));
+            }
     }
     std::printf("Geocentric to geodetic vs GeographicLib: %.3g m on the ground, height %.3g m; forward %.3g m\n",
                 worstGround, worstHeight, worstBack);

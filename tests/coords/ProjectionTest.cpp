@@ -259,6 +259,18 @@ TEST(TransverseMercator, SinCosFormsMatchTheAngleForms) {
     EXPECT_THROW(tm.ForwardSinCos(0.5, -0.8660254037844386, 0, 1, x, y), ECoordinateError);
     EXPECT_THROW(tm.ForwardSinCos(0, 1, 1, 0, x, y), ECoordinateError);   // 90 degrees off
     EXPECT_THROW(tm.ForwardSinCos(0, 1, 0.6, -0.8, x, y), ECoordinateError);
+    // The series holds to 5 mm up to 70 degrees from the central meridian
+    // and is refused beyond, where it drifts by metres and more.
+    GeographicLib::TransverseMercatorExact exact(6378137, 1 / 298.257223563, 0.9996);
+    for (double lat : {-60.0, 0.0, 30.0}) {
+        double ex, ey;
+        tm.Forward(-39, lat, 31, x, y);
+        exact.Forward(-39, lat, 31, ex, ey);
+        EXPECT_LT(std::hypot(x - ex, y - ey), 5e-3) << lat;
+        EXPECT_THROW(tm.Forward(-39, lat, 31.5, x, y), ECoordinateError);
+        EXPECT_THROW(tm.Forward(-39, lat, -115, x, y), ECoordinateError);
+    }
+    EXPECT_THROW(tm.ForwardSinCos(0, 1, std::sin(1.23), std::cos(1.23), x, y), ECoordinateError);  // 70.5 degrees
     EXPECT_THROW(tm.ForwardSinCos(NAN, 1, 0, 1, x, y), ECoordinateError);
     EXPECT_THROW(tm.ForwardSinCos(0, 1, NAN, 1, x, y), ECoordinateError);
     EXPECT_THROW(tm.InverseSinCos(NAN, 0, a, b, c, d), ECoordinateError);

@@ -27,6 +27,7 @@
 #include "platform/db/Table.h"
 #include "platform/db/Session.h"
 #include "platform/jpeg/Picture.h"
+#include "platform/settings/Settings.h"
 #include "tests/platform/db/DbTestUtil.h"
 #include "tools/SamplePlan.h"
 
@@ -274,4 +275,13 @@ TEST_F(SamplePlanTest, PlanRecordsAndMediaAreThoseTheWindowsNeed) {
     EXPECT_TRUE(RegisterSampleAlias(dir->path(), true));
     EXPECT_FALSE(RegisterSampleAlias(QStringLiteral("/elsewhere")));
     EXPECT_EQ(Session().AliasPath(kSampleAlias), QFileInfo(files->DatabaseFile).absoluteFilePath());
+
+    // The viewer's folder and default map: only what is not set yet.
+    Settings::WriteString(kSampleSettingsKey, QStringLiteral("DefaultMap"), QStringLiteral("/outro/mapa.map"));
+    EXPECT_EQ(RegisterSampleDefaults(dir->path()), QStringList({"Source", "DefaultMapTitle"}));
+    EXPECT_EQ(Settings::ReadString(kSampleSettingsKey, QStringLiteral("DefaultMap")), QStringLiteral("/outro/mapa.map"));
+    EXPECT_EQ(Settings::ReadString(kSampleSettingsKey, QStringLiteral("Source")), QDir(dir->path()).absolutePath());
+    EXPECT_TRUE(RegisterSampleDefaults(QStringLiteral("/elsewhere")).isEmpty());
+    for (const char* name : {"Source", "DefaultMap", "DefaultMapTitle"})
+        Settings::DeleteValue(kSampleSettingsKey, QString::fromLatin1(name));
 }

@@ -18,7 +18,7 @@ struct ShapefileExportTest : ShapefileTest {
         layer->CreateLayerFile();
         layer->Open();
         layer->Edit();
-        for (auto& [o, values] : objects) EXPECT_GE(layer->AddObjectWithRecord(o, values), 0);
+        for (auto& [o, values] : objects) EXPECT_GE(layer->AddObjectWithRecord(std::unique_ptr<TVisualObject>(o), values), 0);
         layer->InternalPost();
         layer->EndEdit();
         return layer;
@@ -117,7 +117,7 @@ TEST_F(ShapefileExportTest, RecordsNamingNoObjectArePassedOver) {
     t.FieldByName(QStringLiteral("ID"))->SetAsString(QStringLiteral("0000000000000000FFFF"));
     t.FieldByName(QStringLiteral("NOME"))->SetAsString(QStringLiteral("sumida"));
     t.Post();
-    ASSERT_GE(layer->AddObjectWithRecord(new TPoint(1, 1), {QStringLiteral("ponto")}), 0);
+    ASSERT_GE(layer->AddObjectWithRecord(std::make_unique<TPoint>(1, 1), {QStringLiteral("ponto")}), 0);
     layer->InternalPost();
     layer->EndEdit();
 

@@ -301,7 +301,7 @@ TEST_F(LayerFilesTest, SaveKilledPartWayLeavesAWholeFile) {
             child.Open();
             child.Edit();
             for (int n = 0;; ++n) {
-                for (int k = 0; k < 500; ++k) child.Add(new TTestBox(n, k, n + 1, k + 1));
+                for (int k = 0; k < 500; ++k) child.Add(std::unique_ptr<TVisualObject>(new TTestBox(n, k, n + 1, k + 1)));
                 child.InternalPost();
             }
         }

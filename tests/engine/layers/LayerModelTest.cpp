@@ -52,17 +52,17 @@ TEST(LayerModel, RandomEditSequences) {
                     m.Begin();
                     if (pick(3) == 0 && !m.list.empty()) {
                         const int at = static_cast<int>(pick(m.list.size() + 1));
-                        ASSERT_EQ(layer.Insert(at, o), at);
+                        ASSERT_EQ(layer.Insert(at, std::unique_ptr<TVisualObject>(o)), at);
                         m.list.insert(m.list.begin() + at, o);
                     } else {
-                        ASSERT_EQ(layer.Add(o), static_cast<int>(m.list.size()));
+                        ASSERT_EQ(layer.Add(std::unique_ptr<TVisualObject>(o)), static_cast<int>(m.list.size()));
                         m.list.push_back(o);
                     }
                 } else if (op < 40 && !m.aside.empty()) {  // put a removed object back
                     auto it = m.aside.begin();
                     std::advance(it, static_cast<long>(pick(m.aside.size())));
                     TVisualObject* o = *it;
-                    ASSERT_GE(layer.Add(o), 0);
+                    ASSERT_GE(layer.Restore(o), 0);
                     m.aside.erase(it);
                     m.list.push_back(o);
                 } else if (op < 55 && !m.list.empty()) {  // delete or remove
@@ -81,7 +81,7 @@ TEST(LayerModel, RandomEditSequences) {
                         EXPECT_EQ(layer.Remove(*m.aside.begin()), -1);
                     }
                     if (!m.list.empty()) {
-                        EXPECT_EQ(layer.Add(m.list.front()), -1);
+                        EXPECT_EQ(layer.Restore(m.list.front()), -1);
                     }
                 } else if (op < 64) {
                     m.Begin();
@@ -120,7 +120,7 @@ TEST(LayerModel, RandomEditSequences) {
                 }
 
                 // The layer against the model.
-                ASSERT_EQ(layer.GetObjects(), m.list) << "seed " << seed << " step " << step;
+                ASSERT_EQ(layer.GetObjects().ToVector(), m.list) << "seed " << seed << " step " << step;
                 for (TVisualObject* o : m.list) ASSERT_TRUE(LiveBoxes().contains(o));
                 for (TVisualObject* o : m.aside) ASSERT_TRUE(LiveBoxes().contains(o));
                 std::set<TVisualObject*> sel(layer.GetSelection().begin(), layer.GetSelection().end());

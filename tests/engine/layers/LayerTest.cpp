@@ -33,44 +33,46 @@ protected:
 };
 
 TEST_F(LayerTest, BrowseRefusesEditsAndEditBuffersThem) {
-    auto* a = Box(1, 1);
-    EXPECT_EQ(layer.Add(a), -1);
+    // A refused object is freed, never leaked.
+    auto* refused = Box(1, 1);
+    EXPECT_EQ(layer.Add(std::unique_ptr<TVisualObject>(refused)), -1);
     EXPECT_EQ(layer.GetObjectCount(), 0);
-    EXPECT_EQ(a->Parent(), nullptr);
+    EXPECT_FALSE(Alive(refused));
 
     layer.Edit();
     ASSERT_EQ(layer.State(), lsEdit);
-    EXPECT_EQ(layer.Add(a), 0);
+    auto* a = Box(1, 1);
+    EXPECT_EQ(layer.Add(std::unique_ptr<TVisualObject>(a)), 0);
     EXPECT_EQ(a->Parent(), &layer);
     EXPECT_EQ(layer.GetInserted().size(), 1u);
-    EXPECT_EQ(layer.Add(a), -1);  // once only
+    EXPECT_EQ(layer.Restore(a), -1);  // it is in the list, not put aside
     EXPECT_TRUE(layer.HasPendingEdits());
 
-    // An object of another layer cannot be taken.
+    // An object of another owner is refused (and freed with its pointer).
     TLayer other(&host);
-    TTestBox foreign(0, 0, 1, 1);
-    foreign.SetParent(&other);
-    EXPECT_EQ(layer.Add(&foreign), -1);
+    auto* foreign = Box(0, 0);
+    foreign->SetParent(&other);
+    EXPECT_EQ(layer.Add(std::unique_ptr<TVisualObject>(foreign)), -1);
+    EXPECT_FALSE(Alive(foreign));
     // Removing an object the layer does not hold does nothing.
     TTestBox stranger(0, 0, 1, 1);
     EXPECT_EQ(layer.Remove(&stranger), -1);
     EXPECT_TRUE(layer.GetDeleted().empty());
-    foreign.SetParent(nullptr);
 }
 
 TEST_F(LayerTest, CancelRestoresOldOrderAndFreesNewObjects) {
     layer.Edit();
     TTestBox* o[4];
-    for (int i = 0; i < 4; ++i) layer.Add(o[i] = Box(i, i));
+    for (int i = 0; i < 4; ++i) layer.Add(std::unique_ptr<TVisualObject>(o[i] = Box(i, i)));
     layer.InternalPost();
     ASSERT_FALSE(layer.HasPendingEdits());
 
     layer.Delete(0);
     auto* added = Box(9, 9);
-    layer.Add(added);
+    layer.Add(std::unique_ptr<TVisualObject>(added));
     layer.Exchange(0, 1);
     auto* addedThenDeleted = Box(8, 8);
-    layer.Add(addedThenDeleted);
+    layer.Add(std::unique_ptr<TVisualObject>(addedThenDeleted));
     layer.Remove(addedThenDeleted);
     layer.SelectionAdd(added);
     layer.SetCurrentObject(added);
@@ -90,12 +92,12 @@ TEST_F(LayerTest, PostFreesDeletedOnceAndReaddedObjectsStay) {
     auto* a = Box(1, 1);
     auto* b = Box(2, 2);
     auto* c = Box(3, 3);
-    layer.Add(a);
-    layer.Add(b);
-    layer.Add(c);
+    layer.Add(std::unique_ptr<TVisualObject>(a));
+    layer.Add(std::unique_ptr<TVisualObject>(b));
+    layer.Add(std::unique_ptr<TVisualObject>(c));
     layer.Remove(b);  // added, then deleted: freed once, at post
     layer.Remove(c);
-    EXPECT_EQ(layer.Add(c), 1);  // back again: stays
+    EXPECT_EQ(layer.Restore(c), 1);  // back again: stays
     layer.SelectionAdd(a);
     layer.Clear();
     EXPECT_EQ(layer.GetSelectedCount(), 0);
@@ -109,14 +111,14 @@ TEST_F(LayerTest, PostFreesDeletedOnceAndReaddedObjectsStay) {
 TEST_F(LayerTest, FailedPostRaisesAndKeepsEdits) {
     layer.Edit();
     auto* a = Box(1, 1);
-    layer.Add(a);
+    layer.Add(std::unique_ptr<TVisualObject>(a));
     layer.InternalPost();
     const QByteArray before = [&] {
         QFile f(layer.ResolvedFileName());
         f.open(QIODevice::ReadOnly);
         return f.readAll();
     }();
-    for (int i = 0; i < 50; ++i) layer.Add(Box(i, i));
+    for (int i = 0; i < 50; ++i) layer.Add(std::unique_ptr<TVisualObject>(Box(i, i)));
     layer.Delete(0);
     // Files may not grow past 200 bytes for a while (root included): the
     // new layer file cannot be written.
@@ -203,9 +205,9 @@ TEST_F(LayerTest, IdIndexKeepsFirstInListOrder) {
     auto* a = Box(1, 1, QStringLiteral("0001"));
     auto* b = Box(2, 2, QStringLiteral("0002"));
     auto* twin = Box(3, 3, QStringLiteral(" 0001"));
-    layer.Add(a);
-    layer.Add(b);
-    layer.Add(twin);
+    layer.Add(std::unique_ptr<TVisualObject>(a));
+    layer.Add(std::unique_ptr<TVisualObject>(b));
+    layer.Add(std::unique_ptr<TVisualObject>(twin));
     EXPECT_EQ(layer.FindObject(QStringLiteral(" 0001 ")), a);
     EXPECT_EQ(layer.FindObjectById(QStringLiteral(" 0001")), twin);
     EXPECT_THROW(layer.FindObjectById(QStringLiteral("0001 ")), EListError);
@@ -218,7 +220,7 @@ TEST_F(LayerTest, IdIndexKeepsFirstInListOrder) {
     EXPECT_EQ(layer.FindObject(QStringLiteral("0003")), b);
     EXPECT_EQ(layer.FindObject(QStringLiteral("0002")), nullptr);
     auto* front = Box(4, 4, QStringLiteral("0003"));
-    layer.Insert(0, front);
+    layer.Insert(0, std::unique_ptr<TVisualObject>(front));
     EXPECT_EQ(layer.FindObject(QStringLiteral("0003")), front);
     layer.InternalCancel();
     EXPECT_EQ(layer.FindObject(QStringLiteral("0003")), nullptr);
@@ -227,11 +229,11 @@ TEST_F(LayerTest, IdIndexKeepsFirstInListOrder) {
 TEST_F(LayerTest, BoundsFollowTheList) {
     EXPECT_EQ(layer.GetLowerX(), 0);
     layer.Edit();
-    layer.Add(Box(5, 7));
+    layer.Add(std::unique_ptr<TVisualObject>(Box(5, 7)));
     EXPECT_EQ(layer.GetLowerX(), 5);
     EXPECT_EQ(layer.GetUpperY(), 8);
     auto* far = Box(-10, 20);
-    layer.Add(far);
+    layer.Add(std::unique_ptr<TVisualObject>(far));
     EXPECT_EQ(layer.GetLowerX(), -10);
     EXPECT_EQ(layer.GetUpperY(), 21);
     layer.Remove(far);
@@ -249,7 +251,7 @@ TEST_F(LayerTest, AreaQueriesAndSelection) {
     auto* out = Box(50, 50);
     auto* disabled = Box(12, 12);
     disabled->SetEnabled(false);
-    for (auto* o : {in, edge, out, disabled}) layer.Add(o);
+    for (auto* o : {in, edge, out, disabled}) layer.Add(std::unique_ptr<TVisualObject>(o));
 
     EXPECT_EQ(layer.ObjectsWithin(0, 0, 20, 20), (std::vector<TVisualObject*>{in}));
     EXPECT_EQ(layer.ObjectsIntersecting(0, 0, 20, 20), (std::vector<TVisualObject*>{in, edge}));
@@ -286,7 +288,7 @@ TEST_F(LayerTest, DrawSkipsHiddenFailingAndOffWindowObjects) {
     hidden->SetVisible(false);
     auto* away = Box(500, 500);
     auto* b = Box(40, 40);
-    for (auto* o : {a, failing, hidden, away, b}) layer.Add(o);
+    for (auto* o : {a, failing, hidden, away, b}) layer.Add(std::unique_ptr<TVisualObject>(o));
     std::vector<const TVisualObject*> log;
     TTestBox::DrawLog = &log;
     layer.Redraw();
@@ -315,8 +317,8 @@ TEST_F(LayerTest, OpenOfMissingOrDamagedFileLeavesLayerEmptyAndReports) {
 
     // A file whose second record is cut short.
     layer.Edit();
-    layer.Add(Box(1, 1));
-    layer.Add(Box(2, 2));
+    layer.Add(std::unique_ptr<TVisualObject>(Box(1, 1)));
+    layer.Add(std::unique_ptr<TVisualObject>(Box(2, 2)));
     layer.InternalPost();
     layer.EndEdit();
     QFile f(layer.ResolvedFileName());
@@ -330,6 +332,18 @@ TEST_F(LayerTest, OpenOfMissingOrDamagedFileLeavesLayerEmptyAndReports) {
     EXPECT_FALSE(reader.Active());
     EXPECT_EQ(reader.GetObjectCount(), 0);
     EXPECT_EQ(host.Failures.size(), 2u);
+
+    // A coordinate system that cannot be read fails the layer the same way
+    // (the coordinate module's error is one of the program's errors).
+    struct TCoordinateLayer : TLayer {
+        using TLayer::TLayer;
+        void ReadObjects(TStream&) override { throw ECoordinateError("projection block too short"); }
+    } coordinates(&host);
+    coordinates.SetDatabaseName(layer.DatabaseName());
+    coordinates.SetLayerName(layer.LayerName());
+    ASSERT_NO_THROW(coordinates.Open());
+    EXPECT_FALSE(coordinates.Active());
+    ASSERT_EQ(host.Failures.size(), 3u);
 }
 
 TEST_F(LayerTest, ChangeNotifications) {
@@ -368,7 +382,7 @@ TEST(Layers, OrderRedrawAndOwnership) {
         layer->SetLayerName(QStringLiteral("l%1.cam").arg(i));
         layer->SetCaption(QStringLiteral("L%1").arg(i));
         layer->Edit();
-        layer->Add(new TTestBox(i, i, i + 1, i + 1));
+        layer->Add(std::unique_ptr<TVisualObject>(new TTestBox(i, i, i + 1, i + 1)));
         l[i] = layer.get();
         layers.Add(std::move(layer));
     }

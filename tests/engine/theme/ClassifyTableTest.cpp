@@ -52,7 +52,7 @@ struct ClassifyTableTest : ::testing::Test {
         for (const TRow& r : kRows) {
             auto* p = new TPoint(1, 1);
             const QString name = r.Name ? QString::fromUtf8(r.Name) : QString();
-            layer.AddObjectWithRecord(p, {r.Name ? QVariant(name) : QVariant(), r.Code, r.Value, r.Active});
+            layer.AddObjectWithRecord(std::unique_ptr<TVisualObject>(p), {r.Name ? QVariant(name) : QVariant(), r.Code, r.Value, r.Active});
             sql += QStringLiteral("INSERT INTO t VALUES('%1', %2, %3, %4, %5);")
                        .arg(p->Id(), r.Name ? u'\'' + name + u'\'' : QStringLiteral("NULL"))
                        .arg(r.Code)

@@ -38,7 +38,7 @@ struct MergeSummaryTest : ::testing::Test {
         for (const auto& s : shapes) {
             auto* p = new TPolygon();
             p->AddContour(Square(s.X, s.Y, s.Side));
-            layer.AddObjectWithRecord(p, {QString::fromLatin1(s.Group), s.Value});
+            layer.AddObjectWithRecord(std::unique_ptr<TVisualObject>(p), {QString::fromLatin1(s.Group), s.Value});
         }
         layer.InternalPost();
         layer.EndEdit();

@@ -147,8 +147,8 @@ TEST(ThemeDamage, CutLayerFilesRaiseAndChangeNothing) {
     src.SetThemeLayerType(3);
     src.SetProjection(1);
     src.Edit();
-    src.Add(new TPoint(333000, 7394000));
-    src.Add(new TPoint(334000, 7395000));
+    src.Add(std::unique_ptr<TVisualObject>(new TPoint(333000, 7394000)));
+    src.Add(std::unique_ptr<TVisualObject>(new TPoint(334000, 7395000)));
     src.InternalPost();
     src.EndEdit();
     TMemoryStream all;
@@ -188,8 +188,8 @@ TEST(ThemeDamage, StoredNextIdAtTheLastIntegerGoesOn) {
     l.ReadObjects(in);
     ASSERT_EQ(l.NextId(), last);
     l.Edit();
-    l.Add(new TPoint(1, 1));
-    l.Add(new TPoint(2, 2));
+    l.Add(std::unique_ptr<TVisualObject>(new TPoint(1, 1)));
+    l.Add(std::unique_ptr<TVisualObject>(new TPoint(2, 2)));
     EXPECT_EQ(l.GetObject(0)->Id(), QStringLiteral("0000000000007FFFFFFF"));
     EXPECT_EQ(l.GetObject(1)->Id(), QStringLiteral("00000000000080000000"));
     l.InternalCancel();
@@ -211,7 +211,7 @@ TEST(ThemeDamage, StoredNegativeFieldIndexIsTheFirstField) {
     l.Open();
     ASSERT_TRUE(l.Active());
     l.Edit();
-    l.AddObjectWithRecord(new TPoint(1, 1), {2.5});
+    l.AddObjectWithRecord(std::unique_ptr<TVisualObject>(new TPoint(1, 1)), {2.5});
     l.InternalPost();
     l.EndEdit();
 

@@ -206,7 +206,7 @@ TEST_F(ThemeLayerTest, FilePrefixGoldenBytesAndRoundTrip) {
     layer.SetDatum(2);
     layer.Edit();
     ASSERT_EQ(layer.State(), lsEdit);
-    layer.Add(new TPoint(333000, 7394000));
+    layer.Add(std::unique_ptr<TVisualObject>(new TPoint(333000, 7394000)));
     layer.InternalPost();
     layer.EndEdit();
 
@@ -251,27 +251,25 @@ TEST_F(ThemeLayerTest, FilePrefixGoldenBytesAndRoundTrip) {
 }
 
 TEST_F(ThemeLayerTest, AddedObjectsGetDistinctIdsAndInsertIsUndoneByCancel) {
-    auto* browse = new TPoint(1, 1);
-    EXPECT_EQ(layer.Add(browse), -1);
-    delete browse;
+    EXPECT_EQ(layer.Add(std::make_unique<TPoint>(1, 1)), -1);
     layer.Edit();
     ASSERT_EQ(layer.State(), lsEdit);
     auto* a = new TPoint(1, 1);
-    EXPECT_EQ(layer.Add(a), 0);
+    EXPECT_EQ(layer.Add(std::unique_ptr<TVisualObject>(a)), 0);
     EXPECT_EQ(a->Id(), QStringLiteral("00000000000000000001"));
     EXPECT_EQ(layer.NextId(), 2);
     // An object that already holds the next Id is not given a twin.
     auto* b = new TPoint(2, 2);
-    layer.Add(b);
+    layer.Add(std::unique_ptr<TVisualObject>(b));
     b->SetId(QStringLiteral("00000000000000000003"));
     auto* c = new TPoint(3, 3);
-    layer.Add(c);
+    layer.Add(std::unique_ptr<TVisualObject>(c));
     EXPECT_EQ(b->Id(), QStringLiteral("00000000000000000003"));
     EXPECT_EQ(c->Id(), QStringLiteral("00000000000000000004"));
     layer.InternalPost();
 
     auto* d = new TPoint(4, 4);
-    EXPECT_EQ(layer.Insert(0, d), 0);
+    EXPECT_EQ(layer.Insert(0, std::unique_ptr<TVisualObject>(d)), 0);
     EXPECT_EQ(d->Id(), QStringLiteral("00000000000000000005"));
     EXPECT_EQ(layer.GetObjectCount(), 4);
     layer.InternalCancel();

@@ -10,6 +10,7 @@
 #include "engine/core/Stream.h"
 #include "engine/objects/Point.h"
 #include "engine/theme/ThemeLayer.h"
+#include "tests/support/TestObjects.h"
 #include "platform/db/Table.h"
 
 namespace {
@@ -61,13 +62,13 @@ TEST_F(ThemeTableTest, RecordsFollowAddsDeletesPostAndCancel) {
     layer.Edit();
     ASSERT_EQ(layer.State(), lsEdit);
     auto* a = new TPoint(1, 1);
-    ASSERT_EQ(layer.Add(a), 0);
+    ASSERT_EQ(layer.Add(std::unique_ptr<TVisualObject>(a)), 0);
     auto* b = new TPoint(2, 2);
-    ASSERT_EQ(layer.AddObjectWithRecord(b, {QStringLiteral("Escola"), 7}), 1);
+    ASSERT_EQ(layer.AddObjectWithRecord(std::unique_ptr<TVisualObject>(b), {QStringLiteral("Escola"), 7}), 1);
     // An object already holding the next Id: the next one added skips it.
     a->SetId(Id(3));
     auto* c = new TPoint(3, 3);
-    ASSERT_EQ(layer.AddObjectWithRecord(c, {QStringLiteral("Praça")}), 2);
+    ASSERT_EQ(layer.AddObjectWithRecord(std::unique_ptr<TVisualObject>(c), {QStringLiteral("Praça")}), 2);
     EXPECT_EQ(Ids(), (QStringList{Id(3), Id(2), Id(4)}));
     EXPECT_TRUE(layer.HasPendingEdits());
     // The record of `a` still says 1: its Id was changed by hand.
@@ -82,7 +83,7 @@ TEST_F(ThemeTableTest, RecordsFollowAddsDeletesPostAndCancel) {
     EXPECT_EQ(StoredRecords(), (QStringList{Id(1) + u'=', Id(2) + QStringLiteral("=Escola")}));
 
     // Cancel takes back objects and records alike, inserts included.
-    layer.Insert(0, new TPoint(5, 5));
+    layer.Insert(0, std::unique_ptr<TVisualObject>(new TPoint(5, 5)));
     layer.Delete(2);  // b
     layer.Clear();
     EXPECT_EQ(layer.GetObjectCount(), 0);
@@ -93,10 +94,9 @@ TEST_F(ThemeTableTest, RecordsFollowAddsDeletesPostAndCancel) {
     EXPECT_EQ(Records(), (QStringList{Id(1) + u'=', Id(2) + QStringLiteral("=Escola")}));
     layer.EndEdit();
 
-    // Browse state: nothing is added, the caller keeps the object.
-    TPoint kept(9, 9);
-    EXPECT_EQ(layer.AddObjectWithRecord(&kept, {}), -1);
-    EXPECT_EQ(kept.Parent(), nullptr);
+    // Browse state: nothing is added.
+    EXPECT_EQ(layer.AddObjectWithRecord(std::make_unique<TPoint>(9, 9), {}), -1);
+    EXPECT_EQ(layer.GetObjectCount(), 2);
 
     // Reopened, the layer and its table are as posted.
     layer.Close();
@@ -113,15 +113,17 @@ TEST_F(ThemeTableTest, RecordsFollowAddsDeletesPostAndCancel) {
 TEST_F(ThemeTableTest, ARefusedRecordLeavesNoObjectBehind) {
     layer.Edit();
     layer.Table()->BeforePost = [](TDataSet*) { throw EDatabaseError(QStringLiteral("recusado")); };
-    auto p = std::make_unique<TPoint>(1, 1);
-    EXPECT_THROW(layer.Add(p.get()), EDatabaseError);
-    EXPECT_EQ(p->Parent(), nullptr);  // still the caller's
-    EXPECT_THROW(layer.AddObjectWithRecord(p.get(), {QStringLiteral("x")}), EDatabaseError);
+    // The refused objects are freed, whichever way they came.
+    RegisterTestBox();
+    auto* box = new TTestBox(1, 1, 2, 2);
+    EXPECT_THROW(layer.Add(std::unique_ptr<TVisualObject>(box)), EDatabaseError);
+    EXPECT_FALSE(LiveBoxes().contains(box));
+    EXPECT_THROW(layer.AddObjectWithRecord(std::make_unique<TPoint>(1, 1), {QStringLiteral("x")}), EDatabaseError);
     EXPECT_THROW(layer.Add(std::make_unique<TPoint>(2, 2)), EDatabaseError);
     EXPECT_EQ(layer.GetObjectCount(), 0);
     EXPECT_EQ(layer.Table()->RecordCount(), 0);
     layer.Table()->BeforePost = nullptr;
-    EXPECT_EQ(layer.Add(p.release()), 0);
+    EXPECT_EQ(layer.Add(std::make_unique<TPoint>(1, 1)), 0);
     // The refused attempts used up no Id twice.
     EXPECT_EQ(layer.Table()->RecordCount(), 1);
     EXPECT_EQ(layer.Table()->FieldByName(QStringLiteral("ID"))->AsString(), layer.GetObject(0)->Id());
@@ -131,7 +133,7 @@ TEST_F(ThemeTableTest, ARefusedRecordLeavesNoObjectBehind) {
 
 TEST_F(ThemeTableTest, TableIsCommittedOnlyAfterTheLayerFileWasWritten) {
     layer.Edit();
-    layer.AddObjectWithRecord(new TPoint(1, 1), {QStringLiteral("Casa")});
+    layer.AddObjectWithRecord(std::unique_ptr<TVisualObject>(new TPoint(1, 1)), {QStringLiteral("Casa")});
     // The layer file cannot be replaced: a folder stands in its place.
     const QString file = QDir(dir.path()).filePath(QStringLiteral("lotes.cam"));
     ASSERT_TRUE(QFile::remove(file));
@@ -157,7 +159,7 @@ TEST_F(ThemeTableTest, ReadOnlyTableKeepsTheLayerBrowsing) {
 
 TEST_F(ThemeTableTest, ATableThatDoesNotOpenLeavesTheLayerEmptyAndInactive) {
     layer.Edit();
-    layer.Add(new TPoint(1, 1));
+    layer.Add(std::unique_ptr<TVisualObject>(new TPoint(1, 1)));
     layer.InternalPost();
     layer.EndEdit();
     layer.Close();
@@ -229,8 +231,8 @@ TEST_F(ThemeTableTest, ATableFolderStoredEmptyIsTheLayerFilesWhereverTheFilesGo)
     made.Open();
     ASSERT_TRUE(made.Table()->Active());
     made.Edit();
-    made.AddObjectWithRecord(new TPoint(1, 1), {QStringLiteral("alto")});
-    made.AddObjectWithRecord(new TPoint(2, 2), {QStringLiteral("baixo")});
+    made.AddObjectWithRecord(std::unique_ptr<TVisualObject>(new TPoint(1, 1)), {QStringLiteral("alto")});
+    made.AddObjectWithRecord(std::unique_ptr<TVisualObject>(new TPoint(2, 2)), {QStringLiteral("baixo")});
     made.InternalPost();
     made.EndEdit();
     made.Close();

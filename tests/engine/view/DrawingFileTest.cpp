@@ -184,14 +184,22 @@ TEST_F(DrawingFileTest, CoordinateSystemBlockGoldenBytes) {
         EXPECT_THROW(Load(v, saved.substr(0, n)), EEngineError) << n;
         EXPECT_EQ(v.prefix, TCoordinateSystemPrefix{}) << n;
     }
-    // Stored indices are checked.
-    for (auto bad : {Bytes().i32(2).i32(19).i32(8), Bytes().i32(-1).i32(-3).i32(8), Bytes().i32(-1).i32(19).i32(-1),
-                     Bytes().i32(-1).i32(22).i32(0), Bytes().i32(0).i32(19).i32(100000),
+    // Values beyond the catalogue or the known projections are read as
+    // stored and written back unchanged.
+    for (auto odd : {Bytes().i32(2).i32(19).i32(8), Bytes().i32(-1).i32(-3).i32(8), Bytes().i32(-1).i32(19).i32(-1),
+                     Bytes().i32(0).i32(22).i32(0), Bytes().i32(0).i32(19).i32(100000),
                      Bytes().i32(1).f64(1).f64(0).f64(0).i32(61).f64(0).i32(19).i32(8),
                      Bytes().i32(1).f64(1).f64(0).f64(0).i32(-1).f64(0).i32(19).i32(8)}) {
         TPrefixedDrawing v;
-        EXPECT_THROW(Load(v, bad.b + GoldenBody().b), EFormatError);
+        v.resize(401, 301);
+        ASSERT_NO_THROW(Load(v, odd.b + GoldenBody().b));
+        EXPECT_EQ(Save(v), odd.b + GoldenBody().b);
     }
+    EXPECT_TRUE(CoordinateSystemProblem(-1, -3, 8).isEmpty());
+    EXPECT_TRUE(CoordinateSystemProblem(1, 19, 8).isEmpty());
+    EXPECT_FALSE(CoordinateSystemProblem(2, 19, 8).isEmpty());
+    EXPECT_FALSE(CoordinateSystemProblem(0, 22, 0).isEmpty());
+    EXPECT_FALSE(CoordinateSystemProblem(1, 19, 100000).isEmpty());
 }
 
 struct DrawingFileOnDisk : DrawingFileTest {

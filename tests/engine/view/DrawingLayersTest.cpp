@@ -82,6 +82,20 @@ TEST_F(DrawingLayersTest, LayerZeroIsDrawnOnTop) {
     EXPECT_EQ(view->Image().pixelColor(view->WorldToScreenX(30), view->WorldToScreenY(30)), QColor(Qt::green));
 }
 
+TEST_F(DrawingLayersTest, DrawLayersDrawsItsRangeOverThePicture) {
+    AddLayer(QStringLiteral("Topo"), Boxes(Box(10, 10, 60, 60, clBlue)));
+    AddLayer(QStringLiteral("Fundo"), Boxes(Box(0, 0, 100, 100, clLime)));
+    view->ZoomWindow(0, 0, 100, 100);
+    const QPoint inner(view->WorldToScreenX(30), view->WorldToScreenY(30));
+    ASSERT_EQ(view->Image().pixelColor(inner), QColor(Qt::blue));
+    // Layer 1 alone, over what the picture holds; indices beyond the list
+    // are left out.
+    view->DrawLayers(1, 5);
+    EXPECT_EQ(view->Image().pixelColor(inner), QColor(Qt::green));
+    view->DrawLayers(-3, 0);
+    EXPECT_EQ(view->Image().pixelColor(inner), QColor(Qt::blue));
+}
+
 TEST_F(DrawingLayersTest, ObjectZoomsFlashesAndMeasures) {
     TLayer* layer = AddLayer(QStringLiteral("Casas"), Boxes(Box(20, 30, 40, 50)));
     TVisualObject* box = layer->GetObject(0);

@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QWindow>
 
+#include "engine/geometry/PlanarGeometry.h"
 #include "engine/layers/Layer.h"
 #include "engine/objects/Arc.h"
 #include "engine/objects/ImageObject.h"
@@ -161,6 +162,14 @@ TEST_F(DrawingToolsTest, ZoomInOutBoxAndPan) {
     EXPECT_FALSE(view->HasRubberBand());
     EXPECT_NEAR(view->GetViewLeft(), 20, 1);
     EXPECT_NEAR(view->GetViewRight(), 60, 1);
+    // The right button drags a box as well.
+    view->ZoomWindow(0, 0, 200, 200);
+    Move(40, 40);
+    QTest::mousePress(view.get(), Qt::RightButton, Qt::NoModifier, Px(40, 40));
+    Move(80, 80);
+    QTest::mouseRelease(view.get(), Qt::RightButton, Qt::NoModifier, Px(80, 80));
+    EXPECT_NEAR(view->GetViewLeft(), 40, 1);
+    EXPECT_NEAR(view->GetViewRight(), 80, 1);
 
     // Pan: the grabbed point ends under the pointer.
     view->ZoomWindow(0, 0, 200, 200);
@@ -347,16 +356,27 @@ TEST_F(DrawingToolsTest, DrawnPolygonAndPolylineHaveNoDoubledVertex) {
     EXPECT_EQ(pl->Contours()[0]->Count(), 3);
     EXPECT_FALSE(view->HasRubberBand());
 
-    // A half-built object goes with a change of command.
+    // A half-built object stays through a change of command (a zoom, a
+    // pan) and carries on when its tool is chosen again.
     view->SetEntityType(etPolygon);
     ClickAt(10, 10);
     ClickAt(50, 10);
-    ASSERT_NE(view->Tools().Construction(), nullptr);
-    EXPECT_EQ(layer->GetCurrentObject(), view->Tools().Construction());
+    const TContour* halfBuilt = view->Tools().Construction();
+    ASSERT_NE(halfBuilt, nullptr);
+    EXPECT_EQ(layer->GetCurrentObject(), halfBuilt);
     view->ExecuteCommand(dcSelect);
+    EXPECT_EQ(view->Tools().Construction(), halfBuilt);
+    EXPECT_EQ(layer->GetCurrentObject(), halfBuilt);
+    EXPECT_FALSE(view->Tools().Rubber());
+    view->SetEntityType(etPolygon);
+    view->ExecuteCommand(dcDraw);
+    EXPECT_EQ(view->EditMode(), emMorePoints);
+    view->SetEntityType(etPolygon);  // the same tool again
+    EXPECT_EQ(view->Tools().Construction(), halfBuilt);
+    DoubleAt(50, 50);
+    ASSERT_EQ(layer->GetObjectCount(), 3);
+    EXPECT_EQ(static_cast<TPolygon*>(layer->GetObject(2))->Contours()[0]->Count(), 4);
     EXPECT_EQ(view->Tools().Construction(), nullptr);
-    EXPECT_EQ(layer->GetCurrentObject(), nullptr);
-    EXPECT_EQ(layer->GetObjectCount(), 2);
 }
 
 TEST_F(DrawingToolsTest, EditToolsNeedAnActiveLayerInEdit) {
@@ -396,7 +416,10 @@ TEST_F(DrawingToolsTest, CirclesArcsImagesAndTexts) {
     view->SetEntityType(etArc);
     ClickAt(100, 100);
     ClickAt(150, 100);
-    ClickAt(100, 150);
+    // Measured from the centre: the end typed relative to it.
+    EXPECT_EQ(view->MeasureFrom().X, 100);
+    EXPECT_EQ(view->MeasureFrom().Y, 100);
+    view->EnterPoint(true, true, 0, 50, 0);
     ASSERT_EQ(layer->GetObjectCount(), 2);
     auto* arc = dynamic_cast<TArc*>(layer->GetObject(1));
     ASSERT_NE(arc, nullptr);
@@ -471,14 +494,16 @@ TEST_F(DrawingToolsTest, SharedVertexMovesInBothAndDeletingTheFirstKeepsTheRingC
     ClickAt(90, 30);
     EXPECT_EQ(b->Contours()[0]->Count(), 6);
     EXPECT_TRUE(b->Contours()[0]->IsClosed());
+    // Drawn counter-clockwise, the ring was put in order first.
+    EXPECT_TRUE(Planar::IsContourOrdered(b->Contours()[0]->Points()));
 }
 
 TEST_F(DrawingToolsTest, GroupRotationTurnsAboutTheGroupCentre) {
     Edit();
     auto* p = new TPoint(20, 100);
     auto* q = new TPoint(180, 100);
-    layer->Add(p);
-    layer->Add(q);
+    layer->Add(std::unique_ptr<TVisualObject>(p));
+    layer->Add(std::unique_ptr<TVisualObject>(q));
     layer->SelectionAdd(p);
     layer->SelectionAdd(q);
     view->ExecuteCommand(dcRotate);
@@ -502,6 +527,29 @@ TEST_F(DrawingToolsTest, PolarEntryUsesTheDistanceUnit) {
     view->EnterPoint(false, false, 12.25, 7.5, 0);
     EXPECT_DOUBLE_EQ(view->GetCursorX(), 12.25);
     EXPECT_DOUBLE_EQ(view->GetCursorY(), 7.5);
+    // With snap on a typed point goes to the grid as a pointer would.
+    view->SetSnapEnabled(true);
+    view->SetSnapX(10);
+    view->SetSnapY(10);
+    view->EnterPoint(false, false, 12.25, 27.5, 0);
+    EXPECT_DOUBLE_EQ(view->GetCursorX(), 10);
+    EXPECT_DOUBLE_EQ(view->GetCursorY(), 20);
+}
+
+TEST_F(DrawingToolsTest, FeedbackOfAnObjectIsInTheLayersLineColour) {
+    Edit();
+    layer->Defaults()->SetLineColor(clRed);
+    view->ExecuteCommand(dcDraw);
+    view->SetEntityType(etPolyLine);
+    ClickAt(20, 20);
+    Move(120, 20);
+    EXPECT_EQ(view->grab().toImage().pixelColor(Px(70, 20)), QColor(Qt::red));
+    // A command's own feedback stays black.
+    view->ExecuteCommand(dcZoomWindow);
+    Move(20, 60);
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, Px(20, 60));
+    Move(120, 100);
+    EXPECT_EQ(view->grab().toImage().pixelColor(Px(70, 60)), QColor(Qt::black));
 }
 
 TEST_F(DrawingToolsTest, FrontierSplitsAPolygonIntoKeyedPieces) {
@@ -696,7 +744,7 @@ TEST_F(DrawingToolsTest, TextIsEditedInPlace) {
     EXPECT_EQ(text->Text(), before);
     EXPECT_EQ(view->Tools().InPlaceEditor(), nullptr);
     // The layer going takes its editor with it.
-    ASSERT_GE(layer->Add(text), 0);
+    ASSERT_GE(layer->Restore(text), 0);
     ClickAt(100, 100);
     ASSERT_NE(view->Tools().InPlaceEditor(), nullptr);
     view->SetActiveLayer(nullptr);
@@ -814,11 +862,12 @@ TEST_F(DrawingToolsTest, VertexEditsNeverDoubleOrCollapseVertices) {
     // A triangle does not collapse into a segment.
     ClickAt(50, 50);
     ClickAt(10, 50);
-    EXPECT_EQ(a->Contours()[0]->Count(), 4);
-    EXPECT_EQ(a->Contours()[0]->Vertex(1).X, 50);
+    const auto& kept = a->Contours()[0]->Points();
+    EXPECT_EQ(kept.size(), 4u);
+    EXPECT_TRUE(std::any_of(kept.begin(), kept.end(), [](const TVertex& v) { return v.X == 50 && v.Y == 50; }));
     // Nor does a line into a point.
     auto* line = new TLine(TVertex{100, 100, 0}, TVertex{150, 100, 0});
-    layer->Add(line);
+    layer->Add(std::unique_ptr<TVisualObject>(line));
     layer->SelectionClear();
     layer->SelectionAdd(line);
     ClickAt(150, 100);

@@ -15,6 +15,7 @@
 #include "engine/objects/Point.h"
 #include "engine/view/GISDrawing.h"
 #include "tests/engine/view/TestApp.h"
+#include "tests/support/TestObjects.h"
 
 namespace {
 
@@ -182,9 +183,9 @@ TEST_F(GISDrawingTest, ThemeLayerIsConvertedOnceIntoTheViewsSystem) {
     layer->SetProjection(1);
     static_cast<TUTMProjectionParams*>(layer->ProjectionParams())->SetZone(23);
     layer->Edit();
-    for (int i = 0; i < 10; ++i) layer->Add(new TPoint(330000 + 100 * i, 7394000));
+    for (int i = 0; i < 10; ++i) layer->Add(std::unique_ptr<TVisualObject>(new TPoint(330000 + 100 * i, 7394000)));
     auto* ring = new TContour({{330000, 7393000, 0}, {331000, 7393000, 0}, {331000, 7393500, 0}});
-    layer->Add(ring);
+    layer->Add(std::unique_ptr<TVisualObject>(ring));
     view->Layers().Add(std::move(owned));
 
     // The view in zone 24 on another datum.
@@ -225,7 +226,7 @@ TEST_F(GISDrawingTest, ThemeLayerIsConvertedOnceIntoTheViewsSystem) {
     static_cast<TUTMProjectionParams*>(view->ProjectionParams())->SetZone(22);
     draw();
     EXPECT_EQ(layer->ConvertedVertexCount(), 26u);
-    layer->Add(new TPoint(330500, 7394500));
+    layer->Add(std::unique_ptr<TVisualObject>(new TPoint(330500, 7394500)));
     draw();
     EXPECT_EQ(layer->ConvertedVertexCount(), 40u);
 
@@ -270,7 +271,7 @@ TEST_F(GISDrawingTest, ThemeLayerWithAnIndexOutsideTheCatalogueDrawsNothing) {
         layer->SetEllipsoid(ellipsoid);
         layer->SetDatum(datum);
         layer->Edit();
-        layer->Add(new TPoint(330000, 7394000));
+        layer->Add(std::unique_ptr<TVisualObject>(new TPoint(330000, 7394000)));
         view->Layers().Add(std::move(owned));
         view->SetProjection(0);
         view->ZoomWindow(-60, -30, -30, 0);
@@ -302,7 +303,7 @@ TEST_F(GISDrawingTest, DamagedDrawingFilesWithThemeLayersRaiseOrReadSafely) {
         layer->SetProjection(1);
         layer->ThemeClasses()->Add(QStringLiteral("Alto"));
         layer->Edit();
-        layer->Add(new TPoint(330000, 7394000));
+        layer->Add(std::unique_ptr<TVisualObject>(new TPoint(330000, 7394000)));
         layer->InternalPost();
         layer->EndEdit();
         view->Layers().Add(std::move(owned));
@@ -351,8 +352,8 @@ TEST_F(GISDrawingTest, ThemeLayerFilesWithChangedBytesReadAndDrawSafely) {
         src.SetDatabaseName(dir.path());
         src.SetLayerName(QStringLiteral("a.cam"));
         src.Edit();
-        src.Add(new TPoint(330000, 7394000));
-        src.Add(new TContour({{330000, 7393000, 0}, {331000, 7393000, 0}, {331000, 7393500, 0}}));
+        src.Add(std::unique_ptr<TVisualObject>(new TPoint(330000, 7394000)));
+        src.Add(std::unique_ptr<TVisualObject>(new TContour({{330000, 7393000, 0}, {331000, 7393000, 0}, {331000, 7393500, 0}})));
         src.InternalPost();
         src.EndEdit();
         TMemoryStream s;
@@ -381,6 +382,63 @@ TEST_F(GISDrawingTest, ThemeLayerFilesWithChangedBytesReadAndDrawSafely) {
             }
             view->Layers().FreeLayer(layer);
         }
+}
+
+TEST_F(GISDrawingTest, ADrawingInASystemTheCatalogueLacksOpensAndDraws) {
+    // Ellipsoid 40 of a longer catalogue, in geographic coordinates, with a
+    // plain layer: the map opens, the layer draws, the system is reported
+    // and kept, and measuring gives nothing instead of raising.
+    RegisterViewBox();
+    QTemporaryDir dir;
+    {
+        TLayer writer;
+        writer.SetDatabaseName(dir.path());
+        writer.SetLayerName(QStringLiteral("quadras.cam"));
+        writer.Edit();
+        auto box = std::make_unique<TViewBox>(-46.7, -23.6, -46.6, -23.5);
+        box->Fill = clBlue;
+        writer.Add(std::move(box));
+        writer.InternalPost();
+        writer.EndEdit();
+    }
+    TGISDrawing source;
+    source.resize(201, 201);
+    source.SetDatabaseName(dir.path());
+    source.SetDrawingName(QStringLiteral("Mapa.map"));
+    source.SetProjection(0);
+    source.SetEllipsoid(40);
+    source.SetDatum(3);
+    auto layer = std::make_unique<TLayer>(&source);
+    layer->SetDatabaseName(dir.path());
+    layer->SetLayerName(QStringLiteral("quadras.cam"));
+    source.Layers().Add(std::move(layer));
+    source.ZoomWindow(-46.8, -23.7, -46.5, -23.4);
+    source.SaveDrawing();
+
+    TGISDrawing read;
+    read.resize(201, 201);
+    QStringList errors;
+    read.OnError = [&](TDrawing*, const QString& m) { errors << m; };
+    read.SetDatabaseName(dir.path());
+    read.SetDrawingName(QStringLiteral("Mapa.map"));
+    ASSERT_NO_THROW(read.SetActive(true));
+    EXPECT_TRUE(read.Active());
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("ellipsoid 40"))) << errors[0].toStdString();
+    EXPECT_EQ(read.Ellipsoid(), 40);
+    EXPECT_EQ(read.Datum(), 3);
+    EXPECT_EQ(read.Projection(), 0);
+    ASSERT_EQ(read.Layers().GetCount(), 1);
+    read.Redraw();
+    EXPECT_EQ(read.Image().pixelColor(read.WorldToScreenX(-46.65), read.WorldToScreenY(-23.55)), QColor(Qt::blue));
+    read.SetMeasureFrom({-46.7, -23.6, 0});
+    read.SetMeasureTo({-46.6, -23.5, 0});
+    EXPECT_EQ(read.Distance(), 0);
+    EXPECT_NO_THROW(read.SetScale(5000));
+    TMemoryStream a, b;
+    source.SaveToStream(a);
+    read.SaveToStream(b);
+    EXPECT_EQ(a.ToString().substr(0, 12), b.ToString().substr(0, 12));
 }
 
 TEST_F(GISDrawingTest, EveryZoneTheViewTakesSurvivesTheDrawingFile) {

@@ -132,6 +132,15 @@ TEST_F(LayerListTest, LegendSamplesRenderInTheRow) {
     entry->PaintTo(p);
     p.end();
     EXPECT_EQ(image.pixel(14, TLegend::kHeight / 2), qRgb(255, 0, 0));
+    // Widening the list widens the entries, so their captions show whole.
+    box.show();
+    box.resize(150, 300);
+    QCoreApplication::processEvents();
+    ASSERT_LT(entry->width(), 150);
+    box.resize(500, 300);
+    QCoreApplication::processEvents();
+    EXPECT_GT(entry->width(), 450);
+    EXPECT_EQ(entry->width(), row->Legends()->width());
 }
 
 }  // namespace
