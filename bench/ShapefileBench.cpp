@@ -2,13 +2,21 @@
 // five attribute fields. Ours imports the shapefile into a new theme layer
 // (its layer file and attribute table included) and exports that layer; the
 // peer, GDAL's OGR C API, copies the same shapefile into an in-memory layer
-// ("Memory" driver) and writes that layer as a shapefile.
+// ("Memory" driver) and writes that layer as a shapefile. The import's
+// floor writes the bytes our import leaves on disk, and nothing else.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gdal.h>
 #include <ogr_api.h>
@@ -130,6 +138,46 @@ void BM_ImportShapefile_peer(benchmark::State& state) {
     }
 }
 
+// What an import leaves on disk: the sizes of its layer file and table.
+struct TWritten {
+    qint64 Layer = 0, Table = 0;
+};
+
+const TWritten& Written() {
+    static const TWritten written = [] {
+        TTarget t;
+        ImportShapefile(t.Layer, Data().Input);
+        return TWritten{QFileInfo(t.Layer.ResolvedFileName()).size(), QFileInfo(t.Dir.filePath(QStringLiteral("lotes.dbf"))).size()};
+    }();
+    return written;
+}
+
+// The floor of the import: the same bytes written with plain 1 MB writes
+// and one fsync per file, nothing read or built.
+void BM_ImportShapefileFloor(benchmark::State& state) {
+    const TWritten& w = Written();
+    const std::vector<char> piece(1 << 20, 'x');
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto dir = std::make_unique<QTemporaryDir>();
+        state.ResumeTiming();
+        for (const auto& [name, size] : {std::pair{"lotes.cam", w.Layer}, std::pair{"lotes.dbf", w.Table}}) {
+            const int fd = ::open(QFile::encodeName(dir->filePath(QLatin1String(name))).constData(),
+                                  O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            Check(fd >= 0, "floor file not created");
+            for (qint64 done = 0; done < size;) {
+                const auto n = static_cast<std::size_t>(std::min<qint64>(static_cast<qint64>(piece.size()), size - done));
+                Check(::write(fd, piece.data(), n) == static_cast<ssize_t>(n), "floor file not written");
+                done += static_cast<qint64>(n);
+            }
+            Check(::fsync(fd) == 0 && ::close(fd) == 0, "floor file not synced");
+        }
+        state.PauseTiming();
+        dir.reset();
+        state.ResumeTiming();
+    }
+}
+
 void BM_ExportShapefile_ours(benchmark::State& state) {
     TTarget source;
     ImportShapefile(source.Layer, Data().Input);
@@ -158,5 +206,6 @@ void BM_ExportShapefile_peer(benchmark::State& state) {
 
 BENCHMARK(BM_ImportShapefile_ours)->Name("BM_ImportShapefile/ours")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ImportShapefile_peer)->Name("BM_ImportShapefile/peer")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ImportShapefileFloor)->Name("BM_ImportShapefileFloor")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ExportShapefile_ours)->Name("BM_ExportShapefile/ours")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ExportShapefile_peer)->Name("BM_ExportShapefile/peer")->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -128,6 +128,10 @@ void TFileStream::Flush() {
         at += w;
         left -= static_cast<std::size_t>(w);
     }
+#ifdef __linux__
+    // A hint: errors show at the Sync that follows.
+    if (writeBehind_) ::sync_file_range(fd_, bufStart_, at - bufStart_, SYNC_FILE_RANGE_WRITE);
+#endif
     bufStart_ = at;
     pending_.clear();
 }
@@ -210,6 +214,7 @@ TAtomicFile::TAtomicFile(const QString& target) : target_(target) {
         if (fd >= 0) {
             ::close(fd);
             stream_ = new TFileStream(temp_, TFileStream::fmOpenReadWrite);
+            stream_->SetWriteBehind(true);
             return;
         }
         if (errno != EEXIST) break;

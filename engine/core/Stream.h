@@ -104,6 +104,9 @@ public:
     void Flush() override;
     // Flushes and forces the bytes to the disk (for atomic saves).
     void Sync();
+    // The device starts writing each piece as it is flushed, so that a
+    // large file's Sync waits for little more than its last piece.
+    void SetWriteBehind(bool v) { writeBehind_ = v; }
     const QString& FileName() const { return fileName_; }
 
 protected:
@@ -121,6 +124,7 @@ private:
     std::int64_t bufStart_ = 0;  // file offset of buf_[0] (reading) or of the pending bytes (writing)
     std::string pending_;        // bytes written and not yet flushed
     std::int64_t size_ = 0;      // file size, including pending bytes
+    bool writeBehind_ = false;
 };
 
 // Writes a file atomically: the bytes go to a temporary file beside the

@@ -19,12 +19,12 @@
 #include "engine/core/Stream.h"
 #include "engine/exchange/Shapefile.h"
 #include "engine/exchange/ShapefileFormat.h"
-#include "engine/exchange/ShapefileRecords.h"
 #include "engine/geometry/Overlay.h"
 #include "engine/geometry/PlanarGeometry.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/theme/ThemeLayer.h"
+#include "platform/db/BatchMove.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
 #include "platform/db/Table.h"
@@ -238,8 +238,9 @@ void ExportShapefile(TThemeLayer& layer, const QString& fileName, int mode) {
     defs.Assign(records.FieldDefs());
     const bool addZ = mode == smZ && defs.IndexOf(QStringLiteral("Z")) < 0;
     if (addZ) defs.Add(QStringLiteral("Z"), ftFloat);
-    TRecordRows rows;
-    for (const TFieldDef& d : defs.Items()) rows.Columns.push_back({d.Name, d.DataType, d.Size, 0, d.Required});
+    std::vector<QString> columns;
+    for (const TFieldDef& d : defs.Items()) columns.push_back(d.Name);
+    std::vector<std::vector<TDbValue>> rows;
 
     TMemoryFiles files;
     struct TCurrent {
@@ -258,7 +259,7 @@ void ExportShapefile(TThemeLayer& layer, const QString& fileName, int mode) {
             const TVisualObject* o = id.IsNull() ? nullptr : layer.FindObject(idField->TextOf(id));
             if (o != nullptr && Gather(*o, kind, buffer, scratch)) {
                 WriteShape(h, type, mode, buffer, files);
-                std::vector<TDbValue>& row = rows.Rows.emplace_back(rows.Columns.size());
+                std::vector<TDbValue>& row = rows.emplace_back(columns.size());
                 for (int c = 0; c < records.FieldCount(); ++c) row[static_cast<std::size_t>(c)] = records.RecordValue(r, c);
                 if (addZ) row.back().SetFloat(o->GetUpperZ());
             }
@@ -283,7 +284,7 @@ void ExportShapefile(TThemeLayer& layer, const QString& fileName, int mode) {
     table.CreateTable();
     const QString tableFile = table.FileName();
     try {
-        AppendRows(table, rows);
+        AppendRecords(table, columns, rows);
         Session().Stores().Forget(tableFile);
         TAtomicFile shp(shpName), shx(shxName);
         WriteWhole(shp, files.Files["export.shp"]);

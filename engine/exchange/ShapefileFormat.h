@@ -91,7 +91,8 @@ TShapeFile ReadShapeFile(const QString& fileName, std::span<const std::uint8_t> 
 // roles come from containment instead: a ring inside an odd number of
 // others is a hole, so a ring inside a hole is an outer ring again. Outer
 // rings keep their order; holes follow in the order of the outer rings
-// they belong to, each group in file order. The vertices are kept as read.
-void SortRings(std::vector<std::vector<TVertex>> rings, TPolygon& polygon);
+// they belong to, each group in file order. The vertices are kept as read
+// and moved out of `rings`.
+void SortRings(std::span<std::vector<TVertex>> rings, TPolygon& polygon);
 
 }  // namespace Shapefile

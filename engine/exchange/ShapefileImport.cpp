@@ -9,8 +9,8 @@
 #include "engine/core/Stream.h"
 #include "engine/exchange/Shapefile.h"
 #include "engine/exchange/ShapefileFormat.h"
-#include "engine/exchange/ShapefileRecords.h"
 #include "engine/theme/ThemeLayer.h"
+#include "platform/db/BatchMove.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
 #include "platform/db/Table.h"
@@ -38,30 +38,14 @@ void ReportBytes(TThemeLayer& layer, std::int64_t position, std::int64_t length)
     layer.OnProgress(layer, static_cast<int>(position), static_cast<int>(length));
 }
 
-// The records of the ".dbf", by record number.
-struct TDbfRecords {
-    std::vector<TStoreColumn> Columns;
-    std::vector<char> Deleted;
-    std::vector<std::vector<TDbValue>> Values;
-};
-
-TDbfRecords ReadDbf(const QString& fileName) {
+// The ".dbf", opened and its fields read; its records are read when
+// written into the layer's table.
+std::shared_ptr<TTableStore> OpenDbf(const QString& fileName) {
     if (!QFileInfo(fileName).isFile())
         throw EFileError(QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(fileName));
-    const std::shared_ptr<TTableStore> store = Session().Stores().StoreFor(fileName);
+    std::shared_ptr<TTableStore> store = Session().Stores().StoreFor(fileName);
     store->Refresh();
-    TDbfRecords out;
-    out.Columns = store->Columns();
-    const std::int64_t count = store->SlotCount();
-    out.Deleted.resize(static_cast<std::size_t>(count));
-    out.Values.resize(static_cast<std::size_t>(count));
-    for (std::int64_t slot = 0; slot < count; ++slot) {
-        const auto s = static_cast<std::size_t>(slot);
-        out.Deleted[s] = store->IsDeleted(slot);
-        out.Values[s].resize(out.Columns.size());
-        for (std::size_t c = 0; c < out.Columns.size(); ++c) store->ReadValue(slot, static_cast<int>(c), out.Values[s][c]);
-    }
-    return out;
+    return store;
 }
 
 // What the import changes on the layer before its files exist, to be put
@@ -128,20 +112,20 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
         shapes = ReadShapeFile(shpName, shp.Peek(),
                                [&](std::int64_t pos, std::int64_t length) { ReportBytes(layer, pos, length); });
     }
-    TDbfRecords dbf = ReadDbf(dbfName);
+    const std::shared_ptr<TTableStore> dbf = OpenDbf(dbfName);
+    const std::int64_t dbfSlots = dbf->SlotCount();
 
     // The ".dbf"'s fields, under their upper-cased names; its own "ID" and
     // a repeated name are left out.
-    TRecordRows records;
-    records.Columns.push_back({QStringLiteral("ID"), ftString, 20, 0, false});
-    std::vector<int> taken;  // source columns, in the order of records.Columns[1..]
-    for (std::size_t c = 0; c < dbf.Columns.size(); ++c) {
-        TStoreColumn col = dbf.Columns[c];
+    std::vector<TStoreColumn> columns{{QStringLiteral("ID"), ftString, 20, 0, false}};
+    std::vector<int> taken;  // source columns, in the order of columns[1..]
+    for (std::size_t c = 0; c < dbf->Columns().size(); ++c) {
+        TStoreColumn col = dbf->Columns()[c];
         col.Name = col.Name.trimmed().toUpper();
         bool repeated = false;
-        for (const TStoreColumn& k : records.Columns) repeated = repeated || k.Name == col.Name;
+        for (const TStoreColumn& k : columns) repeated = repeated || k.Name == col.Name;
         if (repeated) continue;
-        records.Columns.push_back(col);
+        columns.push_back(col);
         taken.push_back(static_cast<int>(c));
     }
 
@@ -150,13 +134,17 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
     try {
         layer.SetVisible(false);
         layer.SetThemeLayerType(shapes.Kind);
-        for (std::size_t k = 1; k < records.Columns.size(); ++k) {
-            const TStoreColumn& c = records.Columns[k];
+        for (std::size_t k = 1; k < columns.size(); ++k) {
+            const TStoreColumn& c = columns[k];
             table.AddField(c.Name, c.Type, c.Required, c.Type == ftString ? c.Size : 0);
         }
         filesAttempted = true;
-        layer.CreateLayerFile();
-        OpenReporting(layer);
+        // The table is made now and the layer file once, when the objects
+        // are posted. A layer that cannot start empty (it has made or read
+        // its file before) opens its file, and so reports what is wrong.
+        table.CreateTable();
+        layer.OpenEmpty();
+        if (!layer.Active()) OpenReporting(layer);
 
         // The objects go in while the table is closed, so that they get their
         // Ids without a record each; the records are then written in one go,
@@ -165,18 +153,14 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
         layer.Edit();
         if (layer.State() != lsEdit)
             throw EEngineError(QStringLiteral("A camada não pode ser editada: ") + layer.ResolvedFileName());
-        records.Rows.reserve(shapes.Shapes.size());
+        std::vector<std::pair<const TVisualObject*, std::int64_t>> added;  // with its ".dbf" record
+        added.reserve(shapes.Shapes.size());
         for (TShapeRecord& s : shapes.Shapes) {
-            const auto at = static_cast<std::size_t>(s.Record);
-            if (at < dbf.Deleted.size() && dbf.Deleted[at]) continue;
-            TVisualObject* object = s.Object.get();
+            if (s.Record < dbfSlots && dbf->IsDeleted(s.Record)) continue;
+            const TVisualObject* object = s.Object.get();
             if (layer.Add(std::move(s.Object)) < 0)
                 throw EEngineError(QStringLiteral("Objeto não aceito pela camada: ") + layer.ResolvedFileName());
-            std::vector<TDbValue>& row = records.Rows.emplace_back(records.Columns.size());
-            row[0].SetText(object->Id().toStdString());
-            if (at < dbf.Values.size())
-                for (std::size_t k = 0; k < taken.size(); ++k)
-                    row[k + 1] = std::move(dbf.Values[at][static_cast<std::size_t>(taken[k])]);
+            added.emplace_back(object, s.Record);
         }
         layer.InternalPost();
         layer.EndEdit();
@@ -186,7 +170,18 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
         target.SetDatabaseName(base->DatabaseName());
         target.SetTableName(base->TableName());
         target.SetTableType(base->TableType());
-        AppendRows(target, records);
+        std::vector<QString> names;
+        for (const TStoreColumn& c : columns) names.push_back(c.Name);
+        std::vector<TDbValue> row(columns.size());
+        AppendRecords(target, names, added.size(), [&](std::size_t i) -> const std::vector<TDbValue>& {
+            const auto& [object, record] = added[i];
+            row[0].SetText(object->Id().toStdString());
+            for (std::size_t k = 0; k < taken.size(); ++k) {
+                if (record < dbfSlots) dbf->ReadValue(record, taken[k], row[k + 1]);
+                else row[k + 1].SetNull();
+            }
+            return row;
+        });
         table.Open();
         layer.SetVisible(true);
     } catch (...) {

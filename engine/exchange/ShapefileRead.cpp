@@ -55,7 +55,8 @@ std::int32_t ShapeTypeFor(std::int32_t kind, int mode) {
 namespace {
 
 // Integers of the header and record headers are big-endian, everything
-// else little-endian; both are read byte by byte.
+// else little-endian; integers are read byte by byte, doubles straight on
+// a little-endian machine.
 std::int32_t Be32(const std::uint8_t* p) {
     return static_cast<std::int32_t>((std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) |
                                      (std::uint32_t(p[2]) << 8) | std::uint32_t(p[3]));
@@ -66,7 +67,11 @@ std::int32_t Le32(const std::uint8_t* p) {
 }
 double LeDouble(const std::uint8_t* p) {
     std::uint64_t u = 0;
-    for (int i = 7; i >= 0; --i) u = (u << 8) | p[i];
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&u, p, 8);
+    } else {
+        for (int i = 7; i >= 0; --i) u = (u << 8) | p[i];
+    }
     return std::bit_cast<double>(u);
 }
 
@@ -129,7 +134,10 @@ std::unique_ptr<TVisualObject> ReadPoly(const TRecord& r, std::int32_t type, std
     const std::int64_t zAt = pointsAt + 16 * points + 16;
     if (z) r.Need(zAt + 8 * points, "Z values");
 
-    std::vector<std::int64_t> starts(static_cast<std::size_t>(parts) + 1);
+    // Room kept between records: most hold a few parts.
+    thread_local std::vector<std::int64_t> starts;
+    thread_local std::vector<std::vector<TVertex>> chains;
+    starts.assign(static_cast<std::size_t>(parts) + 1, 0);
     for (std::int64_t i = 0; i < parts; ++i) {
         const std::int64_t s = r.Int(44 + 4 * i);
         const std::int64_t before = i == 0 ? 0 : starts[static_cast<std::size_t>(i) - 1];
@@ -139,8 +147,7 @@ std::unique_ptr<TVisualObject> ReadPoly(const TRecord& r, std::int32_t type, std
     }
     starts.back() = points;
 
-    std::vector<std::vector<TVertex>> chains;
-    chains.reserve(static_cast<std::size_t>(parts));
+    chains.clear();
     for (std::int64_t i = 0; i < parts; ++i) {
         const std::int64_t from = starts[static_cast<std::size_t>(i)], to = starts[static_cast<std::size_t>(i) + 1];
         if (from == to) continue;  // an empty part adds nothing
@@ -160,7 +167,7 @@ std::unique_ptr<TVisualObject> ReadPoly(const TRecord& r, std::int32_t type, std
         return line;
     }
     auto polygon = std::make_unique<TPolygon>();
-    SortRings(std::move(chains), *polygon);
+    SortRings(chains, *polygon);
     return polygon;
 }
 
@@ -183,6 +190,18 @@ TShapeFile ReadShapeFile(const QString& fileName, std::span<const std::uint8_t> 
     if (file.Kind < 0)
         throw EFormatError(FileError(fileName, QStringLiteral("holds shapes of type %1, which cannot be imported")
                                                    .arg(TypeText(file.ShapeType))));
+
+    // Room for the shapes the record headers promise, counted first (the
+    // pass below checks them): records of a type other than null, each at
+    // least 28 bytes of the file.
+    std::size_t promised = 0;
+    for (std::int64_t at = 100; length - at >= 8;) {
+        const std::int64_t content = std::int64_t(Be32(data + at + 4)) * 2;
+        if (content < 0 || content > length - at - 8) break;
+        if (content >= 20 && Le32(data + at + 8) != stNull) ++promised;
+        at += 8 + content;
+    }
+    file.Shapes.reserve(promised);
 
     std::int64_t pos = 100;
     while (pos < length) {
@@ -300,9 +319,14 @@ private:
 
 }  // namespace
 
-void SortRings(std::vector<std::vector<TVertex>> rings, TPolygon& polygon) {
+void SortRings(std::span<std::vector<TVertex>> rings, TPolygon& polygon) {
     const std::size_t n = rings.size();
-    std::vector<TRing> r(n);
+    // Room kept between calls: a file's polygons are sorted one after the
+    // other, most of them of a ring or two.
+    thread_local std::vector<TRing> r;
+    thread_local std::vector<std::size_t> candidates, holes;
+    thread_local std::vector<int> outerPlace;
+    r.assign(n, TRing{});
     bool anyClockwise = false, anyCounter = false;
     for (std::size_t i = 0; i < n; ++i) {
         TRing& g = r[i];
@@ -320,7 +344,6 @@ void SortRings(std::vector<std::vector<TVertex>> rings, TPolygon& polygon) {
         }
     }
     const TRingIndex index(r);
-    std::vector<std::size_t> candidates;
     // The smallest accepted ring that contains ring i, or -1.
     auto smallestContaining = [&](std::size_t i, auto&& accept) {
         index.Candidates(i, candidates);
@@ -349,8 +372,8 @@ void SortRings(std::vector<std::vector<TVertex>> rings, TPolygon& polygon) {
         }
     }
 
-    std::vector<int> outerPlace(n, -1);
-    std::vector<std::size_t> holes;
+    outerPlace.assign(n, -1);
+    holes.clear();
     for (std::size_t i = 0; i < n; ++i) {
         if (r[i].Outer) {
             outerPlace[i] = static_cast<int>(polygon.Contours().size());
@@ -359,9 +382,10 @@ void SortRings(std::vector<std::vector<TVertex>> rings, TPolygon& polygon) {
             holes.push_back(i);
         }
     }
-    std::stable_sort(holes.begin(), holes.end(), [&](std::size_t a, std::size_t b) {
-        return outerPlace[static_cast<std::size_t>(r[a].Owner)] < outerPlace[static_cast<std::size_t>(r[b].Owner)];
-    });
+    if (holes.size() > 1)
+        std::stable_sort(holes.begin(), holes.end(), [&](std::size_t a, std::size_t b) {
+            return outerPlace[static_cast<std::size_t>(r[a].Owner)] < outerPlace[static_cast<std::size_t>(r[b].Owner)];
+        });
     for (std::size_t h : holes) polygon.AddHole(std::move(rings[h]));
 }
 

@@ -435,16 +435,8 @@ const TBounds& TLayer::Bounds() const {
 
 void TLayer::Extend(const TVisualObject* o) {
     if (!boundsValid_) return;
-    if (objects_.size() == 1) {
-        bounds_ = {o->LowerX(), o->LowerY(), o->LowerZ(), o->UpperX(), o->UpperY(), o->UpperZ()};
-        return;
-    }
-    bounds_.LowerX = std::min(bounds_.LowerX, o->LowerX());
-    bounds_.LowerY = std::min(bounds_.LowerY, o->LowerY());
-    bounds_.LowerZ = std::min(bounds_.LowerZ, o->LowerZ());
-    bounds_.UpperX = std::max(bounds_.UpperX, o->UpperX());
-    bounds_.UpperY = std::max(bounds_.UpperY, o->UpperY());
-    bounds_.UpperZ = std::max(bounds_.UpperZ, o->UpperZ());
+    if (objects_.size() == 1) bounds_ = o->GetBounds();
+    else ExtendBounds(bounds_, o->GetBounds());
 }
 
 TBounds TLayer::SelectionBounds() const { return ObjectsBounds(selection_); }

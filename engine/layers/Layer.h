@@ -384,8 +384,14 @@ private:
     QString lockPath_;
 
     // Id -> objects with that trimmed Id, in list order.
+    // FNV-1a over the UTF-16 units: Ids are short, and each object added
+    // hashes its Id more than once.
     struct TKeyHash {
-        std::size_t operator()(const QString& s) const noexcept { return qHash(s); }
+        std::size_t operator()(const QString& s) const noexcept {
+            std::uint64_t h = 14695981039346656037ull;
+            for (const QChar c : s) h = (h ^ c.unicode()) * 1099511628211ull;
+            return static_cast<std::size_t>(h);
+        }
     };
     mutable std::unordered_map<QString, std::vector<TVisualObject*>, TKeyHash> index_;
     mutable bool indexValid_ = false;

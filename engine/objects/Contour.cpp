@@ -111,25 +111,30 @@ void TContour::SaveToStream(TStream& stream) const {
     TDrawingShape::SaveToStream(stream);
     WriteInt32(stream, static_cast<std::int32_t>(points_.size()));
     // Vertex records carry key 0: vertices have no keys of their own.
-    std::string buf;
-    buf.reserve(std::min<std::size_t>(points_.size(), 4096) * kPointRecordBytes);
-    auto put = [&buf](double d) {
+    // In pieces of up to 64 records, made on the stack.
+    constexpr std::size_t kPiece = 64;
+    char buf[kPiece * kPointRecordBytes];
+    std::size_t used = 0;
+    auto put = [&](double d) {
         const std::uint64_t u = binio_detail::FromLittle(std::bit_cast<std::uint64_t>(d));
-        buf.append(reinterpret_cast<const char*>(&u), 8);
+        std::memcpy(buf + used, &u, 8);
+        used += 8;
     };
     for (const TVertex& v : points_) {
-        buf.append(kPointLine, 7);
-        buf.append(8, '\0');
+        std::memcpy(buf + used, kPointLine, 7);
+        std::memset(buf + used + 7, 0, 8);
+        used += 15;
         put(v.X);
         put(v.Y);
         put(v.Z);
-        buf.append(kEndPointLine, 8);
-        if (buf.size() >= 4096 * kPointRecordBytes) {
-            stream.Write(buf.data(), buf.size());
-            buf.clear();
+        std::memcpy(buf + used, kEndPointLine, 8);
+        used += 8;
+        if (used == sizeof buf) {
+            stream.Write(buf, used);
+            used = 0;
         }
     }
-    if (!buf.empty()) stream.Write(buf.data(), buf.size());
+    if (used > 0) stream.Write(buf, used);
 }
 
 double TContour::DistanceTo(const TVisualObject& other) const {

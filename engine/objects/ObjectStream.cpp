@@ -1,4 +1,6 @@
 // The class registry and the object record stream.
+#include <deque>
+
 #include "engine/core/BinaryIO.h"
 #include "engine/core/Stream.h"
 #include "engine/core/TextLines.h"
@@ -56,11 +58,35 @@ std::unique_ptr<TVisualObject> CreateObjectOfClass(QStringView className) {
 
 QString ObjectRecordName(const TVisualObject& object) { return object.ClassName().mid(1).toUpper(); }
 
-void WriteObjectRecord(const TVisualObject& object, TStream& stream) {
+namespace {
+
+// The opening and closing lines of a class's records, as written; made
+// once per class and thread (a layer file writes many records of few
+// classes).
+struct TRecordLines {
+    QString ClassName;
+    std::string Begin, End;
+};
+
+const TRecordLines& RecordLinesOf(const TVisualObject& object) {
+    thread_local std::deque<TRecordLines> known;  // stays in place as it grows
+    const QString cls = object.ClassName();
+    for (const TRecordLines& l : known)
+        if (l.ClassName == cls) return l;
     const QString name = ObjectRecordName(object);
-    StreamWriteLine(stream, name);
+    TMemoryStream begin, end;
+    StreamWriteLine(begin, name);
+    StreamWriteLine(end, QString(QLatin1Char('E') + name));
+    return known.emplace_back(TRecordLines{cls, begin.ToString(), end.ToString()});
+}
+
+}  // namespace
+
+void WriteObjectRecord(const TVisualObject& object, TStream& stream) {
+    const TRecordLines& lines = RecordLinesOf(object);
+    stream.Write(lines.Begin.data(), lines.Begin.size());
     object.SaveToStream(stream);
-    StreamWriteLine(stream, QString(QLatin1Char('E') + name));
+    stream.Write(lines.End.data(), lines.End.size());
 }
 
 std::unique_ptr<TVisualObject> ReadObjectRecord(TStream& stream, QStringView onlyClass) {

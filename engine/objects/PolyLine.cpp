@@ -183,17 +183,10 @@ TBounds TPolyLine::Bounds() const {
     bool first = true;
     for (const auto& c : contours_)
         for (const TVertex& v : c->Points()) {
-            if (first) {
-                b = {v.X, v.Y, v.Z, v.X, v.Y, v.Z};
-                first = false;
-                continue;
-            }
-            b.LowerX = std::min(b.LowerX, v.X);
-            b.LowerY = std::min(b.LowerY, v.Y);
-            b.LowerZ = std::min(b.LowerZ, v.Z);
-            b.UpperX = std::max(b.UpperX, v.X);
-            b.UpperY = std::max(b.UpperY, v.Y);
-            b.UpperZ = std::max(b.UpperZ, v.Z);
+            const TBounds p{v.X, v.Y, v.Z, v.X, v.Y, v.Z};
+            if (first) b = p;
+            else ExtendBounds(b, p);
+            first = false;
         }
     return b;
 }

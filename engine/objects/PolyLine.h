@@ -43,6 +43,7 @@ public:
     double GetUpperX() const override { return Bounds().UpperX; }
     double GetUpperY() const override { return Bounds().UpperY; }
     double GetUpperZ() const override { return Bounds().UpperZ; }
+    TBounds GetBounds() const override { return Bounds(); }
     // Least and greatest coordinates of the contours' vertices (holes do
     // not widen a polygon's bounds); all 0 without vertices.
     TBounds Bounds() const;

@@ -129,16 +129,11 @@ TBounds BoundsOf(const TItems& items) {
     bool first = true;
     for (const TVisualObject* o : items) {
         if (first) {
-            b = {o->LowerX(), o->LowerY(), o->LowerZ(), o->UpperX(), o->UpperY(), o->UpperZ()};
+            b = o->GetBounds();
             first = false;
             continue;
         }
-        b.LowerX = std::min(b.LowerX, o->LowerX());
-        b.LowerY = std::min(b.LowerY, o->LowerY());
-        b.LowerZ = std::min(b.LowerZ, o->LowerZ());
-        b.UpperX = std::max(b.UpperX, o->UpperX());
-        b.UpperY = std::max(b.UpperY, o->UpperY());
-        b.UpperZ = std::max(b.UpperZ, o->UpperZ());
+        ExtendBounds(b, o->GetBounds());
     }
     return b;
 }
@@ -182,7 +177,7 @@ void TDrawingObject::ApplyThemeClass(const TThemeClass& themeClass) {
 
 // ---------------------------------------------------------------- TDrawingShape
 
-TDrawingShape::TDrawingShape() : shapes_(std::make_unique<TVisualObjects>()) {}
+TDrawingShape::TDrawingShape() = default;
 TDrawingShape::~TDrawingShape() = default;
 
 void TDrawingShape::Draw(TDrawContext& dc) {
@@ -204,13 +199,13 @@ void TDrawingShape::ApplyThemeClass(const TThemeClass& themeClass) {
 }
 
 TDrawingShape* TDrawingShape::AddShape(TVisualObject* shape) {
-    shapes_->Add(shape);
+    shapes_.Add(shape);
     return this;
 }
 
 std::unique_ptr<TVisualObjects> TDrawingShape::ExtractShapes() {
     auto out = std::make_unique<TVisualObjects>();
-    for (TVisualObject* o : *shapes_) out->Add(o);
-    shapes_->Clear();
+    for (TVisualObject* o : shapes_) out->Add(o);
+    shapes_.Clear();
     return out;
 }

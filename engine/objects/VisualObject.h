@@ -8,6 +8,7 @@
 // Ownership: an object belongs to at most one owner (its layer, Parent),
 // which holds it in a std::unique_ptr and frees it. The object lists below
 // only refer to objects and never free them.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -29,6 +30,11 @@ class TDrawContext;
 class TPoint;
 class TContour;
 class TVisualObjects;
+
+// Least lower and greatest upper coordinates of an object or a set.
+struct TBounds {
+    double LowerX = 0, LowerY = 0, LowerZ = 0, UpperX = 0, UpperY = 0, UpperZ = 0;
+};
 
 // A key was given that another object of the same owner holds already.
 class EDuplicateKey : public EEngineError {
@@ -105,6 +111,11 @@ public:
     virtual double GetUpperX() const { return 0; }
     virtual double GetUpperY() const { return 0; }
     virtual double GetUpperZ() const { return 0; }
+    // The six values above at once; a class whose values come from one pass
+    // over its geometry gives them from that pass.
+    virtual TBounds GetBounds() const {
+        return {GetLowerX(), GetLowerY(), GetLowerZ(), GetUpperX(), GetUpperY(), GetUpperZ()};
+    }
     // Bounds follow the geometry: every concrete class leaves these empty.
     virtual void SetLowerX(double) {}
     virtual void SetLowerY(double) {}
@@ -220,10 +231,16 @@ protected:
 
 // Bounds of a set of objects: least lower and greatest upper values; all
 // 0 for none.
-struct TBounds {
-    double LowerX = 0, LowerY = 0, LowerZ = 0, UpperX = 0, UpperY = 0, UpperZ = 0;
-};
 TBounds ObjectsBounds(std::span<TVisualObject* const> items);
+// Widens `b` to hold `o`.
+inline void ExtendBounds(TBounds& b, const TBounds& o) {
+    b.LowerX = std::min(b.LowerX, o.LowerX);
+    b.LowerY = std::min(b.LowerY, o.LowerY);
+    b.LowerZ = std::min(b.LowerZ, o.LowerZ);
+    b.UpperX = std::max(b.UpperX, o.UpperX);
+    b.UpperY = std::max(b.UpperY, o.UpperY);
+    b.UpperZ = std::max(b.UpperZ, o.UpperZ);
+}
 
 // The objects of an owner's list (a vector of std::unique_ptr), in order,
 // seen as plain pointers; the owner keeps them.
@@ -340,10 +357,10 @@ public:
     // A new list with the added shapes in order (the caller owns the list,
     // not the shapes); the own list is emptied.
     virtual std::unique_ptr<TVisualObjects> ExtractShapes();
-    const TVisualObjects& AddedShapes() const { return *shapes_; }
+    const TVisualObjects& AddedShapes() const { return shapes_; }
 
 private:
-    std::unique_ptr<TVisualObjects> shapes_;
+    TVisualObjects shapes_;
     int lineWidth_ = 1;
     bool layerLineWidth_ = true;
 };

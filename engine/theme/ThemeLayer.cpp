@@ -208,7 +208,10 @@ void TThemeLayer::NextObjectId(TVisualObject& object) {
     // An Id already held by another object of the layer is skipped, so two
     // objects never share one (a layer file may hold Ids beyond NextId).
     for (;;) {
-        const QString id = QStringLiteral("%1").arg(static_cast<std::uint32_t>(nextId_), 20, 16, QLatin1Char('0')).toUpper();
+        // 20 upper-case hex digits, zero-padded.
+        QString id(20, QLatin1Char('0'));
+        for (std::uint32_t v = static_cast<std::uint32_t>(nextId_), at = 19; v != 0; v >>= 4, --at)
+            id[at] = QLatin1Char("0123456789ABCDEF"[v & 0xF]);
         // Counted on the 32 bits the Id shows: a stored NextId at the
         // largest integer goes on without a signed overflow.
         nextId_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(nextId_) + 1u);
@@ -258,6 +261,20 @@ void TThemeLayer::DeleteRecordOf(const TVisualObject& object) {
 
 int TThemeLayer::Add(std::unique_ptr<TVisualObject> owned) {
     TVisualObject* object = owned.get();
+    // An object new to every layer takes its Id before it is listed (the
+    // layer cannot refuse it in edit state), so the Id index takes it once,
+    // under its Id.
+    if (object != nullptr && object->Parent() == nullptr && State() == lsEdit) {
+        const std::int32_t oldNext = nextId_;
+        NextObjectId(*object);
+        const int index = TLayer::Add(std::move(owned));
+        if (index < 0) {  // not expected; the object is gone and its Id unused
+            nextId_ = oldNext;
+            return index;
+        }
+        if (table_->Active()) AppendRecordOf(*object, nullptr);
+        return index;
+    }
     const int index = TLayer::Add(std::move(owned));
     if (index < 0 || State() != lsEdit) return index;
     NextObjectId(*object);

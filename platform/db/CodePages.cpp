@@ -254,6 +254,11 @@ void DecodeText(TDbCodePage cp, const char* data, std::size_t size, std::string&
         }
         high = Cp1252Table() + 128;  // a code page we cannot read
     }
+    // The lower half of a single-byte code page is ASCII.
+    if (std::all_of(data, data + size, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        out.assign(data, size);
+        return;
+    }
     out.reserve(size + 8);
     for (std::size_t i = 0; i < size; ++i) {
         const unsigned char b = static_cast<unsigned char>(data[i]);

@@ -25,8 +25,10 @@ constexpr int kMemoBlock = 512;
 // The text of one memo, and the memo texts a table keeps read.
 constexpr std::int64_t kMaxMemo = 16 << 20;
 constexpr std::size_t kMemoCacheBytes = 64 << 20;
-// Records are read from the file in windows of about this size.
+// Records are read from the file in windows of about this size, and
+// written by InsertMany in pieces of about this one.
 constexpr std::int64_t kWindowBytes = 128 << 10;
+constexpr std::size_t kWriteBytes = 1 << 20;
 
 QByteArray Local(const QString& s) { return QFile::encodeName(s); }
 
@@ -81,6 +83,16 @@ public:
             done += r;
         }
         return true;
+    }
+    // Starts the device writing those bytes (a hint: a later Sync waits
+    // for less).
+    void WriteBehind(std::int64_t pos, std::int64_t n) {
+#ifdef __linux__
+        ::sync_file_range(fd_, pos, n, SYNC_FILE_RANGE_WRITE);
+#else
+        (void)pos;
+        (void)n;
+#endif
     }
     bool Truncate(std::int64_t size) { return ::ftruncate(fd_, size) == 0; }
     bool Sync() { return ::fsync(fd_) == 0; }
@@ -378,9 +390,13 @@ bool DateDigits(std::string s, std::string& out) {
         if (!t.isValid()) return false;
     }
     if (y < 1 || !QDate::isValid(y, m, d)) return false;
-    char buf[9];
-    std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, d);
-    out.assign(buf, 8);
+    const int digits[3][2] = {{y, 4}, {m, 2}, {d, 2}};
+    out.assign(8, '0');
+    std::size_t at = 0;
+    for (const auto& [value, width] : digits) {
+        for (int i = width - 1, v = value; i >= 0; --i, v /= 10) out[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + v % 10);
+        at += static_cast<std::size_t>(width);
+    }
     return true;
 }
 
@@ -468,6 +484,7 @@ public:
         WriteRecord(slot, values, {});
         return slot;
     }
+    void InsertMany(std::size_t count, const TRowValues& row) override;
     void Delete(std::int64_t slot) override {
         CheckWritable();
         if (slot < 0 || slot >= slots_) throw EDatabaseError(QStringLiteral("Registro inexistente."));
@@ -546,6 +563,10 @@ private:
     }
     bool FinishHeader();
     void WriteRecord(std::int64_t slot, const std::vector<TDbValue>& values, const std::vector<bool>& keep);
+    // The bytes of a record (RecordLength at `rec`) from the values; for an
+    // update `rec` holds the stored record, whose kept fields stay.
+    void FormatRecord(std::int64_t slot, bool insert, const std::vector<TDbValue>& values, const std::vector<bool>& keep,
+                      char* rec);
     void FormatField(int column, const TDbValue& v, char* to);
     QString MemoProblem(std::int64_t slot);
     bool MemoBlock(const char* p, int n, std::uint32_t& block) const;
@@ -853,6 +874,12 @@ void TDbfStore::FormatField(int column, const TDbValue& v, char* to) {
     case 'M':
         throw EDatabaseError(FieldError(c));  // written by WriteRecord
     default: {
+        // ASCII text is the same bytes in every code page.
+        if (v.Kind == TDbValue::vText &&
+            std::all_of(v.S.begin(), v.S.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; })) {
+            std::memcpy(to, v.S.data(), std::min<std::size_t>(v.S.size(), static_cast<std::size_t>(width)));
+            return;
+        }
         const QByteArray bytes = EncodeText(codePage_, ValueText(v), width);
         std::memcpy(to, bytes.constData(), static_cast<std::size_t>(bytes.size()));
         return;
@@ -860,21 +887,15 @@ void TDbfStore::FormatField(int column, const TDbValue& v, char* to) {
     }
 }
 
-void TDbfStore::WriteRecord(std::int64_t slot, const std::vector<TDbValue>& values, const std::vector<bool>& keep) {
+void TDbfStore::FormatRecord(std::int64_t slot, bool insert, const std::vector<TDbValue>& values,
+                             const std::vector<bool>& keep, char* rec) {
     const int count = static_cast<int>(layout_.Fields.size());
-    const bool insert = slot >= slots_;
-    std::string rec(static_cast<std::size_t>(layout_.RecordLength), ' ');
-    if (!insert) {
-        const char* old = Tuple(slot);
-        if (!old) throw EDatabaseError(QStringLiteral("Registro inexistente."));
-        rec.assign(old, static_cast<std::size_t>(layout_.RecordLength));
-    }
     rec[0] = ' ';
     const TDbValue empty;
     auto valueOf = [&](int i) -> const TDbValue& { return i < static_cast<int>(values.size()) ? values[i] : empty; };
     auto kept = [&](int i) { return !insert && i < static_cast<int>(keep.size()) && keep[i]; };
     for (int i = 0; i < count; ++i)
-        if (!kept(i) && layout_.Fields[i].Type != 'M') FormatField(i, valueOf(i), rec.data() + layout_.Fields[i].Offset);
+        if (!kept(i) && layout_.Fields[i].Type != 'M') FormatField(i, valueOf(i), rec + layout_.Fields[i].Offset);
     // Memos last, once every other value was taken: a memo whose text did
     // not change keeps its block.
     for (int i = 0; i < count; ++i) {
@@ -887,13 +908,24 @@ void TDbfStore::WriteRecord(std::int64_t slot, const std::vector<TDbValue>& valu
             ReadValue(slot, i, current);
             if (QString::fromStdString(current.S) == text) continue;
         }
-        char* to = rec.data() + f.Offset;
+        char* to = rec + f.Offset;
         std::memset(to, ' ', static_cast<std::size_t>(f.Width));
         if (text.isEmpty()) continue;
         const std::string num = std::to_string(memo_.Append(EncodeText(codePage_, text)));
         if (static_cast<int>(num.size()) > f.Width) throw EDatabaseError(FieldError(columns_[i]));
         std::memcpy(to + (f.Width - static_cast<int>(num.size())), num.data(), num.size());
     }
+}
+
+void TDbfStore::WriteRecord(std::int64_t slot, const std::vector<TDbValue>& values, const std::vector<bool>& keep) {
+    const bool insert = slot >= slots_;
+    std::string rec(static_cast<std::size_t>(layout_.RecordLength), ' ');
+    if (!insert) {
+        const char* old = Tuple(slot);
+        if (!old) throw EDatabaseError(QStringLiteral("Registro inexistente."));
+        rec.assign(old, static_cast<std::size_t>(layout_.RecordLength));
+    }
+    FormatRecord(slot, insert, values, keep, rec.data());
     if (!file_.WriteAt(RecordPos(slot), rec.data(), static_cast<std::int64_t>(rec.size())))
         throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
     if (insert) {
@@ -901,6 +933,36 @@ void TDbfStore::WriteRecord(std::int64_t slot, const std::vector<TDbValue>& valu
         grown_ = true;
     }
     DropWindow();
+}
+
+// The records are formatted into a buffer and written in large pieces; the
+// count grows once, when all are written.
+void TDbfStore::InsertMany(std::size_t count, const TRowValues& row) {
+    if (count == 0) return;
+    CheckWritable();
+    BeginWrite();
+    DropWindow();
+    const auto length = static_cast<std::size_t>(layout_.RecordLength);
+    const std::size_t perPiece = std::max<std::size_t>(1, kWriteBytes / length);
+    std::string buf;
+    buf.reserve(std::min(count, perPiece) * length);
+    std::int64_t at = RecordPos(slots_);
+    auto flush = [&] {
+        if (!file_.WriteAt(at, buf.data(), static_cast<std::int64_t>(buf.size())))
+            throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
+        file_.WriteBehind(at, static_cast<std::int64_t>(buf.size()));  // Sync follows
+        at += static_cast<std::int64_t>(buf.size());
+        buf.clear();
+    };
+    for (std::size_t r = 0; r < count; ++r) {
+        const std::size_t from = buf.size();
+        buf.resize(from + length, ' ');
+        FormatRecord(slots_ + static_cast<std::int64_t>(r), true, row(r), {}, buf.data() + from);
+        if (buf.size() >= perPiece * length) flush();
+    }
+    if (!buf.empty()) flush();
+    slots_ += static_cast<std::int64_t>(count);
+    grown_ = true;
 }
 
 }  // namespace

@@ -251,9 +251,21 @@ TDbContext TSession::ContextOf(const QString& databaseName) {
         if (!c.Database->IsSQLBased()) c.Folder = c.Database->Directory();
         return c;
     }
+    // An absolute name that is not the folder's own spelling takes a search
+    // of the folders on its path; the folder found serves the name again
+    // while it is there and the name itself is not.
+    const bool exact = QFileInfo(name).isDir();
+    if (!exact) {
+        const auto known = folders_.constFind(name);
+        if (known != folders_.cend() && QFileInfo(*known).isDir()) {
+            c.Folder = *known;
+            return c;
+        }
+    }
     const QString folder = ResolvePath(name);
     if (!QFileInfo(folder).isDir()) throw EDatabaseError(QStringLiteral("Pasta ou alias inexistente: ") + name);
     c.Folder = QFileInfo(folder).absoluteFilePath();
+    if (!exact && name.startsWith(u'/')) folders_.insert(name, c.Folder);
     return c;
 }
 

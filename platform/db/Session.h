@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -150,6 +151,9 @@ private:
     std::vector<TDatabase*> databases_;
     std::vector<std::unique_ptr<TDatabase>> temporaries_;
     int schemaCounter_ = 0;
+    // Folders found for absolute DatabaseNames whose case differs from the
+    // disk's, by name.
+    QHash<QString, QString> folders_;
 };
 
 // The default session.

@@ -7,6 +7,7 @@
 // flushes it, Commit renames it over the original and Rollback throws it
 // away, so a write that fails leaves the file as it was.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -134,6 +135,15 @@ public:
         Update(slot, values);
     }
     virtual std::int64_t Insert(const std::vector<TDbValue>& values) = 0;
+    // Appends `count` records, row(i) giving the values of the i-th in
+    // column order. Stores that can write them in one go do (the dBase
+    // store formats them into large writes and counts them once); others
+    // insert one by one. When it raises, part of the rows may be in the
+    // working copy: the caller rolls the write back.
+    using TRowValues = std::function<const std::vector<TDbValue>&(std::size_t row)>;
+    virtual void InsertMany(std::size_t count, const TRowValues& row) {
+        for (std::size_t i = 0; i < count; ++i) Insert(row(i));
+    }
     virtual void Delete(std::int64_t slot) = 0;
     // Transaction end. Sync may raise; Commit and Rollback do nothing when
     // nothing was written.

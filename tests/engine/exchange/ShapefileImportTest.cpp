@@ -241,6 +241,20 @@ w.close()
     EXPECT_EQ(layer->Table()->FieldDefs().Count(), 1);
     EXPECT_EQ(layer->ThemeLayerType(), 0);
     QFile::remove(Path(QStringLiteral("camadas/lotes.lck")));
+    // A value the new table cannot hold fails the records' write, after the
+    // layer file was written: both go again.
+    Python(QStringLiteral(R"(
+w = shapefile.Writer('largo', shapeType=shapefile.POINT)
+w.field('GRANDE', 'N', 20, 0)
+w.point(1, 2); w.record(5)
+w.point(3, 4); w.record(12345678901234567890)
+w.close()
+)"));
+    EXPECT_TRUE(ErrorOf<EDatabaseError>([&] { ImportShapefile(*layer, Path(QStringLiteral("largo.shp"))); })
+                    .contains(QStringLiteral("GRANDE")));
+    EXPECT_EQ(Files(), QStringList());
+    EXPECT_FALSE(layer->Active());
+    EXPECT_EQ(layer->Table()->FieldDefs().Count(), 1);
     ImportShapefile(*layer, Path(QStringLiteral("amostra.shp")));
     EXPECT_EQ(Values(*layer, QStringLiteral("NOME")), (QStringList{QStringLiteral("p0"), QStringLiteral("p1"), QStringLiteral("p2")}));
     // An existing layer file is never replaced.

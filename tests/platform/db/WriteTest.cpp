@@ -298,3 +298,52 @@ TEST(DbfWrite, ExplicitTransactionOverTwoTablesRollsBackBoth) {
     EXPECT_EQ(b.RecordCount(), 1);
     EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
 }
+
+// Rows appended in one bulk write make the same files as the same rows
+// inserted one by one through SQL (inside a transaction of the session);
+// a row that cannot be written leaves the table as it was.
+TEST(AppendRecords, BulkWriteMatchesRowByRowAndFailsWhole) {
+    QTemporaryDir dir;
+    // Enough rows for several write pieces; memos, accents, dates, nulls.
+    const std::vector<QString> columns{QStringLiteral("note"), QStringLiteral("ID"), QStringLiteral("WHEN"),
+                                       QStringLiteral("COUNT"), QStringLiteral("AREA"), QStringLiteral("NOWHERE")};
+    std::vector<std::vector<TDbValue>> rows(20000);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        std::vector<TDbValue>& r = rows[i];
+        r.resize(i % 7 == 3 ? 4 : columns.size());  // a short row: the rest NULL
+        if (i % 1000 == 0) r[0].SetText("memo " + std::to_string(i) + " ocupação");
+        r[1].SetText(i % 5 == 0 ? "Encosta ç " + std::to_string(i) : "lote" + std::to_string(i));
+        if (i % 3 == 0) r[2].SetText("2024-02-" + std::to_string(10 + i % 19));
+        r[3].SetInt(static_cast<std::int64_t>(i) - 100);
+        if (r.size() > 4) r[4].SetFloat(static_cast<double>(i) * 0.25);
+    }
+    auto make = [&](const QString& name) {
+        auto t = std::make_unique<TTable>();
+        MakeTable(*t, dir.path(), name);
+        return t;
+    };
+    auto bulk = make(QStringLiteral("bulk.dbf"));
+    AppendRecords(*bulk, columns, rows);
+    auto single = make(QStringLiteral("single.dbf"));
+    Session().Exec(QStringLiteral("BEGIN"));
+    AppendRecords(*single, columns, rows);
+    Session().Exec(QStringLiteral("COMMIT"));
+    EXPECT_EQ(ReadBytes(dir.path() + QStringLiteral("/bulk.dbf")), ReadBytes(dir.path() + QStringLiteral("/single.dbf")));
+    EXPECT_EQ(ReadBytes(dir.path() + QStringLiteral("/bulk.dbt")), ReadBytes(dir.path() + QStringLiteral("/single.dbt")));
+    bulk->Open();
+    ASSERT_EQ(bulk->RecordCount(), 20000);
+    bulk->Last();
+    EXPECT_EQ(bulk->FieldByName(QStringLiteral("ID"))->AsString(), QStringLiteral("lote19999"));
+    EXPECT_DOUBLE_EQ(bulk->FieldByName(QStringLiteral("AREA"))->AsFloat(), 4999.75);
+    bulk->Close();
+
+    // A value that does not fit, far into the rows: nothing is written.
+    const QByteArray dbf = ReadBytes(dir.path() + QStringLiteral("/bulk.dbf"));
+    const QByteArray dbt = ReadBytes(dir.path() + QStringLiteral("/bulk.dbt"));
+    rows[17000][3].SetFloat(1e15);
+    EXPECT_THROW(AppendRecords(*bulk, columns, rows), EDatabaseError);
+    EXPECT_EQ(ReadBytes(dir.path() + QStringLiteral("/bulk.dbf")), dbf);
+    EXPECT_EQ(ReadBytes(dir.path() + QStringLiteral("/bulk.dbt")), dbt);
+    EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
+    EXPECT_THROW(AppendRecords(*bulk, {QStringLiteral("NADA")}, rows), EDatabaseError);
+}
