@@ -113,32 +113,32 @@ void RefuseUnknownFormat(QWidget* parent, const QString& file, const QStringList
 
 }  // namespace
 
-const TSaveDialogSpec& SaveMapaGeneric() {
-    static const TSaveDialogSpec spec{QStringLiteral("Salvar Mapa"), {kDxf, kBmp, kEmf, kWmf, kJpg, kAll},
+const TSaveDialogSetup& SaveMapaGeneric() {
+    static const TSaveDialogSetup setup{QStringLiteral("Salvar Mapa"), {kDxf, kBmp, kEmf, kWmf, kJpg, kAll},
                                       QStringLiteral("bmp"), QStringLiteral("*.bmp"), 2};
-    return spec;
+    return setup;
 }
 
-const TSaveDialogSpec& SaveCamadaGeneric() {
-    static const TSaveDialogSpec spec{QStringLiteral("Salvar Camada Como..."), {kBmp, kEmf, kWmf, kShp, kDxf, kJpg, kAll},
+const TSaveDialogSetup& SaveCamadaGeneric() {
+    static const TSaveDialogSetup setup{QStringLiteral("Salvar Camada Como..."), {kBmp, kEmf, kWmf, kShp, kDxf, kJpg, kAll},
                                       QStringLiteral("bmp"), QStringLiteral("*.bmp"), 1};
-    return spec;
+    return setup;
 }
 
-const TSaveDialogSpec& SaveMapaMain() {
-    static const TSaveDialogSpec spec{QStringLiteral("Salvar Mapa como Imagem"), {kBmp, kEmf, kWmf, kJpg, kAll},
+const TSaveDialogSetup& SaveMapaMain() {
+    static const TSaveDialogSetup setup{QStringLiteral("Salvar Mapa como Imagem"), {kBmp, kEmf, kWmf, kJpg, kAll},
                                       QStringLiteral("jpg"), QStringLiteral("*.jpg"), 4};
-    return spec;
+    return setup;
 }
 
-std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* parent, const TSaveDialogSpec& spec) {
-    auto dialog = std::make_unique<QFileDialog>(parent, spec.Title);
+std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* parent, const TSaveDialogSetup& setup) {
+    auto dialog = std::make_unique<QFileDialog>(parent, setup.Title);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setNameFilters(spec.Filters);
-    dialog->selectNameFilter(spec.Filters.value(spec.Entry - 1));
-    dialog->setDefaultSuffix(spec.DefaultSuffix);
-    dialog->selectFile(spec.FileName);
+    dialog->setNameFilters(setup.Filters);
+    dialog->selectNameFilter(setup.Filters.value(setup.Entry - 1));
+    dialog->setDefaultSuffix(setup.DefaultSuffix);
+    dialog->selectFile(setup.FileName);
     QFileDialog* d = dialog.get();
     QObject::connect(d, &QFileDialog::filterSelected, d, [d](const QString& filter) {
         const QString ext = FilterExtension(filter);

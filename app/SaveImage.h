@@ -29,7 +29,7 @@ enum class TImageFormat { None, Bmp, Emf, Wmf, Jpeg, Dxf, Shape };
 
 // A save dialog's set-up: title, filter entries in order, default
 // extension, initial file name and initial entry (from 1).
-struct TSaveDialogSpec {
+struct TSaveDialogSetup {
     QString Title;
     QStringList Filters;
     QString DefaultSuffix;
@@ -38,14 +38,14 @@ struct TSaveDialogSpec {
 };
 // The generic window's map and layer dialogs, the plan's main window's map
 // dialog.
-const TSaveDialogSpec& SaveMapaGeneric();
-const TSaveDialogSpec& SaveCamadaGeneric();
-const TSaveDialogSpec& SaveMapaMain();
+const TSaveDialogSetup& SaveMapaGeneric();
+const TSaveDialogSetup& SaveCamadaGeneric();
+const TSaveDialogSetup& SaveMapaMain();
 
 // A save dialog (asks before overwriting, wants an existing folder) set up
-// as the spec says; its default extension follows the chosen entry. Owned
+// as the window's table of save dialogs gives it; its default extension follows the chosen entry. Owned
 // by the caller (and parented to parent).
-std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* parent, const TSaveDialogSpec& spec);
+std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* parent, const TSaveDialogSetup& setup);
 
 // What a chosen name and entry come to: the format and the file to write.
 // Format None: the entry is "Todos os Arquivos (*.*)" and the name has no
