@@ -43,8 +43,8 @@ const TSaveDialogSetup& SaveCamadaGeneric();
 const TSaveDialogSetup& SaveMapaMain();
 
 // A save dialog (asks before overwriting, wants an existing folder) set up
-// as the window's table of save dialogs gives it; its default extension follows the chosen entry. Owned
-// by the caller (and parented to parent).
+// as its window's save dialogs are; its default extension follows the
+// chosen entry. Owned by the caller (and parented to parent).
 std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* parent, const TSaveDialogSetup& setup);
 
 // What a chosen name and entry come to: the format and the file to write.
