@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QToolBar>
 
+#include "tests/support/SamplePlanSuite.h"
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/TableDialogs.h"
 #include "app/QtTranslations.h"
@@ -50,17 +51,10 @@ QApplication& TestApp() {
     return *app;
 }
 
-struct ViewWinTest : ::testing::Test {
+struct ViewWinTest : SamplePlanSuite {
     static void SetUpTestSuite() {
         TestApp();
-        StartEngine();
-        sample = new QTemporaryDir;
-        WriteSamplePlan(sample->path());
-    }
-    static void TearDownTestSuite() {
-        delete sample;
-        sample = nullptr;
-        StopEngine();
+        StartSuite();
     }
     void SetUp() override {
         ASSERT_TRUE(work.isValid());
@@ -133,14 +127,12 @@ struct ViewWinTest : ::testing::Test {
     // the sample (ring sectors of less than a quarter turn).
     static TVertex Centre(const TVisualObject& o);
 
-    static QTemporaryDir* sample;
     QTemporaryDir work;
     QString map, layers;
     std::unique_ptr<TkovisViewWin> win;
     QStringList messages, fileDialogs, fileDialogFolders;
     QString fileAnswer;
 };
-QTemporaryDir* ViewWinTest::sample = nullptr;
 
 }  // namespace
 

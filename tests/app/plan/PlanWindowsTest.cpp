@@ -20,6 +20,7 @@
 #include <QTextEdit>
 #include <QToolButton>
 
+#include "tests/support/SamplePlanSuite.h"
 #include "app/dialogs/DataFolder.h"
 #include "app/dialogs/HotLink.h"
 #include "app/dialogs/Modal.h"
@@ -57,16 +58,10 @@ QApplication& TestApp() {
     return *app;
 }
 
-struct PlanTest : ::testing::Test {
+struct PlanTest : SamplePlanSuite {
     static void SetUpTestSuite() {
         TestApp();
-        StartEngine();
-        sample = new QTemporaryDir;
-        WriteSamplePlan(sample->path());
-    }
-    static void TearDownTestSuite() {
-        delete sample;
-        StopEngine();
+        StartSuite();
     }
     void SetUp() override {
         CopyFolder(sample->path(), work.path());
@@ -105,12 +100,10 @@ struct PlanTest : ::testing::Test {
         return out;
     }
 
-    static QTemporaryDir* sample;
     QTemporaryDir work;
     std::unique_ptr<TDM> dm;
     QStringList messages, pictures;
 };
-QTemporaryDir* PlanTest::sample = nullptr;
 
 }  // namespace
 

@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "tests/support/SamplePlanSuite.h"
 #include "app/dialogs/BaseLayers.h"
 #include "app/dialogs/DataFolder.h"
 #include "app/dialogs/Localizar.h"
@@ -62,16 +63,10 @@ QApplication& TestApp() {
     return *app;
 }
 
-struct TrelViewWinTest : ::testing::Test {
+struct TrelViewWinTest : SamplePlanSuite {
     static void SetUpTestSuite() {
         TestApp();
-        StartEngine();
-        sample = new QTemporaryDir;
-        WriteSamplePlan(sample->path());
-    }
-    static void TearDownTestSuite() {
-        delete sample;
-        StopEngine();
+        StartSuite();
     }
     void SetUp() override {
         CopyFolder(sample->path(), work.path());
@@ -160,7 +155,6 @@ struct TrelViewWinTest : ::testing::Test {
         return out;
     }
 
-    static QTemporaryDir* sample;
     QTemporaryDir work;
     std::unique_ptr<TtrelViewWin> win;
     QStringList messages;
@@ -168,7 +162,6 @@ struct TrelViewWinTest : ::testing::Test {
     std::function<int(QDialog&)> modal;
     std::function<QString(QFileDialog&)> fileAnswer;
 };
-QTemporaryDir* TrelViewWinTest::sample = nullptr;
 
 }  // namespace
 

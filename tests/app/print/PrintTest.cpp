@@ -17,6 +17,7 @@
 #include <QFileDialog>
 #include <QTimer>
 
+#include "tests/support/SamplePlanSuite.h"
 #include "app/ViewWin.h"
 #include "app/dialogs/Modal.h"
 #include "app/print/PrintDialog.h"
@@ -27,17 +28,10 @@
 
 namespace {
 
-struct PrintTest : ::testing::Test {
+struct PrintTest : SamplePlanSuite {
     static void SetUpTestSuite() {
         TestApp();
-        StartEngine();
-        sample = new QTemporaryDir;
-        WriteSamplePlan(sample->path());
-    }
-    static void TearDownTestSuite() {
-        delete sample;
-        sample = nullptr;
-        StopEngine();
+        StartSuite();
     }
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
@@ -66,11 +60,9 @@ struct PrintTest : ::testing::Test {
             if (w.Text == text) return &w;
         return nullptr;
     }
-    static QTemporaryDir* sample;
     QTemporaryDir dir;
     std::unique_ptr<TGISDrawing> view;
 };
-QTemporaryDir* PrintTest::sample = nullptr;
 
 // The width of the dark run on a row of the rasterised page, in mm.
 double DarkRunMm(const QImage& page, int row, int dpi) {
