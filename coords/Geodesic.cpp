@@ -118,6 +118,16 @@ double Astroid(double x, double y) {
     return uv / (std::sqrt(uv + Sq(w)) + w);
 }
 
+// Norm with the correctly rounded length: used where the problem is set up
+// (the reduced latitudes and the first guess of the azimuth), whose last
+// bits decide the azimuths of nearly antipodal points. The iteration uses
+// the cheaper Norm.
+inline void ExactNorm(double& x, double& y) {
+    const double r = std::hypot(x, y);
+    x /= r;
+    y /= r;
+}
+
 [[noreturn]] void BadInput(const char* what, double value) {
     throw ECoordinateError(std::string("Geodesic: invalid ") + what + " (" + std::to_string(value) + ")");
 }
@@ -240,7 +250,7 @@ double TGeodesic::InverseStart(double sbet1, double cbet1, double dn1, double sb
     salp1 = cbet2 * somg12;
     calp1 = comg12 >= 0 ? sbet12 + cbet2 * sbet1 * Sq(somg12) / (1 + comg12)
                         : sbet12a - cbet2 * sbet1 * Sq(somg12) / (1 - comg12);
-    const double ssig12 = std::hypot(salp1, calp1);
+    const double ssig12 = UnitHypot(salp1, calp1);
     const double csig12 = sbet1 * sbet2 + cbet1 * cbet2 * comg12;
 
     if (shortline && ssig12 < etol2_) {
@@ -273,7 +283,7 @@ double TGeodesic::InverseStart(double sbet1, double cbet1, double dn1, double sb
         }
     }
     if (!(salp1 <= 0)) {
-        Norm(salp1, calp1);
+        ExactNorm(salp1, calp1);
     } else {
         salp1 = 1;
         calp1 = 0;
@@ -289,7 +299,7 @@ double TGeodesic::Lambda12(double sbet1, double cbet1, double dn1, double sbet2,
                            double& csig2, double& eps, bool diffp, double& dlam12) const {
     if (sbet1 == 0 && calp1 == 0) calp1 = -kTiny;  // break the degeneracy of equatorial lines
     const double salp0 = salp1 * cbet1;
-    const double calp0 = std::hypot(calp1, salp1 * sbet1);
+    const double calp0 = UnitHypot(calp1, salp1 * sbet1);
 
     ssig1 = sbet1;
     const double somg1 = salp0 * sbet1;
@@ -369,11 +379,11 @@ TGeodesicInverse TGeodesic::Inverse(double lat1, double lon1, double lat2, doubl
     double sbet1, cbet1, sbet2, cbet2;
     SinCosD(lat1, sbet1, cbet1);
     sbet1 *= f1_;
-    Norm(sbet1, cbet1);
+    ExactNorm(sbet1, cbet1);
     cbet1 = std::max(kTiny, cbet1);
     SinCosD(lat2, sbet2, cbet2);
     sbet2 *= f1_;
-    Norm(sbet2, cbet2);
+    ExactNorm(sbet2, cbet2);
     cbet2 = std::max(kTiny, cbet2);
     // Keep the symmetric cases exactly symmetric.
     if (cbet1 < -sbet1) {
@@ -491,7 +501,7 @@ TGeodesicDirect TGeodesic::Direct(double lat1, double lon1, double azi1, double 
     double sbet1, cbet1;
     SinCosD(AngRound(lat1), sbet1, cbet1);
     sbet1 *= f1_;
-    Norm(sbet1, cbet1);
+    ExactNorm(sbet1, cbet1);
     cbet1 = std::max(kTiny, cbet1);
     const double dn1 = std::sqrt(1 + ep2_ * Sq(sbet1));
     (void)dn1;
@@ -502,7 +512,7 @@ TGeodesicDirect TGeodesic::Direct(double lat1, double lon1, double azi1, double 
     const double somg1 = salp0 * sbet1;
     double csig1 = sbet1 != 0 || calp1 != 0 ? cbet1 * calp1 : 1;
     const double comg1 = csig1;
-    Norm(ssig1, csig1);
+    ExactNorm(ssig1, csig1);
 
     const double k2 = Sq(calp0) * ep2_;
     const double eps = k2 / (2 * (1 + std::sqrt(1 + k2)) + k2);
