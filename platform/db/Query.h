@@ -3,6 +3,8 @@
 // ":name" in it is a parameter, bound as a value, never pasted into the
 // text. With RequestLive, a result over a single table (no join, DISTINCT
 // or grouping) can be edited and its posts written to that table.
+#include <memory>
+
 #include <QStringList>
 
 #include "platform/db/DataSet.h"
@@ -47,8 +49,12 @@ protected:
     void InternalOpen() override;
 
 private:
+    // The statement of the last open, kept to run again while nothing it
+    // was made from has changed.
     struct TPrepared;
-    sqlite3_stmt* PrepareStatement(bool forOpen, int& hiddenRowid, TLiveTarget& live);
+    sqlite3_stmt* PrepareStatement(bool forOpen, int& hiddenRowid, TLiveTarget& live, bool* reusable = nullptr);
+    bool OpenPrepared();
+    void DropPrepared();
     void BindParams(sqlite3_stmt* st);
     void MasterChanged();
 
@@ -58,4 +64,5 @@ private:
     bool requestLive_ = false;
     bool prepared_ = false;
     int rowsAffected_ = 0;
+    std::unique_ptr<TPrepared> kept_;
 };
