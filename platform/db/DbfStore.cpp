@@ -65,6 +65,7 @@ public:
         fd_ = -1;
     }
     bool IsOpen() const { return fd_ >= 0; }
+    TFileStamp Stamp() const { return TFileStamp::OfOpen(fd_); }
     std::int64_t Size() const {
         struct stat st {};
         return fd_ >= 0 && ::fstat(fd_, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
@@ -440,7 +441,10 @@ public:
     QString ReadOnlyReason() const override { return readOnly_; }
     void Refresh() override {
         if (writing_) return;
-        if (TFileStamp::Of(fileName_) != stamp_ || (!memoName_.isEmpty() && TFileStamp::Of(memoName_) != memoStamp_)) Load();
+        // The open file answers without a lookup of its name; a file that
+        // could not be opened is looked for again.
+        const TFileStamp now = file_.IsOpen() ? file_.Stamp() : TFileStamp::Of(fileName_);
+        if (now != stamp_ || (!memoName_.isEmpty() && TFileStamp::Of(memoName_) != memoStamp_)) Load();
     }
     std::int64_t SlotCount() override { return slots_; }
     bool IsDeleted(std::int64_t slot) override {
@@ -636,10 +640,12 @@ void TDbfStore::Load() {
     indexes_.clear();
     DropWindow();
     // Stamped before the read: a change made while reading shows at the
-    // next refresh.
+    // next refresh. By name while the file cannot be opened, else by the
+    // open file.
     stamp_ = TFileStamp::Of(fileName_);
     memoStamp_ = TFileStamp();
     if (!file_.Open(fileName_, false)) throw EDatabaseError(QStringLiteral("Não foi possível abrir a tabela ") + fileName_);
+    stamp_ = file_.Stamp();
     const std::int64_t size = file_.Size();
     layout_ = ReadLayout(fileName_, file_, size);
     readOnly_.clear();

@@ -114,7 +114,7 @@ bool NamesFileByPath(const TTableRef& ref) {
 struct TQuery::TPrepared {
     sqlite3_stmt* Statement = nullptr;
     sqlite3* Connection = nullptr;
-    QString Text;
+    QStringList Text;
     QString DatabaseName;
     bool Live = false;
     std::uint64_t Generation = 0;
@@ -122,6 +122,7 @@ struct TQuery::TPrepared {
     TLiveTarget Target;
     bool PlainFullRead = false;
     TResultColumns Columns;
+    std::vector<int> ParamIndexes;
 
     ~TPrepared() { sqlite3_finalize(Statement); }
 };
@@ -160,19 +161,29 @@ void TQuery::MasterChanged() {
     Refresh();
 }
 
-void TQuery::BindParams(sqlite3_stmt* st) {
+static int ParamIndex(sqlite3_stmt* st, const QString& param) {
+    const QByteArray name = (u':' + param).toUtf8();
+    int index = sqlite3_bind_parameter_index(st, name.constData());
+    if (index == 0) {
+        // SQLite keeps the case of the name as written in the text.
+        for (int k = 1; k <= sqlite3_bind_parameter_count(st); ++k) {
+            const char* n = sqlite3_bind_parameter_name(st, k);
+            if (n && QString::fromUtf8(n + 1).compare(param, Qt::CaseInsensitive) == 0) index = k;
+        }
+    }
+    return index;
+}
+
+void TQuery::BindParams(sqlite3_stmt* st, std::vector<int>* indexes) {
     TDataSet* master = dataSource_ ? dataSource_->DataSet() : nullptr;
+    // The places of the parameters in the statement, found once for a
+    // statement that is run again.
+    const bool known = indexes && static_cast<int>(indexes->size()) == params_.Count();
+    if (indexes && !known) indexes->clear();
     for (int i = 0; i < params_.Count(); ++i) {
         TParam& p = params_[i];
-        const QByteArray name = (u':' + p.Name).toUtf8();
-        int index = sqlite3_bind_parameter_index(st, name.constData());
-        if (index == 0) {
-            // SQLite keeps the case of the name as written in the text.
-            for (int k = 1; k <= sqlite3_bind_parameter_count(st); ++k) {
-                const char* n = sqlite3_bind_parameter_name(st, k);
-                if (n && QString::fromUtf8(n + 1).compare(p.Name, Qt::CaseInsensitive) == 0) index = k;
-            }
-        }
+        const int index = known ? (*indexes)[static_cast<std::size_t>(i)] : ParamIndex(st, p.Name);
+        if (indexes && !known) indexes->push_back(index);
         if (index == 0) continue;
         TDbValue v = p.Value();
         if (!p.Bound() && master && master->Active()) {
@@ -252,14 +263,14 @@ bool TQuery::OpenPrepared() {
     if (!kept_) return false;
     TPrepared& k = *kept_;
     if (k.Connection != Sess().Handle() || k.Generation != Sess().Stores().Generation() || k.Live != requestLive_ ||
-        k.DatabaseName != DatabaseName() || k.Text != SQLText()) {
+        k.DatabaseName != DatabaseName() || k.Text != sql_) {
         DropPrepared();
         return false;
     }
     sqlite3_reset(k.Statement);
     sqlite3_clear_bindings(k.Statement);
     try {
-        BindParams(k.Statement);
+        BindParams(k.Statement, &k.ParamIndexes);
         LoadResult(k.Statement, k.HiddenRowid, k.Target,
                    k.PlainFullRead ? DirectStore(Sess(), k.Statement, k.HiddenRowid) : nullptr, &k.Columns);
     } catch (const EEngineError&) {
@@ -294,7 +305,7 @@ void TQuery::InternalOpen() {
     if (!reusable) return;
     sqlite3_reset(st);
     kept->Connection = Sess().Handle();
-    kept->Text = SQLText();
+    kept->Text = sql_;
     kept->DatabaseName = DatabaseName();
     kept->Live = requestLive_;
     kept->Generation = Sess().Stores().Generation();

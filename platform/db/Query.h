@@ -4,6 +4,7 @@
 // text. With RequestLive, a result over a single table (no join, DISTINCT
 // or grouping) can be edited and its posts written to that table.
 #include <memory>
+#include <vector>
 
 #include <QStringList>
 
@@ -55,7 +56,7 @@ private:
     sqlite3_stmt* PrepareStatement(bool forOpen, int& hiddenRowid, TLiveTarget& live, bool* reusable = nullptr);
     bool OpenPrepared();
     void DropPrepared();
-    void BindParams(sqlite3_stmt* st);
+    void BindParams(sqlite3_stmt* st, std::vector<int>* indexes = nullptr);
     void MasterChanged();
 
     QStringList sql_;
