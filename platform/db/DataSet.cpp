@@ -223,11 +223,18 @@ void TDataSet::BuildFields(const QStringList& names, const std::vector<TFieldTyp
             fields_.push_back(std::move(field));
         }
     }
-    fieldDefs_.Clear();
+    // The definitions of the last open stand when they are the same.
+    bool sameDefs = fieldDefs_.Count() == nf;
+    for (int f = 0; sameDefs && f < nf; ++f) {
+        const TFieldDef& d = fieldDefs_[f];
+        sameDefs = d.DataType == types[f] && d.Size == (types[f] == ftString ? sizes[f] : 0) && !d.Required &&
+                   d.Name == names[f];
+    }
+    if (!sameDefs) fieldDefs_.Clear();
     for (int f = 0; f < nf; ++f) {
         const bool writable = f < static_cast<int>(live.Columns.size()) && !live.Columns[f].isEmpty();
         fields_[f]->Bind(this, f, writable);
-        fieldDefs_.Add(names[f], types[f], types[f] == ftString ? sizes[f] : 0, false);
+        if (!sameDefs) fieldDefs_.Add(names[f], types[f], types[f] == ftString ? sizes[f] : 0, false);
     }
     InvalidateIndex();
 }

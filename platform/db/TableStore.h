@@ -84,7 +84,7 @@ public:
     void Find(const TEqualKey& key, std::vector<std::int64_t>& found) const;
 
 private:
-    static constexpr std::size_t kSampleStep = 64;
+    static constexpr std::size_t kSampleStep = 8;
     std::size_t LowerNumber(double x) const;
 
     std::unordered_map<std::string, std::vector<std::int64_t>> text_;
