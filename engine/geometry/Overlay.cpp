@@ -53,7 +53,7 @@ public:
 
 private:
     static constexpr std::size_t kSmall = 1024;
-    static constexpr std::size_t kKeptBytes = std::size_t(64) << 20;
+    static constexpr std::size_t kKeptBytes = std::size_t(32) << 20;
     static int SizeClass(std::size_t bytes) { return std::bit_width(bytes - 1); }
     static TScratch& Local() {
         thread_local TScratch s;
