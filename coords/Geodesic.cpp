@@ -32,6 +32,21 @@ inline double SinSeries(double sinx, double cosx, const double* c, int n) {
     return 2 * sinx * cosx * y0;
 }
 
+// SinSeries at sigma2 less SinSeries at sigma1, the two sums run side by
+// side (the same operations, so the same result, in half the time).
+inline double SinSeriesDiff(double s1, double c1, double s2, double c2, const double* c, int n) {
+    const double ar1 = 2 * (c1 - s1) * (c1 + s1), ar2 = 2 * (c2 - s2) * (c2 + s2);
+    double y01 = 0, y11 = 0, y02 = 0, y12 = 0;
+    for (int k = n - 1; k >= 0; --k) {
+        const double y21 = y11, y22 = y12;
+        y11 = y01;
+        y12 = y02;
+        y01 = ar1 * y11 - y21 + c[k];
+        y02 = ar2 * y12 - y22 + c[k];
+    }
+    return 2 * s2 * c2 * y02 - 2 * s1 * c1 * y01;
+}
+
 // Distance integral I1 = A1 (sigma + sum C1[l] sin 2 l sigma); returns A1 - 1.
 inline double A1m1f(double eps) {
     const double e2 = eps * eps;
@@ -211,14 +226,14 @@ void TGeodesic::Lengths(double eps, double sig12, double ssig1, double csig1, do
     double c1[kOrder], c2[kOrder];
     double A1 = A1m1f(eps);
     C1f(eps, c1);
-    const double B1 = SinSeries(ssig2, csig2, c1, kOrder) - SinSeries(ssig1, csig1, c1, kOrder);
+    const double B1 = SinSeriesDiff(ssig1, csig1, ssig2, csig2, c1, kOrder);
     if (m12b) {
         double A2 = A2m1f(eps);
         C2f(eps, c2);
         const double m0x = A1 - A2;
         A1 += 1;
         A2 += 1;
-        const double B2 = SinSeries(ssig2, csig2, c2, kOrder) - SinSeries(ssig1, csig1, c2, kOrder);
+        const double B2 = SinSeriesDiff(ssig1, csig1, ssig2, csig2, c2, kOrder);
         const double J12 = m0x * sig12 + (A1 * B1 - A2 * B2);
         *m12b = dn2 * (csig1 * ssig2) - dn1 * (ssig1 * csig2) - csig1 * csig2 * J12;
     } else {
@@ -329,7 +344,7 @@ double TGeodesic::Lambda12(double sbet1, double cbet1, double dn1, double sbet2,
     eps = k2 / (2 * (1 + std::sqrt(1 + k2)) + k2);
     double c3[kOrder];
     C3f(eps, c3);
-    const double B312 = SinSeries(ssig2, csig2, c3, kOrder - 1) - SinSeries(ssig1, csig1, c3, kOrder - 1);
+    const double B312 = SinSeriesDiff(ssig1, csig1, ssig2, csig2, c3, kOrder - 1);
     const double domg12 = -f_ * A3f(eps) * salp0 * (sig12 + B312);
     const double lam12 = eta + domg12;
 

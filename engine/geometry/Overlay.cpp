@@ -20,7 +20,7 @@ namespace {
 class TScratch {
 public:
     static void* Take(std::size_t bytes) {
-        if (bytes <= kSmall) return ::operator new(bytes);
+        if (bytes <= kSmall || !kKeep) return ::operator new(bytes);
         const int c = SizeClass(bytes);
         TScratch& s = Local();
         if (!s.bins_[c].empty()) {
@@ -32,7 +32,7 @@ public:
         return ::operator new(std::size_t(1) << c);
     }
     static void Give(void* p, std::size_t bytes) {
-        if (bytes <= kSmall) {
+        if (bytes <= kSmall || !kKeep) {
             ::operator delete(p);
             return;
         }
@@ -52,6 +52,13 @@ public:
     }
 
 private:
+    // Under the address sanitizer every block goes back at once, so that
+    // a use after free is still caught.
+#if defined(__SANITIZE_ADDRESS__)
+    static constexpr bool kKeep = false;
+#else
+    static constexpr bool kKeep = true;
+#endif
     static constexpr std::size_t kSmall = 1024;
     static constexpr std::size_t kKeptBytes = std::size_t(32) << 20;
     static int SizeClass(std::size_t bytes) { return std::bit_width(bytes - 1); }
