@@ -42,10 +42,10 @@ TRing WavyRing(double cx, double cy, double radius, unsigned seed) {
 }
 
 // Building footprints: a 50 x 50 block of slightly turned rectangles,
-// 8 to 14 m a side on a 20 m grid, so that those of one layer never touch.
+// 6 to 10 m a side on a 20 m grid, so that those of one layer never touch.
 TOverlayPolygon Buildings(double x0, double y0, unsigned seed) {
     std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> side(8, 14), turn(-0.3, 0.3), shift(-1, 1);
+    std::uniform_real_distribution<double> side(6, 10), turn(-0.3, 0.3), shift(-1, 1);
     TOverlayPolygon p;
     for (int i = 0; i < 50; ++i) {
         for (int j = 0; j < 50; ++j) {
@@ -88,7 +88,7 @@ struct TInput {
 const TInput& Input(int kind) {
     static const TInput inputs[3] = {
         {{{WavyRing(500000, 7500000, 1000, 1)}, {}}, {{WavyRing(500600, 7500300, 1000, 2)}, {}}},
-        {Buildings(500000, 7500000, 3), Buildings(500007, 7500005, 4)},
+        {Buildings(500000, 7500000, 3), Buildings(500004, 7500003, 4)},
         {Holed(500000, 7500000, 5), Holed(501000, 7500030, 6)},
     };
     return inputs[kind];
