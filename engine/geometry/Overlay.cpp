@@ -715,15 +715,22 @@ void TArrangement::Windings() {
         }
         const int outer = Cycle[hOuter];
         // The innermost bounded loop of an earlier component around p.
+        // The p come in order of X: a loop that ends left of this one is
+        // left behind for good.
         int around = -1;
-        for (int c : bounded) {
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < bounded.size(); ++i) {
+            const int c = bounded[i];
             const TBox& bx = box[c];
-            if (V[p].X < bx.X0 || V[p].X > bx.X1 || V[p].Y < bx.Y0 || V[p].Y > bx.Y1) continue;
+            if (bx.X1 < V[p].X) continue;
+            bounded[kept++] = c;
+            if (V[p].X < bx.X0 || V[p].Y < bx.Y0 || V[p].Y > bx.Y1) continue;
             if (around >= 0 && area[c] >= area[around]) continue;
             const int s = cycStart[c], n = cycStart[c + 1] - s;
             const int wn = WindingNumber(V[p], std::size_t(n), [&](std::size_t i) -> const TPt& { return V[Origin(cycHe[s + i])]; });
             if (wn != 0) around = c;
         }
+        bounded.resize(kept);
         if (around >= 0) {
             W[0][outer] = W[0][around];
             W[1][outer] = W[1][around];
