@@ -31,11 +31,15 @@ inline double TwoSum(double u, double v, double& t) {
     return s;
 }
 
+// x reduced into [-180, 180] as std::remainder(x, 360) does; an angle that
+// is already in range is its own remainder and skips the division.
+inline double AngRemainder(double x) { return std::fabs(x) <= 180 ? x : std::remainder(x, 360.0); }
+
 // y - x reduced into [-180, 180], with its rounding error in e.
 inline double AngDiff(double x, double y, double& e) {
     double t;
-    double d = TwoSum(std::remainder(-x, 360.0), std::remainder(y, 360.0), t);
-    d = TwoSum(std::remainder(d, 360.0), t, t);
+    double d = TwoSum(AngRemainder(-x), AngRemainder(y), t);
+    d = TwoSum(AngRemainder(d), t, t);
     if (d == 0 || std::fabs(d) == 180) d = std::copysign(d, t == 0 ? y - x : -t);
     e = t;
     return d;
@@ -52,7 +56,7 @@ inline double AngRound(double x) {
 
 // Sine and cosine of x degrees, exact at multiples of 90.
 inline void SinCosD(double x, double& sinx, double& cosx) {
-    double r = std::fmod(x, 360.0);
+    double r = std::fabs(x) < 360 ? x : std::fmod(x, 360.0);
     const double q = std::round(r / 90);
     r = (r - 90 * q) * kDegree;
     const double s = std::sin(r), c = std::cos(r);
@@ -87,8 +91,14 @@ inline double Atan2D(double y, double x) {
     return ang;
 }
 
+// Length of (x, y) for values of the size of sines and cosines, where no
+// square can overflow: cheaper than std::hypot, which guards the whole
+// range of the doubles.
+inline double UnitHypot(double x, double y) { return std::sqrt(x * x + y * y); }
+
+// Scales (x, y), of the size of a sine and cosine, to unit length.
 inline void Norm(double& x, double& y) {
-    const double r = std::hypot(x, y);
+    const double r = std::sqrt(x * x + y * y);
     x /= r;
     y /= r;
 }

@@ -1,14 +1,88 @@
 #include "engine/geometry/Overlay.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <numeric>
+#include <vector>
 
 #include "engine/geometry/PlanarGeometry.h"
 
 namespace {
+
+// Working memory of the overlay. One overlay allocates and frees a good
+// number of arrays of the size of its input; fresh pages from the system
+// cost more than the work on them, so the blocks freed are kept, by size
+// class, for the thread's next overlay (up to kKeptBytes).
+class TScratch {
+public:
+    static void* Take(std::size_t bytes) {
+        if (bytes <= kSmall || !kKeep) return ::operator new(bytes);
+        const int c = SizeClass(bytes);
+        TScratch& s = Local();
+        if (!s.bins_[c].empty()) {
+            void* p = s.bins_[c].back();
+            s.bins_[c].pop_back();
+            s.kept_ -= std::size_t(1) << c;
+            return p;
+        }
+        return ::operator new(std::size_t(1) << c);
+    }
+    static void Give(void* p, std::size_t bytes) {
+        if (bytes <= kSmall || !kKeep) {
+            ::operator delete(p);
+            return;
+        }
+        const int c = SizeClass(bytes);
+        TScratch& s = Local();
+        if (s.kept_ + (std::size_t(1) << c) > kKeptBytes) {
+            ::operator delete(p);
+            return;
+        }
+        s.bins_[c].push_back(p);
+        s.kept_ += std::size_t(1) << c;
+    }
+
+    ~TScratch() {
+        for (auto& bin : bins_)
+            for (void* p : bin) ::operator delete(p);
+    }
+
+private:
+    // Under the address sanitizer every block goes back at once, so that
+    // a use after free is still caught.
+#if defined(__SANITIZE_ADDRESS__)
+    static constexpr bool kKeep = false;
+#else
+    static constexpr bool kKeep = true;
+#endif
+    static constexpr std::size_t kSmall = 1024;
+    static constexpr std::size_t kKeptBytes = std::size_t(32) << 20;
+    static int SizeClass(std::size_t bytes) { return std::bit_width(bytes - 1); }
+    static TScratch& Local() {
+        thread_local TScratch s;
+        return s;
+    }
+    std::array<std::vector<void*>, 64> bins_;
+    std::size_t kept_ = 0;
+};
+
+template <class T>
+struct TScratchAllocator {
+    using value_type = T;
+    TScratchAllocator() = default;
+    template <class U>
+    TScratchAllocator(const TScratchAllocator<U>&) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(TScratch::Take(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) { TScratch::Give(p, n * sizeof(T)); }
+    friend bool operator==(const TScratchAllocator&, const TScratchAllocator&) { return true; }
+};
+
+template <class T>
+using TVec = std::vector<T, TScratchAllocator<T>>;
 
 struct TPt {
     double X;
@@ -33,7 +107,7 @@ bool StrictlyBetween(const TPt& p, const TPt& a, const TPt& b) {
     return LexLess(a, b) ? (LexLess(a, p) && LexLess(p, b)) : (LexLess(b, p) && LexLess(p, a));
 }
 
-long double SignedArea2(const std::vector<TPt>& pts) {
+long double SignedArea2(const TVec<TPt>& pts) {
     long double s = 0;
     const std::size_t n = pts.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -79,27 +153,27 @@ public:
     int Origin(int h) const { return (h & 1) ? Edges[h >> 1].Hi : Edges[h >> 1].Lo; }
     int Head(int h) const { return Origin(h ^ 1); }
 
-    TOverlayPolygon TraceRegion(const std::vector<char>& insideFace);
+    TOverlayPolygon TraceRegion(const TVec<char>& insideFace);
 
-    std::vector<TPt> Pts;
-    std::vector<double> Zs;
-    std::vector<TSeg> Segs;
-    std::vector<TSubEdge> Subs;
-    std::vector<int> SubEdge;   // sub-edge -> edge
-    std::vector<TEdge> Edges;
-    std::vector<TPt> V;         // canonical vertices
-    std::vector<double> VZ;
-    std::vector<int> OutStart, Out, Pos;
-    std::vector<int> Cycle;
+    TVec<TPt> Pts;
+    TVec<double> Zs;
+    TVec<TSeg> Segs;
+    TVec<TSubEdge> Subs;
+    TVec<int> SubEdge;   // sub-edge -> edge
+    TVec<TEdge> Edges;
+    TVec<TPt> V;         // canonical vertices
+    TVec<double> VZ;
+    TVec<int> OutStart, Out, Pos;
+    TVec<int> Cycle;
     int CycleCount = 0;
     struct TBox {
         double X0, X1, Y0, Y1;
     };
-    std::vector<int> CycStart, CycHe;  // half-edges of each cycle in walking order
-    std::vector<double> CycArea;       // twice the signed area of each cycle
-    std::vector<TBox> CycBox;
-    std::vector<int> FaceParent;
-    std::vector<int> W[2];      // winding per cycle (valid through Face())
+    TVec<int> CycStart, CycHe;  // half-edges of each cycle in walking order
+    TVec<double> CycArea;       // twice the signed area of each cycle
+    TVec<TBox> CycBox;
+    TVec<int> FaceParent;
+    TVec<int> W[2];      // winding per cycle (valid through Face())
 
 private:
     int Find(int c) {
@@ -116,7 +190,7 @@ private:
     }
     // Every crossing and touching of segments, as (segment, point) splits;
     // crossing points are added to Pts.
-    void FindIntersections(std::vector<std::pair<int, int>>& splits);
+    void FindIntersections(TVec<std::pair<int, int>>& splits);
     struct TSection {
         int First, Count, Dir;
         TBox Box;
@@ -125,13 +199,13 @@ private:
         int S, Q, P;
     };
     struct TIntersections {
-        std::vector<TBox> Box;             // of each segment
-        std::vector<TCrossing> Crossings;  // proper crossings and their new points
-        std::vector<std::pair<int, int>>& Splits;
+        TVec<TBox> Box;             // of each segment
+        TVec<TCrossing> Crossings;  // proper crossings and their new points
+        TVec<std::pair<int, int>>& Splits;
     };
     void SegmentBoxes(TIntersections& x) const;
-    std::vector<TSection> Sections(const TIntersections& x) const;
-    void TestCandidateSections(TIntersections& x, const std::vector<TSection>& sections);
+    TVec<TSection> Sections(const TIntersections& x) const;
+    void TestCandidateSections(TIntersections& x, const TVec<TSection>& sections);
     void TestSections(TIntersections& x, const TSection& s, const TSection& t);
     void TestPair(TIntersections& x, int si, int sj);
     void AddCrossing(TIntersections& x, int si, int sj);
@@ -161,7 +235,7 @@ private:
 };
 
 void TArrangement::AddRing(const TRing& ring, int owner, int role) {
-    std::vector<TPt> pts;
+    TVec<TPt> pts;
     pts.reserve(ring.size());
     for (const TVertex& v : ring) {
         if (!std::isfinite(v.X) || !std::isfinite(v.Y)) return;  // no area to speak of
@@ -199,11 +273,11 @@ void TArrangement::AddChain(const TRing& chain) {
 
 // ---- finding the intersections, phase by phase
 
-void TArrangement::FindIntersections(std::vector<std::pair<int, int>>& splits) {
+void TArrangement::FindIntersections(TVec<std::pair<int, int>>& splits) {
     TIntersections x{{}, {}, splits};
     const int inputPoints = int(Pts.size());
     SegmentBoxes(x);
-    const std::vector<TSection> sections = Sections(x);
+    const TVec<TSection> sections = Sections(x);
     TestCandidateSections(x, sections);
     SnapCrossings(x, inputPoints);
 }
@@ -281,9 +355,9 @@ void TArrangement::TestPair(TIntersections& x, int si, int sj) {
 // strictly one way (at most kSectionLength of them). Two segments of one
 // section never meet except at a shared vertex, and the segments of two
 // sections are visited in X order like a merge.
-std::vector<TArrangement::TSection> TArrangement::Sections(const TIntersections& x) const {
+TVec<TArrangement::TSection> TArrangement::Sections(const TIntersections& x) const {
     constexpr int kSectionLength = 32;
-    std::vector<TSection> sections;
+    TVec<TSection> sections;
     for (int i = 0; i < int(Segs.size()); ++i) {
         const TPt& a = Pts[Segs[i].A];
         const TPt& b = Pts[Segs[i].B];
@@ -331,7 +405,7 @@ void TArrangement::TestSections(TIntersections& x, const TSection& s, const TSec
 // sections: each section is entered in every cell its box covers, and a
 // pair is taken only in the cell holding the lower-left corner of the
 // overlap of the two boxes, so once.
-void TArrangement::TestCandidateSections(TIntersections& x, const std::vector<TSection>& sections) {
+void TArrangement::TestCandidateSections(TIntersections& x, const TVec<TSection>& sections) {
     const int m = int(sections.size());
     if (m < 2) return;
     double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL, extent = 0;
@@ -358,8 +432,8 @@ void TArrangement::TestCandidateSections(TIntersections& x, const std::vector<TS
     struct TCells {
         int X0, X1, Y0, Y1;
     };
-    std::vector<TCells> cells(m);
-    std::vector<int> start(std::size_t(gx) * gy + 1, 0);
+    TVec<TCells> cells(m);
+    TVec<int> start(std::size_t(gx) * gy + 1, 0);
     for (int k = 0; k < m; ++k) {
         const TBox& b = sections[k].Box;
         cells[k] = {cx(b.X0), cx(b.X1), cy(b.Y0), cy(b.Y1)};
@@ -367,9 +441,9 @@ void TArrangement::TestCandidateSections(TIntersections& x, const std::vector<TS
             for (int xx = cells[k].X0; xx <= cells[k].X1; ++xx) ++start[std::size_t(yy) * gx + xx + 1];
     }
     for (std::size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
-    std::vector<int> entries(start.back());
+    TVec<int> entries(start.back());
     {
-        std::vector<int> fill(start.begin(), start.end() - 1);
+        TVec<int> fill(start.begin(), start.end() - 1);
         for (int k = 0; k < m; ++k)
             for (int yy = cells[k].Y0; yy <= cells[k].Y1; ++yy)
                 for (int xx = cells[k].X0; xx <= cells[k].X1; ++xx) entries[fill[std::size_t(yy) * gx + xx]++] = k;
@@ -397,7 +471,7 @@ void TArrangement::TestCandidateSections(TIntersections& x, const std::vector<TS
 // would leave a sliver between them.
 void TArrangement::SnapCrossings(TIntersections& x, int inputPoints) {
     if (x.Crossings.empty()) return;
-    std::vector<std::pair<int, int>> onSeg;
+    TVec<std::pair<int, int>> onSeg;
     for (const auto& sp : x.Splits)
         if (sp.second < inputPoints) onSeg.push_back(sp);
     if (onSeg.empty()) return;
@@ -422,16 +496,16 @@ void TArrangement::SnapCrossings(TIntersections& x, int inputPoints) {
 }
 
 void TArrangement::Build() {
-    std::vector<std::pair<int, int>> splits;
+    TVec<std::pair<int, int>> splits;
     FindIntersections(splits);
 
     // Canonical vertices: equal coordinates are one vertex.
     const int np = int(Pts.size());
-    std::vector<int> rep(np);
+    TVec<int> rep(np);
     {
         std::size_t size = 16;
         while (size < 2 * std::size_t(np)) size <<= 1;
-        std::vector<int> table(size, -1);
+        TVec<int> table(size, -1);
         V.reserve(np);
         VZ.reserve(np);
         for (int i = 0; i < np; ++i) {
@@ -464,7 +538,7 @@ void TArrangement::Build() {
     // Sub-edges: each segment cut at its split points, in order along it.
     std::sort(splits.begin(), splits.end());
     std::size_t si = 0;
-    std::vector<std::pair<long double, int>> along;
+    TVec<std::pair<long double, int>> along;
     for (int s = 0; s < int(Segs.size()); ++s) {
         const TPt& a = Pts[Segs[s].A];
         const TPt& b = Pts[Segs[s].B];
@@ -488,7 +562,7 @@ void TArrangement::Build() {
     SubEdge.assign(Subs.size(), -1);
     std::size_t size = 16;
     while (size < 2 * Subs.size()) size <<= 1;
-    std::vector<int> table(size, -1);
+    TVec<int> table(size, -1);
     Edges.reserve(Subs.size());
     for (std::size_t i = 0; i < Subs.size(); ++i) {
         const int lo = std::min(Subs[i].U, Subs[i].V), hi = std::max(Subs[i].U, Subs[i].V);
@@ -531,7 +605,7 @@ void TArrangement::AngleSort() {
     for (int h = 0; h < nh; ++h) ++OutStart[Origin(h) + 1];
     for (int v = 0; v < nv; ++v) OutStart[v + 1] += OutStart[v];
     Out.assign(nh, 0);
-    std::vector<int> fill(OutStart.begin(), OutStart.end() - 1);
+    TVec<int> fill(OutStart.begin(), OutStart.end() - 1);
     for (int h = 0; h < nh; ++h) Out[fill[Origin(h)]++] = h;
     Pos.assign(nh, 0);
     for (int v = 0; v < nv; ++v) {
@@ -584,13 +658,13 @@ void TArrangement::TraceCycles() {
 
 void TArrangement::Windings() {
     const int nv = int(V.size());
-    const std::vector<int>& cycStart = CycStart;
-    const std::vector<int>& cycHe = CycHe;
-    const std::vector<double>& area = CycArea;
-    const std::vector<TBox>& box = CycBox;
+    const TVec<int>& cycStart = CycStart;
+    const TVec<int>& cycHe = CycHe;
+    const TVec<double>& area = CycArea;
+    const TVec<TBox>& box = CycBox;
     // Components of the arrangement (by vertex), in the order of their
     // leftmost vertex.
-    std::vector<int> comp(nv);
+    TVec<int> comp(nv);
     std::iota(comp.begin(), comp.end(), 0);
     auto find = [&](int x) {
         while (comp[x] != x) {
@@ -606,7 +680,7 @@ void TArrangement::Windings() {
     // The leftmost (then lowest) vertex of each component, components in
     // that vertex's order: a component can only lie inside one that
     // reaches further left.
-    std::vector<int> leftmost(nv, -1), starts;
+    TVec<int> leftmost(nv, -1), starts;
     for (int v = 0; v < nv; ++v) {
         if (OutStart[v + 1] == OutStart[v]) continue;
         const int r = find(v);
@@ -617,9 +691,9 @@ void TArrangement::Windings() {
     std::sort(starts.begin(), starts.end(), [&](int a, int b) { return LexLess(V[a], V[b]); });
 
     for (int k = 0; k < 2; ++k) W[k].assign(CycleCount, 0);
-    std::vector<char> known(CycleCount, 0);
-    std::vector<int> bounded;  // bounded cycles of the components done so far
-    std::vector<int> queue;
+    TVec<char> known(CycleCount, 0);
+    TVec<int> bounded;  // bounded cycles of the components done so far
+    TVec<int> queue;
     for (int p : starts) {
         // p is the leftmost vertex of its component: the loop on its far
         // side (towards -X) is the component's outer loop.
@@ -641,15 +715,22 @@ void TArrangement::Windings() {
         }
         const int outer = Cycle[hOuter];
         // The innermost bounded loop of an earlier component around p.
+        // The p come in order of X: a loop that ends left of this one is
+        // left behind for good.
         int around = -1;
-        for (int c : bounded) {
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < bounded.size(); ++i) {
+            const int c = bounded[i];
             const TBox& bx = box[c];
-            if (V[p].X < bx.X0 || V[p].X > bx.X1 || V[p].Y < bx.Y0 || V[p].Y > bx.Y1) continue;
+            if (bx.X1 < V[p].X) continue;
+            bounded[kept++] = c;
+            if (V[p].X < bx.X0 || V[p].Y < bx.Y0 || V[p].Y > bx.Y1) continue;
             if (around >= 0 && area[c] >= area[around]) continue;
             const int s = cycStart[c], n = cycStart[c + 1] - s;
             const int wn = WindingNumber(V[p], std::size_t(n), [&](std::size_t i) -> const TPt& { return V[Origin(cycHe[s + i])]; });
             if (wn != 0) around = c;
         }
+        bounded.resize(kept);
         if (around >= 0) {
             W[0][outer] = W[0][around];
             W[1][outer] = W[1][around];
@@ -674,10 +755,10 @@ void TArrangement::Windings() {
     }
 }
 
-TOverlayPolygon TArrangement::TraceRegion(const std::vector<char>& insideFace) {
+TOverlayPolygon TArrangement::TraceRegion(const TVec<char>& insideFace) {
     TOverlayPolygon result;
     const int nh = int(Edges.size()) * 2;
-    std::vector<char> selected(nh, 0), used(nh, 0);
+    TVec<char> selected(nh, 0), used(nh, 0);
     int count = 0;
     for (int h = 0; h < nh; ++h) {
         if (insideFace[Face(h)] && !insideFace[Face(h ^ 1)]) {
@@ -698,11 +779,11 @@ TOverlayPolygon TArrangement::TraceRegion(const std::vector<char>& insideFace) {
         }
         return -1;
     };
-    std::vector<int> loop, stack;
-    std::vector<int> mark(V.size(), 0);
+    TVec<int> loop, stack;
+    TVec<int> mark(V.size(), 0);
     auto emitRing = [&](const int* ids, std::size_t n) {
         if (n < 3) return;
-        std::vector<TPt> pts(n);
+        TVec<TPt> pts(n);
         for (std::size_t i = 0; i < n; ++i) pts[i] = V[ids[i]];
         const long double a = SignedArea2(pts);
         if (a == 0) return;
@@ -754,7 +835,7 @@ int PolygonWinding(const TOverlayPolygon& p, const TPt& q, bool& onEdge) {
     int w = 0;
     onEdge = false;
     auto ring = [&](const TRing& r, int role) {
-        std::vector<TPt> pts;
+        TVec<TPt> pts;
         pts.reserve(r.size());
         for (const TVertex& v : r) {
             if (pts.empty() || pts.back().X != v.X || pts.back().Y != v.Y) pts.push_back({v.X, v.Y});
@@ -780,7 +861,7 @@ TOverlayPolygon OverlayPolygons(const TOverlayPolygon& a, const TOverlayPolygon&
     AddPolygon(arr, a, 0);
     AddPolygon(arr, b, 1);
     arr.Build();
-    std::vector<char> inside(arr.CycleCount, 0);
+    TVec<char> inside(arr.CycleCount, 0);
     for (int c = 0; c < arr.CycleCount; ++c) {
         const bool inA = arr.W[0][c] > 0, inB = arr.W[1][c] > 0;
         inside[c] = op == TOverlayOperation::Union ? (inA || inB) : (inA && !inB);
@@ -822,17 +903,17 @@ std::vector<TOverlayPolygon> SplitPolygonByPolyLine(const TOverlayPolygon& polyg
     // the side, any other edge keeps it.
     const int nc = arr.CycleCount;
     auto in = [&](int f) { return arr.W[0][f] > 0; };
-    std::vector<std::vector<std::pair<int, bool>>> adj(nc);
+    TVec<TVec<std::pair<int, bool>>> adj(nc);
     for (int e = 0; e < int(arr.Edges.size()); ++e) {
         const int fl = arr.Face(2 * e), fr = arr.Face(2 * e + 1);
         if (fl == fr || !in(fl) || !in(fr)) continue;
         adj[fl].push_back({fr, arr.Edges[e].Cut});
         adj[fr].push_back({fl, arr.Edges[e].Cut});
     }
-    std::vector<int> part(nc, -1), side(nc, 0);
-    std::vector<char> hasSide[3];
+    TVec<int> part(nc, -1), side(nc, 0);
+    TVec<char> hasSide[3];
     int parts = 0;
-    std::vector<int> queue;
+    TVec<int> queue;
     for (std::size_t s = 0; s < arr.Subs.size(); ++s) {
         const int e = arr.SubEdge[s];
         if (!arr.Edges[e].Cut) continue;
@@ -861,7 +942,7 @@ std::vector<TOverlayPolygon> SplitPolygonByPolyLine(const TOverlayPolygon& polyg
     }
 
     std::vector<TOverlayPolygon> result;
-    std::vector<char> inside(nc, 0);
+    TVec<char> inside(nc, 0);
     for (int p = 0; p < parts; ++p) {
         if (!hasSide[1][p] || !hasSide[2][p]) continue;  // not really cut
         for (int s = 1; s <= 2; ++s) {

@@ -132,22 +132,34 @@ void TDataSet::Refresh() {
     if (AfterScroll) AfterScroll(this);
 }
 
-void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& live, std::shared_ptr<TTableStore> direct) {
-    const int n = sqlite3_column_count(st);
-    std::vector<int> cols;  // result columns made fields
-    for (int c = 0; c < n; ++c)
-        if (c != hiddenRowid) cols.push_back(c);
-    const int nf = static_cast<int>(cols.size());
-    std::vector<TFieldType> types(static_cast<std::size_t>(nf));
-    std::vector<int> sizes(static_cast<std::size_t>(nf));
-    QStringList names;
-    for (int f = 0; f < nf; ++f) {
-        FieldTypeOfDeclaredType(sqlite3_column_decltype(st, cols[f]), types[f], sizes[f]);
-        QString name = QString::fromUtf8(sqlite3_column_name(st, cols[f]));
-        QString unique = name;
-        for (int k = 1; names.contains(unique, Qt::CaseInsensitive); ++k) unique = name + u'_' + QString::number(k);
-        names << unique;
+void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& live, std::shared_ptr<TTableStore> direct,
+                          TResultColumns* columns) {
+    TResultColumns own;
+    TResultColumns& meta = columns ? *columns : own;
+    if (!meta.Known) {
+        const int n = sqlite3_column_count(st);
+        meta.Cols.clear();
+        for (int c = 0; c < n; ++c)
+            if (c != hiddenRowid) meta.Cols.push_back(c);
+        const int count = static_cast<int>(meta.Cols.size());
+        meta.Types.assign(static_cast<std::size_t>(count), ftUnknown);
+        meta.Sizes.assign(static_cast<std::size_t>(count), 0);
+        meta.Names.clear();
+        for (int f = 0; f < count; ++f) {
+            FieldTypeOfDeclaredType(sqlite3_column_decltype(st, meta.Cols[f]), meta.Types[f], meta.Sizes[f]);
+            QString name = QString::fromUtf8(sqlite3_column_name(st, meta.Cols[f]));
+            QString unique = name;
+            for (int k = 1; meta.Names.contains(unique, Qt::CaseInsensitive); ++k) unique = name + u'_' + QString::number(k);
+            meta.Names << unique;
+        }
+        meta.Known = true;
     }
+    const std::vector<int>& cols = meta.Cols;
+    const QStringList& names = meta.Names;
+    const int nf = static_cast<int>(cols.size());
+    // Types left unknown are worked out from the values of each result.
+    std::vector<TFieldType> types = meta.Types;
+    std::vector<int> sizes = meta.Sizes;
     rows_.clear();
     store_.reset();
     ForgetReadRows();
@@ -211,11 +223,18 @@ void TDataSet::BuildFields(const QStringList& names, const std::vector<TFieldTyp
             fields_.push_back(std::move(field));
         }
     }
-    fieldDefs_.Clear();
+    // The definitions of the last open stand when they are the same.
+    bool sameDefs = fieldDefs_.Count() == nf;
+    for (int f = 0; sameDefs && f < nf; ++f) {
+        const TFieldDef& d = fieldDefs_[f];
+        sameDefs = d.DataType == types[f] && d.Size == (types[f] == ftString ? sizes[f] : 0) && !d.Required &&
+                   d.Name == names[f];
+    }
+    if (!sameDefs) fieldDefs_.Clear();
     for (int f = 0; f < nf; ++f) {
         const bool writable = f < static_cast<int>(live.Columns.size()) && !live.Columns[f].isEmpty();
         fields_[f]->Bind(this, f, writable);
-        fieldDefs_.Add(names[f], types[f], types[f] == ftString ? sizes[f] : 0, false);
+        if (!sameDefs) fieldDefs_.Add(names[f], types[f], types[f] == ftString ? sizes[f] : 0, false);
     }
     InvalidateIndex();
 }

@@ -165,8 +165,19 @@ protected:
     // direct, the statement is a plain full read of that store's table in
     // column order: the fields come from the statement, the records
     // straight from the store, as the statement would have returned them.
+    //
+    // The fields' names, types and sizes come from the statement's columns;
+    // a caller that runs one prepared statement again passes the same
+    // TResultColumns each time, and they are worked out only once.
+    struct TResultColumns {
+        bool Known = false;
+        std::vector<int> Cols;  // result columns made fields
+        QStringList Names;
+        std::vector<TFieldType> Types;
+        std::vector<int> Sizes;
+    };
     void LoadResult(sqlite3_stmt* stmt, int hiddenRowid, const TLiveTarget& live,
-                    std::shared_ptr<TTableStore> direct = nullptr);
+                    std::shared_ptr<TTableStore> direct = nullptr, TResultColumns* columns = nullptr);
     // Loads every live record of a table file straight from its store
     // (rowid = slot). The dataset reads the values from the store while it
     // is open: with a reference, the caller keeps the store alive as long.

@@ -25,9 +25,15 @@ constexpr int kMemoBlock = 512;
 // The text of one memo, and the memo texts a table keeps read.
 constexpr std::int64_t kMaxMemo = 16 << 20;
 constexpr std::size_t kMemoCacheBytes = 64 << 20;
-// Records are read from the file in windows of about this size, and
-// written by InsertMany in pieces of about this one.
+// Records are read from the file in windows of up to about this size, and
+// written by InsertMany in pieces of about this one. A read that does not
+// continue the last window starts small (a lookup wants one record), and
+// each window that continues the walk is larger, up to the whole size.
 constexpr std::int64_t kWindowBytes = 128 << 10;
+constexpr std::int64_t kFirstWindowBytes = 4 << 10;
+// The records of a table looked up through an index are kept whole up to
+// this size.
+constexpr std::int64_t kWholeBytes = 32 << 20;
 constexpr std::size_t kWriteBytes = 1 << 20;
 
 QByteArray Local(const QString& s) { return QFile::encodeName(s); }
@@ -59,6 +65,7 @@ public:
         fd_ = -1;
     }
     bool IsOpen() const { return fd_ >= 0; }
+    TFileStamp Stamp() const { return TFileStamp::OfOpen(fd_); }
     std::int64_t Size() const {
         struct stat st {};
         return fd_ >= 0 && ::fstat(fd_, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
@@ -434,7 +441,10 @@ public:
     QString ReadOnlyReason() const override { return readOnly_; }
     void Refresh() override {
         if (writing_) return;
-        if (TFileStamp::Of(fileName_) != stamp_ || (!memoName_.isEmpty() && TFileStamp::Of(memoName_) != memoStamp_)) Load();
+        // The open file answers without a lookup of its name; a file that
+        // could not be opened is looked for again.
+        const TFileStamp now = file_.IsOpen() ? file_.Stamp() : TFileStamp::Of(fileName_);
+        if (now != stamp_ || (!memoName_.isEmpty() && TFileStamp::Of(memoName_) != memoStamp_)) Load();
     }
     std::int64_t SlotCount() override { return slots_; }
     bool IsDeleted(std::int64_t slot) override {
@@ -450,6 +460,10 @@ public:
         if (writing_ || column < 0 || column >= static_cast<int>(columns_.size())) return false;
         auto it = indexes_.find(column);
         if (it == indexes_.end()) {
+            // The lookups go on to read the records found: a file of
+            // moderate size is kept whole from here on, so that they do
+            // not go to the file one by one.
+            ReadWhole();
             auto index = std::make_unique<TValueIndex>();
             TDbValue v;
             for (std::int64_t slot = 0; index && slot < slots_; ++slot) {
@@ -579,7 +593,10 @@ private:
         if (slot < 0 || slot >= slots_) return nullptr;
         const std::int64_t len = layout_.RecordLength;
         if (slot < windowFirst_ || slot >= windowFirst_ + windowCount_) {
-            const std::int64_t fit = std::max<std::int64_t>(1, kWindowBytes / len);
+            const bool continues =
+                windowCount_ > 0 && (slot == windowFirst_ + windowCount_ || slot + 1 == windowFirst_);
+            windowBytes_ = continues ? std::min(kWindowBytes, windowBytes_ * 4) : kFirstWindowBytes;
+            const std::int64_t fit = std::max<std::int64_t>(1, windowBytes_ / len);
             // Forwards from the slot; backwards when going back.
             std::int64_t first = slot;
             if (windowCount_ > 0 && slot < windowFirst_) first = std::max<std::int64_t>(0, slot - fit + 1);
@@ -593,6 +610,15 @@ private:
         return window_.data() + (slot - windowFirst_) * len;
     }
     void DropWindow() { windowFirst_ = windowCount_ = 0; }
+    // Every record in the window, when they fit in kWholeBytes.
+    void ReadWhole() {
+        const std::int64_t len = layout_.RecordLength;
+        if (slots_ <= 0 || slots_ * len > kWholeBytes || (windowFirst_ == 0 && windowCount_ == slots_)) return;
+        window_.resize(static_cast<std::size_t>(slots_ * len));
+        const std::int64_t got = file_.ReadAt(RecordPos(0), window_.data(), slots_ * len);
+        windowFirst_ = 0;
+        windowCount_ = got / len;
+    }
 
     TFile file_;  // the file, or its working copy while writing
     TDbfLayout layout_;
@@ -604,6 +630,7 @@ private:
     TMemoFile memo_;
     std::vector<char> window_;
     std::int64_t windowFirst_ = 0, windowCount_ = 0;
+    std::int64_t windowBytes_ = kFirstWindowBytes;
     bool writing_ = false, synced_ = false, swapped_ = false, hadMemo_ = false, grown_ = false;
     // By column; null where a value cannot be indexed.
     std::map<int, std::unique_ptr<TValueIndex>> indexes_;
@@ -613,10 +640,12 @@ void TDbfStore::Load() {
     indexes_.clear();
     DropWindow();
     // Stamped before the read: a change made while reading shows at the
-    // next refresh.
+    // next refresh. By name while the file cannot be opened, else by the
+    // open file.
     stamp_ = TFileStamp::Of(fileName_);
     memoStamp_ = TFileStamp();
     if (!file_.Open(fileName_, false)) throw EDatabaseError(QStringLiteral("Não foi possível abrir a tabela ") + fileName_);
+    stamp_ = file_.Stamp();
     const std::int64_t size = file_.Size();
     layout_ = ReadLayout(fileName_, file_, size);
     readOnly_.clear();

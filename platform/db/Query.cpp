@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <sqlite3.h>
@@ -97,7 +98,34 @@ std::shared_ptr<TTableStore> DirectStore(TSession& s, sqlite3_stmt* st, int hidd
     return store;
 }
 
+// A table reference that names its file by an absolute path resolves to
+// that file whatever the dataset's database or the current folder.
+bool NamesFileByPath(const TTableRef& ref) {
+    return ref.Kind == TTableRef::trQuoted && FileTableKind(ref.Text) != TFileTableKind::ftkNone &&
+           QFileInfo(ref.Text).isAbsolute();
+}
+
 }  // namespace
+
+// A statement that read tables named by absolute paths only, and what was
+// learned of its result. It serves while the SQL, the database name, the
+// live request, the session and its table registrations are the ones it
+// was made with.
+struct TQuery::TPrepared {
+    sqlite3_stmt* Statement = nullptr;
+    sqlite3* Connection = nullptr;
+    QStringList Text;
+    QString DatabaseName;
+    bool Live = false;
+    std::uint64_t Generation = 0;
+    int HiddenRowid = -1;
+    TLiveTarget Target;
+    bool PlainFullRead = false;
+    TResultColumns Columns;
+    std::vector<int> ParamIndexes;
+
+    ~TPrepared() { sqlite3_finalize(Statement); }
+};
 
 TQuery::TQuery() = default;
 
@@ -105,8 +133,11 @@ TQuery::~TQuery() {
     if (dataSource_) dataSource_->RemoveDetail(this);
 }
 
+void TQuery::DropPrepared() { kept_.reset(); }
+
 void TQuery::SetSQL(const QStringList& lines) {
     Close();
+    DropPrepared();
     sql_ = lines;
     prepared_ = false;
     params_.Rebuild(SqlParamNames(SQLText()));
@@ -130,19 +161,29 @@ void TQuery::MasterChanged() {
     Refresh();
 }
 
-void TQuery::BindParams(sqlite3_stmt* st) {
+static int ParamIndex(sqlite3_stmt* st, const QString& param) {
+    const QByteArray name = (u':' + param).toUtf8();
+    int index = sqlite3_bind_parameter_index(st, name.constData());
+    if (index == 0) {
+        // SQLite keeps the case of the name as written in the text.
+        for (int k = 1; k <= sqlite3_bind_parameter_count(st); ++k) {
+            const char* n = sqlite3_bind_parameter_name(st, k);
+            if (n && QString::fromUtf8(n + 1).compare(param, Qt::CaseInsensitive) == 0) index = k;
+        }
+    }
+    return index;
+}
+
+void TQuery::BindParams(sqlite3_stmt* st, std::vector<int>* indexes) {
     TDataSet* master = dataSource_ ? dataSource_->DataSet() : nullptr;
+    // The places of the parameters in the statement, found once for a
+    // statement that is run again.
+    const bool known = indexes && static_cast<int>(indexes->size()) == params_.Count();
+    if (indexes && !known) indexes->clear();
     for (int i = 0; i < params_.Count(); ++i) {
         TParam& p = params_[i];
-        const QByteArray name = (u':' + p.Name).toUtf8();
-        int index = sqlite3_bind_parameter_index(st, name.constData());
-        if (index == 0) {
-            // SQLite keeps the case of the name as written in the text.
-            for (int k = 1; k <= sqlite3_bind_parameter_count(st); ++k) {
-                const char* n = sqlite3_bind_parameter_name(st, k);
-                if (n && QString::fromUtf8(n + 1).compare(p.Name, Qt::CaseInsensitive) == 0) index = k;
-            }
-        }
+        const int index = known ? (*indexes)[static_cast<std::size_t>(i)] : ParamIndex(st, p.Name);
+        if (indexes && !known) indexes->push_back(index);
         if (index == 0) continue;
         TDbValue v = p.Value();
         if (!p.Bound() && master && master->Active()) {
@@ -155,13 +196,21 @@ void TQuery::BindParams(sqlite3_stmt* st) {
     }
 }
 
-sqlite3_stmt* TQuery::PrepareStatement(bool forOpen, int& hiddenRowid, TLiveTarget& live) {
+sqlite3_stmt* TQuery::PrepareStatement(bool forOpen, int& hiddenRowid, TLiveTarget& live, bool* reusable) {
     const QString text = SQLText().trimmed();
     if (text.isEmpty()) throw EDatabaseError(QStringLiteral("Consulta sem texto SQL."));
     TSession& s = Sess();
     const TDbContext ctx = s.ContextOf(DatabaseName());
     TSqlShape shape;
-    QString sql = s.PrepareSql(ctx, text, &shape);
+    bool byPath = true;
+    QString sql = RewriteTableRefs(
+        text,
+        [&](const TTableRef& ref) {
+            byPath = byPath && NamesFileByPath(ref);
+            return s.ResolveTableRef(ctx, ref);
+        },
+        &shape);
+    if (reusable) *reusable = byPath && shape.TableCount > 0;
     hiddenRowid = -1;
     live = TLiveTarget();
     const bool liveWanted = forOpen && requestLive_ && shape.IsSelect && shape.TableCount == 1 && !shape.Joined &&
@@ -206,24 +255,63 @@ void TQuery::Prepare() {
     prepared_ = true;
 }
 
+// Runs the kept statement again with the parameters' values now. False
+// when there is none that still serves, or when it fails: the caller then
+// prepares the SQL afresh, which also reports what went wrong (a table
+// file gone, a registration undone by a rollback).
+bool TQuery::OpenPrepared() {
+    if (!kept_) return false;
+    TPrepared& k = *kept_;
+    if (k.Connection != Sess().Handle() || k.Generation != Sess().Stores().Generation() || k.Live != requestLive_ ||
+        k.DatabaseName != DatabaseName() || k.Text != sql_) {
+        DropPrepared();
+        return false;
+    }
+    sqlite3_reset(k.Statement);
+    sqlite3_clear_bindings(k.Statement);
+    try {
+        BindParams(k.Statement, &k.ParamIndexes);
+        LoadResult(k.Statement, k.HiddenRowid, k.Target,
+                   k.PlainFullRead ? DirectStore(Sess(), k.Statement, k.HiddenRowid) : nullptr, &k.Columns);
+    } catch (const EEngineError&) {
+        DropPrepared();
+        return false;
+    }
+    // No statement stays pending while another writes.
+    sqlite3_reset(k.Statement);
+    return true;
+}
+
 void TQuery::InternalOpen() {
+    if (OpenPrepared()) {
+        prepared_ = true;
+        return;
+    }
     int hidden = -1;
     TLiveTarget live;
-    sqlite3_stmt* st = PrepareStatement(true, hidden, live);
+    bool reusable = false;
+    sqlite3_stmt* st = PrepareStatement(true, hidden, live, &reusable);
     if (sqlite3_column_count(st) == 0) {
         sqlite3_finalize(st);
         throw EDatabaseError(QStringLiteral("A consulta não devolve registros."));
     }
-    try {
-        // A plain read of a whole file table skips the row-by-row trip
-        // through SQLite.
-        LoadResult(st, hidden, live, DirectStore(Sess(), st, hidden));
-    } catch (...) {
-        sqlite3_finalize(st);
-        throw;
-    }
-    sqlite3_finalize(st);
+    auto kept = std::make_unique<TPrepared>();
+    kept->Statement = st;
+    kept->PlainFullRead = IsPlainFullRead(sqlite3_sql(st));
+    // A plain read of a whole file table skips the row-by-row trip
+    // through SQLite.
+    LoadResult(st, hidden, live, kept->PlainFullRead ? DirectStore(Sess(), st, hidden) : nullptr, &kept->Columns);
     prepared_ = true;
+    if (!reusable) return;
+    sqlite3_reset(st);
+    kept->Connection = Sess().Handle();
+    kept->Text = sql_;
+    kept->DatabaseName = DatabaseName();
+    kept->Live = requestLive_;
+    kept->Generation = Sess().Stores().Generation();
+    kept->HiddenRowid = hidden;
+    kept->Target = std::move(live);
+    kept_ = std::move(kept);
 }
 
 void TQuery::ExecSQL() {

@@ -3,6 +3,9 @@
 // ":name" in it is a parameter, bound as a value, never pasted into the
 // text. With RequestLive, a result over a single table (no join, DISTINCT
 // or grouping) can be edited and its posts written to that table.
+#include <memory>
+#include <vector>
+
 #include <QStringList>
 
 #include "platform/db/DataSet.h"
@@ -47,9 +50,13 @@ protected:
     void InternalOpen() override;
 
 private:
+    // The statement of the last open, kept to run again while nothing it
+    // was made from has changed.
     struct TPrepared;
-    sqlite3_stmt* PrepareStatement(bool forOpen, int& hiddenRowid, TLiveTarget& live);
-    void BindParams(sqlite3_stmt* st);
+    sqlite3_stmt* PrepareStatement(bool forOpen, int& hiddenRowid, TLiveTarget& live, bool* reusable = nullptr);
+    bool OpenPrepared();
+    void DropPrepared();
+    void BindParams(sqlite3_stmt* st, std::vector<int>* indexes = nullptr);
     void MasterChanged();
 
     QStringList sql_;
@@ -58,4 +65,5 @@ private:
     bool requestLive_ = false;
     bool prepared_ = false;
     int rowsAffected_ = 0;
+    std::unique_ptr<TPrepared> kept_;
 };

@@ -99,7 +99,23 @@ bool TValueIndex::Add(std::int64_t slot, const TDbValue& v) {
     }
 }
 
-void TValueIndex::Finish() { std::sort(numbers_.begin(), numbers_.end()); }
+void TValueIndex::Finish() {
+    std::sort(numbers_.begin(), numbers_.end());
+    sample_.clear();
+    for (std::size_t i = 0; i < numbers_.size(); i += kSampleStep) sample_.push_back(numbers_[i].first);
+}
+
+// The first entry whose number is not below x: the samples, which fit in
+// the cache, give the stretch of kSampleStep entries it lies in.
+std::size_t TValueIndex::LowerNumber(double x) const {
+    const auto s = static_cast<std::size_t>(std::lower_bound(sample_.begin(), sample_.end(), x) - sample_.begin());
+    const std::size_t from = s == 0 ? 0 : (s - 1) * kSampleStep;
+    const std::size_t to = std::min(numbers_.size(), s * kSampleStep);
+    const auto at = std::lower_bound(numbers_.begin() + static_cast<std::ptrdiff_t>(from),
+                                     numbers_.begin() + static_cast<std::ptrdiff_t>(to), x,
+                                     [](const std::pair<double, std::int64_t>& e, double v) { return e.first < v; });
+    return static_cast<std::size_t>(at - numbers_.begin());
+}
 
 void TValueIndex::Find(const TEqualKey& key, std::vector<std::int64_t>& found) const {
     found.clear();
@@ -110,7 +126,7 @@ void TValueIndex::Find(const TEqualKey& key, std::vector<std::int64_t>& found) c
     if (key.HasNumber && std::isfinite(key.Number)) {
         // Two texts of one number may read a rounding apart.
         const double hair = std::abs(key.Number) * 1e-12;
-        auto it = std::lower_bound(numbers_.begin(), numbers_.end(), std::pair(key.Number - hair, INT64_MIN));
+        auto it = numbers_.begin() + static_cast<std::ptrdiff_t>(LowerNumber(key.Number - hair));
         for (; it != numbers_.end() && it->first <= key.Number + hair; ++it) found.push_back(it->second);
         found.insert(found.end(), outOfRange_.begin(), outOfRange_.end());
     }
@@ -118,14 +134,29 @@ void TValueIndex::Find(const TEqualKey& key, std::vector<std::int64_t>& found) c
     found.erase(std::unique(found.begin(), found.end()), found.end());
 }
 
-TFileStamp TFileStamp::Of(const QString& fileName) {
+namespace {
+
+TFileStamp StampOf(const struct stat& st) {
     TFileStamp t;
-    struct stat st {};
-    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0) return t;
     t.Device = static_cast<std::uint64_t>(st.st_dev);
     t.Inode = static_cast<std::uint64_t>(st.st_ino);
+    t.Links = static_cast<std::uint64_t>(st.st_nlink);
     t.Size = static_cast<std::int64_t>(st.st_size);
     t.ModifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     t.ChangedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     return t;
+}
+
+}  // namespace
+
+TFileStamp TFileStamp::Of(const QString& fileName) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0) return TFileStamp();
+    return StampOf(st);
+}
+
+TFileStamp TFileStamp::OfOpen(int fd) {
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) return TFileStamp();
+    return StampOf(st);
 }

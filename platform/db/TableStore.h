@@ -84,18 +84,27 @@ public:
     void Find(const TEqualKey& key, std::vector<std::int64_t>& found) const;
 
 private:
+    static constexpr std::size_t kSampleStep = 8;
+    std::size_t LowerNumber(double x) const;
+
     std::unordered_map<std::string, std::vector<std::int64_t>> text_;
     std::vector<std::pair<double, std::int64_t>> numbers_;  // sorted by Finish
+    std::vector<double> sample_;                             // every kSampleStep-th number
     std::vector<std::int64_t> outOfRange_;                  // found by any number
 };
 
 // What tells that a table file changed on disk: another file put in its
 // place, its size, and its change and modification times to the
 // nanosecond (a missing file has Size -1).
+//
+// The stamp of an open file (OfOpen) tells the same without looking the
+// name up: a file replaced or deleted under that name has lost a link,
+// which changes its link count and its change time.
 struct TFileStamp {
-    std::uint64_t Device = 0, Inode = 0;
+    std::uint64_t Device = 0, Inode = 0, Links = 0;
     std::int64_t Size = -1, ModifiedNs = 0, ChangedNs = 0;
     static TFileStamp Of(const QString& fileName);
+    static TFileStamp OfOpen(int fd);
     bool operator==(const TFileStamp&) const = default;
 };
 

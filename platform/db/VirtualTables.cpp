@@ -441,6 +441,7 @@ void TStoreRegistry::Register(const QString& sqlName, const QString& fileName) {
     }
     auto it = FindName(sqlName);
     if (exists && it != names_.end() && it->second == key) return;
+    ++generation_;
     if (exists) Exec(db_, QStringLiteral("DROP TABLE temp.") + QuoteIdent(sqlName));
     if (it != names_.end()) names_.erase(it);
     QString file = key;
@@ -452,6 +453,7 @@ void TStoreRegistry::Register(const QString& sqlName, const QString& fileName) {
 }
 
 void TStoreRegistry::Forget(const QString& fileName) {
+    ++generation_;
     const QString key = CanonicalFile(fileName);
     for (auto it = names_.begin(); it != names_.end();) {
         if (it->second == key) {

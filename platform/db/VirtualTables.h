@@ -3,6 +3,7 @@
 // over dBase files and "kzpx" over Paradox files, and the registry that
 // names them in the connection's temp schema. Tables of one file share one
 // store, whatever names they are registered under.
+#include <cstdint>
 #include <map>
 #include <memory>
 
@@ -31,6 +32,10 @@ public:
     // Drops every registration of the file (before it is deleted or
     // created again).
     void Forget(const QString& fileName);
+    // Grows whenever a registration is made, dropped or changed: SQL whose
+    // table references were resolved at one generation may be run again,
+    // without resolving them anew, while it lasts.
+    std::uint64_t Generation() const { return generation_; }
 
 private:
     sqlite3* db_;
@@ -39,6 +44,7 @@ private:
     std::map<QString, QString>::iterator FindName(const QString& sqlName);
     std::map<QString, QString> names_;  // sql name -> canonical file
     std::map<QString, std::weak_ptr<TTableStore>> stores_;
+    std::uint64_t generation_ = 0;
 };
 
 QString CanonicalFile(const QString& fileName);

@@ -142,6 +142,46 @@ TEST(ChangedFiles, ReplacedRightAfterAReadIsReadAgain) {
     }
 }
 
+// A query opened again runs its kept statement: it still sees the file
+// as it is now, replaced in place of the one it read, and reports a file
+// that went away.
+TEST(ChangedFiles, QueryOpenedAgainSeesTheFileAsItIsNow) {
+    QTemporaryDir dir, other;
+    const QString file = MakeDbf(dir.path(), 3);
+    TQuery q;
+    q.SetSQLText(QStringLiteral("SELECT * FROM \"") + file + QStringLiteral("\" WHERE ID = :id"));
+    auto nameOf = [&](int id) {
+        q.ParamByName(QStringLiteral("id")).SetAsInteger(id);
+        q.Open();
+        const QString name = q.RecordCount() == 1 ? q.FieldByName(QStringLiteral("NAME"))->AsString() : QString();
+        q.Close();
+        return name;
+    };
+    EXPECT_EQ(nameOf(2), QStringLiteral("Nome 1"));
+    EXPECT_EQ(nameOf(4), QString());
+    // Another table of the same size, IDs 2 to 4 with other names.
+    TTable t;
+    t.SetDatabaseName(other.path());
+    t.SetTableName(QStringLiteral("t.dbf"));
+    t.FieldDefs().Add(QStringLiteral("ID"), ftInteger);
+    t.FieldDefs().Add(QStringLiteral("NAME"), ftString, 12);
+    t.CreateTable();
+    t.Open();
+    for (int i = 0; i < 3; ++i) {
+        t.Append();
+        t.FieldByName(QStringLiteral("ID"))->SetAsInteger(i + 2);
+        t.FieldByName(QStringLiteral("NAME"))->SetAsString(QStringLiteral("Outro %1").arg(i));
+        t.Post();
+    }
+    t.Close();
+    ReplaceBytes(file, ReadBytes(other.path() + QStringLiteral("/t.dbf")));
+    EXPECT_EQ(nameOf(2), QStringLiteral("Outro 0"));
+    EXPECT_EQ(nameOf(4), QStringLiteral("Outro 2"));
+    ASSERT_TRUE(QFile::remove(file));
+    q.ParamByName(QStringLiteral("id")).SetAsInteger(2);
+    EXPECT_THROW(q.Open(), EDatabaseError);
+}
+
 // A memo file whose next free block lies far beyond its end: the next memo
 // goes at the end of the file, and every memo still reads.
 TEST(DamagedDbf, MemoNextBlockBeyondTheFileAppendsAtItsEnd) {
