@@ -8,7 +8,8 @@
 // and character formats (bold, italic, underline, size, font, colour);
 // numbered and bulleted lists; tables, with cells merged across (\clmgf,
 // \clmrg) and down (\clvmgf, \clvmrg); PNG and JPEG pictures, in hexadecimal
-// or binary, which become image resources of the document. Destinations
+// or binary, which the document decodes when it shows them (its resource
+// provider answers their names). Destinations
 // that are not text (headers, footers, notes, document information, field
 // instructions, anything after \*) are skipped; other picture kinds
 // (metafiles, device-independent bitmaps) are not shown.
