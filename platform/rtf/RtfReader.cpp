@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include <QBuffer>
@@ -70,10 +71,10 @@ struct TState {
 };
 
 // The pictures of a read document, kept as their file bytes and decoded
-// when the document first asks for one (to lay out a page, to paint it, or
-// through resource()): a long chapter opens without holding the pixels of
-// every picture. The document keeps it as its resource provider, and so
-// does a copy of the document.
+// when the document first asks for one (to paint it, or through resource();
+// its layout takes the size from the image format): a long chapter opens
+// without holding the pixels of every picture. The document keeps it as
+// its resource provider, and so does a copy of the document.
 class TPictureStore {
 public:
     static constexpr QLatin1StringView kScheme{"rtf-picture"};
