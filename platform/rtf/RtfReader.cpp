@@ -6,9 +6,14 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <mutex>
+#include <string>
 #include <vector>
 
+#include <QBuffer>
 #include <QFile>
+#include <QImageReader>
 #include <QTextDocument>
 #include <QUrl>
 
@@ -63,6 +68,73 @@ struct TState {
     int Format = -1;  // the run format of Char, -1 until asked for
     TRtfCharProps Char;
     TRtfParaProps Para;
+};
+
+// The pictures of a read document, kept as their file bytes and decoded
+// when the document first asks for one (to paint it, or through resource();
+// its layout takes the size from the image format): a long chapter opens
+// without holding the pixels of every picture. The document keeps it as
+// its resource provider, and so does a copy of the document.
+class TPictureStore {
+public:
+    static constexpr QLatin1StringView kScheme{"rtf-picture"};
+
+    struct TPicture {
+        std::string Data;
+        bool Jpeg = false;
+        QSize Fit;  // a JPEG picture is decoded to cover it (invalid: whole)
+    };
+
+    static QString Name(int number) { return QStringLiteral("%1:%2").arg(kScheme).arg(number); }
+
+    void Add(int number, TPicture picture) {
+        const std::lock_guard lock(mutex_);
+        encoded_[number] = std::move(picture);
+    }
+
+    // The picture of a name that Name() made; invalid for any other.
+    QVariant Find(const QUrl& url) {
+        if (url.scheme() != kScheme) return {};
+        bool ok = false;
+        const int number = url.path().toInt(&ok);
+        if (!ok) return {};
+        const std::lock_guard lock(mutex_);
+        if (const auto d = decoded_.find(number); d != decoded_.end()) return QVariant::fromValue(d->second);
+        const auto e = encoded_.find(number);
+        if (e == encoded_.end()) return {};
+        const QByteArray data = QByteArray::fromRawData(e->second.Data.data(), static_cast<qsizetype>(e->second.Data.size()));
+        QImage image;
+        if (e->second.Jpeg) {
+            // The reader has shown the picture decodes; a damaged one yields the part read.
+            QString damage;
+            try {
+                image = DecodeJpeg(data, e->second.Fit, &damage);
+            } catch (const EEngineError&) {
+            }
+        } else {
+            image = QImage::fromData(data, "PNG");
+        }
+        encoded_.erase(e);
+        if (image.isNull()) return {};
+        decoded_[number] = image;
+        return QVariant::fromValue(image);
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<int, TPicture> encoded_;
+    std::map<int, QImage> decoded_;
+};
+
+struct TPictureSource {
+    std::shared_ptr<TPictureStore> Store;
+    QTextDocument::ResourceProvider Next;  // the document's own, asked for any other name
+
+    QVariant operator()(const QUrl& url) const {
+        QVariant v = Store->Find(url);
+        if (!v.isValid() && Next) v = Next(url);
+        return v;
+    }
 };
 
 struct TFont {
@@ -192,6 +264,8 @@ private:
     } pict_;
     long long pixels_ = 0;
     int pictures_ = 0;
+    std::shared_ptr<TPictureStore> store_;  // made with the first picture
+    QImage pngCheck_;  // PNG pictures are decoded into it to check them
 };
 
 void TRtfParser::Parse() {
@@ -1005,33 +1079,44 @@ void TRtfParser::FinishPicture() {
     if (pixels_ + pixels > kMaxDocumentPixels)
         return NoteError(QStringLiteral("The pictures hold more than %1 pixels").arg(kMaxDocumentPixels), pict.Start);
     pixels_ += pixels;
-    QImage image;
+    // Each picture is decoded once to check it; the document decodes it again when it is shown.
     if (pict.Kind == 1) {
-        if (!image.loadFromData(data, "PNG") || image.isNull())
+        QByteArray bytes = data;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "PNG");
+        if (!reader.read(&pngCheck_) || pngCheck_.isNull())
             return NoteError(QStringLiteral("A PNG picture's data is damaged"), pict.Start);
     } else {
         // A cut or damaged picture shows the part that was read, and the error is raised at the end.
+        // Its damage shows at the decoder's smallest scale: the whole data is read at any scale.
         QString damage;
         try {
-            image = DecodeJpeg(data, fit, &damage);
+            DecodeJpeg(data, QSize(1, 1), &damage);
         } catch (const EEngineError& e) {
             return NoteError(QStringLiteral("A JPEG picture is damaged: %1").arg(e.Message()), pict.Start);
         }
         if (!damage.isEmpty()) NoteError(QStringLiteral("A JPEG picture is damaged: %1").arg(damage), pict.Start);
     }
+    // Without a size shown, the picture's own (upright) size.
     if (w <= 0 && h <= 0) {
-        w = image.width();
-        h = image.height();
+        w = static_cast<double>(width);
+        h = static_cast<double>(height);
     } else if (w <= 0) {
-        w = h * image.width() / std::max(1, image.height());
+        w = h * width / std::max(1LL, height);
     } else if (h <= 0) {
-        h = w * image.height() / std::max(1, image.width());
+        h = w * height / std::max(1LL, width);
     }
     w = std::clamp(w, 1.0, 20000.0);
     h = std::clamp(h, 1.0, 20000.0);
 
-    const QString name = QStringLiteral("rtf-picture:%1").arg(++pictures_);
-    document_.addResource(QTextDocument::ImageResource, QUrl(name), image);
+    if (!store_) {
+        store_ = std::make_shared<TPictureStore>();
+        document_.setResourceProvider(TPictureSource{store_, document_.resourceProvider()});
+    }
+    const int number = ++pictures_;
+    store_->Add(number, {std::move(pict.Data), pict.Kind == 2, fit});
+    const QString name = TPictureStore::Name(number);
     BeginContent();
     if (!builder_.Image(name, QSizeF(w, h), Top().Para.InTable))
         Fatal(QStringLiteral("The document is damaged: %1").arg(builder_.TableError()));
@@ -1059,6 +1144,9 @@ private:
 
 void ReadRtf(const QByteArray& rtf, QTextDocument& document) {
     document.clear();
+    // The pictures of an earlier reading go with its text.
+    if (const QTextDocument::ResourceProvider provider = document.resourceProvider())
+        if (const auto* pictures = provider.target<TPictureSource>()) document.setResourceProvider(pictures->Next);
     qsizetype start = 0;
     while (start < rtf.size() && (rtf[start] == ' ' || rtf[start] == '\t' || rtf[start] == '\r' || rtf[start] == '\n')) ++start;
     if (!QByteArrayView(rtf).sliced(start).startsWith("{\\rtf")) throw ERtfError(QStringLiteral("Not a rich-text document"));

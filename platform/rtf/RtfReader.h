@@ -8,10 +8,11 @@
 // and character formats (bold, italic, underline, size, font, colour);
 // numbered and bulleted lists; tables, with cells merged across (\clmgf,
 // \clmrg) and down (\clvmgf, \clvmrg); PNG and JPEG pictures, in hexadecimal
-// or binary, which become image resources of the document. Destinations
-// that are not text (headers, footers, notes, document information, field
-// instructions, anything after \*) are skipped; other picture kinds
-// (metafiles, device-independent bitmaps) are not shown.
+// or binary, checked while read and decoded when the document shows them
+// (its resource provider answers their names). Destinations that are not
+// text (headers, footers, notes, document information, field instructions,
+// anything after \*) are skipped; other picture kinds (metafiles,
+// device-independent bitmaps) are not shown.
 //
 // Errors: a damaged or truncated document raises ERtfError naming the
 // file and what is wrong; the document then holds what was read before

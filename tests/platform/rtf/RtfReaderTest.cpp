@@ -1,5 +1,7 @@
 // What the reader makes of each part of a rich-text document, with the
 // answers worked out by hand from the format's rules.
+#include <memory>
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -280,6 +282,36 @@ TEST(RtfReader, PicturesBecomeImageResources) {
     const QImage second = document.resource(QTextDocument::ImageResource, QUrl(images[1].name())).value<QImage>();
     EXPECT_EQ(second.size(), QSize(64, 48));
     EXPECT_LT(std::abs(second.pixelColor(40, 40).red() - QColor(Qt::darkRed).red()), 8);
+}
+
+// The pictures are decoded when the document asks for them: its resource
+// provider answers their names, hands other names to the provider it had,
+// goes with a copy of the document and is replaced by the next reading.
+TEST(RtfReader, PicturesAreDecodedWhenTheDocumentAsks) {
+    QTextDocument document;
+    document.setResourceProvider([](const QUrl& url) {
+        return url.scheme() == QStringLiteral("own") ? QVariant(QImage(3, 3, QImage::Format_RGB32)) : QVariant();
+    });
+    const auto picture = [&](const QUrl& url) { return document.resource(QTextDocument::ImageResource, url).value<QImage>(); };
+    const auto withPicture = [](QColor color) {
+        return "{\\rtf1\\ansi A {\\pict\\pngblip " + HexLines(PngBytes(QSize(20, 10), color)) + "} B}";
+    };
+    ReadRtf(withPicture(Qt::darkGreen), document);
+    QUrl name;
+    for (auto it = document.begin().begin(); !it.atEnd(); ++it)
+        if (it.fragment().charFormat().isImageFormat()) name = QUrl(it.fragment().charFormat().toImageFormat().name());
+    ASSERT_FALSE(name.isEmpty());
+    const std::unique_ptr<QTextDocument> copy(document.clone());
+    EXPECT_EQ(copy->resource(QTextDocument::ImageResource, name).value<QImage>().pixelColor(15, 8), QColor(Qt::darkGreen));
+    EXPECT_EQ(picture(name).pixelColor(15, 8), QColor(Qt::darkGreen));
+    EXPECT_EQ(picture(QUrl(QStringLiteral("own:x"))).size(), QSize(3, 3));
+
+    Read("{\\rtf1 Sem figuras}", document);
+    EXPECT_TRUE(picture(name).isNull());
+    EXPECT_EQ(picture(QUrl(QStringLiteral("own:x"))).size(), QSize(3, 3));
+    ReadRtf(withPicture(Qt::darkBlue), document);
+    EXPECT_EQ(picture(name).pixelColor(15, 8), QColor(Qt::darkBlue));
+    EXPECT_EQ(picture(QUrl(QStringLiteral("own:x"))).size(), QSize(3, 3));
 }
 
 TEST(RtfReader, DestinationsThatAreNotTextAreSkipped) {
