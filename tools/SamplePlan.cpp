@@ -20,6 +20,7 @@
 #include "engine/theme/ThemeLayer.h"
 #include "engine/view/GISDrawing.h"
 #include "platform/db/Fields.h"
+#include "platform/db/Query.h"
 #include "platform/db/Session.h"
 #include "platform/db/Table.h"
 #include "platform/settings/Settings.h"
@@ -295,11 +296,24 @@ void WriteLayer(TLayerData& data, const QString& folder, std::int32_t projection
     for (const TFieldSpec& f : data.Fields) table.FieldDefs().Add(QString::fromUtf8(f.Name), f.Type, f.Size);
     table.CreateTable();
     table.Open();
+    // Many records go in one transaction: the table is written to disk once,
+    // not once a record.
+    const bool batch = data.Records.size() > 1000;
+    TQuery transaction;
+    transaction.SetDatabaseName(folder);
+    if (batch) {
+        transaction.SetSQLText(QStringLiteral("BEGIN"));
+        transaction.ExecSQL();
+    }
     for (const TRecord& r : data.Records) {
         table.Append();
         for (std::size_t i = 0; i < r.size() && i < data.Fields.size(); ++i)
             table.Fields(static_cast<int>(i))->SetAsString(r[i]);
         table.Post();
+    }
+    if (batch) {
+        transaction.SetSQLText(QStringLiteral("COMMIT"));
+        transaction.ExecSQL();
     }
     table.Close();
 }
