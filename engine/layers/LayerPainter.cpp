@@ -30,7 +30,26 @@ void TLayerPainter::Refresh(const TObjectRange& objects, std::uint64_t revision,
     valid_ = true;
 }
 
-bool TLayerPainter::DrawPlain(TVisualObject& object, TDrawContext& dc) {
+void TLayerPainter::KeepPixelsFor(const TDrawContext& dc, std::uint64_t revision, std::size_t count) {
+    TPixelMap map;
+    const bool mapped = dc.PixelMap(map);
+    const int tolerance = dc.RedrawTolerance();
+    if (pixelsValid_ && mapped && pixelRevision_ == revision && objectParts_.size() == count &&
+        pixelTolerance_ == tolerance && map.Left == pixelMap_.Left && map.Bottom == pixelMap_.Bottom &&
+        map.UnitsPerPixel == pixelMap_.UnitsPerPixel && map.OffsetX == pixelMap_.OffsetX &&
+        map.OffsetY == pixelMap_.OffsetY && map.Top == pixelMap_.Top && map.Limit == pixelMap_.Limit)
+        return;
+    objectParts_.assign(count, {-1, 0});
+    parts_.clear();
+    pixels_.clear();
+    // Only a mapping known by its numbers can be recognised again.
+    pixelsValid_ = mapped;
+    pixelMap_ = map;
+    pixelTolerance_ = tolerance;
+    pixelRevision_ = revision;
+}
+
+bool TLayerPainter::DrawPlain(TVisualObject& object, int position, TDrawContext& dc) {
     const std::type_info& type = typeid(object);
     const bool area = type == typeid(TPolygon);
     if (!area && type != typeid(TPolyLine)) return false;
@@ -70,11 +89,32 @@ bool TLayerPainter::DrawPlain(TVisualObject& object, TDrawContext& dc) {
         brushStyle_ = brushStyle;
         brushColor_ = brushColor;
     }
-    for (const auto& c : line.Contours()) {
-        if (c->Count() < 2) continue;
-        TPolyLine::ThinnedScreenPoints(dc, c->Points(), points_);
-        if (area) p.drawPolygon(points_.data(), static_cast<int>(points_.size()));
-        else p.drawPolyline(points_.data(), static_cast<int>(points_.size()));
+    auto draw = [&p, area](const QPoint* points, int count) {
+        if (area) p.drawPolygon(points, count);
+        else p.drawPolyline(points, count);
+    };
+    if (!pixelsValid_) {
+        for (const auto& c : line.Contours()) {
+            if (c->Count() < 2) continue;
+            TPolyLine::ThinnedScreenPoints(dc, c->Points(), points_);
+            draw(points_.data(), static_cast<int>(points_.size()));
+        }
+        return true;
+    }
+    auto& [first, parts] = objectParts_[static_cast<std::size_t>(position)];
+    if (first < 0) {
+        first = static_cast<int>(parts_.size());
+        for (const auto& c : line.Contours()) {
+            if (c->Count() < 2) continue;
+            TPolyLine::ThinnedScreenPoints(dc, c->Points(), points_);
+            parts_.emplace_back(static_cast<std::uint32_t>(pixels_.size()), static_cast<std::uint32_t>(points_.size()));
+            pixels_.insert(pixels_.end(), points_.begin(), points_.end());
+        }
+        parts = static_cast<int>(parts_.size()) - first;
+    }
+    for (int k = first; k < first + parts; ++k) {
+        const auto [from, count] = parts_[static_cast<std::size_t>(k)];
+        draw(pixels_.data() + from, static_cast<int>(count));
     }
     return true;
 }
@@ -94,6 +134,7 @@ void TLayerPainter::Draw(const TObjectRange& objects, std::uint64_t revision, TD
         index_.Candidates(l, b, r, t, candidates_);
     }
 
+    KeepPixelsFor(dc, revision, objects.size());
     QPainter& p = dc.Painter();
     p.save();
     basePen_ = p.pen();
@@ -108,7 +149,7 @@ void TLayerPainter::Draw(const TObjectRange& objects, std::uint64_t revision, TD
             const bool inside = box != nullptr && (type == typeid(TPolyLine) || type == typeid(TPolygon)) &&
                                 Inside(*box, l, b, r, t);
             if (!inside && !o->CrossesRect(l, b, r, t)) continue;
-            if (DrawPlain(*o, dc)) continue;
+            if (DrawPlain(*o, i, dc)) continue;
             o->Redraw(dc);
             // The object set its own pen and brush: the next one starts
             // from what it left.

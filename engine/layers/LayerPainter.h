@@ -9,18 +9,20 @@
 // object draws itself. The picture is the one that each object's Redraw,
 // in list order, gives.
 //
-// One painter per layer; it keeps the index and its buffers between
-// redraws. Not for two threads at once.
+// One painter per layer; it keeps the index between redraws, and the
+// pixels of the plain objects it drew as long as the layer's Revision, the
+// mapping to pixels and the redraw tolerance stay the same (a redraw of
+// the same window maps no vertex again). Not for two threads at once.
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include <QPen>
 #include <QPoint>
 
 #include "engine/layers/SpatialIndex.h"
+#include "engine/objects/DrawContext.h"
 #include "engine/objects/VisualObject.h"
-
-class TDrawContext;
 
 class TLayerPainter {
 public:
@@ -33,8 +35,11 @@ public:
 
 private:
     void Refresh(const TObjectRange& objects, std::uint64_t revision, const TDrawContext& dc);
-    // Draws a plain polyline or polygon; false when the object is not one.
-    bool DrawPlain(TVisualObject& object, TDrawContext& dc);
+    // Draws a plain polyline or polygon (the object at that position);
+    // false when the object is not one.
+    bool DrawPlain(TVisualObject& object, int position, TDrawContext& dc);
+    // Forgets the pixels kept unless they were worked out with this mapping.
+    void KeepPixelsFor(const TDrawContext& dc, std::uint64_t revision, std::size_t count);
 
     TSpatialIndex index_;
     std::uint64_t revision_ = 0;
@@ -43,6 +48,17 @@ private:
     bool valid_ = false;
     std::vector<int> candidates_;
     std::vector<QPoint> points_;
+
+    // The pixels kept: per object its first part in parts_ (-1: none yet)
+    // and its number of parts; per part its points in pixels_ (from,
+    // count).
+    bool pixelsValid_ = false;
+    TPixelMap pixelMap_;
+    int pixelTolerance_ = 0;
+    std::uint64_t pixelRevision_ = 0;
+    std::vector<std::pair<int, int>> objectParts_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> parts_;
+    std::vector<QPoint> pixels_;
 
     // The painter's pen when the draw began, and what is set now.
     QPen basePen_;

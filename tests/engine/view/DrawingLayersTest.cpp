@@ -104,8 +104,9 @@ private:
 };
 
 // The view's redraw (culled through the layer's index, plain lines and
-// areas drawn in batches, vertices on the pixel of the last one left out)
-// gives the picture of every object drawing itself with every vertex.
+// areas drawn in runs of one pen, vertices on the pixel of the last one
+// left out, pixels kept for the next redraw of the same window) gives the
+// picture of every object drawing itself with every vertex.
 TEST_F(DrawingLayersTest, FastRedrawGivesThePictureOfEachObjectDrawingItself) {
     view->resize(320, 240);
     view->SetRedrawTolerance(0);
@@ -161,6 +162,9 @@ TEST_F(DrawingLayersTest, FastRedrawGivesThePictureOfEachObjectDrawingItself) {
         SCOPED_TRACE(window.width());
         view->ZoomWindow(window.left(), window.top(), window.right(), window.bottom());
         const QImage fast = view->Image().copy();
+        // Again at the same window, from the pixels the layer kept.
+        view->Redraw();
+        EXPECT_EQ(view->Image(), fast);
         QImage plain(fast.size(), fast.format());
         plain.fill(Qt::white);
         {
