@@ -138,10 +138,10 @@ std::vector<TVertex> Wedge(const THill& hill, double t1, double t2, double inner
 }
 
 // A contour line of the full plan: the ring at height h with the small
-// bends of a surveyed line, a vertex every 2.8 m or so.
+// bends of a surveyed line, a vertex every 2.4 m or so.
 std::vector<TVertex> SurveyedRing(const THill& hill, double h) {
     const double mean = hill.R * std::pow(std::max(0.0, 1 - h / hill.H), 0.7);
-    const int steps = std::max(16, int(2 * kPi * mean / 2.8));
+    const int steps = std::max(16, int(2 * kPi * mean / 2.4));
     std::vector<TVertex> v;
     v.reserve(std::size_t(steps) + 1);
     for (int i = 0; i < steps; ++i) {
