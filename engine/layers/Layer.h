@@ -161,7 +161,9 @@ public:
     }
     // Grows whenever the object list, its order or (through
     // InvalidateBounds) its objects' geometry changes; spatial indexes over
-    // the layer are rebuilt when it differs from the one they were built at.
+    // the layer (the drawing's own included) and the pixels kept for the
+    // next redraw are worked out again when it differs from the one they
+    // were made at.
     std::uint64_t Revision() const { return revision_; }
     TBounds SelectionBounds() const;
     double GetSelectionLowerX() const { return SelectionBounds().LowerX; }
