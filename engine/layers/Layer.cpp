@@ -11,6 +11,7 @@
 #include "engine/core/Stream.h"
 #include "engine/core/TextLines.h"
 #include "engine/objects/DrawContext.h"
+#include "engine/layers/LayerPainter.h"
 
 namespace {
 
@@ -597,16 +598,8 @@ void TLayer::Redraw() { Draw(DrawContext()); }
 
 void TLayer::DrawObjects(TDrawContext& dc) {
     if (!visible_ || loading_) return;
-    double l, b, r, t;
-    dc.VisibleWindow(l, b, r, t);
-    for (TVisualObject* o : GetObjects()) {
-        if (!visible_) break;
-        try {
-            if (o->CrossesRect(l, b, r, t)) o->Redraw(dc);
-        } catch (const std::exception&) {
-            // One object that cannot draw does not stop the others.
-        }
-    }
+    if (!painter_) painter_ = std::make_unique<TLayerPainter>();
+    painter_->Draw(GetObjects(), revision_, dc, visible_);
 }
 
 QPoint TLayer::WorldToScreen(double x, double y) const {

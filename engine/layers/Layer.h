@@ -33,7 +33,9 @@
 // LayerOpenFailed. Listeners get one OnChange per load, not one per
 // property written.
 //
-// Drawing is synchronous, on the calling thread, onto a TDrawContext.
+// Drawing is synchronous, on the calling thread, onto a TDrawContext: the
+// objects that cross the context's window, in list order, culled through
+// a spatial index over the layer (TLayerPainter).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -54,6 +56,7 @@
 #include "engine/symbology/ChangeLink.h"
 #include "engine/symbology/ThemeClass.h"
 
+class TLayerPainter;
 class TStream;
 
 enum TLayerState : std::int32_t { lsBrowse, lsEdit };
@@ -158,7 +161,9 @@ public:
     }
     // Grows whenever the object list, its order or (through
     // InvalidateBounds) its objects' geometry changes; spatial indexes over
-    // the layer are rebuilt when it differs from the one they were built at.
+    // the layer (the drawing's own included) and the pixels kept for the
+    // next redraw are worked out again when it differs from the one they
+    // were made at.
     std::uint64_t Revision() const { return revision_; }
     TBounds SelectionBounds() const;
     double GetSelectionLowerX() const { return SelectionBounds().LowerX; }
@@ -398,6 +403,9 @@ private:
     mutable TBounds bounds_;
     mutable bool boundsValid_ = true;
     std::uint64_t revision_ = 0;
+
+    // Draws the objects, with what it keeps between redraws.
+    std::unique_ptr<TLayerPainter> painter_;
 
     TChangeLinks links_;
     int updateCount_ = 0;

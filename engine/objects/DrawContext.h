@@ -25,6 +25,25 @@ inline int RoundPixel(double v) {
     return static_cast<int>(r);
 }
 
+// A world -> screen mapping that is a scale and a shift on each axis:
+// X = (x - Left) / UnitsPerPixel + OffsetX and
+// Y = Top - (y - Bottom) / UnitsPerPixel + OffsetY, each clamped to
+// +-Limit (not a number becomes 0), then rounded as RoundPixel does. Hot
+// loops map vertices through it without a virtual call per vertex.
+struct TPixelMap {
+    double Left = 0, Bottom = 0, UnitsPerPixel = 1, OffsetX = 0, OffsetY = 0, Top = 0;
+    double Limit = 1 << 24;  // well inside the int range
+
+    static double Clamp(double v, double limit) {
+        if (!(v == v)) return 0;
+        return v < -limit ? -limit : (v > limit ? limit : v);
+    }
+    double XF(double x) const { return Clamp((x - Left) / UnitsPerPixel + OffsetX, Limit); }
+    double YF(double y) const { return Clamp(Top - (y - Bottom) / UnitsPerPixel + OffsetY, Limit); }
+    int X(double x) const { return static_cast<int>(std::nearbyint(XF(x))); }
+    int Y(double y) const { return static_cast<int>(std::nearbyint(YF(y))); }
+};
+
 class TDrawContext {
 public:
     virtual ~TDrawContext() = default;
@@ -56,6 +75,10 @@ public:
     // points are drawn at their size on the device (a printed page), and
     // the scale that sizes a text counts in screen pixels.
     virtual double FontScale() const { return 1; }
+
+    // The mapping as a TPixelMap, when it is one (WorldToScreenXF and
+    // WorldToScreenYF give the same values); false otherwise.
+    virtual bool PixelMap(TPixelMap&) const { return false; }
 
     // Rounded screen positions.
     int WorldToScreenX(double x) const { return RoundPixel(WorldToScreenXF(x)); }

@@ -214,19 +214,42 @@ void TPolyLine::SaveToStream(TStream& stream) const {
     WriteContours(stream, contours_);
 }
 
-std::vector<QPoint> TPolyLine::ThinnedScreenPoints(TDrawContext& dc, const std::vector<TVertex>& vertices) {
-    std::vector<QPoint> out;
+void TPolyLine::ThinnedScreenPoints(TDrawContext& dc, const std::vector<TVertex>& vertices, std::vector<QPoint>& out) {
+    out.clear();
     const std::size_t n = vertices.size();
-    if (n == 0) return out;
+    if (n == 0) return;
     out.reserve(n);
-    const int tolerance = dc.RedrawTolerance();
+    // RoundPixel(sqrt(d2)) > t for a whole d2 is d2 > t * (t + 1): the root
+    // of a whole number is never exactly t + 1/2.
+    const double t = dc.RedrawTolerance();
+    const double keep = t < 0 ? -1 : t * (t + 1);
+    TPixelMap map;
+    if (dc.PixelMap(map)) {
+        QPoint last(map.X(vertices[0].X), map.Y(vertices[0].Y));
+        out.push_back(last);
+        for (std::size_t i = 1; i + 1 < n; ++i) {
+            const QPoint s(map.X(vertices[i].X), map.Y(vertices[i].Y));
+            const double dx = s.x() - last.x(), dy = s.y() - last.y();
+            if (dx * dx + dy * dy > keep) {
+                out.push_back(s);
+                last = s;
+            }
+        }
+        if (n > 1) out.push_back(QPoint(map.X(vertices[n - 1].X), map.Y(vertices[n - 1].Y)));
+        return;
+    }
     out.push_back(dc.WorldToScreen(vertices[0].X, vertices[0].Y));
     for (std::size_t i = 1; i + 1 < n; ++i) {
         const QPoint s = dc.WorldToScreen(vertices[i].X, vertices[i].Y);
         const double dx = s.x() - out.back().x(), dy = s.y() - out.back().y();
-        if (RoundPixel(std::sqrt(dx * dx + dy * dy)) > tolerance) out.push_back(s);
+        if (dx * dx + dy * dy > keep) out.push_back(s);
     }
     if (n > 1) out.push_back(dc.WorldToScreen(vertices[n - 1].X, vertices[n - 1].Y));
+}
+
+std::vector<QPoint> TPolyLine::ThinnedScreenPoints(TDrawContext& dc, const std::vector<TVertex>& vertices) {
+    std::vector<QPoint> out;
+    ThinnedScreenPoints(dc, vertices, out);
     return out;
 }
 

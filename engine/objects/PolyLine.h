@@ -88,6 +88,13 @@ public:
     // Selected and the owner is in its edit state.
     virtual void DrawScreenPoints(TDrawContext& dc, const std::vector<QPoint>& points);
 
+    // The screen points of a chain after thinning by the redraw tolerance:
+    // the first and last vertex always, a vertex between them when its
+    // rounded pixel distance from the last kept one is greater than the
+    // tolerance (with 0, only vertices on the same pixel as the last kept
+    // one go). Written into out, which is cleared first.
+    static void ThinnedScreenPoints(TDrawContext& dc, const std::vector<TVertex>& vertices, std::vector<QPoint>& out);
+
 protected:
     // Whether the parts are rings (closing side included).
     virtual bool Rings() const { return false; }

@@ -23,6 +23,16 @@ public:
     double WorldToScreenYF(double y) const override {
         return Clamp((t_.DrawHeight - 1) - (y - t_.ViewBottom) / t_.UnitsPerPixel + t_.OffsetY);
     }
+    bool PixelMap(TPixelMap& map) const override {
+        map.Left = t_.ViewLeft;
+        map.Bottom = t_.ViewBottom;
+        map.UnitsPerPixel = t_.UnitsPerPixel;
+        map.OffsetX = t_.OffsetX;
+        map.OffsetY = t_.OffsetY;
+        map.Top = t_.DrawHeight - 1;
+        map.Limit = kPixelLimit;
+        return true;
+    }
     double ScreenToWorldX(double sx) const override { return t_.ViewLeft + (sx - t_.OffsetX) * t_.UnitsPerPixel; }
     double ScreenToWorldY(double sy) const override {
         return t_.ViewBottom + (double(t_.DrawHeight) + t_.OffsetY - sy - 1) * t_.UnitsPerPixel;

@@ -10,7 +10,9 @@
 #include "engine/core/Errors.h"
 #include "engine/core/Stream.h"
 #include "engine/objects/Contour.h"
+#include "engine/objects/PolyLine.h"
 #include "engine/view/Drawing.h"
+#include "engine/view/ViewDrawContext.h"
 #include "tests/engine/view/TestApp.h"
 #include "tests/support/TestObjects.h"
 
@@ -80,6 +82,106 @@ TEST_F(DrawingLayersTest, LayerZeroIsDrawnOnTop) {
     view->Layers().GetItem(0)->SetVisible(false);
     view->Redraw();
     EXPECT_EQ(view->Image().pixelColor(view->WorldToScreenX(30), view->WorldToScreenY(30)), QColor(Qt::green));
+}
+
+// The view's context as a plain one: every vertex kept, each mapped
+// through the virtual transform.
+class TEveryVertexContext : public TDrawContext {
+public:
+    explicit TEveryVertexContext(TViewDrawContext& dc) : dc_(dc) {}
+    QPainter& Painter() override { return dc_.Painter(); }
+    double WorldToScreenXF(double x) const override { return dc_.WorldToScreenXF(x); }
+    double WorldToScreenYF(double y) const override { return dc_.WorldToScreenYF(y); }
+    double ScreenToWorldX(double sx) const override { return dc_.ScreenToWorldX(sx); }
+    double ScreenToWorldY(double sy) const override { return dc_.ScreenToWorldY(sy); }
+    double UnitsPerPixel() const override { return dc_.UnitsPerPixel(); }
+    QSize ViewSize() const override { return dc_.ViewSize(); }
+    int SnapTolerance() const override { return dc_.SnapTolerance(); }
+    int RedrawTolerance() const override { return -1; }
+
+private:
+    TViewDrawContext& dc_;
+};
+
+// The view's redraw (culled through the layer's index, plain lines and
+// areas drawn in runs of one pen, vertices on the pixel of the last one
+// left out, pixels kept for the next redraw of the same window) gives the
+// picture of every object drawing itself with every vertex.
+TEST_F(DrawingLayersTest, FastRedrawGivesThePictureOfEachObjectDrawingItself) {
+    view->resize(320, 240);
+    view->SetRedrawTolerance(0);
+    auto owned = std::make_unique<TLayer>(view.get());
+    TLayer* layer = owned.get();
+    view->Layers().Add(std::move(owned));
+    layer->SetDatabaseName(dir.path());
+    layer->Edit();
+    std::uint64_t seed = 7;
+    auto next = [&seed] {  // [0, 1)
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return double(seed >> 11) / 9007199254740992.0;
+    };
+    // Dense lines (many vertices to a pixel), some beyond the window, in
+    // three pens; small and large areas in four fills; one with a hole,
+    // one selected, one around the whole window.
+    for (int i = 0; i < 40; ++i) {
+        auto line = std::make_unique<TPolyLine>();
+        std::vector<TVertex> v;
+        const double y0 = next() * 1000, a = 5 + next() * 40;
+        for (int k = 0; k <= 3000; ++k) v.push_back({-200 + k * 0.47, y0 + a * std::sin(k * 0.01 + i), 0});
+        line->AddContour(std::move(v));
+        line->SetLineColor(TColor(0x100000 * (i % 7) + 0x30 * (i % 5)));
+        line->SetLineWidth(1 + i % 3);
+        line->SetLineStyle(i % 5 == 4 ? lsDash : lsSolid);
+        layer->Add(std::move(line));
+    }
+    const TFillStyle fills[] = {fsSolid, fsBDiagonal, fsTransparent, fsCross};
+    for (int i = 0; i < 400; ++i) {
+        const double x = -100 + next() * 1300, y = -100 + next() * 1000, w = 0.5 + next() * (i % 10 == 0 ? 80 : 8);
+        auto area = std::make_unique<TPolygon>();
+        area->AddContour({{x, y, 0}, {x + w, y, 0}, {x + w, y + 0.7 * w, 0}, {x, y + 0.7 * w, 0}});
+        if (i % 50 == 3) area->Holes().push_back(std::make_unique<TContour>(std::vector<TVertex>{
+                             {x + w / 4, y + w / 8, 0}, {x + w / 2, y + w / 8, 0}, {x + w / 2, y + w / 3, 0}}));
+        area->SetFillColor(TColor(0x00C0E0 + 0x100 * (i % 9)));
+        area->SetFillStyle(fills[i % 4]);
+        area->SetLineColor(TColor(0x202020 * (i % 3)));
+        area->SetLineWidth(i % 4 == 0 ? 2 : 1);
+        TPolygon* raw = area.get();
+        layer->Add(std::move(area));
+        if (i == 123) {
+            raw->SetSelected(true);
+            layer->SelectionAdd(raw);
+        }
+    }
+    auto around = std::make_unique<TPolygon>();
+    around->AddContour({{-5000, -5000, 0}, {5000, -5000, 0}, {5000, 5000, 0}, {-5000, 5000, 0}});
+    around->SetFillStyle(fsDiagCross);
+    layer->Insert(0, std::move(around));
+
+    // The whole layer in the window, then a part of it.
+    for (const QRectF& window : {QRectF(-6000, -6000, 12000, 12000), QRectF(150, 120, 300, 220)}) {
+        SCOPED_TRACE(window.width());
+        view->ZoomWindow(window.left(), window.top(), window.right(), window.bottom());
+        const QImage fast = view->Image().copy();
+        // Again at the same window, from the pixels the layer kept.
+        view->Redraw();
+        EXPECT_EQ(view->Image(), fast);
+        QImage plain(fast.size(), fast.format());
+        plain.fill(Qt::white);
+        {
+            QPainter p(&plain);
+            TViewDrawContext dc(p, view->Transform(), QSize(view->DrawWidth(), view->DrawHeight()));
+            TEveryVertexContext every(dc);
+            double l, b, r, t;
+            every.VisibleWindow(l, b, r, t);
+            for (TVisualObject* o : layer->GetObjects())
+                if (o->CrossesRect(l, b, r, t)) o->Redraw(every);
+        }
+        int differing = 0;
+        for (int y = 0; y < fast.height(); ++y)
+            for (int x = 0; x < fast.width(); ++x) differing += fast.pixel(x, y) != plain.pixel(x, y);
+        // Nothing is antialiased: not one pixel may differ.
+        EXPECT_EQ(differing, 0);
+    }
 }
 
 TEST_F(DrawingLayersTest, DrawLayersDrawsItsRangeOverThePicture) {

@@ -1,0 +1,165 @@
+#include "engine/layers/LayerPainter.h"
+
+#include <exception>
+#include <typeinfo>
+
+#include <QPainter>
+
+#include "engine/core/Codes.h"
+#include "engine/core/Color.h"
+#include "engine/objects/DrawContext.h"
+#include "engine/objects/PolyLine.h"
+
+namespace {
+
+bool Inside(const TIndexBox& b, double l, double bottom, double r, double t) {
+    return b.LowerX >= l && b.UpperX <= r && b.LowerY >= bottom && b.UpperY <= t;
+}
+
+}  // namespace
+
+void TLayerPainter::Refresh(const TObjectRange& objects, std::uint64_t revision, const TDrawContext& dc) {
+    // Texts are filed by their box on the view, which follows its scale.
+    if (valid_ && revision_ == revision && count_ == objects.size() &&
+        (!index_.ViewDependent() || viewKey_ == dc.UnitsPerPixel()))
+        return;
+    index_.Build(objects);
+    revision_ = revision;
+    count_ = objects.size();
+    viewKey_ = dc.UnitsPerPixel();
+    valid_ = true;
+}
+
+void TLayerPainter::KeepPixelsFor(const TDrawContext& dc, std::uint64_t revision, std::size_t count) {
+    TPixelMap map;
+    const bool mapped = dc.PixelMap(map);
+    const int tolerance = dc.RedrawTolerance();
+    if (pixelsValid_ && mapped && pixelRevision_ == revision && objectParts_.size() == count &&
+        pixelTolerance_ == tolerance && map.Left == pixelMap_.Left && map.Bottom == pixelMap_.Bottom &&
+        map.UnitsPerPixel == pixelMap_.UnitsPerPixel && map.OffsetX == pixelMap_.OffsetX &&
+        map.OffsetY == pixelMap_.OffsetY && map.Top == pixelMap_.Top && map.Limit == pixelMap_.Limit)
+        return;
+    objectParts_.assign(count, {-1, 0});
+    parts_.clear();
+    pixels_.clear();
+    // Only a mapping known by its numbers can be recognised again.
+    pixelsValid_ = mapped;
+    pixelMap_ = map;
+    pixelTolerance_ = tolerance;
+    pixelRevision_ = revision;
+}
+
+bool TLayerPainter::DrawPlain(TVisualObject& object, int position, TDrawContext& dc) {
+    const std::type_info& type = typeid(object);
+    const bool area = type == typeid(TPolygon);
+    if (!area && type != typeid(TPolyLine)) return false;
+    if (object.Selected()) return false;  // drawn in the selection's style, with grips
+    const auto& line = static_cast<const TPolyLine&>(object);
+    int brushStyle = Qt::NoBrush;
+    TColor brushColor = 0;
+    if (area) {
+        const auto& polygon = static_cast<const TPolygon&>(object);
+        if (!polygon.Holes().empty() || polygon.FillStyle() == fsTexture) return false;
+        if (polygon.FillStyle() != fsTransparent) {
+            brushStyle = FillStyleToBrushStyle(polygon.FillStyle());
+            brushColor = polygon.FillColor();
+        }
+    }
+    if (!object.Visible() || !object.Enabled()) return true;
+
+    QPainter& p = dc.Painter();
+    const int penStyle = LineStyleToPenStyle(line.LineStyle());
+    if (!penSet_ || penColor_ != line.LineColor() || penWidth_ != line.LineWidth() || penStyle_ != penStyle) {
+        // As the object would set it: the painter's pen with its style,
+        // width and colour.
+        QPen pen = basePen_;
+        pen.setStyle(static_cast<Qt::PenStyle>(penStyle));
+        pen.setWidth(line.LineWidth());
+        pen.setColor(ColorToQColor(line.LineColor()));
+        p.setPen(pen);
+        penSet_ = true;
+        penColor_ = line.LineColor();
+        penWidth_ = line.LineWidth();
+        penStyle_ = penStyle;
+    }
+    if (!brushSet_ || brushStyle_ != brushStyle || (brushStyle != Qt::NoBrush && brushColor_ != brushColor)) {
+        if (brushStyle == Qt::NoBrush) p.setBrush(Qt::NoBrush);
+        else p.setBrush(QBrush(ColorToQColor(brushColor), static_cast<Qt::BrushStyle>(brushStyle)));
+        brushSet_ = true;
+        brushStyle_ = brushStyle;
+        brushColor_ = brushColor;
+    }
+    auto draw = [&p, area](const QPoint* points, int count) {
+        if (area) p.drawPolygon(points, count);
+        else p.drawPolyline(points, count);
+    };
+    if (!pixelsValid_) {
+        for (const auto& c : line.Contours()) {
+            if (c->Count() < 2) continue;
+            TPolyLine::ThinnedScreenPoints(dc, c->Points(), points_);
+            draw(points_.data(), static_cast<int>(points_.size()));
+        }
+        return true;
+    }
+    auto& [first, parts] = objectParts_[static_cast<std::size_t>(position)];
+    if (first < 0) {
+        first = static_cast<int>(parts_.size());
+        for (const auto& c : line.Contours()) {
+            if (c->Count() < 2) continue;
+            TPolyLine::ThinnedScreenPoints(dc, c->Points(), points_);
+            parts_.emplace_back(static_cast<std::uint32_t>(pixels_.size()), static_cast<std::uint32_t>(points_.size()));
+            pixels_.insert(pixels_.end(), points_.begin(), points_.end());
+        }
+        parts = static_cast<int>(parts_.size()) - first;
+    }
+    for (int k = first; k < first + parts; ++k) {
+        const auto [from, count] = parts_[static_cast<std::size_t>(k)];
+        draw(pixels_.data() + from, static_cast<int>(count));
+    }
+    return true;
+}
+
+void TLayerPainter::Draw(const TObjectRange& objects, std::uint64_t revision, TDrawContext& dc, const bool& visible) {
+    double l, b, r, t;
+    dc.VisibleWindow(l, b, r, t);
+    Refresh(objects, revision, dc);
+    // When every filed box lies in the window, no filed object needs the
+    // index: all are candidates.
+    TIndexBox extent;
+    const bool all = index_.Extent(extent) && Inside(extent, l, b, r, t);
+    if (all) {
+        candidates_.resize(objects.size());
+        for (std::size_t i = 0; i < candidates_.size(); ++i) candidates_[i] = static_cast<int>(i);
+    } else {
+        index_.Candidates(l, b, r, t, candidates_);
+    }
+
+    KeepPixelsFor(dc, revision, objects.size());
+    QPainter& p = dc.Painter();
+    p.save();
+    basePen_ = p.pen();
+    penSet_ = brushSet_ = false;
+    for (const int i : candidates_) {
+        if (!visible) break;
+        TVisualObject* o = objects[static_cast<std::size_t>(i)];
+        try {
+            // A line or area whose vertices all lie in the window crosses it.
+            const std::type_info& type = typeid(*o);
+            const TIndexBox* box = index_.FiledBox(i);
+            const bool inside = box != nullptr && (type == typeid(TPolyLine) || type == typeid(TPolygon)) &&
+                                Inside(*box, l, b, r, t);
+            if (!inside && !o->CrossesRect(l, b, r, t)) continue;
+            if (DrawPlain(*o, i, dc)) continue;
+            o->Redraw(dc);
+            // The object set its own pen and brush: the next one starts
+            // from what it left.
+            basePen_ = p.pen();
+            penSet_ = brushSet_ = false;
+        } catch (const std::exception&) {
+            // One object that cannot draw does not stop the others.
+            basePen_ = p.pen();
+            penSet_ = brushSet_ = false;
+        }
+    }
+    p.restore();
+}
