@@ -1,5 +1,7 @@
 #include "engine/layers/Layer.h"
 
+#include <QPainter>
+
 #include <algorithm>
 
 #include <QFile>
@@ -10,6 +12,8 @@
 #include "engine/core/Paths.h"
 #include "engine/core/Stream.h"
 #include "engine/core/TextLines.h"
+#include "engine/layers/Layers.h"
+#include "engine/layers/RedrawThreads.h"
 #include "engine/objects/DrawContext.h"
 
 namespace {
@@ -42,6 +46,7 @@ TLayer::TLayer(TLayerHost* owner)
 }
 
 TLayer::~TLayer() {
+    LayerChanging();
     destroying_ = true;
     if (active_) InternalClose();
     links_.DisconnectAll();
@@ -66,6 +71,7 @@ void TLayer::SetCaption(const QString& v) {
 }
 
 void TLayer::SetVisible(bool v) {
+    LayerChanging();
     visible_ = v;
     Changed();
 }
@@ -95,6 +101,7 @@ void TLayer::SetActive(bool v) {
 }
 
 void TLayer::SetStateValue(TLayerState value) {
+    LayerChanging();
     if (value == state_) return;
     if (value == lsEdit) {
         if (!readOnly_) {
@@ -188,6 +195,7 @@ void TLayer::Forget(TVisualObject* o) {
 }
 
 void TLayer::FreeObjects() {
+    LayerChanging();
     ++revision_;
     // Out of every list first, then freed.
     std::vector<std::unique_ptr<TVisualObject>> all = std::move(objects_);
@@ -205,6 +213,7 @@ void TLayer::FreeObjects() {
 }
 
 int TLayer::TakeAt(std::size_t index, std::unique_ptr<TVisualObject> owned) {
+    LayerChanging();
     BeginBuffer();
     TVisualObject* o = owned.get();
     objects_.insert(objects_.begin() + static_cast<std::ptrdiff_t>(index), std::move(owned));
@@ -236,6 +245,7 @@ int TLayer::Insert(int index, std::unique_ptr<TVisualObject> o) {
 }
 
 int TLayer::Restore(TVisualObject* o) {
+    LayerChanging();
     if (state_ != lsEdit || o == nullptr || !deletedSet_.contains(o)) return -1;
     ++revision_;
     const auto it = std::find_if(deleted_.begin(), deleted_.end(), [o](const auto& p) { return p.get() == o; });
@@ -253,6 +263,7 @@ int TLayer::Restore(TVisualObject* o) {
 }
 
 std::unique_ptr<TVisualObject> TLayer::Withdraw(TVisualObject* o) {
+    LayerChanging();
     if (!Holds(o) || !insertedSet_.contains(o)) return nullptr;
     const std::size_t i = Find(o);
     if (i == objects_.size()) return nullptr;
@@ -269,6 +280,7 @@ std::unique_ptr<TVisualObject> TLayer::Withdraw(TVisualObject* o) {
 }
 
 void TLayer::Delete(int index) {
+    LayerChanging();
     if (state_ != lsEdit) return;
     if (index < 0 || index >= GetObjectCount()) IndexError(index);
     BeginBuffer();
@@ -276,6 +288,7 @@ void TLayer::Delete(int index) {
 }
 
 int TLayer::Remove(TVisualObject* o) {
+    LayerChanging();
     if (state_ != lsEdit) return -1;
     const int i = IndexOf(o);
     if (i < 0) return -1;
@@ -285,6 +298,7 @@ int TLayer::Remove(TVisualObject* o) {
 }
 
 void TLayer::Exchange(int i, int j) {
+    LayerChanging();
     ++revision_;
     if (state_ != lsEdit) return;
     if (i < 0 || i >= GetObjectCount()) IndexError(i);
@@ -309,6 +323,7 @@ int TLayer::IndexOf(const TVisualObject* o) const {
 }
 
 void TLayer::Clear() {
+    LayerChanging();
     ++revision_;
     if (state_ != lsEdit) return;
     BeginBuffer();
@@ -442,6 +457,7 @@ void TLayer::Extend(const TVisualObject* o) {
 TBounds TLayer::SelectionBounds() const { return ObjectsBounds(selection_); }
 
 std::vector<TVisualObject*> TLayer::ObjectsWithin(double x1, double y1, double x2, double y2) const {
+    WaitDrawn();
     std::vector<TVisualObject*> out;
     for (TVisualObject* o : GetObjects())
         if (o->Enabled() && o->InRect(x1, y1, x2, y2)) out.push_back(o);
@@ -449,6 +465,7 @@ std::vector<TVisualObject*> TLayer::ObjectsWithin(double x1, double y1, double x
 }
 
 std::vector<TVisualObject*> TLayer::ObjectsIntersecting(double x1, double y1, double x2, double y2) const {
+    WaitDrawn();
     std::vector<TVisualObject*> out;
     for (TVisualObject* o : GetObjects())
         if (o->Enabled() && o->CrossesRect(x1, y1, x2, y2)) out.push_back(o);
@@ -456,6 +473,7 @@ std::vector<TVisualObject*> TLayer::ObjectsIntersecting(double x1, double y1, do
 }
 
 void TLayer::SelectWithin(double x1, double y1, double x2, double y2) {
+    LayerChanging();
     if (!frozen_)
         for (TVisualObject* o : ObjectsWithin(x1, y1, x2, y2)) {
             o->SetSelected(true);
@@ -465,6 +483,7 @@ void TLayer::SelectWithin(double x1, double y1, double x2, double y2) {
 }
 
 void TLayer::SelectIntersecting(double x1, double y1, double x2, double y2) {
+    LayerChanging();
     if (!frozen_)
         for (TVisualObject* o : ObjectsIntersecting(x1, y1, x2, y2)) {
             o->SetSelected(true);
@@ -474,6 +493,7 @@ void TLayer::SelectIntersecting(double x1, double y1, double x2, double y2) {
 }
 
 void TLayer::ClearSelection() {
+    LayerChanging();
     const std::vector<TVisualObject*> old = selection_;
     SelectionClear();
     for (TVisualObject* o : old) o->SetSelected(false);
@@ -504,6 +524,7 @@ void TLayer::OpenEmpty() {
 }
 
 void TLayer::InternalOpen() {
+    LayerChanging();
     try {
         ReadLayerFile(ResolvedFileName());
         active_ = true;
@@ -522,6 +543,7 @@ void TLayer::CreateLayerFile() {
 }
 
 void TLayer::InternalClose() {
+    LayerChanging();
     if (HasPendingEdits() || originalValid_) InternalCancel();
     if (state_ == lsEdit) {
         state_ = lsBrowse;
@@ -532,12 +554,14 @@ void TLayer::InternalClose() {
 }
 
 void TLayer::InternalPost() {
+    LayerChanging();
     WriteLayerFile(ResolvedFileName());
     fileCreated_ = true;
     EndBuffer();  // frees the deleted objects
 }
 
 void TLayer::InternalCancel() {
+    LayerChanging();
     ++revision_;
     if (!originalValid_) {
         EndBuffer();
@@ -571,6 +595,8 @@ void TLayer::InternalCancel() {
 // ---------------------------------------------------------------- drawing
 
 TDrawContext* TLayer::DrawContext() const {
+    // On this thread, not while a redraw thread draws through canvas_.
+    WaitDrawn();
     if (canvas_ != nullptr) return canvas_;
     return owner_ != nullptr ? owner_->HostDrawContext() : nullptr;
 }
@@ -580,14 +606,22 @@ void TLayer::Draw(TDrawContext* dc) {
         drawing_ = false;
         return;
     }
+    // Each layer starts from the painter as the caller gave it and leaves it
+    // so: the pen and brush the objects leave behind stay inside the layer,
+    // and a layer looks the same whichever layer was drawn before it (or
+    // whether it is drawn alone into a picture of its own).
+    QPainter& painter = dc->Painter();
+    painter.save();
     struct TRestore {
         TLayer& l;
         TDrawContext* old;
+        QPainter& painter;
         ~TRestore() {
             l.drawing_ = false;
             l.canvas_ = old;
+            painter.restore();
         }
-    } restore{*this, canvas_};
+    } restore{*this, canvas_, painter};
     drawing_ = true;
     canvas_ = dc;
     DrawObjects(*dc);
@@ -600,7 +634,7 @@ void TLayer::DrawObjects(TDrawContext& dc) {
     double l, b, r, t;
     dc.VisibleWindow(l, b, r, t);
     for (TVisualObject* o : GetObjects()) {
-        if (!visible_) break;
+        if (!visible_ || dc.StopRequested()) break;
         try {
             if (o->CrossesRect(l, b, r, t)) o->Redraw(dc);
         } catch (const std::exception&) {
@@ -619,6 +653,14 @@ QPointF TLayer::ScreenToWorld(int x, int y) const {
     const TDrawContext* dc = DrawContext();
     if (dc == nullptr) throw EEngineError(QStringLiteral("Invalid class typecast"));
     return {dc->ScreenToWorldX(x), dc->ScreenToWorldY(y)};
+}
+
+void TLayer::LayerChanging() {
+    if (redrawList_ != nullptr && !InRedrawWorker()) redrawList_->WaitRedraw();
+}
+
+void TLayer::WaitDrawn() const {
+    if (redrawList_ != nullptr && !InRedrawWorker()) redrawList_->FinishRedraw();
 }
 
 void TLayer::Flash(TVisualObject& object, int milliseconds) {
