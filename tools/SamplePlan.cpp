@@ -20,6 +20,7 @@
 #include "engine/theme/ThemeLayer.h"
 #include "engine/view/GISDrawing.h"
 #include "platform/db/Fields.h"
+#include "platform/db/Query.h"
 #include "platform/db/Session.h"
 #include "platform/db/Table.h"
 #include "platform/settings/Settings.h"
@@ -79,6 +80,38 @@ std::vector<THill> MakeHills(TRandom& rnd) {
     return hills;
 }
 
+// The full plan's 25 hills (the names of the plan's database, M01 first):
+// five rows of five, 1250 m apart, each a little off its place.
+std::vector<THill> MakeFullHills(TRandom& rnd) {
+    const char* const names[25] = {
+        "Morro do Alto da Serra",   "Morro da Bica",          "Morro do Cruzeiro",
+        "Morro da Conceição",        "Morro de São João",      "Morro de São João do Cabula",
+        "Morro do Pôr do Sol",       "Morro da Gamboa de Cima", "Morro da Ladeira da Preguiça",
+        "Morro do Alto do Cabrito",  "Morro da Boa Vista",     "Morro do Calabetão",
+        "Morro do Engenho Velho",    "Morro da Fazenda Grande", "Morro de Jaguaribe",
+        "Morro do Lobato",           "Morro da Mata Escura",   "Morro do Nordeste",
+        "Morro de Pernambués",       "Morro da Plataforma",    "Morro de Santa Mônica",
+        "Morro de Sussuarana",       "Morro de Tancredo Neves", "Morro do Uruguai",
+        "Morro da Vila Ruy Barbosa"};
+    std::vector<THill> hills;
+    for (int k = 0; k < 25; ++k) {
+        THill h;
+        h.Code = QStringLiteral("M%1").arg(k + 1, 2, 10, QLatin1Char('0'));
+        h.Name = QString::fromUtf8(names[k]);
+        h.X = 550600 + 1250.0 * (k % 5) + rnd.Range(-120, 120);
+        h.Y = 8561200 + 1250.0 * (k / 5) + rnd.Range(-120, 120);
+        h.R = rnd.Range(340, 470);
+        h.H = std::floor(rnd.Range(70, 110));
+        h.A1 = rnd.Range(0.05, 0.12);
+        h.P1 = rnd.Range(0, 2 * kPi);
+        h.A2 = rnd.Range(0.03, 0.07);
+        h.P2 = rnd.Range(0, 2 * kPi);
+        h.LabelAbove = k % 2 == 0;
+        hills.push_back(h);
+    }
+    return hills;
+}
+
 std::vector<TVertex> Ring(const THill& hill, double h, int steps = 72) {
     std::vector<TVertex> v;
     for (int i = 0; i < steps; ++i) {
@@ -100,6 +133,34 @@ std::vector<TVertex> Wedge(const THill& hill, double t1, double t2, double inner
     for (int i = steps; i >= 0; --i) {
         const double t = t1 + (t2 - t1) * i / steps;
         v.push_back(hill.At(t, inner * hill.Radius(t, 0)));
+    }
+    return v;
+}
+
+// A contour line of the full plan: the ring at height h with the small
+// bends of a surveyed line, a vertex every 2.8 m or so.
+std::vector<TVertex> SurveyedRing(const THill& hill, double h) {
+    const double mean = hill.R * std::pow(std::max(0.0, 1 - h / hill.H), 0.7);
+    const int steps = std::max(16, int(2 * kPi * mean / 2.8));
+    std::vector<TVertex> v;
+    v.reserve(std::size_t(steps) + 1);
+    for (int i = 0; i < steps; ++i) {
+        const double t = 2 * kPi * i / steps;
+        const double bend = 1 + 0.015 * std::sin(17 * t + 0.9 * h) + 0.008 * std::sin(41 * t + 1.7 * h);
+        v.push_back(hill.At(t, hill.Radius(t, h) * bend));
+    }
+    v.push_back(v.front());
+    return v;
+}
+
+// A path up the slope from the foot towards the top, winding a little.
+std::vector<TVertex> Climb(TRandom& rnd, const THill& hill, int steps) {
+    const double t = rnd.Range(0, 2 * kPi), top = rnd.Range(0.1, 0.5), wind = rnd.Range(0.02, 0.08);
+    std::vector<TVertex> v;
+    for (int i = 0; i <= steps; ++i) {
+        const double share = 1.02 - (1.02 - top) * i / steps;
+        const double tt = t + wind * std::sin(i * 0.7);
+        v.push_back(hill.At(tt, share * hill.Radius(tt, 0)));
     }
     return v;
 }
@@ -235,11 +296,24 @@ void WriteLayer(TLayerData& data, const QString& folder, std::int32_t projection
     for (const TFieldSpec& f : data.Fields) table.FieldDefs().Add(QString::fromUtf8(f.Name), f.Type, f.Size);
     table.CreateTable();
     table.Open();
+    // Many records go in one transaction: the table is written to disk once,
+    // not once a record.
+    const bool batch = data.Records.size() > 1000;
+    TQuery transaction;
+    transaction.SetDatabaseName(folder);
+    if (batch) {
+        transaction.SetSQLText(QStringLiteral("BEGIN"));
+        transaction.ExecSQL();
+    }
     for (const TRecord& r : data.Records) {
         table.Append();
         for (std::size_t i = 0; i < r.size() && i < data.Fields.size(); ++i)
             table.Fields(static_cast<int>(i))->SetAsString(r[i]);
         table.Post();
+    }
+    if (batch) {
+        transaction.SetSQLText(QStringLiteral("COMMIT"));
+        transaction.ExecSQL();
     }
     table.Close();
 }
@@ -301,14 +375,15 @@ QStringList RegisterSampleDefaults(const QString& folder) {
     return written;
 }
 
-TSamplePlanFiles WriteSamplePlan(const QString& folder) {
+TSamplePlanFiles WriteSamplePlan(const QString& folder, TSamplePlanSize size) {
+    const bool full = size == TSamplePlanSize::Full;
     TSamplePlanFiles out;
     const QString mapFolder = JoinPath(folder, QStringLiteral("Marvela"));
     const QString layerFolder = JoinPath(mapFolder, QStringLiteral("camadas"));
     if (!QDir().mkpath(layerFolder)) throw EFileError(QStringLiteral("Cannot create folder \"%1\"").arg(layerFolder));
 
     TRandom rnd(20021208);
-    const std::vector<THill> hills = MakeHills(rnd);
+    const std::vector<THill> hills = full ? MakeFullHills(rnd) : MakeHills(rnd);
     const char* const kRisks[] = {"Baixo", "Médio", "Alto", "Muito Alto"};
 
     TLayerData morros{QStringLiteral("Limites dos Morros"), QStringLiteral("morros.cam"), ltAreas,
@@ -399,12 +474,25 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
         streets.push_back({logradouros.Records.back().front(), name, code, length});
     };
     {
-        std::vector<TVertex> avenue;
-        for (int i = 0; i <= 40; ++i) {
-            const double x = 551900 + 2600.0 * i / 40;
-            avenue.push_back({x, 8564050 + 260 * std::sin((x - 551900) / 520) + 0.18 * (x - 551900), 0});
+        if (!full) {
+            std::vector<TVertex> avenue;
+            for (int i = 0; i <= 40; ++i) {
+                const double x = 551900 + 2600.0 * i / 40;
+                avenue.push_back({x, 8564050 + 260 * std::sin((x - 551900) / 520) + 0.18 * (x - 551900), 0});
+            }
+            addStreet(avenue, streetNames[0], QStringLiteral("Avenida"));
+        } else {
+            // An avenue along each valley between the rows of hills.
+            for (int row = 0; row <= 5; ++row) {
+                std::vector<TVertex> avenue;
+                const double y0 = 8561200 - 625 + 1250.0 * row;
+                for (int i = 0; i <= 160; ++i) {
+                    const double x = 549700 + 6600.0 * i / 160;
+                    avenue.push_back({x, y0 + 60 * std::sin((x - 549700) / 310 + row), 0});
+                }
+                addStreet(avenue, streetNames[0], QStringLiteral("Avenida"));
+            }
         }
-        addStreet(avenue, streetNames[0], QStringLiteral("Avenida"));
         int n = 1;
         for (const THill& hill : hills) {
             std::vector<TVertex> ring;
@@ -438,16 +526,23 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
         TLayerData curvas{hill.Code + QStringLiteral(" - Curvas de Nível"), prefix + QStringLiteral("_curvas_nivel.cam"), ltLines,
                           {{"ID", ftString, 20}, {"cota", ftInteger, 0}}};
         curvas.Line = Rgb(160, 110, 50);
-        for (double h = 0; h < hill.H; h += 5) {
-            std::vector<TVertex> ring = Ring(hill, h, 96);
-            ring.push_back(ring.front());
-            curvas.Add(MakeLine(ring), {QString::number(int(10 + h))});
+        // Every 5 m in the small sample, every metre in the full plan.
+        for (double h = 0; h < hill.H; h += full ? 1 : 5) {
+            std::vector<TVertex> ring;
+            if (full) {
+                ring = SurveyedRing(hill, h);
+            } else {
+                ring = Ring(hill, h, 96);
+                ring.push_back(ring.front());
+            }
+            curvas.Add(MakeLine(std::move(ring)), {QString::number(int(10 + h))});
         }
         TLayerData edificacoes{hill.Code + QStringLiteral(" - Edificações"), prefix + QStringLiteral("_edificacao.cam"), ltAreas,
                                {{"ID", ftString, 20}, {"pavimentos", ftInteger, 0}}};
         edificacoes.Line = Rgb(90, 90, 90);
         edificacoes.Fill = Rgb(200, 200, 200);
-        for (int i = 0; i < 160; ++i) {
+        const int buildings = full ? 3000 + rnd.Below(2001) : 160;
+        for (int i = 0; i < buildings; ++i) {
             const double t = rnd.Range(0, 2 * kPi);
             const double share = rnd.Range(0.3, 1.0);
             const TVertex p = hill.At(t, share * hill.Radius(t, 0));
@@ -458,21 +553,32 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
                               prefix + QStringLiteral("_escadarias_rampas.cam"), ltLines,
                               {{"ID", ftString, 20}, {"tipo", ftString, 10}}};
         escadarias.Line = Rgb(0, 110, 160);
-        for (int i = 0; i < 8; ++i) {
-            const double t = 2 * kPi * i / 8 + rnd.Range(-0.2, 0.2);
-            escadarias.Add(MakeLine({hill.At(t, 1.02 * hill.Radius(t, 0)), hill.At(t + 0.05, 0.5 * hill.Radius(t, 0)),
-                                     hill.At(t, 0.3 * hill.Radius(t, 0))}),
-                           {i % 3 == 0 ? QStringLiteral("Rampa") : QStringLiteral("Escadaria")});
+        if (!full) {
+            for (int i = 0; i < 8; ++i) {
+                const double t = 2 * kPi * i / 8 + rnd.Range(-0.2, 0.2);
+                escadarias.Add(MakeLine({hill.At(t, 1.02 * hill.Radius(t, 0)), hill.At(t + 0.05, 0.5 * hill.Radius(t, 0)),
+                                         hill.At(t, 0.3 * hill.Radius(t, 0))}),
+                               {i % 3 == 0 ? QStringLiteral("Rampa") : QStringLiteral("Escadaria")});
+            }
+        } else {
+            for (int i = 0; i < 60; ++i)
+                escadarias.Add(MakeLine(Climb(rnd, hill, 24)),
+                               {i % 3 == 0 ? QStringLiteral("Rampa") : QStringLiteral("Escadaria")});
         }
         TLayerData vias{hill.Code + QStringLiteral(" - Vias"), prefix + QStringLiteral("_vias.cam"), ltLines,
                         {{"ID", ftString, 20}, {"nome", ftString, 40}}};
         vias.Line = Rgb(110, 110, 110);
-        for (int ring = 0; ring < 3; ++ring) {
-            const double h = hill.H * (0.15 + 0.25 * ring);
+        // Small: three lanes round the slope; full: forty, of 60 to 100
+        // vertices each.
+        const int lanes = full ? 40 : 3;
+        for (int ring = 0; ring < lanes; ++ring) {
+            const double h = full ? hill.H * rnd.Range(0.05, 0.8) : hill.H * (0.15 + 0.25 * ring);
             const double t0 = rnd.Range(0, 2 * kPi);
+            const int steps = full ? 60 + rnd.Below(41) : 30;
+            const double sweep = full ? rnd.Range(0.3, 1.2) * kPi : 1.2 * kPi;
             std::vector<TVertex> v;
-            for (int i = 0; i <= 30; ++i) {
-                const double t = t0 + 1.2 * kPi * i / 30;
+            for (int i = 0; i <= steps; ++i) {
+                const double t = t0 + sweep * i / steps;
                 v.push_back(hill.At(t, hill.Radius(t, h)));
             }
             vias.Add(MakeLine(v), {QStringLiteral("Beco %1 do %2").arg(ring + 1).arg(hill.Name)});
@@ -484,8 +590,20 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
     }
 
     out.MapFile = SampleMapFile(folder);
-    WriteMap(out.MapFile, QStringLiteral("TREL - Inventário dos morros"), QStringLiteral("camadas"), theme,
-             kUTM, 551800, 8562650, 554500, 8565350);
+    if (!full) {
+        WriteMap(out.MapFile, QStringLiteral("TREL - Inventário dos morros"), QStringLiteral("camadas"), theme,
+                 kUTM, 551800, 8562650, 554500, 8565350);
+    } else {
+        double x1 = 1e300, y1 = 1e300, x2 = -1e300, y2 = -1e300;
+        for (const THill& hill : hills) {
+            x1 = std::min(x1, hill.X - 1.4 * hill.R);
+            y1 = std::min(y1, hill.Y - 1.4 * hill.R);
+            x2 = std::max(x2, hill.X + 1.4 * hill.R);
+            y2 = std::max(y2, hill.Y + 1.4 * hill.R);
+        }
+        WriteMap(out.MapFile, QStringLiteral("TREL - Inventário dos morros"), QStringLiteral("camadas"), theme,
+                 kUTM, std::floor(x1), std::floor(y1), std::ceil(x2), std::ceil(y2));
+    }
 
     // The small map in geographic coordinates: the hills' limits and
     // labels, projected back with the default datum's ellipsoid (South
@@ -537,7 +655,7 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder) {
     QFile tag(JoinPath(folder, QStringLiteral("source.tag")));
     if (!tag.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw EFileError(QStringLiteral("Cannot write \"%1\"").arg(tag.fileName()));
-    tag.write(kSamplePlanTag);
+    tag.write(full ? kFullPlanTag : kSamplePlanTag);
     tag.write("\r\n");
     return out;
 }

@@ -12,6 +12,15 @@
 
 // The text of "source.tag"; a folder whose tag differs is out of date.
 inline constexpr const char* kSamplePlanTag = "KOVI Zelto sample plan 4";
+// The tag of the full-size plan.
+inline constexpr const char* kFullPlanTag = "KOVI Zelto sample plan 4, full size";
+
+// The small sample (three hills, light layers: quick to write, for tests)
+// or the full-size plan for benchmarks: 25 hills whose base layers have a
+// surveyed density (contour lines every metre, some 50k vertices a hill,
+// 3,000 to 5,000 buildings a hill), about 2 million vertices and 100k
+// records in all.
+enum class TSamplePlanSize { Small, Full };
 
 struct TSamplePlanFiles {
     QString MapFile;     // the plan's map (UTM)
@@ -29,7 +38,7 @@ extern const TSampleLayer kSampleThemeLayers[7];
 
 // Writes the sample into the folder (made when missing; files already
 // there are replaced). Raises EEngineError when a file cannot be written.
-TSamplePlanFiles WriteSamplePlan(const QString& folder);
+TSamplePlanFiles WriteSamplePlan(const QString& folder, TSamplePlanSize size = TSamplePlanSize::Small);
 // The map file of a sample folder.
 QString SampleMapFile(const QString& folder);
 // The plan's database of a sample folder.

@@ -1,5 +1,7 @@
 // Writes the sample plan into a folder: sampleplan [folder]; without a
 // folder, into the user's data folder. Prints the map file's path.
+// sampleplan --full [folder] writes the full-size plan (25 hills, about 2
+// million vertices) for benchmarks.
 //
 // sampleplan --register-alias [folder] writes nothing but registers the
 // alias of the plan's database for that folder's sample in the settings
@@ -22,6 +24,7 @@ int main(int argc, char** argv) {
     args.removeFirst();
     const bool registerAlias = args.removeAll(QStringLiteral("--register-alias")) > 0;
     const bool registerDefaults = args.removeAll(QStringLiteral("--register-defaults")) > 0;
+    const bool full = args.removeAll(QStringLiteral("--full")) > 0;
     const QString folder = !args.isEmpty() ? args.at(0) : Settings::UserDataFolder() + QStringLiteral("/trel");
     if (registerAlias || registerDefaults) {
         if (registerAlias) RegisterSampleAlias(folder);
@@ -30,7 +33,7 @@ int main(int argc, char** argv) {
     }
     try {
         StartEngine();
-        const TSamplePlanFiles files = WriteSamplePlan(folder);
+        const TSamplePlanFiles files = WriteSamplePlan(folder, full ? TSamplePlanSize::Full : TSamplePlanSize::Small);
         std::printf("%s\n", files.MapFile.toLocal8Bit().constData());
     } catch (const EEngineError& e) {
         std::fprintf(stderr, "sampleplan: %s\n", e.Message().toLocal8Bit().constData());
