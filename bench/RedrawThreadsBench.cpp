@@ -6,7 +6,7 @@
 // user-interface thread (peer). CPU time is the process's, all threads.
 //
 // The plan: the folder in KZ_BENCH_PLAN (a plan as the sample generator
-// writes it), else the sample written afresh.
+// writes it), else the full-size sample written afresh.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -47,7 +47,7 @@ TGISDrawing& PlanView() {
         QString folder = qEnvironmentVariable("KZ_BENCH_PLAN");
         if (folder.isEmpty()) {
             folder = Dir().path();
-            WriteSamplePlan(folder);
+            WriteSamplePlan(folder, TSamplePlanSize::Full);
         }
         const QString mapFile = SampleMapFile(folder);
         auto* v = new TGISDrawing;

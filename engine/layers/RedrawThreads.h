@@ -16,6 +16,7 @@
 #include <vector>
 
 #include <QImage>
+#include <QRect>
 #include <QSize>
 
 #include "engine/layers/LayerHost.h"
@@ -27,20 +28,29 @@ class TLayer;
 // True on a worker of the redraw pool.
 bool InRedrawWorker();
 
+// A layer's picture: transparent but for the part the layer painted.
+// Pictures are kept for the next redraw once laid, so that a redraw
+// neither allocates nor clears whole pictures.
+struct TLayerPicture {
+    QImage Image;
+    QRect Painted;  // what may be other than transparent
+};
+
 // One layer painted into its own picture on a worker.
 class TLayerRedrawThread {
 public:
     explicit TLayerRedrawThread(TLayer& layer) : layer_(&layer) {}
     TLayer& Layer() const { return *layer_; }
-    // Paints the layer onto a new transparent picture of the given size.
-    // The stop flag ends the object loop early.
+    // Paints the layer onto a transparent picture of the given size. The
+    // stop flag ends the object loop early.
     void Run(QSize size, const TDrawContextMaker& maker, const std::atomic<bool>& stop);
-    const QImage& Picture() const { return picture_; }
-    void DropPicture() { picture_ = QImage(); }
+    const TLayerPicture& Picture() const { return picture_; }
+    // Hands the picture back for later redraws.
+    void ReleasePicture();
 
 private:
     TLayer* layer_;
-    QImage picture_;
+    TLayerPicture picture_;
 };
 
 // A threaded redraw of layers, given in painting order.
