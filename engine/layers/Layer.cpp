@@ -1,5 +1,7 @@
 #include "engine/layers/Layer.h"
 
+#include <QPainter>
+
 #include <algorithm>
 
 #include <QFile>
@@ -10,6 +12,8 @@
 #include "engine/core/Paths.h"
 #include "engine/core/Stream.h"
 #include "engine/core/TextLines.h"
+#include "engine/layers/Layers.h"
+#include "engine/layers/RedrawThreads.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/layers/LayerPainter.h"
 
@@ -43,6 +47,7 @@ TLayer::TLayer(TLayerHost* owner)
 }
 
 TLayer::~TLayer() {
+    LayerChanging();
     destroying_ = true;
     if (active_) InternalClose();
     links_.DisconnectAll();
@@ -67,6 +72,7 @@ void TLayer::SetCaption(const QString& v) {
 }
 
 void TLayer::SetVisible(bool v) {
+    LayerChanging();
     visible_ = v;
     Changed();
 }
@@ -96,6 +102,7 @@ void TLayer::SetActive(bool v) {
 }
 
 void TLayer::SetStateValue(TLayerState value) {
+    LayerChanging();
     if (value == state_) return;
     if (value == lsEdit) {
         if (!readOnly_) {
@@ -189,6 +196,7 @@ void TLayer::Forget(TVisualObject* o) {
 }
 
 void TLayer::FreeObjects() {
+    LayerChanging();
     ++revision_;
     // Out of every list first, then freed.
     std::vector<std::unique_ptr<TVisualObject>> all = std::move(objects_);
@@ -206,6 +214,7 @@ void TLayer::FreeObjects() {
 }
 
 int TLayer::TakeAt(std::size_t index, std::unique_ptr<TVisualObject> owned) {
+    LayerChanging();
     BeginBuffer();
     TVisualObject* o = owned.get();
     objects_.insert(objects_.begin() + static_cast<std::ptrdiff_t>(index), std::move(owned));
@@ -237,6 +246,7 @@ int TLayer::Insert(int index, std::unique_ptr<TVisualObject> o) {
 }
 
 int TLayer::Restore(TVisualObject* o) {
+    LayerChanging();
     if (state_ != lsEdit || o == nullptr || !deletedSet_.contains(o)) return -1;
     ++revision_;
     const auto it = std::find_if(deleted_.begin(), deleted_.end(), [o](const auto& p) { return p.get() == o; });
@@ -254,6 +264,7 @@ int TLayer::Restore(TVisualObject* o) {
 }
 
 std::unique_ptr<TVisualObject> TLayer::Withdraw(TVisualObject* o) {
+    LayerChanging();
     if (!Holds(o) || !insertedSet_.contains(o)) return nullptr;
     const std::size_t i = Find(o);
     if (i == objects_.size()) return nullptr;
@@ -270,6 +281,7 @@ std::unique_ptr<TVisualObject> TLayer::Withdraw(TVisualObject* o) {
 }
 
 void TLayer::Delete(int index) {
+    LayerChanging();
     if (state_ != lsEdit) return;
     if (index < 0 || index >= GetObjectCount()) IndexError(index);
     BeginBuffer();
@@ -277,6 +289,7 @@ void TLayer::Delete(int index) {
 }
 
 int TLayer::Remove(TVisualObject* o) {
+    LayerChanging();
     if (state_ != lsEdit) return -1;
     const int i = IndexOf(o);
     if (i < 0) return -1;
@@ -286,6 +299,7 @@ int TLayer::Remove(TVisualObject* o) {
 }
 
 void TLayer::Exchange(int i, int j) {
+    LayerChanging();
     ++revision_;
     if (state_ != lsEdit) return;
     if (i < 0 || i >= GetObjectCount()) IndexError(i);
@@ -310,6 +324,7 @@ int TLayer::IndexOf(const TVisualObject* o) const {
 }
 
 void TLayer::Clear() {
+    LayerChanging();
     ++revision_;
     if (state_ != lsEdit) return;
     BeginBuffer();
@@ -443,6 +458,7 @@ void TLayer::Extend(const TVisualObject* o) {
 TBounds TLayer::SelectionBounds() const { return ObjectsBounds(selection_); }
 
 std::vector<TVisualObject*> TLayer::ObjectsWithin(double x1, double y1, double x2, double y2) const {
+    WaitDrawn();
     std::vector<TVisualObject*> out;
     for (TVisualObject* o : GetObjects())
         if (o->Enabled() && o->InRect(x1, y1, x2, y2)) out.push_back(o);
@@ -450,6 +466,7 @@ std::vector<TVisualObject*> TLayer::ObjectsWithin(double x1, double y1, double x
 }
 
 std::vector<TVisualObject*> TLayer::ObjectsIntersecting(double x1, double y1, double x2, double y2) const {
+    WaitDrawn();
     std::vector<TVisualObject*> out;
     for (TVisualObject* o : GetObjects())
         if (o->Enabled() && o->CrossesRect(x1, y1, x2, y2)) out.push_back(o);
@@ -457,6 +474,7 @@ std::vector<TVisualObject*> TLayer::ObjectsIntersecting(double x1, double y1, do
 }
 
 void TLayer::SelectWithin(double x1, double y1, double x2, double y2) {
+    LayerChanging();
     if (!frozen_)
         for (TVisualObject* o : ObjectsWithin(x1, y1, x2, y2)) {
             o->SetSelected(true);
@@ -466,6 +484,7 @@ void TLayer::SelectWithin(double x1, double y1, double x2, double y2) {
 }
 
 void TLayer::SelectIntersecting(double x1, double y1, double x2, double y2) {
+    LayerChanging();
     if (!frozen_)
         for (TVisualObject* o : ObjectsIntersecting(x1, y1, x2, y2)) {
             o->SetSelected(true);
@@ -475,6 +494,7 @@ void TLayer::SelectIntersecting(double x1, double y1, double x2, double y2) {
 }
 
 void TLayer::ClearSelection() {
+    LayerChanging();
     const std::vector<TVisualObject*> old = selection_;
     SelectionClear();
     for (TVisualObject* o : old) o->SetSelected(false);
@@ -505,6 +525,7 @@ void TLayer::OpenEmpty() {
 }
 
 void TLayer::InternalOpen() {
+    LayerChanging();
     try {
         ReadLayerFile(ResolvedFileName());
         active_ = true;
@@ -523,6 +544,7 @@ void TLayer::CreateLayerFile() {
 }
 
 void TLayer::InternalClose() {
+    LayerChanging();
     if (HasPendingEdits() || originalValid_) InternalCancel();
     if (state_ == lsEdit) {
         state_ = lsBrowse;
@@ -533,12 +555,14 @@ void TLayer::InternalClose() {
 }
 
 void TLayer::InternalPost() {
+    LayerChanging();
     WriteLayerFile(ResolvedFileName());
     fileCreated_ = true;
     EndBuffer();  // frees the deleted objects
 }
 
 void TLayer::InternalCancel() {
+    LayerChanging();
     ++revision_;
     if (!originalValid_) {
         EndBuffer();
@@ -572,6 +596,8 @@ void TLayer::InternalCancel() {
 // ---------------------------------------------------------------- drawing
 
 TDrawContext* TLayer::DrawContext() const {
+    // On this thread, not while a redraw thread draws through canvas_.
+    WaitDrawn();
     if (canvas_ != nullptr) return canvas_;
     return owner_ != nullptr ? owner_->HostDrawContext() : nullptr;
 }
@@ -581,14 +607,22 @@ void TLayer::Draw(TDrawContext* dc) {
         drawing_ = false;
         return;
     }
+    // Each layer starts from the painter as the caller gave it and leaves it
+    // so: the pen and brush the objects leave behind stay inside the layer,
+    // and a layer looks the same whichever layer was drawn before it (or
+    // whether it is drawn alone into a picture of its own).
+    QPainter& painter = dc->Painter();
+    painter.save();
     struct TRestore {
         TLayer& l;
         TDrawContext* old;
+        QPainter& painter;
         ~TRestore() {
             l.drawing_ = false;
             l.canvas_ = old;
+            painter.restore();
         }
-    } restore{*this, canvas_};
+    } restore{*this, canvas_, painter};
     drawing_ = true;
     canvas_ = dc;
     DrawObjects(*dc);
@@ -612,6 +646,14 @@ QPointF TLayer::ScreenToWorld(int x, int y) const {
     const TDrawContext* dc = DrawContext();
     if (dc == nullptr) throw EEngineError(QStringLiteral("Invalid class typecast"));
     return {dc->ScreenToWorldX(x), dc->ScreenToWorldY(y)};
+}
+
+void TLayer::LayerChanging() {
+    if (redrawList_ != nullptr && !InRedrawWorker()) redrawList_->WaitRedraw();
+}
+
+void TLayer::WaitDrawn() const {
+    if (redrawList_ != nullptr && !InRedrawWorker()) redrawList_->FinishRedraw();
 }
 
 void TLayer::Flash(TVisualObject& object, int milliseconds) {

@@ -33,9 +33,13 @@
 // LayerOpenFailed. Listeners get one OnChange per load, not one per
 // property written.
 //
-// Drawing is synchronous, on the calling thread, onto a TDrawContext: the
+// Drawing: Draw paints on the calling thread onto a TDrawContext: the
 // objects that cross the context's window, in list order, culled through
-// a spatial index over the layer (TLayerPainter).
+// a spatial index over the layer (TLayerPainter). The layer list may paint
+// layers on its redraw threads (see RedrawThreads.h); every change to the
+// layer or its objects then first stops that redraw and waits for it
+// (LayerChanging, ObjectChanging), and the area queries wait for it to
+// end (WaitDrawn).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -57,6 +61,7 @@
 #include "engine/symbology/ThemeClass.h"
 
 class TLayerPainter;
+class TLayers;
 class TStream;
 
 enum TLayerState : std::int32_t { lsBrowse, lsEdit };
@@ -301,8 +306,20 @@ public:
     TDrawContext* DrawContext() const override;
     bool InEditState() const override { return state_ == lsEdit; }
     void Flash(TVisualObject& object, int milliseconds) override;
+    // An object of the layer is about to change: LayerChanging.
+    void ObjectChanging(TVisualObject&) override { LayerChanging(); }
+
+    // Waits until a threaded redraw that paints this layer has ended (it is
+    // let run to its end); nothing when none runs. Queries that read the
+    // objects (ObjectsWithin, ObjectsIntersecting, the view's pick and
+    // identify) call it, since drawing keeps caches inside the objects.
+    void WaitDrawn() const;
 
 protected:
+    // Called before anything that drawing reads changes (the object list,
+    // the objects, visibility, state, style): stops a threaded redraw that
+    // paints this layer and waits for it. Nothing on a redraw thread itself.
+    void LayerChanging();
     virtual TLayerState GetState() const { return state_; }
     virtual void SetStateValue(TLayerState value);
     // Runs before a style is read (a theme layer empties its classes).
@@ -406,6 +423,10 @@ private:
 
     // Draws the objects, with what it keeps between redraws.
     std::unique_ptr<TLayerPainter> painter_;
+    // The list whose threaded redraw paints this layer now; set and
+    // cleared by that list on the user-interface thread.
+    friend class TLayers;
+    TLayers* redrawList_ = nullptr;
 
     TChangeLinks links_;
     int updateCount_ = 0;

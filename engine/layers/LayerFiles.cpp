@@ -78,6 +78,7 @@ void TLayer::WriteObjects(TStream& s) const {
 }
 
 void TLayer::ReadObjects(TStream& s) {
+    LayerChanging();
     const TCoordinateUnit units = CodeToCoordinateUnit(ReadInt32(s));
     const std::int32_t count = ReadInt32(s);
     CheckCount(s, count, kMinObjectRecordBytes, "object");
@@ -110,6 +111,7 @@ void TLayer::WriteLayerFile(const QString& path) const {
 }
 
 void TLayer::ReadLayerFile(const QString& path) {
+    LayerChanging();
     // Listeners hear of the load once, when it is over; the layer is not
     // drawn half-read meanwhile.
     BeginUpdate();
@@ -163,6 +165,7 @@ void TLayer::WriteHeader(TStream& s) const {
 }
 
 void TLayer::ReadHeader(TStream& s) {
+    LayerChanging();
     // Everything is read before anything is stored: a damaged header
     // leaves the layer as it was.
     QString database = ReadTextLine(s);
@@ -194,6 +197,7 @@ void TLayer::WriteStyle(TStream& s) const {
 }
 
 void TLayer::ReadStyle(TStream& s) {
+    LayerChanging();
     TThemeClass defaults, hilite;
     defaults.ReadBlock(s);
     hilite.ReadBlock(s);

@@ -3,11 +3,20 @@
 // this interface and passes itself to its layers (TLayer(owner)) and to
 // its layer list (TLayers(drawing)); layers and lists work without one
 // as well (tests, tools), and then draw only on a context they are given.
+#include <functional>
+#include <memory>
+
 #include <QString>
 
+class QPainter;
 class TDrawContext;
 class TLayer;
 class TVisualObject;
+
+// Makes the context a layer draws through onto a picture of a threaded
+// redraw: the view's transform and settings, copied when the redraw starts
+// (it runs on the redraw threads and must not read the view).
+using TDrawContextMaker = std::function<std::unique_ptr<TDrawContext>(QPainter& painter)>;
 
 class TLayerHost {
 public:
@@ -25,6 +34,15 @@ public:
     // A layer's file could not be read while the layer was opened: the
     // layer is empty and inactive. The message says why.
     virtual void LayerOpenFailed(TLayer& layer, const QString& message) {}
+    // Whether the layer list paints its layers on its redraw threads (the
+    // view's SeparatedDrawThread).
+    virtual bool SeparatedDrawThread() const { return false; }
+    // The contexts of a threaded redraw; an empty maker makes the list paint
+    // directly.
+    virtual TDrawContextMaker LayerContextMaker() const { return {}; }
+    // Pictures of a threaded redraw have been laid onto HostDrawContext();
+    // finished after the last one.
+    virtual void LayersComposed(bool finished) {}
     // The file that names the layers (the drawing file), for finding layer
     // files whose stored folder does not exist here; empty for none.
     virtual QString ReferringFileName() const { return {}; }

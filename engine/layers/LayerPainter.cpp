@@ -140,7 +140,7 @@ void TLayerPainter::Draw(const TObjectRange& objects, std::uint64_t revision, TD
     basePen_ = p.pen();
     penSet_ = brushSet_ = false;
     for (const int i : candidates_) {
-        if (!visible) break;
+        if (!visible || dc.StopRequested()) break;
         TVisualObject* o = objects[static_cast<std::size_t>(i)];
         try {
             // A line or area whose vertices all lie in the window crosses it.

@@ -1,11 +1,18 @@
 #include "engine/layers/Layers.h"
 
 #include <algorithm>
+#include <unordered_set>
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QPainter>
 
 #include "engine/core/BinaryIO.h"
 #include "engine/core/Errors.h"
 #include "engine/core/Stream.h"
 #include "engine/core/TextLines.h"
+#include "engine/layers/RedrawThreads.h"
+#include "engine/objects/DrawContext.h"
 
 namespace {
 
@@ -45,9 +52,10 @@ std::unique_ptr<TLayer> CreateLayerOfClass(QStringView className, TLayerHost* ow
 
 // ---------------------------------------------------------------- TLayers
 
-TLayers::TLayers(TLayerHost* drawing) : drawing_(drawing) {}
+TLayers::TLayers(TLayerHost* drawing) : drawing_(drawing), notifier_(std::make_unique<QObject>()) {}
 
 TLayers::~TLayers() {
+    WaitRedraw();
     links_.DisconnectAll();
     list_.clear();
     // Free the owned layers last first, so that the first ones go last.
@@ -61,12 +69,14 @@ TLayer* TLayers::GetItem(int index) const {
 }
 
 int TLayers::Add(TLayer* layer) {
+    WaitRedraw();
     list_.push_back(layer);
     Changed();
     return GetCount() - 1;
 }
 
 void TLayers::Insert(int index, TLayer* layer) {
+    WaitRedraw();
     if (index < 0 || index > GetCount())
         throw EListError(QStringLiteral("List index out of bounds (%1)").arg(index));
     list_.insert(list_.begin() + index, layer);
@@ -74,6 +84,7 @@ void TLayers::Insert(int index, TLayer* layer) {
 }
 
 void TLayers::Delete(int index) {
+    WaitRedraw();
     GetItem(index);
     list_.erase(list_.begin() + index);
     Changed();
@@ -110,6 +121,7 @@ bool TLayers::Owns(const TLayer* layer) const {
 }
 
 void TLayers::FreeLayer(TLayer* layer) {
+    WaitRedraw();
     const bool listed = std::find(list_.begin(), list_.end(), layer) != list_.end();
     list_.erase(std::remove(list_.begin(), list_.end(), layer), list_.end());
     const auto it = std::find_if(owned_.begin(), owned_.end(), [&](const auto& p) { return p.get() == layer; });
@@ -121,6 +133,8 @@ void TLayers::FreeLayer(TLayer* layer) {
 }
 
 void TLayers::Redraw(int first, int last) {
+    WaitRedraw();
+    if (drawing_ != nullptr && drawing_->SeparatedDrawThread() && StartRedrawThreads(first, last)) return;
     struct TDone {
         bool& flag;
         ~TDone() { flag = false; }
@@ -130,6 +144,7 @@ void TLayers::Redraw(int first, int last) {
 }
 
 void TLayers::Draw(TDrawContext& dc, int first, int last) {
+    FinishRedraw();
     struct TDone {
         bool& flag;
         ~TDone() { flag = false; }
@@ -138,6 +153,71 @@ void TLayers::Draw(TDrawContext& dc, int first, int last) {
     first = std::max(first, 0);
     last = std::min(last, GetCount() - 1);
     for (int i = last; i >= first; --i) list_[static_cast<std::size_t>(i)]->Draw(&dc);
+}
+
+// ---- redraw threads
+
+bool TLayers::StartRedrawThreads(int first, int last) {
+    std::vector<TLayer*> layers;
+    std::unordered_set<TLayer*> seen;
+    for (int i = last; i >= first; --i) {
+        TLayer* layer = GetItem(i);
+        // A layer listed twice would be painted by two workers at once.
+        if (!seen.insert(layer).second) return false;
+        layers.push_back(layer);
+    }
+    TDrawContextMaker maker = drawing_->LayerContextMaker();
+    TDrawContext* target = drawing_->HostDrawContext();
+    if (!maker || target == nullptr || target->Painter().device() == nullptr) return false;
+    if (layers.empty()) return true;
+    const QPaintDevice* device = target->Painter().device();
+    const QSize size(device->width(), device->height());
+    const std::uint64_t generation = ++generation_;
+    QObject* notifier = notifier_.get();
+    for (TLayer* layer : layers) layer->redrawList_ = this;
+    redrawing_ = true;
+    redraw_ = std::make_unique<TLayersRedrawThread>(std::move(layers), size, std::move(maker), [this, notifier, generation] {
+        QMetaObject::invokeMethod(notifier, [this, generation] { PicturesReady(generation); }, Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void TLayers::PicturesReady(std::uint64_t generation) {
+    if (!redraw_ || generation != generation_) return;
+    TDrawContext* target = drawing_->HostDrawContext();
+    if (target == nullptr) {
+        WaitRedraw();
+        return;
+    }
+    const bool finished = redraw_->ComposeReady(target->Painter());
+    if (finished) EndRedrawThreads();
+    drawing_->LayersComposed(finished);
+}
+
+void TLayers::FinishRedraw() {
+    if (!redraw_) return;
+    TDrawContext* target = drawing_->HostDrawContext();
+    if (target == nullptr) {
+        WaitRedraw();
+        return;
+    }
+    redraw_->ComposeAll(target->Painter());
+    EndRedrawThreads();
+    drawing_->LayersComposed(true);
+}
+
+void TLayers::WaitRedraw() {
+    if (!redraw_) return;
+    redraw_->Stop();
+    redraw_->Wait();
+    EndRedrawThreads();
+}
+
+void TLayers::EndRedrawThreads() {
+    std::unique_ptr<TLayersRedrawThread> ending = std::move(redraw_);
+    ++generation_;
+    for (std::size_t i = 0; i < ending->Count(); ++i) ending->LayerAt(i).redrawList_ = nullptr;
+    redrawing_ = false;
 }
 
 void TLayers::SaveToStream(TStream& s) const {
@@ -164,6 +244,7 @@ void TLayers::WriteData(TStream& s) const {
 }
 
 void TLayers::ReadData(TStream& s) {
+    WaitRedraw();
     const std::int32_t count = ReadInt32(s);
     CheckCount(s, count, kMinLayerRecordBytes, "layer");
     bool added = false;

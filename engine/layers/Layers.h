@@ -11,9 +11,18 @@
 //   from a layers section are owned here; a caller may add layers it
 //   keeps itself, as long as they outlive the list or leave it first.
 //
-// Drawing is synchronous: Redraw and Draw draw every layer of the range in
-// turn on the calling thread. Drawing on separate threads is not offered
-// yet.
+// Drawing: Draw paints every layer of a range in turn on the calling
+// thread. Redraw does the same onto the view's context, unless the view
+// asks for separate threads (TLayerHost::SeparatedDrawThread): then the
+// layers are painted on the redraw threads (RedrawThreads.h) into pictures
+// that this list lays onto the view's context, the last layer first, on the
+// thread that started the redraw, as its event loop hands over the news;
+// Redraw returns at once and GetRedrawing stays true until the last picture
+// is laid. A new redraw, any change to the list, to a listed layer or to its
+// objects, and the list's end stop the running redraw and wait for its
+// threads (WaitRedraw); queries and direct drawing let it end first
+// (FinishRedraw).
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -24,7 +33,9 @@
 #include "engine/layers/LayerHost.h"
 #include "engine/symbology/ChangeLink.h"
 
+class QObject;
 class TDrawContext;
+class TLayersRedrawThread;
 class TStream;
 
 // Makes a new layer of a class for a view.
@@ -86,6 +97,11 @@ public:
     virtual void Draw(TDrawContext& dc, int first, int last);
     virtual void RedrawAll() { Redraw(0, GetCount() - 1); }
     bool GetRedrawing() const { return redrawing_; }
+    // Stops a running threaded redraw and waits for its threads; the
+    // pictures not laid yet are dropped. Nothing when none runs.
+    void WaitRedraw();
+    // Waits for a running threaded redraw to end and lays all its pictures.
+    void FinishRedraw();
 
     // ---- stream: marker line, int32 count, layer records, "E" + marker
     void SaveToStream(TStream& stream) const;
@@ -117,9 +133,18 @@ protected:
     virtual void DoProgress(int current, int total);
 
 private:
+    bool StartRedrawThreads(int first, int last);
+    void PicturesReady(std::uint64_t generation);
+    void EndRedrawThreads();
+
     TLayerHost* drawing_;
     std::vector<TLayer*> list_;
     std::vector<std::unique_ptr<TLayer>> owned_;
     bool redrawing_ = false;
     TChangeLinks links_;
+    // The running threaded redraw, and the object on this thread that the
+    // workers' news is posted to.
+    std::unique_ptr<TLayersRedrawThread> redraw_;
+    std::unique_ptr<QObject> notifier_;
+    std::uint64_t generation_ = 0;
 };

@@ -70,6 +70,7 @@ std::unique_ptr<TVisualObject> TArc::Clone() const {
 int TArc::GeometryBytes() const { return kArcGeometryBytes; }
 
 void TArc::ReadGeometry(TStream& stream) {
+    Changing();
     const bool hasCenter = ReadByte(stream) == 1;
     const double x = ReadDouble(stream), y = ReadDouble(stream), z = ReadDouble(stream);
     radius_ = ReadDouble(stream);
@@ -94,6 +95,7 @@ void TArc::WriteGeometry(TStream& stream) const {
 }
 
 void TArc::LoadFromStream(TStream& stream) {
+    Changing();
     // Three forms of record reach here: key and geometry (ours), the key
     // alone, and nothing at all before the end line. Look ahead for the
     // end line where each form would put it, longest first; the geometry
@@ -179,12 +181,14 @@ bool TArc::Touches(const TVisualObject& other) const {
 }
 
 void TArc::Move(double dx, double dy) {
+    Changing();
     if (!center_) return;
     center_->SetX(center_->X() + dx);
     center_->SetY(center_->Y() + dy);
 }
 
 void TArc::Rotate(double angle) {
+    Changing();
     if (!std::isfinite(angle)) return;
     const double sweep = ArcSweep(startAngle_, endAngle_);
     startAngle_ = NormalizeAngle(startAngle_ + angle);
@@ -192,6 +196,7 @@ void TArc::Rotate(double angle) {
 }
 
 void TArc::Scale(double factor) {
+    Changing();
     radius_ *= factor;
     diameter_ *= factor;
 }
@@ -204,6 +209,7 @@ TEllipse::TEllipse() {
 }
 
 void TEllipse::SetFillTexture(const QImage& v) {
+    Changing();
     fillTexture_ = (v.width() == 8 && v.height() == 8) ? v : QImage();
 }
 
@@ -225,6 +231,7 @@ std::unique_ptr<TVisualObject> TEllipse::Clone() const {
 int TEllipse::GeometryBytes() const { return kArcGeometryBytes + kFillBytes; }
 
 void TEllipse::ReadGeometry(TStream& stream) {
+    Changing();
     TArc::ReadGeometry(stream);
     fillStyle_ = CodeToFillStyle(ReadInt32(stream));
     fillColor_ = ReadInt32(stream);
@@ -279,6 +286,7 @@ bool TEllipse::CrossesRect(double x1, double y1, double x2, double y2) const {
 }
 
 void TEllipse::ApplyThemeClass(const TThemeClass& themeClass) {
+    Changing();
     TArc::ApplyThemeClass(themeClass);
     TThemeStyle s;
     if (!ReadThemeStyle(&themeClass, s)) return;

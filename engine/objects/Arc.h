@@ -42,13 +42,13 @@ public:
     void SetCenter(std::unique_ptr<TPoint> center);
     void SetCenter(double x, double y, double z = 0);
     double Radius() const { return radius_; }
-    void SetRadius(double v) { radius_ = v; }
+    void SetRadius(double v) { Changing(); radius_ = v; }
     double Diameter() const { return diameter_; }
-    void SetDiameter(double v) { diameter_ = v; }
+    void SetDiameter(double v) { Changing(); diameter_ = v; }
     double StartAngle() const { return startAngle_; }
-    void SetStartAngle(double v) { startAngle_ = v; }
+    void SetStartAngle(double v) { Changing(); startAngle_ = v; }
     double EndAngle() const { return endAngle_; }
-    void SetEndAngle(double v) { endAngle_ = v; }
+    void SetEndAngle(double v) { Changing(); endAngle_ = v; }
 
     // The radius along Y used for drawing and hit tests.
     virtual double RadiusY() const { return diameter_ != 0 ? diameter_ / 2 : radius_; }
@@ -114,18 +114,18 @@ public:
     QString ClassName() const override { return QStringLiteral("TEllipse"); }
 
     TFillStyle FillStyle() const { return fillStyle_; }
-    void SetFillStyle(TFillStyle v) { fillStyle_ = v; }
+    void SetFillStyle(TFillStyle v) { Changing(); fillStyle_ = v; }
     TColor FillColor() const { return fillColor_; }
-    void SetFillColor(TColor v) { fillColor_ = v; }
+    void SetFillColor(TColor v) { Changing(); fillColor_ = v; }
     // Only an 8 x 8 image is kept; anything else clears the texture.
     const QImage& FillTexture() const { return fillTexture_; }
     void SetFillTexture(const QImage& v);
     bool LayerFillStyle() const { return layerFillStyle_; }
-    void SetLayerFillStyle(bool v) { layerFillStyle_ = v; }
+    void SetLayerFillStyle(bool v) { Changing(); layerFillStyle_ = v; }
     bool LayerFillColor() const { return layerFillColor_; }
-    void SetLayerFillColor(bool v) { layerFillColor_ = v; }
+    void SetLayerFillColor(bool v) { Changing(); layerFillColor_ = v; }
     bool LayerFillTexture() const { return layerFillTexture_; }
-    void SetLayerFillTexture(bool v) { layerFillTexture_ = v; }
+    void SetLayerFillTexture(bool v) { Changing(); layerFillTexture_ = v; }
 
     // pi * radius along X * radius along Y.
     double GetArea() const;

@@ -82,6 +82,7 @@ std::unique_ptr<TContour> TContour::CloneContour() const { return std::make_uniq
 std::unique_ptr<TVisualObject> TContour::Clone() const { return CloneContour(); }
 
 void TContour::LoadFromStream(TStream& stream) {
+    Changing();
     TDrawingShape::LoadFromStream(stream);
     const std::int32_t count = ReadInt32(stream);
     CheckCount(stream, count, kMinPointRecordBytes, "vertex");
@@ -184,6 +185,7 @@ bool TContour::Contains(const TVisualObject& other) const {
 }
 
 void TContour::Move(double dx, double dy) {
+    Changing();
     for (TVertex& p : points_) {
         p.X += dx;
         p.Y += dy;
@@ -191,6 +193,7 @@ void TContour::Move(double dx, double dy) {
 }
 
 void TContour::Rotate(double angle) {
+    Changing();
     if (points_.empty()) return;
     const double cx = (LowerX() + UpperX()) / 2, cy = (LowerY() + UpperY()) / 2;
     RotateVertices(points_, cx, cy, angle);
@@ -199,6 +202,7 @@ void TContour::Rotate(double angle) {
 }
 
 void TContour::Scale(double factor) {
+    Changing();
     if (points_.empty()) return;
     ScaleVertices(points_, (LowerX() + UpperX()) / 2, (LowerY() + UpperY()) / 2, factor);
 }

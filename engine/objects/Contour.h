@@ -15,7 +15,7 @@ public:
     explicit TContour(std::vector<TVertex> points) : points_(std::move(points)) {}
     QString ClassName() const override { return QStringLiteral("TContour"); }
 
-    std::vector<TVertex>& Points() { return points_; }
+    std::vector<TVertex>& Points() { Changing(); return points_; }
     const std::vector<TVertex>& Points() const { return points_; }
     int Count() const { return static_cast<int>(points_.size()); }
     const TVertex& Vertex(int i) const { return points_[static_cast<std::size_t>(i)]; }

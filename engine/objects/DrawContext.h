@@ -4,6 +4,7 @@
 // down on the screen), its scale and tolerances. The map view implements
 // it over its off-screen image; TLinearDrawContext serves images, prints
 // and tests.
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -80,6 +81,11 @@ public:
     // WorldToScreenYF give the same values); false otherwise.
     virtual bool PixelMap(TPixelMap&) const { return false; }
 
+    // A drawing on a redraw thread that has been asked to stop: the layers
+    // end their object loop at the next object.
+    bool StopRequested() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
+    void SetStopFlag(const std::atomic<bool>* flag) { stop_ = flag; }
+
     // Rounded screen positions.
     int WorldToScreenX(double x) const { return RoundPixel(WorldToScreenXF(x)); }
     int WorldToScreenY(double y) const { return RoundPixel(WorldToScreenYF(y)); }
@@ -95,6 +101,9 @@ public:
         upperX = ScreenToWorldX(s.width() - 1);
         upperY = ScreenToWorldY(0);
     }
+
+private:
+    const std::atomic<bool>* stop_ = nullptr;  // not owned
 };
 
 // A plain view transform: the world point (originX, originY) sits at the

@@ -20,6 +20,7 @@ TImageObject::TImageObject()
 TImageObject::~TImageObject() = default;
 
 void TImageObject::SetKeepAspectRatio(bool v) {
+    Changing();
     keepAspectRatio_ = v;
     if (v) {
         const double x = XPixelSize();
@@ -40,6 +41,7 @@ double TImageObject::YPixelSize() {
 }
 
 void TImageObject::SetXPixelSize(double v) {
+    Changing();
     if (v > 0) {
         xPixelSize_ = v;
         if (HasImage()) upper_->SetX(lower_->X() + ImageSize().width() * v);
@@ -50,6 +52,7 @@ void TImageObject::SetXPixelSize(double v) {
 }
 
 void TImageObject::SetYPixelSize(double v) {
+    Changing();
     if (v > 0) {
         yPixelSize_ = v;
         if (HasImage()) upper_->SetY(lower_->Y() + ImageSize().height() * v);
@@ -92,6 +95,7 @@ QImage TImageObject::ShownImage(QSize size) {
 }
 
 void TImageObject::LoadImage(const QString& path) {
+    Changing();
     auto picture = OpenSharedPicture(ResolvePath(path));
     databaseName_ = ExtractFilePath(path);
     imageName_ = ExtractFileName(path);
@@ -119,6 +123,7 @@ std::unique_ptr<TVisualObject> TImageObject::Clone() const {
 }
 
 void TImageObject::LoadFromStream(TStream& stream) {
+    Changing();
     TVisualObject::LoadFromStream(stream);
     databaseName_ = StreamReadRequiredLine(stream);
     imageName_ = StreamReadRequiredLine(stream);
@@ -220,6 +225,7 @@ bool TImageObject::CrossesRect(double x1, double y1, double x2, double y2) const
 }
 
 void TImageObject::Move(double dx, double dy) {
+    Changing();
     lower_->SetX(lower_->X() + dx);
     lower_->SetY(lower_->Y() + dy);
     upper_->SetX(upper_->X() + dx);
@@ -227,6 +233,7 @@ void TImageObject::Move(double dx, double dy) {
 }
 
 void TImageObject::Scale(double factor) {
+    Changing();
     const double cx = (lower_->X() + upper_->X()) / 2, cy = (lower_->Y() + upper_->Y()) / 2;
     lower_->SetX(cx + (lower_->X() - cx) * factor);
     lower_->SetY(cy + (lower_->Y() - cy) * factor);

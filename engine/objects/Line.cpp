@@ -16,6 +16,7 @@
 // ---------------------------------------------------------------- TCustomLine
 
 void TCustomLine::ApplyThemeClass(const TThemeClass& themeClass) {
+    Changing();
     TDrawingShape::ApplyThemeClass(themeClass);
     TThemeStyle s;
     if (ReadThemeStyle(&themeClass, s)) lineStyle_ = s.LineStyle;
@@ -69,6 +70,7 @@ std::unique_ptr<TVisualObject> TLine::Clone() const {
 }
 
 void TLine::LoadFromStream(TStream& stream) {
+    Changing();
     TCustomLine::LoadFromStream(stream);
     first_.X = ReadDouble(stream);
     first_.Y = ReadDouble(stream);
@@ -144,6 +146,7 @@ bool TLine::Contains(const TVisualObject& other) const {
 }
 
 void TLine::Move(double dx, double dy) {
+    Changing();
     first_.X += dx;
     first_.Y += dy;
     second_.X += dx;
@@ -151,6 +154,7 @@ void TLine::Move(double dx, double dy) {
 }
 
 void TLine::Rotate(double angle) {
+    Changing();
     // The midpoint is the bounds' centre and stays put.
     std::vector<TVertex> v{first_, second_};
     RotateVertices(v, (LowerX() + UpperX()) / 2, (LowerY() + UpperY()) / 2, angle);
@@ -159,6 +163,7 @@ void TLine::Rotate(double angle) {
 }
 
 void TLine::Scale(double factor) {
+    Changing();
     std::vector<TVertex> v{first_, second_};
     ScaleVertices(v, (LowerX() + UpperX()) / 2, (LowerY() + UpperY()) / 2, factor);
     first_ = v[0];
@@ -168,12 +173,14 @@ void TLine::Scale(double factor) {
 double TLine::GetLength() const { return Planar::Distance(first_, second_); }
 
 TVertex* TLine::FindVertexInRect(double x1, double y1, double x2, double y2) {
+    Changing();
     if (InRangeInclusive(first_.X, x1, x2) && InRangeInclusive(first_.Y, y1, y2)) return &first_;
     if (InRangeInclusive(second_.X, x1, x2) && InRangeInclusive(second_.Y, y1, y2)) return &second_;
     return nullptr;
 }
 
 TVertex* TLine::NearestVertex(double x, double y) {
+    Changing();
     const TVertex p{x, y, 0};
     return Planar::Distance(p, first_) < Planar::Distance(p, second_) ? &first_ : &second_;
 }

@@ -27,6 +27,11 @@ public:
     // selected lines and their pixel extent grows by the snap tolerance).
     virtual bool InEditState() const { return false; }
 
+    // Called before an owned object changes (a property, its geometry, its
+    // selection mark): an owner whose objects are being drawn on other
+    // threads stops that drawing and waits for it first.
+    virtual void ObjectChanging(TVisualObject& object) {}
+
     // Shows the object highlighted for the given time. The owner (the view)
     // ends the flash with a timer; the call returns at once.
     virtual void Flash(TVisualObject& object, int milliseconds) = 0;

@@ -29,6 +29,7 @@ TPoint::TPoint() { SetLineWidth(12); }
 TPoint::TPoint(double x, double y, double z) : TPoint() { v_ = {x, y, z}; }
 
 void TPoint::SetBitmap(const QImage& bitmap) {
+    Changing();
     if (bitmap.isNull()) return;
     bitmap_ = (bitmap.width() == 8 && bitmap.height() == 8) ? bitmap : QImage();
 }
@@ -74,6 +75,7 @@ std::unique_ptr<TPoint> TPoint::ClonePoint() const {
 std::unique_ptr<TVisualObject> TPoint::Clone() const { return ClonePoint(); }
 
 void TPoint::LoadFromStream(TStream& stream) {
+    Changing();
     TDrawingShape::LoadFromStream(stream);
     v_.X = ReadDouble(stream);
     v_.Y = ReadDouble(stream);
@@ -165,11 +167,13 @@ bool TPoint::Contains(const TVisualObject& other) const {
 }
 
 void TPoint::Move(double dx, double dy) {
+    Changing();
     v_.X += dx;
     v_.Y += dy;
 }
 
 void TPoint::ApplyThemeClass(const TThemeClass& themeClass) {
+    Changing();
     TDrawingShape::ApplyThemeClass(themeClass);
     TThemeStyle s;
     if (!ReadThemeStyle(&themeClass, s)) return;

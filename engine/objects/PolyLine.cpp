@@ -159,15 +159,18 @@ using namespace polyline_detail;
 // ---------------------------------------------------------------- TPolyLine
 
 TContour* TPolyLine::AddContour(std::unique_ptr<TContour> contour) {
+    Changing();
     contours_.push_back(std::move(contour));
     return contours_.back().get();
 }
 
 TContour* TPolyLine::AddContour(std::vector<TVertex> vertices) {
+    Changing();
     return AddContour(std::make_unique<TContour>(std::move(vertices)));
 }
 
 TPolyLine* TPolyLine::AddContoursOf(const TPolyLine& other) {
+    Changing();
     for (const auto& c : other.contours_) contours_.push_back(c->CloneContour());
     return this;
 }
@@ -205,6 +208,7 @@ std::unique_ptr<TVisualObject> TPolyLine::Clone() const {
 }
 
 void TPolyLine::LoadFromStream(TStream& stream) {
+    Changing();
     TCustomLine::LoadFromStream(stream);
     ReadContours(stream, contours_);
 }
@@ -327,16 +331,19 @@ bool TPolyLine::Contains(const TVisualObject& other) const {
 std::vector<const TContour*> TPolyLine::BoundaryParts() const { return Refs(contours_); }
 
 std::vector<std::vector<TVertex>*> TPolyLine::AllParts() {
+    Changing();
     std::vector<std::vector<TVertex>*> out;
     for (auto& c : contours_) out.push_back(&c->Points());
     return out;
 }
 
 void TPolyLine::Move(double dx, double dy) {
+    Changing();
     for (auto& c : contours_) c->Move(dx, dy);
 }
 
 void TPolyLine::Rotate(double angle) {
+    Changing();
     const TBounds b = Bounds();
     const double cx = (b.LowerX + b.UpperX) / 2, cy = (b.LowerY + b.UpperY) / 2;
     const auto parts = AllParts();
@@ -352,6 +359,7 @@ void TPolyLine::Rotate(double angle) {
 }
 
 void TPolyLine::Scale(double factor) {
+    Changing();
     const TBounds b = Bounds();
     const double cx = (b.LowerX + b.UpperX) / 2, cy = (b.LowerY + b.UpperY) / 2;
     for (auto* v : AllParts()) ScaleVertices(*v, cx, cy, factor);
@@ -364,6 +372,7 @@ double TPolyLine::GetLength() const {
 }
 
 TVertex* TPolyLine::FindVertexInRect(double x1, double y1, double x2, double y2) {
+    Changing();
     return VertexInRect(contours_, x1, y1, x2, y2);
 }
 

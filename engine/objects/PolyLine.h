@@ -24,7 +24,7 @@ public:
     QString ClassName() const override { return QStringLiteral("TPolyLine"); }
 
     const TOwnedContours& Contours() const { return contours_; }
-    TOwnedContours& Contours() { return contours_; }
+    TOwnedContours& Contours() { Changing(); return contours_; }
     // Appends a contour (taken over); returns it.
     TContour* AddContour(std::unique_ptr<TContour> contour);
     TContour* AddContour(std::vector<TVertex> vertices);
@@ -115,7 +115,7 @@ public:
     QString ClassName() const override { return QStringLiteral("TPolygon"); }
 
     const TOwnedContours& Holes() const { return holes_; }
-    TOwnedContours& Holes() { return holes_; }
+    TOwnedContours& Holes() { Changing(); return holes_; }
     TContour* AddHole(std::unique_ptr<TContour> hole);
     TContour* AddHole(std::vector<TVertex> vertices);
     // Appends copies of the other's outer contours as holes; returns this.
@@ -127,18 +127,18 @@ public:
     std::unique_ptr<TPolygon> Combine(const TPolygon& other) const;
 
     TFillStyle FillStyle() const { return fillStyle_; }
-    void SetFillStyle(TFillStyle v) { fillStyle_ = v; }
+    void SetFillStyle(TFillStyle v) { Changing(); fillStyle_ = v; }
     TColor FillColor() const { return fillColor_; }
-    void SetFillColor(TColor v) { fillColor_ = v; }
+    void SetFillColor(TColor v) { Changing(); fillColor_ = v; }
     const QImage& FillTexture() const { return fillTexture_; }
     // Only an 8 x 8 image is kept; any other, or a null image, stores none.
     void SetFillTexture(const QImage& v);
     bool LayerFillStyle() const { return layerFillStyle_; }
-    void SetLayerFillStyle(bool v) { layerFillStyle_ = v; }
+    void SetLayerFillStyle(bool v) { Changing(); layerFillStyle_ = v; }
     bool LayerFillColor() const { return layerFillColor_; }
-    void SetLayerFillColor(bool v) { layerFillColor_ = v; }
+    void SetLayerFillColor(bool v) { Changing(); layerFillColor_ = v; }
     bool LayerFillTexture() const { return layerFillTexture_; }
-    void SetLayerFillTexture(bool v) { layerFillTexture_ = v; }
+    void SetLayerFillTexture(bool v) { Changing(); layerFillTexture_ = v; }
 
     // The area (outer rings inside, holes out, boundary counts as in).
     Planar::TRegion Region() const;

@@ -42,25 +42,30 @@ bool AnyStrictlyInside(Planar::TVertices ring, const Planar::TRegion& region) {
 }  // namespace
 
 TContour* TPolygon::AddHole(std::unique_ptr<TContour> hole) {
+    Changing();
     holes_.push_back(std::move(hole));
     return holes_.back().get();
 }
 
 TContour* TPolygon::AddHole(std::vector<TVertex> vertices) {
+    Changing();
     return AddHole(std::make_unique<TContour>(std::move(vertices)));
 }
 
 TPolygon* TPolygon::AddHolesFromContours(const TPolygon& other) {
+    Changing();
     for (const auto& c : other.Contours()) holes_.push_back(c->CloneContour());
     return this;
 }
 
 TPolygon* TPolygon::AddHolesOf(const TPolygon& other) {
+    Changing();
     for (const auto& c : other.holes_) holes_.push_back(c->CloneContour());
     return this;
 }
 
 void TPolygon::SetFillTexture(const QImage& v) {
+    Changing();
     fillTexture_ = (!v.isNull() && v.width() == 8 && v.height() == 8) ? v : QImage();
 }
 
@@ -107,6 +112,7 @@ std::unique_ptr<TVisualObject> TPolygon::Clone() const {
 }
 
 void TPolygon::LoadFromStream(TStream& stream) {
+    Changing();
     TPolyLine::LoadFromStream(stream);
     polyline_detail::ReadContours(stream, holes_);
 }
@@ -239,12 +245,14 @@ bool TPolygon::Contains(const TVisualObject& other) const {
 }
 
 std::vector<std::vector<TVertex>*> TPolygon::AllParts() {
+    Changing();
     auto out = TPolyLine::AllParts();
     for (auto& h : holes_) out.push_back(&h->Points());
     return out;
 }
 
 void TPolygon::Move(double dx, double dy) {
+    Changing();
     TPolyLine::Move(dx, dy);
     for (auto& h : holes_) h->Move(dx, dy);
 }
@@ -257,6 +265,7 @@ double TPolygon::GetLength() const {
 }
 
 TVertex* TPolygon::FindVertexInRect(double x1, double y1, double x2, double y2) {
+    Changing();
     for (const auto* list : {&contours_, &holes_})
         for (const auto& c : *list)
             for (TVertex& v : c->Points())
@@ -265,6 +274,7 @@ TVertex* TPolygon::FindVertexInRect(double x1, double y1, double x2, double y2) 
 }
 
 TVertex* TPolygon::NearestVertex(double x, double y) {
+    Changing();
     TVertex* vo = EndNearer(FindNearest(contours_, x, y, true), x, y);
     TVertex* vh = EndNearer(FindNearest(holes_, x, y, true), x, y);
     if (vh == nullptr) return vo;
@@ -289,6 +299,7 @@ std::unique_ptr<TPoint> TPolygon::NearestPoint(const TPoint& point, double x, do
 }
 
 void TPolygon::ApplyThemeClass(const TThemeClass& themeClass) {
+    Changing();
     TCustomLine::ApplyThemeClass(themeClass);
     TThemeStyle s;
     if (!ReadThemeStyle(&themeClass, s)) return;

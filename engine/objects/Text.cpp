@@ -141,9 +141,13 @@ TText::TText() {
 
 TText::~TText() = default;
 
-void TText::SetInsertionPoint(std::unique_ptr<TPoint> point) { insertionPoint_ = std::move(point); }
+void TText::SetInsertionPoint(std::unique_ptr<TPoint> point) {
+    Changing();
+    insertionPoint_ = std::move(point);
+}
 
 void TText::SetInsertionPoint(double x, double y, double z) {
+    Changing();
     insertionPoint_ = std::make_unique<TPoint>(x, y, z);
 }
 
@@ -210,6 +214,7 @@ std::unique_ptr<TVisualObject> TText::Clone() const {
 }
 
 void TText::LoadFromStream(TStream& stream) {
+    Changing();
     TDrawingObject::LoadFromStream(stream);
     const double x = ReadDouble(stream);
     const double y = ReadDouble(stream);
@@ -265,6 +270,7 @@ void TText::Draw(TDrawContext& dc) {
 }
 
 void TText::ApplyThemeClass(const TThemeClass& themeClass) {
+    Changing();
     TDrawingObject::ApplyThemeClass(themeClass);
     font_ = themeClass.TextFont();
 }
@@ -314,16 +320,19 @@ bool TText::CrossesRect(double x1, double y1, double x2, double y2) const {
 }
 
 void TText::Move(double dx, double dy) {
+    Changing();
     if (!insertionPoint_) return;
     insertionPoint_->Move(dx, dy);
 }
 
 void TText::Rotate(double angle) {
+    Changing();
     rotation_ += angle;
     if (rotation_ > kTwoPi) rotation_ -= kTwoPi;
 }
 
 void TText::Scale(double factor) {
+    Changing();
     const double s = std::nearbyint(font_.Size * factor);
     font_.Size = std::isfinite(s) && std::fabs(s) < 1e6 ? static_cast<int>(s) : font_.Size;
 }

@@ -56,20 +56,20 @@ public:
     QString ClassName() const override { return QStringLiteral("TText"); }
 
     const QString& Text() const { return text_; }
-    void SetText(const QString& v) { text_ = v; }
+    void SetText(const QString& v) { Changing(); text_ = v; }
     const TFont& TextFont() const { return font_; }
-    void SetTextFont(const TFont& v) { font_ = v; }
+    void SetTextFont(const TFont& v) { Changing(); font_ = v; }
     // The anchor in map coordinates; nullptr until one is given or read.
     TPoint* InsertionPoint() const { return insertionPoint_.get(); }
     // The text takes the point over (the previous one is freed).
     void SetInsertionPoint(std::unique_ptr<TPoint> point);
     void SetInsertionPoint(double x, double y, double z = 0);
     double Rotation() const { return rotation_; }
-    void SetRotation(double v) { rotation_ = v; }
+    void SetRotation(double v) { Changing(); rotation_ = v; }
     double OriginalScale() const { return originalScale_; }
-    void SetOriginalScale(double v) { originalScale_ = v; }
+    void SetOriginalScale(double v) { Changing(); originalScale_ = v; }
     bool LayerTextFont() const { return layerTextFont_; }
-    void SetLayerTextFont(bool v) { layerTextFont_ = v; }
+    void SetLayerTextFont(bool v) { Changing(); layerTextFont_ = v; }
 
     // The font size in points at which the text is drawn at a view scale:
     // Round(OriginalScale / viewScale * size), or the size itself when

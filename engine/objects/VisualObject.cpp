@@ -53,6 +53,7 @@ bool TVisualObject::ClassNameIs(QStringView name) const {
 }
 
 void TVisualObject::SetId(const QString& value) {
+    Changing();
     if (parent_ == nullptr) {
         id_ = value;
         return;
@@ -68,6 +69,7 @@ void TVisualObject::SetId(const QString& value) {
 }
 
 void TVisualObject::SetSelected(bool v) {
+    Changing();
     if (v == selected_) return;
     if (TDrawContext* dc = OwnerContext()) Redraw(*dc);
     selected_ = v;
@@ -98,6 +100,7 @@ int TVisualObject::Bottom() const {
 }
 
 void TVisualObject::LoadFromStream(TStream& stream) {
+    Changing();
     id_ = KeyToId(static_cast<std::uint64_t>(ReadInt64(stream)));
 }
 
@@ -171,6 +174,7 @@ void TDrawingObject::Draw(TDrawContext& dc) {
 }
 
 void TDrawingObject::ApplyThemeClass(const TThemeClass& themeClass) {
+    Changing();
     TThemeStyle s;
     if (ReadThemeStyle(&themeClass, s)) lineColor_ = s.LineColor;
 }
@@ -193,17 +197,20 @@ void TDrawingShape::Draw(TDrawContext& dc) {
 }
 
 void TDrawingShape::ApplyThemeClass(const TThemeClass& themeClass) {
+    Changing();
     TDrawingObject::ApplyThemeClass(themeClass);
     TThemeStyle s;
     if (ReadThemeStyle(&themeClass, s)) lineWidth_ = s.LineWidth;
 }
 
 TDrawingShape* TDrawingShape::AddShape(TVisualObject* shape) {
+    Changing();
     shapes_.Add(shape);
     return this;
 }
 
 std::unique_ptr<TVisualObjects> TDrawingShape::ExtractShapes() {
+    Changing();
     auto out = std::make_unique<TVisualObjects>();
     for (TVisualObject* o : shapes_) out->Add(o);
     shapes_.Clear();

@@ -22,6 +22,7 @@
 
 #include "engine/core/Color.h"
 #include "engine/core/Errors.h"
+#include "engine/objects/ObjectOwner.h"
 
 class TStream;
 class TThemeClass;
@@ -83,9 +84,9 @@ public:
     // the owner told (ObjectIdChanged). Without an owner the value is stored.
     void SetId(const QString& value);
     bool Visible() const { return visible_; }
-    void SetVisible(bool v) { visible_ = v; }
+    void SetVisible(bool v) { Changing(); visible_ = v; }
     bool Enabled() const { return enabled_; }
-    void SetEnabled(bool v) { enabled_ = v; }
+    void SetEnabled(bool v) { Changing(); enabled_ = v; }
     bool Selected() const { return selected_; }
     // When the value changes and the owner has a canvas, the object is
     // redrawn in its old state first; then the value is stored.
@@ -94,7 +95,7 @@ public:
     TObjectOwner* Parent() const { return parent_; }
     void SetParent(TObjectOwner* owner) { parent_ = owner; }
     double Tolerance() const { return tolerance_; }
-    void SetTolerance(double v) { tolerance_ = v; }
+    void SetTolerance(double v) { Changing(); tolerance_ = v; }
     std::int32_t Tag() const { return tag_; }
     void SetTag(std::int32_t v) { tag_ = v; }
 
@@ -178,6 +179,11 @@ public:
 protected:
     // Stores an Id as read from a stream, bypassing SetId's checks.
     void AssignIdDirect(const QString& id) { id_ = id; }
+    // Every setter and edit of the object calls this first: the owner
+    // stops a redraw that may be reading the object on another thread.
+    void Changing() {
+        if (parent_ != nullptr) parent_->ObjectChanging(*this);
+    }
 
 private:
     QString id_;
@@ -322,9 +328,9 @@ class TDrawingObject : public TVisualObject {
 public:
     QString ClassName() const override { return QStringLiteral("TDrawingObject"); }
     TColor LineColor() const { return lineColor_; }
-    void SetLineColor(TColor v) { lineColor_ = v; }
+    void SetLineColor(TColor v) { Changing(); lineColor_ = v; }
     bool LayerLineColor() const { return layerLineColor_; }
-    void SetLayerLineColor(bool v) { layerLineColor_ = v; }
+    void SetLayerLineColor(bool v) { Changing(); layerLineColor_ = v; }
 
     // Sets the pen colour: the owner's selection-highlight line colour when
     // Selected, else LineColor.
@@ -343,9 +349,9 @@ public:
     ~TDrawingShape() override;
     QString ClassName() const override { return QStringLiteral("TDrawingShape"); }
     int LineWidth() const { return lineWidth_; }
-    void SetLineWidth(int v) { lineWidth_ = v; }
+    void SetLineWidth(int v) { Changing(); lineWidth_ = v; }
     bool LayerLineWidth() const { return layerLineWidth_; }
-    void SetLayerLineWidth(bool v) { layerLineWidth_ = v; }
+    void SetLayerLineWidth(bool v) { Changing(); layerLineWidth_ = v; }
 
     // Sets the pen width (selection-highlight line width when Selected,
     // else LineWidth), then the colour.

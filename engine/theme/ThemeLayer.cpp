@@ -45,6 +45,7 @@ TThemeLayer::TThemeLayer(TLayerHost* owner)
 }
 
 TThemeLayer::~TThemeLayer() {
+    LayerChanging();  // before this layer's own parts go
     try {
         if (Active()) InternalClose();
     } catch (...) {
@@ -60,6 +61,7 @@ int TThemeLayer::TableFieldCount() const { return table_->Active() ? table_->Fie
 // ---------------------------------------------------------------- properties
 
 void TThemeLayer::SetLegendType(TLegendType v) {
+    LayerChanging();
     if (v == legendType_) return;
     legendType_ = v;
     if (classified_) SetClassified(true);
@@ -68,6 +70,7 @@ void TThemeLayer::SetLegendType(TLegendType v) {
 // ---------------------------------------------------------------- classification
 
 void TThemeLayer::SetClassified(bool v) {
+    LayerChanging();
     classified_ = v;
     Classify();
 }
@@ -132,6 +135,7 @@ void TThemeLayer::ClassifyWith(TVisualObject* object, const std::optional<double
 }
 
 void TThemeLayer::Classify() {
+    LayerChanging();
     TLayerTable& t = *table_;
     if (!t.Active()) return;
     std::optional<double> total;
@@ -190,6 +194,7 @@ std::int32_t TThemeLayer::NormalizationFieldIndex() const {
 }
 
 void TThemeLayer::SetProjection(std::int32_t v) {
+    LayerChanging();
     if (const auto units = ChangeProjection(v, projection_, projectionParams_)) SetCoordinateUnits(*units);
 }
 
@@ -313,6 +318,7 @@ int TThemeLayer::AddObjectWithRecord(std::unique_ptr<TVisualObject> owned, const
 }
 
 void TThemeLayer::Delete(int index) {
+    LayerChanging();
     if (State() != lsEdit) return;
     TVisualObject* o = GetObject(index);
     try {
@@ -337,6 +343,7 @@ int TThemeLayer::Remove(TVisualObject* object) {
 }
 
 void TThemeLayer::Clear() {
+    LayerChanging();
     if (State() == lsEdit && table_->Active()) {
         try {
             table_->DisableControls();
@@ -354,6 +361,7 @@ void TThemeLayer::Clear() {
 bool TThemeLayer::HasPendingEdits() const { return TLayer::HasPendingEdits() || table_->UpdatesPending(); }
 
 void TThemeLayer::SetStateValue(TLayerState value) {
+    LayerChanging();
     // A table that cannot be modified keeps the layer browsing.
     if (value == lsEdit && table_->Active() && !table_->CanModify()) value = lsBrowse;
     TLayer::SetStateValue(value);
@@ -415,6 +423,7 @@ void TThemeLayer::InternalPost() {
 }
 
 void TThemeLayer::InternalCancel() {
+    LayerChanging();
     TLayer::InternalCancel();
     if (table_->Active()) table_->CancelUpdates();
 }
@@ -530,6 +539,7 @@ void TThemeLayer::DrawObjects(TDrawContext& dc) {
     const auto& objects = GetObjects();
     for (std::size_t i = 0; i < projected_.size() && i < objects.size(); ++i) {
         TVisualObject* copy = projected_[i].get();
+        if (dc.StopRequested()) break;
         if (copy == nullptr || !objects[i]->Visible()) continue;
         try {
             copy->SetSelected(objects[i]->Selected());
@@ -589,6 +599,7 @@ void TThemeLayer::WriteObjects(TStream& s) const {
 }
 
 void TThemeLayer::ReadObjects(TStream& s) {
+    LayerChanging();
     const std::int32_t type = ReadInt32(s);
     const std::int32_t nextId = ReadInt32(s);
     QString database = ReadTextLine(s);
@@ -693,6 +704,7 @@ void TThemeLayer::WriteHeader(TStream& s) const {
 }
 
 void TThemeLayer::ReadHeader(TStream& s) {
+    LayerChanging();
     // The whole header is checked first, the layer's own part on a scratch
     // layer and the table section on a scratch table, so that a damaged
     // header leaves the layer's settings, classes and table as they were.
@@ -724,6 +736,7 @@ void TThemeLayer::WriteStyle(TStream& s) const {
 }
 
 void TThemeLayer::ReadStyle(TStream& s) {
+    LayerChanging();
     // Checked whole before anything changes: the theme classes are replaced
     // only by a style that reads to its end.
     const std::int64_t start = s.Position();

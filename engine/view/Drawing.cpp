@@ -131,7 +131,8 @@ void TDrawing::RedrawRequested() {
     });
 }
 
-void TDrawing::FlashObject(TLayer&, TVisualObject& object, int milliseconds) {
+void TDrawing::FlashObject(TLayer& layer, TVisualObject& object, int milliseconds) {
+    layer.WaitDrawn();
     // The object drawn alone on a transparent picture, then tinted.
     QImage overlay(QSize(std::max(drawWidth_, 1), std::max(transform_.DrawHeight, 1)),
                    QImage::Format_ARGB32_Premultiplied);
@@ -210,11 +211,13 @@ void TDrawing::SetCommands(TDrawingCommands v) {
 // ---- scale and units
 
 void TDrawing::UpdateScale(double pixelSizeMetres) {
+    layers_->WaitRedraw();
     if (!(pixelSizeMetres > 0)) pixelSizeMetres = kPixelSizeMetres;
     scale_ = transform_.UnitsPerPixel / pixelSizeMetres;
 }
 
 void TDrawing::SetScale(double value) {
+    layers_->WaitRedraw();
     if (!(value >= 1) || !std::isfinite(value)) return;
     scale_ = value;
     const double w = kPixelSizeMetres * value;
@@ -285,6 +288,7 @@ double TDrawing::ScreenToWorldY(int Y) const { return transform_.ScreenToWorldY(
 TVertex TDrawing::ScreenToWorld(const QPoint& p) const { return {ScreenToWorldX(p.x()), ScreenToWorldY(p.y()), 0}; }
 
 void TDrawing::SetViewport(int offsetX, int offsetY, int width, int height, double pixelSizeMetres) {
+    layers_->WaitRedraw();  // the layers being drawn read the scale
     transform_.OffsetX = offsetX;
     transform_.OffsetY = offsetY;
     drawWidth_ = std::max(width, 0);
@@ -499,6 +503,7 @@ void TDrawing::DrawLayerTo(QPainter& painter, TLayer& layer) {
 }
 
 void TDrawing::DrawLayersTo(QPainter& painter, const TViewTransform& transform, QSize drawSize, double scale) {
+    layers_->FinishRedraw();  // before the scale the layers read changes
     TViewDrawContext dc = MakeContext(painter, transform, drawSize);
     // Texts take their size in points on the device.
     if (const QPaintDevice* device = painter.device(); device != nullptr && device->logicalDpiY() > 0)
@@ -531,6 +536,7 @@ void TDrawing::DrawGrid(QPainter& painter) const {
 }
 
 void TDrawing::Redraw() {
+    layers_->WaitRedraw();
     EndCanvas();
     const QSize size(std::max(drawWidth_, 1), std::max(transform_.DrawHeight, 1));
     if (image_.size() != size) image_ = QImage(size, QImage::Format_RGB32);
@@ -542,9 +548,34 @@ void TDrawing::Redraw() {
 }
 
 void TDrawing::DrawLayers(int first, int last) {
-    TDrawContext* dc = DrawContext();
-    layers_->Draw(*dc, first, last);
+    if (separatedDrawThread_) {
+        layers_->Redraw(std::max(first, 0), std::min(last, layers_->GetCount() - 1));
+        // The grid goes on when the last picture is laid (LayersComposed).
+        if (layers_->GetRedrawing()) return;
+        DrawContext();
+    } else {
+        layers_->Draw(*DrawContext(), first, last);
+    }
     DrawGrid(*canvasPainter_);
+}
+
+TDrawContextMaker TDrawing::LayerContextMaker() const {
+    return [t = transform_, size = QSize(drawWidth_, transform_.DrawHeight), snap = snapTolerance_,
+            tolerance = redrawTolerance_, color = color_](QPainter& painter) -> std::unique_ptr<TDrawContext> {
+        auto dc = std::make_unique<TViewDrawContext>(painter, t, size);
+        dc->SetSnapTolerance(snap);
+        dc->SetRedrawTolerance(tolerance);
+        dc->SetBackgroundColor(color);
+        return dc;
+    };
+}
+
+void TDrawing::LayersComposed(bool finished) {
+    if (finished) {
+        DrawContext();
+        DrawGrid(*canvasPainter_);
+    }
+    update();
 }
 
 void TDrawing::SetRubberBand(const QPainterPath& pixels, const QPen& pen) {

@@ -129,7 +129,10 @@ public:
     void SetRedrawTolerance(int v) { redrawTolerance_ = v; }
     bool DotAid() const { return dotAid_; }
     void SetDotAid(bool v) { dotAid_ = v; }
-    bool SeparatedDrawThread() const { return separatedDrawThread_; }
+    // True paints the layers on the layer list's redraw threads: Redraw
+    // returns at once and the picture fills in as the layers are done
+    // (Layers().GetRedrawing() tells whether it still runs). Off by default.
+    bool SeparatedDrawThread() const override { return separatedDrawThread_; }
     void SetSeparatedDrawThread(bool v) { separatedDrawThread_ = v; }
 
     // The map scale denominator: the world length of one pixel over the
@@ -377,6 +380,9 @@ public:
     // Passed on to OnError.
     void LayerOpenFailed(TLayer& layer, const QString& message) override;
     QString ReferringFileName() const override;
+    TDrawContextMaker LayerContextMaker() const override;
+    // Draws the grid over the finished picture and repaints.
+    void LayersComposed(bool finished) override;
 
 protected:
     // The layer list of a new view (a descendant puts its own in place with

@@ -17,6 +17,7 @@ TGISDrawing::TGISDrawing(QWidget* parent) : TDrawing(parent) {
 TGISDrawing::~TGISDrawing() = default;
 
 void TGISDrawing::SetProjection(std::int32_t v) {
+    Layers().WaitRedraw();  // the layers being drawn read the view's system and scale
     if (const auto units = ChangeProjection(v, projection_, projectionParams_)) SetCoordinateUnits(*units);
 }
 
@@ -84,6 +85,7 @@ double TGISDrawing::MeasureArea(const TContour& contour) const {
 }
 
 void TGISDrawing::UpdateScale(double pixelSizeMetres) {
+    Layers().WaitRedraw();  // the layers being drawn read the view's system and scale
     const TMeasuring m = Measuring();
     if (m == TMeasuring::Planar) {
         TDrawing::UpdateScale(pixelSizeMetres);
@@ -106,6 +108,7 @@ void TGISDrawing::UpdateScale(double pixelSizeMetres) {
 }
 
 void TGISDrawing::SetScale(double value) {
+    Layers().WaitRedraw();  // the layers being drawn read the view's system and scale
     const TMeasuring m = Measuring();
     if (m == TMeasuring::Planar) {
         TDrawing::SetScale(value);

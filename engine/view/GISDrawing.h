@@ -25,9 +25,15 @@ public:
     ~TGISDrawing() override;
 
     std::int32_t Ellipsoid() const { return ellipsoid_; }
-    void SetEllipsoid(std::int32_t v) { ellipsoid_ = v; }
+    void SetEllipsoid(std::int32_t v) {
+        Layers().WaitRedraw();
+        ellipsoid_ = v;
+    }
     std::int32_t Datum() const { return datum_; }
-    void SetDatum(std::int32_t v) { datum_ = v; }
+    void SetDatum(std::int32_t v) {
+        Layers().WaitRedraw();
+        datum_ = v;
+    }
     std::int32_t Projection() const { return projection_; }
     // -1 local (no parameters), 0 geographic, 1 UTM (zone 24 defaults);
     // sets CoordinateUnits. Writing the current value keeps the parameters.

@@ -20,6 +20,8 @@ void TLayerIndex::Refresh() {
 
 template <class Test>
 std::vector<TVisualObject*> TLayerIndex::Collect(double x1, double y1, double x2, double y2, Test test) {
+    // The hit tests read caches that a threaded redraw of the layer fills.
+    layer_->WaitDrawn();
     Refresh();
     index_.Candidates(x1, y1, x2, y2, scratch_);
     std::vector<TVisualObject*> out;

@@ -1,0 +1,108 @@
+// The map view's redraw of the whole plan (the plan's map and the base
+// layers of every hill) at full extent on a 1920x1080 view: with
+// SeparatedDrawThread on (ours: the layers painted on the redraw threads and
+// laid in order as the event loop hands them over, timed until the picture
+// is whole) against the same view drawing every layer in turn on the
+// user-interface thread (peer). CPU time is the process's, all threads.
+//
+// The plan: the folder in KZ_BENCH_PLAN (a plan as the sample generator
+// writes it), else the full-size sample written afresh.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "engine/core/Paths.h"
+#include "engine/layers/Layers.h"
+#include "engine/theme/ThemeLayer.h"
+#include "engine/view/EngineStartup.h"
+#include "engine/view/GISDrawing.h"
+#include "tools/SamplePlan.h"
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "bench-redrawthreads";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* app = [] {
+        auto* a = new QApplication(argc, argv);
+        StartEngine();
+        return a;
+    }();
+    return *app;
+}
+
+QTemporaryDir& Dir() {
+    static QTemporaryDir dir;
+    return dir;
+}
+
+// The plan's map with the base layers of every hill below its own layers.
+TGISDrawing& PlanView() {
+    static TGISDrawing* view = [] {
+        App();
+        QString folder = qEnvironmentVariable("KZ_BENCH_PLAN");
+        if (folder.isEmpty()) {
+            folder = Dir().path();
+            WriteSamplePlan(folder, TSamplePlanSize::Full);
+        }
+        const QString mapFile = SampleMapFile(folder);
+        auto* v = new TGISDrawing;
+        v->resize(1920, 1080);
+        v->SetDatabaseName(ExtractFilePath(mapFile));
+        v->SetDrawingName(ExtractFileName(mapFile));
+        v->Open();
+        const QString mapLayers = JoinPath(ExtractFilePath(mapFile), QStringLiteral("camadas"));
+        QDir dir(mapLayers);
+        for (const QString& name : dir.entryList({QStringLiteral("*.cam")}, QDir::Files, QDir::Name)) {
+            if (!name.startsWith(u'm') || name.startsWith(QStringLiteral("morros"))) continue;
+            auto layer = std::make_unique<TThemeLayer>(v);
+            layer->SetThemeLayerType(TThemeLayer::FileThemeLayerType(JoinPath(mapLayers, name)));
+            layer->SetDatabaseName(mapLayers);
+            layer->SetLayerName(name);
+            layer->SetCaption(name);
+            layer->Open();
+            v->Layers().Add(std::move(layer));
+        }
+        v->ZoomWindow(v->LeftLimit(), v->BottomLimit(), v->RightLimit(), v->TopLimit());
+        return v;
+    }();
+    return *view;
+}
+
+void Counters(benchmark::State& state, TGISDrawing& view) {
+    std::int64_t objects = 0;
+    for (int i = 0; i < view.Layers().GetCount(); ++i) objects += view.Layers().GetItem(i)->GetObjectCount();
+    state.counters["layers"] = view.Layers().GetCount();
+    state.counters["objects"] = static_cast<double>(objects);
+}
+
+void BM_RedrawPlanThreads_ours(benchmark::State& state) {
+    TGISDrawing& view = PlanView();
+    view.SetSeparatedDrawThread(true);
+    for (auto _ : state) {
+        view.Redraw();
+        while (view.Layers().GetRedrawing()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        benchmark::DoNotOptimize(view.Image().constBits());
+    }
+    view.SetSeparatedDrawThread(false);
+    Counters(state, view);
+}
+
+void BM_RedrawPlanThreads_peer(benchmark::State& state) {
+    TGISDrawing& view = PlanView();
+    view.SetSeparatedDrawThread(false);
+    for (auto _ : state) {
+        view.Redraw();
+        benchmark::DoNotOptimize(view.Image().constBits());
+    }
+    Counters(state, view);
+}
+
+}  // namespace
+
+BENCHMARK(BM_RedrawPlanThreads_ours)->Name("BM_RedrawPlanThreads/ours")->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_RedrawPlanThreads_peer)->Name("BM_RedrawPlanThreads/peer")->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();

@@ -1,0 +1,270 @@
+#include "engine/layers/RedrawThreads.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <thread>
+
+#include <QPainter>
+
+#include "engine/layers/Layer.h"
+#include "engine/objects/DrawContext.h"
+
+namespace {
+
+thread_local bool tInWorker = false;
+
+// The workers: as many as the machine has cores. The pool is made on first
+// use and never freed, so that no worker is joined while static objects
+// (and the fonts of its thread) are being torn down at exit.
+class TRedrawPool {
+public:
+    static TRedrawPool& Instance() {
+        static TRedrawPool* pool = new TRedrawPool;
+        return *pool;
+    }
+
+    void Submit(std::function<void()> task) {
+        {
+            std::lock_guard lock(mutex_);
+            queue_.push_back(std::move(task));
+        }
+        wake_.notify_one();
+    }
+
+private:
+    TRedrawPool() {
+        const unsigned n = std::max(2u, std::thread::hardware_concurrency());
+        for (unsigned i = 0; i < n; ++i) std::thread([this] { Work(); }).detach();
+    }
+
+    void Work() {
+        tInWorker = true;
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return !queue_.empty(); });
+                task = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            task();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> queue_;
+};
+
+// Pictures laid and kept for the next redraws, of the last size asked for:
+// as many as a redraw has out at once.
+class TPictureStore {
+public:
+    static TPictureStore& Instance() {
+        static TPictureStore* store = new TPictureStore;
+        return *store;
+    }
+
+    TLayerPicture Take(QSize size) {
+        {
+            std::lock_guard lock(mutex_);
+            while (!spare_.empty()) {
+                TLayerPicture p = std::move(spare_.back());
+                spare_.pop_back();
+                if (p.Image.size() == size) return p;
+            }
+        }
+        TLayerPicture p{QImage(size, QImage::Format_ARGB32_Premultiplied), QRect()};
+        if (!p.Image.isNull()) p.Image.fill(Qt::transparent);
+        return p;
+    }
+
+    void Give(TLayerPicture picture) {
+        if (picture.Image.isNull()) return;
+        std::lock_guard lock(mutex_);
+        if (!spare_.empty() && spare_.front().Image.size() != picture.Image.size()) spare_.clear();
+        if (spare_.size() < kMaxSpare) spare_.push_back(std::move(picture));
+    }
+
+private:
+    const std::size_t kMaxSpare = 2 * std::max(2u, std::thread::hardware_concurrency());
+    std::mutex mutex_;
+    std::vector<TLayerPicture> spare_;
+};
+
+// Makes the painted part of a picture transparent again.
+void ClearPainted(TLayerPicture& p) {
+    const QRect r = p.Painted & p.Image.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        std::memset(p.Image.scanLine(y) + r.left() * 4, 0, static_cast<std::size_t>(r.width()) * 4);
+    p.Painted = QRect();
+}
+
+// The smallest rectangle holding every pixel that is not transparent.
+QRect PaintedRect(const QImage& image) {
+    const int w = image.width(), h = image.height();
+    int left = w, right = -1, top = -1, bottom = -1;
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+        int x = 0;
+        while (x < w && row[x] == 0) ++x;
+        if (x == w) continue;
+        if (top < 0) top = y;
+        bottom = y;
+        left = std::min(left, x);
+        int z = w - 1;
+        while (z > right && row[z] == 0) --z;
+        right = std::max(right, z);
+    }
+    if (top < 0) return {};
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+}  // namespace
+
+bool InRedrawWorker() { return tInWorker; }
+
+// ---------------------------------------------------------------- one layer
+
+void TLayerRedrawThread::Run(QSize size, const TDrawContextMaker& maker, const std::atomic<bool>& stop) {
+    picture_ = TPictureStore::Instance().Take(size);
+    if (picture_.Image.isNull()) return;
+    ClearPainted(picture_);
+    {
+        QPainter painter(&picture_.Image);
+        std::unique_ptr<TDrawContext> dc = maker(painter);
+        if (!dc) return;
+        dc->SetStopFlag(&stop);
+        try {
+            layer_->Draw(dc.get());
+        } catch (const std::exception&) {
+            // A layer that cannot draw leaves its picture as far as it got.
+        }
+    }
+    picture_.Painted = PaintedRect(picture_.Image);
+}
+
+void TLayerRedrawThread::ReleasePicture() {
+    TPictureStore::Instance().Give(std::move(picture_));
+    picture_ = TLayerPicture();
+}
+
+// ---------------------------------------------------------------- the range
+
+// What the workers share with the owner. Kept alive by the tasks still
+// queued, which find it stopped and leave at once.
+struct TLayersRedrawThread::TState {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<bool> stop{false};
+    bool stopped = false;  // under mutex: no task starts after this
+    int running = 0;       // tasks painting now
+    // Pictures are handed out in painting order, and no more at once than
+    // the workers and as many again waiting to be laid: memory stays
+    // bounded, and the picture laid next is never kept waiting for one.
+    std::size_t nextPicture = 0;
+    std::size_t out = 0;
+    std::size_t maxOut = 0;
+    std::vector<char> done;
+    QSize size;
+    TDrawContextMaker maker;
+    std::function<void()> ready;
+};
+
+TLayersRedrawThread::TLayersRedrawThread(std::vector<TLayer*> layers, QSize size, TDrawContextMaker maker,
+                                         std::function<void()> ready)
+    : state_(std::make_shared<TState>()) {
+    layers_.reserve(layers.size());
+    for (TLayer* l : layers) layers_.emplace_back(*l);
+    state_->done.assign(layers_.size(), 0);
+    state_->size = size;
+    state_->maker = std::move(maker);
+    state_->ready = std::move(ready);
+    state_->maxOut = 2 * std::max(2u, std::thread::hardware_concurrency());
+    for (std::size_t i = 0; i < layers_.size(); ++i) {
+        TLayerRedrawThread* item = &layers_[i];
+        TRedrawPool::Instance().Submit([s = state_, item, i] {
+            {
+                std::unique_lock lock(s->mutex);
+                s->changed.wait(lock, [&] { return s->stopped || (s->nextPicture == i && s->out < s->maxOut); });
+                if (s->stopped) return;
+                ++s->nextPicture;
+                ++s->out;
+                ++s->running;
+            }
+            s->changed.notify_all();
+            item->Run(s->size, s->maker, s->stop);
+            {
+                std::lock_guard lock(s->mutex);
+                s->done[i] = 1;
+            }
+            if (s->ready) s->ready();
+            {
+                std::lock_guard lock(s->mutex);
+                --s->running;
+            }
+            s->changed.notify_all();
+        });
+    }
+}
+
+TLayersRedrawThread::~TLayersRedrawThread() {
+    Stop();
+    Wait();
+    for (std::size_t i = next_; i < layers_.size(); ++i) layers_[i].ReleasePicture();
+}
+
+void TLayersRedrawThread::Stop() {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->stopped = true;
+        state_->stop = true;
+    }
+    state_->changed.notify_all();
+}
+
+void TLayersRedrawThread::Wait() {
+    std::unique_lock lock(state_->mutex);
+    state_->changed.wait(lock, [this] { return state_->running == 0; });
+}
+
+void TLayersRedrawThread::LayOne(QPainter& target, std::size_t i) {
+    const TLayerPicture& p = layers_[i].Picture();
+    if (!p.Painted.isEmpty()) {
+        target.save();
+        target.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        target.resetTransform();
+        target.setClipping(false);
+        target.drawImage(p.Painted.topLeft(), p.Image, p.Painted);
+        target.restore();
+    }
+    layers_[i].ReleasePicture();
+    {
+        std::lock_guard lock(state_->mutex);
+        --state_->out;
+    }
+    state_->changed.notify_all();
+}
+
+bool TLayersRedrawThread::ComposeReady(QPainter& target) {
+    for (;;) {
+        {
+            std::lock_guard lock(state_->mutex);
+            if (next_ >= layers_.size() || !state_->done[next_]) break;
+        }
+        LayOne(target, next_++);
+    }
+    return Composed();
+}
+
+void TLayersRedrawThread::ComposeAll(QPainter& target) {
+    while (next_ < layers_.size()) {
+        {
+            std::unique_lock lock(state_->mutex);
+            state_->changed.wait(lock, [this] { return state_->done[next_] != 0; });
+        }
+        LayOne(target, next_++);
+    }
+}
