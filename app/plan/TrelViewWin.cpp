@@ -85,7 +85,10 @@ TtrelViewWin::TtrelViewWin(QWidget* parent) : TkovisViewWin(parent) {
     if (QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
-    forms_ = std::make_unique<TPlanForms>(this);
+    // The record windows' "Localizar" runs the search dialogs.
+    forms_ = std::make_unique<TPlanForms>(
+        this, [this](QString& field, QVariant& value) { return RunSearch(*localizarSetor_, field, value); },
+        [this](QString& field, QVariant& value) { return RunSearch(*localizarMorro_, field, value); });
     pathDialog_ = std::make_unique<TlibPathDialog>(this);
     localizarMorro_ = std::make_unique<TtrelFormLocalizarMorro>(nullptr, this);
     localizarSetor_ = std::make_unique<TtrelFormLocalizarSetor>(nullptr, this);
@@ -103,14 +106,6 @@ TtrelViewWin::TtrelViewWin(QWidget* parent) : TkovisViewWin(parent) {
     SetupPlanActions();
     SetupToolBar();
     SetupMenus();
-
-    // The record windows' "Localizar" runs the search dialogs.
-    forms_->Setores->OnLocalizar = [this](QString& field, QVariant& value) {
-        return RunSearch(*localizarSetor_, field, value);
-    };
-    forms_->Morros->OnLocalizar = [this](QString& field, QVariant& value) {
-        return RunSearch(*localizarMorro_, field, value);
-    };
     UpdateActions();
 }
 
@@ -234,7 +229,7 @@ void TtrelViewWin::SetupMenus() {
     dados->setObjectName(QStringLiteral("DadosdoTREL1"));
     auto show = [this](const char* name, const QString& text, auto window) {
         QAction* a = NewAction(this, name, text);
-        connect(a, &QAction::triggered, this, [this, window] { ShowModeless(((*forms_).*window).get()); });
+        connect(a, &QAction::triggered, this, [this, window] { ShowModeless(((*forms_).*window)()); });
         return a;
     };
     dados->addAction(show("Metodologia1", QStringLiteral("Metodologia do Trabalho..."), &TPlanForms::Metodologia));
@@ -335,13 +330,13 @@ void TtrelViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
     if (table) {
         const QString& caption = layer->Caption();
         if (caption == trel::kSetores) {
-            if (value("morrosetor", key)) forms_->Setores->ShowLocated(QStringLiteral("cod_morrosetor"), key);
+            if (value("morrosetor", key)) forms_->Setores()->ShowLocated(QStringLiteral("cod_morrosetor"), key);
         } else if (caption == trel::kLimitesMorros) {
-            if (value("morro", key) && forms_->Morros->ShowLocated(QStringLiteral("cod_morro"), key) &&
+            if (value("morro", key) && forms_->Morros()->ShowLocated(QStringLiteral("cod_morro"), key) &&
                 forms_->DM->SetoresMorros.Active())
                 forms_->DM->SetoresMorros.First();
         } else if (caption == trel::kEixos) {
-            if (value("id", key)) forms_->EixoLogradouro->ShowLocated(QStringLiteral("ID"), key);
+            if (value("id", key)) forms_->EixoLogradouro()->ShowLocated(QStringLiteral("ID"), key);
         }
     }
     TkovisViewWin::ViewVisualObjectIdentify(object);
