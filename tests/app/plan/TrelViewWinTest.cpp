@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QListWidget>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -227,7 +228,12 @@ TEST_F(TrelViewWinTest, StartsOnTheDefaultMapWithThePlansMenusAndButtons) {
         EXPECT_TRUE(b->toolTip().startsWith(QStringLiteral("Clique aqui para "))) << name;
     }
     EXPECT_TRUE(Child<QToolBar>("ActionToolBarPrincipal")->isHidden());
-    EXPECT_TRUE(Child<QToolBar>("Banner")->isHidden());
+    auto* banner = Child<QToolBar>("Banner");
+    EXPECT_TRUE(banner->isHidden());
+    // Shown from the tool bars' menu, it has its picture.
+    banner->show();
+    EXPECT_FALSE(banner->findChild<QLabel*>()->pixmap().isNull());
+    banner->hide();
     // Once the generic actions carry their icons, every button shows at
     // the window's width.
     bool icons = true;
