@@ -82,6 +82,7 @@ TIdRowIndex::TIdRowIndex() : source_(std::make_unique<TDataSource>()) {
         built_ = false;
         ids_.clear();
         slots_.clear();
+        keys_.clear();
     };
     QObject::connect(source_.get(), &TDataSource::DataChanged, source_.get(), invalidate);
     QObject::connect(source_.get(), &TDataSource::StateChanged, source_.get(), invalidate);
@@ -93,6 +94,10 @@ TDataSet* TIdRowIndex::DataSet() const { return source_->DataSet(); }
 
 void TIdRowIndex::SetDataSet(TDataSet* dataSet) { source_->SetDataSet(dataSet); }
 
+QStringView TIdRowIndex::KeyOf(const TSlot& slot) const {
+    return QStringView(keys_.data() + slot.Offset, static_cast<qsizetype>(slot.Length));
+}
+
 int TIdRowIndex::IdField() const {
     TDataSet* ds = DataSet();
     if (!ds || !ds->Active()) return -1;
@@ -103,6 +108,7 @@ int TIdRowIndex::IdField() const {
 void TIdRowIndex::Build() {
     ids_.clear();
     slots_.clear();
+    keys_.clear();
     built_ = true;
     const int field = IdField();
     if (field < 0) return;
@@ -122,10 +128,11 @@ void TIdRowIndex::Build() {
         for (std::size_t i = h & (size - 1);; i = (i + 1) & (size - 1)) {
             TSlot& slot = slots_[i];
             if (slot.Row == 0) {
-                slot = {high, r + 1};
+                slot = {high, r + 1, static_cast<std::uint32_t>(keys_.size()), static_cast<std::uint32_t>(id.size())};
+                keys_.insert(keys_.end(), id.utf16(), id.utf16() + id.size());
                 break;
             }
-            if (slot.Hash == high && ids_[static_cast<std::size_t>(slot.Row - 1)] == id) break;
+            if (slot.Hash == high && KeyOf(slot) == id) break;
         }
     }
 }
@@ -145,7 +152,7 @@ int TIdRowIndex::Row(const QString& id) {
     for (std::size_t i = h & mask;; i = (i + 1) & mask) {
         const TSlot& slot = slots_[i];
         if (slot.Row == 0) return -1;
-        if (slot.Hash == high && ids_[static_cast<std::size_t>(slot.Row - 1)] == key) return slot.Row - 1;
+        if (slot.Hash == high && KeyOf(slot) == key) return slot.Row - 1;
     }
 }
 

@@ -53,13 +53,18 @@ private:
     std::unique_ptr<TDataSource> source_;  // tells when the records change
     std::vector<QString> ids_;             // per row
     // Open addressing over the rows, a power of two at least twice their
-    // number: each slot holds the high half of its key's hash and row + 1
-    // (0: empty), so that a look-up touches one slot and one string.
+    // number: each slot holds the high half of its key's hash, row + 1
+    // (0: empty) and where the key's text lies in keys_ (all the keys one
+    // after another), so that a look-up touches one slot and one text.
     struct TSlot {
         std::uint32_t Hash = 0;
         std::int32_t Row = 0;
+        std::uint32_t Offset = 0;
+        std::uint32_t Length = 0;
     };
     std::vector<TSlot> slots_;
+    std::vector<char16_t> keys_;
+    QStringView KeyOf(const TSlot& slot) const;
     bool built_ = false;
 };
 

@@ -95,16 +95,8 @@ TkovisViewWin::TkovisViewWin(QWidget* parent)
     setWindowTitle(QApplication::applicationName());
     Arguments = QCoreApplication::arguments().mid(1);
 
-    openView_ = std::make_unique<QFileDialog>(this, QStringLiteral("Adicionar Mapa"));
-    openView_->setNameFilters({QStringLiteral("Arquivos de Mapa (*.map)"), QStringLiteral("Todos os Arquivos (*)")});
-    openView_->setDefaultSuffix(QStringLiteral("map"));
-    openView_->setFileMode(QFileDialog::ExistingFile);
-    openCamada_ = std::make_unique<QFileDialog>(this, QStringLiteral("Adicionar Camada"));
-    openCamada_->setNameFilters({QStringLiteral("Arquivos de Camada (*.cam)"), QStringLiteral("Todos Arquivos (*)")});
-    openCamada_->setDefaultSuffix(QStringLiteral("cam"));
-    openCamada_->setFileMode(QFileDialog::ExistingFile);
-    saveMapa_ = MakeSaveDialog(this, SaveMapaGeneric());
-    saveCamada_ = MakeSaveDialog(this, SaveCamadaGeneric());
+    // The file dialogs are made on their first use (a file dialog takes
+    // longer to make than the rest of the window).
 
     ui_->SplitterMain->setStretchFactor(0, 0);
     ui_->SplitterMain->setStretchFactor(1, 1);
@@ -145,6 +137,26 @@ TkovisViewWin::~TkovisViewWin() {
 }
 
 TGISDrawing* TkovisViewWin::View() const { return ui_->View; }
+
+QFileDialog& TkovisViewWin::OpenView() {
+    if (!openView_) {
+        openView_ = std::make_unique<QFileDialog>(this, QStringLiteral("Adicionar Mapa"));
+        openView_->setNameFilters({QStringLiteral("Arquivos de Mapa (*.map)"), QStringLiteral("Todos os Arquivos (*)")});
+        openView_->setDefaultSuffix(QStringLiteral("map"));
+        openView_->setFileMode(QFileDialog::ExistingFile);
+    }
+    return *openView_;
+}
+
+QFileDialog& TkovisViewWin::OpenCamada() {
+    if (!openCamada_) {
+        openCamada_ = std::make_unique<QFileDialog>(this, QStringLiteral("Adicionar Camada"));
+        openCamada_->setNameFilters({QStringLiteral("Arquivos de Camada (*.cam)"), QStringLiteral("Todos Arquivos (*)")});
+        openCamada_->setDefaultSuffix(QStringLiteral("cam"));
+        openCamada_->setFileMode(QFileDialog::ExistingFile);
+    }
+    return *openCamada_;
+}
 
 void TkovisViewWin::SetupView() {
     TGISDrawing* v = View();
@@ -456,7 +468,7 @@ void TkovisViewWin::ShowPendingErrors(const QString& raised) {
 }
 
 void TkovisViewWin::Mapa_AbrirExecute() {
-    const QString path = RunFileDialog(*openView_);
+    const QString path = RunFileDialog(OpenView());
     if (path.isEmpty()) return;
     try {
         OpenMap(path, QApplication::applicationName() + QStringLiteral(" - ") + path);
@@ -568,12 +580,13 @@ void TkovisViewWin::LayerFileMissing(TLayer& layer) {
 bool TkovisViewWin::AskLayerFile(TLayer& layer) {
     const QString path = JoinPath(layer.DatabaseName(), layer.LayerName());
     if (QFileInfo(layer.ResolvedFileName()).isFile()) return false;
-    const QString title = openCamada_->windowTitle();
-    openCamada_->setWindowTitle(QStringLiteral("Adicionar Camada ") + path + QStringLiteral("?"));
+    QFileDialog& open = OpenCamada();
+    const QString title = open.windowTitle();
+    open.setWindowTitle(QStringLiteral("Adicionar Camada ") + path + QStringLiteral("?"));
     // The search starts beside the map.
-    openCamada_->setDirectory(View()->DatabaseName());
-    const QString chosen = RunFileDialog(*openCamada_);
-    openCamada_->setWindowTitle(title);
+    open.setDirectory(View()->DatabaseName());
+    const QString chosen = RunFileDialog(open);
+    open.setWindowTitle(title);
     if (chosen.isEmpty()) return true;
     const QFileInfo info(chosen);
     layer.SetDatabaseName(info.absolutePath());
@@ -777,9 +790,15 @@ void TkovisViewWin::Exibir_AtualizarExecute() {
     formCTTB_->BindGrid(DataSourceCamada);
 }
 
-void TkovisViewWin::Mapa_SalvarComoExecute() { SaveMapImage(this, *View(), *saveMapa_, *wait_); }
+void TkovisViewWin::Mapa_SalvarComoExecute() {
+    if (!saveMapa_) saveMapa_ = MakeSaveDialog(this, SaveMapaGeneric());
+    SaveMapImage(this, *View(), *saveMapa_, *wait_);
+}
 
-void TkovisViewWin::Camada_SalvarComoExecute() { SaveLayerImage(this, *View(), *saveCamada_, *wait_); }
+void TkovisViewWin::Camada_SalvarComoExecute() {
+    if (!saveCamada_) saveCamada_ = MakeSaveDialog(this, SaveCamadaGeneric());
+    SaveLayerImage(this, *View(), *saveCamada_, *wait_);
+}
 
 void TkovisViewWin::Exibir_TelaCheiaExecute() {
     menuBar()->hide();

@@ -53,8 +53,9 @@ public:
     // Status panels 0..5: X, Y, polar, measure, object count, selected.
     QLabel* StatusPanel(int index) const { return panels_[index]; }
     TkoviFormWait* WaitBox() const { return wait_.get(); }
-    QFileDialog& OpenView() const { return *openView_; }
-    QFileDialog& OpenCamada() const { return *openCamada_; }
+    // The map and layer open dialogs, made on first use and kept.
+    QFileDialog& OpenView();
+    QFileDialog& OpenCamada();
     // The attribute-table window, made with the window.
     TkoviFormCTTB* FormCTTB() const { return formCTTB_; }
     // Carries the active layer's attribute table to the attribute-table

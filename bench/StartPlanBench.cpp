@@ -135,7 +135,9 @@ TPlan& Plan() {
     static char name[] = "bench-startplan";
     static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
+    // Lives to the end of the run: a QApplication destroyed among the exit
+    // handlers runs Qt's clean-up after statics it needs are gone.
+    [[maybe_unused]] static QApplication* app = new QApplication(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kTrelTitle));
     static TPlan plan;
     return plan;

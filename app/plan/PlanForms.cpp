@@ -13,27 +13,22 @@
 #include "app/plan/FormSetoresIntervencoes.h"
 #include "app/plan/FormSetoresMorros.h"
 
-TPlanForms::TPlanForms(QWidget* mainWindow) : MainWindow(mainWindow), DM(std::make_unique<TDM>()) {
-    SetoresIntervencoes = std::make_unique<TtrelFormSetoresIntervencoes>(*DM, mainWindow);
-    Intervencoes = std::make_unique<TtrelFormIntervencoes>(*DM, SetoresIntervencoes.get(), mainWindow);
-    Equipe = std::make_unique<TtrelFormEquipe>(mainWindow);
-    Setores = std::make_unique<TtrelFormSetores>(*DM, mainWindow);
-    Metodologia = std::make_unique<TtrelFormMetodologia>(mainWindow);
-    SetoresMorros = std::make_unique<TtrelFormSetoresMorros>(*DM, mainWindow);
-    Morros = std::make_unique<TtrelFormMorros>(*DM, SetoresMorros.get(), mainWindow);
-    EixoLogradouro = std::make_unique<TtrelFormEixoLogradouro>(*DM);
-}
+TPlanForms::TPlanForms(QWidget* mainWindow, TLocalizar localizarSetor, TLocalizar localizarMorro)
+    : MainWindow(mainWindow),
+      DM(std::make_unique<TDM>()),
+      localizarSetor_(std::move(localizarSetor)),
+      localizarMorro_(std::move(localizarMorro)) {}
 
 TPlanForms::~TPlanForms() {
     // The windows before the module they show.
-    EixoLogradouro.reset();
-    Morros.reset();
-    SetoresMorros.reset();
-    Metodologia.reset();
-    Setores.reset();
-    Equipe.reset();
-    Intervencoes.reset();
-    SetoresIntervencoes.reset();
+    eixoLogradouro_.reset();
+    morros_.reset();
+    setoresMorros_.reset();
+    metodologia_.reset();
+    setores_.reset();
+    equipe_.reset();
+    intervencoes_.reset();
+    setoresIntervencoes_.reset();
     DM.reset();
 }
 
@@ -42,4 +37,51 @@ void TPlanForms::Open() {
     const QStringList errors = DM->Errors();
     if (!errors.isEmpty())
         ShowMessage(MainWindow, QStringLiteral("Não foi possível abrir todos os dados do TREL:\n") + errors.join(u'\n'));
+}
+
+TtrelFormSetoresIntervencoes* TPlanForms::SetoresIntervencoes() {
+    if (!setoresIntervencoes_) setoresIntervencoes_ = std::make_unique<TtrelFormSetoresIntervencoes>(*DM, MainWindow);
+    return setoresIntervencoes_.get();
+}
+
+TtrelFormIntervencoes* TPlanForms::Intervencoes() {
+    if (!intervencoes_)
+        intervencoes_ = std::make_unique<TtrelFormIntervencoes>(*DM, SetoresIntervencoes(), MainWindow);
+    return intervencoes_.get();
+}
+
+TtrelFormEquipe* TPlanForms::Equipe() {
+    if (!equipe_) equipe_ = std::make_unique<TtrelFormEquipe>(MainWindow);
+    return equipe_.get();
+}
+
+TtrelFormSetores* TPlanForms::Setores() {
+    if (!setores_) {
+        setores_ = std::make_unique<TtrelFormSetores>(*DM, MainWindow);
+        setores_->OnLocalizar = localizarSetor_;
+    }
+    return setores_.get();
+}
+
+TtrelFormMetodologia* TPlanForms::Metodologia() {
+    if (!metodologia_) metodologia_ = std::make_unique<TtrelFormMetodologia>(MainWindow);
+    return metodologia_.get();
+}
+
+TtrelFormSetoresMorros* TPlanForms::SetoresMorros() {
+    if (!setoresMorros_) setoresMorros_ = std::make_unique<TtrelFormSetoresMorros>(*DM, MainWindow);
+    return setoresMorros_.get();
+}
+
+TtrelFormMorros* TPlanForms::Morros() {
+    if (!morros_) {
+        morros_ = std::make_unique<TtrelFormMorros>(*DM, SetoresMorros(), MainWindow);
+        morros_->OnLocalizar = localizarMorro_;
+    }
+    return morros_.get();
+}
+
+TtrelFormEixoLogradouro* TPlanForms::EixoLogradouro() {
+    if (!eixoLogradouro_) eixoLogradouro_ = std::make_unique<TtrelFormEixoLogradouro>(*DM);
+    return eixoLogradouro_.get();
 }

@@ -1,12 +1,16 @@
 #pragma once
-// The plan's data module and record windows, made together at start-up
-// and kept for the whole run.
+// The plan's data module and record windows, kept for the whole run. The
+// module is made at start-up; each window on its first use (most runs
+// open few of them, and a window with its pages takes long to make).
 //
 // Ownership: TPlanForms owns the module and the windows; the windows that
 // stay on top of the main window are its children too, so the holder must
 // go before the main window does.
+#include <functional>
 #include <memory>
 
+class QString;
+class QVariant;
 class QWidget;
 class TDM;
 class TtrelFormEixoLogradouro;
@@ -19,8 +23,11 @@ class TtrelFormSetoresIntervencoes;
 class TtrelFormSetoresMorros;
 
 struct TPlanForms {
-    // mainWindow: the window the record windows stay on top of.
-    explicit TPlanForms(QWidget* mainWindow);
+    using TLocalizar = std::function<bool(QString& field, QVariant& value)>;
+
+    // mainWindow: the window the record windows stay on top of. The
+    // searches are given to the sectors' and the hills' windows ("Localizar").
+    TPlanForms(QWidget* mainWindow, TLocalizar localizarSetor, TLocalizar localizarMorro);
     ~TPlanForms();
 
     // Opens the data module once the data folder is known; what failed to
@@ -30,12 +37,25 @@ struct TPlanForms {
 
     QWidget* MainWindow;
     std::unique_ptr<TDM> DM;
-    std::unique_ptr<TtrelFormSetoresIntervencoes> SetoresIntervencoes;
-    std::unique_ptr<TtrelFormIntervencoes> Intervencoes;
-    std::unique_ptr<TtrelFormEquipe> Equipe;
-    std::unique_ptr<TtrelFormSetores> Setores;
-    std::unique_ptr<TtrelFormMetodologia> Metodologia;
-    std::unique_ptr<TtrelFormSetoresMorros> SetoresMorros;
-    std::unique_ptr<TtrelFormMorros> Morros;
-    std::unique_ptr<TtrelFormEixoLogradouro> EixoLogradouro;
+
+    // The windows, each made on the first call.
+    TtrelFormSetoresIntervencoes* SetoresIntervencoes();
+    TtrelFormIntervencoes* Intervencoes();
+    TtrelFormEquipe* Equipe();
+    TtrelFormSetores* Setores();
+    TtrelFormMetodologia* Metodologia();
+    TtrelFormSetoresMorros* SetoresMorros();
+    TtrelFormMorros* Morros();
+    TtrelFormEixoLogradouro* EixoLogradouro();
+
+private:
+    TLocalizar localizarSetor_, localizarMorro_;
+    std::unique_ptr<TtrelFormSetoresIntervencoes> setoresIntervencoes_;
+    std::unique_ptr<TtrelFormIntervencoes> intervencoes_;
+    std::unique_ptr<TtrelFormEquipe> equipe_;
+    std::unique_ptr<TtrelFormSetores> setores_;
+    std::unique_ptr<TtrelFormMetodologia> metodologia_;
+    std::unique_ptr<TtrelFormSetoresMorros> setoresMorros_;
+    std::unique_ptr<TtrelFormMorros> morros_;
+    std::unique_ptr<TtrelFormEixoLogradouro> eixoLogradouro_;
 };

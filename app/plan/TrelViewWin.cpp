@@ -66,6 +66,19 @@ void ShowModeless(QWidget* window) {
     window->activateWindow();
 }
 
+// The banner's picture, loaded when the banner is first shown (it starts
+// hidden, and most runs never show it).
+class TBannerPicture : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        if (pixmap().isNull()) setPixmap(DialogPicture(QStringLiteral("banner")));
+        QLabel::showEvent(event);
+    }
+};
+
 bool ConfirmOverwrite(QWidget* parent, const QString& file) {
     QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
                     QStringLiteral("%1 já existe.\nDeseja substituí-lo?").arg(QFileInfo(file).fileName()),
@@ -85,11 +98,11 @@ TtrelViewWin::TtrelViewWin(QWidget* parent) : TkovisViewWin(parent) {
     if (QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
-    forms_ = std::make_unique<TPlanForms>(this);
+    // The record windows' "Localizar" runs the search dialogs.
+    forms_ = std::make_unique<TPlanForms>(
+        this, [this](QString& field, QVariant& value) { return RunSearch(LocalizarSetor(), field, value); },
+        [this](QString& field, QVariant& value) { return RunSearch(LocalizarMorro(), field, value); });
     pathDialog_ = std::make_unique<TlibPathDialog>(this);
-    localizarMorro_ = std::make_unique<TtrelFormLocalizarMorro>(nullptr, this);
-    localizarSetor_ = std::make_unique<TtrelFormLocalizarSetor>(nullptr, this);
-    carregarDados_ = std::make_unique<TcvFormCarregarDadosGeograficos>(this);
 
 
     // Redraws once at the first message processing, and again when the
@@ -103,14 +116,6 @@ TtrelViewWin::TtrelViewWin(QWidget* parent) : TkovisViewWin(parent) {
     SetupPlanActions();
     SetupToolBar();
     SetupMenus();
-
-    // The record windows' "Localizar" runs the search dialogs.
-    forms_->Setores->OnLocalizar = [this](QString& field, QVariant& value) {
-        return RunSearch(*localizarSetor_, field, value);
-    };
-    forms_->Morros->OnLocalizar = [this](QString& field, QVariant& value) {
-        return RunSearch(*localizarMorro_, field, value);
-    };
     UpdateActions();
 }
 
@@ -118,6 +123,21 @@ TtrelViewWin::~TtrelViewWin() {
     timerRedraw_->stop();
     // The record windows and the module before the window they stand on.
     forms_.reset();
+}
+
+TtrelFormLocalizarMorro& TtrelViewWin::LocalizarMorro() {
+    if (!localizarMorro_) localizarMorro_ = std::make_unique<TtrelFormLocalizarMorro>(nullptr, this);
+    return *localizarMorro_;
+}
+
+TtrelFormLocalizarSetor& TtrelViewWin::LocalizarSetor() {
+    if (!localizarSetor_) localizarSetor_ = std::make_unique<TtrelFormLocalizarSetor>(nullptr, this);
+    return *localizarSetor_;
+}
+
+TcvFormCarregarDadosGeograficos& TtrelViewWin::CarregarDados() {
+    if (!carregarDados_) carregarDados_ = std::make_unique<TcvFormCarregarDadosGeograficos>(this);
+    return *carregarDados_;
 }
 
 // ---- layout
@@ -145,9 +165,7 @@ void TtrelViewWin::SetupToolBar() {
     // "Banner", hidden; the main tool bar hidden; the view tool bar.
     auto* banner = new QToolBar(QStringLiteral("Banner"), this);
     banner->setObjectName(QStringLiteral("Banner"));
-    auto* picture = new QLabel(banner);
-    picture->setPixmap(DialogPicture(QStringLiteral("banner")));
-    banner->addWidget(picture);
+    banner->addWidget(new TBannerPicture(banner));
     insertToolBar(f.ActionToolBarPrincipal, banner);
     banner->hide();
     f.ActionToolBarPrincipal->hide();
@@ -234,7 +252,7 @@ void TtrelViewWin::SetupMenus() {
     dados->setObjectName(QStringLiteral("DadosdoTREL1"));
     auto show = [this](const char* name, const QString& text, auto window) {
         QAction* a = NewAction(this, name, text);
-        connect(a, &QAction::triggered, this, [this, window] { ShowModeless(((*forms_).*window).get()); });
+        connect(a, &QAction::triggered, this, [this, window] { ShowModeless(((*forms_).*window)()); });
         return a;
     };
     dados->addAction(show("Metodologia1", QStringLiteral("Metodologia do Trabalho..."), &TPlanForms::Metodologia));
@@ -335,13 +353,13 @@ void TtrelViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
     if (table) {
         const QString& caption = layer->Caption();
         if (caption == trel::kSetores) {
-            if (value("morrosetor", key)) forms_->Setores->ShowLocated(QStringLiteral("cod_morrosetor"), key);
+            if (value("morrosetor", key)) forms_->Setores()->ShowLocated(QStringLiteral("cod_morrosetor"), key);
         } else if (caption == trel::kLimitesMorros) {
-            if (value("morro", key) && forms_->Morros->ShowLocated(QStringLiteral("cod_morro"), key) &&
+            if (value("morro", key) && forms_->Morros()->ShowLocated(QStringLiteral("cod_morro"), key) &&
                 forms_->DM->SetoresMorros.Active())
                 forms_->DM->SetoresMorros.First();
         } else if (caption == trel::kEixos) {
-            if (value("id", key)) forms_->EixoLogradouro->ShowLocated(QStringLiteral("ID"), key);
+            if (value("id", key)) forms_->EixoLogradouro()->ShowLocated(QStringLiteral("ID"), key);
         }
     }
     TkovisViewWin::ViewVisualObjectIdentify(object);
@@ -355,8 +373,8 @@ bool TtrelViewWin::RunSearch(TlibFormLocalizar& dialog, QString& field, QVariant
 }
 
 void TtrelViewWin::Localizar2Click() {
-    if (RunModal(*localizarMorro_) != QDialog::Accepted) return;
-    TQuery* query = localizarMorro_->ConsultaOrd();
+    if (RunModal(LocalizarMorro()) != QDialog::Accepted) return;
+    TQuery* query = LocalizarMorro().ConsultaOrd();
     TField* chosen = query && query->Active() && !query->IsEmpty() ? query->FindField(QStringLiteral("cod_morro")) : nullptr;
     if (!chosen) return;
     const QString code = chosen->AsString();
@@ -404,7 +422,7 @@ void TtrelViewWin::CarregarDescarregarBaseClick() {
     TLayers& layers = View()->Layers();
     QStringList loaded;
     for (int i = 0; i < layers.GetCount(); ++i) loaded << layers.GetItem(i)->Caption();
-    TcvFormCarregarDadosGeograficos& dialog = *carregarDados_;
+    TcvFormCarregarDadosGeograficos& dialog = CarregarDados();
     dialog.SetLoadedLayers(loaded);
     if (RunModal(dialog) != QDialog::Accepted) return;
 

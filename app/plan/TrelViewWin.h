@@ -55,9 +55,10 @@ public:
 
     TPlanForms& Forms() const { return *forms_; }
     TlibPathDialog& PathDialog() const { return *pathDialog_; }
-    TtrelFormLocalizarMorro& LocalizarMorro() const { return *localizarMorro_; }
-    TtrelFormLocalizarSetor& LocalizarSetor() const { return *localizarSetor_; }
-    TcvFormCarregarDadosGeograficos& CarregarDados() const { return *carregarDados_; }
+    // The search and base-layer dialogs, made on first use and kept.
+    TtrelFormLocalizarMorro& LocalizarMorro();
+    TtrelFormLocalizarSetor& LocalizarSetor();
+    TcvFormCarregarDadosGeograficos& CarregarDados();
     // The window's own save dialogs, in place of the generic window's: the
     // map as an image ("Salvar Mapa como Imagem") and the layer as a
     // shapefile; each made on its first use (a file dialog takes long to

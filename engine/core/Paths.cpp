@@ -1,7 +1,10 @@
 #include "engine/core/Paths.h"
 
+#include <mutex>
+
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringList>
 
 QString JoinPath(const QString& folderIn, const QString& nameIn) {
@@ -33,9 +36,52 @@ bool IsWindowsAbsolute(const QString& p) {
 
 }  // namespace
 
+namespace {
+
+// The answers of FindPathNoCase for paths that do not exist as written:
+// each stays good while the file it names exists (the same tables and
+// layers are asked for again and again while a map opens). Bounded: it
+// starts afresh when full.
+class TNoCaseAnswers {
+public:
+    QString Find(const QString& path) {
+        std::lock_guard lock(mutex_);
+        return answers_.value(path);
+    }
+    void Keep(const QString& path, const QString& answer) {
+        std::lock_guard lock(mutex_);
+        if (answers_.size() >= kLimit) answers_.clear();
+        answers_.insert(path, answer);
+    }
+
+private:
+    static constexpr qsizetype kLimit = 4096;
+    std::mutex mutex_;
+    QHash<QString, QString> answers_;
+};
+
+TNoCaseAnswers& NoCaseAnswers() {
+    static TNoCaseAnswers answers;
+    return answers;
+}
+
+QString SearchPathNoCase(const QString& path);
+
+}  // namespace
+
 QString FindPathNoCase(const QString& path) {
     if (path.isEmpty()) return {};
     if (QFileInfo::exists(path)) return path;
+    const QString known = NoCaseAnswers().Find(path);
+    if (!known.isEmpty() && QFileInfo::exists(known)) return known;
+    const QString found = SearchPathNoCase(path);
+    if (!found.isEmpty()) NoCaseAnswers().Keep(path, found);
+    return found;
+}
+
+namespace {
+
+QString SearchPathNoCase(const QString& path) {
     const bool absolute = path.startsWith(u'/');
     QString current = absolute ? QStringLiteral("/") : QStringLiteral(".");
     const QStringList parts = path.split(u'/', Qt::SkipEmptyParts);
@@ -58,6 +104,8 @@ QString FindPathNoCase(const QString& path) {
     if (!absolute && current.startsWith(QStringLiteral("./"))) current.remove(0, 2);
     return current;
 }
+
+}  // namespace
 
 QString ResolvePath(const QString& stored, const QString& referringFile) {
     QString p = NormalizeSeparators(stored.trimmed());

@@ -81,7 +81,11 @@ TFileStream::TFileStream(const QString& fileName, TMode mode) : fileName_(fileNa
         fd_ = -1;
         throw EFileError(QStringLiteral("Cannot open file \"%1\". Is a directory").arg(fileName));
     }
-    if (mode == fmOpenRead && size_ > 0 && S_ISREG(st.st_mode)) {
+    readOnly_ = mode == fmOpenRead;
+    // A large file opened for reading is mapped; a small one is read with
+    // one pread into a buffer its size (a mapping costs more to make and
+    // to take down than the copy).
+    if (readOnly_ && size_ > static_cast<std::int64_t>(kBufferSize) && S_ISREG(st.st_mode)) {
         void* m = ::mmap(nullptr, static_cast<std::size_t>(size_), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, 0);
         if (m != MAP_FAILED) {
             map_ = static_cast<const std::uint8_t*>(m);
@@ -91,7 +95,8 @@ TFileStream::TFileStream(const QString& fileName, TMode mode) : fileName_(fileNa
             return;
         }
     }
-    buf_.resize(kBufferSize);
+    const bool small = readOnly_ && S_ISREG(st.st_mode) && size_ < static_cast<std::int64_t>(kBufferSize);
+    buf_.resize(small ? static_cast<std::size_t>(std::max<std::int64_t>(1, size_)) : kBufferSize);
     cur_ = end_ = buf_.data();
 }
 
@@ -143,7 +148,7 @@ void TFileStream::Sync() {
 
 void TFileStream::Write(const void* src, std::size_t n) {
     if (n == 0) return;
-    if (map_ != nullptr)
+    if (readOnly_)
         throw EStreamError(QStringLiteral("Stream write error: \"%1\" is open for reading").arg(fileName_));
     DropReadBuffer();
     pending_.append(static_cast<const char*>(src), n);

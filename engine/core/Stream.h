@@ -117,14 +117,15 @@ private:
     void DropReadBuffer();
     int fd_ = -1;
     QString fileName_;
-    // A file opened for reading only is mapped whole and the read window
-    // covers the mapping; otherwise the window lies in buf_.
+    // A large file opened for reading only is mapped whole and the read
+    // window covers the mapping; otherwise the window lies in buf_.
     const std::uint8_t* map_ = nullptr;
     std::vector<std::uint8_t> buf_;
     std::int64_t bufStart_ = 0;  // file offset of buf_[0] (reading) or of the pending bytes (writing)
     std::string pending_;        // bytes written and not yet flushed
     std::int64_t size_ = 0;      // file size, including pending bytes
     bool writeBehind_ = false;
+    bool readOnly_ = false;
 };
 
 // Writes a file atomically: the bytes go to a temporary file beside the

@@ -19,7 +19,11 @@
 
 namespace {
 
-QString Key(const TVisualObject* o) { return o->Id().trimmed(); }
+// An object's key in the Id index: its Id without blanks at the ends.
+QStringView Key(const QString& id) { return QStringView(id).trimmed(); }
+QStringView Key(const TVisualObject* o) { return Key(o->Id()); }
+
+std::size_t KeyHash(QStringView key) { return qHash(key, 0x9e3779b9u); }
 
 void EraseOne(std::vector<TVisualObject*>& v, const TVisualObject* o) {
     const auto it = std::find(v.begin(), v.end(), o);
@@ -207,7 +211,8 @@ void TLayer::FreeObjects() {
     selectedSet_.clear();
     current_ = nullptr;
     all.clear();
-    index_.clear();
+    idSlots_.clear();
+    idCount_ = 0;
     indexValid_ = true;
     bounds_ = {};
     boundsValid_ = true;
@@ -222,9 +227,8 @@ int TLayer::TakeAt(std::size_t index, std::unique_ptr<TVisualObject> owned) {
     if (index + 1 == objects_.size()) {
         IndexAdd(o);
     } else if (indexValid_) {
-        auto& v = index_[Key(o)];
-        if (v.empty())
-            v.push_back(o);
+        if (IndexFind(Key(o), nullptr) == nullptr)
+            IndexAdd(o);
         else
             indexValid_ = false;  // its place among equal keys: worked out again
     }
@@ -306,12 +310,9 @@ void TLayer::Exchange(int i, int j) {
     if (j < 0 || j >= GetObjectCount()) IndexError(j);
     BeginBuffer();
     std::swap(objects_[static_cast<std::size_t>(i)], objects_[static_cast<std::size_t>(j)]);
-    if (indexValid_) {
-        const auto a = index_.find(Key(objects_[static_cast<std::size_t>(i)].get()));
-        const auto b = index_.find(Key(objects_[static_cast<std::size_t>(j)].get()));
-        if ((a != index_.end() && a->second.size() > 1) || (b != index_.end() && b->second.size() > 1))
-            indexValid_ = false;
-    }
+    if (indexValid_ && (IndexHasOther(objects_[static_cast<std::size_t>(i)].get()) ||
+                        IndexHasOther(objects_[static_cast<std::size_t>(j)].get())))
+        indexValid_ = false;
 }
 
 TVisualObject* TLayer::First() const { return objects_.empty() ? nullptr : objects_.front().get(); }
@@ -340,7 +341,8 @@ void TLayer::Clear() {
     selection_.clear();
     selectedSet_.clear();
     current_ = nullptr;
-    index_.clear();
+    idSlots_.clear();
+    idCount_ = 0;
     indexValid_ = true;
     bounds_ = {};
     boundsValid_ = true;
@@ -396,47 +398,99 @@ void TLayer::SelectionClear() {
 
 // ---------------------------------------------------------------- lookups
 
+void TLayer::IndexPut(TVisualObject* o, std::size_t hash) const {
+    const std::size_t mask = idSlots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (idSlots_[i].Object != nullptr) i = (i + 1) & mask;
+    idSlots_[i] = {hash, o};
+    ++idCount_;
+}
+
 void TLayer::IndexAdd(TVisualObject* o) {
-    if (indexValid_) index_[Key(o)].push_back(o);
+    if (!indexValid_) return;
+    if (2 * (idCount_ + 1) > idSlots_.size()) {
+        // Twice as many slots. Each run is walked from its start, so that
+        // the objects of one Id keep their order.
+        std::vector<TIdSlot> old(std::max<std::size_t>(16, 2 * idSlots_.size()));
+        old.swap(idSlots_);
+        idCount_ = 0;
+        std::size_t first = 0;
+        while (first < old.size() && old[first].Object != nullptr) ++first;
+        for (std::size_t k = 0; k < old.size(); ++k) {
+            const TIdSlot& slot = old[(first + k) % old.size()];
+            if (slot.Object != nullptr) IndexPut(slot.Object, slot.Hash);
+        }
+    }
+    IndexPut(o, KeyHash(Key(o)));
 }
 
 void TLayer::IndexRemove(TVisualObject* o, const QString& id) {
-    if (!indexValid_) return;
-    const auto it = index_.find(id.trimmed());
-    if (it == index_.end()) return;
-    EraseOne(it->second, o);
-    if (it->second.empty()) index_.erase(it);
+    if (!indexValid_ || idSlots_.empty()) return;
+    const std::size_t mask = idSlots_.size() - 1;
+    std::size_t i = KeyHash(Key(id)) & mask;
+    for (; idSlots_[i].Object != o; i = (i + 1) & mask)
+        if (idSlots_[i].Object == nullptr) return;
+    // The slots after it that may take its place move back one by one.
+    for (std::size_t j = (i + 1) & mask; idSlots_[j].Object != nullptr; j = (j + 1) & mask) {
+        const std::size_t home = idSlots_[j].Hash & mask;
+        const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+        if (stays) continue;
+        idSlots_[i] = idSlots_[j];
+        i = j;
+    }
+    idSlots_[i] = {};
+    --idCount_;
 }
 
 void TLayer::EnsureIndex() const {
     if (indexValid_) return;
-    index_.clear();
-    index_.reserve(objects_.size());
-    for (const auto& o : objects_) index_[Key(o.get())].push_back(o.get());
+    std::size_t size = 16;
+    while (size < 2 * objects_.size()) size *= 2;
+    idSlots_.assign(size, TIdSlot{});
+    idCount_ = 0;
+    for (const auto& o : objects_) IndexPut(o.get(), KeyHash(Key(o.get())));
     indexValid_ = true;
 }
 
-TVisualObject* TLayer::FindById(const QString& id) const {
+TVisualObject* TLayer::IndexFind(QStringView key, const QString* exact) const {
     EnsureIndex();
-    const auto it = index_.find(id.trimmed());
-    return it == index_.end() ? nullptr : it->second.front();
+    if (idSlots_.empty()) return nullptr;
+    const std::size_t hash = KeyHash(key);
+    const std::size_t mask = idSlots_.size() - 1;
+    for (std::size_t i = hash & mask; idSlots_[i].Object != nullptr; i = (i + 1) & mask) {
+        TVisualObject* o = idSlots_[i].Object;
+        if (idSlots_[i].Hash == hash && Key(o) == key && (exact == nullptr || o->Id() == *exact)) return o;
+    }
+    return nullptr;
 }
 
+bool TLayer::IndexHasOther(const TVisualObject* o) const {
+    if (idSlots_.empty()) return false;
+    const QStringView key = Key(o);
+    const std::size_t hash = KeyHash(key);
+    const std::size_t mask = idSlots_.size() - 1;
+    for (std::size_t i = hash & mask; idSlots_[i].Object != nullptr; i = (i + 1) & mask) {
+        const TVisualObject* other = idSlots_[i].Object;
+        if (other != o && idSlots_[i].Hash == hash && Key(other) == key) return true;
+    }
+    return false;
+}
+
+TVisualObject* TLayer::FindById(const QString& id) const { return IndexFind(Key(id), nullptr); }
+
 TVisualObject* TLayer::FindObjectById(const QString& key) const {
-    EnsureIndex();
-    const auto it = index_.find(key.trimmed());
-    if (it != index_.end())
-        for (TVisualObject* o : it->second)
-            if (o->Id() == key) return o;
-    IndexError(-1);
+    // Of the objects whose Id equals the key trimmed, the first whose Id
+    // equals it as it is.
+    TVisualObject* o = IndexFind(Key(key), &key);
+    if (o == nullptr) IndexError(-1);
+    return o;
 }
 
 void TLayer::ObjectIdChanged(TVisualObject& o, const QString& oldId) {
     if (!indexValid_ || !Holds(&o)) return;
     IndexRemove(&o, oldId);
-    auto& v = index_[Key(&o)];
-    if (v.empty())
-        v.push_back(&o);
+    if (IndexFind(Key(&o), nullptr) == nullptr)
+        IndexAdd(&o);
     else
         indexValid_ = false;
 }

@@ -405,17 +405,23 @@ private:
     bool holdsLock_ = false;
     QString lockPath_;
 
-    // Id -> objects with that trimmed Id, in list order.
-    // FNV-1a over the UTF-16 units: Ids are short, and each object added
-    // hashes its Id more than once.
-    struct TKeyHash {
-        std::size_t operator()(const QString& s) const noexcept {
-            std::uint64_t h = 14695981039346656037ull;
-            for (const QChar c : s) h = (h ^ c.unicode()) * 1099511628211ull;
-            return static_cast<std::size_t>(h);
-        }
+    // Id -> objects: open addressing with linear probing over a power of
+    // two of slots, at least twice the objects. A slot holds the hash of
+    // its object's trimmed Id and the object (nullptr: empty), so that a
+    // look-up reads one run of slots and the Id of the object it names.
+    // The objects of one Id lie along their run in list order (objects
+    // come in at the end of the list, or the index is built again), so the
+    // first met is the first in the list.
+    struct TIdSlot {
+        std::size_t Hash = 0;
+        TVisualObject* Object = nullptr;
     };
-    mutable std::unordered_map<QString, std::vector<TVisualObject*>, TKeyHash> index_;
+    // The first object of the key (and, with exact, of that Id as it is).
+    TVisualObject* IndexFind(QStringView key, const QString* exact) const;
+    bool IndexHasOther(const TVisualObject* object) const;
+    void IndexPut(TVisualObject* object, std::size_t hash) const;
+    mutable std::vector<TIdSlot> idSlots_;
+    mutable std::size_t idCount_ = 0;
     mutable bool indexValid_ = false;
     mutable TBounds bounds_;
     mutable bool boundsValid_ = true;

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QListWidget>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -220,7 +221,12 @@ TEST_F(TrelViewWinTest, StartsOnTheDefaultMapWithThePlansMenusAndButtons) {
         EXPECT_TRUE(b->toolTip().startsWith(QStringLiteral("Clique aqui para "))) << name;
     }
     EXPECT_TRUE(Child<QToolBar>("ActionToolBarPrincipal")->isHidden());
-    EXPECT_TRUE(Child<QToolBar>("Banner")->isHidden());
+    auto* banner = Child<QToolBar>("Banner");
+    EXPECT_TRUE(banner->isHidden());
+    // Shown from the tool bars' menu, it has its picture.
+    banner->show();
+    EXPECT_FALSE(banner->findChild<QLabel*>()->pixmap().isNull());
+    banner->hide();
     // Once the generic actions carry their icons, every button shows at
     // the window's width.
     bool icons = true;
@@ -237,9 +243,9 @@ TEST_F(TrelViewWinTest, StartsOnTheDefaultMapWithThePlansMenusAndButtons) {
 
     // The plan's windows from the menus.
     Child("Equipe1")->trigger();
-    EXPECT_TRUE(win->Forms().Equipe->isVisible());
+    EXPECT_TRUE(win->Forms().Equipe()->isVisible());
     Child("Intervenes20091")->trigger();
-    EXPECT_TRUE(win->Forms().Intervencoes->isVisible());
+    EXPECT_TRUE(win->Forms().Intervencoes()->isVisible());
 }
 
 TEST_F(TrelViewWinTest, IdentifyOpensTheRecordWindowOfTheObjectsLayer) {
@@ -254,11 +260,11 @@ TEST_F(TrelViewWinTest, IdentifyOpensTheRecordWindowOfTheObjectsLayer) {
     EXPECT_EQ(View()->ActiveLayer(), sectors);
     TVisualObject* sector = sectors->GetObject(6);
     ClickAt(Inside(*sector));
-    ASSERT_TRUE(win->Forms().Setores->isVisible());
+    ASSERT_TRUE(win->Forms().Setores()->isVisible());
     const QString code = PanelValue(QStringLiteral("morrosetor"));
     EXPECT_EQ(code.left(3), QStringLiteral("M02"));
     EXPECT_EQ(Current(dm.Setores, "cod_morrosetor"), code);
-    win->Forms().Setores->hide();
+    win->Forms().Setores()->hide();
 
     TVisualObject* missing = nullptr;
     for (TVisualObject* o : sectors->GetObjects()) {
@@ -267,7 +273,7 @@ TEST_F(TrelViewWinTest, IdentifyOpensTheRecordWindowOfTheObjectsLayer) {
     }
     ASSERT_NE(missing, nullptr);
     ClickAt(Inside(*missing));
-    EXPECT_FALSE(win->Forms().Setores->isVisible());
+    EXPECT_FALSE(win->Forms().Setores()->isVisible());
     EXPECT_EQ(Current(dm.Setores, "cod_morrosetor"), code);
     EXPECT_EQ(PanelValue(QStringLiteral("morrosetor")), QStringLiteral("M02S03"));  // the panel still answers
 
@@ -279,13 +285,13 @@ TEST_F(TrelViewWinTest, IdentifyOpensTheRecordWindowOfTheObjectsLayer) {
         search->ValorEscolhido = QStringLiteral("M03S02");
         return int(QDialog::Accepted);
     };
-    win->Forms().Setores->LocalizarClick();
+    win->Forms().Setores()->LocalizarClick();
     EXPECT_EQ(Current(dm.Setores, "cod_morrosetor"), QStringLiteral("M03S02"));
 
     // A hill: the hill window, its sectors on the first one.
     Press(trel::kLimitesMorros);
     ClickAt(Inside(*Layer(trel::kLimitesMorros)->GetObject(2)));
-    ASSERT_TRUE(win->Forms().Morros->isVisible());
+    ASSERT_TRUE(win->Forms().Morros()->isVisible());
     EXPECT_EQ(Current(dm.Morros, "cod_morro"), QStringLiteral("M03"));
     EXPECT_EQ(PanelValue(QStringLiteral("morro")), QStringLiteral("M03"));
     EXPECT_EQ(Current(dm.SetoresMorros, "cod_morrosetor"), QStringLiteral("M03S01"));
@@ -293,15 +299,15 @@ TEST_F(TrelViewWinTest, IdentifyOpensTheRecordWindowOfTheObjectsLayer) {
     // A street axis: its window on the record of the same "ID".
     Press(trel::kEixos);
     ClickAt(Inside(*Layer(trel::kEixos)->GetObject(0), true));
-    ASSERT_TRUE(win->Forms().EixoLogradouro->isVisible());
+    ASSERT_TRUE(win->Forms().EixoLogradouro()->isVisible());
     EXPECT_FALSE(PanelValue(QStringLiteral("ID")).isEmpty());
     EXPECT_EQ(Current(dm.Logradouros, "ID"), PanelValue(QStringLiteral("ID")));
 
     // Any other layer fills the panel only.
-    win->Forms().Setores->hide();
+    win->Forms().Setores()->hide();
     Press(trel::kAreasRisco);
     ClickAt(Inside(*Layer(trel::kAreasRisco)->GetObject(0)));
-    EXPECT_FALSE(win->Forms().Setores->isVisible());
+    EXPECT_FALSE(win->Forms().Setores()->isVisible());
     EXPECT_FALSE(PanelValue(QStringLiteral("morrosetor")).isEmpty());
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
 }
@@ -334,7 +340,7 @@ TEST_F(TrelViewWinTest, HillSearchZoomsToTheHillAndSaysWhenItIsNotOnTheMap) {
     EXPECT_EQ(Current(dm.Morros, "cod_morro"), QStringLiteral("M02"));
     EXPECT_EQ(Current(dm.SetoresMorros, "cod_morrosetor"), QStringLiteral("M02S01"));
     EXPECT_EQ(Current(dm.Setores, "cod_morrosetor"), QStringLiteral("M02S01"));
-    EXPECT_FALSE(win->Forms().Morros->isVisible());
+    EXPECT_FALSE(win->Forms().Morros()->isVisible());
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
 
     // A hill of the records that the map lacks: said, and nothing moves.
@@ -539,9 +545,9 @@ TEST_F(TrelViewWinTest, StartUpFailuresLeaveWhatStillWorks) {
     EXPECT_TRUE(View()->Active());
     EXPECT_EQ(abouts, 1);
     Child("Equipe1")->trigger();
-    EXPECT_TRUE(win->Forms().Equipe->isVisible());
+    EXPECT_TRUE(win->Forms().Equipe()->isVisible());
     ClickAt(Inside(*Layer(trel::kSetores)->GetObject(0)));
-    EXPECT_FALSE(win->Forms().Setores->isVisible());
+    EXPECT_FALSE(win->Forms().Setores()->isVisible());
     EXPECT_FALSE(PanelValue(QStringLiteral("morrosetor")).isEmpty());
     win.reset();
 

@@ -155,6 +155,12 @@ TEST(Paths, ResolveStoredNames) {
     // Not found anywhere: the normalised name, joined to the map's folder.
     EXPECT_EQ(ResolvePath("x\\y.cam", map), dir.filePath("Mapas/x/y.cam"));
     EXPECT_EQ(FindPathNoCase(dir.filePath("nothing/here")), u"");
+    // Asked again once the file has another name, or none: the answer
+    // follows the folder, not the earlier answer.
+    ASSERT_TRUE(QFile::rename(expected, dir.filePath("Mapas/Camadas/setores.Cam")));
+    EXPECT_EQ(ResolvePath("camadas\\setores.cam", map), dir.filePath("Mapas/Camadas/setores.Cam"));
+    ASSERT_TRUE(QFile::remove(dir.filePath("Mapas/Camadas/setores.Cam")));
+    EXPECT_EQ(FindPathNoCase(dir.filePath("mapas/camadas/setores.cam")), u"");
 }
 
 }  // namespace
