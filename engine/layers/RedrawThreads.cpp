@@ -148,7 +148,11 @@ void OwnPainterState(QPainter& painter) {
     QPen pen(QBrush(old.color(), old.brush().style()), old.widthF(), old.style(), old.capStyle(), old.joinStyle());
     pen.setCosmetic(old.isCosmetic());
     pen.setMiterLimit(old.miterLimit());
-    if (pen == old) painter.setPen(pen);
+    if (pen == old) {
+        // setPen keeps a pen equal to the one it has: go by another one.
+        painter.setPen(Qt::NoPen);
+        painter.setPen(pen);
+    }
 
     const QBrush oldBrush = painter.brush();
     if (oldBrush.style() == Qt::NoBrush) {
