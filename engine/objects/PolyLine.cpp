@@ -11,6 +11,7 @@
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Geometry.h"
 #include "engine/objects/ObjectOwner.h"
+#include "engine/objects/PenBrushKeeper.h"
 #include "engine/objects/ContourDetail.h"
 #include "engine/objects/Point.h"
 
@@ -274,14 +275,13 @@ void TPolyLine::DrawScreenPoints(TDrawContext& dc, const std::vector<QPoint>& po
 
 void TPolyLine::Draw(TDrawContext& dc) {
     QPainter& p = dc.Painter();
-    p.save();
+    TPenBrushKeeper keep(p);
     TCustomLine::Draw(dc);
     p.setBrush(Qt::NoBrush);
     for (const auto& c : contours_) {
         if (c->Count() < 2) continue;
         DrawScreenPoints(dc, ThinnedScreenPoints(dc, c->Points()));
     }
-    p.restore();
 }
 
 bool TPolyLine::InRect(double x1, double y1, double x2, double y2) const {

@@ -7,6 +7,7 @@
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Geometry.h"
 #include "engine/objects/ObjectOwner.h"
+#include "engine/objects/PenBrushKeeper.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/objects/ThemeStyle.h"
@@ -144,10 +145,9 @@ void TPolygon::PrepareBrush(TDrawContext& dc) const {
 void TPolygon::DrawScreenPoints(TDrawContext& dc, const std::vector<QPoint>& points) {
     QPainter& p = dc.Painter();
     if (fillStyle_ == fsTransparent) {
-        p.save();
+        TPenBrushKeeper keep(p);
         p.setBrush(Qt::NoBrush);
         p.drawPolygon(points.data(), static_cast<int>(points.size()));
-        p.restore();
     } else {
         p.drawPolygon(points.data(), static_cast<int>(points.size()));
     }
@@ -156,7 +156,7 @@ void TPolygon::DrawScreenPoints(TDrawContext& dc, const std::vector<QPoint>& poi
 
 void TPolygon::Draw(TDrawContext& dc) {
     QPainter& p = dc.Painter();
-    p.save();
+    TPenBrushKeeper keep(p);
     TCustomLine::Draw(dc);
     PrepareBrush(dc);
     if (holes_.empty()) {
@@ -183,7 +183,6 @@ void TPolygon::Draw(TDrawContext& dc) {
         p.drawPath(path);
         for (const auto& s : parts) DrawGrips(dc, s);
     }
-    p.restore();
 }
 
 bool TPolygon::CrossesRect(double x1, double y1, double x2, double y2) const {
