@@ -32,7 +32,10 @@ function(kz_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
   string(REPLACE "/" "-" label "${rel}")
-  add_test(NAME ${name} COMMAND ${name})
+  # Each test program runs in a folder of its own, so that programs run at
+  # once never meet in files they make in their current folder.
+  file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${name}-work)
+  add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${name}-work)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 600)
   endif()
