@@ -138,24 +138,32 @@ TkovisViewWin::~TkovisViewWin() {
 
 TGISDrawing* TkovisViewWin::View() const { return ui_->View; }
 
-QFileDialog& TkovisViewWin::OpenView() {
-    if (!openView_) {
-        openView_ = std::make_unique<QFileDialog>(this, QStringLiteral("Adicionar Mapa"));
-        openView_->setNameFilters({QStringLiteral("Arquivos de Mapa (*.map)"), QStringLiteral("Todos os Arquivos (*)")});
-        openView_->setDefaultSuffix(QStringLiteral("map"));
-        openView_->setFileMode(QFileDialog::ExistingFile);
+namespace {
+
+// The window's dialogs that open an existing file, made on first use.
+QFileDialog& OpenFileDialog(std::unique_ptr<QFileDialog>& dialog, QWidget* parent, const QString& title,
+                            const QStringList& filters, const QString& suffix) {
+    if (!dialog) {
+        dialog = std::make_unique<QFileDialog>(parent, title);
+        dialog->setNameFilters(filters);
+        dialog->setDefaultSuffix(suffix);
+        dialog->setFileMode(QFileDialog::ExistingFile);
     }
-    return *openView_;
+    return *dialog;
+}
+
+}  // namespace
+
+QFileDialog& TkovisViewWin::OpenView() {
+    return OpenFileDialog(openView_, this, QStringLiteral("Adicionar Mapa"),
+                          {QStringLiteral("Arquivos de Mapa (*.map)"), QStringLiteral("Todos os Arquivos (*)")},
+                          QStringLiteral("map"));
 }
 
 QFileDialog& TkovisViewWin::OpenCamada() {
-    if (!openCamada_) {
-        openCamada_ = std::make_unique<QFileDialog>(this, QStringLiteral("Adicionar Camada"));
-        openCamada_->setNameFilters({QStringLiteral("Arquivos de Camada (*.cam)"), QStringLiteral("Todos Arquivos (*)")});
-        openCamada_->setDefaultSuffix(QStringLiteral("cam"));
-        openCamada_->setFileMode(QFileDialog::ExistingFile);
-    }
-    return *openCamada_;
+    return OpenFileDialog(openCamada_, this, QStringLiteral("Adicionar Camada"),
+                          {QStringLiteral("Arquivos de Camada (*.cam)"), QStringLiteral("Todos Arquivos (*)")},
+                          QStringLiteral("cam"));
 }
 
 void TkovisViewWin::SetupView() {

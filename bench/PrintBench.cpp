@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include "app/print/PrintLayout.h"
+#include "bench/BenchApp.h"
 #include "engine/core/Paths.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/objects/Text.h"
@@ -25,18 +26,7 @@ namespace {
 constexpr int kDpi = 600;
 const QMarginsF kMargins(10, 10, 10, 10);
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "bench-print";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        StartEngine();
-        return a;
-    }();
-    return *app;
-}
+QApplication& App() { return BenchApp("bench-print"); }
 
 QTemporaryDir& Dir() {
     static QTemporaryDir dir;

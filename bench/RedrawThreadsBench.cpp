@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "bench/BenchApp.h"
 #include "engine/core/Paths.h"
 #include "engine/layers/Layers.h"
 #include "engine/theme/ThemeLayer.h"
@@ -22,18 +23,7 @@
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "bench-redrawthreads";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        StartEngine();
-        return a;
-    }();
-    return *app;
-}
+QApplication& App() { return BenchApp("bench-redrawthreads"); }
 
 QTemporaryDir& Dir() {
     static QTemporaryDir dir;
