@@ -10,7 +10,7 @@
 
 #include "app/dialogs/Modal.h"
 #include "coords/MapProj.h"
-#include "engine/core/Cp1252.h"
+#include "core/Cp1252.h"
 #include "engine/view/GISDrawing.h"
 #include "ui_MapProperties.h"
 

@@ -15,8 +15,8 @@
 #include <memory>
 
 #include "app/dialogs/PropertiesForm.h"
-#include "engine/core/Color.h"
-#include "engine/core/Vertex.h"
+#include "core/Color.h"
+#include "core/Vertex.h"
 
 class QColorDialog;
 class TGISDrawing;

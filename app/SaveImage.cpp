@@ -12,8 +12,8 @@
 
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/WaitBox.h"
-#include "engine/core/Paths.h"
-#include "engine/core/Stream.h"
+#include "core/Paths.h"
+#include "core/Stream.h"
 #include "engine/layers/Layer.h"
 #include "engine/view/Drawing.h"
 #include "platform/jpeg/Jpeg.h"

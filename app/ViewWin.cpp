@@ -34,7 +34,7 @@
 #include "app/dialogs/WaitBox.h"
 #include "app/print/MapPrint.h"
 #include "coords/MapProj.h"
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "engine/layers/Layers.h"
 #include "engine/objects/VisualObject.h"
 #include "engine/theme/ThemeLayer.h"

@@ -15,7 +15,7 @@
 #include <QMainWindow>
 #include <QStringList>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 
 class QAction;
 class QFileDialog;

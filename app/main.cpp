@@ -12,7 +12,7 @@
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/SmallForms.h"
 #include "app/plan/TrelViewWin.h"
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "engine/view/EngineStartup.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <gdal.h>
 #include <ogr_api.h>
 
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "engine/view/Drawing.h"
 
 namespace {

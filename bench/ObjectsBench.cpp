@@ -12,7 +12,7 @@
 #include <boost/geometry/geometries/point_xy.hpp>
 #include <boost/geometry/geometries/polygon.hpp>
 
-#include "engine/core/Stream.h"
+#include "core/Stream.h"
 #include "engine/geometry/PlanarGeometry.h"
 #include "engine/objects/PolyLine.h"
 

@@ -13,7 +13,7 @@
 
 #include "app/print/PrintLayout.h"
 #include "bench/BenchApp.h"
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/objects/Text.h"
 #include "engine/theme/ThemeLayer.h"

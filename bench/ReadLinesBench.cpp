@@ -10,8 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "engine/core/Stream.h"
-#include "engine/core/TextLines.h"
+#include "core/Stream.h"
+#include "core/TextLines.h"
 
 namespace {
 

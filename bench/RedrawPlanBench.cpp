@@ -24,9 +24,9 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
-#include "engine/core/Codes.h"
-#include "engine/core/Color.h"
-#include "engine/core/Paths.h"
+#include "core/Codes.h"
+#include "core/Color.h"
+#include "core/Paths.h"
 #include "engine/layers/Layers.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/objects/Text.h"

@@ -14,7 +14,7 @@
 #include <QTemporaryDir>
 
 #include "bench/BenchApp.h"
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "engine/layers/Layers.h"
 #include "engine/theme/ThemeLayer.h"
 #include "engine/view/EngineStartup.h"

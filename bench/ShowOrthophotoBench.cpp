@@ -15,7 +15,7 @@
 #include "app/plan/DataModule.h"
 #include "app/plan/FormMorros.h"
 #include "app/plan/PicturePages.h"
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "engine/view/EngineStartup.h"
 #include "platform/jpeg/Jpeg.h"
 #include "platform/settings/Settings.h"

@@ -1,6 +1,6 @@
 # kz_library(<name> SOURCES ... [QT Core Gui ...] [LIBS ...] [PRIVATE_LIBS ...])
 # One library target per folder; the include root is the source tree, so
-# headers are included as "engine/core/TextLines.h". LIBS are the targets
+# headers are included as "core/TextLines.h". LIBS are the targets
 # the library's headers expose (linked PUBLIC), PRIVATE_LIBS the ones only
 # its sources use.
 function(kz_library name)

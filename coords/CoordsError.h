@@ -2,7 +2,7 @@
 // The root of every error the program raises, and the coordinate module's
 // own. The root lives here, in the lowest module, so that the module stays
 // free of Qt and still raises what the engine's handlers catch: the
-// engine's errors (EEngineError, engine/core/Errors.h) derive from it too.
+// engine's errors (EEngineError, core/Errors.h) derive from it too.
 // A handler that reports any failure catches EKoviError; what() is the
 // message in UTF-8.
 #include <stdexcept>

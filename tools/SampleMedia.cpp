@@ -9,8 +9,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Paths.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
 #include "platform/jpeg/Jpeg.h"
 #include "tools/SampleParts.h"
 

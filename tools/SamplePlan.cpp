@@ -10,8 +10,8 @@
 #include <QFileInfo>
 
 #include "coords/TransverseMercator.h"
-#include "engine/core/Errors.h"
-#include "engine/core/Paths.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
 #include "coords/MapProj.h"
 #include "engine/layers/Layers.h"
 #include "engine/objects/PolyLine.h"

@@ -13,7 +13,7 @@
 
 #include <QApplication>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "engine/view/EngineStartup.h"
 #include "platform/settings/Settings.h"
 #include "tools/SamplePlan.h"

@@ -5,8 +5,8 @@
 
 #include <sqlite3.h>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Paths.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
 #include "platform/db/Fields.h"
 #include "platform/db/Table.h"
 #include "tools/SampleParts.h"

@@ -12,7 +12,7 @@
 #include <QStyle>
 
 #include "app/dialogs/Modal.h"
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "platform/settings/Settings.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <QShowEvent>
 
 #include "app/dialogs/Modal.h"
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
 #include "ui_Login.h"

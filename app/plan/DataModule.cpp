@@ -1,7 +1,7 @@
 #include "app/plan/DataModule.h"
 
 #include "app/dialogs/DataFolder.h"
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "platform/db/Fields.h"
 
 TDM* DM = nullptr;

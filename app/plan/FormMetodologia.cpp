@@ -11,7 +11,7 @@
 #include "app/dialogs/Modal.h"
 #include "app/plan/PicturePages.h"
 #include "app/plan/RichText.h"
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "ui_Metodologia.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "app/dialogs/HotLink.h"
 #include "app/dialogs/Modal.h"
 #include "app/plan/DataControls.h"
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "platform/db/DataSource.h"
 #include "platform/db/Fields.h"
 #include "platform/jpeg/Picture.h"

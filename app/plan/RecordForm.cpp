@@ -5,7 +5,7 @@
 #include <QShowEvent>
 
 #include "app/plan/DataModule.h"
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 
 TtrelRecordForm::TtrelRecordForm(TDM& dm, TDataSource& source, QWidget* owner)
     : QWidget(owner, Qt::Window), dm_(dm), source_(source) {

@@ -4,8 +4,8 @@
 #include <QTextEdit>
 
 #include "app/dialogs/DataFolder.h"
-#include "engine/core/Errors.h"
-#include "engine/core/Paths.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
 #include "platform/rtf/RtfReader.h"
 
 QString LoadRichText(QTextEdit& edit, const QString& folder, const QString& name) {

@@ -13,7 +13,7 @@
 #include "app/print/NorthArrow.h"
 #include "app/print/NumberFormat.h"
 #include "app/print/ShapeSample.h"
-#include "engine/core/Numbers.h"
+#include "core/Numbers.h"
 #include "ui_MPPrint.h"
 
 namespace {

@@ -2,11 +2,11 @@
 
 #include <QSet>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Codes.h"
-#include "engine/core/Paths.h"
-#include "engine/core/Stream.h"
-#include "engine/core/TextLines.h"
+#include "core/BinaryIO.h"
+#include "core/Codes.h"
+#include "core/Paths.h"
+#include "core/Stream.h"
+#include "core/TextLines.h"
 #include "engine/data/TableText.h"
 #include "platform/db/BatchMove.h"
 #include "platform/db/DataSource.h"

@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "engine/core/Paths.h"
-#include "engine/core/TextLines.h"
+#include "core/Paths.h"
+#include "core/TextLines.h"
 #include "platform/db/BatchMove.h"
 #include "platform/db/Session.h"
 #include "platform/db/VirtualTables.h"

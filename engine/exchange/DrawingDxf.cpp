@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QSet>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Paths.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
 #include "engine/exchange/DxfWriter.h"
 #include "engine/layers/Layers.h"
 #include "engine/symbology/ThemeClass.h"

@@ -1,7 +1,7 @@
 #include "engine/exchange/DxfImport.h"
 
-#include "engine/core/Errors.h"
-#include "engine/core/Paths.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
 #include "engine/data/LayerTable.h"
 #include "engine/layers/Layer.h"
 #include "engine/objects/Arc.h"

@@ -20,7 +20,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "engine/core/Color.h"
+#include "core/Color.h"
 #include "engine/exchange/DxfReader.h"
 
 class TLayer;

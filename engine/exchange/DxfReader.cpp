@@ -6,10 +6,10 @@
 
 #include <QFileInfo>
 
-#include "engine/core/Cp1252.h"
-#include "engine/core/Errors.h"
-#include "engine/core/Numbers.h"
-#include "engine/core/Stream.h"
+#include "core/Cp1252.h"
+#include "core/Errors.h"
+#include "core/Numbers.h"
+#include "core/Stream.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "engine/core/Vertex.h"
+#include "core/Vertex.h"
 
 class TStream;
 

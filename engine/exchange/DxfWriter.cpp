@@ -4,11 +4,11 @@
 
 #include <QFileInfo>
 
-#include "engine/core/Cp1252.h"
-#include "engine/core/Errors.h"
-#include "engine/core/Numbers.h"
-#include "engine/core/Paths.h"
-#include "engine/core/Stream.h"
+#include "core/Cp1252.h"
+#include "core/Errors.h"
+#include "core/Numbers.h"
+#include "core/Paths.h"
+#include "core/Stream.h"
 #include "engine/layers/Layer.h"
 #include "engine/objects/Arc.h"
 #include "engine/objects/Line.h"

@@ -17,7 +17,7 @@
 
 #include <QString>
 
-#include "engine/core/Vertex.h"
+#include "core/Vertex.h"
 
 class TLayer;
 class TStream;

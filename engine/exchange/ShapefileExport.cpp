@@ -14,9 +14,9 @@
 
 #include <shapefil.h>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Paths.h"
-#include "engine/core/Stream.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
+#include "core/Stream.h"
 #include "engine/exchange/Shapefile.h"
 #include "engine/exchange/ShapefileFormat.h"
 #include "engine/geometry/Overlay.h"

@@ -16,7 +16,7 @@
 
 #include <QString>
 
-#include "engine/core/Vertex.h"
+#include "core/Vertex.h"
 #include "engine/objects/VisualObject.h"
 
 class TPolygon;

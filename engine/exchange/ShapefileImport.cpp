@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Paths.h"
-#include "engine/core/Stream.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
+#include "core/Stream.h"
 #include "engine/exchange/Shapefile.h"
 #include "engine/exchange/ShapefileFormat.h"
 #include "engine/theme/ThemeLayer.h"

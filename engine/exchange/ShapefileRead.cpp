@@ -6,7 +6,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "engine/exchange/ShapefileFormat.h"
 #include "engine/geometry/PlanarGeometry.h"
 #include "engine/objects/Point.h"

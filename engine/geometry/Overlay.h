@@ -15,7 +15,7 @@
 
 #include <vector>
 
-#include "engine/core/Vertex.h"
+#include "core/Vertex.h"
 
 // A ring or a chain of vertices. As a ring the closing edge from the last
 // vertex back to the first is implied; a repeated first vertex at the end

@@ -18,7 +18,7 @@
 #include <span>
 #include <vector>
 
-#include "engine/core/Vertex.h"
+#include "core/Vertex.h"
 
 // ---------------------------------------------------------------- scalars
 inline bool InRangeExclusive(double value, double low, double high) { return low < value && value < high; }

@@ -7,11 +7,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Errors.h"
-#include "engine/core/Paths.h"
-#include "engine/core/Stream.h"
-#include "engine/core/TextLines.h"
+#include "core/BinaryIO.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
+#include "core/Stream.h"
+#include "core/TextLines.h"
 #include "engine/layers/Layers.h"
 #include "engine/layers/RedrawThreads.h"
 #include "engine/objects/DrawContext.h"

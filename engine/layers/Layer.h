@@ -52,7 +52,7 @@
 #include <QPointF>
 #include <QString>
 
-#include "engine/core/Codes.h"
+#include "core/Codes.h"
 #include "engine/layers/EntityType.h"
 #include "engine/layers/LayerHost.h"
 #include "engine/objects/ObjectOwner.h"

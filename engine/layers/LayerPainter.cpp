@@ -5,8 +5,8 @@
 
 #include <QPainter>
 
-#include "engine/core/Codes.h"
-#include "engine/core/Color.h"
+#include "core/Codes.h"
+#include "core/Color.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/PolyLine.h"
 

@@ -7,10 +7,10 @@
 #include <QObject>
 #include <QPainter>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
-#include "engine/core/TextLines.h"
+#include "core/BinaryIO.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
+#include "core/TextLines.h"
 #include "engine/layers/RedrawThreads.h"
 #include "engine/objects/DrawContext.h"
 

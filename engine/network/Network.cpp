@@ -4,10 +4,10 @@
 
 #include <QPainter>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Cp1252.h"
-#include "engine/core/Numbers.h"
-#include "engine/core/TextLines.h"
+#include "core/BinaryIO.h"
+#include "core/Cp1252.h"
+#include "core/Numbers.h"
+#include "core/TextLines.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/ObjectOwner.h"
 #include "engine/objects/ThemeStyle.h"

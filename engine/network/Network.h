@@ -15,8 +15,8 @@
 #include <QImage>
 #include <QString>
 
-#include "engine/core/Codes.h"
-#include "engine/core/Font.h"
+#include "core/Codes.h"
+#include "core/Font.h"
 #include "engine/objects/VisualObject.h"
 
 class TGraphNode;

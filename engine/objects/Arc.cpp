@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "engine/core/BinaryIO.h"
+#include "core/BinaryIO.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/ObjectOwner.h"
 #include "engine/objects/Point.h"

@@ -22,8 +22,8 @@
 #include <QImage>
 #include <QRectF>
 
-#include "engine/core/Codes.h"
-#include "engine/core/Color.h"
+#include "core/Codes.h"
+#include "core/Color.h"
 #include "engine/objects/ArcGeometry.h"
 #include "engine/objects/Line.h"
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Stream.h"
-#include "engine/core/TextLines.h"
+#include "core/BinaryIO.h"
+#include "core/Stream.h"
+#include "core/TextLines.h"
 #include "engine/geometry/PlanarGeometry.h"
 #include "engine/objects/Geometry.h"
 #include "engine/objects/Line.h"

@@ -4,7 +4,7 @@
 // Vertices are TVertex values held by the contour.
 #include <vector>
 
-#include "engine/core/Vertex.h"
+#include "core/Vertex.h"
 #include "engine/objects/VisualObject.h"
 
 class TPoint;

@@ -4,7 +4,7 @@
 // position.
 #include <memory>
 
-#include "engine/core/Vertex.h"
+#include "core/Vertex.h"
 #include "engine/objects/PolyLine.h"
 
 class TPoint;

@@ -12,7 +12,7 @@
 #include <QPointF>
 #include <QSize>
 
-#include "engine/core/Color.h"
+#include "core/Color.h"
 
 class QPainter;
 

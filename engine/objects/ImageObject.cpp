@@ -5,9 +5,9 @@
 #include <QFileInfo>
 #include <QPainter>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Paths.h"
-#include "engine/core/TextLines.h"
+#include "core/BinaryIO.h"
+#include "core/Paths.h"
+#include "core/TextLines.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/ObjectOwner.h"
 #include "engine/objects/Point.h"

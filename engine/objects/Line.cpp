@@ -4,7 +4,7 @@
 
 #include <QPainter>
 
-#include "engine/core/BinaryIO.h"
+#include "core/BinaryIO.h"
 #include "engine/geometry/PlanarGeometry.h"
 #include "engine/objects/Contour.h"
 #include "engine/objects/Dispatch.h"

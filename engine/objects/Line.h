@@ -3,8 +3,8 @@
 // the vertex queries, and TLine, a straight segment.
 #include <memory>
 
-#include "engine/core/Codes.h"
-#include "engine/core/Vertex.h"
+#include "core/Codes.h"
+#include "core/Vertex.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/VisualObject.h"
 

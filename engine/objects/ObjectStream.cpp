@@ -1,9 +1,9 @@
 // The class registry and the object record stream.
 #include <deque>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Stream.h"
-#include "engine/core/TextLines.h"
+#include "core/BinaryIO.h"
+#include "core/Stream.h"
+#include "core/TextLines.h"
 #include "engine/objects/VisualObject.h"
 
 // Registers the classes of this library (BuiltInClasses.cpp).

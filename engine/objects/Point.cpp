@@ -5,8 +5,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Cp1252.h"
+#include "core/BinaryIO.h"
+#include "core/Cp1252.h"
 #include "engine/geometry/PlanarGeometry.h"
 #include "engine/objects/Dispatch.h"
 #include "engine/objects/DrawContext.h"

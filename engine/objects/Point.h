@@ -6,9 +6,9 @@
 
 #include <QImage>
 
-#include "engine/core/Codes.h"
-#include "engine/core/Font.h"
-#include "engine/core/Vertex.h"
+#include "core/Codes.h"
+#include "core/Font.h"
+#include "core/Vertex.h"
 #include "engine/objects/VisualObject.h"
 
 class TPoint : public TDrawingShape {

@@ -6,8 +6,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Stream.h"
+#include "core/BinaryIO.h"
+#include "core/Stream.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Geometry.h"
 #include "engine/objects/ObjectOwner.h"

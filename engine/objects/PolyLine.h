@@ -10,7 +10,7 @@
 #include <QImage>
 #include <QPoint>
 
-#include "engine/core/Codes.h"
+#include "core/Codes.h"
 #include "engine/geometry/PlanarGeometry.h"
 #include "engine/objects/Contour.h"
 #include "engine/objects/Line.h"

@@ -1,7 +1,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "engine/core/Stream.h"
+#include "core/Stream.h"
 #include "engine/geometry/Overlay.h"
 #include "engine/objects/ContourDetail.h"
 #include "engine/objects/DrawContext.h"

@@ -7,9 +7,9 @@
 #include <QPainter>
 #include <QTransform>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/TextLines.h"
-#include "engine/core/Units.h"
+#include "core/BinaryIO.h"
+#include "core/TextLines.h"
+#include "core/Units.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/ObjectOwner.h"
 #include "engine/objects/Point.h"

@@ -15,7 +15,7 @@
 #include <QRectF>
 #include <QString>
 
-#include "engine/core/Font.h"
+#include "core/Font.h"
 #include "engine/objects/VisualObject.h"
 
 class TPoint;

@@ -5,9 +5,9 @@
 
 #include <QImage>
 
-#include "engine/core/Codes.h"
-#include "engine/core/Color.h"
-#include "engine/core/Font.h"
+#include "core/Codes.h"
+#include "core/Color.h"
+#include "core/Font.h"
 
 class TThemeClass;
 

@@ -4,7 +4,7 @@
 
 #include <QPainter>
 
-#include "engine/core/BinaryIO.h"
+#include "core/BinaryIO.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/ObjectOwner.h"
 #include "engine/objects/ThemeStyle.h"

@@ -20,8 +20,8 @@
 #include <QString>
 #include <QStringView>
 
-#include "engine/core/Color.h"
-#include "engine/core/Errors.h"
+#include "core/Color.h"
+#include "core/Errors.h"
 #include "engine/objects/ObjectOwner.h"
 
 class TStream;

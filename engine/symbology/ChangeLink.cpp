@@ -1,6 +1,6 @@
 #include "engine/symbology/ChangeLink.h"
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 
 TChangeLink* TChangeLinks::Add(const void* control) {
     links_.push_back(std::make_unique<TChangeLink>(control));

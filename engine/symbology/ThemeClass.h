@@ -12,9 +12,9 @@
 #include <QImage>
 #include <QString>
 
-#include "engine/core/Codes.h"
-#include "engine/core/Color.h"
-#include "engine/core/Font.h"
+#include "core/Codes.h"
+#include "core/Color.h"
+#include "core/Font.h"
 #include "engine/symbology/ChangeLink.h"
 
 class TStream;

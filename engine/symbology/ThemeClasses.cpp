@@ -1,9 +1,9 @@
 #include "engine/symbology/ThemeClasses.h"
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
-#include "engine/core/TextLines.h"
+#include "core/BinaryIO.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
+#include "core/TextLines.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <QDateTime>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Numbers.h"
+#include "core/Errors.h"
+#include "core/Numbers.h"
 #include "engine/symbology/ThemeClass.h"
 #include "engine/symbology/ThemeClasses.h"
 

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QVariant>
 
-#include "engine/core/Codes.h"
+#include "core/Codes.h"
 
 class TThemeClasses;
 

@@ -10,8 +10,8 @@
 
 #include <optional>
 
-#include "engine/core/Codes.h"
-#include "engine/core/Vertex.h"
+#include "core/Codes.h"
+#include "core/Vertex.h"
 
 class TProjectionParams;
 class TTransverseMercator;

@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QHash>
 
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/theme/ThemeLayer.h"
 #include "platform/db/DbError.h"

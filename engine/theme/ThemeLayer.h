@@ -33,7 +33,7 @@
 
 #include <QVariant>
 
-#include "engine/core/Codes.h"
+#include "core/Codes.h"
 #include "engine/data/LayerTable.h"
 #include "engine/layers/Layer.h"
 #include "engine/layers/Layers.h"

@@ -1,6 +1,6 @@
 #include "engine/view/CoordinateSystemPrefix.h"
 
-#include "engine/core/BinaryIO.h"
+#include "core/BinaryIO.h"
 #include "coords/MapProj.h"
 
 void WriteCoordinateSystemPrefix(TStream& s, const TCoordinateSystemPrefix& p) {

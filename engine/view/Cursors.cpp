@@ -10,7 +10,7 @@
 #include <QImageReader>
 #include <QPixmap>
 
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 
 namespace {
 

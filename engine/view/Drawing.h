@@ -18,8 +18,8 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "engine/core/Color.h"
-#include "engine/core/Vertex.h"
+#include "core/Color.h"
+#include "core/Vertex.h"
 #include "engine/layers/LayerHost.h"
 #include "engine/layers/Layers.h"
 #include "engine/view/DrawingTypes.h"

@@ -2,11 +2,11 @@
 // layer, binary, little-endian, without magic number or version.
 #include <QFileInfo>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Errors.h"
-#include "engine/core/Paths.h"
-#include "engine/core/Stream.h"
-#include "engine/core/TextLines.h"
+#include "core/BinaryIO.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
+#include "core/Stream.h"
+#include "core/TextLines.h"
 #include "engine/view/Drawing.h"
 
 namespace {

@@ -38,7 +38,7 @@
 #include <QPoint>
 #include <QPointer>
 
-#include "engine/core/Vertex.h"
+#include "core/Vertex.h"
 #include "engine/layers/EntityType.h"
 #include "engine/objects/VisualObject.h"
 #include "engine/view/DrawingTypes.h"

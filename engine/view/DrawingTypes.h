@@ -8,8 +8,8 @@
 
 #include <QString>
 
-#include "engine/core/Codes.h"
-#include "engine/core/Units.h"
+#include "core/Codes.h"
+#include "core/Units.h"
 #include "engine/layers/EntityType.h"
 
 enum TDrawingCommand : std::int32_t {

@@ -5,7 +5,7 @@
 
 #include <QCoreApplication>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "engine/layers/Layer.h"
 #include "engine/layers/Layers.h"
 #include "engine/network/Network.h"

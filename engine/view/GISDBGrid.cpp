@@ -3,9 +3,9 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Stream.h"
-#include "engine/core/TextLines.h"
+#include "core/BinaryIO.h"
+#include "core/Stream.h"
+#include "core/TextLines.h"
 #include "engine/data/TableText.h"
 #include "platform/db/DataSetModel.h"
 #include "platform/db/DataSource.h"

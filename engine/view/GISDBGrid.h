@@ -11,9 +11,9 @@
 #include <QStringList>
 #include <QTableView>
 
-#include "engine/core/Codes.h"
-#include "engine/core/Color.h"
-#include "engine/core/Font.h"
+#include "core/Codes.h"
+#include "core/Color.h"
+#include "core/Font.h"
 
 class TStream;
 class TDataSource;

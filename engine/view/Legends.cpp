@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-#include "engine/core/Cp1252.h"
+#include "core/Cp1252.h"
 #include "engine/symbology/ThemeClass.h"
 #include "engine/symbology/ThemeClasses.h"
 

@@ -13,7 +13,7 @@
 
 #include <iconv.h>
 
-#include "engine/core/Cp1252.h"
+#include "core/Cp1252.h"
 #include "platform/db/CodePageTables.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <sqlite3.h>
 
-#include "engine/core/Numbers.h"
+#include "core/Numbers.h"
 #include "platform/db/DataSource.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"

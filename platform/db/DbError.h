@@ -3,7 +3,7 @@
 // or opened, SQL the engine rejects, a value that does not fit its field, a
 // write refused by a read-only table. Callers that restore their state on a
 // database failure catch this class and no other.
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 
 class EDatabaseError : public EEngineError {
 public:

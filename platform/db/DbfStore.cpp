@@ -16,7 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "platform/db/DbError.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Numbers.h"
+#include "core/Errors.h"
+#include "core/Numbers.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/DbError.h"
 

@@ -11,7 +11,7 @@
 #include <QString>
 #include <QVariant>
 
-#include "engine/core/Codes.h"
+#include "core/Codes.h"
 #include "platform/db/TableStore.h"
 
 class TDataSet;

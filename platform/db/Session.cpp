@@ -8,7 +8,7 @@
 
 #include <sqlite3.h>
 
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "platform/db/DbError.h"
 #include "platform/db/VirtualTables.h"
 #include "platform/settings/Settings.h"

@@ -5,7 +5,7 @@
 
 #include <sqlite3.h>
 
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "platform/db/DbError.h"
 #include "platform/db/DbfStore.h"
 #include "platform/db/PxStore.h"

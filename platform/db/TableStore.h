@@ -15,7 +15,7 @@
 
 #include <QString>
 
-#include "engine/core/Codes.h"
+#include "core/Codes.h"
 
 // One value crossing between a store, SQLite and a dataset. Text is UTF-8.
 struct TDbValue {

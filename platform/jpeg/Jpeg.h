@@ -23,7 +23,7 @@
 #include <QSize>
 #include <QString>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 
 class EJpegError : public EEngineError {
 public:

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QImageReader>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "platform/jpeg/Jpeg.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <QHash>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 
 TSharedPicture::TSharedPicture(QString file, const TPictureInfo& info, int finest)
     : file_(std::move(file)), info_(info), finest_(finest) {}

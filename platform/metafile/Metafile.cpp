@@ -16,7 +16,7 @@
 #include <QPixmap>
 #include <QTextItem>
 
-#include "engine/core/Stream.h"
+#include "core/Stream.h"
 #include "platform/metafile/MetafileRecords.h"
 
 TDib MakeDib(const QImage& image) {

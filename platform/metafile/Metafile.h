@@ -27,7 +27,7 @@
 #include <QSize>
 #include <QString>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 
 // A record could not be made (a picture too large for the format).
 class EMetafileError : public EEngineError {

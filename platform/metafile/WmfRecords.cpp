@@ -11,7 +11,7 @@
 
 #include <uwmf.h>
 
-#include "engine/core/Cp1252.h"
+#include "core/Cp1252.h"
 #include "platform/metafile/Metafile.h"
 #include "platform/metafile/MetafileRecords.h"
 #include "platform/metafile/UemfParts.h"

@@ -6,7 +6,7 @@
 
 #include <QStringDecoder>
 
-#include "engine/core/Cp1252.h"
+#include "core/Cp1252.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 
 class QTextDocument;
 

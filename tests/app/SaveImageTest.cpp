@@ -14,7 +14,7 @@
 #include "app/ViewWin.h"
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/WaitBox.h"
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "engine/layers/Layer.h"
 #include "engine/view/EngineStartup.h"
 #include "engine/view/GISDrawing.h"

@@ -24,7 +24,7 @@
 #include "app/TableWindows.h"
 #include "app/ViewWin.h"
 #include "app/dialogs/Modal.h"
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "engine/layers/Layer.h"
 #include "engine/objects/VisualObject.h"
 #include "engine/view/EngineStartup.h"

@@ -26,7 +26,7 @@
 #include "app/QtTranslations.h"
 #include "app/ViewWin.h"
 #include "app/dialogs/WaitBox.h"
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "engine/layers/Layer.h"
 #include "engine/view/GISDrawing.h"
 #include "engine/view/LayerList.h"

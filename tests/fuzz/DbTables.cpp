@@ -1,4 +1,4 @@
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "tests/fuzz/DbTables.h"
 
 #include "platform/db/DbError.h"

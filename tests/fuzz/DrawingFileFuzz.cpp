@@ -1,8 +1,8 @@
 // The drawing file (".map"), opened by a coordinate-aware view beside the
 // sample plan's map, so that the layers it names are found; then what the
 // view does with each open layer.
-#include "engine/core/Errors.h"
-#include "engine/core/Paths.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
 #include "engine/layers/Layer.h"
 #include "engine/view/GISDrawing.h"
 #include "tests/fuzz/FuzzSupport.h"

@@ -5,7 +5,7 @@
 
 #include <QFile>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "engine/exchange/DxfReader.h"
 #include "engine/exchange/LayerDxf.h"
 #include "engine/layers/Layer.h"

@@ -16,8 +16,8 @@
 #include <QImage>
 
 #include "coords/EarthShapes.h"
-#include "engine/core/Paths.h"
-#include "engine/core/Stream.h"
+#include "core/Paths.h"
+#include "core/Stream.h"
 #include "engine/exchange/DrawingDxf.h"
 #include "engine/exchange/LayerDxf.h"
 #include "engine/exchange/Shapefile.h"

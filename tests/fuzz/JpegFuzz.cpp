@@ -1,6 +1,6 @@
 // The JPEG decoder: the header, then the picture at full size and scaled,
 // and, with damage accepted, the part of a damaged file that can be read.
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "platform/jpeg/Jpeg.h"
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
 #include "engine/objects/VisualObject.h"
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -1,7 +1,7 @@
 // The picture loader (any format the program shows, through the JPEG
 // decoder or Qt's readers) and the shared, decoded-once pictures of the
 // image objects.
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "platform/jpeg/Picture.h"
 #include "platform/jpeg/PictureCache.h"
 #include "tests/fuzz/FuzzSupport.h"

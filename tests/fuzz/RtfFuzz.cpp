@@ -2,7 +2,7 @@
 // the text window shows it.
 #include <QTextDocument>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "platform/rtf/RtfReader.h"
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -1,5 +1,5 @@
 // The shapefile main file (".shp") reader.
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "engine/exchange/ShapefileFormat.h"
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -1,5 +1,5 @@
 // The style file (".lgc") of a layer and of a theme layer.
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "engine/theme/ThemeLayer.h"
 #include "tests/fuzz/FuzzSupport.h"
 

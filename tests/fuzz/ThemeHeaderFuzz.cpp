@@ -1,7 +1,7 @@
 // The theme layer's header (its record in a drawing file's layers
 // section): read, written and read again.
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
 #include "engine/theme/ThemeLayer.h"
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -4,7 +4,7 @@
 // with an open layer.
 #include <memory>
 
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "engine/theme/ThemeLayer.h"
 #include "engine/view/GISDrawing.h"
 #include "tests/fuzz/FuzzSupport.h"

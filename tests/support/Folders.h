@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QString>
 
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 
 inline void CopyFolder(const QString& from, const QString& to) {
     QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);

@@ -9,8 +9,8 @@
 #include <QImage>
 #include <QPainter>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Color.h"
+#include "core/BinaryIO.h"
+#include "core/Color.h"
 #include "engine/layers/LayerHost.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/VisualObject.h"

@@ -15,7 +15,7 @@
 
 #include <GeographicLib/TransverseMercator.hpp>
 
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "engine/layers/Layer.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/Text.h"

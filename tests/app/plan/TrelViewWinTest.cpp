@@ -38,7 +38,7 @@
 #include "app/plan/FormSetores.h"
 #include "app/plan/PlanForms.h"
 #include "app/plan/TrelViewWin.h"
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/theme/ThemeLayer.h"
 #include "engine/view/EngineStartup.h"

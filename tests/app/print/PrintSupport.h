@@ -16,7 +16,7 @@
 
 #include "app/print/PrintLayout.h"
 #include "tests/app/dialogs/DialogTestUtil.h"
-#include "engine/core/Paths.h"
+#include "core/Paths.h"
 #include "engine/layers/Layers.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/symbology/ThemeClass.h"

@@ -2,7 +2,7 @@
 // sqlite3 shell running the same SQL over an ogr2ogr import of the data.
 #include "DataFixture.h"
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "engine/data/GISTable.h"
 
 namespace {

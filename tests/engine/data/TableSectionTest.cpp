@@ -4,9 +4,9 @@
 
 #include <QApplication>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
+#include "core/BinaryIO.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
 #include "engine/data/LayerTable.h"
 #include "engine/view/GISDBGrid.h"
 

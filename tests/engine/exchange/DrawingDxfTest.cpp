@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Paths.h"
+#include "core/Errors.h"
+#include "core/Paths.h"
 #include "engine/data/LayerTable.h"
 #include "engine/exchange/LayerDxf.h"
 #include "engine/objects/Arc.h"

@@ -12,7 +12,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "engine/core/Vertex.h"
+#include "core/Vertex.h"
 
 // Runs a program; its standard output (UTF-8). Fails the test on a
 // non-zero exit.

@@ -7,8 +7,8 @@
 
 #include <QTemporaryDir>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
 #include "engine/exchange/DxfReader.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "engine/exchange/DxfWriter.h"
 #include "engine/exchange/LayerDxf.h"
 #include "engine/layers/Layer.h"

@@ -11,9 +11,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
-#include "engine/core/TextLines.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
+#include "core/TextLines.h"
 #include "engine/layers/Layer.h"
 #include "engine/layers/Layers.h"
 #include "engine/symbology/ThemeClasses.h"

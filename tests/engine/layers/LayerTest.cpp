@@ -8,7 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "engine/layers/Layer.h"
 #include "engine/layers/Layers.h"
 #include "tests/support/TestObjects.h"

@@ -8,7 +8,7 @@
 #include <QPainter>
 
 #include "TestOwner.h"
-#include "engine/core/Stream.h"
+#include "core/Stream.h"
 #include "engine/network/Network.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Line.h"

@@ -8,8 +8,8 @@
 #include <QImage>
 #include <QPainter>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Stream.h"
+#include "core/BinaryIO.h"
+#include "core/Stream.h"
 #include "engine/objects/Arc.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Point.h"

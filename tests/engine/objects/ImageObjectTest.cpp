@@ -9,9 +9,9 @@
 #include <QTemporaryDir>
 
 #include "TestOwner.h"
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Stream.h"
-#include "engine/core/TextLines.h"
+#include "core/BinaryIO.h"
+#include "core/Stream.h"
+#include "core/TextLines.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/ImageObject.h"
 #include "engine/objects/Point.h"

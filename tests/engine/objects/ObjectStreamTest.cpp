@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/core/Stream.h"
+#include "core/Stream.h"
 #include "engine/objects/Contour.h"
 #include "engine/objects/Line.h"
 #include "engine/objects/Point.h"

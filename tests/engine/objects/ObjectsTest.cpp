@@ -6,7 +6,7 @@
 #include <numbers>
 
 #include "TestOwner.h"
-#include "engine/core/Stream.h"
+#include "core/Stream.h"
 #include "engine/objects/Contour.h"
 #include "engine/objects/Geometry.h"
 #include "engine/objects/Line.h"

@@ -10,9 +10,9 @@
 #include <QTransform>
 
 #include "TestOwner.h"
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Font.h"
-#include "engine/core/Stream.h"
+#include "core/BinaryIO.h"
+#include "core/Font.h"
+#include "core/Stream.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/Text.h"

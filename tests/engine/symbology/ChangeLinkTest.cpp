@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "engine/symbology/ChangeLink.h"
 #include "engine/symbology/ThemeClass.h"
 #include "engine/symbology/ThemeClasses.h"

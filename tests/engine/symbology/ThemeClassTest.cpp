@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
-#include "engine/core/TextLines.h"
+#include "core/BinaryIO.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
+#include "core/TextLines.h"
 #include "engine/symbology/ThemeClass.h"
 #include "engine/symbology/ThemeClasses.h"
 

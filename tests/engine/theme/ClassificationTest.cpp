@@ -9,7 +9,7 @@
 
 #include <QTemporaryDir>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 #include "engine/symbology/ThemeClass.h"
 #include "engine/symbology/ThemeClasses.h"
 #include "engine/theme/Classification.h"

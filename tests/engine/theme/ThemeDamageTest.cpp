@@ -9,8 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
 #include "engine/objects/Point.h"
 #include "engine/symbology/ThemeClass.h"
 #include "engine/theme/ThemeLayer.h"

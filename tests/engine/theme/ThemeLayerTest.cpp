@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 
 #include "coords/MapProj.h"
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Stream.h"
+#include "core/BinaryIO.h"
+#include "core/Stream.h"
 #include "engine/objects/Point.h"
 #include "engine/symbology/ThemeClass.h"
 #include "engine/theme/ThemeLayer.h"

@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
 #include "engine/objects/Point.h"
 #include "engine/theme/ThemeLayer.h"
 #include "tests/support/TestObjects.h"

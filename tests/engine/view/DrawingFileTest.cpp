@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
 #include "engine/view/CoordinateSystemPrefix.h"
 #include "engine/view/Drawing.h"
 #include "tests/engine/view/Bytes.h"

@@ -7,8 +7,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
 #include "engine/objects/Contour.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/view/Drawing.h"

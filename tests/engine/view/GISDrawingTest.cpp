@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 
 #include "coords/MapProj.h"
-#include "engine/core/Stream.h"
+#include "core/Stream.h"
 #include "engine/objects/Contour.h"
 #include "engine/objects/Point.h"
 #include "engine/view/GISDrawing.h"

@@ -1,11 +1,11 @@
-#include "engine/core/Numbers.h"
+#include "core/Numbers.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/core/Color.h"
+#include "core/Color.h"
 
 QColor ColorToQColor(TColor color) {
     if (color == clNone) return QColor(Qt::transparent);

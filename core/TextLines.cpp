@@ -1,4 +1,4 @@
-#include "engine/core/TextLines.h"
+#include "core/TextLines.h"
 
 #include <cstring>
 
@@ -7,9 +7,9 @@
 #endif
 #include <string>
 
-#include "engine/core/Cp1252.h"
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
+#include "core/Cp1252.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
 
 void StreamWriteLine(TStream& stream, QStringView text) {
     std::string bytes;

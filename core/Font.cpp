@@ -1,10 +1,10 @@
-#include "engine/core/Font.h"
+#include "core/Font.h"
 
 #include <cmath>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Numbers.h"
-#include "engine/core/TextLines.h"
+#include "core/Errors.h"
+#include "core/Numbers.h"
+#include "core/TextLines.h"
 
 QFont TFont::ToQFont(double scale) const {
     QFont f(Name);

@@ -1,6 +1,6 @@
 #pragma once
 // Distance units and the size of a screen pixel.
-#include "engine/core/Codes.h"
+#include "core/Codes.h"
 
 // The size of one screen pixel, in millimetres.
 constexpr double kPixelSizeMm = 0.26385;

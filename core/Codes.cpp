@@ -1,6 +1,6 @@
-#include "engine/core/Codes.h"
+#include "core/Codes.h"
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/core/Stream.h"
+#include "core/Stream.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +13,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
-#include "engine/core/Errors.h"
+#include "core/Errors.h"
 
 namespace {
 

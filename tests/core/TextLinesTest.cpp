@@ -2,11 +2,11 @@
 
 #include <QTemporaryDir>
 
-#include "engine/core/BinaryIO.h"
-#include "engine/core/Cp1252.h"
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
-#include "engine/core/TextLines.h"
+#include "core/BinaryIO.h"
+#include "core/Cp1252.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
+#include "core/TextLines.h"
 
 namespace {
 

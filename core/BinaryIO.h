@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/core/Errors.h"
-#include "engine/core/Stream.h"
+#include "core/Errors.h"
+#include "core/Stream.h"
 
 namespace binio_detail {
 template <typename T>

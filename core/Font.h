@@ -4,8 +4,8 @@
 #include <QFont>
 #include <QString>
 
-#include "engine/core/Codes.h"
-#include "engine/core/Color.h"
+#include "core/Codes.h"
+#include "core/Color.h"
 
 class TStream;
 

@@ -8,14 +8,14 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "engine/core/Codes.h"
-#include "engine/core/Color.h"
-#include "engine/core/Errors.h"
-#include "engine/core/Font.h"
-#include "engine/core/Numbers.h"
-#include "engine/core/Paths.h"
-#include "engine/core/Stream.h"
-#include "engine/core/Units.h"
+#include "core/Codes.h"
+#include "core/Color.h"
+#include "core/Errors.h"
+#include "core/Font.h"
+#include "core/Numbers.h"
+#include "core/Paths.h"
+#include "core/Stream.h"
+#include "core/Units.h"
 
 namespace {
 
