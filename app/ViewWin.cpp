@@ -305,9 +305,12 @@ void TkovisViewWin::SetupStatusBar() {
     // needs (a position with all its digits, "000000 selecionados"), so
     // that the panels do not move while the pointer does.
     const int widths[6] = {120, 120, 250, 120, 50, 50};
+    // A position of 15 digits and distances of 7, with the user's digit
+    // groups.
+    const QString position = UserNumber(-88888888.8888888), distance = UserFixed(8888888.0, 0);
     const QString longest[6] = {
-        QStringLiteral("-00000000,0000000"), QStringLiteral("-00000000,0000000"),
-        QStringLiteral("0000000000:0000000000 | 0000000000<000"), QStringLiteral("0000000000,00"),
+        position, position, distance + u':' + distance + QStringLiteral(" | ") + distance + QStringLiteral("<888"),
+        UserFixed(8888888888.88, 2),
         QStringLiteral("0000000"), QStringLiteral("0000000 selecionados")};
     const QString captions[6] = {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Polar")};
     for (int i = 0; i < 6; ++i) {

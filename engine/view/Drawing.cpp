@@ -23,7 +23,7 @@ namespace {
 const QString kOwnerKey = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion");
 
 // Fixed notation with the given decimals, as the user writes numbers.
-QString FixedText(double value, int decimals) { return UserFixed(value, decimals, dgPlain); }
+QString FixedText(double value, int decimals) { return UserFixed(value, decimals); }
 
 }  // namespace
 
