@@ -4,13 +4,13 @@
 #include <cmath>
 
 #include <QColorDialog>
-#include <QLocale>
 #include <QMessageBox>
 #include <QShowEvent>
 
 #include "app/dialogs/Modal.h"
 #include "coords/MapProj.h"
 #include "core/Cp1252.h"
+#include "core/UserNumbers.h"
 #include "engine/view/GISDrawing.h"
 #include "ui_MapProperties.h"
 
@@ -36,38 +36,10 @@ QString NotAFloat(const QString& text) {
 }
 QString NotAnInteger(const QString& text) { return u'\'' + text + QStringLiteral("' não é um valor inteiro válido."); }
 
-bool ParseFloat(const QString& text, double& value) {
-    bool ok = false;
-    const double v = QLocale().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(v)) return false;
-    value = v;
-    return true;
-}
-
-bool ParseInt(const QString& text, std::int32_t& value) {
-    bool ok = false;
-    const int v = QLocale().toInt(text.trimmed(), &ok);
-    if (!ok) return false;
-    value = v;
-    return true;
-}
-
-// Every digit that tells the value, without group separators, so that the
-// text converts back to the same number; an exponent only for very large
-// or very small values.
-QString FloatText(double v) {
-    QLocale locale;
-    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-    const double a = std::abs(v);
-    const bool plain = a == 0 || (a >= 1e-6 && a < 1e15);
-    return locale.toString(v, plain ? 'f' : 'g', QLocale::FloatingPointShortest);
-}
-
-QString IntText(int v) {
-    QLocale locale;
-    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-    return locale.toString(v);
-}
+bool ParseFloat(const QString& text, double& value) { return ReadUserNumber(text, value); }
+bool ParseInt(const QString& text, std::int32_t& value) { return ReadUserInteger(text, value); }
+QString FloatText(double v) { return UserExactNumber(v); }
+QString IntText(int v) { return UserInteger(v, dgPlain); }
 
 }  // namespace
 

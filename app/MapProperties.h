@@ -10,7 +10,7 @@
 // dialog open, with a message per failing value, until all of them pass.
 // ApplyToDrawing then writes the results back to the view.
 //
-// Texts are numbers of the current locale (QLocale()).
+// Texts are numbers as the user writes them (core/UserNumbers.h).
 #include <cstdint>
 #include <memory>
 

@@ -362,7 +362,7 @@ void TkoviFormCTTBR::ShowLayer(TLayer* layer) {
                     continue;
                 }
                 for (int f = 0; f < fields; ++f)
-                    grid->setItem(k, f, new QTableWidgetItem(table->Fields(f)->TextOf(table->RecordValue(row, f))));
+                    grid->setItem(k, f, new QTableWidgetItem(table->Fields(f)->DisplayTextOf(table->RecordValue(row, f))));
             }
     }
     FormActivate();

@@ -16,7 +16,6 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -35,6 +34,7 @@
 #include "app/print/MapPrint.h"
 #include "coords/MapProj.h"
 #include "core/Paths.h"
+#include "core/UserNumbers.h"
 #include "engine/layers/Layers.h"
 #include "engine/objects/VisualObject.h"
 #include "engine/theme/ThemeLayer.h"
@@ -53,8 +53,6 @@ TkovisViewWin* vws = nullptr;
 static void InitIconResources() { Q_INIT_RESOURCE(icons); }
 
 namespace {
-
-QString GeneralNumber(double v) { return QLocale().toString(v, 'g', 15); }
 
 // A status panel of one width whatever its text, so that the panels do not
 // move while the pointer does; it yields only to a window narrower than
@@ -307,9 +305,12 @@ void TkovisViewWin::SetupStatusBar() {
     // needs (a position with all its digits, "000000 selecionados"), so
     // that the panels do not move while the pointer does.
     const int widths[6] = {120, 120, 250, 120, 50, 50};
+    // A position of 15 digits and distances of 7, with the user's digit
+    // groups.
+    const QString position = UserNumber(-88888888.8888888), distance = UserFixed(8888888.0, 0);
     const QString longest[6] = {
-        QStringLiteral("-00000000,0000000"), QStringLiteral("-00000000,0000000"),
-        QStringLiteral("0000000000:0000000000 | 0000000000<000"), QStringLiteral("0000000000,00"),
+        position, position, distance + u':' + distance + QStringLiteral(" | ") + distance + QStringLiteral("<888"),
+        UserFixed(8888888888.88, 2),
         QStringLiteral("0000000"), QStringLiteral("0000000 selecionados")};
     const QString captions[6] = {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Polar")};
     for (int i = 0; i < 6; ++i) {
@@ -690,8 +691,8 @@ void TkovisViewWin::ViewClick() {
 
 void TkovisViewWin::ViewMouseMove(int X, int Y) {
     TDrawing* v = View();
-    panels_[0]->setText(GeneralNumber(v->ScreenToWorldX(X)));
-    panels_[1]->setText(GeneralNumber(v->ScreenToWorldY(Y)));
+    panels_[0]->setText(UserNumber(v->ScreenToWorldX(X)));
+    panels_[1]->setText(UserNumber(v->ScreenToWorldY(Y)));
     panels_[2]->setText(v->DeltaXText() + u':' + v->DeltaYText() + QStringLiteral(" | ") + v->DistanceText() + u'<' +
                         v->AngleText());
 }
@@ -699,24 +700,22 @@ void TkovisViewWin::ViewMouseMove(int X, int Y) {
 void TkovisViewWin::ViewMeasure(double measure) {
     TDrawing* v = View();
     if (v->GetCommand() == dcDistance)
-        panels_[3]->setText(QLocale().toString(measure, 'f', std::clamp(v->DistancePrecision(), 0, 18)));
+        panels_[3]->setText(UserFixed(measure, v->DistancePrecision()));
     else if (v->GetCommand() == dcArea)
-        panels_[3]->setText(QLocale().toString(measure, 'f', std::clamp(v->DistancePrecision() / 2, 0, 18)));
+        panels_[3]->setText(UserFixed(measure, v->DistancePrecision() / 2));
     else
         panels_[3]->clear();
 }
 
 void TkovisViewWin::ViewAfterZoom() {
-    // The scale to the nearest whole number: "1:11429", not "1:11428.5714285714".
-    ui_->Escala->setText(QLocale().toString(std::round(View()->Scale()), 'f', 0));
+    // The scale to the nearest whole number: "1:11.429", not "1:11.428,5714285714".
+    ui_->Escala->setText(UserFixed(std::round(View()->Scale()), 0));
 }
 
 void TkovisViewWin::EscalaKeyPress() {
     const QString text = ui_->Escala->text().trimmed();
-    bool ok = false;
-    double value = QLocale().toDouble(text, &ok);
-    if (!ok) value = QLocale::c().toDouble(text, &ok);
-    if (!ok || !std::isfinite(value)) {
+    double value = 0;
+    if (!ReadUserNumber(text, value)) {
         ShowMessage(this, QStringLiteral("Escala deve ser um número real."));
         ViewAfterZoom();
         return;

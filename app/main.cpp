@@ -6,6 +6,7 @@
 #include <memory>
 
 #include <QApplication>
+#include <QLocale>
 #include <QWidget>
 
 #include "app/QtTranslations.h"
@@ -13,6 +14,7 @@
 #include "app/dialogs/SmallForms.h"
 #include "app/plan/TrelViewWin.h"
 #include "core/Errors.h"
+#include "core/UserNumbers.h"
 #include "engine/view/EngineStartup.h"
 
 namespace {
@@ -28,6 +30,9 @@ void SetHintHidePause(int milliseconds) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Qt's own widgets (spin boxes, the calendar) write numbers as the
+    // program's texts do.
+    QLocale::setDefault(UserLocale());
     Q_INIT_RESOURCE(forms);
     LoadQtTranslations();
     StartEngine();

@@ -13,7 +13,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -21,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialogs/Pictures.h"
+#include "core/UserNumbers.h"
 
 // ---- memory figures
 
@@ -75,7 +75,7 @@ TMemoryStatus ReadMemoryStatus() {
     return m;
 }
 
-QString MemoryFigure(std::uint64_t bytes) { return QLocale().toString(static_cast<qulonglong>(bytes)); }
+QString MemoryFigure(std::uint64_t bytes) { return UserInteger(static_cast<std::int64_t>(bytes)); }
 
 // ---- about box
 

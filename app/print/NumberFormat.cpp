@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "core/UserNumbers.h"
+
 namespace {
 
 // More decimals than a double holds are never written.
@@ -198,4 +200,8 @@ QString FormatNumber(const QString& format, double value, QChar decimal, QChar t
     }
     const QString text = Apply(first, std::abs(value), decimal, thousands);
     return value < 0 && HasDigits(text) ? u'-' + text : text;
+}
+
+QString FormatUserNumber(const QString& format, double value) {
+    return FormatNumber(format, value, UserDecimalPoint(), UserGroupSeparator());
 }

@@ -11,3 +11,6 @@
 #include <QString>
 
 QString FormatNumber(const QString& format, double value, QChar decimal = u'.', QChar thousands = u',');
+// The same with the user's decimal point and digit-group separator: the
+// print dialog's previews and the printed page write numbers alike.
+QString FormatUserNumber(const QString& format, double value);

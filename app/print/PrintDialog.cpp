@@ -13,7 +13,7 @@
 #include "app/print/NorthArrow.h"
 #include "app/print/NumberFormat.h"
 #include "app/print/ShapeSample.h"
-#include "core/Numbers.h"
+#include "core/UserNumbers.h"
 #include "ui_MPPrint.h"
 
 namespace {
@@ -28,14 +28,8 @@ QIcon NorthIcon(QChar symbol) {
     return QIcon(pixmap);
 }
 
-// A number as the user types it, with "," or "." before the decimals.
-bool ReadNumber(const QString& text, double& value) {
-    double v = 0;
-    if (!TryParseFloat(text, v, kFileDecimal) && !TryParseFloat(text, v, kDotDecimal)) return false;
-    if (!std::isfinite(v)) return false;
-    value = v;
-    return true;
-}
+// A number as the user types it.
+bool ReadNumber(const QString& text, double& value) { return ReadUserNumber(text, value); }
 
 }  // namespace
 
@@ -162,11 +156,11 @@ void TkoviFormMPPrint::SpinGradeChange() { ui_->ShapeEspessuraGrade->SetPenWidth
 void TkoviFormMPPrint::SpinContornoChange() { ui_->ShapeEspessuraContorno->SetPenWidth(ui_->SpinContorno->value()); }
 
 void TkoviFormMPPrint::ComboFormatoExibirChange() {
-    ui_->PanelFormatoExibir->setText(QStringLiteral("1:") + FormatNumber(ui_->ComboFormatoExibir->currentText(), 5000));
+    ui_->PanelFormatoExibir->setText(QStringLiteral("1:") + FormatUserNumber(ui_->ComboFormatoExibir->currentText(), 5000));
 }
 
 void TkoviFormMPPrint::ComboFormatoMarcaChange() {
-    ui_->PanelFormatoMarca->setText(FormatNumber(ui_->ComboFormatoMarca->currentText(), 123456));
+    ui_->PanelFormatoMarca->setText(FormatUserNumber(ui_->ComboFormatoMarca->currentText(), 123456));
 }
 
 bool TkoviFormMPPrint::FormCloseQuery() {

@@ -5,7 +5,6 @@
 #include <numbers>
 
 #include <QFontMetrics>
-#include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
 
@@ -36,12 +35,7 @@ QFont DefaultFont(int points, bool bold = false) {
     return f;
 }
 
-QString Formatted(const QString& format, double value) {
-    const QLocale locale;
-    const QString point = locale.decimalPoint(), group = locale.groupSeparator();
-    return FormatNumber(format, value, point.isEmpty() ? QChar(u'.') : point[0],
-                        group.isEmpty() ? QChar(u',') : group[0]);
-}
+QString Formatted(const QString& format, double value) { return FormatUserNumber(format, value); }
 
 // Text drawn with its cell's top-left corner at p, turned by angle degrees
 // counter-clockwise about that corner.

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QTimer>
 
+#include "core/UserNumbers.h"
 #include "engine/objects/Contour.h"
 #include "engine/view/Cursors.h"
 #include "engine/view/DrawingTools.h"
@@ -21,12 +22,8 @@ namespace {
 
 const QString kOwnerKey = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion");
 
-// Fixed notation with the given decimals and "," as the decimal separator.
-QString FixedText(double value, int decimals) {
-    QString s = QString::number(value, 'f', std::clamp(decimals, 0, 18));
-    s.replace(QLatin1Char('.'), QLatin1Char(','));
-    return s;
-}
+// Fixed notation with the given decimals, as the user writes numbers.
+QString FixedText(double value, int decimals) { return UserFixed(value, decimals); }
 
 }  // namespace
 

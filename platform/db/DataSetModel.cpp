@@ -54,8 +54,8 @@ QVariant TDataSetModel::data(const QModelIndex& index, int role) const {
     if (!f) return QVariant();
     TDataSet* ds = source_->DataSet();
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
-        if (index.row() == ds->CurrentRow() && (ds->State() == dsEdit)) return f->AsString();
-        return f->TextOf(ds->RecordValue(index.row(), f->Index()));
+        if (index.row() == ds->CurrentRow() && (ds->State() == dsEdit)) return f->DisplayText();
+        return f->DisplayTextOf(ds->RecordValue(index.row(), f->Index()));
     }
     if (role == Qt::TextAlignmentRole) {
         const Qt::Alignment h = f->Alignment() == taRightJustify ? Qt::AlignRight

@@ -6,6 +6,7 @@
 
 #include "core/Errors.h"
 #include "core/Numbers.h"
+#include "core/UserNumbers.h"
 #include "platform/db/DataSet.h"
 #include "platform/db/DbError.h"
 
@@ -135,6 +136,12 @@ void TField::Store(TDbValue v) {
 bool TField::IsNull() const { return Current().IsNull(); }
 QString TField::AsString() const { return TextOf(Current()); }
 QString TField::TextOf(const TDbValue& v) const { return DbValueText(dataType_, v); }
+
+QString TField::DisplayTextOf(const TDbValue& v) const {
+    if (!IsFloatType(dataType_) || (v.Kind != TDbValue::vFloat && v.Kind != TDbValue::vInt)) return TextOf(v);
+    const double d = v.Kind == TDbValue::vFloat ? v.D : static_cast<double>(v.I);
+    return std::isfinite(d) ? UserNumber(d, 15, dgPlain) : TextOf(v);
+}
 
 std::int64_t TField::AsLargeInt() const {
     const TDbValue& v = Current();

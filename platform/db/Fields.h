@@ -69,7 +69,9 @@ public:
     bool AsBoolean() const;
     QDateTime AsDateTime() const;
     QVariant AsVariant() const;
-    QString DisplayText() const { return AsString(); }
+    // The text shown to the user: a real number as the user writes it
+    // (core/UserNumbers.h), anything else as AsString.
+    QString DisplayText() const { return DisplayTextOf(Current()); }
     QString Text() const { return AsString(); }
 
     // Writes; the dataset must be in edit or insert state.
@@ -84,6 +86,8 @@ public:
 
     // The text of a stored value as this field shows it.
     QString TextOf(const TDbValue& v) const;
+    // The same as DisplayText shows it.
+    QString DisplayTextOf(const TDbValue& v) const;
     // A value of this field's type from a text; raises EConvertError.
     TDbValue ValueOfText(const QString& text) const;
     TDbValue ValueOfVariant(const QVariant& v) const;

@@ -27,6 +27,7 @@
 #include "app/ViewWin.h"
 #include "app/dialogs/WaitBox.h"
 #include "core/Paths.h"
+#include "core/UserNumbers.h"
 #include "engine/layers/Layer.h"
 #include "engine/view/GISDrawing.h"
 #include "engine/view/LayerList.h"
@@ -174,7 +175,7 @@ TEST_F(ViewWinTest, OpensTheSampleZoomsToTheWholeMapAndIdentifiesASector) {
     EXPECT_TRUE(Action("Visualizar_Identificar")->isEnabled());
     EXPECT_TRUE(Action("Visualizar_AproxLimites")->isEnabled());
     // The scale box shows the opened map's scale.
-    EXPECT_EQ(QLocale().toDouble(Escala()->text()), std::round(View()->Scale()));
+    EXPECT_EQ(UserLocale().toDouble(Escala()->text()), std::round(View()->Scale()));
 
     // The whole map: its limits fill the view in one direction and fit in
     // the other.
@@ -234,13 +235,13 @@ TEST_F(ViewWinTest, MeasuresTheDistanceBetweenTwoSummits) {
     // 8564750): 1274.75 m; the clicks fall on whole pixels.
     ClickAt(Px(552600, 8564200));
     Move(Px(553750, 8564750));
-    const double shown = QLocale().toDouble(win->StatusPanel(3)->text());
+    const double shown = UserLocale().toDouble(win->StatusPanel(3)->text());
     EXPECT_NEAR(shown, std::hypot(1150.0, 550.0), 2 * View()->UnitsPerPixel() + 1);
     // No decimals at precision 0.
-    EXPECT_FALSE(win->StatusPanel(3)->text().contains(QLocale().decimalPoint()));
+    EXPECT_FALSE(win->StatusPanel(3)->text().contains(UserLocale().decimalPoint()));
     // The position panels show the cursor's map coordinates.
-    EXPECT_NEAR(QLocale().toDouble(win->StatusPanel(0)->text()), 553750, View()->UnitsPerPixel());
-    EXPECT_NEAR(QLocale().toDouble(win->StatusPanel(1)->text()), 8564750, View()->UnitsPerPixel());
+    EXPECT_NEAR(UserLocale().toDouble(win->StatusPanel(0)->text()), 553750, View()->UnitsPerPixel());
+    EXPECT_NEAR(UserLocale().toDouble(win->StatusPanel(1)->text()), 8564750, View()->UnitsPerPixel());
 }
 
 TEST_F(ViewWinTest, MeasuresTheAreaOfASquareKilometre) {
@@ -256,7 +257,7 @@ TEST_F(ViewWinTest, MeasuresTheAreaOfASquareKilometre) {
                     View()->mapToGlobal(QPointF(Px(552000, 8564000))), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(View(), &dbl);
     bool ok = false;
-    const double shown = QLocale().toDouble(win->StatusPanel(3)->text(), &ok);
+    const double shown = UserLocale().toDouble(win->StatusPanel(3)->text(), &ok);
     ASSERT_TRUE(ok) << win->StatusPanel(3)->text().toStdString();
     // The corners fall on whole pixels: a pixel's width round the edge.
     EXPECT_NEAR(std::abs(shown), 1e6, 4 * 1000 * View()->UnitsPerPixel());
@@ -462,10 +463,10 @@ TEST_F(ViewWinTest, ScaleBoxShowsTheScaleRounded) {
     Open(map);
     Action("Visualizar_AproxLimites")->trigger();
     bool ok = false;
-    const double shown = QLocale().toDouble(Escala()->text(), &ok);
+    const double shown = UserLocale().toDouble(Escala()->text(), &ok);
     ASSERT_TRUE(ok) << Escala()->text().toStdString();
     EXPECT_EQ(shown, std::round(View()->Scale()));
-    EXPECT_FALSE(Escala()->text().contains(QLocale().decimalPoint()));
+    EXPECT_FALSE(Escala()->text().contains(UserLocale().decimalPoint()));
 }
 
 TEST_F(ViewWinTest, LayerListShowsHidesAndPicksTheActiveLayer) {

@@ -37,6 +37,7 @@
 #include "app/plan/PicturePages.h"
 #include "core/Errors.h"
 #include "core/Paths.h"
+#include "core/UserNumbers.h"
 #include "engine/view/EngineStartup.h"
 #include "tests/platform/db/DbTestUtil.h"
 #include "tests/support/Folders.h"
@@ -163,7 +164,9 @@ TEST_F(PlanTest, WorksGridEqualsTheQueryOfSqlite3) {
     for (int r = 0; r < grid.rowCount(); ++r) {
         const QStringList cells = rows[r].split(u'|');
         ASSERT_EQ(cells.size(), 4) << rows[r].toStdString();
-        EXPECT_DOUBLE_EQ(grid.index(r, 0).data().toDouble(), cells[0].toDouble());
+        double shown = 0;
+        EXPECT_TRUE(ReadUserNumber(grid.index(r, 0).data().toString(), shown));
+        EXPECT_DOUBLE_EQ(shown, cells[0].toDouble());
         for (int c = 1; c < 4; ++c) EXPECT_EQ(grid.index(r, c).data().toString(), cells[c]) << r << "," << c;
     }
     // The unmatched work is the last row, with an empty sector.
@@ -348,7 +351,9 @@ TEST_F(PlanTest, StreetAxisWindowShowsTheAxisOfTheMapsId) {
     EXPECT_EQ(win.Form().DBEditCodigo->text(), id);
     EXPECT_EQ(win.Form().DBEditNome->text(), layerTable.FieldByName(QStringLiteral("nome"))->AsString());
     EXPECT_EQ(win.Form().DBEditTipo->text(), QStringLiteral("R"));
-    EXPECT_GT(win.Form().DBEditExtensao->text().toDouble(), 100.0);
+    double length = 0;
+    EXPECT_TRUE(ReadUserNumber(win.Form().DBEditExtensao->text(), length));
+    EXPECT_GT(length, 100.0);
 }
 
 TEST_F(PlanTest, TextWindowsReadEachChapterOnItsOwn) {

@@ -18,9 +18,14 @@ namespace {
 
 struct PrintDialogTest : ::testing::Test {
     void SetUp() override {
+        // Numbers as Brazilian users write them.
+        QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
         ModalHooks().Message = [this](QWidget*, const QString& text) { messages << text; };
     }
-    void TearDown() override { ModalHooks() = TModalHooks{}; }
+    void TearDown() override {
+        ModalHooks() = TModalHooks{};
+        QLocale::setDefault(environment);
+    }
     template <typename T>
     T* Child(const char* name) {
         T* w = dialog.findChild<T*>(QString::fromLatin1(name));
@@ -33,6 +38,7 @@ struct PrintDialogTest : ::testing::Test {
         dialog.done(QDialog::Accepted);
         return dialog.result() == QDialog::Accepted;
     }
+    const QLocale environment;
     QApplication& app = TestApp();  // before the dialog
     TkoviFormMPPrint dialog;
     QStringList messages;
@@ -55,9 +61,9 @@ TEST_F(PrintDialogTest, DefaultsAreTheOnesOfAnEmptyPrint) {
     EXPECT_EQ(dialog.GridIntervalX, 0);
     EXPECT_EQ(Child<QLabel>("PanelFormatoExibir")->text(), QStringLiteral("1:5000"));
     Child<QComboBox>("ComboFormatoExibir")->setCurrentText(QStringLiteral("#,##0"));
-    EXPECT_EQ(Child<QLabel>("PanelFormatoExibir")->text(), QStringLiteral("1:5,000"));
+    EXPECT_EQ(Child<QLabel>("PanelFormatoExibir")->text(), QStringLiteral("1:5.000"));
     Child<QComboBox>("ComboFormatoMarca")->setCurrentText(QStringLiteral("0.0"));
-    EXPECT_EQ(Child<QLabel>("PanelFormatoMarca")->text(), QStringLiteral("123456.0"));
+    EXPECT_EQ(Child<QLabel>("PanelFormatoMarca")->text(), QStringLiteral("123456,0"));
 
     // The system's printers; a PDF file where there is none.
     auto* printers = Child<QComboBox>("ComboImpressoras");

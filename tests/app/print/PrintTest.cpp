@@ -15,12 +15,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTimer>
 
 #include "tests/support/SamplePlanSuite.h"
 #include "app/ViewWin.h"
 #include "app/dialogs/Modal.h"
 #include "app/print/PrintDialog.h"
+#include "core/UserNumbers.h"
 #include "engine/view/EngineStartup.h"
 #include "engine/view/LayerList.h"
 #include "tests/app/print/PrintSupport.h"
@@ -365,6 +368,69 @@ TEST_F(PrintTest, TheWindowPrintsWithoutTouchingItsViewOrRunningEvents) {
     EXPECT_TRUE(text.contains(QStringLiteral("1:") + QString::number(std::lround(v.Scale()))));
     QCoreApplication::processEvents();
     EXPECT_TRUE(eventRan);
+}
+
+// Every number a user reads or types follows one locale: the
+// environment's, or Brazilian Portuguese where the environment names none.
+// Under "C" and "pt_BR" the scale box reads "5.000" as five thousand, and
+// the scale box, the status panels, the print dialog's preview and the
+// printed page write numbers alike; a user's own locale is kept.
+TEST_F(PrintTest, NumbersShownAndTypedFollowTheUsersLocaleOrBrazilianPortuguese) {
+    REQUIRE_POPPLER();
+    const QLocale environment;
+    const struct {
+        QLocale Environment;
+        const char* Scale;       // typed and shown back
+        const char* Coordinate;  // a map X of six digits
+    } cases[] = {
+        {QLocale::c(), "5.000", "^[0-9]{3}[.][0-9]{3}(,[0-9]+)?$"},
+        {QLocale(QLocale::Portuguese, QLocale::Brazil), "5.000", "^[0-9]{3}[.][0-9]{3}(,[0-9]+)?$"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "5,000", "^[0-9]{3},[0-9]{3}([.][0-9]+)?$"},
+    };
+    for (const auto& c : cases) {
+        QLocale::setDefault(c.Environment);
+        const std::string name = c.Environment.name().toStdString();
+        TkovisViewWin win;
+        win.resize(900, 600);
+        win.show();
+        const QString map = SampleMapFile(sample->path());
+        win.OpenMap(map, QStringLiteral("KOVI Zelto - TREL - Inventário - ") + map);
+        win.UpdateActions();
+        TGISDrawing& v = *win.View();
+
+        auto* escala = win.findChild<QLineEdit*>(QStringLiteral("Escala"));
+        ASSERT_TRUE(escala);
+        escala->setText(QString::fromLatin1(c.Scale));
+        win.EscalaKeyPress();
+        EXPECT_NEAR(v.Scale(), 5000, 0.5) << name;
+        EXPECT_EQ(escala->text(), QString::fromLatin1(c.Scale)) << name;
+
+        win.ViewMouseMove(200, 150);
+        const QString x = win.StatusPanel(0)->text();
+        EXPECT_TRUE(QRegularExpression(QString::fromLatin1(c.Coordinate)).match(x).hasMatch()) << name << " " << x.toStdString();
+        double shownX = 0;
+        EXPECT_TRUE(ReadUserNumber(x, shownX)) << name;
+        EXPECT_NEAR(shownX, v.ScreenToWorldX(200), 1e-6) << name;
+
+        const QString file = Pdf(QStringLiteral("numeros"));
+        QString preview;
+        ModalHooks().Modal = [&preview](QDialog& d) {
+            auto* dialog = dynamic_cast<TkoviFormMPPrint*>(&d);
+            if (dialog == nullptr) return int(QDialog::Rejected);
+            dialog->findChild<QComboBox*>(QStringLiteral("ComboFormatoExibir"))->setCurrentText(QStringLiteral("#,##0"));
+            preview = dialog->findChild<QLabel*>(QStringLiteral("PanelFormatoExibir"))->text();
+            dialog->Printer().setOutputFormat(QPrinter::PdfFormat);
+            dialog->accept();
+            return dialog->result();
+        };
+        ModalHooks().FileDialog = [&file](QFileDialog&) { return file; };
+        win.findChild<QAction*>(QStringLiteral("Mapa_Imprimir"))->trigger();
+        const QString scale = QStringLiteral("1:") + QString::fromLatin1(c.Scale);
+        EXPECT_EQ(preview, scale) << name;
+        const QString text = RunTool(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
+        EXPECT_TRUE(text.contains(scale)) << name << "\n" << text.toStdString();
+    }
+    QLocale::setDefault(environment);
 }
 
 }  // namespace

@@ -187,7 +187,14 @@ TEST_F(DrawingTest, DistancesAndBearings) {
     view->SetDistanceUnits(duMeter);
     view->SetDistancePrecision(2);
     view->SetMeasureTo({101.5, 200, 0});
+    // As the user writes numbers: Brazilian Portuguese where the
+    // environment names no locale, the user's own otherwise.
+    const QLocale environment;
+    QLocale::setDefault(QLocale::c());
     EXPECT_EQ(view->DistanceText(), QStringLiteral("1,50"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(view->DistanceText(), QStringLiteral("1.50"));
+    QLocale::setDefault(environment);
 
     view->SetMeasureFrom({0, 0, 0});
     view->SetMeasureTo({0, -5, 0});
