@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/db/DbError.h"
+
 namespace {
 
 enum TTokKind { tkSpace, tkString, tkQuoted, tkWord, tkParam, tkAliasTable, tkNumber, tkPunct };
@@ -316,6 +318,25 @@ void QualifyByCorrelation(const TStatementText& st, const TCorrelations& correla
     }
 }
 
+// SQLite prepares the first statement of a text and leaves the rest
+// unrun: a text that goes on after ";" is refused rather than run in part.
+void RefuseSecondStatement(const TStatementText& st) {
+    bool statement = false;
+    for (int si = 0; si < st.Count(); ++si) {
+        if (!st.IsPunct(si, u';')) {
+            statement = true;
+            continue;
+        }
+        int next = si + 1;
+        while (st.IsPunct(next, u';')) ++next;
+        if (!statement || next >= st.Count()) continue;
+        QString rest = st.Sql.mid(st.Tok(next).Start).simplified();
+        if (rest.size() > 60) rest = rest.left(57) + QStringLiteral("...");
+        throw EDatabaseError(QStringLiteral("O texto SQL tem mais de um comando: depois de \";\" vem \"") + rest +
+                             QStringLiteral("\". Execute um comando de cada vez."));
+    }
+}
+
 // The statement with its replacements; notes where the first SELECT ends.
 QString Assemble(const TStatementText& st, const TReplacements& rep, TSqlShape& sh) {
     QString out;
@@ -333,6 +354,7 @@ QString Assemble(const TStatementText& st, const TReplacements& rep, TSqlShape& 
 QString RewriteTableRefs(const QString& sql, const std::function<QString(const TTableRef&)>& resolve,
                          TSqlShape* shape) {
     const TStatementText st(sql);
+    RefuseSecondStatement(st);
     TSqlShape local;
     TSqlShape& sh = shape ? *shape : local;
     sh = TSqlShape();
