@@ -8,6 +8,7 @@
 #include "platform/db/DataSource.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
+#include "platform/db/VirtualTables.h"
 
 namespace {
 
@@ -140,7 +141,7 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
         const int n = sqlite3_column_count(st);
         meta.Cols.clear();
         for (int c = 0; c < n; ++c)
-            if (c != hiddenRowid) meta.Cols.push_back(c);
+            if (c != hiddenRowid && !IsNoFieldsColumn(st, c)) meta.Cols.push_back(c);
         const int count = static_cast<int>(meta.Cols.size());
         meta.Types.assign(static_cast<std::size_t>(count), ftUnknown);
         meta.Sizes.assign(static_cast<std::size_t>(count), 0);
@@ -199,7 +200,17 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
         types[f] = t == ftUnknown ? ftString : t;
         if (types[f] == ftString) sizes[f] = maxLen;
     }
-    BuildFields(names, types, sizes, live);
+    // The live target names a table column per result column but the
+    // rowid: those of the fields kept.
+    TLiveTarget kept = live;
+    if (!live.Columns.empty()) {
+        kept.Columns.clear();
+        for (const int c : cols) {
+            const auto at = static_cast<std::size_t>(hiddenRowid >= 0 && c > hiddenRowid ? c - 1 : c);
+            kept.Columns.push_back(at < live.Columns.size() ? live.Columns[at] : QString());
+        }
+    }
+    BuildFields(names, types, sizes, kept);
     InvalidateIndex();
 }
 

@@ -167,11 +167,11 @@ public:
         BeginWrite();
         auto& rec = work_->at(static_cast<std::size_t>(slot));
         if (rec.Deleted) throw EDatabaseError(QStringLiteral("Registro inexistente."));
-        rec.Values = Normalized(values);
+        rec.Values = Normalized(slot, values);
     }
     std::int64_t Insert(const std::vector<TDbValue>& values) override {
         BeginWrite();
-        work_->push_back({false, Normalized(values), {}});
+        work_->push_back({false, Normalized(static_cast<std::int64_t>(work_->size()), values), {}});
         return static_cast<std::int64_t>(work_->size()) - 1;
     }
     void Delete(std::int64_t slot) override {
@@ -228,7 +228,8 @@ private:
         synced_ = false;
     }
 
-    std::vector<TDbValue> Normalized(const std::vector<TDbValue>& values) const;
+    // The values as the fields store them; slot: the record's (for messages).
+    std::vector<TDbValue> Normalized(std::int64_t slot, const std::vector<TDbValue>& values) const;
     void Load();
     void ReadBlob(const TRecord& rec, int column, TDbValue& out);
 
@@ -357,7 +358,7 @@ void TPxStore::ReadBlob(const TRecord& rec, int column, TDbValue& out) {
     }
 }
 
-std::vector<TDbValue> TPxStore::Normalized(const std::vector<TDbValue>& values) const {
+std::vector<TDbValue> TPxStore::Normalized(std::int64_t slot, const std::vector<TDbValue>& values) const {
     std::vector<TDbValue> out(columns_.size());
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         if (i >= values.size() || values[i].IsNull()) continue;
@@ -403,7 +404,7 @@ std::vector<TDbValue> TPxStore::Normalized(const std::vector<TDbValue>& values) 
             const QString s = v.Kind == TDbValue::vText ? QString::fromStdString(v.S)
                               : v.Kind == TDbValue::vInt ? QString::number(v.I)
                                                          : QString::number(v.D, 'g', 17);
-            QByteArray bytes = EncodeText(codePage_, s);
+            QByteArray bytes = EncodeFieldText(codePage_, s, -1, {fileName_, c.Name, slot + 1});
             if (bytes.size() > fields_[i].px_flen) bytes.truncate(fields_[i].px_flen);
             std::string back;
             DecodeText(codePage_, bytes.constData(), static_cast<std::size_t>(bytes.size()), back);
