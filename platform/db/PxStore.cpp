@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
+#include <unordered_map>
 #include <unistd.h>
 
 #include <QDate>
@@ -245,6 +246,14 @@ private:
     TFileStamp stamp_;
     std::vector<int> blobColumns_;  // ascending
     std::unique_ptr<paradox::TBlobFile> blobFile_;
+    // Memo texts decoded once per BLOb of the memo file, which keeps the
+    // BLObs it read: records naming the same BLOb take the same text. By
+    // the BLOb's bytes, which the entry keeps alive.
+    struct TMemoText {
+        std::shared_ptr<const std::string> Bytes;
+        std::string Text;
+    };
+    std::unordered_map<const std::string*, TMemoText> memoTexts_;
 };
 
 void TPxStore::Load() {
@@ -314,6 +323,7 @@ void TPxStore::Load() {
     // BLObs live in the ".mb" file beside the table and are read when asked
     // for; the record keeps the bytes that point at them.
     blobFile_.reset();
+    memoTexts_.clear();
     if (!blobColumns_.empty()) {
         QString mb = fileName_.left(fileName_.lastIndexOf(u'.')) + QStringLiteral(".mb");
         if (!QFileInfo::exists(mb)) mb = fileName_.left(fileName_.lastIndexOf(u'.')) + QStringLiteral(".MB");
@@ -348,10 +358,22 @@ void TPxStore::ReadBlob(const TRecord& rec, int column, TDbValue& out) {
     const auto blob = blobFile_->Read(f, reinterpret_cast<const std::uint8_t*>(rec.Blobs[k].data()));
     if (!blob) return;
     if (f.Type == pxfMemoBLOb || f.Type == pxfFmtMemoBLOb) {
-        std::size_t len = blob->size();
-        while (len > 0 && (*blob)[len - 1] == '\0') --len;
-        DecodeText(codePage_, blob->data(), len, out.S);
+        auto decode = [&](std::string& text) {
+            std::size_t len = blob->size();
+            while (len > 0 && (*blob)[len - 1] == '\0') --len;
+            DecodeText(codePage_, blob->data(), len, text);
+        };
         out.Kind = TDbValue::vText;
+        if (blob.use_count() == 1) {  // held in its leader: not kept
+            decode(out.S);
+            return;
+        }
+        auto known = memoTexts_.find(blob.get());
+        if (known == memoTexts_.end()) {
+            known = memoTexts_.emplace(blob.get(), TMemoText{blob, std::string()}).first;
+            decode(known->second.Text);
+        }
+        out.S = known->second.Text;
     } else {
         out.Kind = TDbValue::vBlob;
         out.S = *blob;
