@@ -134,7 +134,7 @@ void TDataSet::Refresh() {
 }
 
 void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& live, std::shared_ptr<TTableStore> direct,
-                          TResultColumns* columns) {
+                          TResultColumns* columns, bool allRecords) {
     TResultColumns own;
     TResultColumns& meta = columns ? *columns : own;
     if (!meta.Known) {
@@ -164,18 +164,21 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
     rows_.clear();
     store_.reset();
     ForgetReadRows();
-    if (direct) {
+    if (direct && allRecords) {
         LoadStoreRows(std::move(direct));
     } else {
+        const bool byRowid = direct && hiddenRowid >= 0;
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             TRow& row = rows_.emplace_back();
             row.Serial = nextSerial_++;
             row.Rowid = hiddenRowid >= 0 ? sqlite3_column_int64(st, hiddenRowid) : -1;
+            if (byRowid) continue;
             row.Values.resize(static_cast<std::size_t>(nf));
             for (int f = 0; f < nf; ++f) ReadColumn(st, cols[f], row.Values[f]);
         }
         if (rc != SQLITE_DONE) Sess().RaiseError();
+        if (byRowid) store_ = std::move(direct);
     }
     // Columns without a declared type take theirs from their values.
     for (int f = 0; f < nf; ++f) {
