@@ -407,7 +407,7 @@ std::vector<TDbValue> TPxStore::Normalized(std::int64_t slot, const std::vector<
         case pxfNumber: case pxfCurrency: {
             double d = 0;
             number(d);
-            out[i].SetFloat(d);
+            out[i].SetFloat(d == 0 ? 0.0 : d);  // zero has no sign
             break;
         }
         case pxfDate: case pxfTime: case pxfTimestamp: {
