@@ -4,8 +4,8 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -15,6 +15,7 @@
 
 #include "core/Cp1252.h"
 #include "platform/db/CodePageTables.h"
+#include "platform/db/DbError.h"
 
 namespace {
 
@@ -267,9 +268,10 @@ void DecodeText(TDbCodePage cp, const char* data, std::size_t size, std::string&
     }
 }
 
-QByteArray EncodeText(TDbCodePage cp, const QString& text, int maxBytes) {
+QByteArray EncodeText(TDbCodePage cp, const QString& text, int maxBytes, char32_t* refused) {
     const auto limit = maxBytes < 0 ? std::numeric_limits<qsizetype>::max() : static_cast<qsizetype>(maxBytes);
     QByteArray out;
+    if (refused) *refused = 0;
     if (cp == TDbCodePage::Utf8) {
         out = text.toUtf8();
         if (out.size() > limit) {
@@ -299,22 +301,43 @@ QByteArray EncodeText(TDbCodePage cp, const QString& text, int maxBytes) {
             ++next;
         }
         QByteArray bytes;
+        bool held = true;
         if (c < 0x80) {
             bytes = QByteArray(1, static_cast<char>(c));
         } else if (converter) {
             utf8.clear();
             AppendUtf8(utf8, c);
             const std::string b = IconvEncodeChar(converter, utf8);
-            bytes = b.empty() ? QByteArray("?") : QByteArray(b.data(), static_cast<qsizetype>(b.size()));
+            held = !b.empty();
+            if (held) bytes = QByteArray(b.data(), static_cast<qsizetype>(b.size()));
         } else if (!reverse) {
-            bytes = QByteArray(1, c <= 0xFF ? static_cast<char>(c) : '?');  // ISO-8859-1
+            held = c <= 0xFF;  // ISO-8859-1
+            if (held) bytes = QByteArray(1, static_cast<char>(c));
         } else {
             const int b = c <= 0xFFFF ? reverse->Byte(static_cast<char16_t>(c)) : -1;
-            bytes = QByteArray(1, b < 0 ? '?' : static_cast<char>(b));
+            held = b >= 0;
+            if (held) bytes = QByteArray(1, static_cast<char>(b));
         }
+        if (!held) bytes = QByteArray("?");
         if (out.size() + bytes.size() > limit) break;
+        if (!held && refused && !*refused) *refused = c;
         out += bytes;
         i = next;
     }
     return out;
+}
+
+QByteArray EncodeFieldText(TDbCodePage cp, const QString& text, int maxBytes, const TFieldPlace& place) {
+    char32_t refused = 0;
+    QByteArray bytes = EncodeText(cp, text, maxBytes, &refused);
+    if (refused)
+        throw EDatabaseError(QStringLiteral("O caractere \"%1\" (U+%2) do campo %3, registro %4 de %5, não existe na página de "
+                                            "código %6 da tabela; nada foi gravado.")
+                                 .arg(QString::fromUcs4(&refused, 1))
+                                 .arg(QString::number(static_cast<uint>(refused), 16).toUpper().rightJustified(4, u'0'))
+                                 .arg(place.Field)
+                                 .arg(place.Record)
+                                 .arg(place.File)
+                                 .arg(static_cast<int>(cp)));
+    return bytes;
 }

@@ -9,6 +9,7 @@
 // tables of our own; the East Asian multi-byte pages (932, 936, 949, 950)
 // and the rarer pages a ".cpg" may name go through the C library's iconv.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include <QByteArray>
@@ -40,7 +41,18 @@ bool CodePageSupported(TDbCodePage cp);
 // Bytes of the code page -> UTF-8 (out is replaced). Bytes the code page
 // does not define, and broken UTF-8, read as U+FFFD.
 void DecodeText(TDbCodePage cp, const char* data, std::size_t size, std::string& out);
-// Text -> bytes of the code page; characters it cannot hold become '?'.
-// With maxBytes >= 0 the text is cut to at most that many bytes, at a
-// character boundary.
-QByteArray EncodeText(TDbCodePage cp, const QString& text, int maxBytes = -1);
+// Text -> bytes of the code page; characters it cannot hold become '?'
+// (the first of them in *refused when given, else 0 there). With
+// maxBytes >= 0 the text is cut to at most that many bytes, at a character
+// boundary.
+QByteArray EncodeText(TDbCodePage cp, const QString& text, int maxBytes = -1, char32_t* refused = nullptr);
+
+// The text of a field's value in the table's code page; a character the
+// code page cannot hold raises EDatabaseError naming it, the field, the
+// record (1-based) and the file.
+struct TFieldPlace {
+    const QString& File;
+    const QString& Field;
+    std::int64_t Record;
+};
+QByteArray EncodeFieldText(TDbCodePage cp, const QString& text, int maxBytes, const TFieldPlace& place);

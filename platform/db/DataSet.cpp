@@ -8,6 +8,7 @@
 #include "platform/db/DataSource.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
+#include "platform/db/VirtualTables.h"
 
 namespace {
 
@@ -133,14 +134,14 @@ void TDataSet::Refresh() {
 }
 
 void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& live, std::shared_ptr<TTableStore> direct,
-                          TResultColumns* columns) {
+                          TResultColumns* columns, bool allRecords) {
     TResultColumns own;
     TResultColumns& meta = columns ? *columns : own;
     if (!meta.Known) {
         const int n = sqlite3_column_count(st);
         meta.Cols.clear();
         for (int c = 0; c < n; ++c)
-            if (c != hiddenRowid) meta.Cols.push_back(c);
+            if (c != hiddenRowid && !IsNoFieldsColumn(st, c)) meta.Cols.push_back(c);
         const int count = static_cast<int>(meta.Cols.size());
         meta.Types.assign(static_cast<std::size_t>(count), ftUnknown);
         meta.Sizes.assign(static_cast<std::size_t>(count), 0);
@@ -163,18 +164,21 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
     rows_.clear();
     store_.reset();
     ForgetReadRows();
-    if (direct) {
+    if (direct && allRecords) {
         LoadStoreRows(std::move(direct));
     } else {
+        const bool byRowid = direct && hiddenRowid >= 0;
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             TRow& row = rows_.emplace_back();
             row.Serial = nextSerial_++;
             row.Rowid = hiddenRowid >= 0 ? sqlite3_column_int64(st, hiddenRowid) : -1;
+            if (byRowid) continue;
             row.Values.resize(static_cast<std::size_t>(nf));
             for (int f = 0; f < nf; ++f) ReadColumn(st, cols[f], row.Values[f]);
         }
         if (rc != SQLITE_DONE) Sess().RaiseError();
+        if (byRowid) store_ = std::move(direct);
     }
     // Columns without a declared type take theirs from their values.
     for (int f = 0; f < nf; ++f) {
@@ -199,7 +203,17 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
         types[f] = t == ftUnknown ? ftString : t;
         if (types[f] == ftString) sizes[f] = maxLen;
     }
-    BuildFields(names, types, sizes, live);
+    // The live target names a table column per result column but the
+    // rowid: those of the fields kept.
+    TLiveTarget kept = live;
+    if (!live.Columns.empty()) {
+        kept.Columns.clear();
+        for (const int c : cols) {
+            const auto at = static_cast<std::size_t>(hiddenRowid >= 0 && c > hiddenRowid ? c - 1 : c);
+            kept.Columns.push_back(at < live.Columns.size() ? live.Columns[at] : QString());
+        }
+    }
+    BuildFields(names, types, sizes, kept);
     InvalidateIndex();
 }
 

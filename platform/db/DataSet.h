@@ -162,9 +162,12 @@ protected:
     };
     // Loads every row of a prepared statement; hiddenRowid: index of the
     // result column holding the rowid (not made a field), or -1. With
-    // direct, the statement is a plain full read of that store's table in
-    // column order: the fields come from the statement, the records
-    // straight from the store, as the statement would have returned them.
+    // direct, the statement's fields are that store's columns in their
+    // order: the fields come from the statement, and the records' values
+    // stay in the store, read from it as the statement would have returned
+    // them (a memo that many records name is not copied into each). The
+    // records are every live one of the store when the statement is a
+    // plain full read (allRecords), else those whose rowids it returns.
     //
     // The fields' names, types and sizes come from the statement's columns;
     // a caller that runs one prepared statement again passes the same
@@ -177,7 +180,8 @@ protected:
         std::vector<int> Sizes;
     };
     void LoadResult(sqlite3_stmt* stmt, int hiddenRowid, const TLiveTarget& live,
-                    std::shared_ptr<TTableStore> direct = nullptr, TResultColumns* columns = nullptr);
+                    std::shared_ptr<TTableStore> direct = nullptr, TResultColumns* columns = nullptr,
+                    bool allRecords = true);
     // Loads every live record of a table file straight from its store
     // (rowid = slot). The dataset reads the values from the store while it
     // is open: with a reference, the caller keeps the store alive as long.

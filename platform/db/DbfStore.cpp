@@ -418,6 +418,22 @@ void Trim(const char*& p, int& n) {
     while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
 }
 
+// A stored date left empty: blanks, or zeros.
+bool EmptyDate(const char* p, int n) {
+    Trim(p, n);
+    return n == 0 || (n == 8 && std::strncmp(p, "00000000", 8) == 0);
+}
+
+// A stored date that is a real one: eight digits yyyymmdd, year 1 on; p
+// and n are left on them.
+bool StoredDate(const char*& p, int& n) {
+    Trim(p, n);
+    if (n != 8) return false;
+    const std::string s(p, 8);
+    int y = 0, m = 0, d = 0;
+    return Digits(s, 0, 4, y) && Digits(s, 4, 2, m) && Digits(s, 6, 2, d) && y >= 1 && QDate::isValid(y, m, d);
+}
+
 QString FieldError(const TStoreColumn& c) {
     return QStringLiteral("Valor inválido para o campo ") + c.Name + QStringLiteral(".");
 }
@@ -484,7 +500,7 @@ public:
     void UpdateKeeping(std::int64_t slot, const std::vector<TDbValue>& values, const std::vector<bool>& keep) override {
         CheckWritable();
         if (slot < 0 || slot >= slots_) throw EDatabaseError(QStringLiteral("Registro inexistente."));
-        const QString problem = MemoProblem(slot);
+        const QString problem = RecordProblem(slot);
         if (!problem.isEmpty())
             throw EDatabaseError(QStringLiteral("O registro %1 de ").arg(slot + 1) + fileName_ +
                                  QStringLiteral(" é somente leitura: ") + problem + u'.');
@@ -581,8 +597,8 @@ private:
     // update `rec` holds the stored record, whose kept fields stay.
     void FormatRecord(std::int64_t slot, bool insert, const std::vector<TDbValue>& values, const std::vector<bool>& keep,
                       char* rec);
-    void FormatField(int column, const TDbValue& v, char* to);
-    QString MemoProblem(std::int64_t slot);
+    void FormatField(std::int64_t slot, int column, const TDbValue& v, char* to);
+    QString RecordProblem(std::int64_t slot);
     bool MemoBlock(const char* p, int n, std::uint32_t& block) const;
 
     std::int64_t RecordPos(std::int64_t slot) const {
@@ -759,12 +775,22 @@ bool TDbfStore::MemoBlock(const char* p, int n, std::uint32_t& block) const {
     return r.ec == std::errc() && r.ptr == p + n;
 }
 
-// What keeps a record's memos from being read, or empty.
-QString TDbfStore::MemoProblem(std::int64_t slot) {
+// What keeps a record from being read whole (a date that is no date, a
+// memo that cannot be read), or empty.
+QString TDbfStore::RecordProblem(std::int64_t slot) {
     const char* t = Tuple(slot);
     if (!t) return QString();
     for (std::size_t i = 0; i < layout_.Fields.size(); ++i) {
         const TDbfField& f = layout_.Fields[i];
+        if (f.Type == 'D') {
+            const char* p = t + f.Offset;
+            int n = f.Width;
+            if (StoredDate(p, n) || EmptyDate(p, n)) continue;
+            std::string shown;
+            DecodeText(codePage_, p, static_cast<std::size_t>(n), shown);
+            return QStringLiteral("o campo ") + columns_[i].Name + QStringLiteral(" guarda uma data inválida (\"") +
+                   QString::fromStdString(shown) + QStringLiteral("\")");
+        }
         if (f.Type != 'M') continue;
         std::uint32_t block = 0;
         if (!MemoBlock(t + f.Offset, f.Width, block)) return QStringLiteral("o campo ") + columns_[i].Name + QStringLiteral(" tem um ponteiro de memo inválido");
@@ -814,8 +840,9 @@ void TDbfStore::ReadValue(std::int64_t slot, int column, TDbValue& out) {
         else out.SetNull();
         return;
     case 'D':
-        Trim(p, n);
-        if (n != 8 || std::strncmp(p, "00000000", 8) == 0) { out.SetNull(); return; }
+        // A date that is no date is NULL here; the record refuses updates
+        // with the reason (RecordProblem).
+        if (!StoredDate(p, n)) { out.SetNull(); return; }
         out.Kind = TDbValue::vText;
         out.S.assign(p, 4);
         out.S += '-';
@@ -850,7 +877,7 @@ void TDbfStore::ReadValue(std::int64_t slot, int column, TDbValue& out) {
 // The bytes of one field of a record (the width of the field at `to`);
 // raises EDatabaseError for a value the field cannot take, before anything
 // is written.
-void TDbfStore::FormatField(int column, const TDbValue& v, char* to) {
+void TDbfStore::FormatField(std::int64_t slot, int column, const TDbValue& v, char* to) {
     const TDbfField& f = layout_.Fields[static_cast<std::size_t>(column)];
     const TStoreColumn& c = columns_[static_cast<std::size_t>(column)];
     const int width = f.Width;
@@ -877,9 +904,13 @@ void TDbfStore::FormatField(int column, const TDbValue& v, char* to) {
         if (v.Kind == TDbValue::vInt && f.Decimals == 0) r = std::to_chars(buf, buf + sizeof buf, v.I);
         else r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, f.Decimals);
         if (r.ec != std::errc()) throw EDatabaseError(FieldError(c));
-        const int len = static_cast<int>(r.ptr - buf);
+        // Zero has no sign: -0, and a negative number the decimals round
+        // to zero, are written as 0 is.
+        const char* from = buf;
+        if (*from == '-' && std::all_of(from + 1, static_cast<const char*>(r.ptr), [](char ch) { return ch == '0' || ch == '.'; })) ++from;
+        const int len = static_cast<int>(r.ptr - from);
         if (len > width) throw EDatabaseError(QStringLiteral("Valor fora dos limites do campo ") + c.Name + QStringLiteral("."));
-        std::memcpy(to + (width - len), buf, static_cast<std::size_t>(len));
+        std::memcpy(to + (width - len), from, static_cast<std::size_t>(len));
         return;
     }
     case 'L': {
@@ -909,7 +940,7 @@ void TDbfStore::FormatField(int column, const TDbValue& v, char* to) {
             std::memcpy(to, v.S.data(), std::min<std::size_t>(v.S.size(), static_cast<std::size_t>(width)));
             return;
         }
-        const QByteArray bytes = EncodeText(codePage_, ValueText(v), width);
+        const QByteArray bytes = EncodeFieldText(codePage_, ValueText(v), width, {fileName_, c.Name, slot + 1});
         std::memcpy(to, bytes.constData(), static_cast<std::size_t>(bytes.size()));
         return;
     }
@@ -924,7 +955,7 @@ void TDbfStore::FormatRecord(std::int64_t slot, bool insert, const std::vector<T
     auto valueOf = [&](int i) -> const TDbValue& { return i < static_cast<int>(values.size()) ? values[i] : empty; };
     auto kept = [&](int i) { return !insert && i < static_cast<int>(keep.size()) && keep[i]; };
     for (int i = 0; i < count; ++i)
-        if (!kept(i) && layout_.Fields[i].Type != 'M') FormatField(i, valueOf(i), rec + layout_.Fields[i].Offset);
+        if (!kept(i) && layout_.Fields[i].Type != 'M') FormatField(slot, i, valueOf(i), rec + layout_.Fields[i].Offset);
     // Memos last, once every other value was taken: a memo whose text did
     // not change keeps its block.
     for (int i = 0; i < count; ++i) {
@@ -940,7 +971,8 @@ void TDbfStore::FormatRecord(std::int64_t slot, bool insert, const std::vector<T
         char* to = rec + f.Offset;
         std::memset(to, ' ', static_cast<std::size_t>(f.Width));
         if (text.isEmpty()) continue;
-        const std::string num = std::to_string(memo_.Append(EncodeText(codePage_, text)));
+        const QByteArray bytes = EncodeFieldText(codePage_, text, -1, {fileName_, columns_[i].Name, slot + 1});
+        const std::string num = std::to_string(memo_.Append(bytes));
         if (static_cast<int>(num.size()) > f.Width) throw EDatabaseError(FieldError(columns_[i]));
         std::memcpy(to + (f.Width - static_cast<int>(num.size())), num.data(), num.size());
     }

@@ -69,6 +69,21 @@ std::string StoredDate(TFieldType type, const QDateTime& d) {
     return d.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
 }
 
+// A long text (a memo) as a QString. Records that name one memo hold the
+// same text: the last long text converted is kept, with its bytes, and
+// handed out again (QString shares it) instead of being converted anew.
+QString LongText(const std::string& bytes) {
+    constexpr std::size_t kLong = 64 << 10;
+    if (bytes.size() < kLong) return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    static thread_local std::string lastBytes;
+    static thread_local QString lastText;
+    if (bytes != lastBytes) {
+        lastText = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        lastBytes = bytes;
+    }
+    return lastText;
+}
+
 }  // namespace
 
 QString DbValueText(TFieldType type, const TDbValue& v) {
@@ -98,7 +113,7 @@ QString DbValueText(TFieldType type, const TDbValue& v) {
                 return d.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
             }
         }
-        return QString::fromUtf8(v.S.data(), static_cast<qsizetype>(v.S.size()));
+        return LongText(v.S);
     case TDbValue::vBlob: return QString::fromLatin1(v.S.data(), static_cast<qsizetype>(v.S.size()));
     }
     return QString();

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
+#include <unordered_map>
 #include <unistd.h>
 
 #include <QDate>
@@ -167,11 +168,11 @@ public:
         BeginWrite();
         auto& rec = work_->at(static_cast<std::size_t>(slot));
         if (rec.Deleted) throw EDatabaseError(QStringLiteral("Registro inexistente."));
-        rec.Values = Normalized(values);
+        rec.Values = Normalized(slot, values);
     }
     std::int64_t Insert(const std::vector<TDbValue>& values) override {
         BeginWrite();
-        work_->push_back({false, Normalized(values), {}});
+        work_->push_back({false, Normalized(static_cast<std::int64_t>(work_->size()), values), {}});
         return static_cast<std::int64_t>(work_->size()) - 1;
     }
     void Delete(std::int64_t slot) override {
@@ -228,7 +229,8 @@ private:
         synced_ = false;
     }
 
-    std::vector<TDbValue> Normalized(const std::vector<TDbValue>& values) const;
+    // The values as the fields store them; slot: the record's (for messages).
+    std::vector<TDbValue> Normalized(std::int64_t slot, const std::vector<TDbValue>& values) const;
     void Load();
     void ReadBlob(const TRecord& rec, int column, TDbValue& out);
 
@@ -244,6 +246,14 @@ private:
     TFileStamp stamp_;
     std::vector<int> blobColumns_;  // ascending
     std::unique_ptr<paradox::TBlobFile> blobFile_;
+    // Memo texts decoded once per BLOb of the memo file, which keeps the
+    // BLObs it read: records naming the same BLOb take the same text. By
+    // the BLOb's bytes, which the entry keeps alive.
+    struct TMemoText {
+        std::shared_ptr<const std::string> Bytes;
+        std::string Text;
+    };
+    std::unordered_map<const std::string*, TMemoText> memoTexts_;
 };
 
 void TPxStore::Load() {
@@ -313,6 +323,7 @@ void TPxStore::Load() {
     // BLObs live in the ".mb" file beside the table and are read when asked
     // for; the record keeps the bytes that point at them.
     blobFile_.reset();
+    memoTexts_.clear();
     if (!blobColumns_.empty()) {
         QString mb = fileName_.left(fileName_.lastIndexOf(u'.')) + QStringLiteral(".mb");
         if (!QFileInfo::exists(mb)) mb = fileName_.left(fileName_.lastIndexOf(u'.')) + QStringLiteral(".MB");
@@ -347,17 +358,29 @@ void TPxStore::ReadBlob(const TRecord& rec, int column, TDbValue& out) {
     const auto blob = blobFile_->Read(f, reinterpret_cast<const std::uint8_t*>(rec.Blobs[k].data()));
     if (!blob) return;
     if (f.Type == pxfMemoBLOb || f.Type == pxfFmtMemoBLOb) {
-        std::size_t len = blob->size();
-        while (len > 0 && (*blob)[len - 1] == '\0') --len;
-        DecodeText(codePage_, blob->data(), len, out.S);
+        auto decode = [&](std::string& text) {
+            std::size_t len = blob->size();
+            while (len > 0 && (*blob)[len - 1] == '\0') --len;
+            DecodeText(codePage_, blob->data(), len, text);
+        };
         out.Kind = TDbValue::vText;
+        if (blob.use_count() == 1) {  // held in its leader: not kept
+            decode(out.S);
+            return;
+        }
+        auto known = memoTexts_.find(blob.get());
+        if (known == memoTexts_.end()) {
+            known = memoTexts_.emplace(blob.get(), TMemoText{blob, std::string()}).first;
+            decode(known->second.Text);
+        }
+        out.S = known->second.Text;
     } else {
         out.Kind = TDbValue::vBlob;
         out.S = *blob;
     }
 }
 
-std::vector<TDbValue> TPxStore::Normalized(const std::vector<TDbValue>& values) const {
+std::vector<TDbValue> TPxStore::Normalized(std::int64_t slot, const std::vector<TDbValue>& values) const {
     std::vector<TDbValue> out(columns_.size());
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         if (i >= values.size() || values[i].IsNull()) continue;
@@ -384,7 +407,7 @@ std::vector<TDbValue> TPxStore::Normalized(const std::vector<TDbValue>& values) 
         case pxfNumber: case pxfCurrency: {
             double d = 0;
             number(d);
-            out[i].SetFloat(d);
+            out[i].SetFloat(d == 0 ? 0.0 : d);  // zero has no sign
             break;
         }
         case pxfDate: case pxfTime: case pxfTimestamp: {
@@ -403,7 +426,7 @@ std::vector<TDbValue> TPxStore::Normalized(const std::vector<TDbValue>& values) 
             const QString s = v.Kind == TDbValue::vText ? QString::fromStdString(v.S)
                               : v.Kind == TDbValue::vInt ? QString::number(v.I)
                                                          : QString::number(v.D, 'g', 17);
-            QByteArray bytes = EncodeText(codePage_, s);
+            QByteArray bytes = EncodeFieldText(codePage_, s, -1, {fileName_, c.Name, slot + 1});
             if (bytes.size() > fields_[i].px_flen) bytes.truncate(fields_[i].px_flen);
             std::string back;
             DecodeText(codePage_, bytes.constData(), static_cast<std::size_t>(bytes.size()), back);

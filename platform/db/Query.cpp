@@ -67,11 +67,13 @@ bool IsPlainFullRead(const char* sql) {
     return sql && re.match(QString::fromUtf8(sql)).hasMatch();
 }
 
-// The store a prepared plain full read takes its records from: every
-// result column (but the hidden rowid) is the table's column of the same
-// place, and the table is one of the session's file tables.
-std::shared_ptr<TTableStore> DirectStore(TSession& s, sqlite3_stmt* st, int hiddenRowid) {
-    if (!IsPlainFullRead(sqlite3_sql(st))) return nullptr;
+// The store a prepared statement's records can be read from: every result
+// column (but the hidden rowid) is the table's column of the same place,
+// and the table is one of the session's file tables. A plain full read
+// takes every record of it; another statement, with the rowid, those it
+// returns.
+std::shared_ptr<TTableStore> DirectStore(TSession& s, sqlite3_stmt* st, int hiddenRowid, bool plainFullRead) {
+    if (!plainFullRead && hiddenRowid < 0) return nullptr;
     const int n = sqlite3_column_count(st);
     const char* table = nullptr;
     std::vector<const char*> origins;
@@ -271,8 +273,8 @@ bool TQuery::OpenPrepared() {
     sqlite3_clear_bindings(k.Statement);
     try {
         BindParams(k.Statement, &k.ParamIndexes);
-        LoadResult(k.Statement, k.HiddenRowid, k.Target,
-                   k.PlainFullRead ? DirectStore(Sess(), k.Statement, k.HiddenRowid) : nullptr, &k.Columns);
+        LoadResult(k.Statement, k.HiddenRowid, k.Target, DirectStore(Sess(), k.Statement, k.HiddenRowid, k.PlainFullRead),
+                   &k.Columns, k.PlainFullRead);
     } catch (const EEngineError&) {
         DropPrepared();
         return false;
@@ -300,7 +302,7 @@ void TQuery::InternalOpen() {
     kept->PlainFullRead = IsPlainFullRead(sqlite3_sql(st));
     // A plain read of a whole file table skips the row-by-row trip
     // through SQLite.
-    LoadResult(st, hidden, live, kept->PlainFullRead ? DirectStore(Sess(), st, hidden) : nullptr, &kept->Columns);
+    LoadResult(st, hidden, live, DirectStore(Sess(), st, hidden, kept->PlainFullRead), &kept->Columns, kept->PlainFullRead);
     prepared_ = true;
     if (!reusable) return;
     sqlite3_reset(st);

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/db/DbError.h"
+
 namespace {
 
 enum TTokKind { tkSpace, tkString, tkQuoted, tkWord, tkParam, tkAliasTable, tkNumber, tkPunct };
@@ -136,138 +138,228 @@ QStringList SqlParamNames(const QString& sql) {
     return names;
 }
 
-QString RewriteTableRefs(const QString& sql, const std::function<QString(const TTableRef&)>& resolve,
-                         TSqlShape* shape) {
-    const std::vector<TToken> toks = Tokenize(sql);
-    std::vector<int> sig;  // indices of significant tokens
-    for (int i = 0; i < static_cast<int>(toks.size()); ++i)
-        if (toks[i].Kind != tkSpace) sig.push_back(i);
-    std::vector<QString> replacement(toks.size());
-    std::vector<bool> replaced(toks.size(), false);
-    TSqlShape local;
-    TSqlShape& sh = shape ? *shape : local;
-    sh = TSqlShape();
+namespace {
 
-    auto text = [&](int si) { return sql.mid(toks[sig[si]].Start, toks[sig[si]].End - toks[sig[si]].Start); };
-    auto upper = [&](int si) { return toks[sig[si]].Kind == tkWord ? text(si).toUpper() : QString(); };
-    auto isPunct = [&](int si, QChar c) {
-        return si < static_cast<int>(sig.size()) && toks[sig[si]].Kind == tkPunct && sql[toks[sig[si]].Start] == c;
-    };
+// The tokens of a statement, with the significant ones (not white space or
+// comments) numbered apart: the scans below walk those.
+struct TStatementText {
+    const QString& Sql;
+    std::vector<TToken> Toks;
+    std::vector<int> Sig;  // indices of significant tokens
 
-    std::vector<std::pair<QString, QString>> refsWithCorrelation;
-    bool expect = false, inFrom = false, listAllowed = false;
-    int depth = 0, fromDepth = 0;
-    const int count = static_cast<int>(sig.size());
-    for (int si = 0; si < count; ++si) {
-        const TToken& t = toks[sig[si]];
-        const QString up = upper(si);
-        if (si == 0) {
-            sh.IsSelect = up == u"SELECT";
-        }
-        if (sh.IsSelect && si == 1 && up == u"DISTINCT") sh.Distinct = true;
-        if (expect) {
-            expect = false;
-            if (isPunct(si, u'(')) {
-                ++depth;
-                continue;
-            }
-            if (t.Kind == tkQuoted || t.Kind == tkAliasTable || (t.Kind == tkWord && !IsReserved(up))) {
-                // schema.table is left as written
-                if (isPunct(si + 1, u'.') && si + 2 < count) {
-                    si += 2;
-                    ++sh.TableCount;
-                    if (sh.FirstTable.isEmpty()) sh.FirstTable = text(si - 2) + u'.' + text(si);
+    explicit TStatementText(const QString& sql) : Sql(sql), Toks(Tokenize(sql)) {
+        for (int i = 0; i < static_cast<int>(Toks.size()); ++i)
+            if (Toks[i].Kind != tkSpace) Sig.push_back(i);
+    }
+    int Count() const { return static_cast<int>(Sig.size()); }
+    const TToken& Tok(int si) const { return Toks[Sig[si]]; }
+    QString Text(int si) const { return Sql.mid(Tok(si).Start, Tok(si).End - Tok(si).Start); }
+    // A word in upper case; empty for any other token.
+    QString Upper(int si) const { return Tok(si).Kind == tkWord ? Text(si).toUpper() : QString(); }
+    bool IsPunct(int si, QChar c) const { return si < Count() && Tok(si).Kind == tkPunct && Sql[Tok(si).Start] == c; }
+};
+
+// The new text of the tokens that change, by token index.
+struct TReplacements {
+    std::vector<QString> Text;
+    std::vector<bool> Replaced;
+
+    explicit TReplacements(std::size_t tokens) : Text(tokens), Replaced(tokens, false) {}
+    void Set(int token, const QString& text) {
+        Text[static_cast<std::size_t>(token)] = text;
+        Replaced[static_cast<std::size_t>(token)] = true;
+    }
+};
+
+// A quoted table name and the correlation name it was given.
+using TCorrelations = std::vector<std::pair<QString, QString>>;
+
+// Walks the statement's clauses and resolves each table reference where
+// FROM (and its comma list), JOIN, INTO and UPDATE expect one, noting the
+// statement's shape on the way.
+class TTableRefScan {
+public:
+    TTableRefScan(const TStatementText& st, const std::function<QString(const TTableRef&)>& resolve, TReplacements& rep,
+                  TSqlShape& shape)
+        : st_(st), resolve_(resolve), rep_(rep), sh_(shape) {}
+
+    // The quoted table names that were given a correlation name.
+    TCorrelations Run() {
+        for (int si = 0; si < st_.Count(); ++si) {
+            NoteSelect(si);
+            if (expect_) {
+                expect_ = false;
+                if (st_.IsPunct(si, u'(')) {
+                    ++depth_;
                     continue;
                 }
-                TTableRef ref;
-                const QString raw = text(si);
-                if (t.Kind == tkAliasTable) {
-                    ref.Kind = TTableRef::trAlias;
-                    const int second = raw.indexOf(u':', 1);
-                    ref.AliasName = raw.mid(1, second - 1);
-                    ref.Text = Unquote(raw.mid(second + 1));
-                } else if (t.Kind == tkQuoted) {
-                    ref.Kind = TTableRef::trQuoted;
-                    ref.Text = Unquote(raw);
-                } else {
-                    ref.Text = raw;
-                }
-                int next = si + 1;
-                if (next < count && upper(next) == u"AS" && next + 1 < count) {
-                    ref.Correlation = Unquote(text(next + 1));
-                } else if (next < count && (toks[sig[next]].Kind == tkWord || toks[sig[next]].Kind == tkQuoted) &&
-                           !IsReserved(upper(next))) {
-                    ref.Correlation = Unquote(text(next));
-                }
-                const QString rep = resolve(ref);
-                if (!ref.Correlation.isEmpty() && ref.Kind == TTableRef::trQuoted)
-                    refsWithCorrelation.emplace_back(ref.Text, ref.Correlation);
-                replacement[sig[si]] = rep;
-                replaced[sig[si]] = true;
-                ++sh.TableCount;
-                if (sh.FirstTable.isEmpty()) {
-                    sh.FirstTable = rep;
-                    sh.FirstCorrelation = ref.Correlation;
-                }
-                continue;
+                if (TakeTableRef(si)) continue;
             }
+            if (st_.Tok(si).Kind == tkPunct) Punct(st_.Sql[st_.Tok(si).Start]);
+            else if (const QString up = st_.Upper(si); !up.isEmpty()) Keyword(up);
         }
-        if (t.Kind == tkPunct) {
-            const QChar c = sql[t.Start];
-            if (c == u'(') ++depth;
-            else if (c == u')') {
-                --depth;
-                if (depth < fromDepth) inFrom = false;
-            } else if (c == u',' && inFrom && listAllowed && depth == fromDepth) {
-                expect = true;
-            }
-            continue;
+        return std::move(correlated_);
+    }
+
+private:
+    void NoteSelect(int si) {
+        if (si == 0) sh_.IsSelect = st_.Upper(si) == u"SELECT";
+        if (sh_.IsSelect && si == 1 && st_.Upper(si) == u"DISTINCT") sh_.Distinct = true;
+    }
+
+    // A table reference at si, resolved and replaced; si is left on its
+    // last token. False when the token names no table.
+    bool TakeTableRef(int& si) {
+        const TToken& t = st_.Tok(si);
+        const QString up = st_.Upper(si);
+        if (!(t.Kind == tkQuoted || t.Kind == tkAliasTable || (t.Kind == tkWord && !IsReserved(up)))) return false;
+        // schema.table is left as written
+        if (st_.IsPunct(si + 1, u'.') && si + 2 < st_.Count()) {
+            si += 2;
+            ++sh_.TableCount;
+            if (sh_.FirstTable.isEmpty()) sh_.FirstTable = st_.Text(si - 2) + u'.' + st_.Text(si);
+            return true;
         }
-        if (up.isEmpty()) continue;
-        if (up == u"FROM") {
-            expect = inFrom = listAllowed = true;
-            fromDepth = depth;
-        } else if (up == u"JOIN") {
-            expect = true;
-            sh.Joined = true;
-            inFrom = true;
-            listAllowed = false;
-            fromDepth = depth;
-        } else if (up == u"INTO" || up == u"UPDATE") {
-            expect = true;
-            inFrom = false;
-        } else if (up == u"GROUP" || up == u"UNION" || up == u"EXCEPT" || up == u"INTERSECT") {
-            sh.Grouped = true;
-            if (depth == fromDepth) inFrom = false;
-        } else if (EndsFromList(up) && depth == fromDepth) {
-            inFrom = false;
+        const TTableRef ref = ReadTableRef(si);
+        const QString rep = resolve_(ref);
+        if (!ref.Correlation.isEmpty() && ref.Kind == TTableRef::trQuoted) correlated_.emplace_back(ref.Text, ref.Correlation);
+        rep_.Set(st_.Sig[si], rep);
+        ++sh_.TableCount;
+        if (sh_.FirstTable.isEmpty()) {
+            sh_.FirstTable = rep;
+            sh_.FirstCorrelation = ref.Correlation;
+        }
+        return true;
+    }
+
+    // The reference at si as written, with the correlation name after it.
+    TTableRef ReadTableRef(int si) const {
+        TTableRef ref;
+        const QString raw = st_.Text(si);
+        if (st_.Tok(si).Kind == tkAliasTable) {
+            ref.Kind = TTableRef::trAlias;
+            const int second = raw.indexOf(u':', 1);
+            ref.AliasName = raw.mid(1, second - 1);
+            ref.Text = Unquote(raw.mid(second + 1));
+        } else if (st_.Tok(si).Kind == tkQuoted) {
+            ref.Kind = TTableRef::trQuoted;
+            ref.Text = Unquote(raw);
+        } else {
+            ref.Text = raw;
+        }
+        const int next = si + 1;
+        const int count = st_.Count();
+        if (next < count && st_.Upper(next) == u"AS" && next + 1 < count) {
+            ref.Correlation = Unquote(st_.Text(next + 1));
+        } else if (next < count && (st_.Tok(next).Kind == tkWord || st_.Tok(next).Kind == tkQuoted) &&
+                   !IsReserved(st_.Upper(next))) {
+            ref.Correlation = Unquote(st_.Text(next));
+        }
+        return ref;
+    }
+
+    // Brackets nest the clauses; a comma at the FROM list's own depth
+    // announces another table.
+    void Punct(QChar c) {
+        if (c == u'(') {
+            ++depth_;
+        } else if (c == u')') {
+            --depth_;
+            if (depth_ < fromDepth_) inFrom_ = false;
+        } else if (c == u',' && inFrom_ && listAllowed_ && depth_ == fromDepth_) {
+            expect_ = true;
         }
     }
 
-    // A column qualified by the table's own name where the table has a
-    // correlation name ("c:\a.dbf"."ID" with FROM "c:\a.dbf" layer) is
-    // qualified by the correlation name, as local SQL allowed.
-    std::vector<std::pair<QString, QString>> correlated;  // table text, correlation
-    for (const auto& [text, corr] : refsWithCorrelation) correlated.emplace_back(text, corr);
-    for (int si = 0; si + 1 < count; ++si) {
-        const TToken& t = toks[sig[si]];
-        if (t.Kind != tkQuoted || replaced[sig[si]] || !isPunct(si + 1, u'.')) continue;
-        if (si > 0 && isPunct(si - 1, u'.')) continue;
-        const QString name = Unquote(text(si));
+    void Keyword(const QString& up) {
+        if (up == u"FROM") {
+            expect_ = inFrom_ = listAllowed_ = true;
+            fromDepth_ = depth_;
+        } else if (up == u"JOIN") {
+            expect_ = true;
+            sh_.Joined = true;
+            inFrom_ = true;
+            listAllowed_ = false;
+            fromDepth_ = depth_;
+        } else if (up == u"INTO" || up == u"UPDATE") {
+            expect_ = true;
+            inFrom_ = false;
+        } else if (up == u"GROUP" || up == u"UNION" || up == u"EXCEPT" || up == u"INTERSECT") {
+            sh_.Grouped = true;
+            if (depth_ == fromDepth_) inFrom_ = false;
+        } else if (EndsFromList(up) && depth_ == fromDepth_) {
+            inFrom_ = false;
+        }
+    }
+
+    const TStatementText& st_;
+    const std::function<QString(const TTableRef&)>& resolve_;
+    TReplacements& rep_;
+    TSqlShape& sh_;
+    TCorrelations correlated_;
+    bool expect_ = false, inFrom_ = false, listAllowed_ = false;
+    int depth_ = 0, fromDepth_ = 0;
+};
+
+// A column qualified by the table's own name where the table has a
+// correlation name ("c:\a.dbf"."ID" with FROM "c:\a.dbf" layer) is
+// qualified by the correlation name, as local SQL allowed.
+void QualifyByCorrelation(const TStatementText& st, const TCorrelations& correlated, TReplacements& rep) {
+    for (int si = 0; si + 1 < st.Count(); ++si) {
+        if (st.Tok(si).Kind != tkQuoted || rep.Replaced[st.Sig[si]] || !st.IsPunct(si + 1, u'.')) continue;
+        if (si > 0 && st.IsPunct(si - 1, u'.')) continue;
+        const QString name = Unquote(st.Text(si));
         for (const auto& [tableText, corr] : correlated) {
             if (tableText.compare(name, Qt::CaseInsensitive) == 0) {
-                replacement[sig[si]] = QuoteIdent(corr);
-                replaced[sig[si]] = true;
+                rep.Set(st.Sig[si], QuoteIdent(corr));
                 break;
             }
         }
     }
+}
 
+// SQLite prepares the first statement of a text and leaves the rest
+// unrun: a text that goes on after ";" is refused rather than run in part.
+void RefuseSecondStatement(const TStatementText& st) {
+    bool statement = false;
+    for (int si = 0; si < st.Count(); ++si) {
+        if (!st.IsPunct(si, u';')) {
+            statement = true;
+            continue;
+        }
+        int next = si + 1;
+        while (st.IsPunct(next, u';')) ++next;
+        if (!statement || next >= st.Count()) continue;
+        QString rest = st.Sql.mid(st.Tok(next).Start).simplified();
+        if (rest.size() > 60) rest = rest.left(57) + QStringLiteral("...");
+        throw EDatabaseError(QStringLiteral("O texto SQL tem mais de um comando: depois de \";\" vem \"") + rest +
+                             QStringLiteral("\". Execute um comando de cada vez."));
+    }
+}
+
+// The statement with its replacements; notes where the first SELECT ends.
+QString Assemble(const TStatementText& st, const TReplacements& rep, TSqlShape& sh) {
     QString out;
-    out.reserve(sql.size() + 64);
-    for (int i = 0; i < static_cast<int>(toks.size()); ++i) {
-        out += replaced[i] ? replacement[i] : sql.mid(toks[i].Start, toks[i].End - toks[i].Start);
-        if (sh.IsSelect && sh.SelectEnd < 0 && toks[i].Kind == tkWord) sh.SelectEnd = out.size();
+    out.reserve(st.Sql.size() + 64);
+    for (std::size_t i = 0; i < st.Toks.size(); ++i) {
+        const TToken& t = st.Toks[i];
+        out += rep.Replaced[i] ? rep.Text[i] : st.Sql.mid(t.Start, t.End - t.Start);
+        if (sh.IsSelect && sh.SelectEnd < 0 && t.Kind == tkWord) sh.SelectEnd = static_cast<int>(out.size());
     }
     return out;
+}
+
+}  // namespace
+
+QString RewriteTableRefs(const QString& sql, const std::function<QString(const TTableRef&)>& resolve,
+                         TSqlShape* shape) {
+    const TStatementText st(sql);
+    RefuseSecondStatement(st);
+    TSqlShape local;
+    TSqlShape& sh = shape ? *shape : local;
+    sh = TSqlShape();
+    TReplacements rep(st.Toks.size());
+    const TCorrelations correlated = TTableRefScan(st, resolve, rep, sh).Run();
+    QualifyByCorrelation(st, correlated, rep);
+    return Assemble(st, rep, sh);
 }

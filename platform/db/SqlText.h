@@ -32,7 +32,8 @@ struct TSqlShape {
 QStringList SqlParamNames(const QString& sql);
 
 // The SQL with its table references replaced by resolve(ref); a resolver
-// raises to reject a reference.
+// raises to reject a reference. A text holding a second statement after
+// ";" raises EDatabaseError.
 QString RewriteTableRefs(const QString& sql, const std::function<QString(const TTableRef&)>& resolve,
                          TSqlShape* shape = nullptr);
 

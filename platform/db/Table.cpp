@@ -103,6 +103,7 @@ void TTable::UpdateFieldDefs() {
     }
     FieldDefs().Clear();
     for (int c = 0; c < sqlite3_column_count(st); ++c) {
+        if (IsNoFieldsColumn(st, c)) continue;
         TFieldType type;
         int size;
         FieldTypeOfDeclaredType(sqlite3_column_decltype(st, c), type, size);

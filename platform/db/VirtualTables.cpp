@@ -1,6 +1,7 @@
 #include "platform/db/VirtualTables.h"
 
 #include <cmath>
+#include <cstring>
 
 #include <QFileInfo>
 
@@ -64,8 +65,9 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
             ddl += QuoteIdent(c.Name) + u' ' + DeclaredTypeOf(c.Type, c.Size);
         }
         // A table file without fields (dBase allows it) still has records:
-        // SQLite wants a column, which "SELECT *" does not show.
-        if (first) ddl += QStringLiteral("kz_nofields_ HIDDEN");
+        // SQLite wants a column, and "SELECT *" one to show; the datasets
+        // leave it out of their fields.
+        if (first) ddl += QLatin1String(kNoFieldsColumn);
         ddl += u')';
         const int rc = sqlite3_declare_vtab(db, ddl.toUtf8().constData());
         if (rc != SQLITE_OK) {
@@ -361,6 +363,11 @@ void Exec(sqlite3* db, const QString& sql) {
 }
 
 }  // namespace
+
+bool IsNoFieldsColumn(sqlite3_stmt* st, int column) {
+    const char* origin = sqlite3_column_origin_name(st, column);
+    return origin && std::strcmp(origin, kNoFieldsColumn) == 0;
+}
 
 TFileTableKind FileTableKind(const QString& fileName) {
     const QString ext = QFileInfo(fileName).suffix().toLower();

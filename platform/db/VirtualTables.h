@@ -12,8 +12,14 @@
 #include "platform/db/TableStore.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 enum class TFileTableKind { ftkNone, ftkDBase, ftkParadox };
+
+// The one column of a table file without fields: its records are there
+// to count and select, but it is no field of theirs.
+inline constexpr const char* kNoFieldsColumn = "kz_nofields_";
+bool IsNoFieldsColumn(sqlite3_stmt* st, int column);
 
 // By extension: ".dbf" dBase, ".db" Paradox.
 TFileTableKind FileTableKind(const QString& fileName);

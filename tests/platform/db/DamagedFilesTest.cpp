@@ -284,7 +284,8 @@ TEST(DamagedDbf, CountsBeyondTheFileAndEmptyFiles) {
 }
 
 // A thousand records naming one memo of a megabyte: the memo is read once
-// and the records do not each hold a copy.
+// and the records do not each hold a copy, neither in the table nor in a
+// live query's result; its text is the same for each.
 TEST(DamagedDbf, ManyRecordsNamingOneLargeMemo) {
     QTemporaryDir dir;
     const QString file = dir.path() + QStringLiteral("/m.dbf");
@@ -306,6 +307,15 @@ TEST(DamagedDbf, ManyRecordsNamingOneLargeMemo) {
     std::size_t total = 0;
     for (int r = 0; r < t.RecordCount(); ++r) total += t.RecordValue(r, note).S.size();
     EXPECT_EQ(total, std::size_t(1000) << 20);
+    TQuery q;
+    q.SetSQLText(QStringLiteral("SELECT * FROM \"") + file + QStringLiteral("\" WHERE NOTE LIKE 'x%'"));
+    q.SetRequestLive(true);
+    q.Open();
+    ASSERT_EQ(q.RecordCount(), 1000);
+    const QString text(1 << 20, u'x');
+    int same = 0;
+    for (q.First(); !q.Eof(); q.Next()) same += q.FieldByName(QStringLiteral("NOTE"))->AsString() == text;
+    EXPECT_EQ(same, 1000);
     EXPECT_LT(PeakKilobytes() - before, 200 * 1024);
 }
 

@@ -232,6 +232,21 @@ w.record('h', 'i', 'j', 'k', 'l', 'm', 'n'))"));
     q.SetSQLText(QStringLiteral("SELECT COUNT(*) FROM ") + Quoted(none));
     q.Open();
     EXPECT_EQ(q.Fields(0)->AsInteger(), 3);
+    // "SELECT *" gives the records too, without fields; so does a header
+    // too short for the descriptors its record length calls for.
+    const QString shortHead = dir.path() + QStringLiteral("/curto.dbf");
+    QByteArray cut = DbfBytes(0x03, {4}, {"abcd", "efgh"});
+    cut[8] = 33;
+    cut.remove(32, 32);
+    WriteBytes(shortHead, cut);
+    for (const QString& f : {none, shortHead}) {
+        SCOPED_TRACE(f.toStdString());
+        TQuery all;
+        all.SetSQLText(QStringLiteral("SELECT * FROM ") + Quoted(f));
+        all.Open();
+        EXPECT_EQ(all.RecordCount(), f == none ? 3 : 2);
+        EXPECT_EQ(all.FieldCount(), 0);
+    }
 }
 
 // Dates go in as ISO text or as shown, and only as real dates; what a
@@ -363,7 +378,8 @@ for i in range(100): w.record(i + 1, 'n%d' % i))"));
 
 // An update writes only the fields it sets: a byte the code page leaves
 // undefined (0x98 in 1251), which would not survive a round trip through
-// text, stays in a field the update does not name.
+// text, stays in a field the update does not name, and an update that
+// names the field is refused.
 TEST(DbfFiles, UpdatesKeepTheFieldsTheyDoNotSet) {
     QTemporaryDir dir;
     const QString file = dir.path() + QStringLiteral("/keep.dbf");
@@ -371,6 +387,127 @@ TEST(DbfFiles, UpdatesKeepTheFieldsTheyDoNotSet) {
     WriteBytes(file, bytes);
     Exec(QStringLiteral("UPDATE ") + Quoted(file) + QStringLiteral(" SET U = '2'"));
     EXPECT_TRUE(ReadBytes(file).contains("a\x98z2"));
-    Exec(QStringLiteral("UPDATE ") + Quoted(file) + QStringLiteral(" SET T = T"));  // set: written as text
-    EXPECT_TRUE(ReadBytes(file).contains("a?z2"));
+    const QByteArray updated = ReadBytes(file);
+    EXPECT_THROW(Exec(QStringLiteral("UPDATE ") + Quoted(file) + QStringLiteral(" SET T = T")), EDatabaseError);
+    EXPECT_EQ(ReadBytes(file), updated);
+}
+
+// Dates that are no dates ("abcd-ef-gh", February 30th, "2023-1-1") read
+// as NULL, and their record refuses updates naming the field, the stored
+// text, the record and the file, as one with an unreadable memo does;
+// blank and zero dates are plain NULLs.
+TEST(DbfFiles, InvalidStoredDatesReadAsNullAndKeepTheirRecord) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/dias.dbf");
+    QByteArray bytes = DbfBytes(0x03, {1, 8}, {"120231231", "2abcdefgh", "320230230", "42023-1-1", "5        ", "600000000"});
+    bytes[32 + 32 + 11] = 'D';
+    WriteBytes(file, bytes);
+    const QStringList dates = ColumnValues(file, QStringLiteral("U"));
+    EXPECT_EQ(dates, (QStringList{QStringLiteral("31/12/2023"), QString(), QString(), QString(), QString(), QString()}));
+    const QString path = QFileInfo(file).canonicalFilePath();
+    for (const char* bad : {"2", "3", "4"}) {
+        SCOPED_TRACE(bad);
+        try {
+            Exec(QStringLiteral("UPDATE ") + Quoted(file) + QStringLiteral(" SET T = 'x' WHERE T = '%1'").arg(QLatin1String(bad)));
+            ADD_FAILURE() << "record with an invalid date written";
+        } catch (const EDatabaseError& e) {
+            const QString m = e.Message();
+            EXPECT_TRUE(m.contains(QStringLiteral("registro %1 de ").arg(QLatin1String(bad)) + path) &&
+                        m.contains(QStringLiteral("campo U")))
+                << m.toStdString();
+        }
+    }
+    EXPECT_EQ(ReadBytes(file), bytes);
+    Exec(QStringLiteral("UPDATE ") + Quoted(file) + QStringLiteral(" SET T = 'y' WHERE T IN ('1', '5', '6')"));
+    EXPECT_EQ(ColumnValues(file, QStringLiteral("T")).join(QString()), QStringLiteral("y234yy"));
+}
+
+// A character the table's code page does not hold ("ã" in CP437 and
+// CP852, "€" in ISO-8859-1, "ă" in a memo of CP1252) refuses the write,
+// naming the field, the character, the record and the file, and the files
+// stay as they were; what the page holds is written in it (Python decodes
+// it back).
+TEST(DbfFiles, CharactersTheCodePageLacksAreRefused) {
+    QTemporaryDir dir;
+    struct TCase {
+        const char* Name;
+        int Ldid;
+        QString Text;
+        QString Lacking;
+        const char* PythonCodec;
+    };
+    const TCase cases[] = {{"dos437", 0x01, QStringLiteral("Açúcar"), QStringLiteral("São"), "cp437"},
+                           {"dos852", 0x64, QStringLiteral("Příliš"), QStringLiteral("São Paulo"), "cp852"},
+                           {"latin1", 0x03, QStringLiteral("Ação"), QStringLiteral("10 €"), "latin-1"}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QString file = dir.path() + u'/' + QLatin1String(c.Name) + QStringLiteral(".dbf");
+        WriteBytes(file, DbfBytes(c.Ldid, {12}, {"antes"}));
+        if (c.Ldid == 0x03) WriteBytes(dir.path() + u'/' + QLatin1String(c.Name) + QStringLiteral(".cpg"), "ISO-8859-1");
+        const QByteArray before = ReadBytes(file);
+        for (const QString& sql : {QStringLiteral("UPDATE %1 SET T = '%2'"), QStringLiteral("INSERT INTO %1 VALUES ('%2')")}) {
+            try {
+                Exec(sql.arg(Quoted(file), c.Lacking));
+                ADD_FAILURE() << "written: " << sql.toStdString();
+            } catch (const EDatabaseError& e) {
+                const QString m = e.Message();
+                const QChar lacking = *std::find_if(c.Lacking.begin(), c.Lacking.end(), [](QChar ch) { return ch.unicode() >= 0x80; });
+                EXPECT_TRUE(m.contains(u'"' + QString(lacking) + u'"') && m.contains(QStringLiteral("campo T")) &&
+                            m.contains(QFileInfo(file).canonicalFilePath()))
+                    << m.toStdString();
+            }
+            EXPECT_EQ(ReadBytes(file), before);
+        }
+        Exec(QStringLiteral("UPDATE %1 SET T = '%2'").arg(Quoted(file), c.Text));
+        const QByteArray decoded = RunTool(kPython, {QStringLiteral("-c"),
+                                                     QStringLiteral("import sys; d = open(sys.argv[1], 'rb').read(); "
+                                                                    "sys.stdout.buffer.write(d[66:78].decode('%1').strip().encode())")
+                                                         .arg(QLatin1String(c.PythonCodec)),
+                                                     file});
+        EXPECT_EQ(QString::fromUtf8(decoded), c.Text);
+    }
+    // A memo: neither the table nor its memo file changes.
+    const QString notes = dir.path() + QStringLiteral("/notas.dbf");
+    {
+        TTable t;
+        t.SetDatabaseName(dir.path());
+        t.SetTableName(QStringLiteral("notas.dbf"));
+        t.FieldDefs().Add(QStringLiteral("NOTA"), ftMemo);
+        t.CreateTable();
+    }
+    Exec(QStringLiteral("INSERT INTO ") + Quoted(notes) + QStringLiteral(" VALUES ('primeira')"));
+    const QByteArray table = ReadBytes(notes), memo = ReadBytes(dir.path() + QStringLiteral("/notas.dbt"));
+    TTable t;
+    OpenTable(t, notes);
+    t.Edit();
+    t.FieldByName(QStringLiteral("NOTA"))->SetAsString(QStringLiteral("Bucureşti, Brăila"));
+    try {
+        t.Post();
+        ADD_FAILURE() << "memo written";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("\"ş\" (U+015F) do campo NOTA, registro 1"))) << e.Message().toStdString();
+    }
+    t.Cancel();
+    EXPECT_EQ(ReadBytes(notes), table);
+    EXPECT_EQ(ReadBytes(dir.path() + QStringLiteral("/notas.dbt")), memo);
+}
+
+// Zero has no sign in a numeric field: -0, and negatives that the field's
+// decimals round to zero, are written as 0 is (Python reads the bytes).
+TEST(DbfFiles, NegativeZeroIsWrittenAsZero) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/zeros.dbf");
+    QByteArray bytes = DbfBytes(0x03, {24, 6}, {});
+    bytes[32 + 11] = 'N';
+    bytes[32 + 17] = 15;
+    bytes[64 + 11] = 'N';
+    WriteBytes(file, bytes);
+    Exec(QStringLiteral("INSERT INTO %1 VALUES (-0.0, -0.0), (-1e-20, -0.4), (0, 0), (-2.5, -3)").arg(Quoted(file)));
+    const QByteArray fields = RunTool(kPython, {QStringLiteral("-c"), QStringLiteral(R"(import sys
+d = open(sys.argv[1], 'rb').read()
+for r in range(4):
+    rec = d[97 + 31 * r:97 + 31 * (r + 1)]
+    print(rec[1:25].decode().strip(), rec[25:31].decode().strip()))"),
+                                                 file});
+    EXPECT_EQ(fields, "0.000000000000000 0\n0.000000000000000 0\n0.000000000000000 0\n-2.500000000000000 -3\n");
 }

@@ -348,3 +348,29 @@ TEST(Query, TableFileNamedInAnotherLetterCaseIsTheSameTable) {
     t.Open();
     EXPECT_EQ(t.RecordCount(), 5);
 }
+
+// A text with a second statement after ";" is refused whole, by open and
+// by ExecSQL (nothing of it runs); a ";" that ends the only statement, or
+// one inside a string, is no second statement.
+TEST(Query, SecondStatementIsRefused) {
+    REQUIRE_TOOL("ogr2ogr");
+    TFixture fx;
+    const QByteArray before = ReadBytes(fx.A);
+    const QString a = u'"' + fx.A + u'"';
+    TQuery q;
+    for (const QString& sql : {QStringLiteral("SELECT * FROM %1; DELETE FROM %1"), QStringLiteral("UPDATE %1 SET CODE = 'X';;DELETE FROM %1 --")}) {
+        SCOPED_TRACE(sql.toStdString());
+        q.SetSQLText(sql.arg(a));
+        try {
+            sql.startsWith(u'S') ? q.Open() : q.ExecSQL();
+            ADD_FAILURE() << "run";
+        } catch (const EDatabaseError& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("mais de um comando")) && e.Message().contains(QStringLiteral("DELETE FROM")))
+                << e.Message().toStdString();
+        }
+    }
+    EXPECT_EQ(ReadBytes(fx.A), before);
+    q.SetSQLText(QStringLiteral("SELECT NAME FROM %1 WHERE CODE <> 'a;b' ; -- fim").arg(a));
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 5);
+}
