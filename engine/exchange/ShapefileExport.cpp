@@ -17,6 +17,7 @@
 #include "core/Errors.h"
 #include "core/Paths.h"
 #include "core/Stream.h"
+#include "engine/exchange/DbfFields.h"
 #include "engine/exchange/Shapefile.h"
 #include "engine/exchange/ShapefileFormat.h"
 #include "engine/geometry/Overlay.h"
@@ -234,6 +235,7 @@ void ExportShapefile(TThemeLayer& layer, const QString& fileName, int mode) {
     records.SetTableType(base->TableType());
     records.Open();
     const TField* idField = records.FieldByName(QStringLiteral("ID"));
+    const std::vector<TDbfDescriptor> numbers = ReadDbfDescriptors(records.FileName());
     TFieldDefs defs;
     defs.Assign(records.FieldDefs());
     const bool addZ = mode == smZ && defs.IndexOf(QStringLiteral("Z")) < 0;
@@ -284,6 +286,9 @@ void ExportShapefile(TThemeLayer& layer, const QString& fileName, int mode) {
     table.CreateTable();
     const QString tableFile = table.FileName();
     try {
+        // Numbers as wide and with as many decimals as the layer's table
+        // has them (the database layer makes every number 19 wide with 8).
+        SetDbfNumberFields(tableFile, numbers);
         AppendRecords(table, columns, rows);
         Session().Stores().Forget(tableFile);
         TAtomicFile shp(shpName), shx(shxName);
