@@ -27,7 +27,7 @@ void NameNewLayer(const TDxfViewHooks& hooks, TLayer& layer, QString path, QSet<
     for (const QString& f : withTable ? QStringList{file, table} : QStringList{file}) {
         const QString key = QFileInfo(f).absoluteFilePath();
         if (!FindPathNoCase(f).isEmpty() || taken.contains(key))
-            throw EFileError(QStringLiteral("File \"%1\" already exists").arg(f));
+            throw EFileError(QStringLiteral("O arquivo \"%1\" já existe.").arg(f));
         taken.insert(key);
     }
 }
@@ -43,12 +43,18 @@ void Discard(std::vector<std::unique_ptr<L>>& layers, const QSet<QString>& taken
         if (const QString made = FindPathNoCase(f); !made.isEmpty()) QFile::remove(made);
 }
 
+// The entities passed over, in one message after the import.
+void Report(const TDxfViewHooks& hooks, const QString& fileName, const TDxfHandler& import) {
+    const QString message = DxfPassedOverMessage(fileName, import);
+    if (!message.isEmpty() && hooks.Message) hooks.Message(message);
+}
+
 }  // namespace
 
 QString DxfSafeFileName(const QString& layerName) {
     QString name = layerName;
     for (QChar& c : name)
-        if (c.unicode() < 32 || c == u'/' || c == u'\\' || c == u':') c = u'_';
+        if (c.category() == QChar::Other_Control || QStringView(u"/\\:*?\"<>|").contains(c)) c = u'_';
     while (name.contains(QStringLiteral(".."))) name.replace(QStringLiteral(".."), QStringLiteral("_"));
     name = name.trimmed();
     return name.isEmpty() ? QStringLiteral("_") : name;
@@ -118,6 +124,7 @@ void ImportDrawingDXF(const TDxfViewHooks& hooks, const QString& fileName, const
     }
     for (TLayer* l : entered) l->EndEdit();
     for (auto& l : made) layers.Add(std::move(l));
+    Report(hooks, fileName, import);
 }
 
 // ---------------------------------------------------------------- coordinate-aware view
@@ -168,6 +175,7 @@ std::array<TThemeLayer*, 4> ImportGISDrawingDXF(const TDxfViewHooks& hooks, cons
         throw;
     }
     for (auto& l : made) hooks.Layers->Add(std::unique_ptr<TLayer>(std::move(l)));
+    Report(hooks, fileName, import);
     return result;
 }
 

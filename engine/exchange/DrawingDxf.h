@@ -5,11 +5,15 @@
 // Imports read the whole file first (DxfReader.h): a damaged file raises
 // and the view is left as it was. New layer files are offered to the
 // view's OnGetDXFLayer and proposed in the folder of the DXF file; a DXF
-// layer name never leaves that folder ("/", "\", ":" and ".." become "_").
+// layer name never leaves that folder nor puts a control character in a
+// file name (control characters, "/", "\", ":", "*", "?", '"', "<", ">",
+// "|" and ".." become "_").
 // A new layer file (or table) that exists already is never replaced: the
 // import raises EFileError before it writes anything. Each target layer is
 // edited once and posted once. When anything fails after files have been
-// made, the new layers and their files are removed again.
+// made, the new layers and their files are removed again. After an import,
+// the entities of wanted layers that it passed over are counted by kind in
+// one message (DxfPassedOverMessage) to Message.
 #include <array>
 #include <functional>
 
@@ -30,6 +34,8 @@ struct TDxfViewHooks {
     std::function<void(QString& fileName)> GetLayerFileName;
     // The view's OnProgress: (position, size of the file) after each entity.
     TDxfProgress Progress;
+    // The view's OnError: what the import passed over.
+    std::function<void(const QString& message)> Message;
 };
 
 // The plain view: the entities of each wanted DXF layer go to the view's

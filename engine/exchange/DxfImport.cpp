@@ -184,6 +184,7 @@ void TDxfPlainImport::TableLayer(const QString& name) {
 void TDxfPlainImport::Entity(TDxfEntity& e) {
     TDxfGroup& g = GroupOf(e.Layer);
     if (auto o = PlainObject(e, *g.Defaults)) g.Objects.push_back(std::move(o));
+    else PassOver(DxfKindName(e.Kind));  // a polyline without vertices
 }
 
 void TDxfPlainImport::Progress(std::int64_t position, std::int64_t size) { Report(progress_, position, size); }
@@ -202,19 +203,20 @@ TDxfThemeImport::TDxfThemeImport(QStringList wanted, std::array<TThemeLayer*, 4>
 
 void TDxfThemeImport::Entity(TDxfEntity& e) {
     const int kind = ThemeKindOf(e);
-    if (kind < 0) return;
-    TDxfThemeTarget& t = targets_[static_cast<std::size_t>(kind)];
-    if (t.Layer == nullptr) return;
-    const QString value = e.Layer.left(kLayerFieldSize);
+    TDxfThemeTarget* t = kind < 0 ? nullptr : &targets_[static_cast<std::size_t>(kind)];
     double z = 0;
-    auto o = ThemeObject(e, *t.Layer->Defaults(), z);
-    if (!o) return;
-    const QString key = value.trimmed().toUpper();
-    if (!t.ClassKeys.contains(key)) {
-        t.ClassKeys.insert(key);
-        t.Classes.emplace_back(value, DxfRandomColor(random_));
+    auto o = t != nullptr && t->Layer != nullptr ? ThemeObject(e, *t->Layer->Defaults(), z) : nullptr;
+    if (!o) {
+        PassOver(DxfKindName(e.Kind));
+        return;
     }
-    t.Records.push_back({std::move(o), value, z});
+    const QString value = e.Layer.left(kLayerFieldSize);
+    const QString key = value.trimmed().toUpper();
+    if (!t->ClassKeys.contains(key)) {
+        t->ClassKeys.insert(key);
+        t->Classes.emplace_back(value, DxfRandomColor(random_));
+    }
+    t->Records.push_back({std::move(o), value, z});
 }
 
 void TDxfThemeImport::Progress(std::int64_t position, std::int64_t size) { Report(progress_, position, size); }
@@ -223,7 +225,7 @@ void TDxfThemeImport::Progress(std::int64_t position, std::int64_t size) { Repor
 
 void DxfRefused(const TLayer& layer) {
     throw EEngineError(
-        QStringLiteral("Layer \"%1\" cannot be edited (read-only or locked): nothing was imported").arg(layer.FileName()));
+        QStringLiteral("A camada \"%1\" não pode ser editada (somente leitura ou bloqueada): nada foi importado.").arg(layer.FileName()));
 }
 
 QString DxfBaseName(const QString& fileName) {
@@ -279,7 +281,7 @@ void DxfCommitTheme(TThemeLayer& layer, TDxfThemeTarget& target) {
     layer.CreateLayerFile();
     if (!layer.Active()) layer.Open();
     if (!layer.Active())
-        throw EEngineError(QStringLiteral("Layer \"%1\" cannot be opened: nothing was imported").arg(layer.FileName()));
+        throw EEngineError(QStringLiteral("A camada \"%1\" não pode ser aberta: nada foi importado.").arg(layer.FileName()));
     InOneEdit(layer, [&] {
         // The record's values by field name: the table may hold more fields.
         std::vector<int> role;

@@ -119,7 +119,7 @@ void DxfAddToLayer(TLayer& layer, std::vector<std::unique_ptr<TVisualObject>>& o
 // once; the classes are added; it is classified by "LAYER". Raises when the
 // layer cannot be opened or refuses to edit.
 void DxfCommitTheme(TThemeLayer& layer, TDxfThemeTarget& target);
-// "Layer "<file>" cannot be edited: nothing was imported".
+// "A camada "<file>" não pode ser editada (...): nada foi importado."
 [[noreturn]] void DxfRefused(const TLayer& layer);
 // The name part of a file name without its extension.
 QString DxfBaseName(const QString& fileName);

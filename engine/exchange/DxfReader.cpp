@@ -10,6 +10,7 @@
 #include "core/Errors.h"
 #include "core/Numbers.h"
 #include "core/Stream.h"
+#include "platform/db/CodePages.h"
 
 namespace {
 
@@ -21,14 +22,35 @@ std::string_view TrimView(std::string_view t) {
     return t;
 }
 
-QString Decode(std::string_view bytes) { return Cp1252ToString(bytes.data(), bytes.size()); }
-
 }  // namespace
+
+int DxfCodePageOfName(std::string_view name) {
+    const QString n = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())).trimmed().toUpper();
+    if (n == u"UTF8" || n == u"UTF-8") return 65001;
+    if (n == u"MACINTOSH") return 10000;
+    int number = 0;
+    for (const QLatin1StringView prefix : {QLatin1StringView("ANSI_"), QLatin1StringView("DOS"), QLatin1StringView("ISO8859-")})
+        if (n.startsWith(prefix) && TryParseInt(QStringView(n).mid(prefix.size()), number) && number > 0)
+            return prefix.startsWith(u'I') ? (number <= 16 ? 28590 + number : 0) : number;
+    return 0;
+}
+
+QString TDxfPairReader::Decode(std::string_view bytes) const {
+    if (codePage_ == 1252) return Cp1252ToString(bytes.data(), bytes.size());
+    if (codePage_ == 65001) return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    std::string utf8;
+    DecodeText(static_cast<TDbCodePage>(codePage_), bytes.data(), bytes.size(), utf8);
+    return QString::fromStdString(utf8);
+}
+
+void TDxfPairReader::SetCodePage(int codePage) {
+    codePage_ = codePage == 65001 || (codePage > 0 && CodePageSupported(static_cast<TDbCodePage>(codePage))) ? codePage : 1252;
+}
 
 // ---------------------------------------------------------------- pairs
 
 TDxfPairReader::TDxfPairReader(const QString& fileName) : name_(fileName) {
-    if (!QFileInfo(fileName).isFile()) throw EFileError(QStringLiteral("File %1 not found!").arg(fileName));
+    if (!QFileInfo(fileName).isFile()) throw EFileError(QStringLiteral("Arquivo %1 não encontrado!").arg(fileName));
     owned_ = std::make_unique<TFileStream>(fileName, TFileStream::fmOpenRead);
     stream_ = owned_.get();
 }
@@ -43,13 +65,13 @@ std::string_view TDxfPairReader::Trimmed() const { return TrimView(value_); }
 QString TDxfPairReader::Text() const { return Decode(value_); }
 
 void TDxfPairReader::Fail(const QString& what) const {
-    throw EFormatError(QStringLiteral("%1, line %2: %3").arg(name_).arg(line_).arg(what));
+    throw EFormatError(QStringLiteral("Arquivo DXF \"%1\", linha %2: %3").arg(name_).arg(line_).arg(what));
 }
 
 double TDxfPairReader::Number() const {
     double v = 0;
     if (!TryParseFloat(value_, v, '.'))
-        Fail(QStringLiteral("'%1' is not a valid number (group %2)").arg(Decode(Trimmed())).arg(code_));
+        Fail(QStringLiteral("'%1' não é um número válido (grupo %2)").arg(Decode(Trimmed())).arg(code_));
     return v;
 }
 
@@ -92,15 +114,15 @@ bool TDxfPairReader::ReadLine(std::string_view& line, std::string& carry) {
 void TDxfPairReader::Next() {
     line_ = nextLine_;
     std::string_view code;
-    if (!ReadLine(code, codeCarry_)) Fail(QStringLiteral("the file ends before \"EOF\""));
+    if (!ReadLine(code, codeCarry_)) Fail(QStringLiteral("o arquivo termina antes de \"EOF\""));
     if (line_ == 1 && code.substr(0, 3) == "\xEF\xBB\xBF") code.remove_prefix(3);
     int c = 0;
-    if (!TryParseInt(code, c)) Fail(QStringLiteral("'%1' is not a group code").arg(Decode(TrimView(code))));
+    if (!TryParseInt(code, c)) Fail(QStringLiteral("'%1' não é um código de grupo").arg(Decode(TrimView(code))));
     code_ = c;
     std::string_view value;
     if (!ReadLine(value, valueCarry_)) {
         line_ = nextLine_;
-        Fail(QStringLiteral("the file ends before the value of group %1").arg(code_));
+        Fail(QStringLiteral("o arquivo termina antes do valor do grupo %1").arg(code_));
     }
     value_ = value;
 }
@@ -109,7 +131,7 @@ void TDxfPairReader::Next() {
 
 namespace {
 
-enum TSection { secNone, secTables, secBlocks, secEntities, secOther };
+enum TSection { secNone, secHeader, secTables, secBlocks, secEntities, secOther };
 
 class TDxfStructureReader {
 public:
@@ -118,27 +140,33 @@ public:
     void Run() {
         r_.Next();
         for (;;) {
-            if (r_.Code() == 999) {  // a comment, anywhere
-                r_.Next();
-                continue;
-            }
-            if (r_.Code() != 0) r_.Fail(QStringLiteral("group code 0 expected, found %1").arg(r_.Code()));
+            while (r_.Code() == 999) r_.Next();  // a comment, anywhere
+            if (r_.Code() != 0) r_.Fail(QStringLiteral("código de grupo 0 esperado, encontrado %1").arg(r_.Code()));
             const std::string_view key = r_.Trimmed();
             if (key == "EOF") {
+                if (section_ != secNone)
+                    r_.Fail(QStringLiteral("o arquivo termina (EOF) dentro da seção %1, que não foi fechada por ENDSEC")
+                                .arg(sectionName_));
                 h_.Progress(r_.Size(), r_.Size());
                 return;
             }
             if (key == "SECTION") {
+                if (section_ != secNone)
+                    r_.Fail(QStringLiteral("SECTION dentro da seção %1, que não foi fechada por ENDSEC").arg(sectionName_));
                 r_.Next();
-                if (r_.Code() != 2) r_.Fail(QStringLiteral("the section has no name"));
+                if (r_.Code() != 2) r_.Fail(QStringLiteral("a seção não tem nome"));
                 const std::string_view name = r_.Trimmed();
-                section_ = name == "TABLES"     ? secTables
+                section_ = name == "HEADER"     ? secHeader
+                           : name == "TABLES"   ? secTables
                            : name == "BLOCKS"   ? secBlocks
                            : name == "ENTITIES" ? secEntities
                                                 : secOther;
+                sectionName_ = r_.Decode(name);
                 table_.clear();
-                SkipToEntity();
+                if (section_ == secHeader) Header();
+                else SkipToEntity();
             } else if (key == "ENDSEC") {
+                if (section_ == secNone) r_.Fail(QStringLiteral("ENDSEC fora de uma seção"));
                 section_ = secNone;
                 SkipToEntity();
             } else if (section_ == secTables) {
@@ -159,6 +187,21 @@ private:
         while (r_.Code() != 0);
     }
 
+    // The header's variables (9 name, then its value pairs) up to the next
+    // code 0: the release and the code page decide how text is decoded.
+    void Header() {
+        std::string variable, release, codePage;
+        for (r_.Next(); r_.Code() != 0; r_.Next()) {
+            if (r_.Code() == 9) variable.assign(r_.Trimmed());
+            else if (r_.Code() == 1 && variable == "$ACADVER") release.assign(r_.Trimmed());
+            else if (r_.Code() == 3 && variable == "$DWGCODEPAGE") codePage.assign(r_.Trimmed());
+        }
+        int version = 0;
+        const bool named = release.size() > 2 && release.compare(0, 2, "AC") == 0 &&
+                           TryParseInt(std::string_view(release).substr(2), version);
+        r_.SetCodePage(named && version >= 1021 ? 65001 : DxfCodePageOfName(codePage));
+    }
+
     void TableEntry(std::string_view key) {
         if (key == "TABLE") {
             table_.clear();
@@ -170,7 +213,7 @@ private:
         } else if (key == "LAYER" && table_ == "LAYER") {
             QString name;
             for (r_.Next(); r_.Code() != 0; r_.Next())
-                if (r_.Code() == 2) name = Decode(r_.Trimmed());
+                if (r_.Code() == 2) name = r_.Decode(r_.Trimmed());
             h_.TableLayer(name);
         } else {
             SkipToEntity();
@@ -201,16 +244,18 @@ private:
             return;
         }
         e.Layer = layer_;
-        if (!text_.empty()) e.Text = Decode(text_);
+        if (!text_.empty()) e.Text = r_.Decode(text_);
         h_.Entity(e);
     }
 
-    // An entity that is not taken. An INSERT whose attributes follow (66 =
-    // 1) is followed by ATTRIB entities up to a SEQEND.
+    // An entity that is not taken: counted when its layer is wanted, but
+    // not read. An INSERT whose attributes follow (66 = 1) is followed by
+    // ATTRIB entities up to a SEQEND, which belong to it; BLOCK and ENDBLK
+    // frame the entities of a block.
     void OtherEntity(std::string_view key) {
-        if (key == "VERTEX") r_.Fail(QStringLiteral("VERTEX outside a POLYLINE"));
+        if (key == "VERTEX") r_.Fail(QStringLiteral("VERTEX fora de uma POLYLINE"));
         if (key == "SEQEND") {
-            if (!attributes_) r_.Fail(QStringLiteral("SEQEND outside a POLYLINE"));
+            if (!attributes_) r_.Fail(QStringLiteral("SEQEND fora de uma POLYLINE"));
             attributes_ = false;
             SkipToEntity();
             return;
@@ -220,9 +265,15 @@ private:
             return;
         }
         const bool insert = key == "INSERT";
+        const bool counted = !key.empty() && key != "BLOCK" && key != "ENDBLK";
+        const QString kind = counted ? r_.Decode(key) : QString();
         attributes_ = false;
-        for (r_.Next(); r_.Code() != 0; r_.Next())
+        layerBytes_.clear();
+        for (r_.Next(); r_.Code() != 0; r_.Next()) {
             if (insert && r_.Code() == 66) attributes_ = static_cast<long long>(std::trunc(r_.Number())) == 1;
+            else if (counted && r_.Code() == 8) layerBytes_.assign(r_.Trimmed());
+        }
+        if (counted && Wanted()) h_.PassOver(kind);
     }
 
     // The groups of one entity, up to the next code 0.
@@ -265,7 +316,7 @@ private:
                 SkipToEntity();
                 return;
             }
-            if (key != "VERTEX") r_.Fail(QStringLiteral("POLYLINE without SEQEND"));
+            if (key != "VERTEX") r_.Fail(QStringLiteral("POLYLINE sem SEQEND"));
             TVertex v{0, 0, 0};
             for (r_.Next(); r_.Code() != 0; r_.Next()) {
                 if (out == nullptr) continue;
@@ -282,7 +333,7 @@ private:
     bool Wanted() {
         if (!known_ || layerBytes_ != lastBytes_) {
             lastBytes_ = layerBytes_;
-            layer_ = Decode(layerBytes_);
+            layer_ = r_.Decode(layerBytes_);
             wanted_ = h_.Wanted(layer_);
             known_ = true;
         }
@@ -292,6 +343,7 @@ private:
     TDxfPairReader& r_;
     TDxfHandler& h_;
     TSection section_ = secNone;
+    QString sectionName_;
     std::string table_;
     std::string layerBytes_, text_, lastBytes_;
     QString layer_;
@@ -302,6 +354,25 @@ private:
 }  // namespace
 
 void ReadDxf(TDxfPairReader& reader, TDxfHandler& handler) { TDxfStructureReader(reader, handler).Run(); }
+
+QString DxfKindName(TDxfEntity::TKind kind) {
+    switch (kind) {
+    case TDxfEntity::dxPoint: return QStringLiteral("POINT");
+    case TDxfEntity::dxText: return QStringLiteral("TEXT");
+    case TDxfEntity::dxLine: return QStringLiteral("LINE");
+    case TDxfEntity::dxPolyline: return QStringLiteral("POLYLINE");
+    case TDxfEntity::dxArc: return QStringLiteral("ARC");
+    case TDxfEntity::dxCircle: return QStringLiteral("CIRCLE");
+    }
+    return {};
+}
+
+QString DxfPassedOverMessage(const QString& fileName, const TDxfHandler& handler) {
+    QStringList kinds;
+    for (const auto& [kind, count] : handler.PassedOver()) kinds << QStringLiteral("%1 %2").arg(count).arg(kind);
+    if (kinds.isEmpty()) return {};
+    return QStringLiteral("Entidades não importadas de \"%1\": %2.").arg(fileName, kinds.join(QStringLiteral(", ")));
+}
 
 bool DxfLayerWanted(const QStringList& names, const QString& layer) {
     return names.contains(layer, Qt::CaseInsensitive);

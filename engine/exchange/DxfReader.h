@@ -7,11 +7,17 @@
 //
 // Every error is an EFormatError (or EFileError for a file that cannot be
 // opened) whose message names the file and the line: a file that ends
-// before its "EOF" pair, a code line that is not an integer, a number that
-// does not read, a VERTEX or SEQEND outside a POLYLINE, a POLYLINE whose
-// SEQEND never comes. Lines end with LF or CR LF; text is CP1252. Numbers
-// have "." as their decimal separator.
+// before its "EOF" pair; a code line that is not an integer; a number that
+// does not read; a SECTION inside another, an ENDSEC outside one, an "EOF"
+// inside one; a VERTEX or SEQEND outside a POLYLINE, a POLYLINE whose
+// SEQEND never comes. Pairs outside the sections are passed over. Lines end with LF or
+// CR LF. Text (layer names, strings) is decoded as the header declares it:
+// UTF-8 from release 2007 ($ACADVER "AC1021") on, before that the code page
+// of $DWGCODEPAGE ("ANSI_1251", "DOS850"...), CP1252 when the header names
+// none or one that cannot be read. Numbers have "." as their decimal
+// separator.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -43,8 +49,14 @@ public:
     std::string_view Value() const { return value_; }
     // The value without blanks around it.
     std::string_view Trimmed() const;
-    // The value as text (CP1252), blanks around it kept.
+    // The value as text (in the file's code page), blanks around it kept.
     QString Text() const;
+    // Bytes of the file as text: CP1252 until SetCodePage.
+    QString Decode(std::string_view bytes) const;
+    // The code page of the file's text from here on: 1252, 65001 (UTF-8),
+    // or another code page number; one that cannot be read leaves CP1252.
+    void SetCodePage(int codePage);
+    int CodePage() const { return codePage_; }
     // The value as a number; raises naming the file and the line when it
     // is none.
     double Number() const;
@@ -53,7 +65,7 @@ public:
     std::int64_t Position() const;
     std::int64_t Size() const;
     const QString& FileName() const { return name_; }
-    // Raises EFormatError: "<what> (file <name>, line <n>)".
+    // Raises EFormatError: "Arquivo DXF "<name>", linha <n>: <what>".
     [[noreturn]] void Fail(const QString& what) const;
 
 private:
@@ -67,7 +79,12 @@ private:
     std::string codeCarry_, valueCarry_;  // lines that crossed a buffer end
     std::int64_t line_ = 0;
     std::int64_t nextLine_ = 1;
+    int codePage_ = 1252;
 };
+
+// The code page a DXF header names in $DWGCODEPAGE ("ANSI_1252",
+// "DOS850", "ISO8859-1", "UTF-8"...); 0 for a name of no code page.
+int DxfCodePageOfName(std::string_view name);
 
 // One entity as read, with the DXF defaults for every group it does not
 // give (zero coordinates, angles and size, empty text, open).
@@ -84,10 +101,18 @@ struct TDxfEntity {
     std::vector<TVertex> Vertices;  // POLYLINE: its VERTEX entities
 };
 
+// The DXF name of an entity kind: "POINT", "TEXT", "LINE"...
+QString DxfKindName(TDxfEntity::TKind kind);
+
 // What an import does with the file's content.
 class TDxfHandler {
 public:
     virtual ~TDxfHandler() = default;
+    // An entity of a wanted layer that the import does not take (its kind
+    // is not read, or not by this import): counted by its DXF name.
+    void PassOver(const QString& kind) { ++passedOver_[kind]; }
+    // The entities passed over, by kind.
+    const std::map<QString, int>& PassedOver() const { return passedOver_; }
     // An entry of the LAYER table (section TABLES), in file order.
     virtual void TableLayer(const QString& name) {}
     // Whether the entities of a DXF layer are taken; asked before an
@@ -101,10 +126,19 @@ public:
     // After each entity: the position in the file and its size; at "EOF"
     // (size, size).
     virtual void Progress(std::int64_t position, std::int64_t size) {}
+
+private:
+    std::map<QString, int> passedOver_;
 };
 
+// The one message of an import that passed entities over: "Entidades não
+// importadas de "<file>": 3 LWPOLYLINE, 1 MTEXT." (kinds by name); empty
+// when it passed none over.
+QString DxfPassedOverMessage(const QString& fileName, const TDxfHandler& handler);
+
 // Reads the whole file up to its "EOF" pair. Other entities and sections
-// are passed over.
+// are passed over; other entities of wanted layers in the sections ENTITIES
+// and BLOCKS are counted (PassOver), without being read.
 void ReadDxf(TDxfPairReader& reader, TDxfHandler& handler);
 
 // Whether a name is in the list, without regard to case.

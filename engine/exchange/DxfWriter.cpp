@@ -202,7 +202,7 @@ void TDxfWriter::Finish() {
 void WriteDxfFile(const QString& fileName, const std::vector<const TLayer*>& layers,
                   const std::function<void(int done, int count)>& objectDone,
                   const std::function<void(int done, int count)>& layerDone) {
-    if (QFileInfo::exists(fileName)) throw EFileError(QStringLiteral("File \"%1\" already exists").arg(fileName));
+    if (QFileInfo::exists(fileName)) throw EFileError(QStringLiteral("O arquivo \"%1\" já existe.").arg(fileName));
     std::vector<QString> names;
     names.reserve(layers.size());
     for (const TLayer* l : layers) names.push_back(DxfLayerName(*l));

@@ -1,9 +1,20 @@
 #include "engine/exchange/LayerDxf.h"
 
+
 #include "engine/exchange/DxfImport.h"
 #include "engine/exchange/DxfWriter.h"
 #include "engine/layers/Layer.h"
 #include "engine/theme/ThemeLayer.h"
+
+namespace {
+
+// The entities passed over, in one message to the layer's OnError.
+void Report(TLayer& layer, const QString& fileName, const TDxfHandler& import) {
+    const QString message = DxfPassedOverMessage(fileName, import);
+    if (!message.isEmpty() && layer.OnError) layer.OnError(layer, message);
+}
+
+}  // namespace
 
 void ImportDXF(TLayer& layer, const QString& fileName, const QStringList& layerNames) {
     if (auto* theme = dynamic_cast<TThemeLayer*>(&layer)) {
@@ -16,6 +27,7 @@ void ImportDXF(TLayer& layer, const QString& fileName, const QStringList& layerN
     TDxfPairReader reader(fileName);
     ReadDxf(reader, import);
     if (!import.Groups().empty()) DxfAddToLayer(layer, import.Groups().front().Objects);
+    Report(layer, fileName, import);
 }
 
 void ImportDXF(TThemeLayer& layer, const QString& fileName, const QStringList& layerNames) {
@@ -28,6 +40,7 @@ void ImportDXF(TThemeLayer& layer, const QString& fileName, const QStringList& l
     TDxfPairReader reader(fileName);
     ReadDxf(reader, import);
     if (kind >= 0 && kind < 4) DxfCommitTheme(layer, import.Targets()[static_cast<std::size_t>(kind)]);
+    Report(layer, fileName, import);
 }
 
 void ExportDXF(TLayer& layer, const QString& fileName) {

@@ -15,7 +15,10 @@
 //   object gets a record with its DXF layer ("LAYER") and elevation
 //   ("ELEVATION"), each DXF layer a theme class, and the layer is
 //   classified by "LAYER". ARC and CIRCLE are not taken.
-// Progress goes to the layer's OnProgress (position, size of the file).
+// Progress goes to the layer's OnProgress (position, size of the file);
+// after the import, the entities of the named DXF layers that it passed
+// over (kinds it does not read, or not into this layer) are counted by kind
+// in one message to the layer's OnError.
 //
 // ExportDXF(layer, file) writes a new file (DxfWriter.h); an existing file
 // raises EFileError and is left as it is. Progress: (objects done, count).

@@ -25,9 +25,14 @@ enum TShapefileMode : int { smPlain = 0, smMeasured = 1, smZ = 2 };
 // - reads and checks the whole ".shp" and ".dbf" before anything changes:
 //   a damaged or unsupported file raises (EFormatError, EFileError or
 //   EDatabaseError) naming the file and what is wrong, and leaves the layer
-//   as it was, with no file made;
+//   as it was, with no file made; so does a ".dbf" cut short of the records
+//   its header counts, or holding another number of records than the
+//   ".shp";
 // - sets ThemeLayerType from the shape type and gives the attribute table
-//   the ".dbf"'s fields (name upper-cased, type, size);
+//   the ".dbf"'s fields (name upper-cased, type, size; numbers keep their
+//   width and decimals in a dBase table); a field named "ID" in any case
+//   (the name of the layer's key) keeps its values under the first free
+//   name of "ID_1", "ID_2"...;
 // - creates the layer file and table and opens the layer; the objects get
 //   the next Ids and their records the ".dbf" record of the same record
 //   number (null shapes and deleted ".dbf" records are left out without
@@ -42,9 +47,10 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName);
 // name, mode smPlain, smMeasured or smZ. The records of the layer's
 // attribute table (as stored) are walked in order; each whose "ID" names an
 // object of the layer's kind gives one shape and one ".dbf" record with the
-// record's fields (and, in mode smZ, a field "Z" with the object's upper Z,
-// unless the table has a "Z" of its own); records naming no object are
-// passed over. Shapes are numbered in the order written; headers and index
+// record's fields (numbers as wide and with as many decimals as a dBase
+// layer table has them; and, in mode smZ, a field "Z" with the object's
+// upper Z, unless the table has a "Z" of its own); records naming no
+// object are passed over. Shapes are numbered in the order written; headers and index
 // describe the records written. Rings are written closed, outer rings
 // clockwise then holes counter-clockwise; repeated vertices are left out.
 // The layer's objects are not changed. The three files are written beside

@@ -17,6 +17,7 @@
 #include "core/Errors.h"
 #include "core/Paths.h"
 #include "core/Stream.h"
+#include "engine/exchange/DbfFields.h"
 #include "engine/exchange/Shapefile.h"
 #include "engine/exchange/ShapefileFormat.h"
 #include "engine/geometry/Overlay.h"
@@ -186,7 +187,7 @@ void WriteShape(SHPHandle h, std::int32_t type, int mode, TShapeBuffer& b, TMemo
     }
     const int written = s != nullptr ? SHPWriteObject(h, -1, s) : -1;
     SHPDestroyObject(s);
-    if (written < 0) throw EStreamError(QStringLiteral("Shape not written: ") + QString::fromStdString(files.LastError));
+    if (written < 0) throw EStreamError(QStringLiteral("Forma não gravada no shapefile: ") + QString::fromStdString(files.LastError));
 }
 
 // ---------------------------------------------------------------- files
@@ -206,7 +207,7 @@ void Rename(const QString& from, const QString& to) {
     std::error_code ec;
     std::filesystem::rename(QFile::encodeName(from).toStdString(), QFile::encodeName(to).toStdString(), ec);
     if (ec)
-        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(to, QString::fromStdString(ec.message())));
+        throw EFileError(QStringLiteral("Não foi possível criar o arquivo \"%1\". %2").arg(to, QString::fromStdString(ec.message())));
 }
 
 void WriteWhole(TAtomicFile& file, const std::string& bytes) { file.Stream().Write(bytes.data(), bytes.size()); }
@@ -214,7 +215,7 @@ void WriteWhole(TAtomicFile& file, const std::string& bytes) { file.Stream().Wri
 }  // namespace
 
 void ExportShapefile(TThemeLayer& layer, const QString& fileName, int mode) {
-    if (mode < smPlain || mode > smZ) throw EEngineError(QStringLiteral("Invalid shapefile mode %1").arg(mode));
+    if (mode < smPlain || mode > smZ) throw EEngineError(QStringLiteral("Modo de shapefile inválido: %1").arg(mode));
     const std::int32_t kind = layer.ThemeLayerType();
     if (kind < lkPoints || kind > lkAreas)
         throw EEngineError(QStringLiteral("A camada do tipo %1 não pode ser gravada como Shapefile: %2")
@@ -234,6 +235,7 @@ void ExportShapefile(TThemeLayer& layer, const QString& fileName, int mode) {
     records.SetTableType(base->TableType());
     records.Open();
     const TField* idField = records.FieldByName(QStringLiteral("ID"));
+    const std::vector<TDbfDescriptor> numbers = ReadDbfDescriptors(records.FileName());
     TFieldDefs defs;
     defs.Assign(records.FieldDefs());
     const bool addZ = mode == smZ && defs.IndexOf(QStringLiteral("Z")) < 0;
@@ -249,7 +251,7 @@ void ExportShapefile(TThemeLayer& layer, const QString& fileName, int mode) {
     } current(&files);
     SAHooks hooks = MemoryHooks();
     SHPHandle h = SHPCreateLL("export.shp", type, &hooks);
-    if (h == nullptr) throw EStreamError(QStringLiteral("Shapefile not created: ") + QString::fromStdString(files.LastError));
+    if (h == nullptr) throw EStreamError(QStringLiteral("Shapefile não criado: ") + QString::fromStdString(files.LastError));
     TShapeBuffer buffer;
     std::vector<TVertex> scratch;
     const int count = records.RecordCount();
@@ -284,6 +286,9 @@ void ExportShapefile(TThemeLayer& layer, const QString& fileName, int mode) {
     table.CreateTable();
     const QString tableFile = table.FileName();
     try {
+        // Numbers as wide and with as many decimals as the layer's table
+        // has them (the database layer makes every number 19 wide with 8).
+        SetDbfNumberFields(tableFile, numbers);
         AppendRecords(table, columns, rows);
         Session().Stores().Forget(tableFile);
         TAtomicFile shp(shpName), shx(shxName);

@@ -44,7 +44,7 @@ enum TShapeType : std::int32_t {
 // Kinds of theme layer (its ThemeLayerType) that shapefiles carry.
 enum TLayerKind : std::int32_t { lkPoints = 0, lkLines = 1, lkAreas = 2 };
 
-// "PolygonZ", "MultiPatch"...; "unknown" for a number of no shape type.
+// "PolygonZ", "MultiPatch"...; "desconhecido" for a number of no shape type.
 QString ShapeTypeName(std::int32_t type);
 // The layer kind of the nine types the engine reads; -1 for the others.
 std::int32_t LayerKindOf(std::int32_t type);

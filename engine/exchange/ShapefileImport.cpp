@@ -1,4 +1,5 @@
 // Import of a shapefile into a new theme layer.
+#include <algorithm>
 #include <climits>
 
 #include <QFile>
@@ -7,6 +8,7 @@
 #include "core/Errors.h"
 #include "core/Paths.h"
 #include "core/Stream.h"
+#include "engine/exchange/DbfFields.h"
 #include "engine/exchange/Shapefile.h"
 #include "engine/exchange/ShapefileFormat.h"
 #include "engine/theme/ThemeLayer.h"
@@ -38,14 +40,35 @@ void ReportBytes(TThemeLayer& layer, std::int64_t position, std::int64_t length)
     layer.OnProgress(layer, static_cast<int>(position), static_cast<int>(length));
 }
 
-// The ".dbf", opened and its fields read; its records are read when
-// written into the layer's table.
-std::shared_ptr<TTableStore> OpenDbf(const QString& fileName) {
+void RequireFile(const QString& fileName) {
     if (!QFileInfo(fileName).isFile())
-        throw EFileError(QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(fileName));
+        throw EFileError(QStringLiteral("Não foi possível abrir o arquivo \"%1\": ele não existe.").arg(fileName));
+}
+
+// The ".dbf", opened and its fields read (a header that promises more
+// records than the file holds raises); its records are read when written
+// into the layer's table.
+std::shared_ptr<TTableStore> OpenDbf(const QString& fileName) {
+    RequireFile(fileName);
     std::shared_ptr<TTableStore> store = Session().Stores().StoreFor(fileName);
     store->Refresh();
     return store;
+}
+
+// A column name not yet chosen (without regard to case): the name itself,
+// else the name with "_1", "_2"... (within the ten characters of a dBase
+// field name) that no column of the source has either.
+QString FreeName(const QString& name, const std::vector<TStoreColumn>& chosen, const std::vector<TStoreColumn>& source) {
+    auto in = [](const std::vector<TStoreColumn>& list, const QString& n) {
+        return std::any_of(list.begin(), list.end(),
+                           [&](const TStoreColumn& c) { return c.Name.trimmed().compare(n, Qt::CaseInsensitive) == 0; });
+    };
+    if (!in(chosen, name)) return name;
+    for (int n = 1;; ++n) {
+        const QString suffix = QStringLiteral("_%1").arg(n);
+        const QString candidate = name.left(10 - suffix.size()) + suffix;
+        if (!in(chosen, candidate) && !in(source, candidate)) return candidate;
+    }
 }
 
 // What the import changes on the layer before its files exist, to be put
@@ -106,6 +129,7 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
     // Everything is read and checked before the layer changes.
     const QString shpName = ExistingFile(ChangeFileExt(fileName, QStringLiteral(".shp")));
     const QString dbfName = ExistingFile(ChangeFileExt(fileName, QStringLiteral(".dbf")));
+    RequireFile(shpName);
     TShapeFile shapes;
     {
         TFileStream shp(shpName, TFileStream::fmOpenRead);
@@ -114,19 +138,28 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
     }
     const std::shared_ptr<TTableStore> dbf = OpenDbf(dbfName);
     const std::int64_t dbfSlots = dbf->SlotCount();
+    if (dbfSlots != shapes.RecordCount)
+        throw EFormatError(QStringLiteral("O shapefile \"%1\" tem %2 registros e a sua tabela \"%3\", %4: "
+                                          "os atributos não correspondem às formas.")
+                               .arg(shpName)
+                               .arg(shapes.RecordCount)
+                               .arg(dbfName)
+                               .arg(dbfSlots));
 
-    // The ".dbf"'s fields, under their upper-cased names; its own "ID" and
-    // a repeated name are left out.
+    // The ".dbf"'s fields, under their upper-cased names, numbers with the
+    // width and decimals the file gives them; its own "ID" (the layer's key
+    // has that name) gets a free name: "ID_1"...
+    const std::vector<TDbfDescriptor> descriptors = ReadDbfDescriptors(dbfName);
     std::vector<TStoreColumn> columns{{QStringLiteral("ID"), ftString, 20, 0, false}};
-    std::vector<int> taken;  // source columns, in the order of columns[1..]
+    std::vector<TDbfDescriptor> numbers;
     for (std::size_t c = 0; c < dbf->Columns().size(); ++c) {
         TStoreColumn col = dbf->Columns()[c];
-        col.Name = col.Name.trimmed().toUpper();
-        bool repeated = false;
-        for (const TStoreColumn& k : columns) repeated = repeated || k.Name == col.Name;
-        if (repeated) continue;
+        col.Name = FreeName(col.Name.trimmed().toUpper(), columns, dbf->Columns());
+        if (c < descriptors.size() && descriptors[c].IsNumber()) {
+            numbers.push_back(descriptors[c]);
+            numbers.back().Name = col.Name;
+        }
         columns.push_back(col);
-        taken.push_back(static_cast<int>(c));
     }
 
     const TLayerBefore before{layer.ThemeLayerType(), table.FieldDefs(), layer.Visible()};
@@ -143,6 +176,8 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
         // are posted. A layer that cannot start empty (it has made or read
         // its file before) opens its file, and so reports what is wrong.
         table.CreateTable();
+        // The database layer makes every number 19 wide with 8 decimals.
+        SetDbfNumberFields(table.GetBaseTable()->FileName(), numbers);
         layer.OpenEmpty();
         if (!layer.Active()) OpenReporting(layer);
 
@@ -156,7 +191,7 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
         std::vector<std::pair<const TVisualObject*, std::int64_t>> added;  // with its ".dbf" record
         added.reserve(shapes.Shapes.size());
         for (TShapeRecord& s : shapes.Shapes) {
-            if (s.Record < dbfSlots && dbf->IsDeleted(s.Record)) continue;
+            if (dbf->IsDeleted(s.Record)) continue;
             const TVisualObject* object = s.Object.get();
             if (layer.Add(std::move(s.Object)) < 0)
                 throw EEngineError(QStringLiteral("Objeto não aceito pela camada: ") + layer.ResolvedFileName());
@@ -176,10 +211,7 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
         AppendRecords(target, names, added.size(), [&](std::size_t i) -> const std::vector<TDbValue>& {
             const auto& [object, record] = added[i];
             row[0].SetText(object->Id().toStdString());
-            for (std::size_t k = 0; k < taken.size(); ++k) {
-                if (record < dbfSlots) dbf->ReadValue(record, taken[k], row[k + 1]);
-                else row[k + 1].SetNull();
-            }
+            for (std::size_t k = 1; k < columns.size(); ++k) dbf->ReadValue(record, static_cast<int>(k - 1), row[k]);
             return row;
         });
         table.Open();

@@ -30,7 +30,7 @@ QString ShapeTypeName(std::int32_t type) {
     case stPolygonM: return QStringLiteral("PolygonM");
     case stMultiPointM: return QStringLiteral("MultiPointM");
     case stMultiPatch: return QStringLiteral("MultiPatch");
-    default: return QStringLiteral("unknown");
+    default: return QStringLiteral("desconhecido");
     }
 }
 
@@ -76,7 +76,7 @@ double LeDouble(const std::uint8_t* p) {
 }
 
 QString FileError(const QString& fileName, const QString& what) {
-    return QStringLiteral("Shapefile \"%1\" %2").arg(fileName, what);
+    return QStringLiteral("O shapefile \"%1\" %2").arg(fileName, what);
 }
 
 QString TypeText(std::int32_t type) { return QStringLiteral("%1 (%2)").arg(type).arg(ShapeTypeName(type)); }
@@ -88,7 +88,7 @@ public:
         : file_(file), number_(number), offset_(offset), p_(p), size_(size) {}
 
     [[noreturn]] void Fail(const QString& what) const {
-        throw EFormatError(QStringLiteral("Shapefile \"%1\", record %2 at offset %3: %4")
+        throw EFormatError(QStringLiteral("Shapefile \"%1\", registro %2 no deslocamento %3: %4")
                                .arg(file_)
                                .arg(number_)
                                .arg(offset_)
@@ -97,7 +97,7 @@ public:
     // The content holds at least `bytes` bytes.
     void Need(std::int64_t bytes, const char* what) const {
         if (bytes > size_)
-            Fail(QStringLiteral("its %1 need %2 bytes, its content holds %3").arg(QLatin1StringView(what)).arg(bytes).arg(size_));
+            Fail(QStringLiteral("%1 precisam de %2 bytes e o conteúdo tem %3").arg(QString::fromUtf8(what)).arg(bytes).arg(size_));
     }
     std::int32_t Int(std::int64_t at) const { return Le32(p_ + at); }
     double Double(std::int64_t at) const { return LeDouble(p_ + at); }
@@ -112,27 +112,27 @@ private:
 
 void CheckFinite(const TRecord& r, const TVertex& v) {
     if (!std::isfinite(v.X) || !std::isfinite(v.Y) || !std::isfinite(v.Z))
-        r.Fail(QStringLiteral("a coordinate is not a finite number"));
+        r.Fail(QStringLiteral("uma coordenada não é um número finito"));
 }
 
 std::unique_ptr<TVisualObject> ReadPoint(const TRecord& r, std::int32_t type) {
     const bool z = HasZ(type);
-    r.Need(z ? 28 : 20, "coordinates");
+    r.Need(z ? 28 : 20, "as coordenadas");
     const TVertex v{r.Double(4), r.Double(12), z ? r.Double(20) : 0.0};
     CheckFinite(r, v);
     return std::make_unique<TPoint>(v);
 }
 
 std::unique_ptr<TVisualObject> ReadPoly(const TRecord& r, std::int32_t type, std::int32_t kind) {
-    r.Need(44, "box and counts");
+    r.Need(44, "o retângulo e as contagens");
     const std::int64_t parts = r.Int(36), points = r.Int(40);
-    if (parts < 0 || points < 0) r.Fail(QStringLiteral("negative count of parts (%1) or points (%2)").arg(parts).arg(points));
-    if (parts == 0 && points > 0) r.Fail(QStringLiteral("%1 points belong to no part").arg(points));
+    if (parts < 0 || points < 0) r.Fail(QStringLiteral("número negativo de partes (%1) ou de pontos (%2)").arg(parts).arg(points));
+    if (parts == 0 && points > 0) r.Fail(QStringLiteral("%1 pontos não pertencem a nenhuma parte").arg(points));
     const std::int64_t pointsAt = 44 + 4 * parts;
-    r.Need(pointsAt + 16 * points, "parts and points");
+    r.Need(pointsAt + 16 * points, "as partes e os pontos");
     const bool z = HasZ(type);
     const std::int64_t zAt = pointsAt + 16 * points + 16;
-    if (z) r.Need(zAt + 8 * points, "Z values");
+    if (z) r.Need(zAt + 8 * points, "os valores Z");
 
     // Room kept between records: most hold a few parts.
     thread_local std::vector<std::int64_t> starts;
@@ -142,7 +142,7 @@ std::unique_ptr<TVisualObject> ReadPoly(const TRecord& r, std::int32_t type, std
         const std::int64_t s = r.Int(44 + 4 * i);
         const std::int64_t before = i == 0 ? 0 : starts[static_cast<std::size_t>(i) - 1];
         if ((i == 0 && s != 0) || s < before || s > points)
-            r.Fail(QStringLiteral("part %1 starts at point %2 (%3 points)").arg(i).arg(s).arg(points));
+            r.Fail(QStringLiteral("a parte %1 começa no ponto %2 (de %3 pontos)").arg(i).arg(s).arg(points));
         starts[static_cast<std::size_t>(i)] = s;
     }
     starts.back() = points;
@@ -175,20 +175,20 @@ std::unique_ptr<TVisualObject> ReadPoly(const TRecord& r, std::int32_t type, std
 
 TShapeFile ReadShapeFile(const QString& fileName, std::span<const std::uint8_t> bytes, const TReadProgress& progress) {
     const std::int64_t size = static_cast<std::int64_t>(bytes.size());
-    if (size < 100) throw EFormatError(FileError(fileName, QStringLiteral("is shorter than its 100-byte header")));
+    if (size < 100) throw EFormatError(FileError(fileName, QStringLiteral("é menor que o seu cabeçalho de 100 bytes")));
     const std::uint8_t* data = bytes.data();
     if (Be32(data) != 9994)
-        throw EFormatError(FileError(fileName, QStringLiteral("is not a shapefile (file code %1)").arg(Be32(data))));
+        throw EFormatError(FileError(fileName, QStringLiteral("não é um shapefile (código de arquivo %1)").arg(Be32(data))));
     const std::int64_t length = std::int64_t(Be32(data + 24)) * 2;
     if (length < 100 || length > size)
-        throw EFormatError(FileError(fileName, QStringLiteral("is damaged: its header gives a length of %1 bytes, the file holds %2")
+        throw EFormatError(FileError(fileName, QStringLiteral("está danificado: o cabeçalho dá um comprimento de %1 bytes e o arquivo tem %2")
                                                    .arg(length)
                                                    .arg(size)));
     TShapeFile file;
     file.ShapeType = Le32(data + 32);
     file.Kind = LayerKindOf(file.ShapeType);
     if (file.Kind < 0)
-        throw EFormatError(FileError(fileName, QStringLiteral("holds shapes of type %1, which cannot be imported")
+        throw EFormatError(FileError(fileName, QStringLiteral("contém formas do tipo %1, que não podem ser importadas")
                                                    .arg(TypeText(file.ShapeType))));
 
     // Room for the shapes the record headers promise, counted first (the
@@ -207,17 +207,17 @@ TShapeFile ReadShapeFile(const QString& fileName, std::span<const std::uint8_t> 
     while (pos < length) {
         const std::int64_t number = file.RecordCount + 1;
         if (length - pos < 8)
-            TRecord(fileName, number, pos, nullptr, 0).Fail(QStringLiteral("its header runs past the end of the file"));
+            TRecord(fileName, number, pos, nullptr, 0).Fail(QStringLiteral("o cabeçalho do registro passa do fim do arquivo"));
         const std::int64_t content = std::int64_t(Be32(data + pos + 4)) * 2;
         if (content < 0 || content > length - pos - 8)
             TRecord(fileName, number, pos, nullptr, 0)
-                .Fail(QStringLiteral("its content of %1 bytes runs past the end of the file").arg(content));
+                .Fail(QStringLiteral("o conteúdo de %1 bytes passa do fim do arquivo").arg(content));
         const TRecord r(fileName, number, pos, data + pos + 8, content);
         // Content too short for any shape is a null shape, like type 0.
         const std::int32_t type = content >= 20 ? r.Int(0) : stNull;
         if (type != stNull) {
             if (LayerKindOf(type) != file.Kind)
-                r.Fail(QStringLiteral("shape type %1 in a file of type %2").arg(TypeText(type), TypeText(file.ShapeType)));
+                r.Fail(QStringLiteral("forma do tipo %1 num arquivo do tipo %2").arg(TypeText(type), TypeText(file.ShapeType)));
             auto object = file.Kind == lkPoints ? ReadPoint(r, type) : ReadPoly(r, type, file.Kind);
             if (object) file.Shapes.push_back({file.RecordCount, std::move(object)});
         }

@@ -345,7 +345,9 @@ public:
     // The entities of the wanted DXF layers (names compared without regard
     // to case) go to the view's layer of that Caption, or to a new plain
     // layer whose file is offered to OnGetDXFLayer; progress goes to
-    // OnProgress. A damaged file raises and changes nothing.
+    // OnProgress. A damaged file raises and changes nothing. The entities
+    // of wanted layers that were passed over are counted in one message to
+    // OnError after the import.
     virtual void ImportDXF(const QString& fileName, const QStringList& layerNames);
     // Every layer into one new file; an existing file raises EFileError.
     // Progress (layers done, layer count) goes to OnProgress.

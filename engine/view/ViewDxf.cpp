@@ -6,12 +6,13 @@
 namespace {
 
 TDxfViewHooks Hooks(TDrawing& view, TLayers& layers, const std::function<void(QString&)>& name,
-                    const std::function<void(int, int)>& progress) {
+                    const std::function<void(int, int)>& progress, const std::function<void(const QString&)>& message) {
     TDxfViewHooks h;
     h.Layers = &layers;
     h.Host = &view;
     h.GetLayerFileName = name;
     h.Progress = progress;
+    h.Message = message;
     return h;
 }
 
@@ -19,7 +20,7 @@ TDxfViewHooks Hooks(TDrawing& view, TLayers& layers, const std::function<void(QS
 
 void TDrawing::ImportDXF(const QString& fileName, const QStringList& layerNames) {
     ImportDrawingDXF(Hooks(*this, Layers(), [this](QString& f) { DoGetDXFLayer(f); },
-                           [this](int p, int m) { DoProgress(p, m); }),
+                           [this](int p, int m) { DoProgress(p, m); }, [this](const QString& m) { DoError(m); }),
                      fileName, layerNames);
 }
 
@@ -29,7 +30,8 @@ void TDrawing::ExportDXF(const QString& fileName) {
 
 void TGISDrawing::ImportDXF(const QString& fileName, const QStringList& layerNames) {
     const auto made = ImportGISDrawingDXF(Hooks(*this, Layers(), [this](QString& f) { DoGetDXFLayer(f); },
-                                                [this](int p, int m) { DoProgress(p, m); }),
+                                                [this](int p, int m) { DoProgress(p, m); },
+                                                [this](const QString& m) { DoError(m); }),
                                           fileName, layerNames);
     SetActiveLayer(made[0]);
     SetState(dwsBrowse);

@@ -663,18 +663,32 @@ void TDbfStore::Load() {
     if (!file_.Open(fileName_, false)) throw EDatabaseError(QStringLiteral("Não foi possível abrir a tabela ") + fileName_);
     stamp_ = file_.Stamp();
     const std::int64_t size = file_.Size();
-    layout_ = ReadLayout(fileName_, file_, size);
+    TDbfLayout layout;
+    try {
+        layout = ReadLayout(fileName_, file_, size);
+        // A header that promises more records than the file holds whole (a
+        // cut or damaged file) is refused: its last records would read as
+        // empty.
+        const std::int64_t present = (size - layout.HeaderLength) / layout.RecordLength;
+        if (layout.HeaderCount > present)
+            Damaged(fileName_, QStringLiteral("o cabeçalho anuncia %1 registros de %2 bytes e o arquivo, de %3 bytes, "
+                                              "contém %4 (o registro %5 termina além do fim do arquivo).")
+                                   .arg(layout.HeaderCount)
+                                   .arg(layout.RecordLength)
+                                   .arg(size)
+                                   .arg(present)
+                                   .arg(present + 1));
+    } catch (const EEngineError& e) {
+        // Nothing is read from it nor written to it; the next refresh reads
+        // it again (and raises again while it is so).
+        slots_ = 0;
+        readOnly_ = e.Message();
+        stamp_ = TFileStamp();
+        throw;
+    }
+    layout_ = std::move(layout);
+    slots_ = layout_.HeaderCount;
     readOnly_.clear();
-    // Only the records the file holds whole are read; a header that
-    // promises more (a cut or damaged file) makes the table read-only, so
-    // that nothing is ever written past them.
-    const std::int64_t present = (size - layout_.HeaderLength) / layout_.RecordLength;
-    slots_ = std::min<std::int64_t>(layout_.HeaderCount, present);
-    if (layout_.HeaderCount > present)
-        readOnly_ = QStringLiteral("A tabela ") + fileName_ +
-                    QStringLiteral(" é somente leitura: o cabeçalho anuncia %1 registros e o arquivo contém %2.")
-                        .arg(layout_.HeaderCount)
-                        .arg(present);
 
     // The ".cpg" beside the file first, else the language driver.
     codePage_ = CodePageOfLanguageDriver(layout_.Ldid);

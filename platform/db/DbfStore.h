@@ -1,9 +1,10 @@
 #pragma once
 // dBase tables (".dbf", memo text in ".dbt"). Records are read from the
-// file when asked for, memo texts when a memo is read; a header that
-// promises more records than the file holds, or a code page we cannot
-// write, makes the table read-only. Writes go to a working copy that
-// replaces the file on commit and change only the fields given.
+// file when asked for, memo texts when a memo is read. A header that
+// promises more records than the file holds raises when the file is
+// opened; a code page we cannot write makes the table read-only. Writes go
+// to a working copy that replaces the file on commit and change only the
+// fields given.
 #include <memory>
 
 #include "platform/db/CodePages.h"

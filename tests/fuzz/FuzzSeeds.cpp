@@ -260,6 +260,24 @@ void DxfSeeds(const TSamplePlanFiles& plan) {
     const QString all = folder + QStringLiteral("/geografico.dxf");
     ExportDrawingDXF(view.Layers(), all, {});
     Seed("dxf", QStringLiteral("geografico.dxf"), Read(all));
+    // Drawings whose header names how their text is written (UTF-8 from
+    // release 2007, a code page before), with entities the import passes
+    // over.
+    const auto lines = [](std::initializer_list<const char*> l) {
+        QByteArray out;
+        for (const char* x : l) out.append(x).append("\r\n");
+        return out;
+    };
+    const QByteArray entities = lines({"0", "SECTION", "2", "ENTITIES", "0", "TEXT", "8", "\xC3\x81rea", "10", "1", "20", "2",
+                                       "1", "\xC3\x81rea de Risco", "0", "LWPOLYLINE", "8", "\xC3\x81rea", "90", "2", "10", "0",
+                                       "20", "0", "10", "1", "20", "1", "0", "MTEXT", "8", "0", "1", "nota", "0", "ENDSEC",
+                                       "0", "EOF"});
+    Seed("dxf", QStringLiteral("r2007-utf8.dxf"),
+         lines({"0", "SECTION", "2", "HEADER", "9", "$ACADVER", "1", "AC1021", "9", "$DWGCODEPAGE", "3", "ANSI_1252", "0",
+                "ENDSEC"}) + entities);
+    Seed("dxf", QStringLiteral("r12-cp1251.dxf"),
+         lines({"0", "SECTION", "2", "HEADER", "9", "$ACADVER", "1", "AC1009", "9", "$DWGCODEPAGE", "3", "ANSI_1251", "0",
+                "ENDSEC"}) + entities);
 }
 
 // Small pictures made from the plan's photographs: JPEG at several

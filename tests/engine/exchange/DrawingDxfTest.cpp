@@ -196,3 +196,100 @@ doc.saveas(path)
     EXPECT_THROW(again.ImportDXF(file, wanted), EFileError);
     EXPECT_EQ(again.Layers().GetCount(), 0);
 }
+
+// Text and layer names are decoded as the drawing declares them: UTF-8
+// from release 2007 on, the code page of $DWGCODEPAGE before; a layer name
+// never puts a control character into a file name.
+TEST_F(DrawingDxfTest, TextsAndLayerNamesDecodedAsTheDrawingDeclares) {
+    const QString modern = QDir(folder).filePath(QStringLiteral("moderno.dxf"));
+    Ezdxf(modern, QStringLiteral(R"(
+doc = ezdxf.new('R2007')
+msp = doc.modelspace()
+doc.layers.add('\u00c1rea de Risco')
+msp.add_text('\u00c1rea de Risco \u2013 n\u00ba 3', dxfattribs={'layer': '\u00c1rea de Risco'})
+msp.add_point((1, 2), dxfattribs={'layer': 'Encosta \u00e7\u00e3o'})
+msp.add_point((0, 0), dxfattribs={'layer': 'CTRLX'})
+doc.saveas(path)
+# A control character (U+0081) in a layer name.
+data = open(path, 'rb').read()
+open(path, 'wb').write(data.replace(b'CTRLX', b'C\xc2\x81X'))
+)"));
+    const QString cyrillic = QDir(folder).filePath(QStringLiteral("antigo.dxf"));
+    Ezdxf(cyrillic, QStringLiteral(R"(
+doc = ezdxf.new('R12')
+doc.encoding = 'cp1251'
+msp = doc.modelspace()
+msp.add_text('\u041e\u043f\u043e\u043b\u0437\u0435\u043d\u044c', dxfattribs={'layer': '\u0421\u043a\u043b\u043e\u043d'})
+doc.saveas(path)
+data = open(path, 'rb').read()
+assert b'ANSI_1251' in data and '\u0421\u043a\u043b\u043e\u043d'.encode('cp1251') in data
+)"));
+    TDrawing view;
+    const QStringList wanted{QStringLiteral("Área de Risco"), QStringLiteral("Encosta ção"), QString::fromUtf16(u"C\u0081X"),
+                             QStringLiteral("Склон")};
+    view.ImportDXF(modern, wanted);
+    view.ImportDXF(cyrillic, wanted);
+    ASSERT_EQ(view.Layers().GetCount(), 4);
+    QStringList captions, texts;
+    for (int i = 0; i < 4; ++i) {
+        TLayer& l = *view.Layers().GetItem(i);
+        captions << l.Caption();
+        for (const TVisualObject* o : l.GetObjects())
+            if (const auto* t = dynamic_cast<const TText*>(o)) texts << t->Text();
+    }
+    EXPECT_EQ(captions, wanted);
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("Área de Risco – nº 3"), QStringLiteral("Оползень")}));
+    EXPECT_EQ(Files(), (QStringList{QStringLiteral("C_X.cam"), QStringLiteral("Encosta ção.cam"), QStringLiteral("antigo.dxf"),
+                                    QStringLiteral("moderno.dxf"), QStringLiteral("Área de Risco.cam"),
+                                    QStringLiteral("Склон.cam")}));
+}
+
+// The entities of wanted layers that an import does not take are counted
+// by kind, as ezdxf's queries count them, in one message after the import.
+TEST_F(DrawingDxfTest, EntitiesPassedOverAreCountedInOneMessage) {
+    const QString file = QDir(folder).filePath(QStringLiteral("pecas.dxf"));
+    const QString counted = Ezdxf(file, QStringLiteral(R"(
+doc = ezdxf.new('R2007')
+msp = doc.modelspace()
+doc.blocks.new('BLK').add_line((0, 0), (1, 1), dxfattribs={'layer': 'B'})
+for i in range(3): msp.add_lwpolyline([(i, 0), (i, 1), (i + 1, 1)], dxfattribs={'layer': 'A'})
+msp.add_lwpolyline([(0, 0), (5, 5)], dxfattribs={'layer': 'B'})
+for i in range(2): msp.add_mtext('nota %d' % i, dxfattribs={'layer': 'A'})
+msp.add_ellipse((0, 0), (2, 0), 0.5, dxfattribs={'layer': 'A'})
+msp.add_blockref('BLK', (3, 3), dxfattribs={'layer': 'A'})
+msp.add_line((0, 0), (1, 0), dxfattribs={'layer': 'A'})
+msp.add_circle((0, 0), 1, dxfattribs={'layer': 'A'})
+doc.saveas(path)
+kinds = ['ELLIPSE', 'INSERT', 'LWPOLYLINE', 'MTEXT']
+print(', '.join('%d %s' % (len(msp.query('%s[layer=="A"]' % k)), k) for k in kinds))
+)")).trimmed();
+    EXPECT_EQ(counted, QStringLiteral("1 ELLIPSE, 1 INSERT, 3 LWPOLYLINE, 2 MTEXT"));
+    const QString message = QStringLiteral("Entidades não importadas de \"%1\": %2.").arg(file);
+    const QStringList wanted{QStringLiteral("A")};
+
+    TDrawing view;
+    QStringList messages;
+    view.OnError = [&](TDrawing*, const QString& m) { messages << m; };
+    view.ImportDXF(file, wanted);
+    ASSERT_EQ(view.Layers().GetCount(), 1);
+    EXPECT_EQ(view.Layers().GetItem(0)->GetObjectCount(), 2);  // the line and the circle
+    EXPECT_EQ(messages, QStringList{message.arg(counted)});
+
+    // A single layer hears it through its own OnError.
+    TLayer layer;
+    layer.SetDatabaseName(folder);
+    layer.SetLayerName(QStringLiteral("unica.cam"));
+    layer.CreateLayerFile();
+    layer.Open();
+    QStringList heard;
+    layer.OnError = [&](TLayer&, const QString& m) { heard << m; };
+    ImportDXF(layer, file, wanted);
+    EXPECT_EQ(heard, messages);
+
+    // The coordinate-aware view does not take circles either.
+    TGISDrawing gis;
+    messages.clear();
+    gis.OnError = [&](TDrawing*, const QString& m) { messages << m; };
+    gis.ImportDXF(file, wanted);
+    EXPECT_EQ(messages, QStringList{message.arg(QStringLiteral("1 CIRCLE, ") + counted)});
+}

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "core/Errors.h"
 #include "core/Stream.h"
 #include "engine/exchange/DxfReader.h"
+#include "tests/engine/exchange/DxfOracles.h"
 
 namespace {
 
@@ -136,6 +138,8 @@ TEST(DxfReader, EntitiesComeFromTheirOwnPairs) {
         EXPECT_DOUBLE_EQ(h.got[6].Angle1, 350 * 3.141592653589793 / 180);
         EXPECT_EQ(h.got[7].First, (TVertex{-1500, 0.25, 0}));
         EXPECT_EQ(h.got[7].Size, 1);
+        // The insert is counted once (its attributes belong to it).
+        EXPECT_EQ(h.PassedOver(), (std::map<QString, int>{{QStringLiteral("INSERT"), 1}}));
     }
     // Line feeds alone end lines as well.
     TCollect lf;
@@ -151,17 +155,32 @@ TEST(DxfReader, DamagedFilesNameTheFileAndTheLine) {
         s += Dxf(body);
         return s + Dxf({"0", "ENDSEC", "0", "EOF"});
     };
-    EXPECT_EQ(ErrorOf(entities({"0", "VERTEX", "8", "A"})), u"amostra.dxf, line 5: VERTEX outside a POLYLINE");
-    EXPECT_EQ(ErrorOf(entities({"0", "SEQEND"})), u"amostra.dxf, line 5: SEQEND outside a POLYLINE");
-    EXPECT_EQ(ErrorOf(entities({"0", "POLYLINE", "8", "A", "0", "VERTEX", "0", "LINE"})),
-              u"amostra.dxf, line 11: POLYLINE without SEQEND");
-    EXPECT_EQ(ErrorOf(entities({"0", "POLYLINE", "8", "B", "0", "VERTEX"})),
-              u"amostra.dxf, line 11: POLYLINE without SEQEND");
-    EXPECT_EQ(ErrorOf(entities({"0", "POINT", "x8", "A"})), u"amostra.dxf, line 7: 'x8' is not a group code");
-    EXPECT_EQ(ErrorOf(entities({"0", "POINT", "10", "1,5"})),
-              u"amostra.dxf, line 7: '1,5' is not a valid number (group 10)");
-    EXPECT_EQ(ErrorOf(Dxf({"0", "SECTION", "2", "ENTITIES", "0", "ENDSEC"})),
-              u"amostra.dxf, line 7: the file ends before \"EOF\"");
+    const QString at = QStringLiteral("Arquivo DXF \"amostra.dxf\", linha ");
+    EXPECT_EQ(ErrorOf(entities({"0", "VERTEX", "8", "A"})), at + QStringLiteral("5: VERTEX fora de uma POLYLINE"));
+    EXPECT_EQ(ErrorOf(entities({"0", "SEQEND"})), at + QStringLiteral("5: SEQEND fora de uma POLYLINE"));
+    EXPECT_EQ(ErrorOf(entities({"0", "POLYLINE", "8", "A", "0", "VERTEX", "0", "LINE"})), at + QStringLiteral("11: POLYLINE sem SEQEND"));
+    EXPECT_EQ(ErrorOf(entities({"0", "POLYLINE", "8", "B", "0", "VERTEX"})), at + QStringLiteral("11: POLYLINE sem SEQEND"));
+    EXPECT_EQ(ErrorOf(entities({"0", "POINT", "x8", "A"})), at + QStringLiteral("7: 'x8' não é um código de grupo"));
+    EXPECT_EQ(ErrorOf(entities({"0", "POINT", "10", "1,5"})), at + QStringLiteral("7: '1,5' não é um número válido (grupo 10)"));
+    EXPECT_EQ(ErrorOf(Dxf({"0", "SECTION", "2", "ENTITIES", "0", "ENDSEC"})), at + QStringLiteral("7: o arquivo termina antes de \"EOF\""));
+    // Breaks of the sections' frame, which ezdxf refuses as well.
+    const std::string point = Dxf({"0", "POINT", "8", "A", "10", "1", "20", "2"});
+    const std::string open = Dxf({"0", "SECTION", "2", "ENTITIES"}) + point;
+    EXPECT_EQ(ErrorOf(open + Dxf({"0", "EOF"})),
+              at + QStringLiteral("13: o arquivo termina (EOF) dentro da seção ENTITIES, que não foi fechada por ENDSEC"));
+    EXPECT_EQ(ErrorOf(open + entities({})), at + QStringLiteral("13: SECTION dentro da seção ENTITIES, que não foi fechada por ENDSEC"));
+    EXPECT_EQ(ErrorOf(open + Dxf({"0", "ENDSEC", "0", "ENDSEC", "0", "EOF"})), at + QStringLiteral("15: ENDSEC fora de uma seção"));
+    for (const std::string& bad : {open + Dxf({"0", "EOF"}), open + entities({}),
+                                   open + Dxf({"0", "ENDSEC", "0", "ENDSEC", "0", "EOF"})}) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("mal.dxf"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bad.data(), static_cast<qint64>(bad.size()));
+        f.close();
+        EXPECT_TRUE(Ezdxf(path, QStringLiteral("try:\n ezdxf.readfile(path)\nexcept Exception as e: print('refused')\n"))
+                        .contains(QStringLiteral("refused")));
+    }
 
     // Cut after any line, or inside any line before the last value: an
     // error, never a hang.
@@ -172,7 +191,7 @@ TEST(DxfReader, DamagedFilesNameTheFileAndTheLine) {
         EXPECT_NE(ErrorOf(kSample.substr(0, lineEnds[i])), u"no error") << "cut after line " << i + 1;
     const std::size_t lastValue = kSample.rfind("EOF");
     for (std::size_t n = 0; n < lastValue + 2; ++n)
-        ASSERT_TRUE(ErrorOf(kSample.substr(0, n)).startsWith(u"amostra.dxf, line ")) << "cut at byte " << n;
+        ASSERT_TRUE(ErrorOf(kSample.substr(0, n)).startsWith(at)) << "cut at byte " << n;
     EXPECT_EQ(ErrorOf(kSample.substr(0, lastValue + 3)), u"no error");
 
     QTemporaryDir dir;
@@ -181,6 +200,6 @@ TEST(DxfReader, DamagedFilesNameTheFileAndTheLine) {
         TDxfPairReader r(missing);
         FAIL();
     } catch (const EFileError& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("File %1 not found!").arg(missing));
+        EXPECT_EQ(e.Message(), QStringLiteral("Arquivo %1 não encontrado!").arg(missing));
     }
 }

@@ -187,7 +187,7 @@ TEST_F(LayerDxfTest, ALayerThatRefusesOrADamagedFileChangesNothing) {
         ImportDXF(layer, cut, {QStringLiteral("A")});
         FAIL();
     } catch (const EFormatError& e) {
-        EXPECT_TRUE(e.Message().startsWith(cut + QStringLiteral(", line "))) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Arquivo DXF \"%1\", linha ").arg(cut))) << e.Message().toStdString();
     }
     EXPECT_THROW(ImportDXF(layer, Path(QStringLiteral("nada.dxf")), {}), EFileError);
 

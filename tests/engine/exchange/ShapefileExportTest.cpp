@@ -178,3 +178,39 @@ TEST_F(ShapefileExportTest, FailedExportLeavesTheFormerShapefile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Numeric fields keep their width and decimals from the file through the
+// layer's table to the export: ogrinfo reads the same fields and values.
+TEST_F(ShapefileExportTest, NumberWidthsAndDecimalsRoundTrip) {
+    REQUIRE_TOOL("/usr/bin/python3");
+    REQUIRE_TOOL("ogrinfo");
+    Python(QStringLiteral(R"(
+w = shapefile.Writer('precisos', shapeType=shapefile.POINT)
+w.field('VAL', 'N', 24, 15); w.field('QTD', 'N', 5, 0)
+for i, (v, q) in enumerate([(1.5e-12, 7), (-42.5, -12), (3.141592653589793, 99999)]): w.point(i, i); w.record(v, q)
+w.close()
+)"));
+    auto layer = Imported(QStringLiteral("precisos.shp"));
+    ExportShapefile(*layer, Path(QStringLiteral("precisos_saida")), smPlain);
+    // The schema and value lines of both fields.
+    auto fields = [&](const QString& file) {
+        QString warnings;
+        QStringList out;
+        for (const QString& line : OgrInfo(file, warnings).split(u'\n'))
+            if (line.startsWith(QStringLiteral("VAL:")) || line.startsWith(QStringLiteral("QTD:")) ||
+                line.startsWith(QStringLiteral("  VAL (")) || line.startsWith(QStringLiteral("  QTD (")))
+                out << line;
+        EXPECT_EQ(warnings, QString()) << file.toStdString();
+        return out;
+    };
+    const QStringList source = fields(Path(QStringLiteral("precisos.shp")));
+    ASSERT_EQ(source.size(), 8);
+    EXPECT_TRUE(source.contains(QStringLiteral("VAL: Real (24.15)")) && source.contains(QStringLiteral("QTD: Integer (5.0)")));
+    EXPECT_TRUE(source.contains(QStringLiteral("  VAL (Real) = 0.000000000001500"))) << source.join(u'\n').toStdString();
+    EXPECT_EQ(fields(Path(QStringLiteral("camadas/lotes.dbf"))), source);
+    EXPECT_EQ(fields(Path(QStringLiteral("precisos_saida.shp"))), source);
+}
+
+}  // namespace

@@ -142,8 +142,8 @@ w.close()
     ExportShapefile(*layer, Path(QStringLiteral("medidas_z")), smZ);
     QString warnings;
     const QString info = OgrInfo(Path(QStringLiteral("medidas_z.shp")), warnings);
-    EXPECT_EQ(info.count(QStringLiteral("\nZ: Real")), 1) << info.toStdString();
-    EXPECT_TRUE(info.contains(QStringLiteral("  Z (Real) = 7.50000000\n"))) << info.toStdString();
+    EXPECT_EQ(info.count(QStringLiteral("\nZ: Real (12.2)")), 1) << info.toStdString();
+    EXPECT_TRUE(info.contains(QStringLiteral("  Z (Real) = 7.50\n"))) << info.toStdString();
 }
 
 // A shapefile of three polygons with holes and its damaged copies.
@@ -198,13 +198,13 @@ TEST_F(DamagedShapefileTest, BadCountsAndIndicesRaise) {
         bool BigEndian;
         const char* Expected;
     } cases[] = {
-        {0, 9995, true, "not a shapefile"},
+        {0, 9995, true, "não é um shapefile"},
         {32, 8, false, "MultiPoint"},
         {32, 31, false, "MultiPatch"},
-        {100 + 4, 0x3FFFFFFF, true, "runs past the end"},
-        {content + 36, 0x7FFFFFFF, false, "parts and points"},
-        {content + 40, -3, false, "negative count"},
-        {content + 44 + 4, 99, false, "part 1 starts at point 99"},
+        {100 + 4, 0x3FFFFFFF, true, "passa do fim do arquivo"},
+        {content + 36, 0x7FFFFFFF, false, "as partes e os pontos"},
+        {content + 40, -3, false, "número negativo de partes"},
+        {content + 44 + 4, 99, false, "a parte 1 começa no ponto 99"},
         {content, 3, false, "PolyLine"},
     };
     for (const TCase& c : cases) {
@@ -212,7 +212,7 @@ TEST_F(DamagedShapefileTest, BadCountsAndIndicesRaise) {
         QByteArray bytes = sample;
         PutInt(bytes, c.At, c.Value, c.BigEndian);
         const QString message = ImportDamaged(bytes);
-        EXPECT_TRUE(message.contains(QLatin1StringView(c.Expected)) && message.contains(QStringLiteral("dano.shp")))
+        EXPECT_TRUE(message.contains(QString::fromUtf8(c.Expected)) && message.contains(QStringLiteral("dano.shp")))
             << message.toStdString();
     }
 }
@@ -241,14 +241,17 @@ w.close()
     EXPECT_EQ(layer->Table()->FieldDefs().Count(), 1);
     EXPECT_EQ(layer->ThemeLayerType(), 0);
     QFile::remove(Path(QStringLiteral("camadas/lotes.lck")));
-    // A value the new table cannot hold fails the records' write, after the
-    // layer file was written: both go again.
+    // A value the new table cannot hold (a number written with an exponent,
+    // too long for its field without one) fails the records' write, after
+    // the layer file was written: both go again.
     Python(QStringLiteral(R"(
 w = shapefile.Writer('largo', shapeType=shapefile.POINT)
 w.field('GRANDE', 'N', 20, 0)
 w.point(1, 2); w.record(5)
-w.point(3, 4); w.record(12345678901234567890)
+w.point(3, 4); w.record(6)
 w.close()
+b = open('largo.dbf', 'rb').read()
+open('largo.dbf', 'wb').write(b.replace(b'6'.rjust(20), b'1e300'.rjust(20)))
 )"));
     EXPECT_TRUE(ErrorOf<EDatabaseError>([&] { ImportShapefile(*layer, Path(QStringLiteral("largo.shp"))); })
                     .contains(QStringLiteral("GRANDE")));
@@ -260,6 +263,79 @@ w.close()
     // An existing layer file is never replaced.
     auto other = NewLayer();
     EXPECT_THROW(ImportShapefile(*other, Path(QStringLiteral("amostra.shp"))), EFileError);
+}
+
+}  // namespace
+
+namespace {
+
+// A table cut short of its records, or holding another number of records
+// than the main file, is refused before anything is made, naming the file
+// and the first record it lacks; GDAL reports the cut file as well.
+TEST_F(ShapefileTest, CutTablesAndCountsThatDifferRaiseNamingTheFile) {
+    REQUIRE_TOOL("/usr/bin/python3");
+    Python(QStringLiteral(R"(
+w = shapefile.Writer('corte', shapeType=shapefile.POINT)
+w.field('NOME', 'C', 20); w.field('N', 'N', 6)
+for i in range(40): w.point(i, i); w.record('n%d' % i, i)
+w.close()
+w = shapefile.Writer(dbf='menos.dbf')
+w.field('NOME', 'C', 20); w.field('N', 'N', 6)
+for i in range(39): w.record('n%d' % i, i)
+w.close()
+)"));
+    const QByteArray whole = ReadBytes(Path(QStringLiteral("corte.dbf")));
+    const int header = static_cast<unsigned char>(whole[8]) | (static_cast<unsigned char>(whole[9]) << 8);
+    const int length = 27;
+    for (const char* ext : {".shp", ".shx"})
+        QFile::copy(Path(QStringLiteral("corte") + ext), Path(QStringLiteral("cortado") + ext));
+    for (const int cut : {40, header + 10 * length + 5, header + 20 * length, header + 40 * length - 1}) {
+        SCOPED_TRACE(cut);
+        WriteBytes(Path(QStringLiteral("cortado.dbf")), whole.left(cut));
+        auto layer = NewLayer();
+        const QString message = ErrorOf<EDatabaseError>([&] { ImportShapefile(*layer, Path(QStringLiteral("cortado.shp"))); });
+        EXPECT_TRUE(message.contains(QStringLiteral("cortado.dbf"))) << message.toStdString();
+        if (cut > header) {
+            EXPECT_TRUE(message.contains(QStringLiteral("o registro %1 ").arg((cut - header) / length + 1))) << message.toStdString();
+        }
+        EXPECT_FALSE(layer->Active());
+        EXPECT_EQ(Files(), QStringList());
+        if (cut == header + 20 * length && QFileInfo::exists(QStringLiteral("/usr/bin/ogrinfo"))) {
+            QString warnings;
+            OgrInfo(Path(QStringLiteral("cortado.shp")), warnings);
+            EXPECT_TRUE(warnings.contains(QStringLiteral("DBF"))) << warnings.toStdString();
+        }
+    }
+    QFile::copy(Path(QStringLiteral("corte.shp")), Path(QStringLiteral("menos.shp")));
+    auto layer = NewLayer();
+    const QString message = ErrorOf<EFormatError>([&] { ImportShapefile(*layer, Path(QStringLiteral("menos.shp"))); });
+    EXPECT_TRUE(message.contains(QStringLiteral("menos.shp\" tem 40 registros")) &&
+                message.contains(QStringLiteral("menos.dbf\", 39"))) << message.toStdString();
+    EXPECT_EQ(Files(), QStringList());
+}
+
+// Columns named like the layer's key ("ID", in any case) keep their values
+// under the first free name, as GDAL names them, through import and export.
+TEST_F(ShapefileTest, SourceIdColumnsSurviveUnderFreeNames) {
+    REQUIRE_TOOL("/usr/bin/python3");
+    REQUIRE_TOOL("ogr2ogr");
+    Python(QStringLiteral(R"(
+w = shapefile.Writer('ids', shapeType=shapefile.POINT)
+w.field('id', 'N', 5); w.field('id_1', 'C', 10); w.field('NOME', 'C', 10)
+for i in range(3): w.point(i, i); w.record(470 + i, 'a%d' % i, 'n%d' % i)
+w.close()
+)"));
+    auto layer = Imported(QStringLiteral("ids.shp"));
+    QStringList names;
+    for (const TFieldDef& d : layer->Table()->FieldDefs().Items()) names << d.Name;
+    EXPECT_EQ(names, (QStringList{QStringLiteral("ID"), QStringLiteral("ID_2"), QStringLiteral("ID_1"), QStringLiteral("NOME")}));
+    EXPECT_EQ(Values(*layer, QStringLiteral("ID_2")), (QStringList{QStringLiteral("470"), QStringLiteral("471"), QStringLiteral("472")}));
+    EXPECT_EQ(Values(*layer, QStringLiteral("ID_1")), (QStringList{QStringLiteral("a0"), QStringLiteral("a1"), QStringLiteral("a2")}));
+    ExportShapefile(*layer, Path(QStringLiteral("ids_saida")), smPlain);
+    const QStringList csv = OgrCsv(Path(QStringLiteral("ids_saida.shp")));
+    ASSERT_EQ(csv.size(), 4);
+    EXPECT_EQ(csv[0], QStringLiteral("WKT,ID,ID_2,ID_1,NOME"));
+    EXPECT_EQ(csv[3], QStringLiteral("\"POINT (2 2)\",\"00000000000000000003\",\"472\",a2,n2"));
 }
 
 }  // namespace
