@@ -50,7 +50,7 @@ void TDxfPairReader::SetCodePage(int codePage) {
 // ---------------------------------------------------------------- pairs
 
 TDxfPairReader::TDxfPairReader(const QString& fileName) : name_(fileName) {
-    if (!QFileInfo(fileName).isFile()) throw EFileError(QStringLiteral("Arquivo %1 não encontrado!").arg(fileName));
+    if (!QFileInfo(fileName).isFile()) throw EFileError(QStringLiteral("File %1 not found!").arg(fileName));
     owned_ = std::make_unique<TFileStream>(fileName, TFileStream::fmOpenRead);
     stream_ = owned_.get();
 }

@@ -200,6 +200,6 @@ TEST(DxfReader, DamagedFilesNameTheFileAndTheLine) {
         TDxfPairReader r(missing);
         FAIL();
     } catch (const EFileError& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Arquivo %1 não encontrado!").arg(missing));
+        EXPECT_EQ(e.Message(), QStringLiteral("File %1 not found!").arg(missing));
     }
 }
