@@ -179,7 +179,9 @@ TEST_F(GISDrawingTest, ResizeRoundTripsKeepTheScaleAndTheLowerLeftCorner) {
                 EXPECT_NEAR(view->UnitsPerPixel(), upp, upp * 1e-12) << projection << " " << size.width();
                 EXPECT_EQ(view->GetViewLeft(), left);
                 EXPECT_EQ(view->GetViewBottom(), bottom);
-                if (size == QSize(401, 301)) EXPECT_NEAR(view->Scale(), scale, scale * 1e-12) << projection;
+                if (size == QSize(401, 301)) {
+                    EXPECT_NEAR(view->Scale(), scale, scale * 1e-12) << projection;
+                }
             }
         // The window follows the area from its lower-left corner.
         EXPECT_NEAR(view->GetViewRight(), left + 400 * upp, upp * 1e-6);
