@@ -46,9 +46,8 @@ public:
         return {v_.GetViewLeft(), v_.GetViewBottom(), 0, v_.GetViewRight(), v_.GetViewTop(), 0};
     }
     TBounds Limits() const override { return {v_.LeftLimit(), v_.BottomLimit(), 0, v_.RightLimit(), v_.TopLimit(), 0}; }
-    double Scale() const override { return v_.Scale(); }
-    double ScaleOfWindow(double x1, double y1, double x2, double y2) const override {
-        return v_.ScaleOfWindow(x1, y1, x2, y2);
+    bool ShowsLargerScale(double x1, double y1, double x2, double y2) const override {
+        return v_.ShowsLargerScale(x1, y1, x2, y2);
     }
     TSettings Settings() const override {
         return {v_.snapTolerance_, v_.snapEnabled_, v_.snapX_, v_.snapY_, v_.dotAid_, v_.distanceUnits_};
@@ -232,9 +231,11 @@ double TDrawing::ScaleAt(double, double, double unitsPerPixel, int, double pixel
     return unitsPerPixel / pixelSizeMetres;
 }
 
-double TDrawing::ScaleOfWindow(double X1, double Y1, double X2, double Y2) const {
+bool TDrawing::ShowsLargerScale(double X1, double Y1, double X2, double Y2) const {
     const int w = ControlWidth(), h = ControlHeight();
-    return ScaleAt(X1, Y1, FittedUnitsPerPixel(X2 - X1, Y2 - Y1, w, h), w, 0);
+    const double now = ScaleAt(GetViewLeft(), GetViewBottom(), transform_.UnitsPerPixel, w, 0);
+    if (std::isnan(now)) return true;
+    return ScaleAt(X1, Y1, FittedUnitsPerPixel(X2 - X1, Y2 - Y1, w, h), w, 0) > now;
 }
 
 void TDrawing::SetScale(double value) {

@@ -151,9 +151,10 @@ public:
     // cannot be told (Scale then stays as it was).
     virtual double ScaleAt(double left, double bottom, double unitsPerPixel, int drawWidth,
                            double pixelSizeMetres) const;
-    // The scale ZoomWindow(X1, Y1, X2, Y2) would give, before the zoom
-    // range below is applied.
-    double ScaleOfWindow(double X1, double Y1, double X2, double Y2) const;
+    // Whether ZoomWindow(X1, Y1, X2, Y2) would show a larger scale than
+    // now; always true when the view cannot tell its scale (a coordinate
+    // system it does not know). Zoom-out steps stop where it is false.
+    bool ShowsLargerScale(double X1, double Y1, double X2, double Y2) const;
     double UnitsPerPixel() const { return transform_.UnitsPerPixel; }
 
     // World lengths are metres; the result is in DistanceUnits.

@@ -670,7 +670,7 @@ void TDrawingTools::CommandClick() {
         const TVertex p = Cursor();
         // Out as far as the scale still grows: past that (a geographic window
         // wider than half the globe) the view cannot show a larger scale.
-        if (c == dcZoomOut && !(v_.ScaleOfWindow(p.X - hx, p.Y - hy, p.X + hx, p.Y + hy) > v_.Scale())) return;
+        if (c == dcZoomOut && !v_.ShowsLargerScale(p.X - hx, p.Y - hy, p.X + hx, p.Y + hy)) return;
         v_.ZoomWindow(p.X - hx, p.Y - hy, p.X + hx, p.Y + hy);
         return;
     }

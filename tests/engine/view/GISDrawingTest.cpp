@@ -233,6 +233,10 @@ TEST_F(GISDrawingTest, ZoomStopsAtScaleOneAndAtTheLargestScaleTheViewCanShow) {
     step(dcZoomOut);
     EXPECT_EQ(window(), stopped);
     EXPECT_LT(view->GetViewRight() - view->GetViewLeft(), 720);
+    // A system the view does not know tells no scale: steps out go on.
+    view->SetProjection(7);
+    step(dcZoomOut);
+    EXPECT_GT(view->GetViewRight() - view->GetViewLeft(), stopped[2] - stopped[0]);
 }
 
 TEST_F(GISDrawingTest, CoordinateSystemSurvivesTheDrawingFile) {
