@@ -21,12 +21,6 @@ namespace {
 
 const QString kOwnerKey = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion");
 
-// The units per pixel that fit a window of the given extent into a draw
-// area (sizes below 2 pixels count as 2): the larger of the two axes'.
-double FittedUnitsPerPixel(double width, double height, int pixelsWide, int pixelsHigh) {
-    return std::max(width / std::max(pixelsWide - 1, 1), height / std::max(pixelsHigh - 1, 1));
-}
-
 // Fixed notation with the given decimals and "," as the decimal separator.
 QString FixedText(double value, int decimals) {
     QString s = QString::number(value, 'f', std::clamp(decimals, 0, 18));
@@ -218,6 +212,16 @@ void TDrawing::SetCommands(TDrawingCommands v) {
 }
 
 // ---- scale and units
+
+namespace {
+
+// The units per pixel that fit a window of the given extent into a draw
+// area (sizes below 2 pixels count as 2): the larger of the two axes'.
+double FittedUnitsPerPixel(double width, double height, int pixelsWide, int pixelsHigh) {
+    return std::max(width / std::max(pixelsWide - 1, 1), height / std::max(pixelsHigh - 1, 1));
+}
+
+}  // namespace
 
 void TDrawing::UpdateScale(double pixelSizeMetres) {
     layers_->WaitRedraw();
