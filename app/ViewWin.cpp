@@ -201,10 +201,8 @@ void TkovisViewWin::SetupView() {
 void TkovisViewWin::SetupActions() {
     Ui::TkovisViewWin& f = *ui_;
     auto group = new QActionGroup(this);
-    group->setExclusive(true);
-    for (QAction* a : {f.Visualizar_Selecionar, f.Visualizar_Identificar, f.Visualizar_Aproximar, f.Visualizar_Afastar,
-                       f.Visualizar_AproxJanela, f.Visualizar_Deslocar, f.Visualizar_Distancia, f.Visualizar_Area})
-        group->addAction(a);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (const auto& tool : ToolActions()) group->addAction(tool.second);
 
     connect(f.Mapa_Abrir, &QAction::triggered, this, [this] { Mapa_AbrirExecute(); });
     connect(f.Mapa_Propriedades, &QAction::triggered, this, [this] { Mapa_PropriedadesExecute(); });
@@ -254,6 +252,11 @@ void TkovisViewWin::SetupActions() {
     connect(f.Visualizar_Distancia, &QAction::triggered, this, [this] { View()->ExecuteCommand(dcDistance); });
     connect(f.Visualizar_Area, &QAction::triggered, this, [this] { View()->ExecuteCommand(dcArea); });
     connect(f.Visualizar_Atualizar, &QAction::triggered, this, [this] { View()->Redraw(); });
+    // Then the tool buttons: one pressed at a time, the current tool's,
+    // whatever pressed it (so also after a zoom step, and none for a tool
+    // the view refused).
+    for (const auto& tool : ToolActions())
+        connect(tool.second, &QAction::triggered, this, [this] { ShowCurrentTool(); });
     connect(f.Ajuda_Topicos, &QAction::triggered, this, [this] { Ajuda_TopicosExecute(); });
     connect(f.Ajuda_KoviWeb, &QAction::triggered, this, [this] { Ajuda_KoviWebExecute(); });
     connect(f.Ajuda_Sobre, &QAction::triggered, this, [this] {
@@ -350,6 +353,18 @@ void TkovisViewWin::UpdateActions() {
     f.Exibir_PainelIdent->setChecked(!f.ValueListEditor->isHidden());
     f.Exibir_Tabela->setChecked(formCTTB_ && formCTTB_->isVisible());
     f.Camada_LimparSelecao->setEnabled(layer);
+}
+
+std::vector<std::pair<TDrawingCommand, QAction*>> TkovisViewWin::ToolActions() const {
+    const Ui::TkovisViewWin& f = *ui_;
+    return {{dcSelect, f.Visualizar_Selecionar}, {dcIdentify, f.Visualizar_Identificar},
+            {dcZoomIn, f.Visualizar_Aproximar},  {dcZoomOut, f.Visualizar_Afastar},
+            {dcZoomWindow, f.Visualizar_AproxJanela}, {dcPan, f.Visualizar_Deslocar},
+            {dcDistance, f.Visualizar_Distancia}, {dcArea, f.Visualizar_Area}};
+}
+
+void TkovisViewWin::ShowCurrentTool() {
+    for (const auto& [command, action] : ToolActions()) action->setChecked(View()->GetCommand() == command);
 }
 
 void TkovisViewWin::Mapa_ImprimirExecute() {

@@ -11,11 +11,14 @@
 // windows; the view owns its layers, a theme layer its table.
 #include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include <QMainWindow>
 #include <QStringList>
 
 #include "core/Errors.h"
+#include "engine/view/DrawingTypes.h"
 
 class QAction;
 class QFileDialog;
@@ -75,6 +78,9 @@ public:
     void OpenMap(const QString& path, const QString& caption);
     // Sets the enabled and checked states of the actions.
     virtual void UpdateActions();
+    // The tool button of the view's current command pressed, the others
+    // not (none when the command has no button).
+    void ShowCurrentTool();
     // The layer list shows the view's layers again.
     void RefreshContents();
     // A new, empty theme layer of the type, owned by the view: appended
@@ -151,6 +157,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The tool actions and the commands they make current.
+    std::vector<std::pair<TDrawingCommand, QAction*>> ToolActions() const;
     void SetupView();
     void SetupActions();
     void SetupStatusBar();

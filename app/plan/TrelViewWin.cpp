@@ -153,9 +153,6 @@ void TtrelViewWin::SetupPlanActions() {
     connect(escape_, &QAction::triggered, this, [this] { LeaveFullScreen(); });
     addAction(escape_);
 
-    // One zoom step, and no zoom tool left checked.
-    for (QAction* a : {f.Visualizar_Aproximar, f.Visualizar_Afastar})
-        connect(a, &QAction::triggered, this, [a] { a->setChecked(false); });
     connect(f.MenuCamada, &QMenu::aboutToShow, this, [this] { Camada1Click(); });
     f.Visualizar_Identificar->setChecked(true);
 }
@@ -304,7 +301,7 @@ void TtrelViewWin::FormShow() {
     ZoomAllAndRedraw();
     ShowAboutOnce();
     View()->IdentifyTool();
-    Form().Visualizar_Identificar->setChecked(true);
+    ShowCurrentTool();
 }
 
 void TtrelViewWin::TimerRedrawTimer() {

@@ -37,6 +37,9 @@ public:
         return {v_.GetViewLeft(), v_.GetViewBottom(), 0, v_.GetViewRight(), v_.GetViewTop(), 0};
     }
     TBounds Limits() const override { return {v_.LeftLimit(), v_.BottomLimit(), 0, v_.RightLimit(), v_.TopLimit(), 0}; }
+    bool ShowsLargerScale(double x1, double y1, double x2, double y2) const override {
+        return v_.ShowsLargerScale(x1, y1, x2, y2);
+    }
     TSettings Settings() const override {
         return {v_.snapTolerance_, v_.snapEnabled_, v_.snapX_, v_.snapY_, v_.dotAid_, v_.distanceUnits_};
     }
@@ -207,10 +210,33 @@ void TDrawing::SetCommands(TDrawingCommands v) {
 
 // ---- scale and units
 
+namespace {
+
+// The units per pixel that fit a window of the given extent into a draw
+// area (sizes below 2 pixels count as 2): the larger of the two axes'.
+double FittedUnitsPerPixel(double width, double height, int pixelsWide, int pixelsHigh) {
+    return std::max(width / std::max(pixelsWide - 1, 1), height / std::max(pixelsHigh - 1, 1));
+}
+
+}  // namespace
+
 void TDrawing::UpdateScale(double pixelSizeMetres) {
     layers_->WaitRedraw();
+    const double s = ScaleAt(transform_.ViewLeft, transform_.ViewBottom, transform_.UnitsPerPixel, drawWidth_,
+                             pixelSizeMetres);
+    if (!std::isnan(s)) scale_ = s;
+}
+
+double TDrawing::ScaleAt(double, double, double unitsPerPixel, int, double pixelSizeMetres) const {
     if (!(pixelSizeMetres > 0)) pixelSizeMetres = kPixelSizeMetres;
-    scale_ = transform_.UnitsPerPixel / pixelSizeMetres;
+    return unitsPerPixel / pixelSizeMetres;
+}
+
+bool TDrawing::ShowsLargerScale(double X1, double Y1, double X2, double Y2) const {
+    const int w = ControlWidth(), h = ControlHeight();
+    const double now = ScaleAt(GetViewLeft(), GetViewBottom(), transform_.UnitsPerPixel, w, 0);
+    if (std::isnan(now)) return true;
+    return ScaleAt(X1, Y1, FittedUnitsPerPixel(X2 - X1, Y2 - Y1, w, h), w, 0) > now;
 }
 
 void TDrawing::SetScale(double value) {
@@ -323,8 +349,36 @@ void TDrawing::PushZoomHistory() {
     zoomStack_.push_back({GetViewLeft(), GetViewBottom(), GetViewRight(), GetViewTop()});
 }
 
+bool TDrawing::KeepInZoomRange(double& X1, double& Y1, double& X2, double& Y2) const {
+    const int w = ControlWidth(), h = ControlHeight();
+    const double upp = FittedUnitsPerPixel(X2 - X1, Y2 - Y1, w, h);
+    // Out: the largest window whose numbers the view can still work with.
+    if (!(upp > 0) || !std::isfinite(upp) || !std::isfinite(X1) || !std::isfinite(Y1) ||
+        !std::isfinite(X1 + std::max(w - 1, 1) * upp) || !std::isfinite(Y1 + std::max(h - 1, 1) * upp))
+        return false;
+    // In: no closer than scale 1, nor closer than a stored window that
+    // already shows below it. Differences of rounding (a resize keeps its
+    // units per pixel) are no zoom.
+    const double now = transform_.UnitsPerPixel;
+    if (!(upp < now * (1 - 1e-9))) return true;
+    const double s = ScaleAt(X1, Y1, upp, w, 0);
+    const double floor = scale_ > 0 && scale_ < 1 ? scale_ : 1.0;
+    if (!(s < floor)) return true;
+    const double grow = floor / s;
+    if (upp * grow >= now * (1 - 1e-9)) return false;  // already there: the zoom stops
+    // The asked window grown about its centre to the floor.
+    const double cx = (X1 + X2) / 2, cy = (Y1 + Y2) / 2;
+    const double hw = (X2 - X1) / 2 * grow, hh = (Y2 - Y1) / 2 * grow;
+    X1 = cx - hw;
+    X2 = cx + hw;
+    Y1 = cy - hh;
+    Y2 = cy + hh;
+    return true;
+}
+
 void TDrawing::ZoomWindow(double X1, double Y1, double X2, double Y2) {
     if (X1 < X2 && Y1 < Y2) {
+        if (!KeepInZoomRange(X1, Y1, X2, Y2)) return;
         DoBeforeZoom();
         viewMin_.X = X1;
         viewMin_.Y = Y1;
@@ -649,7 +703,15 @@ void TDrawing::resizeEvent(QResizeEvent* event) {
 // ---- events
 
 void TDrawing::DoResize() {
-    ZoomWindow(GetViewLeft(), GetViewBottom(), GetViewRight(), GetViewTop());
+    // The scale and the lower-left corner stay, as with SetScale; the window
+    // grows or shrinks on the right and the top. An area without extent
+    // (minimised, or squeezed away by its neighbours) changes nothing, so
+    // the map comes back as it was.
+    const int w = ControlWidth(), h = ControlHeight();
+    if (w >= 2 && h >= 2) {
+        const double upp = transform_.UnitsPerPixel, l = GetViewLeft(), b = GetViewBottom();
+        ZoomWindow(l, b, l + (w - 1) * upp, b + (h - 1) * upp);
+    }
     if (OnResize) OnResize(this);
 }
 

@@ -146,6 +146,15 @@ public:
     // Scale := UnitsPerPixel / pixelSizeMetres (the device's pixel size in
     // metres; 0 means the screen pixel).
     virtual void UpdateScale(double pixelSizeMetres);
+    // The scale of a window with lower-left corner (left, bottom) shown at
+    // unitsPerPixel on a draw area drawWidth pixels wide; NaN when it
+    // cannot be told (Scale then stays as it was).
+    virtual double ScaleAt(double left, double bottom, double unitsPerPixel, int drawWidth,
+                           double pixelSizeMetres) const;
+    // Whether ZoomWindow(X1, Y1, X2, Y2) would show a larger scale than
+    // now; always true when the view cannot tell its scale (a coordinate
+    // system it does not know). Zoom-out steps stop where it is false.
+    bool ShowsLargerScale(double X1, double Y1, double X2, double Y2) const;
     double UnitsPerPixel() const { return transform_.UnitsPerPixel; }
 
     // World lengths are metres; the result is in DistanceUnits.
@@ -197,6 +206,11 @@ public:
     // A proper window (X1 < X2, Y1 < Y2) becomes the view window, fitted to
     // the control, with a history entry and a redraw; a point window
     // centres the view on it; anything else does nothing.
+    // Zooms stay in the range the view can show: a window that would show
+    // closer than scale 1 is grown about its centre to scale 1 (nothing
+    // happens when the view is there already, or below it with a window
+    // read from a file), and one whose corners or extent are beyond the
+    // numbers (too far out) is not taken.
     virtual void ZoomWindow(double X1, double Y1, double X2, double Y2);
     // Moves the window by (DX, DY); nothing when the moved window keeps no
     // extent (so far away that rounding joins its sides).
@@ -393,6 +407,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
+    // Keeps the scale and the window's lower-left corner over the new size;
+    // an area under 2 pixels either way changes nothing. Then OnResize.
     virtual void DoResize();
     virtual void DoBeforeZoom();
     virtual void DoAfterZoom();
@@ -480,6 +496,9 @@ private:
     std::unique_ptr<TDrawingTools> tools_;
     QPoint imageOffset_;
     void PushZoomHistory();
+    // Brings a proper window into the zoom range (ZoomWindow); false when
+    // the zoom is not taken.
+    bool KeepInZoomRange(double& X1, double& Y1, double& X2, double& Y2) const;
     void EndCanvas();
     std::unique_ptr<QPainter> canvasPainter_;
     std::unique_ptr<TViewDrawContext> canvas_;

@@ -668,6 +668,9 @@ void TDrawingTools::CommandClick() {
         const double upp = v_.Transform().UnitsPerPixel;
         const double hx = v_.Control().width() * upp * k, hy = v_.Control().height() * upp * k;
         const TVertex p = Cursor();
+        // Out as far as the scale still grows: past that (a geographic window
+        // wider than half the globe) the view cannot show a larger scale.
+        if (c == dcZoomOut && !v_.ShowsLargerScale(p.X - hx, p.Y - hy, p.X + hx, p.Y + hy)) return;
         v_.ZoomWindow(p.X - hx, p.Y - hy, p.X + hx, p.Y + hy);
         return;
     }

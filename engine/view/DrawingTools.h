@@ -68,6 +68,8 @@ public:
     // The world window shown and the drawing limits (X and Y only).
     virtual TBounds ViewWindow() const = 0;
     virtual TBounds Limits() const = 0;
+    // Whether a window would show a larger scale than now.
+    virtual bool ShowsLargerScale(double x1, double y1, double x2, double y2) const = 0;
 
     // ---- what the tools read
     struct TSettings {

@@ -84,26 +84,19 @@ double TGISDrawing::MeasureArea(const TContour& contour) const {
     return GeodesicRingArea(contour.Points(), e.A(), e.F());
 }
 
-void TGISDrawing::UpdateScale(double pixelSizeMetres) {
-    Layers().WaitRedraw();  // the layers being drawn read the view's system and scale
+double TGISDrawing::ScaleAt(double left, double bottom, double unitsPerPixel, int drawWidth,
+                            double pixelSizeMetres) const {
     const TMeasuring m = Measuring();
-    if (m == TMeasuring::Planar) {
-        TDrawing::UpdateScale(pixelSizeMetres);
-        return;
-    }
-    if (m == TMeasuring::None) return;
+    if (m == TMeasuring::Planar) return TDrawing::ScaleAt(left, bottom, unitsPerPixel, drawWidth, pixelSizeMetres);
+    if (m == TMeasuring::None) return std::nan("");
     // The device's own pixel and draw width: a printed page gets the
     // printer's, not the screen's.
     if (!(pixelSizeMetres > 0)) pixelSizeMetres = kPixelSizeMetres;
-    const int w = std::max(DrawWidth(), 2);
-    const double xL = Transform().ViewLeft;
-    const double yB = Transform().ViewBottom;
-    const double xR = xL + (w - 1) * UnitsPerPixel();
+    const int w = std::max(drawWidth, 2);
     try {
-        const double d = Geodesic(xL, yB, xR, yB);
-        scale_ = d / (w - 1) / pixelSizeMetres;
+        return Geodesic(left, bottom, left + (w - 1) * unitsPerPixel, bottom) / (w - 1) / pixelSizeMetres;
     } catch (const std::exception&) {
-        // A window outside the latitudes keeps the last scale.
+        return std::nan("");  // a window outside the latitudes keeps the last scale
     }
 }
 

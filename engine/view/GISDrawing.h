@@ -49,7 +49,8 @@ public:
 
     // ---- measurements (geographic: geodesics on the catalogue ellipsoid)
     void SetScale(double value) override;
-    void UpdateScale(double pixelSizeMetres) override;
+    double ScaleAt(double left, double bottom, double unitsPerPixel, int drawWidth,
+                   double pixelSizeMetres) const override;
     double DeltaX() const override;
     double DeltaY() const override;
     double Distance() const override;

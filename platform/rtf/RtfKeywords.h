@@ -32,6 +32,8 @@ enum class TRtfKw : std::uint16_t {
     Field, FldRslt, Object, Result,
     // Destinations that are skipped even without \*
     SkipDestination,
+    // The number of words above (no word has it).
+    Count
 };
 
 struct TRtfKeyword {

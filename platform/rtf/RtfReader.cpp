@@ -4,6 +4,7 @@
 #include "platform/rtf/RtfReader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -201,6 +202,62 @@ private:
         c = TRtfCharProps();
         c.Font = deff_;
     }
+
+    // ---- control words (Word): a table from word to handler
+    // What a handler gets: the word, its parameter and the table's value.
+    struct TWord {
+        TRtfKw Kw;
+        bool HasParam;
+        int Param;
+        int Value;
+        // An on/off word: on without a parameter or with one other than 0.
+        bool Flag() const { return !HasParam || Param != 0; }
+        int Twips() const { return std::clamp(Param, -200000, 200000); }
+    };
+    using TWordHandler = void (TRtfParser::*)(TState&, const TWord&);
+    struct TWordEntry {
+        TRtfKw Kw = TRtfKw::Unknown;
+        TWordHandler Handler = nullptr;
+        int Value = 0;
+    };
+    using TWordTable = std::array<TWordEntry, static_cast<std::size_t>(TRtfKw::Count)>;
+    static constexpr TWordTable MakeWordTable();
+    static const TWordTable kWords;
+    void CodePageWord(TState& s, const TWord& w);
+    void DefaultFontWord(TState& s, const TWord& w);
+    void UnicodeSkipWord(TState& s, const TWord& w);
+    void UnicodeWord(TState& s, const TWord& w);
+    void DestinationWord(TState& s, const TWord& w);
+    void FontWord(TState& s, const TWord& w);
+    void FontFamilyWord(TState& s, const TWord& w);
+    void FontCodeWord(TState& s, const TWord& w);
+    void ColorComponentWord(TState& s, const TWord& w);
+    void StyleSheetWord(TState& s, const TWord& w);
+    void StyleWord(TState& s, const TWord& w);
+    void CharStyleWord(TState& s, const TWord& w);
+    void CharFormatWord(TState& s, const TWord& w);
+    void UnderlineWord(TState& s, const TWord& w);
+    void PardWord(TState& s, const TWord& w);
+    void AlignWord(TState& s, const TWord& w);
+    void ParaFormatWord(TState& s, const TWord& w);
+    void TabKindWord(TState& s, const TWord& w);
+    void TabStopWord(TState& s, const TWord& w);
+    void ParagraphEndWord(TState& s, const TWord& w);
+    void NestCellWord(TState& s, const TWord& w);
+    void CharacterWord(TState& s, const TWord& w);
+    void RowDefWord(TState& s, const TWord& w);
+    void CellXWord(TState& s, const TWord& w);
+    void CellMergeWord(TState& s, const TWord& w);
+    void BorderSideWord(TState& s, const TWord& w);
+    void BorderStyleWord(TState& s, const TWord& w);
+    void CellWord(TState& s, const TWord& w);
+    void RowWord(TState& s, const TWord& w);
+    void PictWord(TState& s, const TWord& w);
+    void PictFormatWord(TState& s, const TWord& w);
+    void ListWord(TState& s, const TWord& w);
+    void ListLevelWord(TState& s, const TWord& w);
+    void ListOverrideWord(TState& s, const TWord& w);
+    void MarkerWord(TState& s, const TWord& w);
 
     const unsigned char* const begin_;
     const unsigned char* p_;
@@ -746,288 +803,382 @@ void TRtfParser::CommitList() {
     level_ = -1;
 }
 
+// ---- control words: a table from word to handler
+
 void TRtfParser::Word(TRtfKw kw, bool hasParam, int param) {
+    const TWordEntry& e = kWords[static_cast<std::size_t>(kw)];
+    if (e.Handler != nullptr) (this->*e.Handler)(Top(), TWord{kw, hasParam, param, e.Value});
+}
+
+// The words acted on, each with its handler and the value it gives it;
+// every other word is ignored.
+constexpr TRtfParser::TWordTable TRtfParser::MakeWordTable() {
     using K = TRtfKw;
-    TState& s = Top();
-    const TDest dest = s.Dest;
-    const auto flag = [&] { return !hasParam || param != 0; };
-    const auto twips = [&] { return std::clamp(param, -200000, 200000); };
-    switch (kw) {
-    case K::Ansi: docPage_ = 1252; lastFont_ = -2; break;
-    case K::Mac: docPage_ = 10000; lastFont_ = -2; break;
-    case K::Pc: docPage_ = 437; lastFont_ = -2; break;
-    case K::Pca: docPage_ = 850; lastFont_ = -2; break;
-    case K::AnsiCpg:
-        if (hasParam) docPage_ = param;
-        lastFont_ = -2;
-        break;
-    case K::Deff:
-        deff_ = param;
-        for (TState& st : stack_)
-            if (st.Char.Font < 0) {
-                st.Char.Font = param;
-                st.Format = -1;
-            }
-        break;
-    case K::Uc: s.Uc = std::clamp(hasParam ? param : 1, 0, kMaxSkip); break;
-    case K::U: {
-        const int v = param < 0 ? param + 65536 : param;
-        if (v >= 0 && v <= 0xFFFF) Emit(static_cast<char16_t>(v));
-        skip_ = s.Uc;
-        break;
-    }
+    using P = TRtfParser;
+    const TWordEntry entries[] = {
+        // Document and code pages
+        {K::Ansi, &P::CodePageWord, 1252}, {K::Mac, &P::CodePageWord, 10000}, {K::Pc, &P::CodePageWord, 437},
+        {K::Pca, &P::CodePageWord, 850}, {K::AnsiCpg, &P::CodePageWord, 0},
+        {K::Deff, &P::DefaultFontWord}, {K::Uc, &P::UnicodeSkipWord}, {K::U, &P::UnicodeWord},
+        // Destinations
+        {K::FontTable, &P::DestinationWord, int(TDest::FontTable)},
+        {K::ColorTable, &P::DestinationWord, int(TDest::ColorTable)},
+        {K::ListTable, &P::DestinationWord, int(TDest::ListTable)},
+        {K::ListOverrideTable, &P::DestinationWord, int(TDest::ListOverrideTable)},
+        {K::LfoLevel, &P::DestinationWord, int(TDest::Skip)},
+        {K::SkipDestination, &P::DestinationWord, int(TDest::Skip)},
+        // Font table
+        {K::F, &P::FontWord},
+        {K::FRoman, &P::FontFamilyWord, QFont::Serif}, {K::FSwiss, &P::FontFamilyWord, QFont::SansSerif},
+        {K::FModern, &P::FontFamilyWord, QFont::TypeWriter}, {K::FScript, &P::FontFamilyWord, QFont::Cursive},
+        {K::FDecor, &P::FontFamilyWord, QFont::Decorative}, {K::FNil, &P::FontFamilyWord, QFont::AnyStyle},
+        {K::FTech, &P::FontFamilyWord, QFont::AnyStyle}, {K::FBidi, &P::FontFamilyWord, QFont::AnyStyle},
+        {K::FCharset, &P::FontCodeWord}, {K::Cpg, &P::FontCodeWord},
+        // Colour table
+        {K::Red, &P::ColorComponentWord, 0}, {K::Green, &P::ColorComponentWord, 1},
+        {K::Blue, &P::ColorComponentWord, 2},
+        // Style sheet
+        {K::StyleSheet, &P::StyleSheetWord}, {K::S, &P::StyleWord},
+        {K::Cs, &P::CharStyleWord}, {K::Ds, &P::CharStyleWord}, {K::Ts, &P::CharStyleWord},
+        // Character formats
+        {K::Plain, &P::CharFormatWord}, {K::B, &P::CharFormatWord}, {K::I, &P::CharFormatWord},
+        {K::Fs, &P::CharFormatWord}, {K::Cf, &P::CharFormatWord},
+        {K::Ul, &P::UnderlineWord, 1}, {K::UlNone, &P::UnderlineWord, 0}, {K::UlD, &P::UnderlineWord, 2},
+        {K::UlDash, &P::UnderlineWord, 3}, {K::UlDb, &P::UnderlineWord, 4}, {K::UlWave, &P::UnderlineWord, 5},
+        // Paragraph formats
+        {K::Pard, &P::PardWord}, {K::InTbl, &P::ParaFormatWord}, {K::SlMult, &P::ParaFormatWord},
+        {K::Ql, &P::AlignWord, 0}, {K::Qc, &P::AlignWord, 1}, {K::Qr, &P::AlignWord, 2}, {K::Qj, &P::AlignWord, 3},
+        {K::Li, &P::ParaFormatWord}, {K::Ri, &P::ParaFormatWord}, {K::Fi, &P::ParaFormatWord},
+        {K::Sb, &P::ParaFormatWord}, {K::Sa, &P::ParaFormatWord}, {K::Sl, &P::ParaFormatWord},
+        {K::Tqr, &P::TabKindWord, 1}, {K::Tqc, &P::TabKindWord, 2}, {K::Tqdec, &P::TabKindWord, 3},
+        {K::Tb, &P::TabKindWord, 0}, {K::Tx, &P::TabStopWord},
+        // Breaks and special characters
+        {K::Par, &P::ParagraphEndWord}, {K::Sect, &P::ParagraphEndWord}, {K::Page, &P::ParagraphEndWord},
+        {K::NestRow, &P::ParagraphEndWord}, {K::NestCell, &P::NestCellWord},
+        {K::Line, &P::CharacterWord, 0x2028}, {K::Tab, &P::CharacterWord, '\t'},
+        {K::EmDash, &P::CharacterWord, 0x2014}, {K::EnDash, &P::CharacterWord, 0x2013},
+        {K::EmSpace, &P::CharacterWord, 0x2003}, {K::EnSpace, &P::CharacterWord, 0x2002},
+        {K::QmSpace, &P::CharacterWord, 0x2005}, {K::Bullet, &P::CharacterWord, 0x2022},
+        {K::LQuote, &P::CharacterWord, 0x2018}, {K::RQuote, &P::CharacterWord, 0x2019},
+        {K::LDblQuote, &P::CharacterWord, 0x201C}, {K::RDblQuote, &P::CharacterWord, 0x201D},
+        {K::Zwj, &P::CharacterWord, 0x200D}, {K::Zwnj, &P::CharacterWord, 0x200C},
+        {K::LtrMark, &P::CharacterWord, 0x200E}, {K::RtlMark, &P::CharacterWord, 0x200F},
+        // Tables
+        {K::TRowD, &P::RowDefWord}, {K::CellX, &P::CellXWord}, {K::TrGaph, &P::RowDefWord},
+        {K::TrLeft, &P::RowDefWord}, {K::ClMgf, &P::CellMergeWord}, {K::ClMrg, &P::CellMergeWord},
+        {K::ClVmgf, &P::CellMergeWord}, {K::ClVmrg, &P::CellMergeWord},
+        {K::ClBrdrT, &P::BorderSideWord}, {K::ClBrdrL, &P::BorderSideWord}, {K::ClBrdrB, &P::BorderSideWord},
+        {K::ClBrdrR, &P::BorderSideWord}, {K::TrBrdrT, &P::BorderSideWord}, {K::TrBrdrL, &P::BorderSideWord},
+        {K::TrBrdrB, &P::BorderSideWord}, {K::TrBrdrR, &P::BorderSideWord}, {K::TrBrdrH, &P::BorderSideWord},
+        {K::TrBrdrV, &P::BorderSideWord},
+        {K::BrdrS, &P::BorderStyleWord, 1}, {K::BrdrTh, &P::BorderStyleWord, 1},
+        {K::BrdrDb, &P::BorderStyleWord, 1}, {K::BrdrDot, &P::BorderStyleWord, 1},
+        {K::BrdrDash, &P::BorderStyleWord, 1}, {K::BrdrHair, &P::BorderStyleWord, 1},
+        {K::BrdrSh, &P::BorderStyleWord, 1}, {K::BrdrNone, &P::BorderStyleWord, 0},
+        {K::Cell, &P::CellWord}, {K::Row, &P::RowWord},
+        // Pictures
+        {K::Pict, &P::PictWord}, {K::PngBlip, &P::PictFormatWord}, {K::JpegBlip, &P::PictFormatWord},
+        {K::PicW, &P::PictFormatWord}, {K::PicH, &P::PictFormatWord}, {K::PicWGoal, &P::PictFormatWord},
+        {K::PicHGoal, &P::PictFormatWord}, {K::PicScaleX, &P::PictFormatWord},
+        {K::PicScaleY, &P::PictFormatWord},
+        // Lists
+        {K::List, &P::ListWord}, {K::ListLevel, &P::ListLevelWord}, {K::LevelNfc, &P::ListLevelWord},
+        {K::LevelNfcN, &P::ListLevelWord}, {K::LevelText, &P::ListLevelWord}, {K::ListId, &P::ListOverrideWord},
+        {K::ListOverride, &P::ListOverrideWord}, {K::Ls, &P::ListOverrideWord}, {K::Ilvl, &P::ParaFormatWord},
+        {K::ListText, &P::MarkerWord}, {K::PnText, &P::MarkerWord},
+    };
+    TWordTable table{};
+    for (const TWordEntry& e : entries) table[static_cast<std::size_t>(e.Kw)] = e;
+    return table;
+}
 
-    case K::FontTable: s.Dest = TDest::FontTable; break;
-    case K::F:
-        if (dest == TDest::FontTable) {
-            CommitFont();
-            fontOpen_ = true;
-            fontIndex_ = param;
-            fontCharset_ = -1;
-            fontCodePage_ = 0;
-            fontFamily_ = QFont::AnyStyle;
-            fontName_.clear();
-        } else {
-            s.Char.Font = param;
-            s.Format = -1;
+constinit const TRtfParser::TWordTable TRtfParser::kWords = MakeWordTable();
+
+void TRtfParser::CodePageWord(TState&, const TWord& w) {
+    if (w.Kw != TRtfKw::AnsiCpg) docPage_ = w.Value;
+    else if (w.HasParam) docPage_ = w.Param;
+    lastFont_ = -2;
+}
+
+void TRtfParser::DefaultFontWord(TState&, const TWord& w) {
+    deff_ = w.Param;
+    for (TState& st : stack_)
+        if (st.Char.Font < 0) {
+            st.Char.Font = w.Param;
+            st.Format = -1;
         }
-        break;
-    case K::FRoman: fontFamily_ = QFont::Serif; break;
-    case K::FSwiss: fontFamily_ = QFont::SansSerif; break;
-    case K::FModern: fontFamily_ = QFont::TypeWriter; break;
-    case K::FScript: fontFamily_ = QFont::Cursive; break;
-    case K::FDecor: fontFamily_ = QFont::Decorative; break;
-    case K::FNil:
-    case K::FTech:
-    case K::FBidi: fontFamily_ = QFont::AnyStyle; break;
-    case K::FCharset: fontCharset_ = param; break;
-    case K::Cpg: fontCodePage_ = param; break;
+}
 
-    case K::ColorTable: s.Dest = TDest::ColorTable; break;
-    case K::Red: red_ = std::clamp(param, 0, 255); colorSet_ = true; break;
-    case K::Green: green_ = std::clamp(param, 0, 255); colorSet_ = true; break;
-    case K::Blue: blue_ = std::clamp(param, 0, 255); colorSet_ = true; break;
+void TRtfParser::UnicodeSkipWord(TState& s, const TWord& w) { s.Uc = std::clamp(w.HasParam ? w.Param : 1, 0, kMaxSkip); }
 
-    case K::StyleSheet:
-        s.Dest = TDest::StyleSheet;
-        s.Role = TRole::StyleSheet;
-        ResetChar(s.Char);
-        s.Para = TRtfParaProps();
+void TRtfParser::UnicodeWord(TState& s, const TWord& w) {
+    const int v = w.Param < 0 ? w.Param + 65536 : w.Param;
+    if (v >= 0 && v <= 0xFFFF) Emit(static_cast<char16_t>(v));
+    skip_ = s.Uc;
+}
+
+void TRtfParser::DestinationWord(TState& s, const TWord& w) { s.Dest = static_cast<TDest>(w.Value); }
+
+void TRtfParser::FontWord(TState& s, const TWord& w) {
+    if (s.Dest == TDest::FontTable) {
+        CommitFont();
+        fontOpen_ = true;
+        fontIndex_ = w.Param;
+        fontCharset_ = -1;
+        fontCodePage_ = 0;
+        fontFamily_ = QFont::AnyStyle;
+        fontName_.clear();
+    } else {
+        s.Char.Font = w.Param;
         s.Format = -1;
-        break;
-    case K::S:
-        if (dest == TDest::StyleSheet) {
-            styleIndex_ = param;
-            styleParagraph_ = true;
-        } else if (const auto found = styles_.find(param); found != styles_.end()) {
-            const bool inTable = s.Para.InTable;
-            const int list = s.Para.List, level = s.Para.Level;
-            s.Para = found->second.Para;
-            s.Para.InTable = s.Para.InTable || inTable;
-            if (s.Para.List == 0) {
-                s.Para.List = list;
-                s.Para.Level = level;
-            }
-            s.Char = found->second.Char;
-            s.Format = -1;
+    }
+}
+
+void TRtfParser::FontFamilyWord(TState&, const TWord& w) { fontFamily_ = w.Value; }
+
+void TRtfParser::FontCodeWord(TState&, const TWord& w) {
+    (w.Kw == TRtfKw::FCharset ? fontCharset_ : fontCodePage_) = w.Param;
+}
+
+void TRtfParser::ColorComponentWord(TState&, const TWord& w) {
+    int* const components[] = {&red_, &green_, &blue_};
+    *components[w.Value] = std::clamp(w.Param, 0, 255);
+    colorSet_ = true;
+}
+
+void TRtfParser::StyleSheetWord(TState& s, const TWord&) {
+    s.Dest = TDest::StyleSheet;
+    s.Role = TRole::StyleSheet;
+    ResetChar(s.Char);
+    s.Para = TRtfParaProps();
+    s.Format = -1;
+}
+
+// In the style sheet, a paragraph style's number; in the text, the style's
+// formats (a paragraph keeps its table and list unless the style names them).
+void TRtfParser::StyleWord(TState& s, const TWord& w) {
+    if (s.Dest == TDest::StyleSheet) {
+        styleIndex_ = w.Param;
+        styleParagraph_ = true;
+    } else if (const auto found = styles_.find(w.Param); found != styles_.end()) {
+        const bool inTable = s.Para.InTable;
+        const int list = s.Para.List, level = s.Para.Level;
+        s.Para = found->second.Para;
+        s.Para.InTable = s.Para.InTable || inTable;
+        if (s.Para.List == 0) {
+            s.Para.List = list;
+            s.Para.Level = level;
         }
-        break;
-    case K::Cs:
-    case K::Ds:
-    case K::Ts:
-        if (dest == TDest::StyleSheet) styleParagraph_ = false;
-        break;
+        s.Char = found->second.Char;
+        s.Format = -1;
+    }
+}
 
-    case K::Plain: ResetChar(s.Char); s.Format = -1; break;
-    case K::B: s.Char.Bold = flag(); s.Format = -1; break;
-    case K::I: s.Char.Italic = flag(); s.Format = -1; break;
-    case K::Ul: s.Char.Underline = flag() ? 1 : 0; s.Format = -1; break;
-    case K::UlNone: s.Char.Underline = 0; s.Format = -1; break;
-    case K::UlD: s.Char.Underline = flag() ? 2 : 0; s.Format = -1; break;
-    case K::UlDash: s.Char.Underline = flag() ? 3 : 0; s.Format = -1; break;
-    case K::UlDb: s.Char.Underline = flag() ? 4 : 0; s.Format = -1; break;
-    case K::UlWave: s.Char.Underline = flag() ? 5 : 0; s.Format = -1; break;
-    case K::Fs: s.Char.Size = (hasParam && param > 0) ? std::min(param, 3276) : 24; s.Format = -1; break;
-    case K::Cf: s.Char.Color = std::clamp(param, 0, 0xFFFF); s.Format = -1; break;
+void TRtfParser::CharStyleWord(TState& s, const TWord&) {
+    if (s.Dest == TDest::StyleSheet) styleParagraph_ = false;
+}
 
-    case K::Pard:
-        s.Para = TRtfParaProps();
-        borderWord_ = false;
-        tabKind_ = 0;
-        break;
-    case K::Ql: s.Para.Align = 0; break;
-    case K::Qc: s.Para.Align = 1; break;
-    case K::Qr: s.Para.Align = 2; break;
-    case K::Qj: s.Para.Align = 3; break;
-    case K::Li: s.Para.Left = twips(); break;
-    case K::Ri: s.Para.Right = twips(); break;
-    case K::Fi: s.Para.First = twips(); break;
-    case K::Sb: s.Para.Before = std::clamp(param, 0, 200000); break;
-    case K::Sa: s.Para.After = std::clamp(param, 0, 200000); break;
-    case K::Sl: s.Para.Line = twips(); break;
-    case K::SlMult: s.Para.LineMultiple = flag(); break;
-    case K::Tqr: tabKind_ = 1; break;
-    case K::Tqc: tabKind_ = 2; break;
-    case K::Tqdec: tabKind_ = 3; break;
-    case K::Tx:
-        if (s.Para.TabCount < kRtfMaxTabs)
-            s.Para.Tabs[s.Para.TabCount++] = TRtfTab{std::clamp(param, 0, 200000), static_cast<std::uint8_t>(tabKind_)};
-        tabKind_ = 0;
-        break;
-    case K::Tb: tabKind_ = 0; break;
-    case K::InTbl: s.Para.InTable = true; break;
+void TRtfParser::CharFormatWord(TState& s, const TWord& w) {
+    switch (w.Kw) {
+    case TRtfKw::Plain: ResetChar(s.Char); break;
+    case TRtfKw::B: s.Char.Bold = w.Flag(); break;
+    case TRtfKw::I: s.Char.Italic = w.Flag(); break;
+    case TRtfKw::Fs: s.Char.Size = (w.HasParam && w.Param > 0) ? std::min(w.Param, 3276) : 24; break;
+    case TRtfKw::Cf: s.Char.Color = std::clamp(w.Param, 0, 0xFFFF); break;
+    default: break;
+    }
+    s.Format = -1;
+}
 
-    case K::Par:
-    case K::Sect:
-    case K::Page: ParagraphEnd(); break;
-    case K::NestRow: ParagraphEnd(); break;
-    case K::Line: Emit(u'\u2028'); break;
-    case K::Tab: Emit(u'\t'); break;
-    case K::NestCell:
-        if (dest == TDest::Text) nestTab_ = true;  // before the next cell's text, if any
-        break;
-    case K::EmDash: Emit(u'\u2014'); break;
-    case K::EnDash: Emit(u'\u2013'); break;
-    case K::EmSpace: Emit(u'\u2003'); break;
-    case K::EnSpace: Emit(u'\u2002'); break;
-    case K::QmSpace: Emit(u'\u2005'); break;
-    case K::Bullet: Emit(u'\u2022'); break;
-    case K::LQuote: Emit(u'\u2018'); break;
-    case K::RQuote: Emit(u'\u2019'); break;
-    case K::LDblQuote: Emit(u'\u201C'); break;
-    case K::RDblQuote: Emit(u'\u201D'); break;
-    case K::Zwj: Emit(u'\u200D'); break;
-    case K::Zwnj: Emit(u'\u200C'); break;
-    case K::LtrMark: Emit(u'\u200E'); break;
-    case K::RtlMark: Emit(u'\u200F'); break;
+void TRtfParser::UnderlineWord(TState& s, const TWord& w) {
+    s.Char.Underline = static_cast<std::uint8_t>(w.Flag() ? w.Value : 0);
+    s.Format = -1;
+}
 
-    case K::TRowD:
+void TRtfParser::PardWord(TState& s, const TWord&) {
+    s.Para = TRtfParaProps();
+    borderWord_ = false;
+    tabKind_ = 0;
+}
+
+void TRtfParser::AlignWord(TState& s, const TWord& w) { s.Para.Align = static_cast<std::uint8_t>(w.Value); }
+
+void TRtfParser::ParaFormatWord(TState& s, const TWord& w) {
+    switch (w.Kw) {
+    case TRtfKw::Li: s.Para.Left = w.Twips(); break;
+    case TRtfKw::Ri: s.Para.Right = w.Twips(); break;
+    case TRtfKw::Fi: s.Para.First = w.Twips(); break;
+    case TRtfKw::Sb: s.Para.Before = std::clamp(w.Param, 0, 200000); break;
+    case TRtfKw::Sa: s.Para.After = std::clamp(w.Param, 0, 200000); break;
+    case TRtfKw::Sl: s.Para.Line = w.Twips(); break;
+    case TRtfKw::SlMult: s.Para.LineMultiple = w.Flag(); break;
+    case TRtfKw::InTbl: s.Para.InTable = true; break;
+    case TRtfKw::Ilvl: s.Para.Level = std::clamp(w.Param, 0, 8); break;
+    default: break;
+    }
+}
+
+// The kind of the next tab stop (\tb, a bar tab, is read as a left one).
+void TRtfParser::TabKindWord(TState&, const TWord& w) { tabKind_ = w.Value; }
+
+void TRtfParser::TabStopWord(TState& s, const TWord& w) {
+    if (s.Para.TabCount < kRtfMaxTabs)
+        s.Para.Tabs[s.Para.TabCount++] = TRtfTab{std::clamp(w.Param, 0, 200000), static_cast<std::uint8_t>(tabKind_)};
+    tabKind_ = 0;
+}
+
+void TRtfParser::ParagraphEndWord(TState&, const TWord&) { ParagraphEnd(); }
+
+void TRtfParser::NestCellWord(TState& s, const TWord&) {
+    if (s.Dest == TDest::Text) nestTab_ = true;  // before the next cell's text, if any
+}
+
+void TRtfParser::CharacterWord(TState&, const TWord& w) { Emit(static_cast<char16_t>(w.Value)); }
+
+void TRtfParser::RowDefWord(TState& s, const TWord& w) {
+    switch (w.Kw) {
+    case TRtfKw::TRowD:
         row_ = TRtfRowDef();
         cell_ = TRtfCellDef();
         borderWord_ = false;
-        if (dest == TDest::Text) s.Para.InTable = true;
+        if (s.Dest == TDest::Text) s.Para.InTable = true;
         break;
-    case K::CellX:
-        cell_.Right = twips();
-        if (row_.Cells.size() < static_cast<std::size_t>(kRtfMaxColumns)) row_.Cells.push_back(cell_);
-        cell_ = TRtfCellDef();
-        borderWord_ = false;
-        break;
-    case K::ClMgf: cell_.MergeFirst = true; break;
-    case K::ClMrg: cell_.Merged = true; break;
-    case K::ClVmgf: cell_.VMergeFirst = true; break;
-    case K::ClVmrg: cell_.VMerged = true; break;
-    case K::TrGaph: row_.Gap = std::clamp(param, 0, 20000); break;
-    case K::TrLeft: row_.Left = twips(); break;
-    case K::ClBrdrT:
-    case K::ClBrdrL:
-    case K::ClBrdrB:
-    case K::ClBrdrR:
-    case K::TrBrdrT:
-    case K::TrBrdrL:
-    case K::TrBrdrB:
-    case K::TrBrdrR:
-    case K::TrBrdrH:
-    case K::TrBrdrV: borderWord_ = true; break;
-    case K::BrdrS:
-    case K::BrdrTh:
-    case K::BrdrDb:
-    case K::BrdrDot:
-    case K::BrdrDash:
-    case K::BrdrHair:
-    case K::BrdrSh:
-        if (borderWord_) row_.Borders = true;
-        borderWord_ = false;
-        break;
-    case K::BrdrNone: borderWord_ = false; break;
-    case K::Cell:
-        if (dest == TDest::Text) {
-            s.Para.InTable = true;  // a cell is in a table, \intbl or not
-            BeginContent(true);
-            if (!builder_.CellEnd(s.Para)) Fatal(QStringLiteral("The document is damaged: %1").arg(builder_.TableError()));
-        }
-        break;
-    case K::Row:
-        if (dest == TDest::Text) builder_.RowEnd(row_);
-        break;
+    case TRtfKw::TrGaph: row_.Gap = std::clamp(w.Param, 0, 20000); break;
+    case TRtfKw::TrLeft: row_.Left = w.Twips(); break;
+    default: break;
+    }
+}
 
-    case K::Pict:
-        if (dest == TDest::Pict) {
-            s.Dest = TDest::Skip;
-        } else {
-            s.Dest = TDest::Pict;
-            pict_ = TPict();
-            pict_.Start = p_ - begin_;
-        }
-        break;
-    case K::PngBlip: if (dest == TDest::Pict) pict_.Kind = 1; break;
-    case K::JpegBlip: if (dest == TDest::Pict) pict_.Kind = 2; break;
-    case K::PicW: if (dest == TDest::Pict) pict_.W = std::clamp(param, 0, 1000000); break;
-    case K::PicH: if (dest == TDest::Pict) pict_.H = std::clamp(param, 0, 1000000); break;
-    case K::PicWGoal: if (dest == TDest::Pict) pict_.GoalW = std::clamp(param, 0, 1000000); break;
-    case K::PicHGoal: if (dest == TDest::Pict) pict_.GoalH = std::clamp(param, 0, 1000000); break;
-    case K::PicScaleX: if (dest == TDest::Pict) pict_.ScaleX = std::clamp(param, 1, 10000); break;
-    case K::PicScaleY: if (dest == TDest::Pict) pict_.ScaleY = std::clamp(param, 1, 10000); break;
+void TRtfParser::CellXWord(TState&, const TWord& w) {
+    cell_.Right = w.Twips();
+    if (row_.Cells.size() < static_cast<std::size_t>(kRtfMaxColumns)) row_.Cells.push_back(cell_);
+    cell_ = TRtfCellDef();
+    borderWord_ = false;
+}
 
-    case K::ListTable: s.Dest = TDest::ListTable; break;
-    case K::ListOverrideTable: s.Dest = TDest::ListOverrideTable; break;
-    case K::List:
-        if (dest == TDest::ListTable) {
-            s.Role = TRole::List;
-            listLevels_ = {};
-            listLevelCount_ = 0;
-            listId_ = 0;
-            level_ = -1;
-        }
-        break;
-    case K::ListLevel:
-        if (dest == TDest::ListTable) {
+void TRtfParser::CellMergeWord(TState&, const TWord& w) {
+    switch (w.Kw) {
+    case TRtfKw::ClMgf: cell_.MergeFirst = true; break;
+    case TRtfKw::ClMrg: cell_.Merged = true; break;
+    case TRtfKw::ClVmgf: cell_.VMergeFirst = true; break;
+    case TRtfKw::ClVmrg: cell_.VMerged = true; break;
+    default: break;
+    }
+}
+
+// A border of a cell or row is named, then its style: a style other than
+// none after a side gives the row its borders.
+void TRtfParser::BorderSideWord(TState&, const TWord&) { borderWord_ = true; }
+
+void TRtfParser::BorderStyleWord(TState&, const TWord& w) {
+    if (w.Value != 0 && borderWord_) row_.Borders = true;
+    borderWord_ = false;
+}
+
+void TRtfParser::CellWord(TState& s, const TWord&) {
+    if (s.Dest != TDest::Text) return;
+    s.Para.InTable = true;  // a cell is in a table, \intbl or not
+    BeginContent(true);
+    if (!builder_.CellEnd(s.Para)) Fatal(QStringLiteral("The document is damaged: %1").arg(builder_.TableError()));
+}
+
+void TRtfParser::RowWord(TState& s, const TWord&) {
+    if (s.Dest == TDest::Text) builder_.RowEnd(row_);
+}
+
+// A picture in a picture is skipped.
+void TRtfParser::PictWord(TState& s, const TWord&) {
+    if (s.Dest == TDest::Pict) {
+        s.Dest = TDest::Skip;
+    } else {
+        s.Dest = TDest::Pict;
+        pict_ = TPict();
+        pict_.Start = p_ - begin_;
+    }
+}
+
+void TRtfParser::PictFormatWord(TState& s, const TWord& w) {
+    if (s.Dest != TDest::Pict) return;
+    const auto size = [&w] { return std::clamp(w.Param, 0, 1000000); };
+    switch (w.Kw) {
+    case TRtfKw::PngBlip: pict_.Kind = 1; break;
+    case TRtfKw::JpegBlip: pict_.Kind = 2; break;
+    case TRtfKw::PicW: pict_.W = size(); break;
+    case TRtfKw::PicH: pict_.H = size(); break;
+    case TRtfKw::PicWGoal: pict_.GoalW = size(); break;
+    case TRtfKw::PicHGoal: pict_.GoalH = size(); break;
+    case TRtfKw::PicScaleX: pict_.ScaleX = std::clamp(w.Param, 1, 10000); break;
+    case TRtfKw::PicScaleY: pict_.ScaleY = std::clamp(w.Param, 1, 10000); break;
+    default: break;
+    }
+}
+
+void TRtfParser::ListWord(TState& s, const TWord&) {
+    if (s.Dest != TDest::ListTable) return;
+    s.Role = TRole::List;
+    listLevels_ = {};
+    listLevelCount_ = 0;
+    listId_ = 0;
+    level_ = -1;
+}
+
+// A list's levels (at most nine kept), their numbering and their text.
+void TRtfParser::ListLevelWord(TState& s, const TWord& w) {
+    switch (w.Kw) {
+    case TRtfKw::ListLevel:
+        if (s.Dest == TDest::ListTable) {
             s.Dest = TDest::ListLevel;
             level_ = listLevelCount_ < 9 ? listLevelCount_++ : -1;
         } else {
             s.Dest = TDest::Skip;
         }
         break;
-    case K::LevelNfc:
-    case K::LevelNfcN:
-        if (dest == TDest::ListLevel && level_ >= 0) listLevels_[level_].Nfc = param;
+    case TRtfKw::LevelNfc:
+    case TRtfKw::LevelNfcN:
+        if (s.Dest == TDest::ListLevel && level_ >= 0) listLevels_[level_].Nfc = w.Param;
         break;
-    case K::LevelText:
-        if (dest == TDest::ListLevel) {
+    case TRtfKw::LevelText:
+        if (s.Dest == TDest::ListLevel) {
             s.Dest = TDest::LevelText;
             if (level_ >= 0) listLevels_[level_].Text.clear();
         } else {
             s.Dest = TDest::Skip;
         }
         break;
-    case K::ListId:
-        if (dest == TDest::ListTable) listId_ = param;
-        if (dest == TDest::ListOverrideTable) overrideList_ = param;
+    default: break;
+    }
+}
+
+// \listid in a list or an override, \listoverride, and \ls: in the override
+// table the override's number, in the text the paragraph's list.
+void TRtfParser::ListOverrideWord(TState& s, const TWord& w) {
+    const TDest dest = s.Dest;
+    switch (w.Kw) {
+    case TRtfKw::ListId:
+        if (dest == TDest::ListTable) listId_ = w.Param;
+        if (dest == TDest::ListOverrideTable) overrideList_ = w.Param;
         break;
-    case K::ListOverride:
+    case TRtfKw::ListOverride:
         if (dest == TDest::ListOverrideTable) {
             s.Role = TRole::ListOverride;
             overrideList_ = overrideLs_ = 0;
         }
         break;
-    case K::Ls:
+    case TRtfKw::Ls:
         if (dest == TDest::ListOverrideTable)
-            overrideLs_ = param;
+            overrideLs_ = w.Param;
         else
-            s.Para.List = std::max(param, 0);
+            s.Para.List = std::max(w.Param, 0);
         break;
-    case K::Ilvl: s.Para.Level = std::clamp(param, 0, 8); break;
-    case K::ListText:
-    case K::PnText:
-        s.Dest = TDest::Marker;
-        marker_.clear();
-        markerFormat_ = -1;
-        break;
-    case K::LfoLevel:
-    case K::SkipDestination: s.Dest = TDest::Skip; break;
-
     default: break;
     }
+}
+
+// \listtext or \pntext: the marker of the coming paragraph.
+void TRtfParser::MarkerWord(TState& s, const TWord&) {
+    s.Dest = TDest::Marker;
+    marker_.clear();
+    markerFormat_ = -1;
 }
 
 void TRtfParser::FinishPicture() {

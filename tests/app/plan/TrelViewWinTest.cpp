@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QListWidget>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -234,9 +235,23 @@ TEST_F(TrelViewWinTest, StartsOnTheDefaultMapWithThePlansMenusAndButtons) {
     if (icons)
         for (QAction* a : bar->actions()) EXPECT_TRUE(bar->widgetForAction(a)->isVisible()) << a->objectName().toStdString();
 
-    // A zoom step leaves no zoom tool checked; the button zooms back.
+    // Every tool button shows whether its tool is the current one, the zoom
+    // steps' too; the button zooms back.
+    const auto pressed = [this] {
+        QStringList names;
+        for (const char* a : {"Visualizar_Identificar", "Visualizar_Aproximar", "Visualizar_Afastar",
+                              "Visualizar_AproxJanela", "Visualizar_Deslocar", "Visualizar_Distancia"})
+            if (Child(a)->isChecked()) names << QString::fromLatin1(a);
+        return names;
+    };
+    EXPECT_EQ(pressed(), QStringList({"Visualizar_Identificar"}));
+    Child("Visualizar_Afastar")->trigger();
+    EXPECT_EQ(View()->GetCommand(), dcZoomOut);
+    EXPECT_EQ(pressed(), QStringList({"Visualizar_Afastar"}));
     Child("Visualizar_Aproximar")->trigger();
-    EXPECT_FALSE(Child("Visualizar_Aproximar")->isChecked());
+    Child("Visualizar_Aproximar")->trigger();
+    EXPECT_EQ(View()->GetCommand(), dcZoomIn);
+    EXPECT_EQ(pressed(), QStringList({"Visualizar_Aproximar"}));
     const double narrowed = View()->GetViewRight() - View()->GetViewLeft();
     Child<QPushButton>("BitBtn5")->click();
     EXPECT_GT(View()->GetViewRight() - View()->GetViewLeft(), narrowed);
@@ -508,6 +523,9 @@ TEST_F(TrelViewWinTest, FullScreenKeepsTheKeysAndEscapeComesBack) {
     Start();
     win->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
+    const auto scaleBox = Child<QLineEdit>("Escala");
+    const QString scale = scaleBox->text();
+    const double left = View()->GetViewLeft(), bottom = View()->GetViewBottom();
     QTest::keyClick(win.get(), Qt::Key_F4);
     EXPECT_TRUE(win->menuBar()->isHidden());
     EXPECT_TRUE(win->windowState() & Qt::WindowMaximized);
@@ -533,6 +551,22 @@ TEST_F(TrelViewWinTest, FullScreenKeepsTheKeysAndEscapeComesBack) {
     QTest::keyClick(View(), Qt::Key_Escape);
     EXPECT_FALSE(win->menuBar()->isHidden());
     EXPECT_FALSE(win->windowState() & Qt::WindowMaximized);
+    // Neither the round trip nor the layer panel hidden and shown, nor the
+    // window squeezed and given back moves the map.
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(win.get(), Qt::Key_F4);
+        QTest::keyClick(View(), Qt::Key_Escape);
+        Child("Exibir_TOC")->trigger();
+        QCoreApplication::processEvents();
+        Child("Exibir_TOC")->trigger();
+        win->resize(win->minimumSizeHint());
+        QCoreApplication::processEvents();
+        win->resize(900, 583);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(scaleBox->text(), scale);
+    EXPECT_EQ(View()->GetViewLeft(), left);
+    EXPECT_EQ(View()->GetViewBottom(), bottom);
 }
 
 TEST_F(TrelViewWinTest, StartUpFailuresLeaveWhatStillWorks) {

@@ -2,6 +2,9 @@
 // (oracle: GeographicLib) and theme layers drawn in its system.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+
 #include <GeographicLib/Geodesic.hpp>
 #include <GeographicLib/PolygonArea.hpp>
 
@@ -154,6 +157,86 @@ TEST_F(GISDrawingTest, GeographicScaleFromGeodesics) {
     EXPECT_DOUBLE_EQ(view->GetViewLeft(), -46.7);
     EXPECT_DOUBLE_EQ(view->GetViewBottom(), -23.6);
     EXPECT_NEAR(view->Scale(), 25000, 25000 * 0.01);
+}
+
+// In UTM metres and in degrees: a window's size changed back and forth,
+// squeezed to nothing and given back keeps its scale and lower-left corner.
+TEST_F(GISDrawingTest, ResizeRoundTripsKeepTheScaleAndTheLowerLeftCorner) {
+    view->show();
+    for (const int projection : {1, 0}) {
+        view->SetProjection(projection);
+        view->resize(401, 301);
+        QCoreApplication::processEvents();
+        if (projection == 1) view->ZoomWindow(330000, 7394000, 334000, 7397000);
+        else view->ZoomWindow(-46.7, -23.6, -46.5, -23.5);
+        const double scale = view->Scale(), upp = view->UnitsPerPixel();
+        const double left = view->GetViewLeft(), bottom = view->GetViewBottom();
+        for (int trip = 0; trip < 10; ++trip)
+            for (const QSize size : {QSize(1200, 900), QSize(401, 301), QSize(60, 40), QSize(0, 0), QSize(401, 0),
+                                     QSize(401, 301)}) {
+                view->resize(size);
+                QCoreApplication::processEvents();
+                EXPECT_NEAR(view->UnitsPerPixel(), upp, upp * 1e-12) << projection << " " << size.width();
+                EXPECT_EQ(view->GetViewLeft(), left);
+                EXPECT_EQ(view->GetViewBottom(), bottom);
+                if (size == QSize(401, 301)) {
+                    EXPECT_NEAR(view->Scale(), scale, scale * 1e-12) << projection;
+                }
+            }
+        // The window follows the area from its lower-left corner.
+        EXPECT_NEAR(view->GetViewRight(), left + 400 * upp, upp * 1e-6);
+        EXPECT_NEAR(view->GetViewTop(), bottom + 300 * upp, upp * 1e-6);
+    }
+}
+
+// Zoom steps in stop at scale 1, steps out where the scale stops growing;
+// a box smaller than scale 1 is shown at scale 1 about its centre, and a
+// window beyond the numbers is not taken.
+TEST_F(GISDrawingTest, ZoomStopsAtScaleOneAndAtTheLargestScaleTheViewCanShow) {
+    view->SetCommands(0x7FFFFF);
+    const auto step = [this](TDrawingCommand command) {
+        view->ExecuteCommand(command);
+        view->EnterPoint(false, false, (view->GetViewLeft() + view->GetViewRight()) / 2,
+                         (view->GetViewBottom() + view->GetViewTop()) / 2, 0);
+    };
+    const auto window = [this] {
+        return std::array<double, 4>{view->GetViewLeft(), view->GetViewBottom(), view->GetViewRight(),
+                                     view->GetViewTop()};
+    };
+    view->SetProjection(1);
+    view->ZoomWindow(330000, 7394000, 334000, 7396000);
+    for (int i = 0; i < 30; ++i) {
+        step(dcZoomIn);
+        EXPECT_GE(view->Scale(), 1 - 1e-9) << i;
+    }
+    EXPECT_NEAR(view->Scale(), 1, 1e-9);
+    auto stopped = window();
+    step(dcZoomIn);
+    EXPECT_EQ(window(), stopped);
+    view->ZoomWindow(330000, 7394000, 334000, 7396000);
+    view->ZoomWindow(331000, 7395000, 331000.01, 7395000.01);
+    EXPECT_NEAR(view->Scale(), 1, 1e-9);
+    EXPECT_NEAR((view->GetViewBottom() + view->GetViewTop()) / 2, 7395000.005, 1e-6);
+    stopped = window();
+    view->ZoomWindow(-1e308, -1e308, 1e308, 1e308);
+    EXPECT_EQ(window(), stopped);
+
+    view->SetProjection(0);
+    view->ZoomWindow(-46.7, -23.6, -46.5, -23.5);
+    for (int i = 0; i < 40; ++i) {
+        const double before = view->Scale();
+        step(dcZoomOut);
+        EXPECT_TRUE(std::isfinite(view->Scale()));
+        EXPECT_GE(view->Scale(), before) << i;
+    }
+    stopped = window();
+    step(dcZoomOut);
+    EXPECT_EQ(window(), stopped);
+    EXPECT_LT(view->GetViewRight() - view->GetViewLeft(), 720);
+    // A system the view does not know tells no scale: steps out go on.
+    view->SetProjection(7);
+    step(dcZoomOut);
+    EXPECT_GT(view->GetViewRight() - view->GetViewLeft(), stopped[2] - stopped[0]);
 }
 
 TEST_F(GISDrawingTest, CoordinateSystemSurvivesTheDrawingFile) {
