@@ -19,12 +19,6 @@
 
 namespace {
 
-// Gaps of the page, in device pixels: between the parts of the side box,
-// around the legend's rows inside its frame, and between the map and the
-// box or the graticule's frame.
-constexpr int kPartGap = 128;
-constexpr int kLegendMargin = 16;
-constexpr int kBand = 32;
 // A map is never drawn larger than this many pixels a side (a scale far
 // larger than the view's would ask for millions).
 constexpr double kMaxMapPixels = 1 << 24;
@@ -56,7 +50,7 @@ void WriteText(QPainter& painter, const TPrintFont& font, QPointF p, const QStri
     painter.restore();
 }
 
-std::vector<TPrintLegendRow> LegendRows(const TDrawing& view) {
+std::vector<TPrintLegendRow> LegendRows(const TDrawing& view, int classIndent) {
     std::vector<TPrintLegendRow> rows;
     const TLayers& layers = view.Layers();
     for (int i = 0; i < layers.GetCount(); ++i) {
@@ -69,7 +63,7 @@ std::vector<TPrintLegendRow> LegendRows(const TDrawing& view) {
             const TThemeClasses& classes = *theme->ThemeClasses();
             for (int k = 0; k < classes.GetCount(); ++k) {
                 const TThemeClass* c = classes.GetItem(k);
-                rows.push_back({c->ThemeClassName(), 32, true, style, TLegendSample::Of(*c)});
+                rows.push_back({c->ThemeClassName(), classIndent, true, style, TLegendSample::Of(*c)});
             }
         } else {
             TPrintLegendRow row{layer->Caption(), 0, true, style, {}};
@@ -119,14 +113,15 @@ TBoxParts MeasureBoxParts(TPrintLayout& L, const TPrintPage& page, const TPrintO
         const QFontMetrics fm(o.LegendFont.Font, device);
         L.LegendRowHeight = fm.height();
         const int sw = SampleWidth(L.LegendRowHeight);
-        L.LegendRows = LegendRows(view);
+        const TPrintGaps& g = L.Gaps;
+        L.LegendRows = LegendRows(view, g.ClassIndent);
         int legW = 0, legH = 0;
         for (const TPrintLegendRow& r : L.LegendRows) {
-            const int w = r.Indent + fm.horizontalAdvance(r.Text) + (r.HasSample ? sw + 4 : 0);
+            const int w = r.Indent + fm.horizontalAdvance(r.Text) + (r.HasSample ? sw + g.SampleGap : 0);
             legW = std::max(legW, w);
-            legH += L.LegendRowHeight + 4;
+            legH += L.LegendRowHeight + g.RowGap;
         }
-        parts.Legend = QSize(legW + 2 * kLegendMargin, legH + 2 * kLegendMargin);
+        parts.Legend = QSize(legW + 2 * g.LegendMarginX, legH + 2 * g.LegendMarginY);
     }
     if (o.PrintScaleText) parts.Scale = scaleTextSize;
     if (o.PrintNorth) {
@@ -153,11 +148,13 @@ QRect SideBox(const TPrintPage& page, int pos, int titleHeight, const TBoxParts&
     return {boxX, boxY, boxW, boxH};
 }
 
-// The parts stand in a column (or a row), centred in the box, 128 pixels
-// apart.
+// The parts stand in a column (or a row), centred in the box, a part's
+// gap apart.
 void PlaceBoxParts(TPrintLayout& L, const TPrintOptions& o, bool column, const TBoxParts& parts) {
+    const TPrintGaps& g = L.Gaps;
+    const int gap = column ? g.PartY : g.PartX;
     const int count = int(o.PrintLegend) + int(o.PrintScaleText) + int(o.PrintNorth);
-    const int gaps = std::max(count - 1, 0) * kPartGap;
+    const int gaps = std::max(count - 1, 0) * gap;
     const QRect& box = L.Box;
     const int contentW =
         column ? box.width() : parts.Legend.width() + parts.Scale.width() + parts.North.width() + gaps;
@@ -165,12 +162,12 @@ void PlaceBoxParts(TPrintLayout& L, const TPrintOptions& o, bool column, const T
         column ? parts.Legend.height() + parts.Scale.height() + parts.North.height() + gaps : box.height();
     int cx = box.x() + (box.width() - contentW) / 2, cy = box.y() + (box.height() - contentH) / 2;
     const auto advance = [&](QSize part) {
-        if (column) cy += part.height() + kPartGap;
-        else cx += part.width() + kPartGap;
+        if (column) cy += part.height() + gap;
+        else cx += part.width() + gap;
     };
     if (o.PrintLegend) {
         L.LegendFrame = QRect(QPoint(cx, cy), parts.Legend);
-        L.LegendAt = QPoint(cx + kLegendMargin, cy + kLegendMargin);
+        L.LegendAt = QPoint(cx + g.LegendMarginX, cy + g.LegendMarginY);
         advance(parts.Legend);
     }
     if (o.PrintScaleText) {
@@ -181,12 +178,12 @@ void PlaceBoxParts(TPrintLayout& L, const TPrintOptions& o, bool column, const T
 }
 
 // The rectangle of the page left to the map beside the box.
-QRect MapRectangle(const TPrintPage& page, int pos, int titleHeight, const QRect& box) {
+QRect MapRectangle(const TPrintPage& page, const TPrintGaps& gaps, int pos, int titleHeight, const QRect& box) {
     int mapLeft = page.OffsetX, mapTop = page.OffsetY + titleHeight;
     int mapRight = page.Width - page.OffsetX, mapBottom = page.Height - page.OffsetY;
     switch (pos) {
     case 0:
-        mapRight = box.x() - kBand;
+        mapRight = box.x() - gaps.BandX;
         mapBottom = mapTop + box.height();
         break;
     case 1:
@@ -199,7 +196,7 @@ QRect MapRectangle(const TPrintPage& page, int pos, int titleHeight, const QRect
         break;
     default:
         mapRight = mapLeft + box.width();
-        mapBottom = box.y() - kBand;
+        mapBottom = box.y() - gaps.BandY;
         break;
     }
     return {QPoint(mapLeft, mapTop), QPoint(mapRight, mapBottom)};
@@ -215,7 +212,8 @@ struct TGraticuleBands {
     int FrameX() const { return Contour + X; }
     int FrameY() const { return Contour + Y; }
 };
-TGraticuleBands GraticuleBands(const TPrintOptions& o, const TDrawing& view, QPaintDevice* device) {
+TGraticuleBands GraticuleBands(const TPrintOptions& o, const TPrintGaps& gaps, const TDrawing& view,
+                               QPaintDevice* device) {
     TGraticuleBands b;
     if (o.PrintMarks) b.MarkHeight = QFontMetrics(o.GridFont.Font, device).height();
     if (o.PrintContour) b.Contour = std::max(o.ContourWidth, 0);
@@ -227,8 +225,8 @@ TGraticuleBands GraticuleBands(const TPrintOptions& o, const TDrawing& view, QPa
             for (double v : GridValues(y - o.GridIntervalY, y + o.GridIntervalY, o.GridIntervalY))
                 wY = std::max(wY, fm.horizontalAdvance(Formatted(o.MarkFormat, v)));
     }
-    b.X = wY + kBand;
-    b.Y = b.MarkHeight + kBand;
+    b.X = wY + gaps.BandX;
+    b.Y = b.MarkHeight + gaps.BandY;
     return b;
 }
 
@@ -292,6 +290,7 @@ void PlaceGridLines(TPrintLayout& L, const TPrintOptions& o) {
 TPrintLayout LayoutWith(const TPrintPage& page, const TPrintOptions& o, const TDrawing& view, QPaintDevice* device,
                         QSize scaleTextSize) {
     TPrintLayout L;
+    L.Gaps = PrintGapsFor(page);
     const int pos = std::clamp(o.MapPosition, 0, 3);
     const QSize title = TitleSize(o, device);
 
@@ -299,8 +298,8 @@ TPrintLayout LayoutWith(const TPrintPage& page, const TPrintOptions& o, const TD
     L.Box = SideBox(page, pos, title.height(), parts);
     PlaceBoxParts(L, o, pos <= 1, parts);
 
-    L.Map = MapRectangle(page, pos, title.height(), L.Box);
-    const TGraticuleBands bands = o.PrintGraticule ? GraticuleBands(o, view, device) : TGraticuleBands{};
+    L.Map = MapRectangle(page, L.Gaps, pos, title.height(), L.Box);
+    const TGraticuleBands bands = o.PrintGraticule ? GraticuleBands(o, L.Gaps, view, device) : TGraticuleBands{};
     if (o.PrintGraticule) L.Map.adjust(bands.FrameX(), bands.FrameY(), -bands.FrameX(), -bands.FrameY());
     FitMap(L, page, o, view);
 
@@ -329,6 +328,24 @@ TPrintOptions::TPrintOptions()
       ScaleFont{DefaultFont(12)},
       NorthFont{DefaultFont(12)},
       GridFont{DefaultFont(8)} {}
+
+TPrintGaps PrintGapsFor(const TPrintPage& page) {
+    const auto along = [](int screenPixels, int dpi) {
+        return static_cast<int>(std::lround(screenPixels * std::max(dpi, 1) / 96.0));
+    };
+    const TPrintGaps screen;
+    TPrintGaps g;
+    g.PartX = along(screen.PartX, page.DpiX);
+    g.PartY = along(screen.PartY, page.DpiY);
+    g.LegendMarginX = along(screen.LegendMarginX, page.DpiX);
+    g.LegendMarginY = along(screen.LegendMarginY, page.DpiY);
+    g.BandX = along(screen.BandX, page.DpiX);
+    g.BandY = along(screen.BandY, page.DpiY);
+    g.ClassIndent = along(screen.ClassIndent, page.DpiX);
+    g.SampleGap = along(screen.SampleGap, page.DpiX);
+    g.RowGap = along(screen.RowGap, page.DpiY);
+    return g;
+}
 
 TPrintPage PrintPageOf(const QPagedPaintDevice& device) {
     TPrintPage page;
@@ -397,11 +414,11 @@ void DrawPrintPage(QPainter& painter, const TPrintLayout& L, const TPrintOptions
             const int x = L.LegendAt.x() + r.Indent;
             if (r.HasSample) {
                 DrawLegendSample(painter, QRect(x, y, w, h), r.Style, r.Sample, fontScale, background);
-                WriteText(painter, o.LegendFont, QPointF(x + w + 4, y), r.Text);
+                WriteText(painter, o.LegendFont, QPointF(x + w + L.Gaps.SampleGap, y), r.Text);
             } else {
                 WriteText(painter, o.LegendFont, QPointF(x, y), r.Text);
             }
-            y += h + 4;
+            y += h + L.Gaps.RowGap;
         }
     }
     if (o.PrintScaleText) WriteText(painter, o.ScaleFont, L.ScaleBox.topLeft(), L.ScaleText);
