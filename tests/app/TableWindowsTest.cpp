@@ -264,6 +264,15 @@ TEST_F(TableWindowsTest, CountsMatchOgrinfoAndRecordsWithoutObjectsArePassedOver
     ASSERT_EQ(layer->GetSelection().back(), orphan);
     for (int f = 0; f < table->FieldCount(); ++f) EXPECT_NE(grid->item(last, f), nullptr) << f;
     setRecordId(id);
+    // The columns start at least at the default width and as wide as
+    // their values within a bound: the 20-digit "ID" shows whole.
+    const QHeaderView* header = grid->horizontalHeader();
+    for (int f = 0; f < grid->columnCount(); ++f) {
+        EXPECT_GE(grid->columnWidth(f), header->defaultSectionSize()) << f;
+        EXPECT_LE(grid->columnWidth(f), header->maximumSectionSize()) << f;
+    }
+    for (int k = 0; k < grid->rowCount(); ++k)
+        EXPECT_GT(grid->columnWidth(idColumn), grid->fontMetrics().horizontalAdvance(grid->item(k, idColumn)->text()));
     EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
 
     // A click on a result row selects its object, Ctrl adds to the map.
