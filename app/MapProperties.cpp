@@ -216,14 +216,16 @@ bool TkoviFormMPPR::CloseQuery() {
     Organization = f.EditOrganizacao->text();
 
     // The limits are compared only when all four are numbers of this
-    // attempt; equal limits make no rectangle.
+    // attempt. A point passes: the whole map centres on it at the scale
+    // shown. A rectangle flat in one direction is no window to show.
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     if (ParseFloat(f.EditLeftLimit->text(), x1) && ParseFloat(f.EditBottomLimit->text(), y1) &&
         ParseFloat(f.EditRightLimit->text(), x2) && ParseFloat(f.EditTopLimit->text(), y2)) {
         LowerLeft = {x1, y1, 0};
         UpperRight = {x2, y2, 0};
-        if (!(x2 > x1)) fail(kLeftRight);
-        if (!(y2 > y1)) fail(kBottomTop);
+        const bool point = x1 == x2 && y1 == y2;
+        if (!point && !(x2 > x1)) fail(kLeftRight);
+        if (!point && !(y2 > y1)) fail(kBottomTop);
     } else {
         fail(kLimitsNotNumbers);
     }

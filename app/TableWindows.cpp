@@ -32,6 +32,13 @@ QString Trimmed(const QString& s) {
     return !s.isEmpty() && (s.front().isSpace() || s.back().isSpace()) ? s.trimmed() : s;
 }
 
+// Columns as wide as their titles and values (the header looks at the
+// first rows only), within reason.
+void FitColumns(QTableView& grid) {
+    grid.horizontalHeader()->setMaximumSectionSize(300);
+    grid.resizeColumnsToContents();
+}
+
 void AddStatusPanels(QStatusBar* bar, QLabel* (&panels)[2]) {
     const int widths[2] = {100, 50};
     for (int i = 0; i < 2; ++i) {
@@ -179,12 +186,10 @@ void TkoviFormCTTB::BindGrid(TDataSource* source) {
     TGISDBGrid* grid = ui_->DBGridTable;
     if (grid->DataSource() != source) {
         grid->SetDataSource(source);
-        // Without a kept layout, columns as wide as their titles and values
-        // (the header looks at the first rows only), within reason.
+        // Without a kept layout, columns fitted to their contents.
         const auto fit = [grid] {
-            if (grid->Columns().empty()) grid->resizeColumnsToContents();
+            if (grid->Columns().empty()) FitColumns(*grid);
         };
-        grid->horizontalHeader()->setMaximumSectionSize(300);
         if (grid->model()) connect(grid->model(), &QAbstractItemModel::modelReset, grid, fit);
         fit();
     } else {
@@ -352,7 +357,6 @@ void TkoviFormCTTBR::ShowLayer(TLayer* layer) {
         grid->setColumnCount(static_cast<int>(titles.size()));
         grid->setRowCount(results_);
         grid->setHorizontalHeaderLabels(titles);
-        for (int c = 0; c < grid->columnCount(); ++c) grid->setColumnWidth(c, grid->horizontalHeader()->defaultSectionSize());
         if (layer->Active())
             for (int k = 0; k < results_; ++k) {
                 const TVisualObject* o = selection[static_cast<std::size_t>(k)];
@@ -364,6 +368,12 @@ void TkoviFormCTTBR::ShowLayer(TLayer* layer) {
                 for (int f = 0; f < fields; ++f)
                     grid->setItem(k, f, new QTableWidgetItem(table->Fields(f)->DisplayTextOf(table->RecordValue(row, f))));
             }
+        // Each column at least at the default width, wider where its values
+        // need it.
+        FitColumns(*grid);
+        const int standard = grid->horizontalHeader()->defaultSectionSize();
+        for (int c = 0; c < grid->columnCount(); ++c)
+            if (grid->columnWidth(c) < standard) grid->setColumnWidth(c, standard);
     }
     FormActivate();
 }

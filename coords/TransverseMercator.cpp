@@ -83,6 +83,12 @@ TTransverseMercator::TTransverseMercator(double a, double f, double k0) : a_(a),
     fromConf_[3] = 4279 * n4 / 630 - 332 * n5 / 35 - 399572 * n6 / 14175;
     fromConf_[4] = 4174 * n5 / 315 - 144838 * n6 / 6237;
     fromConf_[5] = 601676 * n6 / 22275;
+
+    // The widest grid point that Forward gives lies on the equator at the
+    // limit; beyond a little more than that, no point of the domain.
+    double x, y;
+    Forward(0, 0, kMaxLongitudeDifference, x, y);
+    maxEta_ = 1.02 * x / scale_;
 }
 
 namespace {
@@ -119,6 +125,14 @@ inline void SmallSinhCosh(double d, double& s, double& c) {
     s = d * (1 + d2 / 6 * (1 + d2 / 20 * (1 + d2 / 42)));
     c = 1 + d2 / 2 * (1 + d2 / 12 * (1 + d2 / 30 * (1 + d2 / 56)));
 }
+
+// cos (70 + 1e-6) degrees: the inverse takes the forward's own points at
+// the limit (which come back within 1e-8 degrees of it).
+constexpr double kCosInverseMax = 0.3420201269249385;
+static_assert(TTransverseMercator::kMaxLongitudeDifference == 70);
+// Nearer a pole than this (in r, about the radian), the longitude is
+// not told.
+constexpr double kPoleRadius = 1e-12;
 
 // lon - lon0 reduced into [-180, 180).
 inline double LonDiff(double lon0, double lon) {
@@ -192,6 +206,10 @@ void TTransverseMercator::ForwardCore(double sphi, double cphi, double slam, dou
 void TTransverseMercator::InverseSphere(double x, double y, double& sxip, double& cxip, double& shetap,
                                         double& r) const {
     const double xi = y / scale_, eta = x / scale_;
+    // Far beyond the domain the series' terms grow without bound, and past
+    // half a turn the sines would bring the point round again.
+    if (!(std::fabs(eta) <= maxEta_) || !(std::fabs(xi) <= kPi))
+        BadInput("grid point too far from the central meridian", std::fabs(eta) <= maxEta_ ? y : x);
     double sxi, cxi;
     SinCosRad(xi, sxi, cxi);
     const double ex = std::exp(eta), iex = 1 / ex;
@@ -209,6 +227,10 @@ void TTransverseMercator::InverseSphere(double x, double y, double& sxip, double
     SmallSinhCosh(im, shd, chd);
     shetap = sheta * chd - cheta * shd;
     r = std::sqrt(shetap * shetap + cxip * cxip);
+    // The longitude from the central meridian has cosine cxip / r; within
+    // a few micrometres of a pole it is any.
+    if (r > kPoleRadius && !(cxip >= kCosInverseMax * r))
+        BadInput("grid point too far from the central meridian", x);
 }
 
 void TTransverseMercator::Inverse(double lon0, double x, double y, double& lat, double& lon) const {

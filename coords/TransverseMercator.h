@@ -7,7 +7,8 @@
 // stays below 0.1 micrometre within 45 degrees of the central meridian,
 // below 0.02 mm to 60 degrees and below 5 mm to 70 degrees; beyond that the
 // series falls apart (a third of a metre at 75, kilometres past 80), so
-// Forward refuses points more than 70 degrees from the central meridian.
+// Forward refuses points more than 70 degrees from the central meridian
+// and Inverse the grid points that lie there.
 //
 // Angles are decimal degrees, lengths metres.
 
@@ -29,7 +30,10 @@ public:
     void Forward(double lon0, double lat, double lon, double& x, double& y) const;
 
     // Grid (x, y) back to geographic; the longitude is wrapped into
-    // [-180, 180). Raises ECoordinateError on non-finite input or results.
+    // [-180, 180). Raises ECoordinateError on non-finite input or results,
+    // and for grid points that lie more than kMaxLongitudeDifference
+    // degrees from lon0 (or beyond a pole), where the series gives metres
+    // to thousands of kilometres of error as Forward's would.
     void Inverse(double lon0, double x, double y, double& lat, double& lon) const;
 
     // The same conversions on sines and cosines, for chains of conversions
@@ -53,6 +57,7 @@ private:
     void ForwardCore(double sphi, double cphi, double slam, double clam, double& x, double& y) const;
     double a_, f_, k0_;
     double scale_;            // k0 times the rectifying radius
+    double maxEta_;           // beyond this x / scale_, no grid point of the domain
     double alp_[kOrder];      // conformal -> rectifying (Krüger's alpha)
     double bet_[kOrder];      // rectifying -> conformal (Krüger's beta)
     double toConf_[kOrder];   // geodetic -> conformal latitude

@@ -229,10 +229,12 @@ bool TkoviFormMPPrint::FormCloseQuery() {
         if (!ReadNumber(text, *n.Field)) ShowMessage(this, QString::fromUtf8(n.Message));
     }
     // A specific scale must size the map: the dialog stays open until it
-    // is a positive number.
+    // is a positive number. In the other modes a text that is no number is
+    // told as the others are, and the dialog closes.
     const QString scaleText = f.EditEscala->text().trimmed();
     double scale = 0;
-    const bool scaleRead = !scaleText.isEmpty() && ReadNumber(scaleText, scale) && scale > 0;
+    const bool number = !scaleText.isEmpty() && ReadNumber(scaleText, scale);
+    const bool scaleRead = number && scale > 0;
     if (scaleRead) PrintScale = scale;
     if (ScaleMode == 1 && !scaleRead) {
         ShowMessage(this, QStringLiteral("Escala deve ser um número real."));
@@ -240,6 +242,7 @@ bool TkoviFormMPPrint::FormCloseQuery() {
         f.EditEscala->setFocus();
         return false;
     }
+    if (!scaleText.isEmpty() && !number) ShowMessage(this, QStringLiteral("Escala deve ser um número real."));
     return true;
 }
 

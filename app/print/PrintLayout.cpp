@@ -18,12 +18,6 @@
 
 namespace {
 
-// Gaps of the page, in device pixels: between the parts of the side box,
-// around the legend's rows inside its frame, and between the map and the
-// box or the graticule's frame.
-constexpr int kPartGap = 128;
-constexpr int kLegendMargin = 16;
-constexpr int kBand = 32;
 // A map is never drawn larger than this many pixels a side (a scale far
 // larger than the view's would ask for millions).
 constexpr double kMaxMapPixels = 1 << 24;
@@ -50,7 +44,7 @@ void WriteText(QPainter& painter, const TPrintFont& font, QPointF p, const QStri
     painter.restore();
 }
 
-std::vector<TPrintLegendRow> LegendRows(const TDrawing& view) {
+std::vector<TPrintLegendRow> LegendRows(const TDrawing& view, int classIndent) {
     std::vector<TPrintLegendRow> rows;
     const TLayers& layers = view.Layers();
     for (int i = 0; i < layers.GetCount(); ++i) {
@@ -63,7 +57,7 @@ std::vector<TPrintLegendRow> LegendRows(const TDrawing& view) {
             const TThemeClasses& classes = *theme->ThemeClasses();
             for (int k = 0; k < classes.GetCount(); ++k) {
                 const TThemeClass* c = classes.GetItem(k);
-                rows.push_back({c->ThemeClassName(), 32, true, style, TLegendSample::Of(*c)});
+                rows.push_back({c->ThemeClassName(), classIndent, true, style, TLegendSample::Of(*c)});
             }
         } else {
             TPrintLegendRow row{layer->Caption(), 0, true, style, {}};
@@ -92,111 +86,147 @@ int MapPixels(double extent, double upp) {
     return static_cast<int>(std::min(n, kMaxMapPixels));
 }
 
-// The layout with the scale text of a guessed size; LayoutPrintPage runs
-// it again when the printed text turns out larger.
-TPrintLayout LayoutWith(const TPrintPage& page, const TPrintOptions& o, const TDrawing& view, QPaintDevice* device,
-                        QSize scaleTextSize) {
-    TPrintLayout L;
-    const int PW = page.Width, PH = page.Height, offX = page.OffsetX, offY = page.OffsetY;
-    const int pos = std::clamp(o.MapPosition, 0, 3);
-    const bool column = pos <= 1;
+// What the side box holds, measured: the legend's framed rectangle, the
+// scale text and the north arrow (each 0 × 0 when not printed).
+struct TBoxParts {
+    QSize Legend{0, 0}, Scale{0, 0}, North{0, 0};
+};
 
-    int tw = 0, th = 0;
-    if (o.PrintTitle) {
-        const QFontMetrics fm(o.TitleFont.Font, device);
-        tw = fm.horizontalAdvance(o.Title);
-        th = fm.height();
-    }
-    int boxW = 0, boxH = 0;
-    if (column) boxH = PH - 2 * offY - th;
-    else boxW = PW - 2 * offX;
+// The title's text size; 0 × 0 when not printed.
+QSize TitleSize(const TPrintOptions& o, QPaintDevice* device) {
+    if (!o.PrintTitle) return {0, 0};
+    const QFontMetrics fm(o.TitleFont.Font, device);
+    return {fm.horizontalAdvance(o.Title), fm.height()};
+}
 
-    // The legend: its rows, and its frame around them.
-    int legW = 0, legH = 0, legendFootW = 0, legendFootH = 0;
+// Measures the parts of the side box; the legend's rows go into the layout.
+TBoxParts MeasureBoxParts(TPrintLayout& L, const TPrintPage& page, const TPrintOptions& o, const TDrawing& view,
+                          QPaintDevice* device, QSize scaleTextSize) {
+    TBoxParts parts;
     if (o.PrintLegend) {
         const QFontMetrics fm(o.LegendFont.Font, device);
         L.LegendRowHeight = fm.height();
         const int sw = SampleWidth(L.LegendRowHeight);
-        L.LegendRows = LegendRows(view);
+        const TPrintGaps& g = L.Gaps;
+        L.LegendRows = LegendRows(view, g.ClassIndent);
+        int legW = 0, legH = 0;
         for (const TPrintLegendRow& r : L.LegendRows) {
-            const int w = r.Indent + fm.horizontalAdvance(r.Text) + (r.HasSample ? sw + 4 : 0);
+            const int w = r.Indent + fm.horizontalAdvance(r.Text) + (r.HasSample ? sw + g.SampleGap : 0);
             legW = std::max(legW, w);
-            legH += L.LegendRowHeight + 4;
+            legH += L.LegendRowHeight + g.RowGap;
         }
-        legendFootW = legW + 2 * kLegendMargin;
-        legendFootH = legH + 2 * kLegendMargin;
-        boxW = std::max(boxW, legendFootW);
-        boxH = std::max(boxH, legendFootH);
+        parts.Legend = QSize(legW + 2 * g.LegendMarginX, legH + 2 * g.LegendMarginY);
     }
-    int sW = 0, sH = 0;
-    if (o.PrintScaleText) {
-        sW = scaleTextSize.width();
-        sH = scaleTextSize.height();
-        boxW = std::max(boxW, sW);
-        boxH = std::max(boxH, sH);
-    }
-    int nW = 0, nH = 0;
+    if (o.PrintScaleText) parts.Scale = scaleTextSize;
     if (o.PrintNorth) {
-        nH = static_cast<int>(std::lround(std::clamp(o.NorthSize, 0, 10000) * page.DpiY / 72.0));
-        nW = nH;
-        boxW = std::max(boxW, nW);
-        boxH = std::max(boxH, nH);
+        const int n = static_cast<int>(std::lround(std::clamp(o.NorthSize, 0, 10000) * page.DpiY / 72.0));
+        parts.North = QSize(n, n);
     }
-    int mH = 0, cW = 0;
-    if (o.PrintGraticule) {
-        if (o.PrintMarks) mH = QFontMetrics(o.GridFont.Font, device).height();
-        if (o.PrintContour) cW = std::max(o.ContourWidth, 0);
-    }
+    return parts;
+}
 
-    int boxX = offX, boxY = offY + th;
+// The side box: the page's height (a column beside the map) or width (a
+// row above or below it), and at least as large as each of its parts.
+QRect SideBox(const TPrintPage& page, int pos, int titleHeight, const TBoxParts& parts) {
+    const int PW = page.Width, PH = page.Height, offX = page.OffsetX, offY = page.OffsetY;
+    int boxW = 0, boxH = 0;
+    if (pos <= 1) boxH = PH - 2 * offY - titleHeight;
+    else boxW = PW - 2 * offX;
+    for (const QSize& part : {parts.Legend, parts.Scale, parts.North}) {
+        boxW = std::max(boxW, part.width());
+        boxH = std::max(boxH, part.height());
+    }
+    int boxX = offX, boxY = offY + titleHeight;
     if (pos == 0) boxX = PW - boxW - offX;
-    if (pos == 3) boxY = PH - boxH - offY - th;
-    L.Box = QRect(boxX, boxY, boxW, boxH);
+    if (pos == 3) boxY = PH - boxH - offY - titleHeight;
+    return {boxX, boxY, boxW, boxH};
+}
 
-    // The parts stand in a column (or a row), centred in the box, 128
-    // pixels apart.
-    const int parts = int(o.PrintLegend) + int(o.PrintScaleText) + int(o.PrintNorth);
-    const int gaps = std::max(parts - 1, 0) * kPartGap;
-    const int contentW = column ? boxW : legendFootW + sW + nW + gaps;
-    const int contentH = column ? legendFootH + sH + nH + gaps : boxH;
-    int cx = boxX + (boxW - contentW) / 2, cy = boxY + (boxH - contentH) / 2;
-    const auto advance = [&](int w, int h) {
-        if (column) cy += h + kPartGap;
-        else cx += w + kPartGap;
+// The parts stand in a column (or a row), centred in the box, a part's
+// gap apart.
+void PlaceBoxParts(TPrintLayout& L, const TPrintOptions& o, bool column, const TBoxParts& parts) {
+    const TPrintGaps& g = L.Gaps;
+    const int gap = column ? g.PartY : g.PartX;
+    const int count = int(o.PrintLegend) + int(o.PrintScaleText) + int(o.PrintNorth);
+    const int gaps = std::max(count - 1, 0) * gap;
+    const QRect& box = L.Box;
+    const int contentW =
+        column ? box.width() : parts.Legend.width() + parts.Scale.width() + parts.North.width() + gaps;
+    const int contentH =
+        column ? parts.Legend.height() + parts.Scale.height() + parts.North.height() + gaps : box.height();
+    int cx = box.x() + (box.width() - contentW) / 2, cy = box.y() + (box.height() - contentH) / 2;
+    const auto advance = [&](QSize part) {
+        if (column) cy += part.height() + gap;
+        else cx += part.width() + gap;
     };
     if (o.PrintLegend) {
-        L.LegendFrame = QRect(cx, cy, legendFootW, legendFootH);
-        L.LegendAt = QPoint(cx + kLegendMargin, cy + kLegendMargin);
-        advance(legendFootW, legendFootH);
+        L.LegendFrame = QRect(QPoint(cx, cy), parts.Legend);
+        L.LegendAt = QPoint(cx + g.LegendMarginX, cy + g.LegendMarginY);
+        advance(parts.Legend);
     }
     if (o.PrintScaleText) {
-        L.ScaleBox = QRect(cx, cy, sW, sH);
-        advance(sW, sH);
+        L.ScaleBox = QRect(QPoint(cx, cy), parts.Scale);
+        advance(parts.Scale);
     }
-    if (o.PrintNorth) L.NorthBox = QRect(cx, cy, nW, nH);
+    if (o.PrintNorth) L.NorthBox = QRect(QPoint(cx, cy), parts.North);
+}
 
-    int mapLeft = offX, mapTop = offY + th, mapRight = PW - offX, mapBottom = PH - offY;
+// The rectangle of the page left to the map beside the box.
+QRect MapRectangle(const TPrintPage& page, const TPrintGaps& gaps, int pos, int titleHeight, const QRect& box) {
+    int mapLeft = page.OffsetX, mapTop = page.OffsetY + titleHeight;
+    int mapRight = page.Width - page.OffsetX, mapBottom = page.Height - page.OffsetY;
     switch (pos) {
     case 0:
-        mapRight = boxX - kBand;
-        mapBottom = mapTop + boxH;
+        mapRight = box.x() - gaps.BandX;
+        mapBottom = mapTop + box.height();
         break;
     case 1:
-        mapLeft = boxX + boxW;
-        mapBottom = mapTop + boxH;
+        mapLeft = box.x() + box.width();
+        mapBottom = mapTop + box.height();
         break;
     case 2:
-        mapTop = boxY + boxH;
-        mapRight = mapLeft + boxW;
+        mapTop = box.y() + box.height();
+        mapRight = mapLeft + box.width();
         break;
     default:
-        mapRight = mapLeft + boxW;
-        mapBottom = boxY - kBand;
+        mapRight = mapLeft + box.width();
+        mapBottom = box.y() - gaps.BandY;
         break;
     }
-    QRect map(QPoint(mapLeft, mapTop), QPoint(mapRight, mapBottom));
+    return {QPoint(mapLeft, mapTop), QPoint(mapRight, mapBottom)};
+}
 
-    // The view's window on the page.
+// The graticule's bands between its frame and the map: the contour's
+// width, the marks and a gap. The marks of the horizontal lines stand
+// beside the frame; unturned, they need their width.
+struct TGraticuleBands {
+    int MarkHeight = 0;  // the marks' text height
+    int Contour = 0;     // the contour's width
+    int X = 0, Y = 0;    // the side and top/bottom bands: marks and gap
+    int FrameX() const { return Contour + X; }
+    int FrameY() const { return Contour + Y; }
+};
+TGraticuleBands GraticuleBands(const TPrintOptions& o, const TPrintGaps& gaps, const TDrawing& view,
+                               QPaintDevice* device) {
+    TGraticuleBands b;
+    if (o.PrintMarks) b.MarkHeight = QFontMetrics(o.GridFont.Font, device).height();
+    if (o.PrintContour) b.Contour = std::max(o.ContourWidth, 0);
+    int wY = b.MarkHeight;
+    if (o.PrintMarks && o.GridLines && !o.RotateMarks && o.GridIntervalY > 0) {
+        const double bottom = view.GetViewBottom(), winH = view.GetViewTop() - bottom;
+        const QFontMetrics fm(o.GridFont.Font, device);
+        for (double y : {bottom - winH, bottom, bottom + winH, bottom + 2 * winH, 0.0})
+            for (double v : GridValues(y - o.GridIntervalY, y + o.GridIntervalY, o.GridIntervalY))
+                wY = std::max(wY, fm.horizontalAdvance(Formatted(o.MarkFormat, v)));
+    }
+    b.X = wY + gaps.BandX;
+    b.Y = b.MarkHeight + gaps.BandY;
+    return b;
+}
+
+// The print scale, and the view's window drawn at it from the map
+// rectangle's top-left corner.
+void FitMap(TPrintLayout& L, const TPrintPage& page, const TPrintOptions& o, const TDrawing& view) {
     const double left = view.GetViewLeft(), bottom = view.GetViewBottom();
     const double winW = view.GetViewRight() - left, winH = view.GetViewTop() - bottom;
     TMapScale ms;
@@ -204,30 +234,11 @@ TPrintLayout LayoutWith(const TPrintPage& page, const TPrintOptions& o, const TD
     ms.ViewScale = view.Scale() > 0 && std::isfinite(view.Scale()) ? view.Scale() : ms.ViewUpp / kPixelSizeMetres;
     ms.DevicePixel = 0.0254 / std::max(page.DpiX, 1);
 
-    // The graticule's bands: the marks of the horizontal lines stand
-    // beside the frame; unturned, they need their width.
-    int wY = mH;
-    if (o.PrintGraticule && o.PrintMarks && o.GridLines && !o.RotateMarks && o.GridIntervalY > 0) {
-        const QFontMetrics fm(o.GridFont.Font, device);
-        for (double y : {bottom - winH, bottom, bottom + winH, bottom + 2 * winH, 0.0})
-            for (double v : GridValues(y - o.GridIntervalY, y + o.GridIntervalY, o.GridIntervalY))
-                wY = std::max(wY, fm.horizontalAdvance(Formatted(o.MarkFormat, v)));
-    }
-    const int frameX = cW + wY + kBand, frameY = cW + mH + kBand;
-    if (o.PrintGraticule) {
-        L.Graticule = true;
-        L.MarkHeight = mH;
-        L.BandX = wY + kBand;
-        L.BandY = mH + kBand;
-        map.adjust(frameX, frameY, -frameX, -frameY);
-    }
-    L.Map = map;
-
     double upp;
     const bool specific = o.ScaleMode == 1 && o.PrintScale > 0 && std::isfinite(o.PrintScale);
     if (o.ScaleMode == 2 && L.HasMap() && winW > 0 && winH > 0) {
         // The whole window inside the map's rectangle, keeping its shape.
-        upp = std::max(winW / (map.width() - 1), winH / (map.height() - 1));
+        upp = std::max(winW / (L.Map.width() - 1), winH / (L.Map.height() - 1));
         L.Scale = ms.ScaleFor(upp);
     } else {
         L.Scale = specific ? o.PrintScale : ms.ViewScale;
@@ -240,36 +251,66 @@ TPrintLayout LayoutWith(const TPrintPage& page, const TPrintOptions& o, const TD
     L.Transform.ViewLeft = left;
     L.Transform.ViewBottom = view.GetViewTop() - (L.MapSize.height() - 1) * upp;
     L.Transform.UnitsPerPixel = upp;
-    L.Transform.OffsetX = map.left();
-    L.Transform.OffsetY = map.top();
+    L.Transform.OffsetX = L.Map.left();
+    L.Transform.OffsetY = L.Map.top();
     L.Transform.DrawHeight = L.MapSize.height();
-    // The graticule frames the map that is printed: the rectangle, or less
-    // where the map does not fill it.
+}
+
+// The title's place on the first line of the page.
+QRect TitlePlace(const TPrintPage& page, int alignment, QSize title) {
+    int x = 0;
+    if (alignment == 1) x = (page.Width - title.width()) / 2;
+    else if (alignment == 2) x = page.Width - title.width();
+    return {QPoint(x, 0), title};
+}
+
+// The grid lines inside the frame's bands, at the multiples of their
+// intervals.
+void PlaceGridLines(TPrintLayout& L, const TPrintOptions& o) {
+    const TViewTransform& t = L.Transform;
+    const QRect& f = L.Frame;
+    if (o.GridIntervalX > 0)
+        for (double x : GridValues(t.ScreenToWorldX(f.left() + L.BandX), t.ScreenToWorldX(f.right() - L.BandX),
+                                   o.GridIntervalX))
+            L.Vertical.push_back({x, t.WorldToScreenX(x)});
+    if (o.GridIntervalY > 0)
+        for (double y : GridValues(t.ScreenToWorldY(f.bottom() - L.BandY), t.ScreenToWorldY(f.top() + L.BandY),
+                                   o.GridIntervalY))
+            L.Horizontal.push_back({y, t.WorldToScreenY(y)});
+}
+
+// The layout with the scale text of a guessed size; LayoutPrintPage runs
+// it again when the printed text turns out larger.
+TPrintLayout LayoutWith(const TPrintPage& page, const TPrintOptions& o, const TDrawing& view, QPaintDevice* device,
+                        QSize scaleTextSize) {
+    TPrintLayout L;
+    L.Gaps = PrintGapsFor(page);
+    const int pos = std::clamp(o.MapPosition, 0, 3);
+    const QSize title = TitleSize(o, device);
+
+    const TBoxParts parts = MeasureBoxParts(L, page, o, view, device, scaleTextSize);
+    L.Box = SideBox(page, pos, title.height(), parts);
+    PlaceBoxParts(L, o, pos <= 1, parts);
+
+    L.Map = MapRectangle(page, L.Gaps, pos, title.height(), L.Box);
+    const TGraticuleBands bands = o.PrintGraticule ? GraticuleBands(o, L.Gaps, view, device) : TGraticuleBands{};
+    if (o.PrintGraticule) L.Map.adjust(bands.FrameX(), bands.FrameY(), -bands.FrameX(), -bands.FrameY());
+    FitMap(L, page, o, view);
+
     if (o.PrintGraticule) {
-        const QRect drawn = QRect(map.topLeft(), L.MapSize) & map;
-        L.Frame = (drawn.isValid() ? drawn : map).adjusted(-frameX, -frameY, frameX, frameY);
+        // The graticule frames the map that is printed: the rectangle, or
+        // less where the map does not fill it.
+        L.Graticule = true;
+        L.MarkHeight = bands.MarkHeight;
+        L.BandX = bands.X;
+        L.BandY = bands.Y;
+        const QRect drawn = QRect(L.Map.topLeft(), L.MapSize) & L.Map;
+        L.Frame = (drawn.isValid() ? drawn : L.Map)
+                      .adjusted(-bands.FrameX(), -bands.FrameY(), bands.FrameX(), bands.FrameY());
     }
-
-    if (o.PrintTitle) {
-        int x = 0;
-        if (o.TitleAlignment == 1) x = (PW - tw) / 2;
-        else if (o.TitleAlignment == 2) x = PW - tw;
-        L.Title = QRect(x, 0, tw, th);
-    }
+    if (o.PrintTitle) L.Title = TitlePlace(page, o.TitleAlignment, title);
     L.ScaleText = QStringLiteral("1:") + Formatted(o.ScaleFormat, L.Scale);
-
-    if (o.PrintGraticule && o.GridLines) {
-        const TViewTransform& t = L.Transform;
-        const QRect& f = L.Frame;
-        if (o.GridIntervalX > 0)
-            for (double x : GridValues(t.ScreenToWorldX(f.left() + L.BandX), t.ScreenToWorldX(f.right() - L.BandX),
-                                       o.GridIntervalX))
-                L.Vertical.push_back({x, t.WorldToScreenX(x)});
-        if (o.GridIntervalY > 0)
-            for (double y : GridValues(t.ScreenToWorldY(f.bottom() - L.BandY), t.ScreenToWorldY(f.top() + L.BandY),
-                                       o.GridIntervalY))
-                L.Horizontal.push_back({y, t.WorldToScreenY(y)});
-    }
+    if (o.PrintGraticule && o.GridLines) PlaceGridLines(L, o);
     return L;
 }
 
@@ -281,6 +322,24 @@ TPrintOptions::TPrintOptions()
       ScaleFont{DefaultFont(12)},
       NorthFont{DefaultFont(12)},
       GridFont{DefaultFont(8)} {}
+
+TPrintGaps PrintGapsFor(const TPrintPage& page) {
+    const auto along = [](int screenPixels, int dpi) {
+        return static_cast<int>(std::lround(screenPixels * std::max(dpi, 1) / 96.0));
+    };
+    const TPrintGaps screen;
+    TPrintGaps g;
+    g.PartX = along(screen.PartX, page.DpiX);
+    g.PartY = along(screen.PartY, page.DpiY);
+    g.LegendMarginX = along(screen.LegendMarginX, page.DpiX);
+    g.LegendMarginY = along(screen.LegendMarginY, page.DpiY);
+    g.BandX = along(screen.BandX, page.DpiX);
+    g.BandY = along(screen.BandY, page.DpiY);
+    g.ClassIndent = along(screen.ClassIndent, page.DpiX);
+    g.SampleGap = along(screen.SampleGap, page.DpiX);
+    g.RowGap = along(screen.RowGap, page.DpiY);
+    return g;
+}
 
 TPrintPage PrintPageOf(const QPagedPaintDevice& device) {
     TPrintPage page;
@@ -349,11 +408,11 @@ void DrawPrintPage(QPainter& painter, const TPrintLayout& L, const TPrintOptions
             const int x = L.LegendAt.x() + r.Indent;
             if (r.HasSample) {
                 DrawLegendSample(painter, QRect(x, y, w, h), r.Style, r.Sample, fontScale, background);
-                WriteText(painter, o.LegendFont, QPointF(x + w + 4, y), r.Text);
+                WriteText(painter, o.LegendFont, QPointF(x + w + L.Gaps.SampleGap, y), r.Text);
             } else {
                 WriteText(painter, o.LegendFont, QPointF(x, y), r.Text);
             }
-            y += h + 4;
+            y += h + L.Gaps.RowGap;
         }
     }
     if (o.PrintScaleText) WriteText(painter, o.ScaleFont, L.ScaleBox.topLeft(), L.ScaleText);
@@ -418,3 +477,4 @@ TPrintLayout PrintMapPage(QPainter& painter, const TPrintOptions& options, TDraw
     DrawPrintPage(painter, layout, options, view);
     return layout;
 }
+

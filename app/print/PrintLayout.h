@@ -99,6 +99,19 @@ struct TPrintPage {
 };
 TPrintPage PrintPageOf(const QPagedPaintDevice& device);
 
+// The page's gaps in its pixels: each keeps on paper, at any resolution,
+// the length it has on a screen (96 pixels an inch).
+struct TPrintGaps {
+    int PartX = 128, PartY = 128;  // between the parts of the side box
+    int LegendMarginX = 16, LegendMarginY = 16;  // between the legend's frame and its rows
+    // Between the map and the box, and beside the graticule's marks.
+    int BandX = 32, BandY = 32;
+    int ClassIndent = 32;  // a class row under its layer's caption
+    int SampleGap = 4;     // between a legend sample and its text
+    int RowGap = 4;        // between the legend's rows
+};
+TPrintGaps PrintGapsFor(const TPrintPage& page);
+
 // The world units of the view between grid lines, and where they fall.
 struct TGridLine {
     double Value;  // world x (vertical lines) or y (horizontal lines)
@@ -114,13 +127,14 @@ std::vector<double> GridValues(double from, double to, double interval);
 // One row of the legend: a layer's caption, or one of its classes.
 struct TPrintLegendRow {
     QString Text;
-    int Indent = 0;         // 32 for the classes of a classified layer
+    int Indent = 0;         // the classes of a classified layer stand in
     bool HasSample = false;  // a caption row of a classified layer has none
     TLegendStyle Style = lgsAll;
     TLegendSample Sample;
 };
 
 struct TPrintLayout {
+    TPrintGaps Gaps;
     double Scale = 0;   // the scale denominator printed, as drawn on paper
     QString ScaleText;  // "1:" and the denominator in ScaleFormat
     QRect Title;        // the title's text box (empty when not printed)

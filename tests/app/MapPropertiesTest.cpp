@@ -1,6 +1,7 @@
 // The map properties dialog: a view's values through the dialog and back
 // unchanged in a "," and a "." locale, every message of the close check,
-// the limits taken from the current zoom, and the UTM zones against PROJ.
+// limits that make a point, the limits taken from the current zoom, and
+// the UTM zones against PROJ.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -129,8 +130,10 @@ TEST_F(MapPropertiesTest, CloseCheckNamesEveryWrongValueAndKeepsTheDialogOpen) {
     const TCase cases[] = {
         // A limit that is no number: no comparison on old values.
         {{{"EditLeftLimit", "abc"}}, false, {limits}},
-        {{{"EditRightLimit", "0"}, {"EditTopLimit", "0"}}, false, {leftRight, bottomTop}},
-        {{{"EditRightLimit", "-5"}}, false, {leftRight}},
+        {{{"EditRightLimit", "-5"}, {"EditTopLimit", "-5"}}, false, {leftRight, bottomTop}},
+        // Flat in one direction: no window to show.
+        {{{"EditRightLimit", "0"}}, false, {leftRight}},
+        {{{"EditTopLimit", "0"}}, false, {bottomTop}},
         {{{"EditSnapTolerance", "0"}}, false, {tolerance}},
         {{{"EditSnapTolerance", "abc"}, {"EditLeftLimit", "x"}}, false, {limits, tolerance}},
         {{{"EditSnapY", "1,5,"}}, false, {QStringLiteral("SnapX e SnapY devem ser números de ponto flutuante.")}},
@@ -159,6 +162,22 @@ TEST_F(MapPropertiesTest, CloseCheckNamesEveryWrongValueAndKeepsTheDialogOpen) {
     dialog.LoadFromDrawing(&view);
     messages.clear();
     EXPECT_TRUE(Ok()) << messages.join(u'\n').toStdString();
+}
+
+TEST_F(MapPropertiesTest, PointLimitsPassAndTheWholeMapCentresOnThem) {
+    view.resize(400, 300);
+    view.ZoomWindow(0, 0, 40, 30);
+    const double scale = view.Scale();
+    for (const char* name : {"EditLeftLimit", "EditRightLimit"}) Edit(name)->setText(QStringLiteral("700"));
+    for (const char* name : {"EditBottomLimit", "EditTopLimit"}) Edit(name)->setText(QStringLiteral("-90"));
+    ASSERT_TRUE(Ok()) << messages.join(u'\n').toStdString();
+    dialog.ApplyToDrawing();
+    EXPECT_EQ(view.LeftLimit(), 700);
+    EXPECT_EQ(view.TopLimit(), -90);
+    view.ZoomAll();
+    EXPECT_NEAR((view.GetViewLeft() + view.GetViewRight()) / 2, 700, 1e-9);
+    EXPECT_NEAR((view.GetViewBottom() + view.GetViewTop()) / 2, -90, 1e-9);
+    EXPECT_DOUBLE_EQ(view.Scale(), scale);
 }
 
 TEST_F(MapPropertiesTest, LimitsComeFromTheCurrentZoomWhenTheUserAgrees) {

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,7 @@
 #include "app/ViewWin.h"
 #include "app/dialogs/Modal.h"
 #include "core/Paths.h"
+#include "core/Stream.h"
 #include "engine/layers/Layer.h"
 #include "engine/objects/VisualObject.h"
 #include "engine/view/EngineStartup.h"
@@ -262,6 +264,15 @@ TEST_F(TableWindowsTest, CountsMatchOgrinfoAndRecordsWithoutObjectsArePassedOver
     ASSERT_EQ(layer->GetSelection().back(), orphan);
     for (int f = 0; f < table->FieldCount(); ++f) EXPECT_NE(grid->item(last, f), nullptr) << f;
     setRecordId(id);
+    // The columns start at least at the default width and as wide as
+    // their values within a bound: the 20-digit "ID" shows whole.
+    const QHeaderView* header = grid->horizontalHeader();
+    for (int f = 0; f < grid->columnCount(); ++f) {
+        EXPECT_GE(grid->columnWidth(f), header->defaultSectionSize()) << f;
+        EXPECT_LE(grid->columnWidth(f), header->maximumSectionSize()) << f;
+    }
+    for (int k = 0; k < grid->rowCount(); ++k)
+        EXPECT_GT(grid->columnWidth(idColumn), grid->fontMetrics().horizontalAdvance(grid->item(k, idColumn)->text()));
     EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
 
     // A click on a result row selects its object, Ctrl adds to the map.
@@ -313,4 +324,54 @@ TEST_F(TableWindowsTest, PropertiesOfTheUtmMapPassAndReachTheView) {
     EXPECT_EQ(View()->SnapTolerance(), 9);
     View()->SetAuthor(author);
     View()->SetSnapTolerance(5);
+}
+
+// The sample plan's two maps through their properties: "OK" passes and
+// changes nothing stored; their snap and grid steps of 0 pass while the
+// aids are off, and are refused, named as the other messages name their
+// fields, once an aid is ticked.
+TEST_F(TableWindowsTest, TheSamplesPropertiesPassUnchangedAndAZeroStepOnlyWithItsAidOff) {
+    QStringList messages;
+    ModalHooks().Message = [&messages](QWidget*, const QString& text) { messages << text; };
+    const QString utm = SampleMapFile(sample->path());
+    for (const QString& map : {utm, JoinPath(ExtractFilePath(utm), QStringLiteral("geografico.map"))}) {
+        SCOPED_TRACE(map.toStdString());
+        TGISDrawing view;
+        view.resize(900, 520);
+        view.SetDatabaseName(ExtractFilePath(map));
+        view.SetDrawingName(ExtractFileName(map));
+        view.Open();
+        ASSERT_TRUE(view.Active());
+        ASSERT_EQ(view.SnapX(), 0);
+        ASSERT_EQ(view.GridX(), 0);
+        const auto stored = [&view] {
+            TMemoryStream s;
+            view.SaveToStream(s);
+            return s.ToByteArray();
+        };
+        const QByteArray before = stored();
+        TkoviFormMPPR dialog;
+        dialog.LoadFromDrawing(&view);
+        dialog.show();
+        const auto ok = [&dialog] {
+            dialog.findChild<QPushButton*>(QStringLiteral("ButtonOK"))->click();
+            return !dialog.isVisible() && dialog.result() == QDialog::Accepted;
+        };
+        const std::pair<const char*, const char*> aids[] = {
+            {"CheckBoxSnapEnabled", "SnapX e SnapY devem ser números positivos."},
+            {"CheckBoxGridEnabled", "GridX e GridY devem ser números positivos."}};
+        for (const auto& [name, message] : aids) {
+            auto* aid = dialog.findChild<QCheckBox*>(QString::fromLatin1(name));
+            aid->setChecked(true);
+            messages.clear();
+            EXPECT_FALSE(ok()) << name;
+            EXPECT_EQ(messages, QStringList{QString::fromUtf8(message)});
+            aid->setChecked(false);
+        }
+        messages.clear();
+        EXPECT_TRUE(ok()) << messages.join(u'\n').toStdString();
+        dialog.ApplyToDrawing();
+        EXPECT_EQ(stored(), before);
+    }
+    ModalHooks().Message = [](QWidget*, const QString& text) { ADD_FAILURE() << text.toStdString(); };
 }

@@ -221,6 +221,66 @@ TEST(Converter, UtmAgainstOracles) {
     EXPECT_LT(worstInv, 1e-6);
 }
 
+// The inverse refuses the grid points of what the forward refuses: more
+// than 70 degrees from the central meridian, where the series drifts by
+// metres to thousands of kilometres from GeographicLib's exact projection,
+// beyond a pole, or round the earth again; within, it holds to micrometres
+// and takes back the forward's own points at the limit. UTM reports the
+// refusal as it reports the forward's.
+TEST(TransverseMercator, InverseRefusesWhatTheForwardRefuses) {
+    const TEllipsoid& el = Catalogue(21);
+    const TTransverseMercator tm(el.A(), el.F(), 0.9996);
+    const GeographicLib::TransverseMercatorExact exact(el.A(), el.F(), 0.9996);
+    std::mt19937_64 rng(13);
+    std::uniform_real_distribution<double> u(-1, 1);
+    const double m = el.A() * 0.017453292519943295;  // metres per degree, nearly
+    double worst = 0;
+    int refused = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const double lat = 89.9 * u(rng), dlon = 89.9 * u(rng);
+        double x, y, g, k, lat2, lon2, a, b, c, d;
+        exact.Forward(0, lat, dlon, x, y, g, k);
+        if (std::fabs(dlon) < 69.999) {
+            tm.Inverse(0, x, y, lat2, lon2);
+            tm.InverseSinCos(x, y, a, b, c, d);
+            worst = std::max(worst, std::hypot((lat2 - lat) * m, (lon2 - dlon) * m * std::cos(lat * 0.0174532925199)));
+        } else if (std::fabs(dlon) > 70.001) {
+            EXPECT_THROW(tm.Inverse(0, x, y, lat2, lon2), ECoordinateError) << lat << ' ' << dlon;
+            EXPECT_THROW(tm.InverseSinCos(x, y, a, b, c, d), ECoordinateError) << lat << ' ' << dlon;
+            ++refused;
+        }
+    }
+    EXPECT_LT(worst, 1e-4);
+    EXPECT_GT(refused, 800);
+    for (double lat : {-89.0, -45.0, 0.0, 30.0, 89.99}) {
+        double x, y, lat2, lon2;
+        tm.Forward(-39, lat, -39 + 70, x, y);
+        tm.Inverse(-39, x, y, lat2, lon2);
+        EXPECT_NEAR(lon2, -39 + 70, 1e-7) << lat;
+    }
+    double x, y, g, k, lat2, lon2, a, b, c, d;
+    exact.Forward(0, 90, 0, x, y, g, k);
+    const double pole = y;
+    tm.Inverse(0, 0, pole, lat2, lon2);
+    EXPECT_NEAR(lat2, 90, 1e-8);
+    EXPECT_THROW(tm.Inverse(0, 0, pole + 1000, lat2, lon2), ECoordinateError);
+    EXPECT_THROW(tm.Inverse(0, 1000, -4 * pole + 1000, lat2, lon2), ECoordinateError);
+    EXPECT_THROW(tm.InverseSinCos(1000, 4 * pole + 1000, a, b, c, d), ECoordinateError);
+    EXPECT_THROW(tm.Inverse(0, 1e9, 0, lat2, lon2), ECoordinateError);
+
+    TUTMConverter utm;
+    utm.SetEllipsoid(&Catalogue(21));
+    utm.SetLongitude(-39 + 80);
+    utm.SetLatitude(10);
+    EXPECT_THROW(utm.ProjectedX(), ECoordinateError);
+    const GeographicLib::TransverseMercatorExact utmExact(el.A(), el.F(), utm.GetUTMParams().ScaleFactor());
+    utmExact.Forward(-39, 10, -39 + 80, x, y, g, k);
+    utm.SetDirection(1);
+    utm.SetProjectedX(x + utm.GetUTMParams().FalseEasting());
+    utm.SetProjectedY(y + utm.GetUTMParams().FalseNorthing());
+    EXPECT_THROW(utm.Longitude(), ECoordinateError);
+}
+
 // The sine/cosine forms against the angle forms: the forward one gives the
 // same bits for the same sines and cosines, the inverse one the sines and
 // cosines of the angles Inverse gives; the domain is refused alike.

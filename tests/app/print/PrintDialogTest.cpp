@@ -76,7 +76,7 @@ TEST_F(PrintDialogTest, DefaultsAreTheOnesOfAnEmptyPrint) {
     }
 }
 
-TEST_F(PrintDialogTest, ASpecificScaleThatIsNotAPositiveNumberKeepsTheDialogOpen) {
+TEST_F(PrintDialogTest, AnInvalidScaleIsToldInEveryModeAndKeepsOnlyASpecificOneOpen) {
     Child<QRadioButton>("RadioEscalaEspecifica")->setChecked(true);
     auto* scale = Child<QLineEdit>("EditEscala");
     for (const char* text : {"", "abc", "0", "-5", "nan", "inf"}) {
@@ -93,10 +93,15 @@ TEST_F(PrintDialogTest, ASpecificScaleThatIsNotAPositiveNumberKeepsTheDialogOpen
     EXPECT_EQ(dialog.ScaleMode, 1);
     EXPECT_EQ(dialog.PrintScale, 2500.5);
 
-    // Another scale mode does not read it.
-    Child<QRadioButton>("RadioEscalaPagina")->setChecked(true);
+    // The other modes tell it too, keep the scale read before and close.
     scale->setText(QStringLiteral("abc"));
-    EXPECT_TRUE(Ok());
+    for (const char* mode : {"RadioEscalaAtual", "RadioEscalaPagina"}) {
+        Child<QRadioButton>(mode)->setChecked(true);
+        messages.clear();
+        EXPECT_TRUE(Ok()) << mode;
+        EXPECT_EQ(messages, QStringList{QStringLiteral("Escala deve ser um número real.")}) << mode;
+        EXPECT_EQ(dialog.PrintScale, 2500.5) << mode;
+    }
     EXPECT_EQ(dialog.ScaleMode, 2);
 }
 

@@ -85,11 +85,16 @@ inline std::vector<TPdfWord> PdfWords(const QString& file) {
     return out;
 }
 
-// The page rasterised by pdftoppm at the resolution.
-inline QImage Rasterise(const QString& file, int dpi) {
+// The page rasterised by pdftoppm at the resolution; only the crop (raster
+// pixels) when one is given.
+inline QImage Rasterise(const QString& file, int dpi, const QRect& crop = {}) {
     const QString base = file + QStringLiteral("-r");
-    RunTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
-                                         QStringLiteral("-singlefile"), file, base});
+    QStringList args{QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"), QStringLiteral("-singlefile")};
+    if (crop.isValid())
+        args << QStringLiteral("-x") << QString::number(crop.x()) << QStringLiteral("-y") << QString::number(crop.y())
+             << QStringLiteral("-W") << QString::number(crop.width()) << QStringLiteral("-H")
+             << QString::number(crop.height());
+    RunTool(QStringLiteral("pdftoppm"), args << file << base);
     return QImage(base + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
 }
 

@@ -1,9 +1,9 @@
 // The printed page read back from PDF files: the scale on paper measured
 // in the rasterised page, the parts of the page found by pdftotext where
-// each map position puts them, the grid lines at the multiples that
-// Python's math.floor gives, fit-to-page, and the print action of the
-// generic window (the view is never changed nor repainted, and no events
-// run while it prints).
+// each map position puts them, the legend's gaps on paper, the grid lines
+// at the multiples that Python's math.floor gives, fit-to-page, and the
+// print action of the generic window (the view is never changed nor
+// repainted, and no events run while it prints).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -128,11 +128,11 @@ TEST_F(PrintTest, TitleScaleAndGridLabelsStandWhereEachMapPositionPutsThem) {
     TPrintOptions o;
     o.Title = QStringLiteral("Mapa de Teste");
     o.ScaleMode = 1;
-    o.PrintScale = 5000;
+    o.PrintScale = 10000;
     o.GridLines = o.PrintMarks = o.PrintContour = true;
     o.GridIntervalX = o.GridIntervalY = 250;
-    // 250 m at 1:5000 are 50 mm on paper.
-    const double step = 50.0 / 25.4 * 72.0;
+    // 250 m at 1:10000 are 25 mm on paper.
+    const double step = 25.0 / 25.4 * 72.0;
     for (int position = 0; position < 4; ++position) {
         SCOPED_TRACE(position);
         o.MapPosition = position;
@@ -140,7 +140,7 @@ TEST_F(PrintTest, TitleScaleAndGridLabelsStandWhereEachMapPositionPutsThem) {
         PrintPdf(*view, o, file);
         const std::vector<TPdfWord> words = PdfWords(file);
         const TPdfWord* title = Find(words, QStringLiteral("Teste"));
-        const TPdfWord* scale = Find(words, QStringLiteral("1:5000"));
+        const TPdfWord* scale = Find(words, QStringLiteral("1:10000"));
         ASSERT_TRUE(title && scale);
         // The map's labels keep their size in points: Arial 10 beside the
         // scale's Arial 12.
@@ -173,7 +173,7 @@ TEST_F(PrintTest, TitleScaleAndGridLabelsStandWhereEachMapPositionPutsThem) {
                     labelsBottom = std::max(labelsBottom, b.bottom());
                 }
             }
-        // Consecutive lines 100 mm apart, eastward to the right and
+        // Consecutive lines 25 mm apart, eastward to the right and
         // northward up the page.
         for (auto it = std::next(east.begin()); it != east.end(); ++it)
             EXPECT_NEAR(it->second[0].center().x() - std::prev(it)->second[0].center().x(), step, 1.0);
@@ -193,6 +193,56 @@ TEST_F(PrintTest, TitleScaleAndGridLabelsStandWhereEachMapPositionPutsThem) {
         const TLayer* layer = view->Layers().GetItem(i);
         EXPECT_EQ(text.contains(layer->Caption()), layer != hidden) << layer->Caption().toStdString();
     }
+}
+
+// The legend's gaps, read on the page rasterised at the printer's 600 dpi:
+// the lengths on paper they have on a screen (4 and 16 pixels at 96 dpi).
+TEST_F(PrintTest, TheLegendsGapsKeepTheirLengthOnPaper) {
+    REQUIRE_POPPLER();
+    OpenSamplePlan();
+    TPrintOptions o = MapOnly();
+    o.PrintLegend = true;
+    const QString file = Pdf(QStringLiteral("legenda"));
+    const TPrintLayout layout = PrintPdf(*view, o, file);
+    // The legend's frame on a raster of a pixel a device pixel.
+    const QRect frame = layout.LegendFrame;
+    const QRect crop = frame.adjusted(-2, -2, 2, 2);
+    const QImage page = Rasterise(file, kDpi, crop.translated(MarginPixels(), MarginPixels()));
+    const auto inked = [&](QPoint p) {
+        if (!crop.contains(p)) return false;
+        const QColor c = page.pixelColor(p - crop.topLeft());
+        return std::min({c.red(), c.green(), c.blue()}) < 235;
+    };
+    // From p, the steps to the first pixel whose ink differs from p's.
+    const auto run = [&](QPoint p, QPoint step) {
+        const bool ink = inked(p);
+        int n = 0;
+        while (crop.contains(p) && inked(p) == ink) p += step, ++n;
+        return n;
+    };
+    const auto mm = [](int pixels) { return pixels * 25.4 / kDpi; };
+    // Two area layers listed one under the other.
+    std::size_t k = 0;
+    while (k + 1 < layout.LegendRows.size() &&
+           !(layout.LegendRows[k].Style == lgsPoly && layout.LegendRows[k + 1].Style == lgsPoly))
+        ++k;
+    ASSERT_LT(k + 1, layout.LegendRows.size());
+    const int h = layout.LegendRowHeight;
+    const int pitch = (frame.height() - 2 * (layout.LegendAt.y() - frame.top())) / int(layout.LegendRows.size());
+    const QPoint middle(layout.LegendAt.x() + h / 2, layout.LegendAt.y() + int(k) * pitch + h / 2);
+
+    // Between the two samples, down their middle.
+    const QPoint below = middle + QPoint(0, run(middle, {0, 1}));
+    EXPECT_NEAR(mm(run(below, {0, 1})), 25.4 * 4 / 96, 0.15);
+    // Between the frame and the first sample.
+    const QPoint before = middle - QPoint(run(middle, {-1, 0}), 0);
+    EXPECT_NEAR(mm(run(before, {-1, 0})), 25.4 * 16 / 96, 0.15);
+    // Between the sample and its text: the text's nearest ink.
+    const int right = middle.x() + run(middle, {1, 0});
+    int text = frame.right();
+    for (int y = middle.y() - h / 2; y < middle.y() + h / 2; ++y)
+        text = std::min(text, right + run(QPoint(right, y), {1, 0}));
+    EXPECT_NEAR(mm(text - right), 25.4 * 4 / 96, 0.25);
 }
 
 // The grid values Python gives: the multiples of the interval above the

@@ -245,6 +245,11 @@ TEST(ReprojectionTest, PointsOutsideTheDomainRaise) {
     EXPECT_THROW(TReprojection(geo, utm23).Convert(pole), ECoordinateError);
     TVertex grid{NAN, 7394000, 0};
     EXPECT_THROW(TReprojection(utm23, geo).Convert(grid), ECoordinateError);
+    // 80 degrees from zone 23's meridian, on the equator: refused both ways.
+    TVertex far{-45 + 80, 0, 0};
+    EXPECT_THROW(TReprojection(geo, utm23).Convert(far), ECoordinateError);
+    TVertex farGrid{500000 + 15.9e6, 10000000, 0};
+    EXPECT_THROW(TReprojection(utm23, geo).Convert(farGrid), ECoordinateError);
 
     const TReprojection r(geo, utm23);
     std::vector<TVertex> points{{-45.5, -23.5, 0}, {-45, 91, 0}, {-44.5, -23.5, 0}};
