@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -420,10 +421,18 @@ struct TPlanLayers {
     }
 };
 
-// Each hill's outline and name, and its five sectors with their labels,
-// risk areas and removals.
-void AddHills(TPlanLayers& layers, const std::vector<THill>& hills, TRandom& rnd) {
+// The risk of a grade of the records, in words ("R3": "Alto").
+QString RiskWords(const QString& grade) {
     const char* const kRisks[] = {"Baixo", "Médio", "Alto", "Muito Alto"};
+    const int level = grade.mid(1).toInt();
+    return level >= 1 && level <= 4 ? QString::fromUtf8(kRisks[level - 1]) : grade;
+}
+
+// Each hill's outline and name, and its five sectors with their labels,
+// risk areas and removals. A sector's dwellings and risk are those of its
+// record in the plan's database.
+void AddHills(TPlanLayers& layers, const std::vector<THill>& hills, const std::map<QString, TSectorFacts>& facts,
+              TRandom& rnd) {
     for (const THill& hill : hills) {
         const std::vector<TVertex> foot = Ring(hill, 0);
         double area = 0;
@@ -446,10 +455,15 @@ void AddHills(TPlanLayers& layers, const std::vector<THill>& hills, TRandom& rnd
             const double t2 = offset + 2 * kPi * (s + 1) / sectorCount - 0.03;
             const QString sector = QStringLiteral("S%1").arg(s + 1, 2, 10, QLatin1Char('0'));
             const QString code = hill.Code + sector;
-            const int homes = 10 + int(rnd.Range(0, 60));
+            // Two draws that once made up the sector's facts: still drawn,
+            // so that the shapes after them stay where they were.
+            rnd.Next();
+            rnd.Next();
+            const auto known = facts.find(code);
+            if (known == facts.end()) throw EEngineError(QStringLiteral("The records lack the sector %1").arg(code));
             layers.Setores.Add(MakePolygon(Wedge(hill, t1, t2, 0.25, 0.9)),
-                               {code, hill.Code, sector, QString::fromUtf8(kRisks[int(rnd.Range(0, 4))]),
-                                QString::number(homes)});
+                               {code, hill.Code, sector, RiskWords(known->second.Grade),
+                                QString::number(known->second.Homes)});
             const double tm = (t1 + t2) / 2;
             const TVertex centre = hill.At(tm, 0.575 * hill.Radius(tm, 0));
             layers.SetoresRotulos.Add(MakeText(sector, centre.X - 8, centre.Y + 30), {code, sector});
@@ -683,8 +697,11 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder, TSamplePlanSize size) {
     // Every shape follows from one seed, drawn in this order.
     TRandom rnd(20021208);
     const std::vector<THill> hills = full ? MakeFullHills(rnd) : MakeHills(rnd);
+    // The records first: the map's sectors repeat their facts.
+    out.DatabaseFile = SampleDatabaseFile(folder);
+    const TSampleRecords records = WriteSampleDatabase(out.DatabaseFile, int(hills.size()));
     TPlanLayers layers;
-    AddHills(layers, hills, rnd);
+    AddHills(layers, hills, records.Sectors, rnd);
     const std::vector<TSampleStreet> streets = AddStreets(layers.Logradouros, hills, full, rnd);
     const std::vector<TLayerData*> theme = layers.InMapOrder();
     WriteLayers(theme, layerFolder, kUTM, out);
@@ -694,10 +711,9 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder, TSamplePlanSize size) {
     WritePlanMap(out.MapFile, theme, hills, full);
     out.GeoMapFile = WriteGeographicMap(hills, mapFolder, layerFolder, out);
 
-    // The plan's records and media.
+    // The street table beside the layers, and the media the records name.
     WriteStreetAxes(layerFolder, streets);
-    out.DatabaseFile = SampleDatabaseFile(folder);
-    WriteSampleMedia(folder, WriteSampleDatabase(out.DatabaseFile));
+    WriteSampleMedia(folder, records.Pictures);
     WriteTag(folder, full);
     return out;
 }
