@@ -630,6 +630,10 @@ bool TkovisViewWin::AskTableFile(TLayer& layer, QString& database, QString& name
         path = JoinPath(database, name);
         if (FileExists(path)) return false;
     }
+    return ChooseTableFile(database, name, path, alias);
+}
+
+bool TkovisViewWin::ChooseTableFile(QString& database, QString& name, const QString& path, bool alias) {
     TkoviFormTBLocalBDE dialog(this);
     dialog.DialogMode = 1;
     dialog.LocationChoice = alias ? 1 : 0;

@@ -134,6 +134,10 @@ public:
     // opening when the user does not.
     void TableFileMissing(TLayer& layer, QString& database, QString& name);
     bool AskTableFile(TLayer& layer, QString& database, QString& name);
+    // The table is found nowhere (path names it, alias: database is an
+    // alias): the table-choice dialog, preset to it. True when the user
+    // cancelled; else database and name are the user's choice.
+    virtual bool ChooseTableFile(QString& database, QString& name, const QString& path, bool alias);
 
     // The attribute table of a layer, opened when the layer has opened: a
     // theme layer's own table, at the place its layer file names (a folder

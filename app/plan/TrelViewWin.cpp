@@ -59,6 +59,12 @@ QString BaseError(const QString& caption, const QString& file, const QString& me
     return QStringLiteral("%1 (%2): %3").arg(caption, QDir::toNativeSeparators(file), message);
 }
 
+// Why a layer file that exists could not be read.
+QString UnreadableLayer(const QString& file) {
+    return QFileInfo(file).isReadable() ? QStringLiteral("o arquivo está danificado ou não é uma camada.")
+                                        : QStringLiteral("o arquivo não pôde ser lido (sem permissão de leitura).");
+}
+
 // Shows a window modeless, or brings it forward when it is shown.
 void ShowModeless(QWidget* window) {
     window->show();
@@ -137,6 +143,11 @@ TtrelFormLocalizarSetor& TtrelViewWin::LocalizarSetor() {
 
 TcvFormCarregarDadosGeograficos& TtrelViewWin::CarregarDados() {
     if (!carregarDados_) carregarDados_ = std::make_unique<TcvFormCarregarDadosGeograficos>(this);
+    // The hills as the plan's database names them.
+    QStringList names;
+    for (int h = 0; h < TcvFormCarregarDadosGeograficos::kHills; ++h)
+        names << forms_->DM->MorroNome(QStringLiteral("M%1").arg(h + 1, 2, 10, QLatin1Char('0')));
+    carregarDados_->SetHillNames(names);
     return *carregarDados_;
 }
 
@@ -426,6 +437,10 @@ void TtrelViewWin::CarregarDescarregarBaseClick() {
     dialog.SetLoadedLayers(loaded);
     if (RunModal(dialog) != QDialog::Accepted) return;
 
+    // The layer the user works on stays the active one (and the one row
+    // pressed): loading makes each new layer active, and unloading the
+    // active one makes the first active.
+    TLayer* kept = View()->ActiveLayer();
     baseErrors_.clear();
     int placed = 0;
     bool changed = false;
@@ -447,6 +462,7 @@ void TtrelViewWin::CarregarDescarregarBaseClick() {
                 changed = true;
             }
         } else if (k >= 0) {
+            if (layers.GetItem(k) == kept) kept = nullptr;
             UnloadBaseLayer(k);
             changed = true;
         }
@@ -455,8 +471,11 @@ void TtrelViewWin::CarregarDescarregarBaseClick() {
     for (const QString& caption : {trel::kRemocoes, trel::kMorrosRotulos, trel::kSetoresRotulos}) MoveToTop(caption);
     if (changed) {
         RefreshContents();
-        // A pressed layer that was unloaded leaves identify to the active one.
-        if (Form().Contents->PressedIndex() == -1 && View()->ActiveLayer()) PressLayer(View()->ActiveLayer());
+        // When the user's layer was unloaded, the sectors' layer, as at
+        // start-up.
+        if (!kept) kept = LayerByCaption(trel::kSetores);
+        if (!kept) kept = View()->ActiveLayer();
+        if (kept) PressLayer(kept);
     }
     View()->Redraw();
     UpdateActions();
@@ -485,8 +504,8 @@ bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const 
     std::int32_t type = 0;
     try {
         type = TThemeLayer::FileThemeLayerType(file);
-    } catch (const EEngineError& e) {
-        baseErrors_ << BaseError(caption, file, e.Message());
+    } catch (const EEngineError&) {
+        baseErrors_ << BaseError(caption, file, UnreadableLayer(file));
         return false;
     }
 
@@ -509,17 +528,28 @@ bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const 
     HookLayer(*layer);  // the missing-file questions and the wait box
     auto failure = std::make_shared<QString>();
     layer->OnError = [failure](TLayer&, const QString& message) { *failure = message; };
+    // The table opens once the layer file has been read: a failure before
+    // that is the layer file's.
+    auto tableReached = std::make_shared<bool>(false);
+    TDataSet* table = layer->Table();
+    table->BeforeOpen = [tableReached, findTable = table->BeforeOpen](TDataSet* t) {
+        *tableReached = true;
+        if (findTable) findTable(t);
+    };
     bool aborted = false;
+    missingTable_.clear();
+    loadingBase_ = true;
     {
         TWaitShown wait(*WaitBox(), caption, JoinPath(layer->DatabaseName(), layer->LayerName()), 7);
         try {
             layer->Open();
         } catch (const EAbort&) {
-            aborted = true;  // the user did not give a missing file
+            aborted = true;  // the user did not give a missing file, or the table is missing
         } catch (const EEngineError& e) {
             *failure = e.Message();
         }
     }
+    loadingBase_ = false;
     // A hook may have taken the layer out of the view (and will free it):
     // it is looked for by identity only.
     const bool listed = layers.IndexOf(layer) >= 0;
@@ -529,8 +559,18 @@ bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const 
         return true;
     }
     if (listed) UnloadBaseLayer(layers.IndexOf(layer));
-    if (!aborted) baseErrors_ << BaseError(caption, file, failure->isEmpty() ? QStringLiteral("a camada não abriu.") : *failure);
+    if (!missingTable_.isEmpty())
+        baseErrors_ << BaseError(caption, missingTable_, QStringLiteral("a tabela de atributos não foi encontrada."));
+    else if (!aborted)
+        baseErrors_ << BaseError(caption, file,
+                                 *tableReached && !failure->isEmpty() ? *failure : UnreadableLayer(file));
     return false;
+}
+
+bool TtrelViewWin::ChooseTableFile(QString& database, QString& name, const QString& path, bool alias) {
+    if (!loadingBase_) return TkovisViewWin::ChooseTableFile(database, name, path, alias);
+    missingTable_ = path;
+    return true;
 }
 
 void TtrelViewWin::UnloadBaseLayer(int index) {

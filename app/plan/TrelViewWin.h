@@ -99,6 +99,11 @@ public:
     // Takes the layer at the index out of the view and frees it.
     void UnloadBaseLayer(int index);
 
+protected:
+    // While base layers load, a missing table is not asked for: the layer
+    // is passed over and named with the others that could not be read.
+    bool ChooseTableFile(QString& database, QString& name, const QString& path, bool alias) override;
+
 private:
     void SetupPlanActions();
     void SetupToolBar();
@@ -126,4 +131,7 @@ private:
     QAction* carregarBase_;
     // Reasons why base layers were passed over during one walk.
     QStringList baseErrors_;
+    // Set while a base layer opens; the missing table met meanwhile.
+    bool loadingBase_ = false;
+    QString missingTable_;
 };

@@ -118,6 +118,21 @@ struct TrelViewWinTest : SamplePlanSuite {
         ASSERT_NE(row, nullptr) << caption.toStdString();
         QTest::mouseClick(row, Qt::LeftButton, Qt::NoModifier, QPoint(row->width() / 2, 8));
     }
+    // The captions of the rows that look pressed.
+    QStringList RaisedRows() const {
+        QStringList out;
+        for (int i = 0; i < Contents()->GetPanelCount(); ++i)
+            if (Contents()->GetPanel(i)->Raised()) out << Contents()->GetPanel(i)->Layer()->Caption();
+        return out;
+    }
+    // The user's layer: active, its row the one pressed and the only one
+    // that looks so.
+    void ExpectOnlyPressed(const QString& caption) const {
+        ASSERT_NE(View()->ActiveLayer(), nullptr);
+        EXPECT_EQ(View()->ActiveLayer()->Caption(), caption);
+        EXPECT_EQ(Contents()->PressedIndex(), View()->Layers().IndexOfName(caption));
+        EXPECT_EQ(RaisedRows(), QStringList{caption});
+    }
     // A click on the view at a map point.
     void ClickAt(const TVertex& at) {
         const QPoint p = View()->WorldToScreen(at);
@@ -372,6 +387,8 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
     ASSERT_TRUE(QFile::remove(JoinPath(layers, QStringLiteral("m02_vias.lgc"))));
     // The stairways of M03 missing: asked for, and passed over when none is given.
     ASSERT_TRUE(QFile::remove(JoinPath(layers, QStringLiteral("m03_escadarias_rampas.cam"))));
+    // The contours of M03 without their table: not asked for, named.
+    ASSERT_TRUE(QFile::remove(JoinPath(layers, QStringLiteral("m03_curvas_nivel.dbf"))));
     QStringList asked;
     fileAnswer = [&asked](QFileDialog& d) {
         asked << d.selectedFiles().value(0);
@@ -403,12 +420,14 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
         EXPECT_TRUE(l->Active());
         EXPECT_GT(l->GetObjectCount(), 0);
     }
-    EXPECT_NE(Contents()->PressedIndex(), -1);
+    // The sectors stay the active layer, pressed at start-up.
+    ExpectOnlyPressed(trel::kSetores);
 
     // The next hill: the dialog shows what is loaded; M01 goes, M02 comes
     // without its damaged layer, which is reported.
     messages.clear();
     hill = 1;
+    Press(QStringLiteral("M01 - Vias"));  // the user's layer goes: the sectors' again
     Child<QPushButton>("BitBtn4")->click();
     EXPECT_TRUE(item->isChecked());  // only the item's own clicks turn its mark
     EXPECT_EQ(shownChecked.size(), 4);
@@ -424,19 +443,47 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
     EXPECT_TRUE(Layer(QStringLiteral("M02 - Vias"))->Active());
     EXPECT_FALSE(win->WaitBox()->isVisible());
     EXPECT_EQ(Contents()->GetPanelCount(), 10);
+    ExpectOnlyPressed(trel::kSetores);
+    // A click on a sector opens its window.
+    ClickAt(Inside(*Layer(trel::kSetores)->GetObject(0)));
+    EXPECT_TRUE(win->Forms().Setores()->isVisible());
 
     // Without the removals' layer the others still go to the top.
     win->UnloadBaseLayer(View()->Layers().IndexOfName(trel::kRemocoes));
     hill = 2;
     messages.clear();
+    Press(trel::kLimitesMorros);  // another layer the user chose stays
     item->trigger();
     EXPECT_FALSE(item->isChecked());
     EXPECT_EQ(Captions().mid(0, 2), top.mid(0, 2));
     EXPECT_TRUE(Captions().contains(QStringLiteral("M03 - Vias")));
     EXPECT_FALSE(Captions().contains(QStringLiteral("M03 - Escadarias e Rampas")));
-    ASSERT_EQ(asked.size(), 1);
+    EXPECT_FALSE(Captions().contains(QStringLiteral("M03 - Curvas de Nível")));
+    ASSERT_EQ(asked.size(), 1);  // no table-choice dialog for the missing table
     EXPECT_TRUE(asked[0].endsWith(QStringLiteral("m03_escadarias_rampas.cam"))) << asked[0].toStdString();
-    EXPECT_EQ(messages.size(), 1);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].contains(QStringLiteral("M03 - Curvas de Nível (")) &&
+                messages[1].contains(QStringLiteral("m03_curvas_nivel.dbf")))
+        << messages[1].toStdString();
+    ExpectOnlyPressed(trel::kLimitesMorros);
+}
+
+TEST_F(TrelViewWinTest, TheBaseDialogNamesTheHillsOfThePlansDatabase) {
+    REQUIRE_TOOL("sqlite3");
+    RunTool(QStringLiteral("sqlite3"), {SampleDatabaseFile(work.path()),
+                                        QStringLiteral("UPDATE morros SET nome = 'Morro da Areia Preta' WHERE cod_morro = 'M04'")});
+    Start();
+    QStringList shown;
+    modal = [&shown](QDialog& d) {
+        if (auto* dialog = dynamic_cast<TcvFormCarregarDadosGeograficos*>(&d))
+            for (int i = 0; i < dialog->CheckListRegiao()->count(); ++i) shown << dialog->CheckListRegiao()->item(i)->text();
+        return int(QDialog::Rejected);
+    };
+    Child("tbLoadBase")->trigger();
+    const QString want = QString::fromUtf8(RunTool(QStringLiteral("sqlite3"), {SampleDatabaseFile(work.path()),
+        QStringLiteral("SELECT cod_morro || ' - Morro ' || replace(nome, 'Morro ', '') || char(9) FROM morros ORDER BY cod_morro")}));
+    EXPECT_EQ(shown.join(u'\n') + u'\n', want);
+    EXPECT_EQ(shown.value(3), QStringLiteral("M04 - Morro da Areia Preta\t"));
 }
 
 TEST_F(TrelViewWinTest, TheActiveLayerIsSavedAsAShapefile) {
