@@ -425,7 +425,8 @@ void TkovisViewWin::FormShow() {
         }
     }
     const QString key = QStringLiteral("Software\\Ardo\\") + QApplication::applicationName();
-    const QString defaultMap = Settings::ReadString(key, QStringLiteral("DefaultMap"));
+    const QString setMap = Settings::ReadString(key, QStringLiteral("DefaultMap"));
+    const QString defaultMap = setMap.trimmed().isEmpty() ? setMap : StartMapFile(setMap);
     const QString defaultTitle = Settings::ReadString(key, QStringLiteral("DefaultMapTitle"));
     if (!defaultMap.isEmpty() && QFileInfo(defaultMap).isFile()) {
         try {
@@ -433,6 +434,8 @@ void TkovisViewWin::FormShow() {
         } catch (const EKoviError& e) {
             ShowMessage(this, ErrorMessage(e));
         }
+    } else if (!defaultMap.trimmed().isEmpty()) {
+        ShowMessage(this, QStringLiteral("O mapa não foi encontrado: ") + QDir::toNativeSeparators(defaultMap));
     }
     UpdateActions();
 }

@@ -66,8 +66,12 @@ public:
     // program's name); set before the window is first shown.
     QStringList Arguments;
     // Runs the start-up opening (command line, then the default map of the
-    // settings) and UpdateActions; the first show runs it once.
+    // settings; a default map that is not there is named) and
+    // UpdateActions; the first show runs it once.
     virtual void FormShow();
+    // The file the settings' default map names on this machine; the
+    // generic window takes it as it stands.
+    virtual QString StartMapFile(const QString& defaultMap) const { return defaultMap; }
 
     // Closes the view if active and opens the map; the window's caption
     // becomes caption. Raises what the opening raises (an EKoviError; the

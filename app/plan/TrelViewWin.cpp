@@ -284,6 +284,24 @@ bool TtrelViewWin::OpenDataFolder() {
     return true;
 }
 
+QString TtrelViewWin::StartMapFile(const QString& defaultMap) const {
+    if (DataFolder().isEmpty()) return defaultMap;
+    auto inDataFolder = [](const QString& relative) {
+        const QString file = DataPath(relative);
+        return QFileInfo(file).isFile() ? file : QString();
+    };
+    const QString map = NormalizeSeparators(defaultMap.trimmed());
+    for (const QString& entry : SourceFolders()) {
+        const QString relative = QDir(NormalizeSeparators(entry)).relativeFilePath(map);
+        if (relative.startsWith(QStringLiteral("..")) || QDir::isAbsolutePath(relative)) continue;
+        const QString found = inDataFolder(relative);
+        if (!found.isEmpty()) return found;
+    }
+    // A path under the plan's fixed folder ("c:\trel\...") is the data folder's.
+    const QString fixed = DataPath(defaultMap);
+    return QFileInfo(fixed).isFile() ? fixed : defaultMap;
+}
+
 void TtrelViewWin::OpenStartMap() {
     TkovisViewWin::FormShow();
     // Identify answers from the first click: the sectors' row pressed.
@@ -377,14 +395,21 @@ void TtrelViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
 }
 
 bool TtrelViewWin::RunSearch(TlibFormLocalizar& dialog, QString& field, QVariant& value) {
-    if (RunModal(dialog) != QDialog::Accepted) return false;
+    if (!PlanDataOpen() || RunModal(dialog) != QDialog::Accepted) return false;
     field = dialog.CampoEscolhido;
     value = dialog.ValorEscolhido;
     return !field.isEmpty();
 }
 
+bool TtrelViewWin::PlanDataOpen() {
+    if (forms_->DM->DatabaseTREL.Connected()) return true;
+    // As the record windows say: the searches run on the same database.
+    ShowMessage(this, QStringLiteral("Não foi possível localizar: o banco de dados do TREL não foi aberto."));
+    return false;
+}
+
 void TtrelViewWin::Localizar2Click() {
-    if (RunModal(LocalizarMorro()) != QDialog::Accepted) return;
+    if (!PlanDataOpen() || RunModal(LocalizarMorro()) != QDialog::Accepted) return;
     TQuery* query = LocalizarMorro().ConsultaOrd();
     TField* chosen = query && query->Active() && !query->IsEmpty() ? query->FindField(QStringLiteral("cod_morro")) : nullptr;
     if (!chosen) return;

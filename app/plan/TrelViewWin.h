@@ -80,6 +80,10 @@ public:
     // - the about box (modal), then the redraw timer once more.
     void ShowAboutOnce();
     void FormShow() override;
+    // The default map as it lies in the data folder, when the folder holds
+    // it: its path below a folder of the settings' "Source" (or below the
+    // plan's fixed folder) taken under the data folder. Else as set.
+    QString StartMapFile(const QString& defaultMap) const override;
 
     // ---- handlers
     void ViewVisualObjectIdentify(TVisualObject* object) override;
@@ -114,6 +118,9 @@ private:
     void MoveToTop(const QString& caption);
     // The view's theme layer of the caption; nullptr when none.
     TThemeLayer* LayerByCaption(const QString& caption) const;
+    // True when the plan's database is open; else says that the searches
+    // cannot run.
+    bool PlanDataOpen();
     // Runs a search dialog; its chosen field and value after OK.
     bool RunSearch(TlibFormLocalizar& dialog, QString& field, QVariant& value);
     // The active layer's attribute table on the object's record; the

@@ -438,7 +438,7 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
     EXPECT_FALSE(Captions().contains(QStringLiteral("M02 - Edificações")));
     ASSERT_EQ(messages.size(), 2);
     EXPECT_TRUE(messages[1].contains(QStringLiteral("M02 - Edificações"))) << messages[1].toStdString();
-    EXPECT_TRUE(messages[1].contains(QStringLiteral("m02_edificacao.cam"))) << messages[1].toStdString();
+    EXPECT_TRUE(messages[1].contains(QStringLiteral("m02_edificacao.cam): o arquivo está danificado"))) << messages[1].toStdString();
     EXPECT_FALSE(messages[1].contains(QStringLiteral("M02 - Vias")));
     EXPECT_TRUE(Layer(QStringLiteral("M02 - Vias"))->Active());
     EXPECT_FALSE(win->WaitBox()->isVisible());
@@ -582,13 +582,72 @@ TEST_F(TrelViewWinTest, FullScreenKeepsTheKeysAndEscapeComesBack) {
     EXPECT_FALSE(win->windowState() & Qt::WindowMaximized);
 }
 
+TEST_F(TrelViewWinTest, AMovedPlanOpensWholeFromTheDataFolder) {
+    QTemporaryDir moved;
+    CopyFolder(sample->path(), moved.path());
+    auto same = [](const QString& a, const QString& b) {
+        return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath() && !QFileInfo(a).canonicalFilePath().isEmpty();
+    };
+    auto expectWhole = [&] {
+        EXPECT_TRUE(win->Forms().DM->Errors().isEmpty()) << win->Forms().DM->Errors().join(u'\n').toStdString();
+        EXPECT_TRUE(same(win->Forms().DM->DatabaseTREL.Directory(), SampleDatabaseFile(moved.path())));
+        EXPECT_TRUE(same(View()->DatabaseName(), JoinPath(moved.path(), QStringLiteral("Marvela"))));
+        EXPECT_EQ(Captions().size(), 7);
+        EXPECT_TRUE(same(win->CarregarDados().LayerFile(0), JoinPath(moved.path(), QStringLiteral("Marvela/camadas/m01_curvas_nivel.cam"))));
+        EXPECT_TRUE(same(DataFile(QStringLiteral("fotos"), QStringLiteral("m01_1.jpg")),
+                         JoinPath(moved.path(), QStringLiteral("fotos/m01_1.jpg"))));
+    };
+    // Started inside one plan's folder while the settings name another:
+    // the folder's plan, all of it.
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(moved.path());
+    Start();
+    QDir::setCurrent(before);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+    expectWhole();
+    win.reset();
+
+    // The settings' plan gone: the folder asked for; one that is not a
+    // plan is said to be so, and the plan's new folder opens whole.
+    for (const char* gone : {"Marvela", "fotos", "trel.db", "source.tag"}) {
+        const QString path = JoinPath(work.path(), QString::fromLatin1(gone));
+        if (QFileInfo(path).isDir()) QDir(path).removeRecursively();
+        else QFile::remove(path);
+    }
+    QStringList chosen{work.path(), moved.path()};
+    modal = [&chosen](QDialog& d) {
+        auto* dialog = dynamic_cast<TlibPathDialog*>(&d);
+        if (!dialog || chosen.isEmpty()) return int(QDialog::Rejected);
+        dialog->SetDirectory(chosen.takeFirst());
+        return int(QDialog::Accepted);
+    };
+    Start();
+    EXPECT_TRUE(chosen.isEmpty());
+    ASSERT_EQ(messages.size(), 1) << messages.join(u'\n').toStdString();
+    EXPECT_TRUE(messages[0].contains(QDir::toNativeSeparators(work.path())) && messages[0].contains(QStringLiteral("source.tag")))
+        << messages[0].toStdString();
+    expectWhole();
+    win.reset();
+
+    // The map missing from the plan: named.
+    messages.clear();
+    ASSERT_TRUE(QFile::remove(SampleMapFile(moved.path())));
+    Start();
+    ASSERT_EQ(messages.size(), 1) << messages.join(u'\n').toStdString();
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("O mapa não foi encontrado")) && messages[0].contains(QStringLiteral("trel.map")))
+        << messages[0].toStdString();
+    EXPECT_FALSE(View()->Active());
+}
+
 TEST_F(TrelViewWinTest, StartUpFailuresLeaveWhatStillWorks) {
     // The plan's database missing: said once; the map opens, and the
     // windows without data work.
     Session().AddStandardAlias(kSampleAlias, JoinPath(work.path(), QStringLiteral("nenhum/trel.db")));
+    ASSERT_TRUE(QFile::remove(SampleDatabaseFile(work.path())));
     Start();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Não foi possível abrir todos os dados do TREL")));
+    EXPECT_EQ(messages[0].count(QStringLiteral("nenhum/trel.db")), 1) << messages[0].toStdString();  // once, not once a dataset
     EXPECT_TRUE(View()->Active());
     EXPECT_EQ(abouts, 1);
     Child("Equipe1")->trigger();
@@ -612,4 +671,10 @@ TEST_F(TrelViewWinTest, StartUpFailuresLeaveWhatStillWorks) {
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(View()->Active());
     EXPECT_EQ(abouts, 0);
+    // The searches agree with the record windows: no database, no search.
+    Child("Localizar2")->trigger();
+    EXPECT_EQ(asked, 1);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("banco de dados"))) << messages[0].toStdString();
+    EXPECT_FALSE(win->Forms().DM->DatabaseTREL.Connected());
 }
