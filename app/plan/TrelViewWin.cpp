@@ -564,6 +564,10 @@ bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const 
     bool aborted = false;
     missingTable_.clear();
     loadingBase_ = true;
+    struct TLoading {
+        bool& Flag;
+        ~TLoading() { Flag = false; }
+    } loading{loadingBase_};
     {
         TWaitShown wait(*WaitBox(), caption, JoinPath(layer->DatabaseName(), layer->LayerName()), 7);
         try {
@@ -574,7 +578,6 @@ bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const 
             *failure = e.Message();
         }
     }
-    loadingBase_ = false;
     // A hook may have taken the layer out of the view (and will free it):
     // it is looked for by identity only.
     const bool listed = layers.IndexOf(layer) >= 0;
