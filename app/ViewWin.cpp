@@ -441,7 +441,8 @@ void TkovisViewWin::FormShow() {
         }
     }
     const QString key = QStringLiteral("Software\\Ardo\\") + QApplication::applicationName();
-    const QString defaultMap = Settings::ReadString(key, QStringLiteral("DefaultMap"));
+    const QString setMap = Settings::ReadString(key, QStringLiteral("DefaultMap"));
+    const QString defaultMap = setMap.trimmed().isEmpty() ? setMap : StartMapFile(setMap);
     const QString defaultTitle = Settings::ReadString(key, QStringLiteral("DefaultMapTitle"));
     if (!defaultMap.isEmpty() && QFileInfo(defaultMap).isFile()) {
         try {
@@ -449,6 +450,8 @@ void TkovisViewWin::FormShow() {
         } catch (const EKoviError& e) {
             ShowMessage(this, ErrorMessage(e));
         }
+    } else if (!defaultMap.trimmed().isEmpty()) {
+        ShowMessage(this, QStringLiteral("O mapa não foi encontrado: ") + QDir::toNativeSeparators(defaultMap));
     }
     UpdateActions();
 }
@@ -646,6 +649,10 @@ bool TkovisViewWin::AskTableFile(TLayer& layer, QString& database, QString& name
         path = JoinPath(database, name);
         if (FileExists(path)) return false;
     }
+    return ChooseTableFile(database, name, path, alias);
+}
+
+bool TkovisViewWin::ChooseTableFile(QString& database, QString& name, const QString& path, bool alias) {
     TkoviFormTBLocalBDE dialog(this);
     dialog.DialogMode = 1;
     dialog.LocationChoice = alias ? 1 : 0;

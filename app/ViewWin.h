@@ -69,8 +69,12 @@ public:
     // program's name); set before the window is first shown.
     QStringList Arguments;
     // Runs the start-up opening (command line, then the default map of the
-    // settings) and UpdateActions; the first show runs it once.
+    // settings; a default map that is not there is named) and
+    // UpdateActions; the first show runs it once.
     virtual void FormShow();
+    // The file the settings' default map names on this machine; the
+    // generic window takes it as it stands.
+    virtual QString StartMapFile(const QString& defaultMap) const { return defaultMap; }
 
     // Closes the view if active and opens the map; the window's caption
     // becomes caption. Raises what the opening raises (an EKoviError; the
@@ -140,6 +144,10 @@ public:
     // opening when the user does not.
     void TableFileMissing(TLayer& layer, QString& database, QString& name);
     bool AskTableFile(TLayer& layer, QString& database, QString& name);
+    // The table is found nowhere (path names it, alias: database is an
+    // alias): the table-choice dialog, preset to it. True when the user
+    // cancelled; else database and name are the user's choice.
+    virtual bool ChooseTableFile(QString& database, QString& name, const QString& path, bool alias);
 
     // The attribute table of a layer, opened when the layer has opened: a
     // theme layer's own table, at the place its layer file names (a folder

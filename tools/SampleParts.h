@@ -3,6 +3,7 @@
 // the plan's database, the street-axis table and the media (photographs,
 // orthophotos, rich-text chapters). Everything follows from fixed seeds.
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include <QString>
@@ -40,10 +41,26 @@ struct TSampleStreet {
     double Length;           // metres
 };
 
-// Writes the plan's SQLite database (hills, risk sectors, works
-// priorities) as folder/trel.db; answers the pictures its records name
-// that exist (a missing one is left out on purpose).
-std::vector<TSamplePicture> WriteSampleDatabase(const QString& file);
+// What the records say of one risk sector, and the map's sector layer
+// repeats: the number of dwellings and the risk grade ("R1".."R4").
+struct TSectorFacts {
+    int Homes = 0;
+    QString Grade;
+};
+
+// What the plan's database holds that the map and the media need.
+struct TSampleRecords {
+    // The pictures its records name that exist (a missing one is left
+    // out on purpose).
+    std::vector<TSamplePicture> Pictures;
+    // Each sector's facts, by its key ("M01S02").
+    std::map<QString, TSectorFacts> Sectors;
+};
+
+// Writes the plan's SQLite database (25 hills, their risk sectors, works
+// priorities) as folder/trel.db. The first mappedHills hills (those of the
+// map) have the map's five sectors each; the others one to three.
+TSampleRecords WriteSampleDatabase(const QString& file, int mappedHills);
 // The street-axis table "eixo_logradouros.dbf" in the layer folder.
 void WriteStreetAxes(const QString& layerFolder, const std::vector<TSampleStreet>& streets);
 // The pictures, the staff, justification and methodology chapters.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -375,52 +376,63 @@ QStringList RegisterSampleDefaults(const QString& folder) {
     return written;
 }
 
-TSamplePlanFiles WriteSamplePlan(const QString& folder, TSamplePlanSize size) {
-    const bool full = size == TSamplePlanSize::Full;
-    TSamplePlanFiles out;
-    const QString mapFolder = JoinPath(folder, QStringLiteral("Marvela"));
-    const QString layerFolder = JoinPath(mapFolder, QStringLiteral("camadas"));
-    if (!QDir().mkpath(layerFolder)) throw EFileError(QStringLiteral("Cannot create folder \"%1\"").arg(layerFolder));
+namespace {
 
-    TRandom rnd(20021208);
-    const std::vector<THill> hills = full ? MakeFullHills(rnd) : MakeHills(rnd);
-    const char* const kRisks[] = {"Baixo", "Médio", "Alto", "Muito Alto"};
-
-    TLayerData morros{QStringLiteral("Limites dos Morros"), QStringLiteral("morros.cam"), ltAreas,
+// The seven theme layers of the plan's map, with their fields and
+// symbology, empty.
+struct TPlanLayers {
+    TLayerData Morros{QStringLiteral("Limites dos Morros"), QStringLiteral("morros.cam"), ltAreas,
                       {{"ID", ftString, 20}, {"morro", ftString, 3}, {"nome", ftString, 40}, {"area_ha", ftFloat, 0}}};
-    morros.Line = Rgb(120, 80, 20);
-    morros.Fill = Rgb(236, 226, 196);
-    morros.LineWidth = 2;
-    TLayerData setores{QStringLiteral("Setores de Risco"), QStringLiteral("setores.cam"), ltAreas,
+    TLayerData Setores{QStringLiteral("Setores de Risco"), QStringLiteral("setores.cam"), ltAreas,
                        {{"ID", ftString, 20}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
                         {"setor", ftString, 3}, {"risco", ftString, 12}, {"moradias", ftInteger, 0}}};
-    setores.Line = Rgb(150, 0, 0);
-    setores.Fill = Rgb(255, 200, 150);
-    setores.FillStyle = fsBDiagonal;
-    TLayerData areas{QStringLiteral("Áreas de Risco"), QStringLiteral("areas_risco.cam"), ltAreas,
+    TLayerData Areas{QStringLiteral("Áreas de Risco"), QStringLiteral("areas_risco.cam"), ltAreas,
                      {{"ID", ftString, 20}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
                       {"tipo", ftString, 30}}};
-    areas.Line = Rgb(200, 0, 0);
-    areas.Fill = Rgb(240, 60, 60);
-    TLayerData remocoes{QStringLiteral("Remoções"), QStringLiteral("remocoes.cam"), ltAreas,
+    TLayerData Remocoes{QStringLiteral("Remoções"), QStringLiteral("remocoes.cam"), ltAreas,
                         {{"ID", ftString, 20}, {"morrosetor", ftString, 6}, {"morro", ftString, 3},
                          {"moradias", ftInteger, 0}}};
-    remocoes.Line = clBlack;
-    remocoes.Fill = Rgb(90, 0, 120);
-    TLayerData logradouros{QStringLiteral("Eixos de Logradouros"), QStringLiteral("logradouros.cam"), ltLines,
+    TLayerData Logradouros{QStringLiteral("Eixos de Logradouros"), QStringLiteral("logradouros.cam"), ltLines,
                            {{"ID", ftString, 20}, {"nome", ftString, 40}, {"tipo", ftString, 12}}};
-    logradouros.Line = Rgb(60, 60, 60);
-    logradouros.LineWidth = 2;
-    TLayerData morrosRotulos{QStringLiteral("Morros (rótulos)"), QStringLiteral("morros_rotulos.cam"), ltTexts,
+    TLayerData MorrosRotulos{QStringLiteral("Morros (rótulos)"), QStringLiteral("morros_rotulos.cam"), ltTexts,
                              {{"ID", ftString, 20}, {"morro", ftString, 3}, {"texto", ftString, 50}}};
-    morrosRotulos.Font = TFont{QStringLiteral("Arial"), 10, Rgb(80, 40, 0), {}};
-    TLayerData setoresRotulos{QStringLiteral("Setores de Risco (rótulos)"), QStringLiteral("setores_rotulos.cam"), ltTexts,
-                              {{"ID", ftString, 20}, {"morrosetor", ftString, 6}, {"texto", ftString, 10}}};
-    setoresRotulos.Font = TFont{QStringLiteral("Arial"), 7, Rgb(150, 0, 0), {}};
+    TLayerData SetoresRotulos{QStringLiteral("Setores de Risco (rótulos)"), QStringLiteral("setores_rotulos.cam"),
+                              ltTexts, {{"ID", ftString, 20}, {"morrosetor", ftString, 6}, {"texto", ftString, 10}}};
 
-    const QStringList streetNames = {QStringLiteral("Avenida Vale do Canela"), QStringLiteral("Rua da Ladeira"),
-                                     QStringLiteral("Rua Nova do Alto"), QStringLiteral("Travessa da Bica"),
-                                     QStringLiteral("Rua do Cruzeiro"), QStringLiteral("Rua São Jorge")};
+    TPlanLayers() {
+        Morros.Line = Rgb(120, 80, 20);
+        Morros.Fill = Rgb(236, 226, 196);
+        Morros.LineWidth = 2;
+        Setores.Line = Rgb(150, 0, 0);
+        Setores.Fill = Rgb(255, 200, 150);
+        Setores.FillStyle = fsBDiagonal;
+        Areas.Line = Rgb(200, 0, 0);
+        Areas.Fill = Rgb(240, 60, 60);
+        Remocoes.Line = clBlack;
+        Remocoes.Fill = Rgb(90, 0, 120);
+        Logradouros.Line = Rgb(60, 60, 60);
+        Logradouros.LineWidth = 2;
+        MorrosRotulos.Font = TFont{QStringLiteral("Arial"), 10, Rgb(80, 40, 0), {}};
+        SetoresRotulos.Font = TFont{QStringLiteral("Arial"), 7, Rgb(150, 0, 0), {}};
+    }
+    // In the map's order, the top one first.
+    std::vector<TLayerData*> InMapOrder() {
+        return {&SetoresRotulos, &MorrosRotulos, &Remocoes, &Areas, &Setores, &Logradouros, &Morros};
+    }
+};
+
+// The risk of a grade of the records, in words ("R3": "Alto").
+QString RiskWords(const QString& grade) {
+    const char* const kRisks[] = {"Baixo", "Médio", "Alto", "Muito Alto"};
+    const int level = grade.mid(1).toInt();
+    return level >= 1 && level <= 4 ? QString::fromUtf8(kRisks[level - 1]) : grade;
+}
+
+// Each hill's outline and name, and its five sectors with their labels,
+// risk areas and removals. A sector's dwellings and risk are those of its
+// record in the plan's database.
+void AddHills(TPlanLayers& layers, const std::vector<THill>& hills, const std::map<QString, TSectorFacts>& facts,
+              TRandom& rnd) {
     for (const THill& hill : hills) {
         const std::vector<TVertex> foot = Ring(hill, 0);
         double area = 0;
@@ -429,13 +441,13 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder, TSamplePlanSize size) {
             const TVertex& b = foot[(i + 1) % foot.size()];
             area += a.X * b.Y - b.X * a.Y;
         }
-        morros.Add(MakePolygon(foot), {hill.Code, hill.Name, Num(std::abs(area) / 2 / 10000, 2)});
+        layers.Morros.Add(MakePolygon(foot), {hill.Code, hill.Name, Num(std::abs(area) / 2 / 10000, 2)});
         // The hill's name (centred on its point) above or below its foot, clear of the sectors'
         // labels and of the other hills.
         const double labelY = hill.LabelAbove ? hill.Y + 1.2 * hill.Radius(kPi / 2, 0)
                                               : hill.Y - 1.15 * hill.Radius(3 * kPi / 2, 0);
-        morrosRotulos.Add(MakeText(hill.Code + QStringLiteral(" - ") + hill.Name, hill.X, labelY),
-                          {hill.Code, hill.Code + QStringLiteral(" - ") + hill.Name});
+        layers.MorrosRotulos.Add(MakeText(hill.Code + QStringLiteral(" - ") + hill.Name, hill.X, labelY),
+                                 {hill.Code, hill.Code + QStringLiteral(" - ") + hill.Name});
         const int sectorCount = 5;
         const double offset = rnd.Range(0, 2 * kPi);
         for (int s = 0; s < sectorCount; ++s) {
@@ -443,26 +455,41 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder, TSamplePlanSize size) {
             const double t2 = offset + 2 * kPi * (s + 1) / sectorCount - 0.03;
             const QString sector = QStringLiteral("S%1").arg(s + 1, 2, 10, QLatin1Char('0'));
             const QString code = hill.Code + sector;
-            const int homes = 10 + int(rnd.Range(0, 60));
-            setores.Add(MakePolygon(Wedge(hill, t1, t2, 0.25, 0.9)),
-                        {code, hill.Code, sector, QString::fromUtf8(kRisks[int(rnd.Range(0, 4))]), QString::number(homes)});
+            // Two draws that once made up the sector's facts: still drawn,
+            // so that the shapes after them stay where they were.
+            rnd.Next();
+            rnd.Next();
+            const auto known = facts.find(code);
+            if (known == facts.end()) throw EEngineError(QStringLiteral("The records lack the sector %1").arg(code));
+            layers.Setores.Add(MakePolygon(Wedge(hill, t1, t2, 0.25, 0.9)),
+                               {code, hill.Code, sector, RiskWords(known->second.Grade),
+                                QString::number(known->second.Homes)});
             const double tm = (t1 + t2) / 2;
             const TVertex centre = hill.At(tm, 0.575 * hill.Radius(tm, 0));
-            setoresRotulos.Add(MakeText(sector, centre.X - 8, centre.Y + 30), {code, sector});
+            layers.SetoresRotulos.Add(MakeText(sector, centre.X - 8, centre.Y + 30), {code, sector});
             // A risk area on the sector's slope, away from its centre.
             const TVertex spot = hill.At(tm + 0.18, 0.7 * hill.Radius(tm + 0.18, 0));
-            areas.Add(MakePolygon(Blob(rnd, spot.X, spot.Y, rnd.Range(22, 38))),
-                      {code, hill.Code, rnd.Next() < 0.5 ? QStringLiteral("Deslizamento") : QStringLiteral("Queda de blocos")});
+            layers.Areas.Add(MakePolygon(Blob(rnd, spot.X, spot.Y, rnd.Range(22, 38))),
+                             {code, hill.Code,
+                              rnd.Next() < 0.5 ? QStringLiteral("Deslizamento") : QStringLiteral("Queda de blocos")});
             const int removals = 1 + int(rnd.Range(0, 3));
             for (int k = 0; k < removals; ++k)
-                remocoes.Add(MakePolygon(Box(spot.X + rnd.Range(-12, 12), spot.Y + rnd.Range(-12, 12), 9, 7,
-                                             rnd.Range(0, kPi))),
-                             {code, hill.Code, QString::number(1 + int(rnd.Range(0, 4)))});
+                layers.Remocoes.Add(MakePolygon(Box(spot.X + rnd.Range(-12, 12), spot.Y + rnd.Range(-12, 12), 9, 7,
+                                                    rnd.Range(0, kPi))),
+                                    {code, hill.Code, QString::number(1 + int(rnd.Range(0, 4)))});
         }
     }
-    // Streets: one avenue along the valley between the hills, and a street
-    // from it round the foot of each hill. Each is also a record of the
-    // street-axis table, under the same "ID".
+}
+
+// The streets: one avenue along the valley between the hills (one along
+// each valley in the full plan), and a street from it round the foot of
+// each hill and one up its slope. Each is also a record of the
+// street-axis table, under the same "ID".
+std::vector<TSampleStreet> AddStreets(TLayerData& logradouros, const std::vector<THill>& hills, bool full,
+                                      TRandom& rnd) {
+    const QStringList streetNames = {QStringLiteral("Avenida Vale do Canela"), QStringLiteral("Rua da Ladeira"),
+                                     QStringLiteral("Rua Nova do Alto"), QStringLiteral("Travessa da Bica"),
+                                     QStringLiteral("Rua do Cruzeiro"), QStringLiteral("Rua São Jorge")};
     std::vector<TSampleStreet> streets;
     auto addStreet = [&](const std::vector<TVertex>& v, const QString& name, const QString& kind) {
         double length = 0;
@@ -473,189 +500,220 @@ TSamplePlanFiles WriteSamplePlan(const QString& folder, TSamplePlanSize size) {
                                                                            : QStringLiteral("R");
         streets.push_back({logradouros.Records.back().front(), name, code, length});
     };
-    {
-        if (!full) {
+    if (!full) {
+        std::vector<TVertex> avenue;
+        for (int i = 0; i <= 40; ++i) {
+            const double x = 551900 + 2600.0 * i / 40;
+            avenue.push_back({x, 8564050 + 260 * std::sin((x - 551900) / 520) + 0.18 * (x - 551900), 0});
+        }
+        addStreet(avenue, streetNames[0], QStringLiteral("Avenida"));
+    } else {
+        for (int row = 0; row <= 5; ++row) {
             std::vector<TVertex> avenue;
-            for (int i = 0; i <= 40; ++i) {
-                const double x = 551900 + 2600.0 * i / 40;
-                avenue.push_back({x, 8564050 + 260 * std::sin((x - 551900) / 520) + 0.18 * (x - 551900), 0});
+            const double y0 = 8561200 - 625 + 1250.0 * row;
+            for (int i = 0; i <= 160; ++i) {
+                const double x = 549700 + 6600.0 * i / 160;
+                avenue.push_back({x, y0 + 60 * std::sin((x - 549700) / 310 + row), 0});
             }
             addStreet(avenue, streetNames[0], QStringLiteral("Avenida"));
-        } else {
-            // An avenue along each valley between the rows of hills.
-            for (int row = 0; row <= 5; ++row) {
-                std::vector<TVertex> avenue;
-                const double y0 = 8561200 - 625 + 1250.0 * row;
-                for (int i = 0; i <= 160; ++i) {
-                    const double x = 549700 + 6600.0 * i / 160;
-                    avenue.push_back({x, y0 + 60 * std::sin((x - 549700) / 310 + row), 0});
-                }
-                addStreet(avenue, streetNames[0], QStringLiteral("Avenida"));
-            }
-        }
-        int n = 1;
-        for (const THill& hill : hills) {
-            std::vector<TVertex> ring;
-            for (int i = 0; i <= 54; ++i) {
-                const double t = kPi * 1.1 + 1.5 * kPi * i / 54;
-                ring.push_back(hill.At(t, 1.06 * hill.Radius(t, 0)));
-            }
-            addStreet(ring, streetNames[n++ % streetNames.size()], QStringLiteral("Rua"));
-            // up the slope towards the top
-            const double t = rnd.Range(0, 2 * kPi);
-            std::vector<TVertex> climb;
-            for (int i = 0; i <= 10; ++i) {
-                const double share = 1.06 - 0.8 * i / 10;
-                const double tt = t + 0.4 * std::sin(i * 0.9);
-                climb.push_back(hill.At(tt, share * hill.Radius(tt, 0)));
-            }
-            addStreet(climb, streetNames[n++ % streetNames.size()], QStringLiteral("Rua"));
         }
     }
+    int n = 1;
+    for (const THill& hill : hills) {
+        std::vector<TVertex> ring;
+        for (int i = 0; i <= 54; ++i) {
+            const double t = kPi * 1.1 + 1.5 * kPi * i / 54;
+            ring.push_back(hill.At(t, 1.06 * hill.Radius(t, 0)));
+        }
+        addStreet(ring, streetNames[n++ % streetNames.size()], QStringLiteral("Rua"));
+        // up the slope towards the top
+        const double t = rnd.Range(0, 2 * kPi);
+        std::vector<TVertex> climb;
+        for (int i = 0; i <= 10; ++i) {
+            const double share = 1.06 - 0.8 * i / 10;
+            const double tt = t + 0.4 * std::sin(i * 0.9);
+            climb.push_back(hill.At(tt, share * hill.Radius(tt, 0)));
+        }
+        addStreet(climb, streetNames[n++ % streetNames.size()], QStringLiteral("Rua"));
+    }
+    return streets;
+}
 
-    std::vector<TLayerData*> theme = {&setoresRotulos, &morrosRotulos, &remocoes, &areas,
-                                      &setores,        &logradouros,   &morros};
-    for (TLayerData* d : theme) {
-        WriteLayer(*d, layerFolder, kUTM);
+// Writes the layers into the folder and lists their files.
+void WriteLayers(const std::vector<TLayerData*>& layers, const QString& layerFolder, std::int32_t projection,
+                 TSamplePlanFiles& out) {
+    for (TLayerData* d : layers) {
+        WriteLayer(*d, layerFolder, projection);
         out.LayerFiles << JoinPath(layerFolder, d->FileName);
     }
+}
 
-    // The base layers of each hill.
-    for (const THill& hill : hills) {
-        const QString prefix = hill.Code.toLower();
-        TLayerData curvas{hill.Code + QStringLiteral(" - Curvas de Nível"), prefix + QStringLiteral("_curvas_nivel.cam"), ltLines,
-                          {{"ID", ftString, 20}, {"cota", ftInteger, 0}}};
-        curvas.Line = Rgb(160, 110, 50);
-        // Every 5 m in the small sample, every metre in the full plan.
-        for (double h = 0; h < hill.H; h += full ? 1 : 5) {
-            std::vector<TVertex> ring;
-            if (full) {
-                ring = SurveyedRing(hill, h);
-            } else {
-                ring = Ring(hill, h, 96);
-                ring.push_back(ring.front());
-            }
-            curvas.Add(MakeLine(std::move(ring)), {QString::number(int(10 + h))});
-        }
-        TLayerData edificacoes{hill.Code + QStringLiteral(" - Edificações"), prefix + QStringLiteral("_edificacao.cam"), ltAreas,
-                               {{"ID", ftString, 20}, {"pavimentos", ftInteger, 0}}};
-        edificacoes.Line = Rgb(90, 90, 90);
-        edificacoes.Fill = Rgb(200, 200, 200);
-        const int buildings = full ? 3000 + rnd.Below(2001) : 160;
-        for (int i = 0; i < buildings; ++i) {
-            const double t = rnd.Range(0, 2 * kPi);
-            const double share = rnd.Range(0.3, 1.0);
-            const TVertex p = hill.At(t, share * hill.Radius(t, 0));
-            edificacoes.Add(MakePolygon(Box(p.X, p.Y, rnd.Range(6, 12), rnd.Range(5, 9), t)),
-                            {QString::number(1 + int(rnd.Range(0, 3)))});
-        }
-        TLayerData escadarias{hill.Code + QStringLiteral(" - Escadarias e Rampas"),
-                              prefix + QStringLiteral("_escadarias_rampas.cam"), ltLines,
-                              {{"ID", ftString, 20}, {"tipo", ftString, 10}}};
-        escadarias.Line = Rgb(0, 110, 160);
-        if (!full) {
-            for (int i = 0; i < 8; ++i) {
-                const double t = 2 * kPi * i / 8 + rnd.Range(-0.2, 0.2);
-                escadarias.Add(MakeLine({hill.At(t, 1.02 * hill.Radius(t, 0)), hill.At(t + 0.05, 0.5 * hill.Radius(t, 0)),
-                                         hill.At(t, 0.3 * hill.Radius(t, 0))}),
-                               {i % 3 == 0 ? QStringLiteral("Rampa") : QStringLiteral("Escadaria")});
-            }
+// The four base layers of a hill: contours, buildings, stairways and
+// ramps, lanes.
+void WriteBaseLayers(const THill& hill, bool full, TRandom& rnd, const QString& layerFolder, TSamplePlanFiles& out) {
+    const QString prefix = hill.Code.toLower();
+    TLayerData curvas{hill.Code + QStringLiteral(" - Curvas de Nível"), prefix + QStringLiteral("_curvas_nivel.cam"),
+                      ltLines, {{"ID", ftString, 20}, {"cota", ftInteger, 0}}};
+    curvas.Line = Rgb(160, 110, 50);
+    // Every 5 m in the small sample, every metre in the full plan.
+    for (double h = 0; h < hill.H; h += full ? 1 : 5) {
+        std::vector<TVertex> ring;
+        if (full) {
+            ring = SurveyedRing(hill, h);
         } else {
-            for (int i = 0; i < 60; ++i)
-                escadarias.Add(MakeLine(Climb(rnd, hill, 24)),
-                               {i % 3 == 0 ? QStringLiteral("Rampa") : QStringLiteral("Escadaria")});
+            ring = Ring(hill, h, 96);
+            ring.push_back(ring.front());
         }
-        TLayerData vias{hill.Code + QStringLiteral(" - Vias"), prefix + QStringLiteral("_vias.cam"), ltLines,
-                        {{"ID", ftString, 20}, {"nome", ftString, 40}}};
-        vias.Line = Rgb(110, 110, 110);
-        // Small: three lanes round the slope; full: forty, of 60 to 100
-        // vertices each.
-        const int lanes = full ? 40 : 3;
-        for (int ring = 0; ring < lanes; ++ring) {
-            const double h = full ? hill.H * rnd.Range(0.05, 0.8) : hill.H * (0.15 + 0.25 * ring);
-            const double t0 = rnd.Range(0, 2 * kPi);
-            const int steps = full ? 60 + rnd.Below(41) : 30;
-            const double sweep = full ? rnd.Range(0.3, 1.2) * kPi : 1.2 * kPi;
-            std::vector<TVertex> v;
-            for (int i = 0; i <= steps; ++i) {
-                const double t = t0 + sweep * i / steps;
-                v.push_back(hill.At(t, hill.Radius(t, h)));
-            }
-            vias.Add(MakeLine(v), {QStringLiteral("Beco %1 do %2").arg(ring + 1).arg(hill.Name)});
-        }
-        for (TLayerData* d : {&curvas, &edificacoes, &escadarias, &vias}) {
-            WriteLayer(*d, layerFolder, kUTM);
-            out.LayerFiles << JoinPath(layerFolder, d->FileName);
-        }
+        curvas.Add(MakeLine(std::move(ring)), {QString::number(int(10 + h))});
     }
-
-    out.MapFile = SampleMapFile(folder);
+    TLayerData edificacoes{hill.Code + QStringLiteral(" - Edificações"), prefix + QStringLiteral("_edificacao.cam"),
+                           ltAreas, {{"ID", ftString, 20}, {"pavimentos", ftInteger, 0}}};
+    edificacoes.Line = Rgb(90, 90, 90);
+    edificacoes.Fill = Rgb(200, 200, 200);
+    const int buildings = full ? 3000 + rnd.Below(2001) : 160;
+    for (int i = 0; i < buildings; ++i) {
+        const double t = rnd.Range(0, 2 * kPi);
+        const double share = rnd.Range(0.3, 1.0);
+        const TVertex p = hill.At(t, share * hill.Radius(t, 0));
+        edificacoes.Add(MakePolygon(Box(p.X, p.Y, rnd.Range(6, 12), rnd.Range(5, 9), t)),
+                        {QString::number(1 + int(rnd.Range(0, 3)))});
+    }
+    TLayerData escadarias{hill.Code + QStringLiteral(" - Escadarias e Rampas"),
+                          prefix + QStringLiteral("_escadarias_rampas.cam"), ltLines,
+                          {{"ID", ftString, 20}, {"tipo", ftString, 10}}};
+    escadarias.Line = Rgb(0, 110, 160);
     if (!full) {
-        WriteMap(out.MapFile, QStringLiteral("TREL - Inventário dos morros"), QStringLiteral("camadas"), theme,
-                 kUTM, 551800, 8562650, 554500, 8565350);
+        for (int i = 0; i < 8; ++i) {
+            const double t = 2 * kPi * i / 8 + rnd.Range(-0.2, 0.2);
+            escadarias.Add(MakeLine({hill.At(t, 1.02 * hill.Radius(t, 0)), hill.At(t + 0.05, 0.5 * hill.Radius(t, 0)),
+                                     hill.At(t, 0.3 * hill.Radius(t, 0))}),
+                           {i % 3 == 0 ? QStringLiteral("Rampa") : QStringLiteral("Escadaria")});
+        }
     } else {
-        double x1 = 1e300, y1 = 1e300, x2 = -1e300, y2 = -1e300;
-        for (const THill& hill : hills) {
-            x1 = std::min(x1, hill.X - 1.4 * hill.R);
-            y1 = std::min(y1, hill.Y - 1.4 * hill.R);
-            x2 = std::max(x2, hill.X + 1.4 * hill.R);
-            y2 = std::max(y2, hill.Y + 1.4 * hill.R);
-        }
-        WriteMap(out.MapFile, QStringLiteral("TREL - Inventário dos morros"), QStringLiteral("camadas"), theme,
-                 kUTM, std::floor(x1), std::floor(y1), std::ceil(x2), std::ceil(y2));
+        for (int i = 0; i < 60; ++i)
+            escadarias.Add(MakeLine(Climb(rnd, hill, 24)),
+                           {i % 3 == 0 ? QStringLiteral("Rampa") : QStringLiteral("Escadaria")});
     }
-
-    // The small map in geographic coordinates: the hills' limits and
-    // labels, projected back with the default datum's ellipsoid (South
-    // American 1969), zone 24 (central meridian 39 W).
-    {
-        const TTransverseMercator tm(6378160.0, 1 / 298.25, 0.9996);
-        auto toGeo = [&tm](const TVertex& v) {
-            double lat = 0, lon = 0;
-            tm.Inverse(-39.0, v.X - 500000.0, v.Y - 10000000.0, lat, lon);
-            return TVertex{lon, lat, 0};
-        };
-        TLayerData geoMorros{QStringLiteral("Limites dos Morros"), QStringLiteral("geo_morros.cam"), ltAreas,
-                             {{"ID", ftString, 20}, {"morro", ftString, 3}, {"nome", ftString, 40}}};
-        geoMorros.Line = Rgb(120, 80, 20);
-        geoMorros.Fill = Rgb(236, 226, 196);
-        TLayerData geoRotulos{QStringLiteral("Morros (rótulos)"), QStringLiteral("geo_morros_rotulos.cam"), ltTexts,
-                              {{"ID", ftString, 20}, {"morro", ftString, 3}}};
-        geoRotulos.Font = TFont{QStringLiteral("Arial"), 9, Rgb(80, 40, 0), {}};
-        double x1 = 1e9, y1 = 1e9, x2 = -1e9, y2 = -1e9;
-        for (const THill& hill : hills) {
-            std::vector<TVertex> ring;
-            for (const TVertex& v : Ring(hill, 0, 36)) {
-                ring.push_back(toGeo(v));
-                x1 = std::min(x1, ring.back().X);
-                y1 = std::min(y1, ring.back().Y);
-                x2 = std::max(x2, ring.back().X);
-                y2 = std::max(y2, ring.back().Y);
-            }
-            geoMorros.Add(MakePolygon(ring), {hill.Code, hill.Name});
-            const TVertex c = toGeo({hill.X, hill.Y, 0});
-            geoRotulos.Add(MakeText(hill.Code, c.X, c.Y), {hill.Code});
+    TLayerData vias{hill.Code + QStringLiteral(" - Vias"), prefix + QStringLiteral("_vias.cam"), ltLines,
+                    {{"ID", ftString, 20}, {"nome", ftString, 40}}};
+    vias.Line = Rgb(110, 110, 110);
+    // Small: three lanes round the slope; full: forty, of 60 to 100
+    // vertices each.
+    const int lanes = full ? 40 : 3;
+    for (int ring = 0; ring < lanes; ++ring) {
+        const double h = full ? hill.H * rnd.Range(0.05, 0.8) : hill.H * (0.15 + 0.25 * ring);
+        const double t0 = rnd.Range(0, 2 * kPi);
+        const int steps = full ? 60 + rnd.Below(41) : 30;
+        const double sweep = full ? rnd.Range(0.3, 1.2) * kPi : 1.2 * kPi;
+        std::vector<TVertex> v;
+        for (int i = 0; i <= steps; ++i) {
+            const double t = t0 + sweep * i / steps;
+            v.push_back(hill.At(t, hill.Radius(t, h)));
         }
-        std::vector<TLayerData*> geo = {&geoRotulos, &geoMorros};
-        for (TLayerData* d : geo) {
-            WriteLayer(*d, layerFolder, kGeographic);
-            out.LayerFiles << JoinPath(layerFolder, d->FileName);
-        }
-        out.GeoMapFile = JoinPath(mapFolder, QStringLiteral("geografico.map"));
-        const double mx = (x2 - x1) * 0.1, my = (y2 - y1) * 0.1;
-        WriteMap(out.GeoMapFile, QStringLiteral("Morros em coordenadas geográficas"), QStringLiteral("camadas"), geo,
-                 kGeographic, x1 - mx, y1 - my, x2 + mx, y2 + my);
+        vias.Add(MakeLine(v), {QStringLiteral("Beco %1 do %2").arg(ring + 1).arg(hill.Name)});
     }
+    WriteLayers({&curvas, &edificacoes, &escadarias, &vias}, layerFolder, kUTM, out);
+}
 
-    // The plan's records and media.
-    WriteStreetAxes(layerFolder, streets);
-    out.DatabaseFile = SampleDatabaseFile(folder);
-    WriteSampleMedia(folder, WriteSampleDatabase(out.DatabaseFile));
+// The plan's map over its theme layers: the small sample's fixed limits,
+// or the full plan's hills with a margin.
+void WritePlanMap(const QString& mapFile, const std::vector<TLayerData*>& theme, const std::vector<THill>& hills,
+                  bool full) {
+    const QString title = QStringLiteral("TREL - Inventário dos morros");
+    if (!full) {
+        WriteMap(mapFile, title, QStringLiteral("camadas"), theme, kUTM, 551800, 8562650, 554500, 8565350);
+        return;
+    }
+    double x1 = 1e300, y1 = 1e300, x2 = -1e300, y2 = -1e300;
+    for (const THill& hill : hills) {
+        x1 = std::min(x1, hill.X - 1.4 * hill.R);
+        y1 = std::min(y1, hill.Y - 1.4 * hill.R);
+        x2 = std::max(x2, hill.X + 1.4 * hill.R);
+        y2 = std::max(y2, hill.Y + 1.4 * hill.R);
+    }
+    WriteMap(mapFile, title, QStringLiteral("camadas"), theme, kUTM, std::floor(x1), std::floor(y1), std::ceil(x2),
+             std::ceil(y2));
+}
 
+// The small map in geographic coordinates: the hills' limits and labels,
+// projected back with the default datum's ellipsoid (South American 1969),
+// zone 24 (central meridian 39 W). Answers the map file.
+QString WriteGeographicMap(const std::vector<THill>& hills, const QString& mapFolder, const QString& layerFolder,
+                           TSamplePlanFiles& out) {
+    const TTransverseMercator tm(6378160.0, 1 / 298.25, 0.9996);
+    auto toGeo = [&tm](const TVertex& v) {
+        double lat = 0, lon = 0;
+        tm.Inverse(-39.0, v.X - 500000.0, v.Y - 10000000.0, lat, lon);
+        return TVertex{lon, lat, 0};
+    };
+    TLayerData geoMorros{QStringLiteral("Limites dos Morros"), QStringLiteral("geo_morros.cam"), ltAreas,
+                         {{"ID", ftString, 20}, {"morro", ftString, 3}, {"nome", ftString, 40}}};
+    geoMorros.Line = Rgb(120, 80, 20);
+    geoMorros.Fill = Rgb(236, 226, 196);
+    TLayerData geoRotulos{QStringLiteral("Morros (rótulos)"), QStringLiteral("geo_morros_rotulos.cam"), ltTexts,
+                          {{"ID", ftString, 20}, {"morro", ftString, 3}}};
+    geoRotulos.Font = TFont{QStringLiteral("Arial"), 9, Rgb(80, 40, 0), {}};
+    double x1 = 1e9, y1 = 1e9, x2 = -1e9, y2 = -1e9;
+    for (const THill& hill : hills) {
+        std::vector<TVertex> ring;
+        for (const TVertex& v : Ring(hill, 0, 36)) {
+            ring.push_back(toGeo(v));
+            x1 = std::min(x1, ring.back().X);
+            y1 = std::min(y1, ring.back().Y);
+            x2 = std::max(x2, ring.back().X);
+            y2 = std::max(y2, ring.back().Y);
+        }
+        geoMorros.Add(MakePolygon(ring), {hill.Code, hill.Name});
+        const TVertex c = toGeo({hill.X, hill.Y, 0});
+        geoRotulos.Add(MakeText(hill.Code, c.X, c.Y), {hill.Code});
+    }
+    const std::vector<TLayerData*> geo = {&geoRotulos, &geoMorros};
+    WriteLayers(geo, layerFolder, kGeographic, out);
+    const QString mapFile = JoinPath(mapFolder, QStringLiteral("geografico.map"));
+    const double mx = (x2 - x1) * 0.1, my = (y2 - y1) * 0.1;
+    WriteMap(mapFile, QStringLiteral("Morros em coordenadas geográficas"), QStringLiteral("camadas"), geo, kGeographic,
+             x1 - mx, y1 - my, x2 + mx, y2 + my);
+    return mapFile;
+}
+
+// The marker that makes the folder a data folder, naming the generator.
+void WriteTag(const QString& folder, bool full) {
     QFile tag(JoinPath(folder, QStringLiteral("source.tag")));
     if (!tag.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw EFileError(QStringLiteral("Cannot write \"%1\"").arg(tag.fileName()));
     tag.write(full ? kFullPlanTag : kSamplePlanTag);
     tag.write("\r\n");
+}
+
+}  // namespace
+
+TSamplePlanFiles WriteSamplePlan(const QString& folder, TSamplePlanSize size) {
+    const bool full = size == TSamplePlanSize::Full;
+    TSamplePlanFiles out;
+    const QString mapFolder = JoinPath(folder, QStringLiteral("Marvela"));
+    const QString layerFolder = JoinPath(mapFolder, QStringLiteral("camadas"));
+    if (!QDir().mkpath(layerFolder)) throw EFileError(QStringLiteral("Cannot create folder \"%1\"").arg(layerFolder));
+
+    // Every shape follows from one seed, drawn in this order.
+    TRandom rnd(20021208);
+    const std::vector<THill> hills = full ? MakeFullHills(rnd) : MakeHills(rnd);
+    // The records first: the map's sectors repeat their facts.
+    out.DatabaseFile = SampleDatabaseFile(folder);
+    const TSampleRecords records = WriteSampleDatabase(out.DatabaseFile, int(hills.size()));
+    TPlanLayers layers;
+    AddHills(layers, hills, records.Sectors, rnd);
+    const std::vector<TSampleStreet> streets = AddStreets(layers.Logradouros, hills, full, rnd);
+    const std::vector<TLayerData*> theme = layers.InMapOrder();
+    WriteLayers(theme, layerFolder, kUTM, out);
+    for (const THill& hill : hills) WriteBaseLayers(hill, full, rnd, layerFolder, out);
+
+    out.MapFile = SampleMapFile(folder);
+    WritePlanMap(out.MapFile, theme, hills, full);
+    out.GeoMapFile = WriteGeographicMap(hills, mapFolder, layerFolder, out);
+
+    // The street table beside the layers, and the media the records name.
+    WriteStreetAxes(layerFolder, streets);
+    WriteSampleMedia(folder, records.Pictures);
+    WriteTag(folder, full);
     return out;
 }

@@ -11,9 +11,9 @@
 #include <QStringList>
 
 // The text of "source.tag"; a folder whose tag differs is out of date.
-inline constexpr const char* kSamplePlanTag = "KOVI Zelto sample plan 4";
+inline constexpr const char* kSamplePlanTag = "KOVI Zelto sample plan 5";
 // The tag of the full-size plan.
-inline constexpr const char* kFullPlanTag = "KOVI Zelto sample plan 4, full size";
+inline constexpr const char* kFullPlanTag = "KOVI Zelto sample plan 5, full size";
 
 // The small sample (three hills, light layers: quick to write, for tests)
 // or the full-size plan for benchmarks: 25 hills whose base layers have a

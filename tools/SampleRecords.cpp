@@ -22,7 +22,8 @@ const char* const kHillNames[25] = {
     "Lobato",            "Mata Escura",    "Nordeste",         "Pernambués",        "Plataforma",
     "Santa Mônica",      "Sussuarana",     "Tancredo Neves",   "Uruguai",           "Vila Ruy Barbosa",
 };
-constexpr int kMappedHills = 3;
+// The hills with photographs and orthophotos.
+constexpr int kPhotographedHills = 3;
 
 const char* const kStreets[] = {"Rua da Ladeira", "Rua Nova do Alto", "Travessa São Jorge", "Rua do Cruzeiro",
                                 "Beco da Conceição", "Rua Direta", "Escadaria da Fé", "Rua Água Branca"};
@@ -112,8 +113,9 @@ struct TPhotos {
 
 }  // namespace
 
-std::vector<TSamplePicture> WriteSampleDatabase(const QString& file) {
-    std::vector<TSamplePicture> pictures;
+TSampleRecords WriteSampleDatabase(const QString& file, int mappedHills) {
+    TSampleRecords records;
+    std::vector<TSamplePicture>& pictures = records.Pictures;
     TRandom rnd(19970415);
     auto photo = [&](const QString& name, TSamplePicture::TKind kind = TSamplePicture::pkPhoto) {
         pictures.push_back({QStringLiteral("fotos"), name.toLower(), kind, static_cast<std::uint64_t>(pictures.size() + 1)});
@@ -138,7 +140,7 @@ std::vector<TSamplePicture> WriteSampleDatabase(const QString& file) {
         const QString code = QStringLiteral("M%1").arg(h + 1, 2, 10, QLatin1Char('0'));
         const QString name = QString::fromUtf8(kHillNames[h]);
         TPhotos photos, orthos;
-        if (h < kMappedHills) {
+        if (h < kPhotographedHills) {
             // M01: five photographs; M02: three, named in upper case (the
             // files are lower case); M03: two.
             const int count = h == 0 ? 5 : h == 1 ? 3 : 2;
@@ -171,13 +173,13 @@ std::vector<TSamplePicture> WriteSampleDatabase(const QString& file) {
 
         // Sectors: S01..S05 on the mapped hills (those of the map's sector
         // layer), else S01 and up to two more.
-        const int sectorCount = h < kMappedHills ? 5 : 1 + h % 3;
+        const int sectorCount = h < mappedHills ? 5 : 1 + h % 3;
         for (int s = 0; s < sectorCount; ++s) {
             const QString sector = QStringLiteral("S%1").arg(s + 1, 2, 10, QLatin1Char('0'));
             const QString key = code + sector;
             sectors << key;
             TPhotos sp;
-            if (h < kMappedHills) {
+            if (h < kPhotographedHills) {
                 const int count = h == 0 ? (s == 4 ? 2 : 5) : 2;
                 for (int i = 0; i < count; ++i) {
                     sp.Names[i] = QStringLiteral("%1_%2.jpg").arg(key.toLower()).arg(i + 1);
@@ -191,7 +193,9 @@ std::vector<TSamplePicture> WriteSampleDatabase(const QString& file) {
                                                                   : TSamplePicture::pkPhoto);
                 }
             }
-            const QString grade = QStringLiteral("R%1").arg(1 + rnd.Below(4));
+            TSectorFacts& facts = records.Sectors[key];
+            facts.Grade = QStringLiteral("R%1").arg(1 + rnd.Below(4));
+            const QString& grade = facts.Grade;
             row = {code, sector, key,
                    QStringLiteral("%1, nº %2 a %3").arg(Pick(rnd, kStreets)).arg(2 + 2 * rnd.Below(40)).arg(100 + 2 * rnd.Below(80)),
                    QStringLiteral("Encosta com trincas no terreno e nas moradias; surgências d'água após chuvas. "
@@ -199,7 +203,9 @@ std::vector<TSamplePicture> WriteSampleDatabase(const QString& file) {
                        .arg(grade),
                    Pick(rnd, kProcesses),
                    QStringLiteral("Observação de campo: lixo lançado na encosta e fossas a céu aberto."),
-                   grade, Pick(rnd, kWorks), 3 + rnd.Below(60)};
+                   grade, Pick(rnd, kWorks)};
+            facts.Homes = 3 + rnd.Below(60);
+            row << facts.Homes;
             for (const QString& n : sp.Names) row << (n.isNull() ? QStringLiteral("") : n);
             for (const QString& c : sp.Comments) row << c;
             db.Insert("setores", row);
@@ -216,7 +222,7 @@ std::vector<TSamplePicture> WriteSampleDatabase(const QString& file) {
     }
     db.Insert("intervencoes", {13.0, QStringLiteral("M26S01")});
     db.Commit();
-    return pictures;
+    return records;
 }
 
 void WriteStreetAxes(const QString& layerFolder, const std::vector<TSampleStreet>& streets) {

@@ -19,14 +19,6 @@ const char* const kLayerNames[TcvFormCarregarDadosGeograficos::kLayersPerHill] =
 const char* const kLayerFiles[TcvFormCarregarDadosGeograficos::kLayersPerHill] = {
     "_curvas_nivel.cam", "_edificacao.cam", "_escadarias_rampas.cam", "_vias.cam"};
 
-// The hills' names until the caller gives the plan's own.
-const char* const kHillNames[TcvFormCarregarDadosGeograficos::kHills] = {
-    "do Alto da Serra", "da Bica",        "do Cruzeiro",    "da Água Branca", "da Água Fria",
-    "do Bambu",         "da Cachoeira",   "do Campo Alegre", "do Cedro",      "da Colina Verde",
-    "do Coqueiral",     "da Fonte",       "do Ipê",         "das Laranjeiras", "da Lua",
-    "do Mirante",       "das Palmeiras",  "da Pedra Lisa",  "do Pinheiro",    "do Recanto",
-    "do Sabiá",         "do Sol Nascente", "da Tapera",     "do Vento",       "da Vista Alegre"};
-
 const QString kSourceText = QStringLiteral(
     "Base cartográfica digital do inventário: restituição aerofotogramétrica na escala 1:2.000, "
     "curvas de nível de 5 em 5 metros");
@@ -60,9 +52,7 @@ TcvFormCarregarDadosGeograficos::TcvFormCarregarDadosGeograficos(QWidget* parent
             layer->setData(Qt::UserRole, 1);
         }
     }
-    QStringList names;
-    for (const char* n : kHillNames) names << QString::fromUtf8(n);
-    SetHillNames(names);
+    SetHillNames({});
 
     auto* lower = new QGridLayout;
     lower->addWidget(new QLabel(QStringLiteral("Fonte:"), this), 0, 0);
@@ -106,10 +96,11 @@ TcvFormCarregarDadosGeograficos::TcvFormCarregarDadosGeograficos(QWidget* parent
 }
 
 void TcvFormCarregarDadosGeograficos::SetHillNames(const QStringList& names) {
-    for (int h = 0; h < kHills && h < names.size(); ++h) {
-        QString name = names[h].trimmed();
+    for (int h = 0; h < kHills; ++h) {
+        QString name = names.value(h).trimmed();
         if (name.startsWith(QStringLiteral("Morro "), Qt::CaseInsensitive)) name = name.mid(6).trimmed();
-        regiao_->item(h)->setText(HillCode(h) + QStringLiteral(" - Morro ") + name + u'\t');
+        regiao_->item(h)->setText(name.isEmpty() ? HillCode(h) + u'\t'
+                                                 : HillCode(h) + QStringLiteral(" - Morro ") + name + u'\t');
     }
 }
 

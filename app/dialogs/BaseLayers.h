@@ -21,8 +21,9 @@ public:
 
     explicit TcvFormCarregarDadosGeograficos(QWidget* parent = nullptr);
 
-    // The hills' names, in code order (M01 first); a leading "Morro " is
-    // dropped, since the item says it. Missing names stay as they were.
+    // The hills' names, in code order (M01 first), as the plan's database
+    // gives them; a leading "Morro " is dropped, since the item says it. A
+    // hill without a name shows its code alone.
     void SetHillNames(const QStringList& names);
     // Checks exactly the layer items whose captions are among the view's
     // layers.

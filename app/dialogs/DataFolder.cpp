@@ -153,12 +153,16 @@ void TlibPathDialog::FillDirectories() {
     if (drive >= 0) driveCombo_->setCurrentIndex(drive);
 }
 
+QStringList SourceFolders() {
+    QStringList listed;
+    for (const QString& f : Settings::ReadString(TlibPathDialog::SettingsKey(), kSourceValue).split(u';', Qt::SkipEmptyParts))
+        if (!f.trimmed().isEmpty()) listed << f.trimmed();
+    return listed;
+}
+
 bool TlibPathDialog::FindDataFolder() {
     const QString key = SettingsKey();
-    const QString source = Settings::ReadString(key, kSourceValue);
-    QStringList listed;
-    for (const QString& f : source.split(u';', Qt::SkipEmptyParts))
-        if (!f.trimmed().isEmpty()) listed << f.trimmed();
+    const QStringList listed = SourceFolders();
     // The current folder first (the marker's name alone), then the list.
     TMarker marker = SearchMarker(QStringList{QString()} + listed);
     bool chosen = false;
@@ -168,6 +172,9 @@ bool TlibPathDialog::FindDataFolder() {
         // The chosen folder is one folder, whatever characters its name holds.
         marker = SearchMarker(QStringList{directory_});
         chosen = true;
+        if (marker.File.isEmpty())
+            ShowMessage(this, QStringLiteral("A pasta %1 não é uma pasta de dados: falta o arquivo %2.")
+                                  .arg(QDir::toNativeSeparators(directory_), QString::fromLatin1(kDataFolderMarker)));
     }
     const QString folder = QFileInfo(marker.File).absolutePath();
     Caminho = marker.Folder.isEmpty() ? QDir::toNativeSeparators(QDir::currentPath()) : marker.Folder;

@@ -7,6 +7,7 @@
 // through DataPath or DataFile; nothing else builds one.
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 class QComboBox;
 class QLabel;
@@ -32,6 +33,10 @@ QString DataPath(const QString& path);
 // empty, absolute, or climbs out of its folder (".."): such a name is
 // treated as a missing file.
 QString DataFile(const QString& folder, const QString& name);
+
+// The folders of the settings' "Source" (a list separated by ";"), in
+// order.
+QStringList SourceFolders();
 
 // The data-folder dialog: a drive list and a folder list (the path down
 // to the current folder, then its sub-folders; a double click opens one).

@@ -1,7 +1,10 @@
 #include "app/plan/DataModule.h"
 
+#include <QFileInfo>
+
 #include "app/dialogs/DataFolder.h"
 #include "core/Errors.h"
+#include "core/Paths.h"
 #include "platform/db/Fields.h"
 
 TDM* DM = nullptr;
@@ -61,10 +64,24 @@ TDM::~TDM() {
     if (DM == this) DM = nullptr;
 }
 
+QString TDM::DataFolderDatabase() {
+    if (DataFolder().isEmpty()) return QString();
+    // The file the alias names (the plan's own name when there is none),
+    // looked for in the data folder.
+    QString name = QFileInfo(NormalizeSeparators(Session().AliasPath(kPlanAlias).trimmed())).fileName();
+    if (name.isEmpty()) name = QStringLiteral("trel.db");
+    const QString file = DataPath(name);
+    return QFileInfo(file).isFile() ? file : QString();
+}
+
 void TDM::Open() {
     if (opened_) return;
     opened_ = true;
-    QString databaseError;
+    // The database of the plan in the data folder, wherever the alias
+    // points: a plan moved or copied elsewhere opens whole.
+    const QString local = DataFolderDatabase();
+    if (!local.isEmpty()) DatabaseTREL.SetParamValue(QStringLiteral("PATH"), local);
+    QString& databaseError = databaseError_;
     try {
         DatabaseTREL.Open();
     } catch (const EEngineError& e) {
@@ -116,12 +133,14 @@ QString TDM::OpenError(const TDataSet& dataSet) const {
 }
 
 QStringList TDM::Errors() const {
+    // The database that did not open: said once, not once a dataset.
     QStringList out;
+    if (!databaseError_.isEmpty()) out << QStringLiteral("Banco de dados do TREL: ") + databaseError_;
     for (const TDataSet* ds : {static_cast<const TDataSet*>(&Morros), static_cast<const TDataSet*>(&Setores),
                                static_cast<const TDataSet*>(&MorrosTb), static_cast<const TDataSet*>(&SetoresMorros),
                                static_cast<const TDataSet*>(&Intervencoes), static_cast<const TDataSet*>(&Logradouros)}) {
         const QString e = OpenError(*ds);
-        if (!e.isEmpty()) out << ds->Name() + QStringLiteral(": ") + e;
+        if (!e.isEmpty() && e != databaseError_) out << ds->Name() + QStringLiteral(": ") + e;
     }
     return out;
 }

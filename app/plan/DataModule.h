@@ -43,9 +43,15 @@ public:
     TDM& operator=(const TDM&) = delete;
 
     // Connects the database and opens the six datasets, each on its own.
-    // Runs once; the street-axis table is looked up under the data folder
-    // found by then.
+    // Runs once; the database is the data folder's when it holds the file
+    // the alias names (see DataFolderDatabase), else the alias's; the
+    // street-axis table is looked up under the data folder found by then.
     void Open();
+    // True once Open has run.
+    bool Opened() const { return opened_; }
+    // The plan's database file in the data folder: the file of the alias's
+    // name there; empty when the folder holds none.
+    static QString DataFolderDatabase();
 
     TDatabase DatabaseTREL;
     TQuery Morros;
@@ -78,6 +84,7 @@ private:
     void FollowHill();
 
     std::map<const TDataSet*, QString> errors_;
+    QString databaseError_;
     QHash<QString, QString> morroNomes_;
     std::map<const TDataSource*, std::unique_ptr<TDataSetModel>> models_;
     bool opened_ = false;

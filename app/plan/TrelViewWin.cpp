@@ -59,6 +59,12 @@ QString BaseError(const QString& caption, const QString& file, const QString& me
     return QStringLiteral("%1 (%2): %3").arg(caption, QDir::toNativeSeparators(file), message);
 }
 
+// Why a layer file that exists could not be read.
+QString UnreadableLayer(const QString& file) {
+    return QFileInfo(file).isReadable() ? QStringLiteral("o arquivo está danificado ou não é uma camada.")
+                                        : QStringLiteral("o arquivo não pôde ser lido (sem permissão de leitura).");
+}
+
 // Shows a window modeless, or brings it forward when it is shown.
 void ShowModeless(QWidget* window) {
     window->show();
@@ -137,6 +143,11 @@ TtrelFormLocalizarSetor& TtrelViewWin::LocalizarSetor() {
 
 TcvFormCarregarDadosGeograficos& TtrelViewWin::CarregarDados() {
     if (!carregarDados_) carregarDados_ = std::make_unique<TcvFormCarregarDadosGeograficos>(this);
+    // The hills as the plan's database names them.
+    QStringList names;
+    for (int h = 0; h < TcvFormCarregarDadosGeograficos::kHills; ++h)
+        names << forms_->DM->MorroNome(QStringLiteral("M%1").arg(h + 1, 2, 10, QLatin1Char('0')));
+    carregarDados_->SetHillNames(names);
     return *carregarDados_;
 }
 
@@ -270,6 +281,24 @@ bool TtrelViewWin::OpenDataFolder() {
     return true;
 }
 
+QString TtrelViewWin::StartMapFile(const QString& defaultMap) const {
+    if (DataFolder().isEmpty()) return defaultMap;
+    auto inDataFolder = [](const QString& relative) {
+        const QString file = DataPath(relative);
+        return QFileInfo(file).isFile() ? file : QString();
+    };
+    const QString map = NormalizeSeparators(defaultMap.trimmed());
+    for (const QString& entry : SourceFolders()) {
+        const QString relative = QDir(NormalizeSeparators(entry)).relativeFilePath(map);
+        if (relative.startsWith(QStringLiteral("..")) || QDir::isAbsolutePath(relative)) continue;
+        const QString found = inDataFolder(relative);
+        if (!found.isEmpty()) return found;
+    }
+    // A path under the plan's fixed folder ("c:\trel\...") is the data folder's.
+    const QString fixed = DataPath(defaultMap);
+    return QFileInfo(fixed).isFile() ? fixed : defaultMap;
+}
+
 void TtrelViewWin::OpenStartMap() {
     TkovisViewWin::FormShow();
     // Identify answers from the first click: the sectors' row pressed.
@@ -363,14 +392,21 @@ void TtrelViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
 }
 
 bool TtrelViewWin::RunSearch(TlibFormLocalizar& dialog, QString& field, QVariant& value) {
-    if (RunModal(dialog) != QDialog::Accepted) return false;
+    if (!PlanDataOpen() || RunModal(dialog) != QDialog::Accepted) return false;
     field = dialog.CampoEscolhido;
     value = dialog.ValorEscolhido;
     return !field.isEmpty();
 }
 
+bool TtrelViewWin::PlanDataOpen() {
+    if (forms_->DM->DatabaseTREL.Connected()) return true;
+    // As the record windows say: the searches run on the same database.
+    ShowMessage(this, QStringLiteral("Não foi possível localizar: o banco de dados do TREL não foi aberto."));
+    return false;
+}
+
 void TtrelViewWin::Localizar2Click() {
-    if (RunModal(LocalizarMorro()) != QDialog::Accepted) return;
+    if (!PlanDataOpen() || RunModal(LocalizarMorro()) != QDialog::Accepted) return;
     TQuery* query = LocalizarMorro().ConsultaOrd();
     TField* chosen = query && query->Active() && !query->IsEmpty() ? query->FindField(QStringLiteral("cod_morro")) : nullptr;
     if (!chosen) return;
@@ -423,6 +459,10 @@ void TtrelViewWin::CarregarDescarregarBaseClick() {
     dialog.SetLoadedLayers(loaded);
     if (RunModal(dialog) != QDialog::Accepted) return;
 
+    // The layer the user works on stays the active one (and the one row
+    // pressed): loading makes each new layer active, and unloading the
+    // active one makes the first active.
+    TLayer* kept = View()->ActiveLayer();
     baseErrors_.clear();
     int placed = 0;
     bool changed = false;
@@ -444,6 +484,7 @@ void TtrelViewWin::CarregarDescarregarBaseClick() {
                 changed = true;
             }
         } else if (k >= 0) {
+            if (layers.GetItem(k) == kept) kept = nullptr;
             UnloadBaseLayer(k);
             changed = true;
         }
@@ -452,8 +493,11 @@ void TtrelViewWin::CarregarDescarregarBaseClick() {
     for (const QString& caption : {trel::kRemocoes, trel::kMorrosRotulos, trel::kSetoresRotulos}) MoveToTop(caption);
     if (changed) {
         RefreshContents();
-        // A pressed layer that was unloaded leaves identify to the active one.
-        if (Form().Contents->PressedIndex() == -1 && View()->ActiveLayer()) PressLayer(View()->ActiveLayer());
+        // When the user's layer was unloaded, the sectors' layer, as at
+        // start-up.
+        if (!kept) kept = LayerByCaption(trel::kSetores);
+        if (!kept) kept = View()->ActiveLayer();
+        if (kept) PressLayer(kept);
     }
     View()->Redraw();
     UpdateActions();
@@ -482,8 +526,8 @@ bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const 
     std::int32_t type = 0;
     try {
         type = TThemeLayer::FileThemeLayerType(file);
-    } catch (const EEngineError& e) {
-        baseErrors_ << BaseError(caption, file, e.Message());
+    } catch (const EEngineError&) {
+        baseErrors_ << BaseError(caption, file, UnreadableLayer(file));
         return false;
     }
 
@@ -506,13 +550,27 @@ bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const 
     HookLayer(*layer);  // the missing-file questions and the wait box
     auto failure = std::make_shared<QString>();
     layer->OnError = [failure](TLayer&, const QString& message) { *failure = message; };
+    // The table opens once the layer file has been read: a failure before
+    // that is the layer file's.
+    auto tableReached = std::make_shared<bool>(false);
+    TDataSet* table = layer->Table();
+    table->BeforeOpen = [tableReached, findTable = table->BeforeOpen](TDataSet* t) {
+        *tableReached = true;
+        if (findTable) findTable(t);
+    };
     bool aborted = false;
+    missingTable_.clear();
+    loadingBase_ = true;
+    struct TLoading {
+        bool& Flag;
+        ~TLoading() { Flag = false; }
+    } loading{loadingBase_};
     {
         TWaitShown wait(*WaitBox(), caption, JoinPath(layer->DatabaseName(), layer->LayerName()), 7);
         try {
             layer->Open();
         } catch (const EAbort&) {
-            aborted = true;  // the user did not give a missing file
+            aborted = true;  // the user did not give a missing file, or the table is missing
         } catch (const EEngineError& e) {
             *failure = e.Message();
         }
@@ -526,8 +584,18 @@ bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const 
         return true;
     }
     if (listed) UnloadBaseLayer(layers.IndexOf(layer));
-    if (!aborted) baseErrors_ << BaseError(caption, file, failure->isEmpty() ? QStringLiteral("a camada não abriu.") : *failure);
+    if (!missingTable_.isEmpty())
+        baseErrors_ << BaseError(caption, missingTable_, QStringLiteral("a tabela de atributos não foi encontrada."));
+    else if (!aborted)
+        baseErrors_ << BaseError(caption, file,
+                                 *tableReached && !failure->isEmpty() ? *failure : UnreadableLayer(file));
     return false;
+}
+
+bool TtrelViewWin::ChooseTableFile(QString& database, QString& name, const QString& path, bool alias) {
+    if (!loadingBase_) return TkovisViewWin::ChooseTableFile(database, name, path, alias);
+    missingTable_ = path;
+    return true;
 }
 
 void TtrelViewWin::UnloadBaseLayer(int index) {

@@ -80,6 +80,10 @@ public:
     // - the about box (modal), then the redraw timer once more.
     void ShowAboutOnce();
     void FormShow() override;
+    // The default map as it lies in the data folder, when the folder holds
+    // it: its path below a folder of the settings' "Source" (or below the
+    // plan's fixed folder) taken under the data folder. Else as set.
+    QString StartMapFile(const QString& defaultMap) const override;
 
     // ---- handlers
     void ViewVisualObjectIdentify(TVisualObject* object) override;
@@ -99,6 +103,11 @@ public:
     // Takes the layer at the index out of the view and frees it.
     void UnloadBaseLayer(int index);
 
+protected:
+    // While base layers load, a missing table is not asked for: the layer
+    // is passed over and named with the others that could not be read.
+    bool ChooseTableFile(QString& database, QString& name, const QString& path, bool alias) override;
+
 private:
     void SetupPlanActions();
     void SetupToolBar();
@@ -109,6 +118,9 @@ private:
     void MoveToTop(const QString& caption);
     // The view's theme layer of the caption; nullptr when none.
     TThemeLayer* LayerByCaption(const QString& caption) const;
+    // True when the plan's database is open; else says that the searches
+    // cannot run.
+    bool PlanDataOpen();
     // Runs a search dialog; its chosen field and value after OK.
     bool RunSearch(TlibFormLocalizar& dialog, QString& field, QVariant& value);
     // The active layer's attribute table on the object's record; the
@@ -126,4 +138,7 @@ private:
     QAction* carregarBase_;
     // Reasons why base layers were passed over during one walk.
     QStringList baseErrors_;
+    // Set while a base layer opens; the missing table met meanwhile.
+    bool loadingBase_ = false;
+    QString missingTable_;
 };

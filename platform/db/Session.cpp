@@ -64,8 +64,11 @@ void TDatabase::SetParamValue(const QString& name, const QString& value) {
 void TDatabase::Open() {
     if (connected_) return;
     const QString alias = aliasName_.isEmpty() ? databaseName_ : aliasName_;
-    if (!session_->IsAlias(alias)) throw EDatabaseError(QStringLiteral("Alias desconhecido: ") + alias);
-    const QString stored = session_->AliasPath(alias);
+    QString stored = ParamValue(QStringLiteral("PATH"));
+    if (stored.isEmpty()) {
+        if (!session_->IsAlias(alias)) throw EDatabaseError(QStringLiteral("Alias desconhecido: ") + alias);
+        stored = session_->AliasPath(alias);
+    }
     QString path = ResolvePath(stored);
     const QFileInfo fi(path);
     if (!fi.exists()) throw EDatabaseError(QStringLiteral("Banco de dados não encontrado: ") + stored);

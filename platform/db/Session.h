@@ -41,7 +41,8 @@ public:
     void SetLoginPrompt(bool v) { loginPrompt_ = v; }
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool v);
-    // "NAME=value" lines; the login uses "USER NAME" and "PASSWORD".
+    // "NAME=value" lines; the login uses "USER NAME" and "PASSWORD", and
+    // "PATH" (a folder or a SQLite file) is opened in place of the alias's.
     QStringList& Params() { return params_; }
     QString ParamValue(const QString& name) const;
     void SetParamValue(const QString& name, const QString& value);
@@ -51,7 +52,8 @@ public:
 
     bool Connected() const { return connected_; }
     void SetConnected(bool v) { v ? Open() : Close(); }
-    // Raises EDatabaseError for an unknown alias, a missing folder or file.
+    // Raises EDatabaseError for an unknown alias (without "PATH"), a missing
+    // folder or file.
     void Open();
     void Close();
     // A SQLite database (true) or a folder of table files (false).

@@ -201,16 +201,21 @@ TEST_F(SamplePlanTest, PlanRecordsAndMediaAreThoseTheWindowsNeed) {
               QStringLiteral("0"));
     EXPECT_EQ(sql("select count(*) from intervencoes where setor not in (select cod_morrosetor from setores)"),
               QStringLiteral("1"));
-    // The sectors of the mapped hills are the map's.
+    // The sectors of the mapped hills are the map's, with the same
+    // dwellings and risk (the grade in words).
     TTable mapSectors;
     mapSectors.SetDatabaseName(ExtractFilePath(files->LayerFiles.at(4)));
     mapSectors.SetTableName(QStringLiteral("setores.dbf"));
     mapSectors.Open();
     QStringList codes;
     for (mapSectors.First(); !mapSectors.Eof(); mapSectors.Next())
-        codes << mapSectors.FieldByName(QStringLiteral("morrosetor"))->AsString();
-    EXPECT_EQ(sql("select group_concat(cod_morrosetor) from (select cod_morrosetor from setores "
-                  "where cod_morro <= 'M03' order by 1)"),
+        codes << QStringList{mapSectors.FieldByName(QStringLiteral("morrosetor"))->AsString(),
+                             mapSectors.FieldByName(QStringLiteral("risco"))->AsString(),
+                             mapSectors.FieldByName(QStringLiteral("moradias"))->AsString()}
+                     .join(u'|');
+    EXPECT_EQ(sql("select group_concat(s, ',') from (select cod_morrosetor || '|' || case grau_probabilidade "
+                  "when 'R1' then 'Baixo' when 'R2' then 'Médio' when 'R3' then 'Alto' else 'Muito Alto' end "
+                  "|| '|' || n_moradias as s from setores where cod_morro <= 'M03' order by 1)"),
               codes.join(u','));
     // The street axes under the street layer's IDs.
     auto ids = [&](const QString& table) {

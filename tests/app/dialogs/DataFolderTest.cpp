@@ -97,9 +97,12 @@ TEST_F(DataFolderTest, NowhereAsksUntilAFolderWithTheMarkerIsChosen) {
     EXPECT_EQ(DataFolder(), QStringLiteral("/antes"));
     EXPECT_EQ(Settings::ReadString(key_, QStringLiteral("Source")), old);
 
-    // A folder without the marker is asked for again; then one with it.
+    // A folder without the marker is said not to be one and asked for
+    // again; then one with it.
     const QString chosen = Folder(QStringLiteral("dados"), true);
     const QStringList answers = {Folder(QStringLiteral("errada"), false), chosen};
+    QStringList said;
+    ModalHooks().Message = [&said](QWidget*, const QString& text) { said << text; };
     asked_ = 0;
     ModalHooks().Modal = [&](QDialog& dialog) {
         auto& p = static_cast<TlibPathDialog&>(dialog);
@@ -109,6 +112,9 @@ TEST_F(DataFolderTest, NowhereAsksUntilAFolderWithTheMarkerIsChosen) {
     };
     EXPECT_TRUE(d.FindDataFolder());
     EXPECT_EQ(asked_, 2);
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_TRUE(said[0].contains(QDir::toNativeSeparators(answers[0])) && said[0].contains(QStringLiteral("source.tag")))
+        << said[0].toStdString();
     EXPECT_EQ(DataFolder(), chosen);
     EXPECT_EQ(Settings::ReadString(key_, QStringLiteral("Source")), chosen + u';' + old);
 

@@ -119,6 +119,21 @@ struct TrelViewWinTest : SamplePlanSuite {
         ASSERT_NE(row, nullptr) << caption.toStdString();
         QTest::mouseClick(row, Qt::LeftButton, Qt::NoModifier, QPoint(row->width() / 2, 8));
     }
+    // The captions of the rows that look pressed.
+    QStringList RaisedRows() const {
+        QStringList out;
+        for (int i = 0; i < Contents()->GetPanelCount(); ++i)
+            if (Contents()->GetPanel(i)->Raised()) out << Contents()->GetPanel(i)->Layer()->Caption();
+        return out;
+    }
+    // The user's layer: active, its row the one pressed and the only one
+    // that looks so.
+    void ExpectOnlyPressed(const QString& caption) const {
+        ASSERT_NE(View()->ActiveLayer(), nullptr);
+        EXPECT_EQ(View()->ActiveLayer()->Caption(), caption);
+        EXPECT_EQ(Contents()->PressedIndex(), View()->Layers().IndexOfName(caption));
+        EXPECT_EQ(RaisedRows(), QStringList{caption});
+    }
     // A click on the view at a map point.
     void ClickAt(const TVertex& at) {
         const QPoint p = View()->WorldToScreen(at);
@@ -387,6 +402,8 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
     ASSERT_TRUE(QFile::remove(JoinPath(layers, QStringLiteral("m02_vias.lgc"))));
     // The stairways of M03 missing: asked for, and passed over when none is given.
     ASSERT_TRUE(QFile::remove(JoinPath(layers, QStringLiteral("m03_escadarias_rampas.cam"))));
+    // The contours of M03 without their table: not asked for, named.
+    ASSERT_TRUE(QFile::remove(JoinPath(layers, QStringLiteral("m03_curvas_nivel.dbf"))));
     QStringList asked;
     fileAnswer = [&asked](QFileDialog& d) {
         asked << d.selectedFiles().value(0);
@@ -418,12 +435,14 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
         EXPECT_TRUE(l->Active());
         EXPECT_GT(l->GetObjectCount(), 0);
     }
-    EXPECT_NE(Contents()->PressedIndex(), -1);
+    // The sectors stay the active layer, pressed at start-up.
+    ExpectOnlyPressed(trel::kSetores);
 
     // The next hill: the dialog shows what is loaded; M01 goes, M02 comes
     // without its damaged layer, which is reported.
     messages.clear();
     hill = 1;
+    Press(QStringLiteral("M01 - Vias"));  // the user's layer goes: the sectors' again
     Child<QPushButton>("BitBtn4")->click();
     EXPECT_TRUE(item->isChecked());  // only the item's own clicks turn its mark
     EXPECT_EQ(shownChecked.size(), 4);
@@ -434,24 +453,52 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
     EXPECT_FALSE(Captions().contains(QStringLiteral("M02 - Edificações")));
     ASSERT_EQ(messages.size(), 2);
     EXPECT_TRUE(messages[1].contains(QStringLiteral("M02 - Edificações"))) << messages[1].toStdString();
-    EXPECT_TRUE(messages[1].contains(QStringLiteral("m02_edificacao.cam"))) << messages[1].toStdString();
+    EXPECT_TRUE(messages[1].contains(QStringLiteral("m02_edificacao.cam): o arquivo está danificado"))) << messages[1].toStdString();
     EXPECT_FALSE(messages[1].contains(QStringLiteral("M02 - Vias")));
     EXPECT_TRUE(Layer(QStringLiteral("M02 - Vias"))->Active());
     EXPECT_FALSE(win->WaitBox()->isVisible());
     EXPECT_EQ(Contents()->GetPanelCount(), 10);
+    ExpectOnlyPressed(trel::kSetores);
+    // A click on a sector opens its window.
+    ClickAt(Inside(*Layer(trel::kSetores)->GetObject(0)));
+    EXPECT_TRUE(win->Forms().Setores()->isVisible());
 
     // Without the removals' layer the others still go to the top.
     win->UnloadBaseLayer(View()->Layers().IndexOfName(trel::kRemocoes));
     hill = 2;
     messages.clear();
+    Press(trel::kLimitesMorros);  // another layer the user chose stays
     item->trigger();
     EXPECT_FALSE(item->isChecked());
     EXPECT_EQ(Captions().mid(0, 2), top.mid(0, 2));
     EXPECT_TRUE(Captions().contains(QStringLiteral("M03 - Vias")));
     EXPECT_FALSE(Captions().contains(QStringLiteral("M03 - Escadarias e Rampas")));
-    ASSERT_EQ(asked.size(), 1);
+    EXPECT_FALSE(Captions().contains(QStringLiteral("M03 - Curvas de Nível")));
+    ASSERT_EQ(asked.size(), 1);  // no table-choice dialog for the missing table
     EXPECT_TRUE(asked[0].endsWith(QStringLiteral("m03_escadarias_rampas.cam"))) << asked[0].toStdString();
-    EXPECT_EQ(messages.size(), 1);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].contains(QStringLiteral("M03 - Curvas de Nível (")) &&
+                messages[1].contains(QStringLiteral("m03_curvas_nivel.dbf")))
+        << messages[1].toStdString();
+    ExpectOnlyPressed(trel::kLimitesMorros);
+}
+
+TEST_F(TrelViewWinTest, TheBaseDialogNamesTheHillsOfThePlansDatabase) {
+    REQUIRE_TOOL("sqlite3");
+    RunTool(QStringLiteral("sqlite3"), {SampleDatabaseFile(work.path()),
+                                        QStringLiteral("UPDATE morros SET nome = 'Morro da Areia Preta' WHERE cod_morro = 'M04'")});
+    Start();
+    QStringList shown;
+    modal = [&shown](QDialog& d) {
+        if (auto* dialog = dynamic_cast<TcvFormCarregarDadosGeograficos*>(&d))
+            for (int i = 0; i < dialog->CheckListRegiao()->count(); ++i) shown << dialog->CheckListRegiao()->item(i)->text();
+        return int(QDialog::Rejected);
+    };
+    Child("tbLoadBase")->trigger();
+    const QString want = QString::fromUtf8(RunTool(QStringLiteral("sqlite3"), {SampleDatabaseFile(work.path()),
+        QStringLiteral("SELECT cod_morro || ' - Morro ' || replace(nome, 'Morro ', '') || char(9) FROM morros ORDER BY cod_morro")}));
+    EXPECT_EQ(shown.join(u'\n') + u'\n', want);
+    EXPECT_EQ(shown.value(3), QStringLiteral("M04 - Morro da Areia Preta\t"));
 }
 
 TEST_F(TrelViewWinTest, TheActiveLayerIsSavedAsAShapefile) {
@@ -569,13 +616,72 @@ TEST_F(TrelViewWinTest, FullScreenKeepsTheKeysAndEscapeComesBack) {
     EXPECT_EQ(View()->GetViewBottom(), bottom);
 }
 
+TEST_F(TrelViewWinTest, AMovedPlanOpensWholeFromTheDataFolder) {
+    QTemporaryDir moved;
+    CopyFolder(sample->path(), moved.path());
+    auto same = [](const QString& a, const QString& b) {
+        return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath() && !QFileInfo(a).canonicalFilePath().isEmpty();
+    };
+    auto expectWhole = [&] {
+        EXPECT_TRUE(win->Forms().DM->Errors().isEmpty()) << win->Forms().DM->Errors().join(u'\n').toStdString();
+        EXPECT_TRUE(same(win->Forms().DM->DatabaseTREL.Directory(), SampleDatabaseFile(moved.path())));
+        EXPECT_TRUE(same(View()->DatabaseName(), JoinPath(moved.path(), QStringLiteral("Marvela"))));
+        EXPECT_EQ(Captions().size(), 7);
+        EXPECT_TRUE(same(win->CarregarDados().LayerFile(0), JoinPath(moved.path(), QStringLiteral("Marvela/camadas/m01_curvas_nivel.cam"))));
+        EXPECT_TRUE(same(DataFile(QStringLiteral("fotos"), QStringLiteral("m01_1.jpg")),
+                         JoinPath(moved.path(), QStringLiteral("fotos/m01_1.jpg"))));
+    };
+    // Started inside one plan's folder while the settings name another:
+    // the folder's plan, all of it.
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(moved.path());
+    Start();
+    QDir::setCurrent(before);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+    expectWhole();
+    win.reset();
+
+    // The settings' plan gone: the folder asked for; one that is not a
+    // plan is said to be so, and the plan's new folder opens whole.
+    for (const char* gone : {"Marvela", "fotos", "trel.db", "source.tag"}) {
+        const QString path = JoinPath(work.path(), QString::fromLatin1(gone));
+        if (QFileInfo(path).isDir()) QDir(path).removeRecursively();
+        else QFile::remove(path);
+    }
+    QStringList chosen{work.path(), moved.path()};
+    modal = [&chosen](QDialog& d) {
+        auto* dialog = dynamic_cast<TlibPathDialog*>(&d);
+        if (!dialog || chosen.isEmpty()) return int(QDialog::Rejected);
+        dialog->SetDirectory(chosen.takeFirst());
+        return int(QDialog::Accepted);
+    };
+    Start();
+    EXPECT_TRUE(chosen.isEmpty());
+    ASSERT_EQ(messages.size(), 1) << messages.join(u'\n').toStdString();
+    EXPECT_TRUE(messages[0].contains(QDir::toNativeSeparators(work.path())) && messages[0].contains(QStringLiteral("source.tag")))
+        << messages[0].toStdString();
+    expectWhole();
+    win.reset();
+
+    // The map missing from the plan: named.
+    messages.clear();
+    ASSERT_TRUE(QFile::remove(SampleMapFile(moved.path())));
+    Start();
+    ASSERT_EQ(messages.size(), 1) << messages.join(u'\n').toStdString();
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("O mapa não foi encontrado")) && messages[0].contains(QStringLiteral("trel.map")))
+        << messages[0].toStdString();
+    EXPECT_FALSE(View()->Active());
+}
+
 TEST_F(TrelViewWinTest, StartUpFailuresLeaveWhatStillWorks) {
     // The plan's database missing: said once; the map opens, and the
     // windows without data work.
     Session().AddStandardAlias(kSampleAlias, JoinPath(work.path(), QStringLiteral("nenhum/trel.db")));
+    ASSERT_TRUE(QFile::remove(SampleDatabaseFile(work.path())));
     Start();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Não foi possível abrir todos os dados do TREL")));
+    EXPECT_EQ(messages[0].count(QStringLiteral("nenhum/trel.db")), 1) << messages[0].toStdString();  // once, not once a dataset
     EXPECT_TRUE(View()->Active());
     EXPECT_EQ(abouts, 1);
     Child("Equipe1")->trigger();
@@ -599,4 +705,10 @@ TEST_F(TrelViewWinTest, StartUpFailuresLeaveWhatStillWorks) {
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(View()->Active());
     EXPECT_EQ(abouts, 0);
+    // The searches agree with the record windows: no database, no search.
+    Child("Localizar2")->trigger();
+    EXPECT_EQ(asked, 1);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("banco de dados"))) << messages[0].toStdString();
+    EXPECT_FALSE(win->Forms().DM->DatabaseTREL.Connected());
 }
