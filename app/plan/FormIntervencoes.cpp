@@ -42,5 +42,5 @@ void TtrelFormIntervencoes::showEvent(QShowEvent* event) {
     TtrelRecordForm::showEvent(event);
     if (event->spontaneous()) return;
     const QString error = LoadRichText(*ui_->Justificativa, QStringLiteral("obras"), QStringLiteral("justificativa.rtf"));
-    if (!error.isEmpty()) ShowMessage(this, error);
+    if (!error.isEmpty()) ReportOnce(this, QString(), {error});
 }

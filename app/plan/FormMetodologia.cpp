@@ -128,8 +128,9 @@ TtrelFormMetodologia::~TtrelFormMetodologia() = default;
 void TtrelFormMetodologia::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous()) return;
-    // Each chapter on its own: one that cannot be read is left empty and
-    // the others still load; one message for all that failed.
+    // Each chapter on its own: one that cannot be read shows what could be
+    // read of it and the others still load; one message for all that
+    // failed, each named once for the run.
     QStringList errors;
     for (int i = 0; i < ChapterFiles().size(); ++i) {
         const QString error = LoadRichText(*Chapter(i), QStringLiteral("metodologia"), ChapterFiles().at(i));
@@ -139,9 +140,9 @@ void TtrelFormMetodologia::showEvent(QShowEvent* event) {
         if (!picture->File().isEmpty()) continue;
         try {
             picture->LoadFile(file);
-        } catch (const EEngineError& e) {
-            errors << e.Message();
+        } catch (const EEngineError&) {
+            errors << QStringLiteral("Não foi possível carregar imagem!\n") + file;
         }
     }
-    if (!errors.isEmpty()) ShowMessage(this, errors.join(u'\n'));
+    ReportOnce(this, QString(), errors);
 }

@@ -205,16 +205,19 @@ TEST_F(PlanTest, SectorWindowShowsItsRecordAndEachPhotographOnItsOwn) {
     EXPECT_TRUE(messages.isEmpty());
 
     // The window follows its dataset while shown: a photograph named but
-    // missing is no error; a damaged one hides its page alone, with one
-    // message.
+    // missing is no error; a damaged one keeps its page, which says so,
+    // and is named in one message.
     m.Setores.Next();
     EXPECT_EQ(win.Form().DBEditSetor->text(), QStringLiteral("S03"));
     EXPECT_EQ(Shown(win.Fotos()), (QList<int>{1, 3, 4, 5}));
     EXPECT_TRUE(messages.isEmpty());
     win.Form().Navegador->BtnClick(TDBNavigator::nbNext);
+    QCoreApplication::processEvents();
     EXPECT_EQ(win.Form().DBEditSetor->text(), QStringLiteral("S04"));
-    EXPECT_EQ(Shown(win.Fotos()), (QList<int>{1, 2, 3, 5}));
-    EXPECT_EQ(messages, QStringList{QString::fromUtf8(TtrelSetorForm::kMediaError)});
+    EXPECT_EQ(Shown(win.Fotos()), (QList<int>{1, 2, 3, 4, 5}));
+    EXPECT_TRUE(win.Fotos().Page(3)->Picture()->Failed());
+    EXPECT_EQ(messages, QStringList{QString::fromUtf8(TtrelSetorForm::kMediaError) + u'\n' +
+                                    JoinPath(work.path(), QStringLiteral("fotos/m01s04_4.jpg"))});
 
     // A click on a photograph opens that file in the picture viewer.
     win.Fotos().Page(2)->Picture()->Clicked();
@@ -354,6 +357,7 @@ TEST_F(PlanTest, StreetAxisWindowShowsTheAxisOfTheMapsId) {
 TEST_F(PlanTest, TextWindowsReadEachChapterOnItsOwn) {
     TtrelFormEquipe equipe(nullptr);
     equipe.show();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(equipe.Form().Texto->toPlainText().contains(QStringLiteral("Coordena")));
     EXPECT_TRUE(messages.isEmpty());
 
@@ -364,6 +368,7 @@ TEST_F(PlanTest, TextWindowsReadEachChapterOnItsOwn) {
     metodologia.Form().Indice->setCurrentRow(5);
     EXPECT_EQ(metodologia.Form().PageControl->currentIndex(), 5);
     metodologia.show();
+    QCoreApplication::processEvents();
     for (int i = 0; i < 13; ++i)
         EXPECT_EQ(metodologia.Chapter(i)->toPlainText().isEmpty(), i == 2) << i;
     EXPECT_TRUE(metodologia.Chapter(12)->toPlainText().contains(QStringLiteral("Tabela 2")));
@@ -372,4 +377,70 @@ TEST_F(PlanTest, TextWindowsReadEachChapterOnItsOwn) {
     // The chapters' figures come with the window.
     EXPECT_EQ(metodologia.Figures().size(), 12u);
     for (TPictureBox* figure : metodologia.Figures()) EXPECT_FALSE(figure->Image().isNull());
+}
+
+TEST_F(PlanTest, EachDamagedFileIsNamedOnceAndWhatCanBeReadIsShown) {
+    // The sample's fourth photograph of M01S04 is damaged; an orthophoto
+    // and a chapter are damaged here (the chapter cut short).
+    const QString photo = JoinPath(work.path(), QStringLiteral("fotos/m01s04_4.jpg"));
+    const QString ortho = JoinPath(work.path(), QStringLiteral("ortofotos/m01_orto2.jpg"));
+    const QString chapter = JoinPath(work.path(), QStringLiteral("metodologia/05 - estruturacao.rtf"));
+    {
+        QFile f(ortho);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\xFF\xD8 not a picture");
+    }
+    {
+        QFile f(chapter);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.resize(f.size() / 2));
+    }
+    TDM& m = Open();
+    const QString media = QString::fromUtf8(TtrelSetorForm::kMediaError);
+    const QString image = QString::fromUtf8(TtrelFormMorros::kImageError);
+
+    // The sector: one message, the text with the file below it; the page
+    // stays with its comment. Visits again, and another window showing the
+    // same file, say nothing more.
+    TtrelFormSetores setores(m, nullptr);
+    ASSERT_TRUE(setores.ShowLocated(QStringLiteral("cod_morrosetor"), QStringLiteral("M01S04")));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages, QStringList{media + u'\n' + photo});
+    EXPECT_TRUE(setores.Fotos().PageVisible(3));
+    EXPECT_TRUE(setores.Fotos().Page(3)->Picture()->Failed());
+    EXPECT_FALSE(setores.Fotos().Page(3)->Comment()->toPlainText().isEmpty());
+    setores.Form().Navegador->BtnClick(TDBNavigator::nbNext);
+    setores.Form().Navegador->BtnClick(TDBNavigator::nbPrior);
+    setores.hide();
+    setores.ShowForm();
+    TtrelFormSetoresMorros ofHill(m, nullptr);
+    ASSERT_TRUE(ofHill.ShowLocated(QStringLiteral("cod_morrosetor"), QStringLiteral("M01S04")));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_TRUE(ofHill.Fotos().Page(3)->Picture()->Failed());
+    // A click on the damaged picture opens no viewer.
+    ofHill.Fotos().Page(3)->Picture()->Clicked();
+    EXPECT_TRUE(pictures.isEmpty());
+
+    // The hill: its own text, once.
+    TtrelFormMorros morros(m, nullptr, nullptr);
+    morros.ShowForm();
+    morros.Form().Navegador->BtnClick(TDBNavigator::nbNext);
+    morros.Form().Navegador->BtnClick(TDBNavigator::nbPrior);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.mid(1), QStringList{image + u'\n' + ortho});
+    EXPECT_TRUE(morros.Ortofotos().PageVisible(1));
+
+    // The chapter cut short: a Portuguese message naming it, and the part
+    // that was read; shown again, the window says nothing more.
+    TtrelFormMetodologia metodologia(nullptr);
+    metodologia.show();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_EQ(messages[2], QStringLiteral("O arquivo \"%1\" está danificado: é mostrada a parte que pôde ser lida.").arg(chapter));
+    EXPECT_TRUE(metodologia.Chapter(4)->toPlainText().contains(QStringLiteral("Estruturação de um Modelo de Decisão")));
+    metodologia.hide();
+    metodologia.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.size(), 3);
 }
