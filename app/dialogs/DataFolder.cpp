@@ -92,7 +92,7 @@ TlibPathDialog::TlibPathDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("lib_path_dialog"));
     setWindowTitle(QStringLiteral("Caminho para os dados..."));
     auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(QStringLiteral("Drive:"), this), 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Unidade:"), this), 0, 0);
     driveCombo_ = new QComboBox(this);
     driveCombo_->setObjectName(QStringLiteral("DriveCombo"));
     for (const QFileInfo& d : QDir::drives()) driveCombo_->addItem(QDir::toNativeSeparators(d.absoluteFilePath()));

@@ -96,7 +96,7 @@ void THotlinkScroll::mouseReleaseEvent(QMouseEvent* event) {
 TlibFormHotLink::TlibFormHotLink(QWidget* parent) : QDialog(parent), printer_(std::make_unique<QPrinter>()) {
     InitDialogPictures();
     setObjectName(QStringLiteral("lib_hotlink"));
-    setWindowTitle(QStringLiteral("Hot Link"));
+    setWindowTitle(QStringLiteral("Visualizar Imagem"));
     auto* layout = new QVBoxLayout(this);
     auto* bars = new QHBoxLayout;
     auto* view = new QToolBar(this);

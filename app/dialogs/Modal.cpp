@@ -7,6 +7,8 @@
 #include <QSet>
 #include <QTimer>
 
+#include "app/dialogs/SaveDialog.h"
+
 TModalHooks& ModalHooks() {
     static TModalHooks hooks;
     return hooks;
@@ -51,9 +53,20 @@ void ReportOnce(QWidget* window, const QString& heading, const QStringList& line
 }
 
 QString RunFileDialog(QFileDialog& dialog) {
-    if (ModalHooks().FileDialog) return ModalHooks().FileDialog(dialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    return dialog.selectedFiles().constFirst();
+    QString chosen;
+    if (ModalHooks().FileDialog) chosen = ModalHooks().FileDialog(dialog);
+    else if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        chosen = dialog.selectedFiles().constFirst();
+    // A name to save in a folder that does not exist is no answer, however
+    // the dialog gave it.
+    if (dialog.acceptMode() == QFileDialog::AcceptSave) {
+        const QString refused = TSaveFileDialog::MissingFolder(chosen);
+        if (!refused.isEmpty()) {
+            ShowMessage(&dialog, refused);
+            return QString();
+        }
+    }
+    return chosen;
 }
 
 int RunModal(QDialog& dialog) {

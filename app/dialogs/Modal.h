@@ -21,7 +21,9 @@ void ShowMessage(QWidget* parent, const QString& text);
 // left. The message comes once the window's own showing is over, so that
 // it stands over the window.
 void ReportOnce(QWidget* window, const QString& heading, const QStringList& lines);
-// Runs a file dialog modally; the chosen file, or empty when cancelled.
+// Runs a file dialog modally; the chosen file, or empty when cancelled. A
+// save dialog's name in a folder that does not exist is refused with a
+// message, and the answer is empty.
 QString RunFileDialog(QFileDialog& dialog);
 // Runs a dialog modally; its result code (QDialog::Accepted or Rejected).
 int RunModal(QDialog& dialog);

@@ -21,6 +21,7 @@
 #include "app/dialogs/Localizar.h"
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/Pictures.h"
+#include "app/dialogs/SaveDialog.h"
 #include "app/dialogs/SmallForms.h"
 #include "app/dialogs/WaitBox.h"
 #include "app/plan/DataModule.h"
@@ -553,10 +554,8 @@ QFileDialog& TtrelViewWin::SaveCamada() {
     if (saveCamada_) return *saveCamada_;
     // The layer is saved as a shapefile only. The window asks about an
     // existing file itself, once the extension has been put right.
-    saveCamada_ = std::make_unique<QFileDialog>(this, QStringLiteral("Salvar Camada Como..."));
+    saveCamada_ = std::make_unique<TSaveFileDialog>(this, QStringLiteral("Salvar Camada Como..."));
     QFileDialog* save = saveCamada_.get();
-    save->setAcceptMode(QFileDialog::AcceptSave);
-    save->setFileMode(QFileDialog::AnyFile);
     save->setOption(QFileDialog::DontConfirmOverwrite);
     save->setNameFilters({kShapeFilter, kAllFilter});
     save->setDefaultSuffix(QStringLiteral("shp"));
