@@ -3,12 +3,14 @@
 #include <QShowEvent>
 
 #include "app/dialogs/Modal.h"
+#include "app/dialogs/Placement.h"
 #include "app/plan/RichText.h"
 #include "ui_Equipe.h"
 
 TtrelFormEquipe::TtrelFormEquipe(QWidget* owner)
-    : QWidget(owner, Qt::Window), ui_(std::make_unique<Ui::TtrelFormEquipe>()) {
+    : QWidget(owner, OwnedWindowFlags(owner)), ui_(std::make_unique<Ui::TtrelFormEquipe>()) {
     ui_->setupUi(this);
+    PlaceOnFirstShow(*this);
     setObjectName(QStringLiteral("TtrelFormEquipe"));
 }
 

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialogs/Modal.h"
+#include "app/dialogs/Placement.h"
 #include "app/plan/PicturePages.h"
 #include "app/plan/RichText.h"
 #include "core/Errors.h"
@@ -81,9 +82,10 @@ const QStringList& TtrelFormMetodologia::ChapterFiles() {
 }
 
 TtrelFormMetodologia::TtrelFormMetodologia(QWidget* owner)
-    : QWidget(owner, Qt::Window), ui_(std::make_unique<Ui::TtrelFormMetodologia>()) {
+    : QWidget(owner, OwnedWindowFlags(owner)), ui_(std::make_unique<Ui::TtrelFormMetodologia>()) {
     Q_INIT_RESOURCE(plan);
     ui_->setupUi(this);
+    PlaceOnFirstShow(*this);
     setObjectName(QStringLiteral("TtrelFormMetodologia"));
     QTextEdit* table = nullptr;
     for (const TChapterPage& page : Pages()) {
