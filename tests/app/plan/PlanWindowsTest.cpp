@@ -17,7 +17,10 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QScreen>
 #include <QTextEdit>
+#include <QTimer>
+#include <QWindow>
 #include <QToolButton>
 
 #include "tests/support/SamplePlanSuite.h"
@@ -443,4 +446,53 @@ TEST_F(PlanTest, EachDamagedFileIsNamedOnceAndWhatCanBeReadIsShown) {
     metodologia.show();
     QCoreApplication::processEvents();
     EXPECT_EQ(messages.size(), 3);
+}
+
+TEST_F(PlanTest, WindowsOpenWhollyOnTheScreenAboveTheMainWindow) {
+    TDM& m = Open();
+    QWidget main;
+    main.resize(700, 500);
+    main.move(60, 40);
+    main.show();
+    const QRect screen = main.screen()->availableGeometry();
+    TtrelFormMetodologia metodologia(&main);  // larger than the screen here
+    TtrelFormSetores setores(m, &main);
+    TtrelFormMorros morros(m, nullptr, &main);
+    TtrelFormEixoLogradouro eixo(m, &main);
+    for (QWidget* w : std::initializer_list<QWidget*>{&metodologia, &setores, &morros, &eixo}) {
+        w->show();
+        QCoreApplication::processEvents();
+        const std::string name = w->objectName().toStdString();
+        EXPECT_TRUE(screen.contains(w->frameGeometry())) << name;
+        EXPECT_EQ(w->windowType(), Qt::Dialog) << name;
+        ASSERT_NE(w->windowHandle(), nullptr);
+        EXPECT_EQ(w->windowHandle()->transientParent(), main.windowHandle()) << name;
+    }
+    EXPECT_NE(setores.pos(), morros.pos());
+    // Shown again, a window stays where the user put it.
+    setores.hide();
+    setores.move(screen.topLeft() + QPoint(5, 5));
+    setores.show();
+    EXPECT_EQ(setores.pos(), screen.topLeft() + QPoint(5, 5));
+
+    // A message stands over its window's centre; over the main window when
+    // its own window is not shown.
+    ModalHooks().Message = nullptr;
+    QList<QPoint> centres;
+    auto answer = [&centres] {
+        QTimer::singleShot(0, [&centres] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                centres << box->frameGeometry().center();
+                box->close();
+            }
+        });
+    };
+    answer();
+    ShowMessage(&morros, QStringLiteral("x"));
+    TtrelFormEquipe hidden(&main);
+    answer();
+    ShowMessage(&hidden, QStringLiteral("y"));
+    ASSERT_EQ(centres.size(), 2);
+    EXPECT_LE((centres[0] - morros.frameGeometry().center()).manhattanLength(), 60);
+    EXPECT_LE((centres[1] - main.frameGeometry().center()).manhattanLength(), 60);
 }
