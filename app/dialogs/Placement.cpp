@@ -1,5 +1,6 @@
 #include "app/dialogs/Placement.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QScreen>
@@ -40,7 +41,43 @@ public:
     }
 };
 
+// Gives the hint pause to each control when its first hint is asked for.
+class THintPause : public QObject {
+public:
+    THintPause(QObject* parent, int milliseconds) : QObject(parent), pause_(milliseconds) {}
+    void SetPause(int milliseconds) { pause_ = milliseconds; }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ToolTip && watched->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(watched);
+            if (w->toolTipDuration() < 0) w->setToolTipDuration(pause_);
+        }
+        return false;
+    }
+
+private:
+    int pause_;
+};
+
 }  // namespace
+
+void CloseOnEscape(QWidget& window) {
+    auto* close = new QAction(&window);
+    close->setShortcut(Qt::Key_Escape);
+    close->setShortcutContext(Qt::WindowShortcut);
+    QObject::connect(close, &QAction::triggered, &window, &QWidget::close);
+    window.addAction(close);
+}
+
+void SetHintHidePause(int milliseconds) {
+    static THintPause* filter = nullptr;
+    if (!filter) {
+        filter = new THintPause(QCoreApplication::instance(), milliseconds);
+        QCoreApplication::instance()->installEventFilter(filter);
+    }
+    filter->SetPause(milliseconds);
+    for (QWidget* w : QApplication::allWidgets())
+        if (w->toolTipDuration() < 0) w->setToolTipDuration(milliseconds);
+}
 
 Qt::WindowFlags OwnedWindowFlags(const QWidget* owner) {
     if (!owner) return Qt::Window;

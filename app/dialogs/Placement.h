@@ -1,8 +1,10 @@
 #pragma once
-// Where the viewer's own windows appear: the record and text windows
-// belong to the main window (the window manager keeps them above it, also
-// after a click on the map or a search), and every such window opens
-// wholly on the screen, over the window it belongs to.
+// Where the viewer's own windows appear and how they answer: the record
+// and text windows belong to the main window (the window manager keeps
+// them above it, also after a click on the map or a search), every such
+// window opens wholly on the screen, over the window it belongs to, and
+// Escape closes it as it closes a dialog; hints stay as long as asked, in
+// every window, also in those made later.
 #include <Qt>
 
 class QWidget;
@@ -21,3 +23,11 @@ Qt::WindowFlags OwnedWindowFlags(const QWidget* owner);
 void PlaceOnFirstShow(QWidget& window);
 // The same, now.
 void PlaceOnScreen(QWidget& window);
+
+// Escape closes the window (as it closes a dialog).
+void CloseOnEscape(QWidget& window);
+
+// Every hint of the application, in the windows made so far and in those
+// made later, stays that long (milliseconds) unless its control sets its
+// own time.
+void SetHintHidePause(int milliseconds);

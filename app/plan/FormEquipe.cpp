@@ -11,6 +11,7 @@ TtrelFormEquipe::TtrelFormEquipe(QWidget* owner)
     : QWidget(owner, OwnedWindowFlags(owner)), ui_(std::make_unique<Ui::TtrelFormEquipe>()) {
     ui_->setupUi(this);
     PlaceOnFirstShow(*this);
+    CloseOnEscape(*this);
     setObjectName(QStringLiteral("TtrelFormEquipe"));
 }
 

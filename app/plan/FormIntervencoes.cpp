@@ -29,6 +29,8 @@ TtrelFormIntervencoes::TtrelFormIntervencoes(TDM& dm, TtrelFormSetoresIntervenco
     ui_->Divisor->setStretchFactor(0, 3);
     ui_->Divisor->setStretchFactor(1, 2);
     connect(ui_->BtnAbrir, &QPushButton::clicked, this, &TtrelFormIntervencoes::AbrirClick);
+    // Enter or a double click on a row opens it, as "Abrir" does.
+    connect(ui_->GridObras, &QAbstractItemView::activated, this, &TtrelFormIntervencoes::AbrirClick);
     SetupParts(ui_->Indisponivel, ui_->PainelObras, nullptr);
 }
 

@@ -1,7 +1,10 @@
 #include "app/plan/FormMetodologia.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QListWidget>
+#include <QStyle>
 #include <QStackedWidget>
 #include <QShowEvent>
 #include <QTabWidget>
@@ -86,6 +89,7 @@ TtrelFormMetodologia::TtrelFormMetodologia(QWidget* owner)
     Q_INIT_RESOURCE(plan);
     ui_->setupUi(this);
     PlaceOnFirstShow(*this);
+    CloseOnEscape(*this);
     setObjectName(QStringLiteral("TtrelFormMetodologia"));
     QTextEdit* table = nullptr;
     for (const TChapterPage& page : Pages()) {
@@ -122,7 +126,13 @@ TtrelFormMetodologia::TtrelFormMetodologia(QWidget* owner)
     }
     chapters_.push_back(table);
     ui_->Indice->setCurrentRow(0);
-    ui_->Divisor->setSizes({250, 630});
+    // The index as wide as its widest title, so that every title shows
+    // whole on one line; the chapter takes the rest.
+    QListWidget& index = *ui_->Indice;
+    const int titles = index.sizeHintForColumn(0) + 2 * index.frameWidth() + 2 * index.spacing() +
+                       index.style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+    index.setMinimumWidth(titles);
+    ui_->Divisor->setSizes({titles, std::max(300, width() - titles)});
 }
 
 TtrelFormMetodologia::~TtrelFormMetodologia() = default;

@@ -11,6 +11,7 @@
 TtrelRecordForm::TtrelRecordForm(TDM& dm, TDataSource& source, QWidget* owner)
     : QWidget(owner, OwnedWindowFlags(owner)), dm_(dm), source_(source) {
     PlaceOnFirstShow(*this);
+    CloseOnEscape(*this);
     // A move to another record (identify, search, navigator, a new hill
     // for the sectors of a hill) refreshes the pictures of a shown window.
     auto moved = [this] {

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "app/HelpWindow.h"
 #include "app/SaveImage.h"
 #include "app/dialogs/BaseLayers.h"
 #include "app/dialogs/DataFolder.h"
@@ -101,8 +102,8 @@ TtrelViewWin::TtrelViewWin(QWidget* parent) : TkovisViewWin(parent) {
 
     // The record windows' "Localizar" runs the search dialogs.
     forms_ = std::make_unique<TPlanForms>(
-        this, [this](QString& field, QVariant& value) { return RunSearch(LocalizarSetor(), field, value); },
-        [this](QString& field, QVariant& value) { return RunSearch(LocalizarMorro(), field, value); });
+        this, [this](QString& field, QVariant& value) { return RunSearch(LocalizarSetor(), forms_->DM->Setores, field, value); },
+        [this](QString& field, QVariant& value) { return RunSearch(LocalizarMorro(), forms_->DM->Morros, field, value); });
     pathDialog_ = std::make_unique<TlibPathDialog>(this);
 
 
@@ -366,7 +367,12 @@ void TtrelViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
     TkovisViewWin::ViewVisualObjectIdentify(object);
 }
 
-bool TtrelViewWin::RunSearch(TlibFormLocalizar& dialog, QString& field, QVariant& value) {
+bool TtrelViewWin::RunSearch(TlibFormLocalizar& dialog, TDataSet& current, QString& field, QVariant& value) {
+    // The list opens on the window's current record.
+    const std::vector<TGridColumn>& columns = dialog.Columns();
+    TField* key = !columns.empty() && current.Active() && !current.IsEmpty() ? current.FindField(columns.front().FieldName)
+                                                                              : nullptr;
+    dialog.ValorInicial = key ? key->AsString() : QString();
     if (RunModal(dialog) != QDialog::Accepted) return false;
     field = dialog.CampoEscolhido;
     value = dialog.ValorEscolhido;
@@ -609,6 +615,10 @@ QFileDialog& TtrelViewWin::SaveMapa() {
 }
 
 void TtrelViewWin::Mapa_SalvarComoExecute() { SaveMapImage(this, *View(), SaveMapa(), *WaitBox()); }
+
+// ---- help
+
+void TtrelViewWin::Ajuda_TopicosExecute() { ShowHelpContents(this, QStringLiteral("qrc:/help/trel.html")); }
 
 // ---- full screen
 
