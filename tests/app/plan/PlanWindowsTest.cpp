@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QScreen>
 #include <QTextEdit>
 #include <QTimer>
@@ -27,6 +28,7 @@
 #include "app/dialogs/DataFolder.h"
 #include "app/dialogs/HotLink.h"
 #include "app/dialogs/Modal.h"
+#include "app/dialogs/Placement.h"
 #include "app/plan/DataControls.h"
 #include "app/plan/DataModule.h"
 #include "app/plan/FormEixoLogradouro.h"
@@ -495,4 +497,52 @@ TEST_F(PlanTest, WindowsOpenWhollyOnTheScreenAboveTheMainWindow) {
     ASSERT_EQ(centres.size(), 2);
     EXPECT_LE((centres[0] - morros.frameGeometry().center()).manhattanLength(), 60);
     EXPECT_LE((centres[1] - main.frameGeometry().center()).manhattanLength(), 60);
+}
+
+TEST_F(PlanTest, ListsOpenOnEnterAndDoubleClickEscapeClosesAndTitlesShowWhole) {
+    TDM& m = Open();
+    QWidget main;
+    main.show();
+    TtrelFormSetoresIntervencoes setores(m, &main);
+    TtrelFormIntervencoes works(m, &setores, &main);
+    works.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&works));
+    // A double click on a row opens that work's sector; so does Enter.
+    TDBGrid* grid = works.Form().GridObras;
+    const QRect cell = grid->visualRect(grid->model()->index(3, 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    EXPECT_TRUE(setores.isVisible());
+    EXPECT_EQ(setores.Form().DBEditReferencia->text(), grid->model()->index(3, 1).data().toString());
+    setores.close();
+    QTest::keyClick(grid, Qt::Key_Down);
+    QTest::keyClick(grid, Qt::Key_Return);
+    EXPECT_TRUE(setores.isVisible());
+    EXPECT_EQ(setores.Form().DBEditReferencia->text(), grid->model()->index(4, 1).data().toString());
+    // Escape closes a record window.
+    works.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&works));
+    QTest::keyClick(grid, Qt::Key_Escape);
+    EXPECT_FALSE(works.isVisible());
+
+    // The methodology's index shows every title whole, on one line.
+    TtrelFormMetodologia metodologia(&main);
+    metodologia.show();
+    QCoreApplication::processEvents();
+    QListWidget* index = metodologia.Form().Indice;
+    const QFontMetrics fm(index->font());
+    for (int i = 0; i < index->count(); ++i) {
+        const QRect r = index->visualItemRect(index->item(i));
+        EXPECT_GE(r.width(), fm.horizontalAdvance(index->item(i)->text())) << i;
+        EXPECT_LE(r.right(), index->viewport()->width()) << i;
+        EXPECT_LT(r.height(), 2 * fm.lineSpacing()) << i;
+    }
+
+    // Hints stay four minutes in windows made after the pause was set.
+    SetHintHidePause(240000);
+    QLabel later(QStringLiteral("x"));
+    later.setToolTip(QStringLiteral("dica"));
+    QHelpEvent hint(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
+    QCoreApplication::sendEvent(&later, &hint);
+    EXPECT_EQ(later.toolTipDuration(), 240000);
 }
