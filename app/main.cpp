@@ -6,6 +6,7 @@
 #include <memory>
 
 #include <QApplication>
+#include <QWidget>
 
 #include "app/QtTranslations.h"
 #include "app/dialogs/Modal.h"
