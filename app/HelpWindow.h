@@ -14,5 +14,6 @@ private:
 };
 
 // The help window of the program (made on first use, owned by the parent
-// given then); shows the contents page.
-THelpWindow* ShowHelpContents(QWidget* parent);
+// given then); shows the contents page of the window that asks, by its
+// address (the generic window's page when none is given).
+THelpWindow* ShowHelpContents(QWidget* parent, const QString& page = QString());

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 
 #include "app/dialogs/Modal.h"
+#include "app/dialogs/SaveDialog.h"
 #include "app/dialogs/WaitBox.h"
 #include "core/Paths.h"
 #include "core/Stream.h"
@@ -85,7 +86,7 @@ void SaveBitmap(const QImage& picture, const QString& file) {
     // 24 bits a pixel: what the BMP writer makes of an opaque RGB picture.
     QImageWriter writer(&buffer, "bmp");
     if (!writer.write(picture.convertToFormat(QImage::Format_RGB32)))
-        throw EFileError(QStringLiteral("Cannot write file \"%1\". %2").arg(file, writer.errorString()));
+        throw EFileError(QStringLiteral("Não foi possível gravar o arquivo \"%1\". %2").arg(file, writer.errorString()));
     WriteBytes(bytes, file);
 }
 
@@ -132,9 +133,7 @@ const TSaveDialogSetup& SaveMapaMain() {
 }
 
 std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* parent, const TSaveDialogSetup& setup) {
-    auto dialog = std::make_unique<QFileDialog>(parent, setup.Title);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setFileMode(QFileDialog::AnyFile);
+    auto dialog = std::make_unique<TSaveFileDialog>(parent, setup.Title);
     dialog->setNameFilters(setup.Filters);
     dialog->selectNameFilter(setup.Filters.value(setup.Entry - 1));
     dialog->setDefaultSuffix(setup.DefaultSuffix);

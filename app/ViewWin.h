@@ -114,7 +114,8 @@ public:
     virtual void LeaveFullScreen();
     void Exibir_AtualizarExecute();
     void Camada_LimparSelecaoExecute();
-    void Ajuda_TopicosExecute();
+    // The help page of this window's commands.
+    virtual void Ajuda_TopicosExecute();
     void Ajuda_KoviWebExecute();
     void ContentsClick();
     void ViewClick();

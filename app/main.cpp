@@ -11,6 +11,7 @@
 
 #include "app/QtTranslations.h"
 #include "app/dialogs/Modal.h"
+#include "app/dialogs/Placement.h"
 #include "app/dialogs/SmallForms.h"
 #include "app/plan/TrelViewWin.h"
 #include "core/Errors.h"
@@ -21,10 +22,6 @@ namespace {
 
 // Hints stay four minutes.
 constexpr int kHintHidePause = 240000;
-
-void SetHintHidePause(int milliseconds) {
-    for (QWidget* w : QApplication::allWidgets()) w->setToolTipDuration(milliseconds);
-}
 
 }  // namespace
 

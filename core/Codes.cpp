@@ -7,7 +7,7 @@ namespace {
 template <typename E>
 E CheckedCode(std::int32_t code, std::int32_t last, const char* type) {
     if (code < 0 || code > last)
-        throw EFormatError(QStringLiteral("Invalid %1 code %2").arg(QLatin1StringView(type)).arg(code));
+        throw EFormatError(QStringLiteral("Código de %1 inválido: %2.").arg(QLatin1StringView(type)).arg(code));
     return static_cast<E>(code);
 }
 

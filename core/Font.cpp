@@ -26,17 +26,17 @@ TFont LineToFont(const QString& rawLine) {
     const qsizetype c1 = line.indexOf(u',');
     const qsizetype c2 = c1 < 0 ? -1 : line.indexOf(u',', c1 + 1);
     const qsizetype c3 = c2 < 0 ? -1 : line.indexOf(u',', c2 + 1);
-    if (c3 < 0) throw EConvertError(QStringLiteral("'%1' is not a valid font line").arg(rawLine));
+    if (c3 < 0) throw EConvertError(QStringLiteral("'%1' não é uma linha de fonte válida.").arg(rawLine));
     TFont f;
     f.Name = line.left(c1);
     int size = 0, color = 0;
     if (!TryParseInt(QStringView(line).mid(c1 + 1, c2 - c1 - 1), size) ||
         !TryParseInt(QStringView(line).mid(c2 + 1, c3 - c2 - 1), color))
-        throw EConvertError(QStringLiteral("'%1' is not a valid font line").arg(rawLine));
+        throw EConvertError(QStringLiteral("'%1' não é uma linha de fonte válida.").arg(rawLine));
     // Sizes are points; a negative size (a font given by its cell height)
     // is kept, one beyond what any font takes is not.
     if (size < -kMaxFontSize || size > kMaxFontSize)
-        throw EConvertError(QStringLiteral("'%1' is not a valid font line: size %2").arg(rawLine).arg(size));
+        throw EConvertError(QStringLiteral("'%1' não é uma linha de fonte válida: tamanho %2.").arg(rawLine).arg(size));
     f.Size = size;
     f.Color = color;
     f.Style = TextToFontStyles(line.mid(c3 + 1));

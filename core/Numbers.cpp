@@ -64,7 +64,7 @@ bool TryParseFloat(QStringView text, double& value, QChar decimal) {
 double ParseFloat(QStringView text, QChar decimal) {
     double v = 0;
     if (!TryParseFloat(text, v, decimal))
-        throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text.toString()));
+        throw EConvertError(QStringLiteral("'%1' não é um número real válido.").arg(text.toString()));
     return v;
 }
 
@@ -97,14 +97,14 @@ bool TryParseInt(QStringView text, int& value) { return TryParseInteger(text, va
 int ParseInt(QStringView text) {
     int v = 0;
     if (!TryParseInteger(text, v))
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text.toString()));
+        throw EConvertError(QStringLiteral("'%1' não é um número inteiro válido.").arg(text.toString()));
     return v;
 }
 
 std::int64_t ParseInt64(QStringView text) {
     std::int64_t v = 0;
     if (!TryParseInteger(text, v))
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text.toString()));
+        throw EConvertError(QStringLiteral("'%1' não é um número inteiro válido.").arg(text.toString()));
     return v;
 }
 

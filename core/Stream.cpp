@@ -21,7 +21,25 @@ constexpr std::size_t kBufferSize = 1 << 18;
 
 QByteArray Native(const QString& name) { return QFile::encodeName(name); }
 
-QString Reason() { return QString::fromLocal8Bit(std::strerror(errno)); }
+// Why the last system call failed, as the user reads it: the usual causes
+// in Portuguese, any other as the system words it.
+QString Reason() {
+    switch (errno) {
+    case ENOENT: return QStringLiteral("O arquivo ou a pasta não existe.");
+    case EACCES:
+    case EPERM: return QStringLiteral("Permissão negada.");
+    case ENOSPC: return QStringLiteral("Não há espaço no disco.");
+    case EDQUOT: return QStringLiteral("A cota do disco se esgotou.");
+    case EROFS: return QStringLiteral("O disco só permite leitura.");
+    case EISDIR: return QStringLiteral("É uma pasta.");
+    case ENOTDIR: return QStringLiteral("Uma parte do caminho não é uma pasta.");
+    case ENAMETOOLONG: return QStringLiteral("O nome é longo demais.");
+    case EIO: return QStringLiteral("Erro de entrada e saída no disco.");
+    case EMFILE:
+    case ENFILE: return QStringLiteral("Há arquivos abertos demais.");
+    default: return QString::fromLocal8Bit(std::strerror(errno));
+    }
+}
 
 }  // namespace
 
@@ -40,7 +58,7 @@ std::size_t TStream::Read(void* dst, std::size_t n) {
 }
 
 void TStream::ReadBuffer(void* dst, std::size_t n) {
-    if (Read(dst, n) != n) throw EReadError(QStringLiteral("Stream read error"));
+    if (Read(dst, n) != n) throw EReadError(QStringLiteral("Erro de leitura: os dados terminam antes do esperado."));
 }
 
 // ---- TMemoryStream
@@ -70,8 +88,8 @@ TFileStream::TFileStream(const QString& fileName, TMode mode) : fileName_(fileNa
     }
     fd_ = ::open(Native(fileName).constData(), flags, 0644);
     if (fd_ < 0) {
-        const QString what = mode == fmCreate ? QStringLiteral("Cannot create file \"%1\". %2")
-                                              : QStringLiteral("Cannot open file \"%1\". %2");
+        const QString what = mode == fmCreate ? QStringLiteral("Não foi possível criar o arquivo \"%1\". %2")
+                                              : QStringLiteral("Não foi possível abrir o arquivo \"%1\". %2");
         throw EFileError(what.arg(fileName, Reason()));
     }
     struct stat st {};
@@ -79,7 +97,7 @@ TFileStream::TFileStream(const QString& fileName, TMode mode) : fileName_(fileNa
     if (S_ISDIR(st.st_mode)) {
         ::close(fd_);
         fd_ = -1;
-        throw EFileError(QStringLiteral("Cannot open file \"%1\". Is a directory").arg(fileName));
+        throw EFileError(QStringLiteral("Não foi possível abrir o arquivo \"%1\". É uma pasta.").arg(fileName));
     }
     readOnly_ = mode == fmOpenRead;
     // A large file opened for reading is mapped; a small one is read with
@@ -127,7 +145,7 @@ void TFileStream::Flush() {
         const ssize_t w = ::pwrite(fd_, p, left, at);
         if (w < 0) {
             if (errno == EINTR) continue;
-            throw EStreamError(QStringLiteral("Stream write error: %1").arg(Reason()));
+            throw EStreamError(QStringLiteral("Erro de gravação: %1").arg(Reason()));
         }
         p += w;
         at += w;
@@ -143,13 +161,13 @@ void TFileStream::Flush() {
 
 void TFileStream::Sync() {
     Flush();
-    if (::fsync(fd_) != 0) throw EStreamError(QStringLiteral("Stream write error: %1").arg(Reason()));
+    if (::fsync(fd_) != 0) throw EStreamError(QStringLiteral("Erro de gravação: %1").arg(Reason()));
 }
 
 void TFileStream::Write(const void* src, std::size_t n) {
     if (n == 0) return;
     if (readOnly_)
-        throw EStreamError(QStringLiteral("Stream write error: \"%1\" is open for reading").arg(fileName_));
+        throw EStreamError(QStringLiteral("Erro de gravação: \"%1\" foi aberto só para leitura.").arg(fileName_));
     DropReadBuffer();
     pending_.append(static_cast<const char*>(src), n);
     size_ = std::max(size_, bufStart_ + static_cast<std::int64_t>(pending_.size()));
@@ -188,7 +206,7 @@ void TFileStream::Underflow() {
         const ssize_t r = ::pread(fd_, buf_.data(), buf_.size(), bufStart_);
         if (r < 0) {
             if (errno == EINTR) continue;
-            throw EStreamError(QStringLiteral("Stream read error: %1").arg(Reason()));
+            throw EStreamError(QStringLiteral("Erro de leitura: %1").arg(Reason()));
         }
         cur_ = buf_.data();
         end_ = buf_.data() + r;
@@ -224,7 +242,7 @@ TAtomicFile::TAtomicFile(const QString& target) : target_(target) {
         }
         if (errno != EEXIST) break;
     }
-    throw EFileError(QStringLiteral("Cannot create file \"%1\". %2").arg(target, Reason()));
+    throw EFileError(QStringLiteral("Não foi possível criar o arquivo \"%1\". %2").arg(target, Reason()));
 }
 
 TAtomicFile::~TAtomicFile() {
@@ -236,7 +254,7 @@ void TAtomicFile::Commit() {
     try {
         static_cast<TFileStream*>(stream_)->Sync();
     } catch (const EEngineError& e) {
-        throw EFileError(QStringLiteral("Cannot write file \"%1\". %2").arg(target_, e.Message()));
+        throw EFileError(QStringLiteral("Não foi possível gravar o arquivo \"%1\". %2").arg(target_, e.Message()));
     }
     delete stream_;
     stream_ = nullptr;
@@ -244,7 +262,7 @@ void TAtomicFile::Commit() {
     struct stat st {};
     if (::stat(Native(target_).constData(), &st) == 0) ::chmod(Native(temp_).constData(), st.st_mode & 07777);
     if (::rename(Native(temp_).constData(), Native(target_).constData()) != 0)
-        throw EFileError(QStringLiteral("Cannot write file \"%1\". %2").arg(target_, Reason()));
+        throw EFileError(QStringLiteral("Não foi possível gravar o arquivo \"%1\". %2").arg(target_, Reason()));
     committed_ = true;
     // Make the rename itself durable.
     const QByteArray dir = Native(QFileInfo(target_).absolutePath());

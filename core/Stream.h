@@ -19,10 +19,9 @@ public:
 
     // Reads up to n bytes; returns how many were read (0 at the end).
     std::size_t Read(void* dst, std::size_t n);
-    // Reads exactly n bytes; raises EReadError("Stream read error") when
-    // the stream ends first.
+    // Reads exactly n bytes; raises EReadError when the stream ends first.
     void ReadBuffer(void* dst, std::size_t n);
-    // Writes n bytes; raises EStreamError("Stream write error") on failure.
+    // Writes n bytes; raises EStreamError on failure.
     virtual void Write(const void* src, std::size_t n) = 0;
 
     virtual std::int64_t Position() const = 0;
@@ -92,8 +91,8 @@ private:
 class TFileStream final : public TStream {
 public:
     enum TMode { fmOpenRead, fmCreate, fmOpenReadWrite };
-    // Raises EFileError ("Cannot open file \"%s\". <reason>" or
-    // "Cannot create file \"%s\". <reason>").
+    // Raises EFileError naming the file and why it could not be opened or
+    // created.
     TFileStream(const QString& fileName, TMode mode);
     ~TFileStream() override;
 

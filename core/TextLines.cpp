@@ -90,7 +90,7 @@ std::string GatherLineBytes(TStream& stream) {
 }  // namespace
 
 QString StreamReadRawLine(TStream& stream) {
-    if (stream.AtEnd()) throw EReadError(QStringLiteral("Unexpected end of stream"));
+    if (stream.AtEnd()) throw EReadError(QStringLiteral("O arquivo termina antes do esperado."));
     const std::string bytes = GatherLineBytes(stream);
     return Cp1252ToString(bytes.data(), bytes.size());
 }
@@ -128,7 +128,7 @@ QString StreamReadLine(TStream& stream) {
 }
 
 QString StreamReadRequiredLine(TStream& stream) {
-    if (stream.AtEnd()) throw EReadError(QStringLiteral("Unexpected end of stream"));
+    if (stream.AtEnd()) throw EReadError(QStringLiteral("O arquivo termina antes do esperado."));
     return StreamReadLine(stream);
 }
 
@@ -136,7 +136,7 @@ void StreamSkipToLine(TStream& stream, QStringView marker) {
     QString line;
     for (;;) {
         if (stream.AtEnd())
-            throw EReadError(QStringLiteral("Unexpected end of stream: \"%1\" not found").arg(marker.toString()));
+            throw EReadError(QStringLiteral("O arquivo termina antes do esperado: \"%1\" não foi encontrado.").arg(marker.toString()));
         StreamReadLine(stream, line);
         if (line.compare(marker.trimmed(), Qt::CaseInsensitive) == 0) return;
     }
@@ -145,10 +145,10 @@ void StreamSkipToLine(TStream& stream, QStringView marker) {
 void StreamExpectLine(TStream& stream, QStringView marker) {
     const std::int64_t at = stream.Position();
     if (stream.AtEnd())
-        throw EReadError(QStringLiteral("Unexpected end of stream: \"%1\" expected").arg(marker.toString()));
+        throw EReadError(QStringLiteral("O arquivo termina antes do esperado: faltou \"%1\".").arg(marker.toString()));
     const QString line = StreamReadLine(stream);
     if (line.compare(marker.trimmed(), Qt::CaseInsensitive) != 0)
-        throw EFormatError(QStringLiteral("\"%1\" expected but \"%2\" found at offset %3")
+        throw EFormatError(QStringLiteral("Esperava-se \"%1\", mas há \"%2\" na posição %3.")
                                .arg(marker.toString(), line)
                                .arg(at));
 }

@@ -18,7 +18,7 @@ QString StreamReadLine(TStream& stream);
 void StreamReadLine(TStream& stream, QString& line);
 
 // Like StreamReadLine, but a line must be there: at the end of the stream
-// it raises EReadError ("Unexpected end of stream").
+// it raises EReadError.
 QString StreamReadRequiredLine(TStream& stream);
 
 // Reads a line up to CR without trimming it (the byte after the CR is

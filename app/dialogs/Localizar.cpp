@@ -1,5 +1,7 @@
 #include "app/dialogs/Localizar.h"
 
+#include <utility>
+
 #include <QAbstractTableModel>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -255,6 +257,8 @@ void TlibFormLocalizar::ReopenQuery() {
 void TlibFormLocalizar::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     ReopenQuery();
+    const QString start = std::exchange(ValorInicial, QString());
+    if (!start.isEmpty()) LocateRow(0, [&start](const QString& text) { return text == start; });
     // Each column as wide as its contents and title (within reason); the
     // last one takes what is left.
     const int columns = model_->columnCount(QModelIndex());
@@ -276,11 +280,16 @@ void TlibFormLocalizar::FillComboOrd() {
 int TlibFormLocalizar::SearchColumn() const { return std::max(0, combo_->currentIndex()); }
 
 bool TlibFormLocalizar::LocateText(const QString& text) {
-    const TField* f = ColumnField(SearchColumn());
-    if (!f || text.isEmpty()) return false;
+    if (text.isEmpty()) return false;
     const QString want = SearchFold(text);
+    return LocateRow(SearchColumn(), [&want](const QString& value) { return SearchFold(value).startsWith(want); });
+}
+
+bool TlibFormLocalizar::LocateRow(int column, const std::function<bool(const QString&)>& match) {
+    const TField* f = ColumnField(column);
+    if (!f || !query_->Active()) return false;
     for (int row = 0; row < query_->RecordCount(); ++row) {
-        if (SearchFold(f->TextOf(query_->RecordValue(row, f->Index()))).startsWith(want)) {
+        if (match(f->TextOf(query_->RecordValue(row, f->Index())))) {
             query_->SetRecNo(row + 1);
             return true;
         }

@@ -10,6 +10,7 @@
 // sets its SQL (select on line 0, order clause on line 1), closes, reopens
 // and moves it; give it a query that nothing else positions and that
 // outlives the dialog.
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -56,6 +57,10 @@ public:
     // (empty unless closed with OK), and that column's field name.
     QString ValorEscolhido;
     QString CampoEscolhido;
+    // The first grid column's value of the row the grid opens on at the
+    // next showing (the caller's current record); empty, or a value not
+    // found: the first row. The showing uses it up.
+    QString ValorInicial;
 
     // The sorted column (-1: none) and its direction.
     int SortColumn() const { return sortColumn_; }
@@ -82,6 +87,9 @@ protected:
 private:
     void ReopenQuery();
     void SyncGridToQuery();
+    // Moves the query to the first row whose text in the column matches;
+    // false when none does (the query stays).
+    bool LocateRow(int column, const std::function<bool(const QString&)>& match);
     void ChooseAndClose();
 
     std::vector<TGridColumn> columns_;

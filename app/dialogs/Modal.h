@@ -5,14 +5,25 @@
 #include <functional>
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 class QDialog;
 class QFileDialog;
 
-// Shows a message box with the text (an information box).
+// Shows a message box with the text (an information box), centred on the
+// parent's window.
 void ShowMessage(QWidget* parent, const QString& text);
-// Runs a file dialog modally; the chosen file, or empty when cancelled.
+// Tells, over the window, what could not be read: the heading (when there
+// is one) and below it one line for each thing that failed (a file's name,
+// or a sentence naming it), each line once for the whole run: lines told
+// before, by any window, are left out, and nothing is shown when none is
+// left. The message comes once the window's own showing is over, so that
+// it stands over the window.
+void ReportOnce(QWidget* window, const QString& heading, const QStringList& lines);
+// Runs a file dialog modally; the chosen file, or empty when cancelled. A
+// save dialog's name in a folder that does not exist is refused with a
+// message, and the answer is empty.
 QString RunFileDialog(QFileDialog& dialog);
 // Runs a dialog modally; its result code (QDialog::Accepted or Rejected).
 int RunModal(QDialog& dialog);

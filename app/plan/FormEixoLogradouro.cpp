@@ -4,8 +4,8 @@
 #include "app/plan/DataModule.h"
 #include "ui_EixoLogradouro.h"
 
-TtrelFormEixoLogradouro::TtrelFormEixoLogradouro(TDM& dm)
-    : TtrelRecordForm(dm, dm.LogradourosFonte, nullptr), ui_(std::make_unique<Ui::TtrelFormEixoLogradouro>()) {
+TtrelFormEixoLogradouro::TtrelFormEixoLogradouro(TDM& dm, QWidget* owner)
+    : TtrelRecordForm(dm, dm.LogradourosFonte, owner), ui_(std::make_unique<Ui::TtrelFormEixoLogradouro>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("TtrelFormEixoLogradouro"));
     model_ = new TFieldsModel(dm.LogradourosFonte, dm.Model(dm.LogradourosFonte),

@@ -1,7 +1,8 @@
 #pragma once
 // The street-axis window (LogradourosFonte): code, name, kind and length
-// of the current street axis. It is a window of its own, not kept on top
-// of the main window.
+// of the current street axis. Like the other record windows it belongs to
+// the main window (above it), so that a click on the map that shows
+// another axis does not hide it.
 #include <memory>
 
 #include "app/plan/RecordForm.h"
@@ -15,7 +16,8 @@ class TtrelFormEixoLogradouro;
 class TtrelFormEixoLogradouro : public TtrelRecordForm {
     Q_OBJECT
 public:
-    explicit TtrelFormEixoLogradouro(TDM& dm);
+    // owner: the window this one stays on top of (none: a window of its own).
+    explicit TtrelFormEixoLogradouro(TDM& dm, QWidget* owner = nullptr);
     ~TtrelFormEixoLogradouro() override;
 
     Ui::TtrelFormEixoLogradouro& Form() const { return *ui_; }

@@ -3,12 +3,15 @@
 #include <QShowEvent>
 
 #include "app/dialogs/Modal.h"
+#include "app/dialogs/Placement.h"
 #include "app/plan/RichText.h"
 #include "ui_Equipe.h"
 
 TtrelFormEquipe::TtrelFormEquipe(QWidget* owner)
-    : QWidget(owner, Qt::Window), ui_(std::make_unique<Ui::TtrelFormEquipe>()) {
+    : QWidget(owner, OwnedWindowFlags(owner)), ui_(std::make_unique<Ui::TtrelFormEquipe>()) {
     ui_->setupUi(this);
+    PlaceOnFirstShow(*this);
+    CloseOnEscape(*this);
     setObjectName(QStringLiteral("TtrelFormEquipe"));
 }
 
@@ -18,5 +21,5 @@ void TtrelFormEquipe::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous()) return;
     const QString error = LoadRichText(*ui_->Texto, QStringLiteral("equipe"), QStringLiteral("equipe.rtf"));
-    if (!error.isEmpty()) ShowMessage(this, error);
+    if (!error.isEmpty()) ReportOnce(this, QString(), {error});
 }

@@ -29,6 +29,8 @@ TtrelFormIntervencoes::TtrelFormIntervencoes(TDM& dm, TtrelFormSetoresIntervenco
     ui_->Divisor->setStretchFactor(0, 3);
     ui_->Divisor->setStretchFactor(1, 2);
     connect(ui_->BtnAbrir, &QPushButton::clicked, this, &TtrelFormIntervencoes::AbrirClick);
+    // Enter or a double click on a row opens it, as "Abrir" does.
+    connect(ui_->GridObras, &QAbstractItemView::activated, this, &TtrelFormIntervencoes::AbrirClick);
     SetupParts(ui_->Indisponivel, ui_->PainelObras, nullptr);
 }
 
@@ -42,5 +44,5 @@ void TtrelFormIntervencoes::showEvent(QShowEvent* event) {
     TtrelRecordForm::showEvent(event);
     if (event->spontaneous()) return;
     const QString error = LoadRichText(*ui_->Justificativa, QStringLiteral("obras"), QStringLiteral("justificativa.rtf"));
-    if (!error.isEmpty()) ShowMessage(this, error);
+    if (!error.isEmpty()) ReportOnce(this, QString(), {error});
 }

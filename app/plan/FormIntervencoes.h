@@ -1,7 +1,8 @@
 #pragma once
 // The works priority window (IntervencoesFonte): the page "Obras" with the
-// grid of the works in priority order, "Abrir" for the sector window of
-// the current work, and the justification text.
+// grid of the works in priority order, "Abrir" (or Enter, or a double
+// click on a row) for the sector window of the current work, and the
+// justification text.
 #include <memory>
 
 #include "app/plan/RecordForm.h"

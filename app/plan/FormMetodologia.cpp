@@ -1,7 +1,10 @@
 #include "app/plan/FormMetodologia.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QListWidget>
+#include <QStyle>
 #include <QStackedWidget>
 #include <QShowEvent>
 #include <QTabWidget>
@@ -9,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/dialogs/Modal.h"
+#include "app/dialogs/Placement.h"
 #include "app/plan/PicturePages.h"
 #include "app/plan/RichText.h"
 #include "core/Errors.h"
@@ -81,9 +85,11 @@ const QStringList& TtrelFormMetodologia::ChapterFiles() {
 }
 
 TtrelFormMetodologia::TtrelFormMetodologia(QWidget* owner)
-    : QWidget(owner, Qt::Window), ui_(std::make_unique<Ui::TtrelFormMetodologia>()) {
+    : QWidget(owner, OwnedWindowFlags(owner)), ui_(std::make_unique<Ui::TtrelFormMetodologia>()) {
     Q_INIT_RESOURCE(plan);
     ui_->setupUi(this);
+    PlaceOnFirstShow(*this);
+    CloseOnEscape(*this);
     setObjectName(QStringLiteral("TtrelFormMetodologia"));
     QTextEdit* table = nullptr;
     for (const TChapterPage& page : Pages()) {
@@ -120,7 +126,13 @@ TtrelFormMetodologia::TtrelFormMetodologia(QWidget* owner)
     }
     chapters_.push_back(table);
     ui_->Indice->setCurrentRow(0);
-    ui_->Divisor->setSizes({250, 630});
+    // The index as wide as its widest title, so that every title shows
+    // whole on one line; the chapter takes the rest.
+    QListWidget& index = *ui_->Indice;
+    const int titles = index.sizeHintForColumn(0) + 2 * index.frameWidth() + 2 * index.spacing() +
+                       index.style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+    index.setMinimumWidth(titles);
+    ui_->Divisor->setSizes({titles, std::max(300, width() - titles)});
 }
 
 TtrelFormMetodologia::~TtrelFormMetodologia() = default;
@@ -128,8 +140,9 @@ TtrelFormMetodologia::~TtrelFormMetodologia() = default;
 void TtrelFormMetodologia::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous()) return;
-    // Each chapter on its own: one that cannot be read is left empty and
-    // the others still load; one message for all that failed.
+    // Each chapter on its own: one that cannot be read shows what could be
+    // read of it and the others still load; one message for all that
+    // failed, each named once for the run.
     QStringList errors;
     for (int i = 0; i < ChapterFiles().size(); ++i) {
         const QString error = LoadRichText(*Chapter(i), QStringLiteral("metodologia"), ChapterFiles().at(i));
@@ -139,9 +152,9 @@ void TtrelFormMetodologia::showEvent(QShowEvent* event) {
         if (!picture->File().isEmpty()) continue;
         try {
             picture->LoadFile(file);
-        } catch (const EEngineError& e) {
-            errors << e.Message();
+        } catch (const EEngineError&) {
+            errors << QStringLiteral("Não foi possível carregar imagem!\n") + file;
         }
     }
-    if (!errors.isEmpty()) ShowMessage(this, errors.join(u'\n'));
+    ReportOnce(this, QString(), errors);
 }

@@ -52,10 +52,10 @@ TtrelFormMorros::TtrelFormMorros(TDM& dm, TtrelFormSetoresMorros* setores, QWidg
 TtrelFormMorros::~TtrelFormMorros() = default;
 
 void TtrelFormMorros::LoadSets(std::initializer_list<TPictureSet*> sets, bool force) {
-    bool ok = true;
+    QStringList damaged;
     for (TPictureSet* set : sets)
-        if (force || !set->ShowsCurrent()) ok = set->Load() && ok;
-    if (!ok) ShowMessage(this, QString::fromUtf8(kImageError));
+        if (force || !set->ShowsCurrent()) damaged << set->Load();
+    ReportOnce(this, QString::fromUtf8(kImageError), damaged);
 }
 
 void TtrelFormMorros::LoadPictures(bool force) {

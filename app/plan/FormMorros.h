@@ -26,7 +26,7 @@ public:
     TPictureSet& Ortofotos() const { return *ortofotos_; }
     void AbrirClick();
 
-    // The message of a picture that failed to load.
+    // The message of pictures that failed to load (their files below it).
     static constexpr const char* kImageError = "Não foi possível carregar imagem!";
 
 protected:

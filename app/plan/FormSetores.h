@@ -24,7 +24,7 @@ public:
     Ui::TtrelFormSetores& Form() const { return *ui_; }
     TPictureSet& Fotos() const { return *fotos_; }
 
-    // The message of a picture that failed to load.
+    // The message of pictures that failed to load (their files below it).
     static constexpr const char* kMediaError = "Não foi possível carregar mídia!";
 
 protected:

@@ -1,5 +1,6 @@
 #include "app/plan/PicturePages.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
@@ -48,14 +49,21 @@ QSize TPictureBox::DecodeSize() const {
 
 void TPictureBox::LoadFile(const QString& file) {
     Clear();
-    image_ = LoadPicture(file, DecodeSize());
     file_ = file;
+    try {
+        image_ = LoadPicture(file, DecodeSize());
+    } catch (const EEngineError&) {
+        failed_ = true;
+        update();
+        throw;
+    }
     update();
 }
 
 void TPictureBox::SetImage(const QImage& image) {
     grow_.stop();
     file_.clear();
+    failed_ = false;
     image_ = image;
     update();
 }
@@ -63,6 +71,13 @@ void TPictureBox::SetImage(const QImage& image) {
 void TPictureBox::Clear() { SetImage(QImage()); }
 
 void TPictureBox::paintEvent(QPaintEvent*) {
+    if (failed_) {
+        QPainter p(this);
+        p.setPen(palette().color(QPalette::PlaceholderText));
+        p.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                   QStringLiteral("Não foi possível carregar a imagem\n%1").arg(QFileInfo(file_).fileName()));
+        return;
+    }
     if (image_.isNull()) return;
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -110,7 +125,7 @@ TPictureSet::TPictureSet(QTabWidget& tabs, TDataSource& source, TRecordBinder& b
         binder.Bind(page->Comment(), comment + n);
         connect(page->Picture(), &TPictureBox::Clicked, this, [this, i] {
             const QString file = File(i);
-            if (!file.isEmpty()) ShowPicture(tabs_.window(), file);
+            if (!file.isEmpty() && !Page(i)->Picture()->Failed()) ShowPicture(tabs_.window(), file);
         });
         pages_.push_back(page);
     }
@@ -125,24 +140,24 @@ QString TPictureSet::File(int i) const {
     return f ? DataFile(folder_, f->AsString()) : QString();
 }
 
-bool TPictureSet::Load() {
-    bool ok = true;
+QStringList TPictureSet::Load() {
+    QStringList damaged;
     for (int i = 0; i < Count(); ++i) {
         TPicturePage* page = Page(i);
         const QString file = File(i);
-        bool shown = false;
-        if (!file.isEmpty() && QFileInfo(file).isFile()) {
+        const bool shown = !file.isEmpty() && QFileInfo(file).isFile();
+        if (shown) {
             try {
                 page->Picture()->LoadFile(file);
-                shown = true;
             } catch (const EEngineError&) {
-                ok = false;
+                damaged << QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
             }
+        } else {
+            page->Picture()->Clear();
         }
-        if (!shown) page->Picture()->Clear();
         tabs_.setTabVisible(tabs_.indexOf(page), shown);
     }
-    return ok;
+    return damaged;
 }
 
 bool TPictureSet::ShowsCurrent() const {
@@ -160,10 +175,11 @@ void ShowPicture(QWidget* parent, const QString& file) {
     TlibFormHotLink viewer(parent);
     try {
         viewer.LoadFromFile(file);
-    } catch (const EEngineError& e) {
-        ShowMessage(parent, e.Message());
+    } catch (const EEngineError&) {
+        ShowMessage(parent, QStringLiteral("Não foi possível carregar imagem!\n") + QDir::toNativeSeparators(file));
         return;
     }
     viewer.setProperty("PictureFile", file);
     RunModal(viewer);
 }
+

@@ -1,9 +1,10 @@
 #pragma once
 // The photograph pages of the record windows: one sub-page per picture
 // field of the current record, shown exactly when its file (in a media
-// folder under the data folder) exists and loads, with the picture decoded
-// at the size shown and its comment; a click on the picture opens it
-// whole.
+// folder under the data folder) exists, with the picture decoded at the
+// size shown and its comment; a click on the picture opens it whole. A
+// file that cannot be read keeps its page, which says so beside its
+// comment, and is named once in a message.
 #include <QImage>
 #include <QString>
 #include <QTimer>
@@ -24,12 +25,14 @@ public:
     explicit TPictureBox(QWidget* parent = nullptr);
 
     // Reads the file at the size shown (LoadPicture); raises what that
-    // raises, and then the box is cleared.
+    // raises, and then the box keeps the file's name and shows that it
+    // could not be read (Failed).
     void LoadFile(const QString& file);
     void SetImage(const QImage& image);
     void Clear();
     const QImage& Image() const { return image_; }
     const QString& File() const { return file_; }
+    bool Failed() const { return failed_; }
     // The size the picture is decoded to cover.
     QSize DecodeSize() const;
 
@@ -44,6 +47,7 @@ protected:
 private:
     QImage image_;
     QString file_;
+    bool failed_ = false;
     QTimer grow_;
 };
 
@@ -79,9 +83,9 @@ public:
     // name is empty or refused (absolute, or climbing out of the folder).
     QString File(int i) const;
     // Loads every picture of the current record, each on its own: a page
-    // is shown exactly when its file exists and loads. False when a file
-    // that exists failed to load.
-    bool Load();
+    // is shown exactly when its file exists. Answers the files that exist
+    // and could not be read, by their full paths (their pages say so).
+    QStringList Load();
     // Whether the pages show the files of the current record.
     bool ShowsCurrent() const;
 

@@ -82,6 +82,6 @@ TtrelFormMorros* TPlanForms::Morros() {
 }
 
 TtrelFormEixoLogradouro* TPlanForms::EixoLogradouro() {
-    if (!eixoLogradouro_) eixoLogradouro_ = std::make_unique<TtrelFormEixoLogradouro>(*DM);
+    if (!eixoLogradouro_) eixoLogradouro_ = std::make_unique<TtrelFormEixoLogradouro>(*DM, MainWindow);
     return eixoLogradouro_.get();
 }

@@ -4,11 +4,14 @@
 #include <QLabel>
 #include <QShowEvent>
 
+#include "app/dialogs/Placement.h"
 #include "app/plan/DataModule.h"
 #include "core/Errors.h"
 
 TtrelRecordForm::TtrelRecordForm(TDM& dm, TDataSource& source, QWidget* owner)
-    : QWidget(owner, Qt::Window), dm_(dm), source_(source) {
+    : QWidget(owner, OwnedWindowFlags(owner)), dm_(dm), source_(source) {
+    PlaceOnFirstShow(*this);
+    CloseOnEscape(*this);
     // A move to another record (identify, search, navigator, a new hill
     // for the sectors of a hill) refreshes the pictures of a shown window.
     auto moved = [this] {

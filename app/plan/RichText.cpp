@@ -1,5 +1,6 @@
 #include "app/plan/RichText.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTextEdit>
 
@@ -10,16 +11,18 @@
 
 QString LoadRichText(QTextEdit& edit, const QString& folder, const QString& name) {
     const QString file = DataFile(folder, name);
-    QString error;
-    if (file.isEmpty() || !QFileInfo(file).isFile()) {
-        error = QStringLiteral("Arquivo não encontrado: \"%1\"").arg(file.isEmpty() ? JoinPath(folder, name) : file);
-    } else {
-        try {
-            ReadRtfFile(file, *edit.document());
-        } catch (const EEngineError& e) {
-            error = e.Message();
-        }
+    const QString shown = QDir::toNativeSeparators(file.isEmpty() ? JoinPath(folder, name) : file);
+    edit.clear();
+    if (file.isEmpty() || !QFileInfo(file).isFile()) return QStringLiteral("Arquivo não encontrado: \"%1\"").arg(shown);
+    try {
+        ReadRtfFile(file, *edit.document());
+        return QString();
+    } catch (const ERtfError&) {
+        // The document keeps what was read before the fault.
+        if (!edit.document()->isEmpty())
+            return QStringLiteral("O arquivo \"%1\" está danificado: é mostrada a parte que pôde ser lida.").arg(shown);
+        return QStringLiteral("O arquivo \"%1\" está danificado e não pôde ser lido.").arg(shown);
+    } catch (const EEngineError&) {
+        return QStringLiteral("Não foi possível ler o arquivo \"%1\".").arg(shown);
     }
-    if (!error.isEmpty()) edit.clear();
-    return error;
 }

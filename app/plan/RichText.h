@@ -6,6 +6,8 @@
 class QTextEdit;
 
 // Reads the file of that name in a media folder under the data folder into
-// the control. On failure the control is cleared and the answer is the
-// message that says why; empty when the file was read.
+// the control. On failure the answer is the message that names the file
+// and says why (empty when the file was read whole); a damaged file leaves
+// in the control the part that could be read, any other failure an empty
+// control.
 QString LoadRichText(QTextEdit& edit, const QString& folder, const QString& name);

@@ -15,12 +15,14 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "app/HelpWindow.h"
 #include "app/SaveImage.h"
 #include "app/dialogs/BaseLayers.h"
 #include "app/dialogs/DataFolder.h"
 #include "app/dialogs/Localizar.h"
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/Pictures.h"
+#include "app/dialogs/SaveDialog.h"
 #include "app/dialogs/SmallForms.h"
 #include "app/dialogs/WaitBox.h"
 #include "app/plan/DataModule.h"
@@ -106,8 +108,8 @@ TtrelViewWin::TtrelViewWin(QWidget* parent) : TkovisViewWin(parent) {
 
     // The record windows' "Localizar" runs the search dialogs.
     forms_ = std::make_unique<TPlanForms>(
-        this, [this](QString& field, QVariant& value) { return RunSearch(LocalizarSetor(), field, value); },
-        [this](QString& field, QVariant& value) { return RunSearch(LocalizarMorro(), field, value); });
+        this, [this](QString& field, QVariant& value) { return RunSearch(LocalizarSetor(), forms_->DM->Setores, field, value); },
+        [this](QString& field, QVariant& value) { return RunSearch(LocalizarMorro(), forms_->DM->Morros, field, value); });
     pathDialog_ = std::make_unique<TlibPathDialog>(this);
 
 
@@ -391,7 +393,12 @@ void TtrelViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
     TkovisViewWin::ViewVisualObjectIdentify(object);
 }
 
-bool TtrelViewWin::RunSearch(TlibFormLocalizar& dialog, QString& field, QVariant& value) {
+bool TtrelViewWin::RunSearch(TlibFormLocalizar& dialog, TDataSet& current, QString& field, QVariant& value) {
+    // The list opens on the window's current record.
+    const std::vector<TGridColumn>& columns = dialog.Columns();
+    TField* key = !columns.empty() && current.Active() && !current.IsEmpty() ? current.FindField(columns.front().FieldName)
+                                                                              : nullptr;
+    dialog.ValorInicial = key ? key->AsString() : QString();
     if (!PlanDataOpen() || RunModal(dialog) != QDialog::Accepted) return false;
     field = dialog.CampoEscolhido;
     value = dialog.ValorEscolhido;
@@ -618,10 +625,8 @@ QFileDialog& TtrelViewWin::SaveCamada() {
     if (saveCamada_) return *saveCamada_;
     // The layer is saved as a shapefile only. The window asks about an
     // existing file itself, once the extension has been put right.
-    saveCamada_ = std::make_unique<QFileDialog>(this, QStringLiteral("Salvar Camada Como..."));
+    saveCamada_ = std::make_unique<TSaveFileDialog>(this, QStringLiteral("Salvar Camada Como..."));
     QFileDialog* save = saveCamada_.get();
-    save->setAcceptMode(QFileDialog::AcceptSave);
-    save->setFileMode(QFileDialog::AnyFile);
     save->setOption(QFileDialog::DontConfirmOverwrite);
     save->setNameFilters({kShapeFilter, kAllFilter});
     save->setDefaultSuffix(QStringLiteral("shp"));
@@ -675,6 +680,10 @@ QFileDialog& TtrelViewWin::SaveMapa() {
 }
 
 void TtrelViewWin::Mapa_SalvarComoExecute() { SaveMapImage(this, *View(), SaveMapa(), *WaitBox()); }
+
+// ---- help
+
+void TtrelViewWin::Ajuda_TopicosExecute() { ShowHelpContents(this, QStringLiteral("qrc:/help/trel.html")); }
 
 // ---- full screen
 

@@ -94,6 +94,8 @@ public:
     void Camada1Click();
     void TimerRedrawTimer();
     void Exibir_TelaCheiaExecute() override;
+    // The help page of this window's own commands.
+    void Ajuda_TopicosExecute() override;
     void LeaveFullScreen() override;
 
     // Opens one base layer file into the view at the position; false when
@@ -121,8 +123,9 @@ private:
     // True when the plan's database is open; else says that the searches
     // cannot run.
     bool PlanDataOpen();
-    // Runs a search dialog; its chosen field and value after OK.
-    bool RunSearch(TlibFormLocalizar& dialog, QString& field, QVariant& value);
+    // Runs a search dialog of a record window, open on the window's current
+    // record; its chosen field and value after OK.
+    bool RunSearch(TlibFormLocalizar& dialog, TDataSet& current, QString& field, QVariant& value);
     // The active layer's attribute table on the object's record; the
     // table, or nullptr when the record is not found.
     TDataSet* LocateRecord(TLayer& layer, const TVisualObject& object);

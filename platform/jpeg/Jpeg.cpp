@@ -174,12 +174,12 @@ QImage Oriented(const QImage& image, int orientation) {
 
 QByteArray ReadJpegFile(const QString& file) {
     QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) throw EFileError(QStringLiteral("Cannot open file \"%1\"").arg(file));
+    if (!f.open(QIODevice::ReadOnly)) throw EFileError(QStringLiteral("Não foi possível abrir o arquivo \"%1\".").arg(file));
     if (f.size() > kMaxJpegFileBytes)
         throw EJpegError(QStringLiteral("\"%1\" is too large to be read (%2 bytes)").arg(file).arg(f.size()));
     QByteArray data = f.readAll();
     if (f.error() != QFileDevice::NoError)
-        throw EFileError(QStringLiteral("Cannot read file \"%1\": %2").arg(file, f.errorString()));
+        throw EFileError(QStringLiteral("Não foi possível ler o arquivo \"%1\": %2").arg(file, f.errorString()));
     return data;
 }
 
@@ -385,5 +385,5 @@ void SaveJpeg(const QImage& image, const QString& file, int quality) {
     const QByteArray bytes = Encode(image, quality);
     QSaveFile f(file);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
-        throw EFileError(QStringLiteral("Cannot write file \"%1\"").arg(file));
+        throw EFileError(QStringLiteral("Não foi possível gravar o arquivo \"%1\".").arg(file));
 }

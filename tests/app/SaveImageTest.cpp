@@ -251,13 +251,31 @@ TEST_F(SaveImageTest, TheTypedExtensionDecidesElseTheEntryAddsItsOwn) {
 }
 
 TEST_F(SaveImageTest, AFailedWriteSaysSoAndLeavesNoFile) {
+    // A name in a folder that does not exist is refused before anything is
+    // written, and the dialog itself stays open on it.
     Save("Mapa_SalvarComo", kBmp, QStringLiteral("missing/mapa.bmp"));
+    const QString refused = QStringLiteral("A pasta \"%1\" não existe.\nEscolha uma pasta existente.").arg(Path("missing"));
+    ASSERT_EQ(messages, QStringList{refused});
+    EXPECT_FALSE(waitShownAtMessage);
+    auto dialog = MakeSaveDialog(win.get(), SaveMapaMain());
+    dialog->setDirectory(out.path());
+    for (const QString& name : {QStringLiteral("missing/mapa.jpg"), QStringLiteral("mapa.jpg")}) {
+        dialog->setResult(QDialog::Rejected);
+        dialog->selectFile(name);
+        QMetaObject::invokeMethod(dialog.get(), "accept");
+        EXPECT_EQ(dialog->result(), name == QStringLiteral("mapa.jpg") ? QDialog::Accepted : QDialog::Rejected);
+    }
+    EXPECT_EQ(messages, (QStringList{refused, refused})) << messages.join(u'|').toStdString();
+    messages.clear();
+
     ASSERT_TRUE(QDir(out.path()).mkdir(QStringLiteral("taken.emf")));
     UseLayer(QStringLiteral("Setores de Risco"));
     Save("Camada_SalvarComo", kEmf, QStringLiteral("taken.emf"));
-    ASSERT_EQ(messages.size(), 2);
-    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Não foi possível salvar o arquivo ") + Path("missing/mapa.bmp")));
-    EXPECT_TRUE(messages[1].startsWith(QStringLiteral("Não foi possível salvar o arquivo ") + Path("taken.emf")));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Não foi possível salvar o arquivo ") + Path("taken.emf")));
+    // Said in Portuguese, down to the system's reason.
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("Não foi possível gravar o arquivo"))) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("É uma pasta."))) << messages[0].toStdString();
     // The box closed before the message.
     EXPECT_FALSE(waitShownAtMessage);
     EXPECT_FALSE(win->WaitBox()->isVisible());

@@ -531,6 +531,8 @@ TEST_F(ViewWinTest, LayerListShowsHidesAndPicksTheActiveLayer) {
 TEST_F(ViewWinTest, KeysToolBarsAndStatusPanelsServeTheUser) {
     // Qt's own texts speak Portuguese.
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancelar"));
+    // Also those Qt's file lacks: the file dialog's kind of a folder.
+    EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder", "All other platforms"), QStringLiteral("Pasta"));
     EXPECT_TRUE(win->WaitBox()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
     // The status panels start with their captions and keep their widths.

@@ -150,6 +150,21 @@ TEST_F(LocalizarTest, SectorSearchFindsInTheChosenColumn) {
     d.ComboOrd()->setCurrentIndex(1);
     d.EditLocalizar()->setText(QStringLiteral("rua arvore"));
     EXPECT_EQ(Current(d, "cod_morrosetor"), QStringLiteral("M05S01"));
+
+    // Shown for a record window, the list opens on its current sector (a
+    // value used up by that showing); Enter in the list chooses the row.
+    TModalScope scope;
+    d.hide();
+    d.ValorInicial = QStringLiteral("M07S02");
+    d.show();
+    EXPECT_EQ(Current(d, "cod_morrosetor"), QStringLiteral("M07S02"));
+    EXPECT_EQ(d.DBLocalizar()->currentIndex().row(), GridColumn(d).indexOf(QStringLiteral("M07S02")));
+    EXPECT_TRUE(d.ValorInicial.isEmpty());
+    QTest::keyClick(d.DBLocalizar(), Qt::Key_Down);
+    QTest::keyClick(d.DBLocalizar(), Qt::Key_Enter);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(d.ValorEscolhido, QStringLiteral("M08S01"));
 }
 
 TEST_F(LocalizarTest, ColumnTitlesSortAsSqliteDoes) {

@@ -17,13 +17,18 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QScreen>
 #include <QTextEdit>
+#include <QTimer>
+#include <QWindow>
 #include <QToolButton>
 
 #include "tests/support/SamplePlanSuite.h"
 #include "app/dialogs/DataFolder.h"
 #include "app/dialogs/HotLink.h"
 #include "app/dialogs/Modal.h"
+#include "app/dialogs/Placement.h"
 #include "app/plan/DataControls.h"
 #include "app/plan/DataModule.h"
 #include "app/plan/FormEixoLogradouro.h"
@@ -208,16 +213,19 @@ TEST_F(PlanTest, SectorWindowShowsItsRecordAndEachPhotographOnItsOwn) {
     EXPECT_TRUE(messages.isEmpty());
 
     // The window follows its dataset while shown: a photograph named but
-    // missing is no error; a damaged one hides its page alone, with one
-    // message.
+    // missing is no error; a damaged one keeps its page, which says so,
+    // and is named in one message.
     m.Setores.Next();
     EXPECT_EQ(win.Form().DBEditSetor->text(), QStringLiteral("S03"));
     EXPECT_EQ(Shown(win.Fotos()), (QList<int>{1, 3, 4, 5}));
     EXPECT_TRUE(messages.isEmpty());
     win.Form().Navegador->BtnClick(TDBNavigator::nbNext);
+    QCoreApplication::processEvents();
     EXPECT_EQ(win.Form().DBEditSetor->text(), QStringLiteral("S04"));
-    EXPECT_EQ(Shown(win.Fotos()), (QList<int>{1, 2, 3, 5}));
-    EXPECT_EQ(messages, QStringList{QString::fromUtf8(TtrelSetorForm::kMediaError)});
+    EXPECT_EQ(Shown(win.Fotos()), (QList<int>{1, 2, 3, 4, 5}));
+    EXPECT_TRUE(win.Fotos().Page(3)->Picture()->Failed());
+    EXPECT_EQ(messages, QStringList{QString::fromUtf8(TtrelSetorForm::kMediaError) + u'\n' +
+                                    JoinPath(work.path(), QStringLiteral("fotos/m01s04_4.jpg"))});
 
     // A click on a photograph opens that file in the picture viewer.
     win.Fotos().Page(2)->Picture()->Clicked();
@@ -359,6 +367,7 @@ TEST_F(PlanTest, StreetAxisWindowShowsTheAxisOfTheMapsId) {
 TEST_F(PlanTest, TextWindowsReadEachChapterOnItsOwn) {
     TtrelFormEquipe equipe(nullptr);
     equipe.show();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(equipe.Form().Texto->toPlainText().contains(QStringLiteral("Coordena")));
     EXPECT_TRUE(messages.isEmpty());
 
@@ -369,6 +378,7 @@ TEST_F(PlanTest, TextWindowsReadEachChapterOnItsOwn) {
     metodologia.Form().Indice->setCurrentRow(5);
     EXPECT_EQ(metodologia.Form().PageControl->currentIndex(), 5);
     metodologia.show();
+    QCoreApplication::processEvents();
     for (int i = 0; i < 13; ++i)
         EXPECT_EQ(metodologia.Chapter(i)->toPlainText().isEmpty(), i == 2) << i;
     EXPECT_TRUE(metodologia.Chapter(12)->toPlainText().contains(QStringLiteral("Tabela 2")));
@@ -377,4 +387,167 @@ TEST_F(PlanTest, TextWindowsReadEachChapterOnItsOwn) {
     // The chapters' figures come with the window.
     EXPECT_EQ(metodologia.Figures().size(), 12u);
     for (TPictureBox* figure : metodologia.Figures()) EXPECT_FALSE(figure->Image().isNull());
+}
+
+TEST_F(PlanTest, EachDamagedFileIsNamedOnceAndWhatCanBeReadIsShown) {
+    // The sample's fourth photograph of M01S04 is damaged; an orthophoto
+    // and a chapter are damaged here (the chapter cut short).
+    const QString photo = JoinPath(work.path(), QStringLiteral("fotos/m01s04_4.jpg"));
+    const QString ortho = JoinPath(work.path(), QStringLiteral("ortofotos/m01_orto2.jpg"));
+    const QString chapter = JoinPath(work.path(), QStringLiteral("metodologia/05 - estruturacao.rtf"));
+    {
+        QFile f(ortho);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\xFF\xD8 not a picture");
+    }
+    {
+        QFile f(chapter);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.resize(f.size() / 2));
+    }
+    TDM& m = Open();
+    const QString media = QString::fromUtf8(TtrelSetorForm::kMediaError);
+    const QString image = QString::fromUtf8(TtrelFormMorros::kImageError);
+
+    // The sector: one message, the text with the file below it; the page
+    // stays with its comment. Visits again, and another window showing the
+    // same file, say nothing more.
+    TtrelFormSetores setores(m, nullptr);
+    ASSERT_TRUE(setores.ShowLocated(QStringLiteral("cod_morrosetor"), QStringLiteral("M01S04")));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages, QStringList{media + u'\n' + photo});
+    EXPECT_TRUE(setores.Fotos().PageVisible(3));
+    EXPECT_TRUE(setores.Fotos().Page(3)->Picture()->Failed());
+    EXPECT_FALSE(setores.Fotos().Page(3)->Comment()->toPlainText().isEmpty());
+    setores.Form().Navegador->BtnClick(TDBNavigator::nbNext);
+    setores.Form().Navegador->BtnClick(TDBNavigator::nbPrior);
+    setores.hide();
+    setores.ShowForm();
+    TtrelFormSetoresMorros ofHill(m, nullptr);
+    ASSERT_TRUE(ofHill.ShowLocated(QStringLiteral("cod_morrosetor"), QStringLiteral("M01S04")));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_TRUE(ofHill.Fotos().Page(3)->Picture()->Failed());
+    // A click on the damaged picture opens no viewer.
+    ofHill.Fotos().Page(3)->Picture()->Clicked();
+    EXPECT_TRUE(pictures.isEmpty());
+
+    // The hill: its own text, once.
+    TtrelFormMorros morros(m, nullptr, nullptr);
+    morros.ShowForm();
+    morros.Form().Navegador->BtnClick(TDBNavigator::nbNext);
+    morros.Form().Navegador->BtnClick(TDBNavigator::nbPrior);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.mid(1), QStringList{image + u'\n' + ortho});
+    EXPECT_TRUE(morros.Ortofotos().PageVisible(1));
+
+    // The chapter cut short: a Portuguese message naming it, and the part
+    // that was read; shown again, the window says nothing more.
+    TtrelFormMetodologia metodologia(nullptr);
+    metodologia.show();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_EQ(messages[2], QStringLiteral("O arquivo \"%1\" está danificado: é mostrada a parte que pôde ser lida.").arg(chapter));
+    EXPECT_TRUE(metodologia.Chapter(4)->toPlainText().contains(QStringLiteral("Estruturação de um Modelo de Decisão")));
+    metodologia.hide();
+    metodologia.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.size(), 3);
+}
+
+TEST_F(PlanTest, WindowsOpenWhollyOnTheScreenAboveTheMainWindow) {
+    TDM& m = Open();
+    QWidget main;
+    main.resize(700, 500);
+    main.move(60, 40);
+    main.show();
+    const QRect screen = main.screen()->availableGeometry();
+    TtrelFormMetodologia metodologia(&main);  // larger than the screen here
+    TtrelFormSetores setores(m, &main);
+    TtrelFormMorros morros(m, nullptr, &main);
+    TtrelFormEixoLogradouro eixo(m, &main);
+    for (QWidget* w : std::initializer_list<QWidget*>{&metodologia, &setores, &morros, &eixo}) {
+        w->show();
+        QCoreApplication::processEvents();
+        const std::string name = w->objectName().toStdString();
+        EXPECT_TRUE(screen.contains(w->frameGeometry())) << name;
+        EXPECT_EQ(w->windowType(), Qt::Dialog) << name;
+        ASSERT_NE(w->windowHandle(), nullptr);
+        EXPECT_EQ(w->windowHandle()->transientParent(), main.windowHandle()) << name;
+    }
+    EXPECT_NE(setores.pos(), morros.pos());
+    // Shown again, a window stays where the user put it.
+    setores.hide();
+    setores.move(screen.topLeft() + QPoint(5, 5));
+    setores.show();
+    EXPECT_EQ(setores.pos(), screen.topLeft() + QPoint(5, 5));
+
+    // A message stands over its window's centre; over the main window when
+    // its own window is not shown.
+    ModalHooks().Message = nullptr;
+    QList<QPoint> centres;
+    auto answer = [&centres] {
+        QTimer::singleShot(0, [&centres] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                centres << box->frameGeometry().center();
+                box->close();
+            }
+        });
+    };
+    answer();
+    ShowMessage(&morros, QStringLiteral("x"));
+    TtrelFormEquipe hidden(&main);
+    answer();
+    ShowMessage(&hidden, QStringLiteral("y"));
+    ASSERT_EQ(centres.size(), 2);
+    EXPECT_LE((centres[0] - morros.frameGeometry().center()).manhattanLength(), 60);
+    EXPECT_LE((centres[1] - main.frameGeometry().center()).manhattanLength(), 60);
+}
+
+TEST_F(PlanTest, ListsOpenOnEnterAndDoubleClickEscapeClosesAndTitlesShowWhole) {
+    TDM& m = Open();
+    QWidget main;
+    main.show();
+    TtrelFormSetoresIntervencoes setores(m, &main);
+    TtrelFormIntervencoes works(m, &setores, &main);
+    works.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&works));
+    // A double click on a row opens that work's sector; so does Enter.
+    TDBGrid* grid = works.Form().GridObras;
+    const QRect cell = grid->visualRect(grid->model()->index(3, 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    EXPECT_TRUE(setores.isVisible());
+    EXPECT_EQ(setores.Form().DBEditReferencia->text(), grid->model()->index(3, 1).data().toString());
+    setores.close();
+    QTest::keyClick(grid, Qt::Key_Down);
+    QTest::keyClick(grid, Qt::Key_Return);
+    EXPECT_TRUE(setores.isVisible());
+    EXPECT_EQ(setores.Form().DBEditReferencia->text(), grid->model()->index(4, 1).data().toString());
+    // Escape closes a record window.
+    works.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&works));
+    QTest::keyClick(grid, Qt::Key_Escape);
+    EXPECT_FALSE(works.isVisible());
+
+    // The methodology's index shows every title whole, on one line.
+    TtrelFormMetodologia metodologia(&main);
+    metodologia.show();
+    QCoreApplication::processEvents();
+    QListWidget* index = metodologia.Form().Indice;
+    const QFontMetrics fm(index->font());
+    for (int i = 0; i < index->count(); ++i) {
+        const QRect r = index->visualItemRect(index->item(i));
+        EXPECT_GE(r.width(), fm.horizontalAdvance(index->item(i)->text())) << i;
+        EXPECT_LE(r.right(), index->viewport()->width()) << i;
+        EXPECT_LT(r.height(), 2 * fm.lineSpacing()) << i;
+    }
+
+    // Hints stay four minutes in windows made after the pause was set.
+    SetHintHidePause(240000);
+    QLabel later(QStringLiteral("x"));
+    later.setToolTip(QStringLiteral("dica"));
+    QHelpEvent hint(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
+    QCoreApplication::sendEvent(&later, &hint);
+    EXPECT_EQ(later.toolTipDuration(), 240000);
 }

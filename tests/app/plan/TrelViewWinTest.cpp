@@ -19,12 +19,14 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QTextBrowser>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 
 #include "tests/support/SamplePlanSuite.h"
+#include "app/HelpWindow.h"
 #include "app/dialogs/BaseLayers.h"
 #include "app/dialogs/DataFolder.h"
 #include "app/dialogs/Localizar.h"
@@ -276,6 +278,20 @@ TEST_F(TrelViewWinTest, StartsOnTheDefaultMapWithThePlansMenusAndButtons) {
     EXPECT_TRUE(win->Forms().Equipe()->isVisible());
     Child("Intervenes20091")->trigger();
     EXPECT_TRUE(win->Forms().Intervencoes()->isVisible());
+
+    // Help (F1) tells of this window's commands, and of none it hides.
+    EXPECT_EQ(Child("Ajuda_Topicos")->shortcut(), QKeySequence(Qt::Key_F1));
+    Child("Ajuda_Topicos")->trigger();
+    auto* help = win->findChild<THelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    const QString page = help->Browser()->toPlainText();
+    for (const char* told : {"Localizar Morro", "Carregar Base", "Carregar / Descarregar Base...", "Mapa Completo",
+                             "Voltar", "Dados do TREL", "Metodologia do Trabalho...", "Equipe...", "Morros Mapeados...",
+                             "Setores de Risco Identificados...", "Prioridade de Obras", "Salvar Como...", "Tela Cheia"})
+        EXPECT_TRUE(page.contains(QString::fromUtf8(told))) << told;
+    for (const char* hidden : {"Abrir...", "Propriedades...", "Imprimir...", "Tabela de Atributos", "Resultado de Consulta",
+                               "Barra Principal", "Limpar Seleção", "Medir Área", "Aproximar Camada", "Selecionar"})
+        EXPECT_FALSE(page.contains(QString::fromUtf8(hidden))) << hidden;
 }
 
 TEST_F(TrelViewWinTest, IdentifyOpensTheRecordWindowOfTheObjectsLayer) {
