@@ -26,7 +26,7 @@ namespace {
 constexpr int kDpi = 600;
 const QMarginsF kMargins(10, 10, 10, 10);
 
-QApplication& App() { return BenchApp("bench-print"); }
+QApplication& App() { return BenchEngineApp("bench-print"); }
 
 QTemporaryDir& Dir() {
     static QTemporaryDir dir;

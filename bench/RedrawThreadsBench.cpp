@@ -23,7 +23,7 @@
 
 namespace {
 
-QApplication& App() { return BenchApp("bench-redrawthreads"); }
+QApplication& App() { return BenchEngineApp("bench-redrawthreads"); }
 
 QTemporaryDir& Dir() {
     static QTemporaryDir dir;
