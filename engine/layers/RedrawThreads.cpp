@@ -207,59 +207,75 @@ void TLayerRedrawThread::ReleasePicture() {
 
 // What the workers share with the owner. Kept alive by the tasks still
 // queued, which find it stopped and leave at once.
+//
+// No task ever waits: a task is handed to the pool only when its picture
+// may be painted at once (in painting order, and no more pictures out at
+// once than the workers and as many again waiting to be laid), and the
+// owner hands out the next ones as it lays pictures. A worker is thus never
+// held by a redraw whose owner is busy elsewhere (with another list's
+// redraw, say), and memory stays bounded.
 struct TLayersRedrawThread::TState {
     std::mutex mutex;
     std::condition_variable changed;
     std::atomic<bool> stop{false};
-    bool stopped = false;  // under mutex: no task starts after this
-    int running = 0;       // tasks painting now
-    // Pictures are handed out in painting order, and no more at once than
-    // the workers and as many again waiting to be laid: memory stays
-    // bounded, and the picture laid next is never kept waiting for one.
-    std::size_t nextPicture = 0;
-    std::size_t out = 0;
+    bool stopped = false;  // under mutex: no task is handed out after this
+    int running = 0;       // tasks handed to the pool and not ended
+    std::size_t nextPicture = 0;  // the next picture to hand out
+    std::size_t out = 0;          // handed out and not laid yet
     std::size_t maxOut = 0;
     std::vector<char> done;
+    std::vector<TLayerRedrawThread*> items;
     QSize size;
     TDrawContextMaker maker;
     std::function<void()> ready;
 };
+
+namespace {
+
+using TSharedState = std::shared_ptr<TLayersRedrawThread::TState>;
+
+void PaintOne(const TSharedState& s, std::size_t i);
+
+// Hands out the pictures that may be painted now. Called with the mutex
+// held.
+void HandOut(const TSharedState& s) {
+    while (!s->stopped && s->nextPicture < s->items.size() && s->out < s->maxOut) {
+        const std::size_t i = s->nextPicture++;
+        ++s->out;
+        ++s->running;
+        TRedrawPool::Instance().Submit([s, i] { PaintOne(s, i); });
+    }
+}
+
+void PaintOne(const TSharedState& s, std::size_t i) {
+    if (!s->stop) s->items[i]->Run(s->size, s->maker, s->stop);
+    {
+        std::lock_guard lock(s->mutex);
+        s->done[i] = 1;
+    }
+    if (s->ready && !s->stop) s->ready();
+    {
+        std::lock_guard lock(s->mutex);
+        --s->running;
+    }
+    s->changed.notify_all();
+}
+
+}  // namespace
 
 TLayersRedrawThread::TLayersRedrawThread(std::vector<TLayer*> layers, QSize size, TDrawContextMaker maker,
                                          std::function<void()> ready)
     : state_(std::make_shared<TState>()) {
     layers_.reserve(layers.size());
     for (TLayer* l : layers) layers_.emplace_back(*l);
+    for (TLayerRedrawThread& l : layers_) state_->items.push_back(&l);
     state_->done.assign(layers_.size(), 0);
     state_->size = size;
     state_->maker = std::move(maker);
     state_->ready = std::move(ready);
     state_->maxOut = 2 * std::max(2u, std::thread::hardware_concurrency());
-    for (std::size_t i = 0; i < layers_.size(); ++i) {
-        TLayerRedrawThread* item = &layers_[i];
-        TRedrawPool::Instance().Submit([s = state_, item, i] {
-            {
-                std::unique_lock lock(s->mutex);
-                s->changed.wait(lock, [&] { return s->stopped || (s->nextPicture == i && s->out < s->maxOut); });
-                if (s->stopped) return;
-                ++s->nextPicture;
-                ++s->out;
-                ++s->running;
-            }
-            s->changed.notify_all();
-            item->Run(s->size, s->maker, s->stop);
-            {
-                std::lock_guard lock(s->mutex);
-                s->done[i] = 1;
-            }
-            if (s->ready) s->ready();
-            {
-                std::lock_guard lock(s->mutex);
-                --s->running;
-            }
-            s->changed.notify_all();
-        });
-    }
+    std::lock_guard lock(state_->mutex);
+    HandOut(state_);
 }
 
 TLayersRedrawThread::~TLayersRedrawThread() {
@@ -293,11 +309,9 @@ void TLayersRedrawThread::LayOne(QPainter& target, std::size_t i) {
         target.restore();
     }
     layers_[i].ReleasePicture();
-    {
-        std::lock_guard lock(state_->mutex);
-        --state_->out;
-    }
-    state_->changed.notify_all();
+    std::lock_guard lock(state_->mutex);
+    --state_->out;
+    HandOut(state_);
 }
 
 bool TLayersRedrawThread::ComposeReady(QPainter& target) {

@@ -80,8 +80,10 @@ public:
     std::size_t Count() const { return layers_.size(); }
     TLayer& LayerAt(std::size_t i) const { return layers_[i].Layer(); }
 
-private:
+    // What the workers share with this object (RedrawThreads.cpp).
     struct TState;
+
+private:
     void LayOne(QPainter& target, std::size_t i);
 
     std::vector<TLayerRedrawThread> layers_;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <random>
 #include <thread>
@@ -153,6 +154,17 @@ protected:
         }
     }
 
+    // Layers of one box each.
+    static void AddBoxLayers(TLayers& layers, TLayerHost& host, int count) {
+        for (int l = 0; l < count; ++l) {
+            auto layer = std::make_unique<TLayer>(&host);
+            layer->Edit();
+            layer->Add(std::make_unique<TViewBox>(l % kWidth, 10, l % kWidth + 20, 40));
+            layer->EndEdit();
+            layers.Add(std::move(layer));
+        }
+    }
+
     static void AddSlowLayers(TLayers& layers, TLayerHost& host, int count, int objects) {
         for (int l = 0; l < count; ++l) {
             auto layer = std::make_unique<TLayer>(&host);
@@ -281,6 +293,37 @@ TEST_F(RedrawThreads, ChangesStopTheRunningRedrawFirst) {
     start();
     layers.reset();  // the list's end, its layers with it
     EXPECT_EQ(TSlowBox::Active.load(), 0);
+}
+
+TEST_F(RedrawThreads, AQueryOnOneListEndsWhileAnotherListWaitsToBeLaid) {
+    // The first list's pictures wait for its owner's event loop, which does
+    // not run while the owner answers a query on the second list; the
+    // workers must still paint the second list's pictures. A watchdog ends
+    // the program (a failure) instead of letting it hang.
+    const int cores = static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
+    TThreadHost hostA, hostB;
+    hostA.Separated = hostB.Separated = true;
+    TLayers waiting(&hostA), queried(&hostB);
+    AddBoxLayers(waiting, hostA, 4 * cores);
+    AddBoxLayers(queried, hostB, 4 * cores);
+
+    std::atomic<bool> finished{false};
+    std::thread watchdog([&finished] {
+        for (int i = 0; i < 300 && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (finished) return;
+        std::fprintf(stderr, "A query waited for a redraw thread that never came: deadlock\n");
+        std::_Exit(1);
+    });
+    waiting.RedrawAll();
+    ASSERT_TRUE(waiting.GetRedrawing());
+    queried.RedrawAll();
+    queried.GetItem(0)->ObjectsIntersecting(0, 0, 50, 50);  // lets the second redraw end, here
+    EXPECT_FALSE(queried.GetRedrawing());
+    finished = true;
+    watchdog.join();
+    EXPECT_TRUE(waiting.GetRedrawing());
+    WaitIdle(waiting);
+    EXPECT_FALSE(waiting.GetRedrawing());
 }
 
 }  // namespace
