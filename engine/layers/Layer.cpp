@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <chrono>
 
 #include <QFile>
 #include <QFileInfo>
@@ -679,13 +680,19 @@ void TLayer::Draw(TDrawContext* dc) {
     } restore{*this, canvas_, painter};
     drawing_ = true;
     canvas_ = dc;
+    const auto start = std::chrono::steady_clock::now();
     DrawObjects(*dc);
+    lastDrawTime_.store(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count(),
+                        std::memory_order_relaxed);
 }
 
 void TLayer::Redraw() { Draw(DrawContext()); }
 
 void TLayer::DrawObjects(TDrawContext& dc) {
-    if (!visible_ || loading_) return;
+    if (!visible_ || loading_) {
+        if (TPaintedArea* area = dc.PaintedArea()) area->Know();  // nothing
+        return;
+    }
     if (!painter_) painter_ = std::make_unique<TLayerPainter>();
     painter_->Draw(GetObjects(), revision_, dc, visible_);
 }

@@ -40,6 +40,7 @@
 // layer or its objects then first stops that redraw and waits for it
 // (LayerChanging, ObjectChanging), and the area queries wait for it to
 // end (WaitDrawn).
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -131,6 +132,9 @@ public:
     bool HoldsLock() const { return holdsLock_; }
     // True while the layer draws.
     bool Drawing() const { return drawing_; }
+    // How long the layer's last Draw took, in nanoseconds (0 before the
+    // first); the redraw threads share their work out by it.
+    std::int64_t LastDrawTime() const { return lastDrawTime_.load(std::memory_order_relaxed); }
 
     // ---- lists
     TVisualObject* GetObject(int index) const;
@@ -389,6 +393,7 @@ private:
     TVisualObject* current_ = nullptr;
     TDrawContext* canvas_ = nullptr;  // while Draw runs
     bool drawing_ = false;
+    std::atomic<std::int64_t> lastDrawTime_{0};
     bool loading_ = false;
     bool destroying_ = false;
     bool fileCreated_ = false;

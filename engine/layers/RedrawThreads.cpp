@@ -177,25 +177,42 @@ void OwnPainterState(QPainter& painter) {
 
 bool InRedrawWorker() { return tInWorker; }
 
+std::int64_t RedrawWork(const TLayer& layer) {
+    const std::int64_t t = layer.LastDrawTime();
+    return t > 0 ? t : 1000 * (std::int64_t(layer.GetObjectCount()) + 1);
+}
+
 // ---------------------------------------------------------------- one layer
 
 void TLayerRedrawThread::Run(QSize size, const TDrawContextMaker& maker, const std::atomic<bool>& stop) {
     picture_ = TPictureStore::Instance().Take(size);
     if (picture_.Image.isNull()) return;
     ClearPainted(picture_);
+    // The layers' painters tell what they painted; when a layer was drawn
+    // otherwise, the picture is looked through.
+    QRect painted;
+    bool exact = true;
     {
         QPainter painter(&picture_.Image);
         OwnPainterState(painter);
         std::unique_ptr<TDrawContext> dc = maker(painter);
         if (!dc) return;
         dc->SetStopFlag(&stop);
-        try {
-            layer_->Draw(dc.get());
-        } catch (const std::exception&) {
-            // A layer that cannot draw leaves its picture as far as it got.
+        for (TLayer* layer : layers_) {
+            if (stop) break;
+            TPaintedArea area;
+            dc->SetPaintedArea(&area);
+            try {
+                layer->Draw(dc.get());
+            } catch (const std::exception&) {
+                // A layer that cannot draw leaves its picture as far as it got.
+                area.Unknown();
+            }
+            exact = exact && area.Exact();
+            painted |= area.Rect();
         }
     }
-    picture_.Painted = PaintedRect(picture_.Image);
+    picture_.Painted = exact ? painted & picture_.Image.rect() : PaintedRect(picture_.Image);
 }
 
 void TLayerRedrawThread::ReleasePicture() {
@@ -265,11 +282,30 @@ void PaintOne(const TSharedState& s, std::size_t i) {
 
 TLayersRedrawThread::TLayersRedrawThread(std::vector<TLayer*> layers, QSize size, TDrawContextMaker maker,
                                          std::function<void()> ready)
-    : state_(std::make_shared<TState>()) {
-    layers_.reserve(layers.size());
-    for (TLayer* l : layers) layers_.emplace_back(*l);
-    for (TLayerRedrawThread& l : layers_) state_->items.push_back(&l);
-    state_->done.assign(layers_.size(), 0);
+    : layers_(layers), state_(std::make_shared<TState>()) {
+    // Consecutive layers share a picture, as many pictures as workers, each
+    // with about as much work: every picture costs a clearing and a laying
+    // over the part it paints, which one thread drawing everything never
+    // pays.
+    const std::size_t workers = std::max(2u, std::thread::hardware_concurrency());
+    const auto cost = [](const TLayer* l) { return static_cast<double>(RedrawWork(*l)); };
+    double total = 0;
+    for (TLayer* l : layers) total += cost(l);
+    const double share = total / static_cast<double>(workers);
+    std::vector<TLayer*> run;
+    double inRun = 0;
+    for (TLayer* l : layers) {
+        run.push_back(l);
+        inRun += cost(l);
+        if (inRun >= share) {
+            pictures_.emplace_back(std::move(run));
+            run.clear();
+            inRun = 0;
+        }
+    }
+    if (!run.empty()) pictures_.emplace_back(std::move(run));
+    for (TLayerRedrawThread& p : pictures_) state_->items.push_back(&p);
+    state_->done.assign(pictures_.size(), 0);
     state_->size = size;
     state_->maker = std::move(maker);
     state_->ready = std::move(ready);
@@ -281,7 +317,7 @@ TLayersRedrawThread::TLayersRedrawThread(std::vector<TLayer*> layers, QSize size
 TLayersRedrawThread::~TLayersRedrawThread() {
     Stop();
     Wait();
-    for (std::size_t i = next_; i < layers_.size(); ++i) layers_[i].ReleasePicture();
+    for (std::size_t i = next_; i < pictures_.size(); ++i) pictures_[i].ReleasePicture();
 }
 
 void TLayersRedrawThread::Stop() {
@@ -299,7 +335,7 @@ void TLayersRedrawThread::Wait() {
 }
 
 void TLayersRedrawThread::LayOne(QPainter& target, std::size_t i) {
-    const TLayerPicture& p = layers_[i].Picture();
+    const TLayerPicture& p = pictures_[i].Picture();
     if (!p.Painted.isEmpty()) {
         target.save();
         target.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -308,7 +344,7 @@ void TLayersRedrawThread::LayOne(QPainter& target, std::size_t i) {
         target.drawImage(p.Painted.topLeft(), p.Image, p.Painted);
         target.restore();
     }
-    layers_[i].ReleasePicture();
+    pictures_[i].ReleasePicture();
     std::lock_guard lock(state_->mutex);
     --state_->out;
     HandOut(state_);
@@ -318,7 +354,7 @@ bool TLayersRedrawThread::ComposeReady(QPainter& target) {
     for (;;) {
         {
             std::lock_guard lock(state_->mutex);
-            if (next_ >= layers_.size() || !state_->done[next_]) break;
+            if (next_ >= pictures_.size() || !state_->done[next_]) break;
         }
         LayOne(target, next_++);
     }
@@ -326,7 +362,7 @@ bool TLayersRedrawThread::ComposeReady(QPainter& target) {
 }
 
 void TLayersRedrawThread::ComposeAll(QPainter& target) {
-    while (next_ < layers_.size()) {
+    while (next_ < pictures_.size()) {
         {
             std::unique_lock lock(state_->mutex);
             state_->changed.wait(lock, [this] { return state_->done[next_] != 0; });
