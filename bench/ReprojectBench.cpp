@@ -66,7 +66,11 @@ struct TScene {
         QPainter p(&image);
         view.DrawContentTo(p);
     }
-    void SetZone(int zone) { static_cast<TUTMProjectionParams*>(view.ProjectionParams())->SetZone(zone); }
+    void SetZone(int zone) {
+        TUTMProjectionParams params;
+        params.SetZone(zone);
+        view.SetProjectionParams(params);
+    }
 };
 
 TScene& Scene() {

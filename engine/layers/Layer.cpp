@@ -49,6 +49,10 @@ TLayer::TLayer(TLayerHost* owner)
     h.SetFillStyle(fsSolid);
     h.SetFillTexture(QImage());
     h.EndUpdate();
+    // Selected objects draw in the highlight (and new objects take the
+    // defaults): a threaded redraw must not read them while they change.
+    defaults_->OnChanging = [this](TThemeClass&) { LayerChanging(); };
+    selectionHilite_->OnChanging = [this](TThemeClass&) { LayerChanging(); };
 }
 
 TLayer::~TLayer() {
@@ -707,6 +711,11 @@ QPointF TLayer::ScreenToWorld(int x, int y) const {
     const TDrawContext* dc = DrawContext();
     if (dc == nullptr) throw EEngineError(QStringLiteral("Invalid class typecast"));
     return {dc->ScreenToWorldX(x), dc->ScreenToWorldY(y)};
+}
+
+void TLayer::ObjectChanging(TVisualObject&) {
+    LayerChanging();
+    InvalidateBounds();
 }
 
 void TLayer::LayerChanging() {

@@ -106,7 +106,8 @@ public:
     TCoordinateUnit CoordinateUnits() const { return coordinateUnits_; }
     void SetCoordinateUnits(TCoordinateUnit v) { coordinateUnits_ = v; }
     // The default symbology, applied to every object read from the layer
-    // file; owned.
+    // file; owned. A change to it or to SelectionHilite first stops a
+    // threaded redraw that paints the layer.
     TThemeClass* Defaults() const { return defaults_.get(); }
     // The style of selected objects; owned.
     TThemeClass* SelectionHilite() const override { return selectionHilite_.get(); }
@@ -310,8 +311,12 @@ public:
     TDrawContext* DrawContext() const override;
     bool InEditState() const override { return state_ == lsEdit; }
     void Flash(TVisualObject& object, int milliseconds) override;
-    // An object of the layer is about to change: LayerChanging.
-    void ObjectChanging(TVisualObject&) override { LayerChanging(); }
+    // An object of the layer is about to change: LayerChanging, and the
+    // layer's Revision grows (its extent, indexes and the pixels kept for
+    // the next redraw are worked out again).
+    void ObjectChanging(TVisualObject&) override;
+    // Drawing reads the mark from the object itself: only LayerChanging.
+    void SelectionMarkChanging(TVisualObject&) override { LayerChanging(); }
 
     // Waits until a threaded redraw that paints this layer has ended (it is
     // let run to its end); nothing when none runs. Queries that read the

@@ -354,6 +354,14 @@ TEST_F(RedrawThreads, ChangesStopTheRunningRedrawFirst) {
     expectStopped("layer visibility");
 
     start();
+    layers->GetItem(3)->SelectionHilite()->SetLineWidth(4);  // the style selected objects draw in
+    expectStopped("selection highlight");
+
+    start();
+    layers->GetItem(3)->Defaults()->SetFillColor(clRed);
+    expectStopped("default style");
+
+    start();
     TLayer* layer = layers->GetItem(4);
     layer->Edit();
     layer->Delete(0);  // a layer's object list
