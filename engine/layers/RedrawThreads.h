@@ -34,7 +34,8 @@ bool InRedrawWorker();
 // took, or, before it has been drawn, a microsecond for each object.
 std::int64_t RedrawWork(const TLayer& layer);
 
-// A layer's picture: transparent but for the part the layer painted.
+// The picture of a run of layers: transparent but for the part they
+// painted.
 // Pictures are kept for the next redraw once laid, so that a redraw
 // neither allocates nor clears whole pictures.
 struct TLayerPicture {
