@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include "bench/BenchApp.h"
+#include "bench/PlanView.h"
 #include "core/Paths.h"
 #include "engine/layers/Layers.h"
 #include "engine/theme/ThemeLayer.h"
@@ -41,26 +42,7 @@ TGISDrawing* MakePlanView(TSamplePlanSize size) {
         folder = JoinPath(Dir().path(), size == TSamplePlanSize::Full ? QStringLiteral("full") : QStringLiteral("small"));
         WriteSamplePlan(folder, size);
     }
-    const QString mapFile = SampleMapFile(folder);
-    auto* v = new TGISDrawing;
-    v->resize(1920, 1080);
-    v->SetDatabaseName(ExtractFilePath(mapFile));
-    v->SetDrawingName(ExtractFileName(mapFile));
-    v->Open();
-    const QString mapLayers = JoinPath(ExtractFilePath(mapFile), QStringLiteral("camadas"));
-    QDir dir(mapLayers);
-    for (const QString& name : dir.entryList({QStringLiteral("*.cam")}, QDir::Files, QDir::Name)) {
-        if (!name.startsWith(u'm') || name.startsWith(QStringLiteral("morros"))) continue;
-        auto layer = std::make_unique<TThemeLayer>(v);
-        layer->SetThemeLayerType(TThemeLayer::FileThemeLayerType(JoinPath(mapLayers, name)));
-        layer->SetDatabaseName(mapLayers);
-        layer->SetLayerName(name);
-        layer->SetCaption(name);
-        layer->Open();
-        v->Layers().Add(std::move(layer));
-    }
-    v->ZoomWindow(v->LeftLimit(), v->BottomLimit(), v->RightLimit(), v->TopLimit());
-    return v;
+    return OpenPlanView(SampleMapFile(folder));
 }
 
 TGISDrawing& PlanView() {
