@@ -14,6 +14,7 @@
 #include <gdal.h>
 #include <ogr_api.h>
 
+#include "bench/BenchApp.h"
 #include "core/Paths.h"
 #include "engine/view/Drawing.h"
 
@@ -22,14 +23,7 @@ namespace {
 constexpr int kEntities = 100000;
 constexpr int kLayers = 20;
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "bench-dxf";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+QApplication& App() { return BenchApp("bench-dxf"); }
 
 QString LayerName(int i) { return QStringLiteral("L%1").arg(i, 2, 10, QLatin1Char('0')); }
 

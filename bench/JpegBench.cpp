@@ -14,20 +14,13 @@
 #include <QPainter>
 #include <random>
 
+#include "bench/BenchApp.h"
 #include "platform/jpeg/Jpeg.h"
 #include "platform/jpeg/Picture.h"
 
 namespace {
 
-void EnsureApp() {
-    static int argc = 1;
-    static char name[] = "bench-jpeg";
-    static char* argv[] = {name, nullptr};
-    if (!QGuiApplication::instance()) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        new QGuiApplication(argc, argv);
-    }
-}
+void EnsureApp() { BenchApp("bench-jpeg"); }
 
 // Smooth value noise: a lattice of random values every `cell` pixels,
 // interpolated.

@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QTransform>
 
+#include "bench/BenchApp.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/Text.h"
@@ -21,13 +22,7 @@ namespace {
 constexpr int kLabels = 10000;
 constexpr double kRadToDeg = 57.29577951308232;
 
-void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "bench";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication* app = new QGuiApplication(argc, argv);
-    (void)app;
-}
+void EnsureApplication() { BenchApp("bench-objects2"); }
 
 TFont LabelFace() {
     TFont f;

@@ -12,6 +12,7 @@
 #include <QSvgGenerator>
 #include <QTemporaryDir>
 
+#include "bench/BenchApp.h"
 #include "engine/layers/Layer.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/view/Drawing.h"
@@ -22,14 +23,7 @@ namespace {
 constexpr int kLines = 200, kVertices = 1000;
 const QSize kView(1600, 1000);
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "bench-metafile";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+QApplication& App() { return BenchApp("bench-metafile"); }
 
 QTemporaryDir& BenchDir() {
     static QTemporaryDir dir;

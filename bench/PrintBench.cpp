@@ -13,6 +13,7 @@
 
 #include "app/print/PrintLayout.h"
 #include "bench/BenchApp.h"
+#include "bench/PlanView.h"
 #include "core/Paths.h"
 #include "engine/objects/PolyLine.h"
 #include "engine/objects/Text.h"
@@ -26,7 +27,7 @@ namespace {
 constexpr int kDpi = 600;
 const QMarginsF kMargins(10, 10, 10, 10);
 
-QApplication& App() { return BenchApp("bench-print"); }
+QApplication& App() { return BenchEngineApp("bench-print"); }
 
 QTemporaryDir& Dir() {
     static QTemporaryDir dir;
@@ -35,29 +36,7 @@ QTemporaryDir& Dir() {
 
 // The plan's map with the base layers of every hill below its own layers.
 TGISDrawing& PlanView() {
-    static TGISDrawing* view = [] {
-        const TSamplePlanFiles files = WriteSamplePlan(Dir().path());
-        auto* v = new TGISDrawing;
-        v->resize(1920, 1080);
-        v->SetDatabaseName(ExtractFilePath(files.MapFile));
-        v->SetDrawingName(ExtractFileName(files.MapFile));
-        v->Open();
-        const QString mapLayers = JoinPath(ExtractFilePath(files.MapFile), QStringLiteral("camadas"));
-        for (const QString& file : files.LayerFiles) {
-            const QString name = ExtractFileName(file);
-            if (!name.startsWith(u'm') || name.startsWith(QStringLiteral("morros")) || ExtractFilePath(file) != mapLayers)
-                continue;
-            auto layer = std::make_unique<TThemeLayer>(v);
-            layer->SetThemeLayerType(TThemeLayer::FileThemeLayerType(file));
-            layer->SetDatabaseName(ExtractFilePath(file));
-            layer->SetLayerName(name);
-            layer->SetCaption(name);
-            layer->Open();
-            v->Layers().Add(std::move(layer));
-        }
-        v->ZoomWindow(v->LeftLimit(), v->BottomLimit(), v->RightLimit(), v->TopLimit());
-        return v;
-    }();
+    static TGISDrawing* view = OpenPlanView(WriteSamplePlan(Dir().path()).MapFile);
     return *view;
 }
 

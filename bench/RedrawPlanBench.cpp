@@ -24,6 +24,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include "bench/BenchApp.h"
 #include "core/Codes.h"
 #include "core/Color.h"
 #include "core/Paths.h"
@@ -166,11 +167,7 @@ struct TBenchPlan {
 };
 
 TBenchPlan& Plan() {
-    static int argc = 1;
-    static char name[] = "bench-redrawplan";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
+    BenchApp("bench-redrawplan");
     static TBenchPlan plan;
     return plan;
 }

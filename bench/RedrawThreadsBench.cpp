@@ -1,12 +1,15 @@
 // The map view's redraw of the whole plan (the plan's map and the base
-// layers of every hill) at full extent on a 1920x1080 view: with
+// layers of every hill) at full extent on a 1920x1080 view, for the
+// full-size plan (BM_RedrawPlanThreads) and the small sample
+// (BM_RedrawSmallPlanThreads): with
 // SeparatedDrawThread on (ours: the layers painted on the redraw threads and
 // laid in order as the event loop hands them over, timed until the picture
 // is whole) against the same view drawing every layer in turn on the
 // user-interface thread (peer). CPU time is the process's, all threads.
 //
-// The plan: the folder in KZ_BENCH_PLAN (a plan as the sample generator
-// writes it), else the full-size sample written afresh.
+// The full plan: the folder in KZ_BENCH_PLAN (a plan as the sample
+// generator writes it), else the full-size sample written afresh; the small
+// sample is always written afresh.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -14,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include "bench/BenchApp.h"
+#include "bench/PlanView.h"
 #include "core/Paths.h"
 #include "engine/layers/Layers.h"
 #include "engine/theme/ThemeLayer.h"
@@ -23,7 +27,7 @@
 
 namespace {
 
-QApplication& App() { return BenchApp("bench-redrawthreads"); }
+QApplication& App() { return BenchEngineApp("bench-redrawthreads"); }
 
 QTemporaryDir& Dir() {
     static QTemporaryDir dir;
@@ -31,35 +35,23 @@ QTemporaryDir& Dir() {
 }
 
 // The plan's map with the base layers of every hill below its own layers.
+TGISDrawing* MakePlanView(TSamplePlanSize size) {
+    App();
+    QString folder = size == TSamplePlanSize::Full ? qEnvironmentVariable("KZ_BENCH_PLAN") : QString();
+    if (folder.isEmpty()) {
+        folder = JoinPath(Dir().path(), size == TSamplePlanSize::Full ? QStringLiteral("full") : QStringLiteral("small"));
+        WriteSamplePlan(folder, size);
+    }
+    return OpenPlanView(SampleMapFile(folder));
+}
+
 TGISDrawing& PlanView() {
-    static TGISDrawing* view = [] {
-        App();
-        QString folder = qEnvironmentVariable("KZ_BENCH_PLAN");
-        if (folder.isEmpty()) {
-            folder = Dir().path();
-            WriteSamplePlan(folder, TSamplePlanSize::Full);
-        }
-        const QString mapFile = SampleMapFile(folder);
-        auto* v = new TGISDrawing;
-        v->resize(1920, 1080);
-        v->SetDatabaseName(ExtractFilePath(mapFile));
-        v->SetDrawingName(ExtractFileName(mapFile));
-        v->Open();
-        const QString mapLayers = JoinPath(ExtractFilePath(mapFile), QStringLiteral("camadas"));
-        QDir dir(mapLayers);
-        for (const QString& name : dir.entryList({QStringLiteral("*.cam")}, QDir::Files, QDir::Name)) {
-            if (!name.startsWith(u'm') || name.startsWith(QStringLiteral("morros"))) continue;
-            auto layer = std::make_unique<TThemeLayer>(v);
-            layer->SetThemeLayerType(TThemeLayer::FileThemeLayerType(JoinPath(mapLayers, name)));
-            layer->SetDatabaseName(mapLayers);
-            layer->SetLayerName(name);
-            layer->SetCaption(name);
-            layer->Open();
-            v->Layers().Add(std::move(layer));
-        }
-        v->ZoomWindow(v->LeftLimit(), v->BottomLimit(), v->RightLimit(), v->TopLimit());
-        return v;
-    }();
+    static TGISDrawing* view = MakePlanView(TSamplePlanSize::Full);
+    return *view;
+}
+
+TGISDrawing& SmallPlanView() {
+    static TGISDrawing* view = MakePlanView(TSamplePlanSize::Small);
     return *view;
 }
 
@@ -70,8 +62,7 @@ void Counters(benchmark::State& state, TGISDrawing& view) {
     state.counters["objects"] = static_cast<double>(objects);
 }
 
-void BM_RedrawPlanThreads_ours(benchmark::State& state) {
-    TGISDrawing& view = PlanView();
+void Threaded(benchmark::State& state, TGISDrawing& view) {
     view.SetSeparatedDrawThread(true);
     for (auto _ : state) {
         view.Redraw();
@@ -82,8 +73,7 @@ void BM_RedrawPlanThreads_ours(benchmark::State& state) {
     Counters(state, view);
 }
 
-void BM_RedrawPlanThreads_peer(benchmark::State& state) {
-    TGISDrawing& view = PlanView();
+void Direct(benchmark::State& state, TGISDrawing& view) {
     view.SetSeparatedDrawThread(false);
     for (auto _ : state) {
         view.Redraw();
@@ -92,7 +82,14 @@ void BM_RedrawPlanThreads_peer(benchmark::State& state) {
     Counters(state, view);
 }
 
+void BM_RedrawPlanThreads_ours(benchmark::State& state) { Threaded(state, PlanView()); }
+void BM_RedrawPlanThreads_peer(benchmark::State& state) { Direct(state, PlanView()); }
+void BM_RedrawSmallPlanThreads_ours(benchmark::State& state) { Threaded(state, SmallPlanView()); }
+void BM_RedrawSmallPlanThreads_peer(benchmark::State& state) { Direct(state, SmallPlanView()); }
+
 }  // namespace
 
 BENCHMARK(BM_RedrawPlanThreads_ours)->Name("BM_RedrawPlanThreads/ours")->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 BENCHMARK(BM_RedrawPlanThreads_peer)->Name("BM_RedrawPlanThreads/peer")->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_RedrawSmallPlanThreads_ours)->Name("BM_RedrawSmallPlanThreads/ours")->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_RedrawSmallPlanThreads_peer)->Name("BM_RedrawSmallPlanThreads/peer")->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <proj.h>
 
+#include "bench/BenchApp.h"
 #include "coords/MapProj.h"
 #include "engine/objects/Contour.h"
 #include "engine/objects/PolyLine.h"
@@ -25,13 +26,7 @@ namespace {
 constexpr int kLines = 1000, kPerLine = 1000;
 constexpr int kOtherEllipsoid = 16, kOtherDatum = 0;
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "bench-theme";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+QApplication& App() { return BenchApp("bench-theme"); }
 
 std::vector<TVertex> LineVertices(int line) {
     std::vector<TVertex> v;
@@ -71,7 +66,11 @@ struct TScene {
         QPainter p(&image);
         view.DrawContentTo(p);
     }
-    void SetZone(int zone) { static_cast<TUTMProjectionParams*>(view.ProjectionParams())->SetZone(zone); }
+    void SetZone(int zone) {
+        TUTMProjectionParams params;
+        params.SetZone(zone);
+        view.SetProjectionParams(params);
+    }
 };
 
 TScene& Scene() {

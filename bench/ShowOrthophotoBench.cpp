@@ -15,6 +15,7 @@
 #include "app/plan/DataModule.h"
 #include "app/plan/FormMorros.h"
 #include "app/plan/PicturePages.h"
+#include "bench/BenchApp.h"
 #include "core/Paths.h"
 #include "engine/view/EngineStartup.h"
 #include "platform/jpeg/Jpeg.h"
@@ -79,11 +80,7 @@ struct TScene {
 };
 
 TScene& Scene() {
-    static int argc = 1;
-    static char name[] = "bench-plan";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
+    BenchApp("bench-plan");
     static TScene scene;
     return scene;
 }

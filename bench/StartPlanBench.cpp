@@ -28,6 +28,7 @@
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/SmallForms.h"
 #include "app/plan/TrelViewWin.h"
+#include "bench/BenchApp.h"
 #include "core/Color.h"
 #include "core/Paths.h"
 #include "engine/exchange/Shapefile.h"
@@ -131,13 +132,7 @@ struct TPlan {
 };
 
 TPlan& Plan() {
-    static int argc = 1;
-    static char name[] = "bench-startplan";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Lives to the end of the run: a QApplication destroyed among the exit
-    // handlers runs Qt's clean-up after statics it needs are gone.
-    [[maybe_unused]] static QApplication* app = new QApplication(argc, argv);
+    BenchApp("bench-startplan");
     QApplication::setApplicationName(QString::fromUtf8(kTrelTitle));
     static TPlan plan;
     return plan;

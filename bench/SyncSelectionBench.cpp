@@ -20,6 +20,7 @@
 #include <sqlite3.h>
 
 #include "app/TableWindows.h"
+#include "bench/BenchApp.h"
 #include "bench/LotesTable.h"
 #include "engine/layers/Layers.h"
 #include "engine/objects/Point.h"
@@ -32,14 +33,7 @@ namespace {
 constexpr int kObjects = 100000;
 constexpr int kSelected = 10000;
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "bench-tables";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
-}
+QApplication& App() { return BenchApp("bench-tables"); }
 
 struct TData {
     QTemporaryDir Dir;

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 
+#include "bench/BenchApp.h"
 #include "bench/ViewRedrawPeer.h"
 #include "bench/ViewScene.h"
 #include <QDir>
@@ -15,14 +16,7 @@
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "bench-view";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+QApplication& App() { return BenchApp("bench-view"); }
 
 const std::vector<TBenchPolygon>& Scene() {
     static const std::vector<TBenchPolygon> scene = MakeBenchScene();

@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <chrono>
 
 #include <QFile>
 #include <QFileInfo>
@@ -48,6 +49,10 @@ TLayer::TLayer(TLayerHost* owner)
     h.SetFillStyle(fsSolid);
     h.SetFillTexture(QImage());
     h.EndUpdate();
+    // Selected objects draw in the highlight (and new objects take the
+    // defaults): a threaded redraw must not read them while they change.
+    defaults_->OnChanging = [this](TThemeClass&) { LayerChanging(); };
+    selectionHilite_->OnChanging = [this](TThemeClass&) { LayerChanging(); };
 }
 
 TLayer::~TLayer() {
@@ -679,13 +684,19 @@ void TLayer::Draw(TDrawContext* dc) {
     } restore{*this, canvas_, painter};
     drawing_ = true;
     canvas_ = dc;
+    const auto start = std::chrono::steady_clock::now();
     DrawObjects(*dc);
+    lastDrawTime_.store(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count(),
+                        std::memory_order_relaxed);
 }
 
 void TLayer::Redraw() { Draw(DrawContext()); }
 
 void TLayer::DrawObjects(TDrawContext& dc) {
-    if (!visible_ || loading_) return;
+    if (!visible_ || loading_) {
+        if (TPaintedArea* area = dc.PaintedArea()) area->Know();  // nothing
+        return;
+    }
     if (!painter_) painter_ = std::make_unique<TLayerPainter>();
     painter_->Draw(GetObjects(), revision_, dc, visible_);
 }
@@ -700,6 +711,11 @@ QPointF TLayer::ScreenToWorld(int x, int y) const {
     const TDrawContext* dc = DrawContext();
     if (dc == nullptr) throw EEngineError(QStringLiteral("Invalid class typecast"));
     return {dc->ScreenToWorldX(x), dc->ScreenToWorldY(y)};
+}
+
+void TLayer::ObjectChanging(TVisualObject&) {
+    LayerChanging();
+    InvalidateBounds();
 }
 
 void TLayer::LayerChanging() {

@@ -40,6 +40,7 @@
 // layer or its objects then first stops that redraw and waits for it
 // (LayerChanging, ObjectChanging), and the area queries wait for it to
 // end (WaitDrawn).
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -105,7 +106,8 @@ public:
     TCoordinateUnit CoordinateUnits() const { return coordinateUnits_; }
     void SetCoordinateUnits(TCoordinateUnit v) { coordinateUnits_ = v; }
     // The default symbology, applied to every object read from the layer
-    // file; owned.
+    // file; owned. A change to it or to SelectionHilite first stops a
+    // threaded redraw that paints the layer.
     TThemeClass* Defaults() const { return defaults_.get(); }
     // The style of selected objects; owned.
     TThemeClass* SelectionHilite() const override { return selectionHilite_.get(); }
@@ -131,6 +133,9 @@ public:
     bool HoldsLock() const { return holdsLock_; }
     // True while the layer draws.
     bool Drawing() const { return drawing_; }
+    // How long the layer's last Draw took, in nanoseconds (0 before the
+    // first); the redraw threads share their work out by it.
+    std::int64_t LastDrawTime() const { return lastDrawTime_.load(std::memory_order_relaxed); }
 
     // ---- lists
     TVisualObject* GetObject(int index) const;
@@ -306,8 +311,12 @@ public:
     TDrawContext* DrawContext() const override;
     bool InEditState() const override { return state_ == lsEdit; }
     void Flash(TVisualObject& object, int milliseconds) override;
-    // An object of the layer is about to change: LayerChanging.
-    void ObjectChanging(TVisualObject&) override { LayerChanging(); }
+    // An object of the layer is about to change: LayerChanging, and the
+    // layer's Revision grows (its extent, indexes and the pixels kept for
+    // the next redraw are worked out again).
+    void ObjectChanging(TVisualObject&) override;
+    // Drawing reads the mark from the object itself: only LayerChanging.
+    void SelectionMarkChanging(TVisualObject&) override { LayerChanging(); }
 
     // Waits until a threaded redraw that paints this layer has ended (it is
     // let run to its end); nothing when none runs. Queries that read the
@@ -389,6 +398,7 @@ private:
     TVisualObject* current_ = nullptr;
     TDrawContext* canvas_ = nullptr;  // while Draw runs
     bool drawing_ = false;
+    std::atomic<std::int64_t> lastDrawTime_{0};
     bool loading_ = false;
     bool destroying_ = false;
     bool fileCreated_ = false;

@@ -1,5 +1,7 @@
 #include "engine/layers/LayerPainter.h"
 
+#include <algorithm>
+#include <cmath>
 #include <exception>
 #include <typeinfo>
 
@@ -9,11 +11,26 @@
 #include "core/Color.h"
 #include "engine/objects/DrawContext.h"
 #include "engine/objects/PolyLine.h"
+#include "engine/objects/Text.h"
+#include "engine/symbology/ThemeClass.h"
 
 namespace {
 
 bool Inside(const TIndexBox& b, double l, double bottom, double r, double t) {
     return b.LowerX >= l && b.UpperX <= r && b.LowerY >= bottom && b.UpperY <= t;
+}
+
+// The smallest rectangle holding the points.
+QRect PointsBox(const QPoint* points, std::size_t count) {
+    if (count == 0) return {};
+    int left = points[0].x(), right = left, top = points[0].y(), bottom = top;
+    for (std::size_t i = 1; i < count; ++i) {
+        left = std::min(left, points[i].x());
+        right = std::max(right, points[i].x());
+        top = std::min(top, points[i].y());
+        bottom = std::max(bottom, points[i].y());
+    }
+    return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
 }  // namespace
@@ -39,7 +56,7 @@ void TLayerPainter::KeepPixelsFor(const TDrawContext& dc, std::uint64_t revision
         map.UnitsPerPixel == pixelMap_.UnitsPerPixel && map.OffsetX == pixelMap_.OffsetX &&
         map.OffsetY == pixelMap_.OffsetY && map.Top == pixelMap_.Top && map.Limit == pixelMap_.Limit)
         return;
-    objectParts_.assign(count, {-1, 0});
+    objectParts_.assign(count, TKeptObject());
     parts_.clear();
     pixels_.clear();
     // Only a mapping known by its numbers can be recognised again.
@@ -49,7 +66,7 @@ void TLayerPainter::KeepPixelsFor(const TDrawContext& dc, std::uint64_t revision
     pixelRevision_ = revision;
 }
 
-bool TLayerPainter::DrawPlain(TVisualObject& object, int position, TDrawContext& dc) {
+bool TLayerPainter::DrawPlain(TVisualObject& object, int position, TDrawContext& dc, TPaintedArea* painted) {
     const std::type_info& type = typeid(object);
     const bool area = type == typeid(TPolygon);
     if (!area && type != typeid(TPolyLine)) return false;
@@ -93,30 +110,64 @@ bool TLayerPainter::DrawPlain(TVisualObject& object, int position, TDrawContext&
         if (area) p.drawPolygon(points, count);
         else p.drawPolyline(points, count);
     };
+    // What a pen of this width may paint beyond the points (caps, joins).
+    const int margin = 2 * std::max(line.LineWidth(), 1) + 2;
     if (!pixelsValid_) {
+        QRect box;
         for (const auto& c : line.Contours()) {
             if (c->Count() < 2) continue;
             TPolyLine::ThinnedScreenPoints(dc, c->Points(), points_);
             draw(points_.data(), static_cast<int>(points_.size()));
+            if (painted != nullptr) box |= PointsBox(points_.data(), points_.size());
         }
+        if (painted != nullptr && !box.isNull()) painted->Add(box.adjusted(-margin, -margin, margin, margin));
         return true;
     }
-    auto& [first, parts] = objectParts_[static_cast<std::size_t>(position)];
-    if (first < 0) {
-        first = static_cast<int>(parts_.size());
+    TKeptObject& kept = objectParts_[static_cast<std::size_t>(position)];
+    if (kept.First < 0) {
+        kept.First = static_cast<int>(parts_.size());
+        kept.Box = QRect();
         for (const auto& c : line.Contours()) {
             if (c->Count() < 2) continue;
             TPolyLine::ThinnedScreenPoints(dc, c->Points(), points_);
             parts_.emplace_back(static_cast<std::uint32_t>(pixels_.size()), static_cast<std::uint32_t>(points_.size()));
             pixels_.insert(pixels_.end(), points_.begin(), points_.end());
+            kept.Box |= PointsBox(points_.data(), points_.size());
         }
-        parts = static_cast<int>(parts_.size()) - first;
+        kept.Parts = static_cast<int>(parts_.size()) - kept.First;
     }
-    for (int k = first; k < first + parts; ++k) {
+    for (int k = kept.First; k < kept.First + kept.Parts; ++k) {
         const auto [from, count] = parts_[static_cast<std::size_t>(k)];
         draw(pixels_.data() + from, static_cast<int>(count));
     }
+    if (painted != nullptr && !kept.Box.isNull()) painted->Add(kept.Box.adjusted(-margin, -margin, margin, margin));
     return true;
+}
+
+void TLayerPainter::AddPainted(const TVisualObject& object, const TDrawContext& dc, TPaintedArea& area) {
+    const std::type_info& type = typeid(object);
+    if (type == typeid(TText)) {
+        // The cell, and a line of its height around it for glyphs that
+        // reach beyond it.
+        const TTextBox box = static_cast<const TText&>(object).ScreenBox(dc);
+        const int grow = static_cast<int>(std::ceil(box.Height)) + 4;
+        area.Add(box.BoundingRect().toAlignedRect().adjusted(-grow, -grow, grow, grow));
+        return;
+    }
+    if (type == typeid(TPolyLine) || type == typeid(TPolygon)) {
+        // Selected, with holes or textured: the bounds on the screen, the
+        // pen (the highlight's when wider) and the edit grips around them.
+        const auto& line = static_cast<const TPolyLine&>(object);
+        int width = std::max(line.LineWidth(), 1);
+        if (const TObjectOwner* owner = object.Parent())
+            if (const TThemeClass* hilite = owner->SelectionHilite()) width = std::max(width, hilite->LineWidth());
+        const int grow = 2 * width + 2 * std::max(dc.SnapTolerance(), 0) + 4;
+        const TBounds b = object.GetBounds();
+        const QRect box = QRect(dc.WorldToScreen(b.LowerX, b.UpperY), dc.WorldToScreen(b.UpperX, b.LowerY)).normalized();
+        area.Add(box.adjusted(-grow, -grow, grow, grow));
+        return;
+    }
+    area.Unknown();
 }
 
 void TLayerPainter::Draw(const TObjectRange& objects, std::uint64_t revision, TDrawContext& dc, const bool& visible) {
@@ -135,6 +186,8 @@ void TLayerPainter::Draw(const TObjectRange& objects, std::uint64_t revision, TD
     }
 
     KeepPixelsFor(dc, revision, objects.size());
+    TPaintedArea* area = dc.PaintedArea();
+    if (area != nullptr) area->Know();
     QPainter& p = dc.Painter();
     p.save();
     basePen_ = p.pen();
@@ -149,14 +202,17 @@ void TLayerPainter::Draw(const TObjectRange& objects, std::uint64_t revision, TD
             const bool inside = box != nullptr && (type == typeid(TPolyLine) || type == typeid(TPolygon)) &&
                                 Inside(*box, l, b, r, t);
             if (!inside && !o->CrossesRect(l, b, r, t)) continue;
-            if (DrawPlain(*o, i, dc)) continue;
+            if (DrawPlain(*o, i, dc, area)) continue;
             o->Redraw(dc);
+            if (area != nullptr && o->Visible() && o->Enabled()) AddPainted(*o, dc, *area);
             // The object set its own pen and brush: the next one starts
             // from what it left.
             basePen_ = p.pen();
             penSet_ = brushSet_ = false;
         } catch (const std::exception&) {
-            // One object that cannot draw does not stop the others.
+            // One object that cannot draw does not stop the others; what it
+            // painted before it raised is not known.
+            if (area != nullptr) area->Unknown();
             basePen_ = p.pen();
             penSet_ = brushSet_ = false;
         }

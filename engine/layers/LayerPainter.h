@@ -9,6 +9,13 @@
 // object draws itself. The picture is the one that each object's Redraw,
 // in list order, gives.
 //
+// When the context asks for the painted area (a layer drawn into a picture
+// of its own on a redraw thread), each object drawn adds the pixels it may
+// have touched: a plain object the box of its pixels widened by its pen, a
+// text its cell widened by a line of its height, another line or area its
+// bounds on the screen widened by its pen and grips; any other object makes
+// the area unknown.
+//
 // One painter per layer; it keeps the index between redraws, and the
 // pixels of the plain objects it drew as long as the layer's Revision, the
 // mapping to pixels and the redraw tolerance stay the same (a redraw of
@@ -19,6 +26,7 @@
 
 #include <QPen>
 #include <QPoint>
+#include <QRect>
 
 #include "engine/layers/SpatialIndex.h"
 #include "engine/objects/DrawContext.h"
@@ -37,7 +45,9 @@ private:
     void Refresh(const TObjectRange& objects, std::uint64_t revision, const TDrawContext& dc);
     // Draws a plain polyline or polygon (the object at that position);
     // false when the object is not one.
-    bool DrawPlain(TVisualObject& object, int position, TDrawContext& dc);
+    bool DrawPlain(TVisualObject& object, int position, TDrawContext& dc, TPaintedArea* painted);
+    // Adds what an object that drew itself may have painted.
+    static void AddPainted(const TVisualObject& object, const TDrawContext& dc, TPaintedArea& area);
     // Forgets the pixels kept unless they were worked out with this mapping.
     void KeepPixelsFor(const TDrawContext& dc, std::uint64_t revision, std::size_t count);
 
@@ -49,14 +59,19 @@ private:
     std::vector<int> candidates_;
     std::vector<QPoint> points_;
 
-    // The pixels kept: per object its first part in parts_ (-1: none yet)
-    // and its number of parts; per part its points in pixels_ (from,
-    // count).
+    // The pixels kept: per object its first part in parts_ (-1: none yet),
+    // its number of parts and the box of its pixels; per part its points in
+    // pixels_ (from, count).
+    struct TKeptObject {
+        int First = -1;
+        int Parts = 0;
+        QRect Box;
+    };
     bool pixelsValid_ = false;
     TPixelMap pixelMap_;
     int pixelTolerance_ = 0;
     std::uint64_t pixelRevision_ = 0;
-    std::vector<std::pair<int, int>> objectParts_;
+    std::vector<TKeptObject> objectParts_;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> parts_;
     std::vector<QPoint> pixels_;
 

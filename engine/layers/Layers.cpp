@@ -160,12 +160,15 @@ void TLayers::Draw(TDrawContext& dc, int first, int last) {
 bool TLayers::StartRedrawThreads(int first, int last) {
     std::vector<TLayer*> layers;
     std::unordered_set<TLayer*> seen;
+    std::int64_t work = 0;
     for (int i = last; i >= first; --i) {
         TLayer* layer = GetItem(i);
         // A layer listed twice would be painted by two workers at once.
         if (!seen.insert(layer).second) return false;
         layers.push_back(layer);
+        work += RedrawWork(*layer);
     }
+    if (work < threadedMinimum_) return false;
     TDrawContextMaker maker = drawing_->LayerContextMaker();
     TDrawContext* target = drawing_->HostDrawContext();
     if (!maker || target == nullptr || target->Painter().device() == nullptr) return false;
@@ -216,7 +219,7 @@ void TLayers::WaitRedraw() {
 void TLayers::EndRedrawThreads() {
     std::unique_ptr<TLayersRedrawThread> ending = std::move(redraw_);
     ++generation_;
-    for (std::size_t i = 0; i < ending->Count(); ++i) ending->LayerAt(i).redrawList_ = nullptr;
+    for (TLayer* layer : ending->Layers()) layer->redrawList_ = nullptr;
     redrawing_ = false;
 }
 

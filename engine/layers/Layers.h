@@ -97,6 +97,12 @@ public:
     virtual void Draw(TDrawContext& dc, int first, int last);
     virtual void RedrawAll() { Redraw(0, GetCount() - 1); }
     bool GetRedrawing() const { return redrawing_; }
+    // A threaded redraw of less work than this (RedrawWork of its layers
+    // together, in nanoseconds) is drawn at once on the calling thread
+    // instead: sharing it out would cost more than it saves. 0 shares every
+    // redraw.
+    std::int64_t ThreadedRedrawMinimum() const { return threadedMinimum_; }
+    void SetThreadedRedrawMinimum(std::int64_t ns) { threadedMinimum_ = ns; }
     // Stops a running threaded redraw and waits for its threads; the
     // pictures not laid yet are dropped. Nothing when none runs.
     void WaitRedraw();
@@ -147,4 +153,5 @@ private:
     std::unique_ptr<TLayersRedrawThread> redraw_;
     std::unique_ptr<QObject> notifier_;
     std::uint64_t generation_ = 0;
+    std::int64_t threadedMinimum_ = 10'000'000;
 };

@@ -177,25 +177,42 @@ void OwnPainterState(QPainter& painter) {
 
 bool InRedrawWorker() { return tInWorker; }
 
+std::int64_t RedrawWork(const TLayer& layer) {
+    const std::int64_t t = layer.LastDrawTime();
+    return t > 0 ? t : 1000 * (std::int64_t(layer.GetObjectCount()) + 1);
+}
+
 // ---------------------------------------------------------------- one layer
 
 void TLayerRedrawThread::Run(QSize size, const TDrawContextMaker& maker, const std::atomic<bool>& stop) {
     picture_ = TPictureStore::Instance().Take(size);
     if (picture_.Image.isNull()) return;
     ClearPainted(picture_);
+    // The layers' painters tell what they painted; when a layer was drawn
+    // otherwise, the picture is looked through.
+    QRect painted;
+    bool exact = true;
     {
         QPainter painter(&picture_.Image);
         OwnPainterState(painter);
         std::unique_ptr<TDrawContext> dc = maker(painter);
         if (!dc) return;
         dc->SetStopFlag(&stop);
-        try {
-            layer_->Draw(dc.get());
-        } catch (const std::exception&) {
-            // A layer that cannot draw leaves its picture as far as it got.
+        for (TLayer* layer : layers_) {
+            if (stop) break;
+            TPaintedArea area;
+            dc->SetPaintedArea(&area);
+            try {
+                layer->Draw(dc.get());
+            } catch (const std::exception&) {
+                // A layer that cannot draw leaves its picture as far as it got.
+                area.Unknown();
+            }
+            exact = exact && area.Exact();
+            painted |= area.Rect();
         }
     }
-    picture_.Painted = PaintedRect(picture_.Image);
+    picture_.Painted = exact ? painted & picture_.Image.rect() : PaintedRect(picture_.Image);
 }
 
 void TLayerRedrawThread::ReleasePicture() {
@@ -207,65 +224,100 @@ void TLayerRedrawThread::ReleasePicture() {
 
 // What the workers share with the owner. Kept alive by the tasks still
 // queued, which find it stopped and leave at once.
+//
+// No task ever waits: a task is handed to the pool only when its picture
+// may be painted at once (in painting order, and no more pictures out at
+// once than the workers and as many again waiting to be laid), and the
+// owner hands out the next ones as it lays pictures. A worker is thus never
+// held by a redraw whose owner is busy elsewhere (with another list's
+// redraw, say), and memory stays bounded.
 struct TLayersRedrawThread::TState {
     std::mutex mutex;
     std::condition_variable changed;
     std::atomic<bool> stop{false};
-    bool stopped = false;  // under mutex: no task starts after this
-    int running = 0;       // tasks painting now
-    // Pictures are handed out in painting order, and no more at once than
-    // the workers and as many again waiting to be laid: memory stays
-    // bounded, and the picture laid next is never kept waiting for one.
-    std::size_t nextPicture = 0;
-    std::size_t out = 0;
+    bool stopped = false;  // under mutex: no task is handed out after this
+    int running = 0;       // tasks handed to the pool and not ended
+    std::size_t nextPicture = 0;  // the next picture to hand out
+    std::size_t out = 0;          // handed out and not laid yet
     std::size_t maxOut = 0;
     std::vector<char> done;
+    std::vector<TLayerRedrawThread*> items;
     QSize size;
     TDrawContextMaker maker;
     std::function<void()> ready;
 };
 
+namespace {
+
+using TSharedState = std::shared_ptr<TLayersRedrawThread::TState>;
+
+void PaintOne(const TSharedState& s, std::size_t i);
+
+// Hands out the pictures that may be painted now. Called with the mutex
+// held.
+void HandOut(const TSharedState& s) {
+    while (!s->stopped && s->nextPicture < s->items.size() && s->out < s->maxOut) {
+        const std::size_t i = s->nextPicture++;
+        ++s->out;
+        ++s->running;
+        TRedrawPool::Instance().Submit([s, i] { PaintOne(s, i); });
+    }
+}
+
+void PaintOne(const TSharedState& s, std::size_t i) {
+    if (!s->stop) s->items[i]->Run(s->size, s->maker, s->stop);
+    {
+        std::lock_guard lock(s->mutex);
+        s->done[i] = 1;
+    }
+    if (s->ready && !s->stop) s->ready();
+    {
+        std::lock_guard lock(s->mutex);
+        --s->running;
+    }
+    s->changed.notify_all();
+}
+
+}  // namespace
+
 TLayersRedrawThread::TLayersRedrawThread(std::vector<TLayer*> layers, QSize size, TDrawContextMaker maker,
                                          std::function<void()> ready)
-    : state_(std::make_shared<TState>()) {
-    layers_.reserve(layers.size());
-    for (TLayer* l : layers) layers_.emplace_back(*l);
-    state_->done.assign(layers_.size(), 0);
+    : layers_(layers), state_(std::make_shared<TState>()) {
+    // Consecutive layers share a picture, as many pictures as workers, each
+    // with about as much work: every picture costs a clearing and a laying
+    // over the part it paints, which one thread drawing everything never
+    // pays.
+    const std::size_t workers = std::max(2u, std::thread::hardware_concurrency());
+    const auto cost = [](const TLayer* l) { return static_cast<double>(RedrawWork(*l)); };
+    double total = 0;
+    for (TLayer* l : layers) total += cost(l);
+    const double share = total / static_cast<double>(workers);
+    std::vector<TLayer*> run;
+    double inRun = 0;
+    for (TLayer* l : layers) {
+        run.push_back(l);
+        inRun += cost(l);
+        if (inRun >= share) {
+            pictures_.emplace_back(std::move(run));
+            run.clear();
+            inRun = 0;
+        }
+    }
+    if (!run.empty()) pictures_.emplace_back(std::move(run));
+    for (TLayerRedrawThread& p : pictures_) state_->items.push_back(&p);
+    state_->done.assign(pictures_.size(), 0);
     state_->size = size;
     state_->maker = std::move(maker);
     state_->ready = std::move(ready);
     state_->maxOut = 2 * std::max(2u, std::thread::hardware_concurrency());
-    for (std::size_t i = 0; i < layers_.size(); ++i) {
-        TLayerRedrawThread* item = &layers_[i];
-        TRedrawPool::Instance().Submit([s = state_, item, i] {
-            {
-                std::unique_lock lock(s->mutex);
-                s->changed.wait(lock, [&] { return s->stopped || (s->nextPicture == i && s->out < s->maxOut); });
-                if (s->stopped) return;
-                ++s->nextPicture;
-                ++s->out;
-                ++s->running;
-            }
-            s->changed.notify_all();
-            item->Run(s->size, s->maker, s->stop);
-            {
-                std::lock_guard lock(s->mutex);
-                s->done[i] = 1;
-            }
-            if (s->ready) s->ready();
-            {
-                std::lock_guard lock(s->mutex);
-                --s->running;
-            }
-            s->changed.notify_all();
-        });
-    }
+    std::lock_guard lock(state_->mutex);
+    HandOut(state_);
 }
 
 TLayersRedrawThread::~TLayersRedrawThread() {
     Stop();
     Wait();
-    for (std::size_t i = next_; i < layers_.size(); ++i) layers_[i].ReleasePicture();
+    for (std::size_t i = next_; i < pictures_.size(); ++i) pictures_[i].ReleasePicture();
 }
 
 void TLayersRedrawThread::Stop() {
@@ -283,7 +335,7 @@ void TLayersRedrawThread::Wait() {
 }
 
 void TLayersRedrawThread::LayOne(QPainter& target, std::size_t i) {
-    const TLayerPicture& p = layers_[i].Picture();
+    const TLayerPicture& p = pictures_[i].Picture();
     if (!p.Painted.isEmpty()) {
         target.save();
         target.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -292,19 +344,17 @@ void TLayersRedrawThread::LayOne(QPainter& target, std::size_t i) {
         target.drawImage(p.Painted.topLeft(), p.Image, p.Painted);
         target.restore();
     }
-    layers_[i].ReleasePicture();
-    {
-        std::lock_guard lock(state_->mutex);
-        --state_->out;
-    }
-    state_->changed.notify_all();
+    pictures_[i].ReleasePicture();
+    std::lock_guard lock(state_->mutex);
+    --state_->out;
+    HandOut(state_);
 }
 
 bool TLayersRedrawThread::ComposeReady(QPainter& target) {
     for (;;) {
         {
             std::lock_guard lock(state_->mutex);
-            if (next_ >= layers_.size() || !state_->done[next_]) break;
+            if (next_ >= pictures_.size() || !state_->done[next_]) break;
         }
         LayOne(target, next_++);
     }
@@ -312,7 +362,7 @@ bool TLayersRedrawThread::ComposeReady(QPainter& target) {
 }
 
 void TLayersRedrawThread::ComposeAll(QPainter& target) {
-    while (next_ < layers_.size()) {
+    while (next_ < pictures_.size()) {
         {
             std::unique_lock lock(state_->mutex);
             state_->changed.wait(lock, [this] { return state_->done[next_] != 0; });

@@ -1,15 +1,17 @@
 #pragma once
-// The layer list's redraw threads. A threaded redraw paints each layer of a
-// range on a worker of a small process-wide pool, into a picture of its own
-// (transparent, the size of the target); the thread that started it lays
-// the pictures onto the target in painting order (the last layer first), as
-// soon as the pictures before them are there. Workers touch nothing but
-// their own layer and picture: the layers and their objects must not change
-// while the redraw runs, which the layer list ensures by stopping it first
-// (TLayers::WaitRedraw).
+// The layer list's redraw threads. A threaded redraw paints the layers of a
+// range on the workers of a small process-wide pool: runs of consecutive
+// layers, each run into a picture of its own (transparent, the size of the
+// target); the thread that started it lays the pictures onto the target in
+// painting order (the last layer first), as soon as the pictures before
+// them are there. Workers touch nothing but their own layers and picture:
+// the layers and their objects must not change while the redraw runs,
+// which the layer list ensures by stopping it first (TLayers::WaitRedraw).
+// No task of the pool ever waits for another thread.
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -28,7 +30,12 @@ class TLayer;
 // True on a worker of the redraw pool.
 bool InRedrawWorker();
 
-// A layer's picture: transparent but for the part the layer painted.
+// The work of drawing a layer, in nanoseconds: the time its last drawing
+// took, or, before it has been drawn, a microsecond for each object.
+std::int64_t RedrawWork(const TLayer& layer);
+
+// The picture of a run of layers: transparent but for the part they
+// painted.
 // Pictures are kept for the next redraw once laid, so that a redraw
 // neither allocates nor clears whole pictures.
 struct TLayerPicture {
@@ -36,12 +43,12 @@ struct TLayerPicture {
     QRect Painted;  // what may be other than transparent
 };
 
-// One layer painted into its own picture on a worker.
+// A run of layers painted, in the order given, into one picture on a
+// worker.
 class TLayerRedrawThread {
 public:
-    explicit TLayerRedrawThread(TLayer& layer) : layer_(&layer) {}
-    TLayer& Layer() const { return *layer_; }
-    // Paints the layer onto a transparent picture of the given size. The
+    explicit TLayerRedrawThread(std::vector<TLayer*> layers) : layers_(std::move(layers)) {}
+    // Paints the layers onto a transparent picture of the given size. The
     // stop flag ends the object loop early.
     void Run(QSize size, const TDrawContextMaker& maker, const std::atomic<bool>& stop);
     const TLayerPicture& Picture() const { return picture_; }
@@ -49,7 +56,7 @@ public:
     void ReleasePicture();
 
 private:
-    TLayer* layer_;
+    std::vector<TLayer*> layers_;
     TLayerPicture picture_;
 };
 
@@ -76,15 +83,18 @@ public:
     bool ComposeReady(QPainter& target);
     // Waits for the remaining pictures and lays them in order.
     void ComposeAll(QPainter& target);
-    bool Composed() const { return next_ == layers_.size(); }
-    std::size_t Count() const { return layers_.size(); }
-    TLayer& LayerAt(std::size_t i) const { return layers_[i].Layer(); }
+    bool Composed() const { return next_ == pictures_.size(); }
+    // The layers, in painting order.
+    const std::vector<TLayer*>& Layers() const { return layers_; }
+
+    // What the workers share with this object (RedrawThreads.cpp).
+    struct TState;
 
 private:
-    struct TState;
     void LayOne(QPainter& target, std::size_t i);
 
-    std::vector<TLayerRedrawThread> layers_;
+    std::vector<TLayer*> layers_;
+    std::vector<TLayerRedrawThread> pictures_;
     std::shared_ptr<TState> state_;
     std::size_t next_ = 0;  // the next picture to lay
 };

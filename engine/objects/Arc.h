@@ -37,7 +37,9 @@ public:
     QString ClassName() const override { return QStringLiteral("TArc"); }
 
     // nullptr until a centre is given or read.
-    TPoint* Center() const { return center_.get(); }
+    // It changes only through the shape (SetCenter, Move), which tells the
+    // shape's layer first.
+    const TPoint* Center() const { return center_.get(); }
     // The shape takes the point over (the previous one is freed).
     void SetCenter(std::unique_ptr<TPoint> center);
     void SetCenter(double x, double y, double z = 0);

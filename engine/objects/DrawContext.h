@@ -10,6 +10,7 @@
 
 #include <QPoint>
 #include <QPointF>
+#include <QRect>
 #include <QSize>
 
 #include "core/Color.h"
@@ -43,6 +44,24 @@ struct TPixelMap {
     double YF(double y) const { return Clamp(Top - (y - Bottom) / UnitsPerPixel + OffsetY, Limit); }
     int X(double x) const { return static_cast<int>(std::nearbyint(XF(x))); }
     int Y(double y) const { return static_cast<int>(std::nearbyint(YF(y))); }
+};
+
+// The part of a picture that a drawing painted, in device pixels, gathered
+// by the code that draws when it can tell (the layer painter does for the
+// objects it knows). Exact only when a drawing declared that it keeps count
+// (Know) and nothing it drew escaped the count (Unknown).
+class TPaintedArea {
+public:
+    void Know() { known_ = true; }
+    void Unknown() { lost_ = true; }
+    void Add(const QRect& r) { rect_ |= r; }
+    bool Exact() const { return known_ && !lost_; }
+    const QRect& Rect() const { return rect_; }
+
+private:
+    QRect rect_;
+    bool known_ = false;
+    bool lost_ = false;
 };
 
 class TDrawContext {
@@ -85,6 +104,10 @@ public:
     // end their object loop at the next object.
     bool StopRequested() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
     void SetStopFlag(const std::atomic<bool>* flag) { stop_ = flag; }
+    // Where a drawing that keeps count of what it paints reports it; nullptr
+    // when nobody asks (drawing onto the view itself).
+    TPaintedArea* PaintedArea() const { return painted_; }
+    void SetPaintedArea(TPaintedArea* area) { painted_ = area; }
 
     // Rounded screen positions.
     int WorldToScreenX(double x) const { return RoundPixel(WorldToScreenXF(x)); }
@@ -104,6 +127,7 @@ public:
 
 private:
     const std::atomic<bool>* stop_ = nullptr;  // not owned
+    TPaintedArea* painted_ = nullptr;           // not owned
 };
 
 // A plain view transform: the world point (originX, originY) sits at the

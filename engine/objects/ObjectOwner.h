@@ -31,6 +31,9 @@ public:
     // selection mark): an owner whose objects are being drawn on other
     // threads stops that drawing and waits for it first.
     virtual void ObjectChanging(TVisualObject& object) {}
+    // Called before an owned object's selection mark changes: as
+    // ObjectChanging, for a change that only the object's own drawing reads.
+    virtual void SelectionMarkChanging(TVisualObject& object) { ObjectChanging(object); }
 
     // Shows the object highlighted for the given time. The owner (the view)
     // ends the flash with a timer; the call returns at once.

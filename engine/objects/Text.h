@@ -60,7 +60,9 @@ public:
     const TFont& TextFont() const { return font_; }
     void SetTextFont(const TFont& v) { Changing(); font_ = v; }
     // The anchor in map coordinates; nullptr until one is given or read.
-    TPoint* InsertionPoint() const { return insertionPoint_.get(); }
+    // It changes only through the text (SetInsertionPoint, Move), which
+    // tells the text's layer first.
+    const TPoint* InsertionPoint() const { return insertionPoint_.get(); }
     // The text takes the point over (the previous one is freed).
     void SetInsertionPoint(std::unique_ptr<TPoint> point);
     void SetInsertionPoint(double x, double y, double z = 0);

@@ -69,7 +69,7 @@ void TVisualObject::SetId(const QString& value) {
 }
 
 void TVisualObject::SetSelected(bool v) {
-    Changing();
+    if (parent_ != nullptr) parent_->SelectionMarkChanging(*this);
     if (v == selected_) return;
     if (TDrawContext* dc = OwnerContext()) Redraw(*dc);
     selected_ = v;

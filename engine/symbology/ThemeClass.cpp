@@ -90,6 +90,10 @@ TThemeClass::TThemeClass() {
 
 TThemeClass::~TThemeClass() { links_.DisconnectAll(); }
 
+void TThemeClass::Changing() {
+    if (OnChanging) OnChanging(*this);
+}
+
 void TThemeClass::Changed() {
     if (updateCount_ > 0) {
         pendingChange_ = true;
@@ -107,24 +111,25 @@ void TThemeClass::EndUpdate() {
 }
 
 void TThemeClass::SetLineColor(TColor v) {
+    Changing();
     lineColor_ = v;
     textFont_.Color = v;
     symbolFont_.Color = v;
     Changed();
 }
-void TThemeClass::SetPointStyle(TPointStyle v) { pointStyle_ = v; Changed(); }
-void TThemeClass::SetBitmap(const QImage& v) { bitmap_ = Keep8x8(v); Changed(); }
-void TThemeClass::SetSymbolFont(const TFont& v) { symbolFont_ = v; Changed(); }
-void TThemeClass::SetSymbol(std::uint8_t v) { symbol_ = v; Changed(); }
-void TThemeClass::SetLineStyle(TLineStyle v) { lineStyle_ = v; Changed(); }
-void TThemeClass::SetFillStyle(TFillStyle v) { fillStyle_ = v; Changed(); }
-void TThemeClass::SetFillColor(TColor v) { fillColor_ = v; Changed(); }
-void TThemeClass::SetFillTexture(const QImage& v) { fillTexture_ = Keep8x8(v); Changed(); }
-void TThemeClass::SetTextFont(const TFont& v) { textFont_ = v; Changed(); }
-void TThemeClass::SetLineWidth(int v) { lineWidth_ = v; Changed(); }
-void TThemeClass::SetFromValue(const QString& v) { fromValue_ = v; Changed(); }
-void TThemeClass::SetToValue(const QString& v) { toValue_ = v; Changed(); }
-void TThemeClass::SetThemeClassName(const QString& v) { themeClassName_ = v; Changed(); }
+void TThemeClass::SetPointStyle(TPointStyle v) { Changing(); pointStyle_ = v; Changed(); }
+void TThemeClass::SetBitmap(const QImage& v) { Changing(); bitmap_ = Keep8x8(v); Changed(); }
+void TThemeClass::SetSymbolFont(const TFont& v) { Changing(); symbolFont_ = v; Changed(); }
+void TThemeClass::SetSymbol(std::uint8_t v) { Changing(); symbol_ = v; Changed(); }
+void TThemeClass::SetLineStyle(TLineStyle v) { Changing(); lineStyle_ = v; Changed(); }
+void TThemeClass::SetFillStyle(TFillStyle v) { Changing(); fillStyle_ = v; Changed(); }
+void TThemeClass::SetFillColor(TColor v) { Changing(); fillColor_ = v; Changed(); }
+void TThemeClass::SetFillTexture(const QImage& v) { Changing(); fillTexture_ = Keep8x8(v); Changed(); }
+void TThemeClass::SetTextFont(const TFont& v) { Changing(); textFont_ = v; Changed(); }
+void TThemeClass::SetLineWidth(int v) { Changing(); lineWidth_ = v; Changed(); }
+void TThemeClass::SetFromValue(const QString& v) { Changing(); fromValue_ = v; Changed(); }
+void TThemeClass::SetToValue(const QString& v) { Changing(); toValue_ = v; Changed(); }
+void TThemeClass::SetThemeClassName(const QString& v) { Changing(); themeClassName_ = v; Changed(); }
 
 void TThemeClass::AssignTo(TThemeClass* d) const {
     if (d == nullptr || d == this) return;
@@ -178,6 +183,7 @@ TThemeClass::TBlock TThemeClass::ReadBlockValues(TStream& s) const {
 }
 
 void TThemeClass::StoreBlock(const TBlock& b) {
+    Changing();
     lineColor_ = b.lineColor;
     pointStyle_ = b.pointStyle;
     symbolFont_ = b.symbolFont;
@@ -224,8 +230,8 @@ void TThemeClass::ReadData(TStream& s) {
     ReadInt32(s);  // variant type code of FromValue: always a string
     QString from = ReadValueLine(s);
     QString to = ReadValueLine(s);
-    themeClassName_ = std::move(name);
     StoreBlock(b);
+    themeClassName_ = std::move(name);
     fromValue_ = std::move(from);
     toValue_ = std::move(to);
 }

@@ -97,6 +97,10 @@ public:
     void RemoveChangeLink(const void* control) { links_.Remove(control); }
     const TChangeLinks& ChangeLinks() const { return links_; }
     TChangeEvent OnChange;
+    // Called before any attribute, value or name changes (by a property
+    // write or by reading), so that the class's owner can stop what reads
+    // it meanwhile (a layer's redraw on other threads).
+    TChangeEvent OnChanging;
 
     // Every link's change callback in list order, then OnChange; while an
     // update is open only remembered.
@@ -106,6 +110,7 @@ public:
     void EndUpdate();
 
 private:
+    void Changing();
     struct TBlock;
     TBlock ReadBlockValues(TStream& stream) const;
     void StoreBlock(const TBlock& b);

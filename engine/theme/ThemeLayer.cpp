@@ -446,7 +446,10 @@ bool TThemeLayer::Reprojects(TCoordinateSystem& view) const {
 
 void TThemeLayer::Draw(TDrawContext* dc) {
     const TCoordinateSystemHost* host = Host();
-    if (host != nullptr && !InScaleRange(host->ViewScale())) return;
+    if (host != nullptr && !InScaleRange(host->ViewScale())) {
+        if (dc != nullptr && dc->PaintedArea() != nullptr) dc->PaintedArea()->Know();  // nothing painted
+        return;
+    }
     TLayer::Draw(dc);
 }
 

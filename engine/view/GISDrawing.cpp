@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <string>
 
@@ -19,6 +20,15 @@ TGISDrawing::~TGISDrawing() = default;
 void TGISDrawing::SetProjection(std::int32_t v) {
     Layers().WaitRedraw();  // the layers being drawn read the view's system and scale
     if (const auto units = ChangeProjection(v, projection_, projectionParams_)) SetCoordinateUnits(*units);
+}
+
+void TGISDrawing::SetProjectionParams(const TProjectionParams& params) {
+    if (!projectionParams_) return;
+    if (std::strcmp(params.ClassName(), projectionParams_->ClassName()) != 0)
+        throw ECoordinateError(std::string("Cannot assign a ") + params.ClassName() + " to a " +
+                               projectionParams_->ClassName());
+    Layers().WaitRedraw();  // the layers being drawn read the view's system
+    projectionParams_->Assign(&params);
 }
 
 TGISDrawing::TMeasuring TGISDrawing::Measuring() const {

@@ -38,7 +38,14 @@ public:
     // -1 local (no parameters), 0 geographic, 1 UTM (zone 24 defaults);
     // sets CoordinateUnits. Writing the current value keeps the parameters.
     void SetProjection(std::int32_t v);
-    TProjectionParams* ProjectionParams() const { return projectionParams_.get(); }
+    // The parameters of the projection; none for -1. They change through
+    // SetProjectionParams, which first stops a threaded redraw (theme layers
+    // read them while they draw).
+    const TProjectionParams* ProjectionParams() const { return projectionParams_.get(); }
+    // Copies the values of params into the parameters; params of another
+    // class raise ECoordinateError and change nothing. Nothing when the
+    // projection has none.
+    void SetProjectionParams(const TProjectionParams& params);
 
     TThemeLayers& ThemeLayers() const { return static_cast<TThemeLayers&>(Layers()); }
     TThemeLayer* ActiveThemeLayer() const { return dynamic_cast<TThemeLayer*>(ActiveLayer()); }

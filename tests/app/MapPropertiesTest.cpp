@@ -90,10 +90,11 @@ TEST_F(MapPropertiesTest, LoadFromDrawingThenOkLeavesTheViewUnchangedInEitherLoc
         v.SetEllipsoid(21);
         v.SetDatum(0);
         v.SetProjection(1);
-        auto* utm = static_cast<TUTMProjectionParams*>(v.ProjectionParams());
-        utm->SetZone(23);
-        utm->SetCentralMeridian(-45.5);  // need not follow the zone
-        utm->SetScaleFactor(0.9999);
+        TUTMProjectionParams utm;
+        utm.SetZone(23);
+        utm.SetCentralMeridian(-45.5);  // need not follow the zone
+        utm.SetScaleFactor(0.9999);
+        v.SetProjectionParams(utm);
         const auto before = Values(v);
 
         TkoviFormMPPR d;

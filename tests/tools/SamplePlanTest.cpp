@@ -92,7 +92,7 @@ TEST_F(SamplePlanTest, MapOpensWithTheSevenCaptionsAndEveryObjectHasItsRecord) {
     EXPECT_EQ(view.Projection(), 1);
     EXPECT_EQ(view.Ellipsoid(), 19);
     EXPECT_EQ(view.Datum(), 8);
-    auto* utm = dynamic_cast<TUTMProjectionParams*>(view.ProjectionParams());
+    const auto* utm = dynamic_cast<const TUTMProjectionParams*>(view.ProjectionParams());
     ASSERT_NE(utm, nullptr);
     EXPECT_EQ(utm->Zone(), 24);
     EXPECT_EQ(utm->CentralMeridian(), -39.0);

@@ -157,14 +157,27 @@ TEST_F(DrawingLayersTest, FastRedrawGivesThePictureOfEachObjectDrawingItself) {
     around->SetFillStyle(fsDiagCross);
     layer->Insert(0, std::move(around));
 
-    // The whole layer in the window, then a part of it.
-    for (const QRectF& window : {QRectF(-6000, -6000, 12000, 12000), QRectF(150, 120, 300, 220)}) {
-        SCOPED_TRACE(window.width());
+    // The whole layer in the window, then a part of it; then the same part
+    // after objects changed in place (vertices moved, an area moved), which
+    // must not be drawn from the pixels kept before.
+    const QRectF windows[] = {QRectF(-6000, -6000, 12000, 12000), QRectF(150, 120, 300, 220),
+                              QRectF(150, 120, 300, 220)};
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        const QRectF& window = windows[round];
+        if (round == 2) {
+            auto& line = static_cast<TPolyLine&>(*layer->GetObject(5));
+            for (TVertex& v : line.Contours()[0]->Points()) v.Y += 13;
+            for (int i = 41; i < 400; i += 7) layer->GetObject(i)->Move(9, -6);
+        }
         view->ZoomWindow(window.left(), window.top(), window.right(), window.bottom());
         const QImage fast = view->Image().copy();
-        // Again at the same window, from the pixels the layer kept.
+        // Again at the same window, from the pixels the layer kept; drawing
+        // changes nothing of the layer.
+        const std::uint64_t revision = layer->Revision();
         view->Redraw();
         EXPECT_EQ(view->Image(), fast);
+        EXPECT_EQ(layer->Revision(), revision);
         QImage plain(fast.size(), fast.format());
         plain.fill(Qt::white);
         {

@@ -43,15 +43,18 @@ TEST_F(GISDrawingTest, CoordinateSystemProperties) {
 
     view->SetProjection(1);
     EXPECT_EQ(view->CoordinateUnits(), cuMeters);
-    auto* utm = dynamic_cast<TUTMProjectionParams*>(view->ProjectionParams());
+    const auto* utm = dynamic_cast<const TUTMProjectionParams*>(view->ProjectionParams());
     ASSERT_NE(utm, nullptr);
     EXPECT_EQ(utm->Zone(), 24);
-    utm->SetZone(23);
+    TUTMProjectionParams zone23;
+    zone23.SetZone(23);
+    view->SetProjectionParams(zone23);
     view->SetProjection(1);  // the same value keeps the zone
-    EXPECT_EQ(static_cast<TUTMProjectionParams*>(view->ProjectionParams())->Zone(), 23);
+    EXPECT_EQ(static_cast<const TUTMProjectionParams*>(view->ProjectionParams())->Zone(), 23);
+    EXPECT_THROW(view->SetProjectionParams(TGeographicProjectionParams()), ECoordinateError);
     view->SetProjection(0);
     EXPECT_EQ(view->CoordinateUnits(), cuDecimalDegrees);
-    EXPECT_NE(dynamic_cast<TGeographicProjectionParams*>(view->ProjectionParams()), nullptr);
+    EXPECT_NE(dynamic_cast<const TGeographicProjectionParams*>(view->ProjectionParams()), nullptr);
     view->SetProjection(5);
     EXPECT_EQ(view->ProjectionParams(), nullptr);
     EXPECT_EQ(view->CoordinateUnits(), cuDecimalDegrees);
@@ -241,7 +244,9 @@ TEST_F(GISDrawingTest, ZoomStopsAtScaleOneAndAtTheLargestScaleTheViewCanShow) {
 
 TEST_F(GISDrawingTest, CoordinateSystemSurvivesTheDrawingFile) {
     view->SetProjection(1);
-    static_cast<TUTMProjectionParams*>(view->ProjectionParams())->SetZone(23);
+    TUTMProjectionParams zone23;
+    zone23.SetZone(23);
+    view->SetProjectionParams(zone23);
     view->SetEllipsoid(16);
     view->SetDatum(2);
     TMemoryStream s;
@@ -250,8 +255,8 @@ TEST_F(GISDrawingTest, CoordinateSystemSurvivesTheDrawingFile) {
     TGISDrawing read;
     read.LoadFromStream(s);
     EXPECT_EQ(read.Projection(), 1);
-    ASSERT_NE(dynamic_cast<TUTMProjectionParams*>(read.ProjectionParams()), nullptr);
-    EXPECT_EQ(static_cast<TUTMProjectionParams*>(read.ProjectionParams())->Zone(), 23);
+    ASSERT_NE(dynamic_cast<const TUTMProjectionParams*>(read.ProjectionParams()), nullptr);
+    EXPECT_EQ(static_cast<const TUTMProjectionParams*>(read.ProjectionParams())->Zone(), 23);
     EXPECT_EQ(read.Ellipsoid(), 16);
     EXPECT_EQ(read.Datum(), 2);
     EXPECT_EQ(read.CoordinateUnits(), cuMeters);
@@ -306,7 +311,9 @@ TEST_F(GISDrawingTest, ThemeLayerIsConvertedOnceIntoTheViewsSystem) {
     EXPECT_TRUE(drawn);
 
     // A change of the view's zone converts again; an edit of the layer too.
-    static_cast<TUTMProjectionParams*>(view->ProjectionParams())->SetZone(22);
+    TUTMProjectionParams zone22;
+    zone22.SetZone(22);
+    view->SetProjectionParams(zone22);
     draw();
     EXPECT_EQ(layer->ConvertedVertexCount(), 26u);
     layer->Add(std::unique_ptr<TVisualObject>(new TPoint(330500, 7394500)));
@@ -527,14 +534,16 @@ TEST_F(GISDrawingTest, ADrawingInASystemTheCatalogueLacksOpensAndDraws) {
 TEST_F(GISDrawingTest, EveryZoneTheViewTakesSurvivesTheDrawingFile) {
     for (int zone : {1, 24, 60}) {
         view->SetProjection(1);
-        static_cast<TUTMProjectionParams*>(view->ProjectionParams())->SetZone(zone);
+        TUTMProjectionParams params;
+        params.SetZone(zone);
+        view->SetProjectionParams(params);
         TMemoryStream s;
         view->SaveToStream(s);
         s.Seek(0);
         TGISDrawing read;
         ASSERT_NO_THROW(read.LoadFromStream(s)) << zone;
-        EXPECT_EQ(static_cast<TUTMProjectionParams*>(read.ProjectionParams())->Zone(), zone);
-        EXPECT_EQ(static_cast<TUTMProjectionParams*>(read.ProjectionParams())->CentralMeridian(), 6.0 * zone - 183);
+        EXPECT_EQ(static_cast<const TUTMProjectionParams*>(read.ProjectionParams())->Zone(), zone);
+        EXPECT_EQ(static_cast<const TUTMProjectionParams*>(read.ProjectionParams())->CentralMeridian(), 6.0 * zone - 183);
     }
 }
 
