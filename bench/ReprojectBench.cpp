@@ -47,7 +47,9 @@ struct TScene {
         layer->SetDatabaseName(dir.path());
         layer->SetLayerName(QStringLiteral("reproject.cam"));
         layer->SetProjection(1);
-        static_cast<TUTMProjectionParams*>(layer->ProjectionParams())->SetZone(23);
+        TUTMProjectionParams zone23;
+        zone23.SetZone(23);
+        layer->SetProjectionParams(zone23);
         layer->Edit();
         if (layer->State() != lsEdit) std::abort();
         for (int i = 0; i < kLines; ++i) {

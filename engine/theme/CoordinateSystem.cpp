@@ -1,6 +1,7 @@
 #include "engine/theme/CoordinateSystem.h"
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "coords/AngleMath.h"
@@ -122,6 +123,12 @@ void TReprojection::Convert(TVertex* points, std::size_t count) const {
 
 void TReprojection::Convert(std::vector<TVertex>& points) const {
     Convert(points.data(), points.size());
+}
+
+void AssignProjectionParams(TProjectionParams& to, const TProjectionParams& from) {
+    if (std::strcmp(from.ClassName(), to.ClassName()) != 0)
+        throw ECoordinateError(std::string("Cannot assign a ") + from.ClassName() + " to a " + to.ClassName());
+    to.Assign(&from);
 }
 
 std::optional<TCoordinateUnit> ChangeProjection(std::int32_t v, std::int32_t& projection,

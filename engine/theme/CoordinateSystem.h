@@ -35,6 +35,10 @@ struct TCoordinateSystem {
 std::optional<TCoordinateUnit> ChangeProjection(std::int32_t value, std::int32_t& projection,
                                                 std::unique_ptr<TProjectionParams>& params);
 
+// Copies from's values into to; parameters of another class (geographic
+// into UTM) raise ECoordinateError.
+void AssignProjectionParams(TProjectionParams& to, const TProjectionParams& from);
+
 // A copy of a coordinate system's values, comparable with a live one (the
 // theme layer keeps the system its converted vertices are in).
 struct TCoordinateSystemKey {

@@ -198,6 +198,22 @@ void TThemeLayer::SetProjection(std::int32_t v) {
     if (const auto units = ChangeProjection(v, projection_, projectionParams_)) SetCoordinateUnits(*units);
 }
 
+void TThemeLayer::SetEllipsoid(std::int32_t v) {
+    LayerChanging();
+    ellipsoid_ = v;
+}
+
+void TThemeLayer::SetDatum(std::int32_t v) {
+    LayerChanging();
+    datum_ = v;
+}
+
+void TThemeLayer::SetProjectionParams(const TProjectionParams& params) {
+    if (!projectionParams_) return;
+    LayerChanging();
+    AssignProjectionParams(*projectionParams_, params);
+}
+
 TCoordinateSystem TThemeLayer::CoordinateSystem() const {
     return {projection_, ellipsoid_, datum_, projectionParams_.get()};
 }

@@ -97,15 +97,20 @@ public:
     void SetTableName(const QString& v) { table_->SetTableName(v); }
 
     std::int32_t Ellipsoid() const { return ellipsoid_; }
-    void SetEllipsoid(std::int32_t v) { ellipsoid_ = v; }
+    // The system's values are read while the layer is drawn: each setter
+    // stops a threaded redraw first.
+    void SetEllipsoid(std::int32_t v);
     std::int32_t Datum() const { return datum_; }
-    void SetDatum(std::int32_t v) { datum_ = v; }
+    void SetDatum(std::int32_t v);
     std::int32_t Projection() const { return projection_; }
     // Replaces the parameter object and sets CoordinateUnits: -1 local (no
     // parameters), 0 geographic, 1 UTM with its defaults; another value is
     // stored without parameters and keeps the units.
     void SetProjection(std::int32_t v);
-    TProjectionParams* ProjectionParams() const { return projectionParams_.get(); }
+    const TProjectionParams* ProjectionParams() const { return projectionParams_.get(); }
+    // Copies params into the layer's parameter object (nothing when the
+    // layer has none); parameters of another class raise ECoordinateError.
+    void SetProjectionParams(const TProjectionParams& params);
     TCoordinateSystem CoordinateSystem() const;
     // Why the stored system cannot be used with the catalogue in force (a
     // projection other than -1, 0 and 1, an ellipsoid or datum beyond the

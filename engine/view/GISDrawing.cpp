@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 #include <string>
 
@@ -24,11 +23,8 @@ void TGISDrawing::SetProjection(std::int32_t v) {
 
 void TGISDrawing::SetProjectionParams(const TProjectionParams& params) {
     if (!projectionParams_) return;
-    if (std::strcmp(params.ClassName(), projectionParams_->ClassName()) != 0)
-        throw ECoordinateError(std::string("Cannot assign a ") + params.ClassName() + " to a " +
-                               projectionParams_->ClassName());
     Layers().WaitRedraw();  // the layers being drawn read the view's system
-    projectionParams_->Assign(&params);
+    AssignProjectionParams(*projectionParams_, params);
 }
 
 TGISDrawing::TMeasuring TGISDrawing::Measuring() const {

@@ -72,15 +72,18 @@ TEST_F(ThemeLayerTest, DefaultsAndProjectionSetter) {
 
     layer.SetProjection(1);
     EXPECT_EQ(layer.CoordinateUnits(), cuMeters);
-    auto* utm = dynamic_cast<TUTMProjectionParams*>(layer.ProjectionParams());
-    ASSERT_NE(utm, nullptr);
-    utm->SetZone(23);
+    ASSERT_NE(dynamic_cast<const TUTMProjectionParams*>(layer.ProjectionParams()), nullptr);
+    TUTMProjectionParams zone23;
+    zone23.SetZone(23);
+    layer.SetProjectionParams(zone23);
+    // Parameters of another projection are refused.
+    EXPECT_THROW(layer.SetProjectionParams(TGeographicProjectionParams()), ECoordinateError);
     // The same value again keeps the zone.
     layer.SetProjection(1);
-    EXPECT_EQ(dynamic_cast<TUTMProjectionParams*>(layer.ProjectionParams())->Zone(), 23);
+    EXPECT_EQ(dynamic_cast<const TUTMProjectionParams*>(layer.ProjectionParams())->Zone(), 23);
     layer.SetProjection(0);
     EXPECT_EQ(layer.CoordinateUnits(), cuDecimalDegrees);
-    EXPECT_NE(dynamic_cast<TGeographicProjectionParams*>(layer.ProjectionParams()), nullptr);
+    EXPECT_NE(dynamic_cast<const TGeographicProjectionParams*>(layer.ProjectionParams()), nullptr);
     layer.SetProjection(7);
     EXPECT_EQ(layer.ProjectionParams(), nullptr);
     EXPECT_EQ(layer.CoordinateUnits(), cuDecimalDegrees);
@@ -201,7 +204,7 @@ TEST_F(ThemeLayerTest, FilePrefixGoldenBytesAndRoundTrip) {
     layer.SetTableDatabaseName(QStringLiteral("C:\\Plano"));
     layer.SetTableName(QStringLiteral("lotes.db"));
     layer.SetProjection(1);
-    static_cast<TUTMProjectionParams*>(layer.ProjectionParams())->SetZone(23);
+    { TUTMProjectionParams zone23; zone23.SetZone(23); layer.SetProjectionParams(zone23); }
     layer.SetEllipsoid(16);
     layer.SetDatum(2);
     layer.Edit();
@@ -229,7 +232,7 @@ TEST_F(ThemeLayerTest, FilePrefixGoldenBytesAndRoundTrip) {
     EXPECT_EQ(read.TableDatabaseName(), QStringLiteral("C:\\Plano"));
     EXPECT_EQ(read.TableName(), QStringLiteral("lotes.db"));
     EXPECT_EQ(read.Projection(), 1);
-    EXPECT_EQ(static_cast<TUTMProjectionParams*>(read.ProjectionParams())->Zone(), 23);
+    EXPECT_EQ(static_cast<const TUTMProjectionParams*>(read.ProjectionParams())->Zone(), 23);
     EXPECT_EQ(read.Ellipsoid(), 16);
     EXPECT_EQ(read.Datum(), 2);
     ASSERT_EQ(read.GetObjectCount(), 1);

@@ -269,7 +269,9 @@ TEST_F(GISDrawingTest, ThemeLayerIsConvertedOnceIntoTheViewsSystem) {
     layer->SetDatabaseName(dir.path());
     layer->SetLayerName(QStringLiteral("pontos.cam"));
     layer->SetProjection(1);
-    static_cast<TUTMProjectionParams*>(layer->ProjectionParams())->SetZone(23);
+    TUTMProjectionParams zone23;
+    zone23.SetZone(23);
+    layer->SetProjectionParams(zone23);
     layer->Edit();
     for (int i = 0; i < 10; ++i) layer->Add(std::unique_ptr<TVisualObject>(new TPoint(330000 + 100 * i, 7394000)));
     auto* ring = new TContour({{330000, 7393000, 0}, {331000, 7393000, 0}, {331000, 7393500, 0}});
