@@ -111,7 +111,7 @@ bool TLayerPainter::DrawPlain(TVisualObject& object, int position, TDrawContext&
         else p.drawPolyline(points, count);
     };
     // What a pen of this width may paint beyond the points (caps, joins).
-    const int margin = 2 * std::max(line.LineWidth(), 1) + 2;
+    const double margin = 2.0 * std::max(line.LineWidth(), 1) + 2;
     if (!pixelsValid_) {
         QRect box;
         for (const auto& c : line.Contours()) {
@@ -120,7 +120,7 @@ bool TLayerPainter::DrawPlain(TVisualObject& object, int position, TDrawContext&
             draw(points_.data(), static_cast<int>(points_.size()));
             if (painted != nullptr) box |= PointsBox(points_.data(), points_.size());
         }
-        if (painted != nullptr && !box.isNull()) painted->Add(box.adjusted(-margin, -margin, margin, margin));
+        if (painted != nullptr && !box.isNull()) painted->Add(box, margin);
         return true;
     }
     TKeptObject& kept = objectParts_[static_cast<std::size_t>(position)];
@@ -140,7 +140,7 @@ bool TLayerPainter::DrawPlain(TVisualObject& object, int position, TDrawContext&
         const auto [from, count] = parts_[static_cast<std::size_t>(k)];
         draw(pixels_.data() + from, static_cast<int>(count));
     }
-    if (painted != nullptr && !kept.Box.isNull()) painted->Add(kept.Box.adjusted(-margin, -margin, margin, margin));
+    if (painted != nullptr && !kept.Box.isNull()) painted->Add(kept.Box, margin);
     return true;
 }
 
@@ -150,8 +150,8 @@ void TLayerPainter::AddPainted(const TVisualObject& object, const TDrawContext& 
         // The cell, and a line of its height around it for glyphs that
         // reach beyond it.
         const TTextBox box = static_cast<const TText&>(object).ScreenBox(dc);
-        const int grow = static_cast<int>(std::ceil(box.Height)) + 4;
-        area.Add(box.BoundingRect().toAlignedRect().adjusted(-grow, -grow, grow, grow));
+        const QRectF r = box.BoundingRect();
+        area.Add(r.left(), r.top(), r.right() + 1, r.bottom() + 1, std::ceil(box.Height) + 4);
         return;
     }
     if (type == typeid(TPolyLine) || type == typeid(TPolygon)) {
@@ -161,10 +161,11 @@ void TLayerPainter::AddPainted(const TVisualObject& object, const TDrawContext& 
         int width = std::max(line.LineWidth(), 1);
         if (const TObjectOwner* owner = object.Parent())
             if (const TThemeClass* hilite = owner->SelectionHilite()) width = std::max(width, hilite->LineWidth());
-        const int grow = 2 * width + 2 * std::max(dc.SnapTolerance(), 0) + 4;
+        const double grow = 2.0 * width + 2.0 * std::max(dc.SnapTolerance(), 0) + 4;
         const TBounds b = object.GetBounds();
-        const QRect box = QRect(dc.WorldToScreen(b.LowerX, b.UpperY), dc.WorldToScreen(b.UpperX, b.LowerY)).normalized();
-        area.Add(box.adjusted(-grow, -grow, grow, grow));
+        const QPoint a = dc.WorldToScreen(b.LowerX, b.UpperY);
+        const QPoint c = dc.WorldToScreen(b.UpperX, b.LowerY);
+        area.Add(a.x(), a.y(), c.x(), c.y(), grow);
         return;
     }
     area.Unknown();

@@ -4,6 +4,7 @@
 // down on the screen), its scale and tolerances. The map view implements
 // it over its off-screen image; TLinearDrawContext serves images, prints
 // and tests.
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -54,7 +55,22 @@ class TPaintedArea {
 public:
     void Know() { known_ = true; }
     void Unknown() { lost_ = true; }
-    void Add(const QRect& r) { rect_ |= r; }
+    // The box from (left, top) to (right, bottom), grown by margin on each
+    // side. Its sides are held within +-kLimit pixels (no picture is that
+    // large), so that huge pen widths or points far off the picture cannot
+    // overflow; a side that is not a number makes the area unknown.
+    void Add(double left, double top, double right, double bottom, double margin = 0) {
+        if (!(left == left && top == top && right == right && bottom == bottom && margin == margin)) {
+            Unknown();
+            return;
+        }
+        static constexpr double kLimit = 1 << 24;
+        const auto side = [](double v) { return static_cast<int>(std::floor(std::clamp(v, -kLimit, kLimit))); };
+        margin = std::clamp(margin, 0.0, kLimit);
+        rect_ |= QRect(QPoint(side(std::min(left, right) - margin), side(std::min(top, bottom) - margin)),
+                       QPoint(side(std::max(left, right) + margin), side(std::max(top, bottom) + margin)));
+    }
+    void Add(const QRect& r, double margin = 0) { Add(r.left(), r.top(), r.right(), r.bottom(), margin); }
     bool Exact() const { return known_ && !lost_; }
     const QRect& Rect() const { return rect_; }
 
