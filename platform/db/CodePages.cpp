@@ -239,6 +239,14 @@ bool CodePageSupported(TDbCodePage cp) {
     return Converter(cp, true) && Converter(cp, false);
 }
 
+TDbCodePage ReadableCodePage(TDbCodePage cp, const QString& fileName, QString& readOnly) {
+    if (CodePageSupported(cp)) return cp;
+    const int n = Number(cp);
+    readOnly = QStringLiteral("A tabela ") + fileName +
+               QStringLiteral(" é somente leitura: a página de código %1 não é suportada.").arg(n);
+    return n == 620 || n == 895 ? TDbCodePage::Cp437 : TDbCodePage::Cp1252;
+}
+
 void DecodeText(TDbCodePage cp, const char* data, std::size_t size, std::string& out) {
     out.clear();
     if (cp == TDbCodePage::Utf8) {

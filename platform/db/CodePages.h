@@ -1,8 +1,8 @@
 #pragma once
-// Code pages of dBase text. A dBase file names its code page by a ".cpg"
+// Code pages of table text. A dBase file names its code page by a ".cpg"
 // file beside it or, without one, by the language-driver byte of its
-// header; text is decoded from it on reading and encoded back into it on
-// writing.
+// header; a Paradox table by the code page number of its header. Text is
+// decoded from it on reading and encoded back into it on writing.
 //
 // A code page is known by its number (DOS and Windows numbering; 28591 for
 // ISO-8859-1, 65001 for UTF-8). The single-byte pages are read through
@@ -37,6 +37,12 @@ int LanguageDriverOfCodePage(TDbCodePage cp);
 TDbCodePage CodePageOfCpgText(const QByteArray& text, TDbCodePage fallback);
 // Whether text of the code page can be read and written.
 bool CodePageSupported(TDbCodePage cp);
+// The code page the text of a table file in code page cp is read in: cp
+// when supported; else the nearest page that is (437 for 620 and 895,
+// whose pages differ from it only in letters, 1252 for the others), with
+// readOnly set to why the table cannot be written (naming the file and
+// the page).
+TDbCodePage ReadableCodePage(TDbCodePage cp, const QString& fileName, QString& readOnly);
 
 // Bytes of the code page -> UTF-8 (out is replaced). Bytes the code page
 // does not define, and broken UTF-8, read as U+FFFD.

@@ -697,14 +697,7 @@ void TDbfStore::Load() {
         QFile cpg(cpgName);
         if (cpg.open(QIODevice::ReadOnly)) codePage_ = CodePageOfCpgText(cpg.read(256), codePage_);
     }
-    if (!CodePageSupported(codePage_)) {
-        if (readOnly_.isEmpty())
-            readOnly_ = QStringLiteral("A tabela ") + fileName_ +
-                        QStringLiteral(" é somente leitura: a página de código %1 não é suportada.").arg(static_cast<int>(codePage_));
-        // The DOS pages of Eastern Europe differ from 437 only in letters.
-        const int n = static_cast<int>(codePage_);
-        codePage_ = n == 620 || n == 895 ? TDbCodePage::Cp437 : TDbCodePage::Cp1252;
-    }
+    codePage_ = ReadableCodePage(codePage_, fileName_, readOnly_);
 
     std::vector<QString> names;
     bool hasMemo = false;
