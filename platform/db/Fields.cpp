@@ -52,10 +52,10 @@ QDateTime ParseStoredDate(const std::string& s) {
         return QDateTime(QDate(iso.Year, iso.Month, iso.Day), QTime(iso.Hour, iso.Minute, iso.Second));
     const QString t = QString::fromStdString(s).trimmed();
     for (const char* f : {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd",
-                          "dd/MM/yyyy HH:mm:ss", "dd/MM/yyyy", "yyyyMMdd", "HH:mm:ss"}) {
+                          "dd/MM/yyyy HH:mm:ss", "dd/MM/yyyy", "yyyyMMdd", "HH:mm:ss.zzz", "HH:mm:ss"}) {
         QDateTime d = QDateTime::fromString(t, QLatin1String(f));
         if (d.isValid()) return d;
-        if (std::string_view(f) == "HH:mm:ss") {
+        if (f[0] == 'H') {
             const QTime tm = QTime::fromString(t, QLatin1String(f));
             if (tm.isValid()) return QDateTime(QDate(1899, 12, 30), tm);
         }
@@ -63,10 +63,12 @@ QDateTime ParseStoredDate(const std::string& s) {
     return QDateTime();
 }
 
+// Milliseconds are kept where there are some.
 std::string StoredDate(TFieldType type, const QDateTime& d) {
     if (type == ftDate) return d.date().toString(QStringLiteral("yyyy-MM-dd")).toStdString();
-    if (type == ftTime) return d.time().toString(QStringLiteral("HH:mm:ss")).toStdString();
-    return d.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+    const QString time = d.time().msec() != 0 ? QStringLiteral("HH:mm:ss.zzz") : QStringLiteral("HH:mm:ss");
+    if (type == ftTime) return d.time().toString(time).toStdString();
+    return d.toString(QStringLiteral("yyyy-MM-dd ") + time).toStdString();
 }
 
 // A long text (a memo) as a QString. Records that name one memo hold the

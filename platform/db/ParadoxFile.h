@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <QFile>
@@ -58,26 +59,50 @@ TTableFile ReadTableFile(const QString& fileName, const std::uint8_t* data, std:
 
 // The value of a field of a record (data: the field's bytes). A field of
 // only zero bytes is null; numbers come back as integers or floats, dates,
-// times and timestamps as text ("yyyy-MM-dd", "HH:mm:ss", both), alpha
+// times and timestamps as text ("yyyy-MM-dd", "HH:mm:ss", both; the
+// milliseconds follow the seconds, ".zzz", where there are some; a year
+// beyond 9999 has more digits, one before year 1 a minus sign), alpha
 // fields as text up to their first zero byte, BCD as a float, bytes as a
-// blob. BLOb fields are not decoded here (TBlobFile).
+// blob. A value no sound table holds (a number that is not one, a time
+// beyond the day, a timestamp beyond a billion days) is null. BLOb fields
+// are not decoded here (TBlobFile).
 void DecodeValue(const TField& field, const std::uint8_t* data, TDbCodePage codePage, TDbValue& out);
 
-// The ".mb" file beside a table. A BLOb is read when asked for, at most
-// once (records that name the same BLOb share it), and only within the
-// file: a BLOb that the record's pointer does not find as the format
-// describes it (with the record's length), one beyond kMaxBlob, or one
-// beyond what the file can hold without overlaps (a budget of twice its
-// size and more), is null.
+// Whether a table can be written with fields of the type (EncodeValue).
+bool IsWritableType(std::uint8_t type);
+// The bytes of a field for a value (the field's Length bytes at `to`),
+// the inverse of DecodeValue for the writable types: text of an alpha
+// field in the code page, cut to the field at a character; a null value
+// is all zero bytes. Dates, times and timestamps are given as DecodeValue
+// reads them (a date may carry a time of midnight, a time or timestamp
+// may leave out the seconds). A value the field cannot hold as given (a
+// character the code page lacks, a number beyond the field or with a
+// fraction in an integer field, a date or time that is none, a date with
+// a time of day, milliseconds beyond the third digit, a timestamp whose
+// milliseconds the field cannot hold exactly) raises EDatabaseError
+// naming the field, the record and the file; `to` is then left as it was.
+void EncodeValue(const TField& field, const TDbValue& value, TDbCodePage codePage, const TFieldPlace& place,
+                 std::uint8_t* to);
+
+// The ".mb" file beside a table. A BLOb is read when asked for and only
+// within the file: a BLOb that the record's pointer does not find as the
+// format describes it (with the record's length), one beyond kMaxBlob, or
+// one beyond what the file can hold without overlaps (a budget of twice
+// its size and more, spent once per place), is null. The BLObs read are
+// kept, up to kKeptBytes, so that records naming the same BLOb share it.
 class TBlobFile {
 public:
     static constexpr std::int64_t kMaxBlob = 16 << 20;
+    static constexpr std::int64_t kKeptBytes = 32 << 20;
     // Opens the file when it exists (no file: only BLObs held whole in
     // their leaders are read).
     explicit TBlobFile(const QString& fileName);
     // The BLOb of a field (its leader and the 10 bytes after it); null for
     // an empty BLOb or one that cannot be read.
     std::shared_ptr<const std::string> Read(const TField& field, const std::uint8_t* data);
+    // What tells the BLOb a field names in the file (its place and
+    // length) from every other; 0 for one held in its leader, or none.
+    static std::uint64_t KeyOf(const TField& field, const std::uint8_t* data);
 
 private:
     std::shared_ptr<const std::string> ReadAt(std::uint32_t place, std::uint32_t length);
@@ -85,7 +110,9 @@ private:
     QFile file_;
     std::int64_t size_ = 0;
     std::int64_t budget_ = 0;  // bytes that may still be read
+    std::unordered_set<std::uint32_t> paid_;  // places read once (of the budget)
     std::unordered_map<std::uint32_t, std::shared_ptr<const std::string>> cache_;
+    std::int64_t kept_ = 0;  // bytes in cache_, with a share per entry
 };
 
 }  // namespace paradox

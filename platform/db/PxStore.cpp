@@ -1,14 +1,12 @@
 #include "platform/db/PxStore.h"
 
-#include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <unordered_map>
 #include <unistd.h>
 
-#include <QDate>
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
@@ -29,9 +27,6 @@ void BootPx() {
     }();
     (void)booted;
 }
-
-// Paradox dates count days from 1 January of year 1 (day 1).
-constexpr qint64 kJulianDayBeforeYear1 = 1721425;
 
 void CollectError(pxdoc_t*, int, const char* msg, void* data) {
     if (data && msg) *static_cast<QString*>(data) = QString::fromLocal8Bit(msg).trimmed();
@@ -63,74 +58,45 @@ QString BackupName(const QString& original) {
                                             : original + QStringLiteral("~kzb");
 }
 
-TDbCodePage CodePageOfDos(int cp) {
-    return cp == 850 || cp == 437 || cp == 860 ? TDbCodePage::Cp850 : TDbCodePage::Cp1252;
-}
+// pxlib writes blocks of up to 16 KB, each with a head of 6 bytes: a
+// table whose records do not fit one is not written.
+constexpr int kMaxWrittenRecord = 16 * 1024 - 6;
+// The memo texts a table keeps decoded.
+constexpr std::size_t kMemoTextBytes = 64 << 20;
 
 struct TRecord {
     bool Deleted = false;
-    std::vector<TDbValue> Values;  // null for BLOb fields
-    std::vector<std::string> Blobs;  // of each BLOb field: its leader and pointer
+    std::string Bytes;  // as stored
 };
 
-void WritePx(const QString& name, const QString& fileName_, const std::vector<pxfield_t>& fields_,
-             const std::vector<QByteArray>& fieldNames_, int codePageNumber_, const std::vector<TRecord>& records) {
-    const TDbCodePage codePage_ = CodePageOfDos(codePageNumber_);
+// A table file made by pxlib from the fields (names as stored) and the
+// bytes of the records that are not deleted.
+void WritePx(const QString& name, const QString& fileName_, const std::vector<paradox::TField>& fields_,
+             int codePageNumber_, const std::vector<TRecord>& records) {
     QFile::remove(name);
     TPxDoc px;
     if (!px.Doc) throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
     const int nf = static_cast<int>(fields_.size());
     auto* fields = static_cast<pxfield_t*>(px.Doc->malloc(px.Doc, sizeof(pxfield_t) * static_cast<std::size_t>(nf), "fields"));
     for (int i = 0; i < nf; ++i) {
-        fields[i] = fields_[i];
-        const QByteArray& n = fieldNames_[i];
-        fields[i].px_fname = static_cast<char*>(px.Doc->malloc(px.Doc, static_cast<std::size_t>(n.size()) + 1, "name"));
-        std::memcpy(fields[i].px_fname, n.constData(), static_cast<std::size_t>(n.size()) + 1);
+        const paradox::TField& f = fields_[i];
+        fields[i] = pxfield_t{};
+        fields[i].px_ftype = static_cast<char>(f.Type);
+        fields[i].px_flen = f.Length;
+        fields[i].px_fdc = f.Decimals;
+        fields[i].px_fname = static_cast<char*>(px.Doc->malloc(px.Doc, f.Name.size() + 1, "name"));
+        std::memcpy(fields[i].px_fname, f.Name.c_str(), f.Name.size() + 1);
     }
     if (PX_create_file(px.Doc, fields, nf, name.toLocal8Bit().constData(), pxfFileTypNonIndexDB) < 0)
         throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_ + QStringLiteral(": ") + px.Error);
     PX_set_value(px.Doc, "codepage", static_cast<float>(codePageNumber_));
     const QByteArray table = QFileInfo(fileName_).completeBaseName().toLocal8Bit();
     PX_set_parameter(px.Doc, "tablename", table.constData());
-    std::vector<pxval_t> vals(static_cast<std::size_t>(nf));
-    std::vector<pxval_t*> ptrs(static_cast<std::size_t>(nf));
-    std::vector<QByteArray> texts(static_cast<std::size_t>(nf));
+    std::string record;
     for (const TRecord& rec : records) {
         if (rec.Deleted) continue;
-        for (int i = 0; i < nf; ++i) {
-            pxval_t& v = vals[i];
-            std::memset(&v, 0, sizeof v);
-            v.type = fields_[i].px_ftype;
-            ptrs[i] = &v;
-            const TDbValue& d = rec.Values[i];
-            if (d.IsNull()) {
-                v.isnull = 1;
-                continue;
-            }
-            switch (v.type) {
-            case pxfShort: case pxfLong: case pxfAutoInc: case pxfLogical: v.value.lval = static_cast<long>(d.I); break;
-            case pxfNumber: case pxfCurrency: v.value.dval = d.D; break;
-            case pxfDate:
-                v.value.lval = static_cast<long>(QDate::fromString(QString::fromStdString(d.S), QStringLiteral("yyyy-MM-dd")).toJulianDay() -
-                                                 kJulianDayBeforeYear1);
-                break;
-            case pxfTime:
-                v.value.lval = QTime(0, 0).msecsTo(QTime::fromString(QString::fromStdString(d.S), QStringLiteral("HH:mm:ss")));
-                break;
-            case pxfTimestamp: {
-                const QDateTime t = QDateTime::fromString(QString::fromStdString(d.S), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-                v.value.dval = static_cast<double>(t.date().toJulianDay() - kJulianDayBeforeYear1) * 86400000.0 +
-                               QTime(0, 0).msecsTo(t.time());
-                break;
-            }
-            default:
-                texts[i] = EncodeText(codePage_, QString::fromStdString(d.S));
-                v.value.str.val = texts[i].data();
-                v.value.str.len = static_cast<int>(texts[i].size());
-                break;
-            }
-        }
-        if (PX_insert_record(px.Doc, ptrs.data()) < 0)
+        record = rec.Bytes;
+        if (PX_put_record(px.Doc, record.data()) < 0)
             throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_ + QStringLiteral(": ") + px.Error);
     }
     PX_close(px.Doc);
@@ -142,7 +108,9 @@ void WritePx(const QString& name, const QString& fileName_, const std::vector<px
     if (!ok) throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
 }
 
-
+// Records are kept as their stored bytes and read field by field when
+// asked for; a write changes the bytes of the fields it gives a new value
+// and leaves every other byte as it was.
 class TPxStore final : public TTableStore {
 public:
     explicit TPxStore(const QString& fileName) {
@@ -152,39 +120,47 @@ public:
     ~TPxStore() override { Rollback(); }
 
     QString ReadOnlyReason() const override { return readOnly_; }
+    // The ".mb" file is followed on its own: rewritten alone, it is read again.
     void Refresh() override {
         if (work_) return;
         if (TFileStamp::Of(fileName_) != stamp_) Load();
+        else if (!blobColumns_.empty() && TFileStamp::Of(BlobFileName()) != blobStamp_) OpenBlobFile();
     }
     std::int64_t SlotCount() override { return static_cast<std::int64_t>(View().size()); }
     bool IsDeleted(std::int64_t slot) override { return View().at(static_cast<std::size_t>(slot)).Deleted; }
     void ReadValue(std::int64_t slot, int column, TDbValue& out) override {
-        const auto& rec = View().at(static_cast<std::size_t>(slot));
-        if (column < 0 || column >= static_cast<int>(rec.Values.size())) out.SetNull();
-        else if (!rec.Blobs.empty() && paradox::IsBlobType(static_cast<std::uint8_t>(fields_[column].px_ftype))) ReadBlob(rec, column, out);
-        else out = rec.Values[column];
+        const TRecord& rec = View().at(static_cast<std::size_t>(slot));
+        if (column < 0 || column >= static_cast<int>(fields_.size())) {
+            out.SetNull();
+            return;
+        }
+        const auto* p = reinterpret_cast<const std::uint8_t*>(rec.Bytes.data()) + offsets_[column];
+        if (paradox::IsBlobType(fields_[column].Type)) ReadBlob(column, p, out);
+        else paradox::DecodeValue(fields_[column], p, codePage_, out);
     }
-    void Update(std::int64_t slot, const std::vector<TDbValue>& values) override {
-        BeginWrite();
-        auto& rec = work_->at(static_cast<std::size_t>(slot));
-        if (rec.Deleted) throw EDatabaseError(QStringLiteral("Registro inexistente."));
-        rec.Values = Normalized(slot, values);
+
+    bool KeepsColumns() const override { return true; }
+    void Update(std::int64_t slot, const std::vector<TDbValue>& values) override { UpdateKeeping(slot, values, {}); }
+    void UpdateKeeping(std::int64_t slot, const std::vector<TDbValue>& values, const std::vector<bool>& keep) override {
+        std::string bytes = Written(slot).Bytes;
+        Encode(slot, values, keep, bytes);
+        Written(slot).Bytes = std::move(bytes);
     }
     std::int64_t Insert(const std::vector<TDbValue>& values) override {
         BeginWrite();
-        work_->push_back({false, Normalized(static_cast<std::int64_t>(work_->size()), values), {}});
-        return static_cast<std::int64_t>(work_->size()) - 1;
+        const auto slot = static_cast<std::int64_t>(work_->size());
+        std::string bytes(static_cast<std::size_t>(recordSize_), '\0');
+        Encode(slot, values, {}, bytes);
+        work_->push_back({false, std::move(bytes)});
+        return slot;
     }
-    void Delete(std::int64_t slot) override {
-        BeginWrite();
-        work_->at(static_cast<std::size_t>(slot)).Deleted = true;
-    }
+    void Delete(std::int64_t slot) override { Written(slot).Deleted = true; }
     // Sync is the commit point: the rebuilt file takes the table's place and
     // the original is kept aside until Commit (Rollback puts it back).
     void Sync() override {
         if (!work_ || synced_) return;
         try {
-            WritePx(WorkName(fileName_), fileName_, fields_, fieldNames_, codePageNumber_, *work_);
+            WritePx(WorkName(fileName_), fileName_, fields_, codePageNumber_, *work_);
         } catch (...) {
             Rollback();
             throw;
@@ -225,35 +201,62 @@ private:
 
     void BeginWrite() {
         if (!readOnly_.isEmpty()) throw EDatabaseError(readOnly_);
+        if (synced_) throw EDatabaseError(QStringLiteral("Transação já encerrada."));
         if (!work_) work_ = rows_;
-        synced_ = false;
+    }
+    // A record of the working copy, to be written.
+    TRecord& Written(std::int64_t slot) {
+        BeginWrite();
+        if (slot < 0 || slot >= static_cast<std::int64_t>(work_->size()) || (*work_)[slot].Deleted)
+            throw EDatabaseError(QStringLiteral("Registro inexistente."));
+        return (*work_)[static_cast<std::size_t>(slot)];
     }
 
-    // The values as the fields store them; slot: the record's (for messages).
-    std::vector<TDbValue> Normalized(std::int64_t slot, const std::vector<TDbValue>& values) const;
+    // Puts the values into the bytes of a record (slot: the record's, for
+    // messages). A field marked in `keep`, or given the value its bytes
+    // read as, keeps its bytes: a value that does not read back as it was
+    // stored (a fraction of a millisecond, a damaged field read as null)
+    // is not changed by writing back what was read.
+    void Encode(std::int64_t slot, const std::vector<TDbValue>& values, const std::vector<bool>& keep, std::string& bytes) {
+        const TDbValue none;
+        TDbValue current;
+        for (std::size_t i = 0; i < fields_.size(); ++i) {
+            if (i < keep.size() && keep[i]) continue;
+            const TDbValue& v = i < values.size() ? values[i] : none;
+            auto* p = reinterpret_cast<std::uint8_t*>(bytes.data()) + offsets_[i];
+            paradox::DecodeValue(fields_[i], p, codePage_, current);
+            if (v == current) continue;
+            paradox::EncodeValue(fields_[i], v, codePage_, {fileName_, columns_[i].Name, slot + 1}, p);
+        }
+    }
     void Load();
-    void ReadBlob(const TRecord& rec, int column, TDbValue& out);
+    QString BlobFileName() const {
+        const QString stem = fileName_.left(fileName_.lastIndexOf(u'.'));
+        const QString plain = stem + QStringLiteral(".mb"), upper = stem + QStringLiteral(".MB");
+        return QFileInfo::exists(plain) || !QFileInfo::exists(upper) ? plain : upper;
+    }
+    void OpenBlobFile();
+    void ReadBlob(int column, const std::uint8_t* p, TDbValue& out);
 
     std::vector<TRecord> rows_;
     std::optional<std::vector<TRecord>> work_;
     bool synced_ = false;
     bool swapped_ = false;
-    std::vector<pxfield_t> fields_;  // types and sizes (names not kept)
-    std::vector<QByteArray> fieldNames_;
-    int codePageNumber_ = 1252;
-    TDbCodePage codePage_ = TDbCodePage::Cp1252;
+    std::vector<paradox::TField> fields_;
+    std::vector<int> offsets_;  // of each field in the record
+    int recordSize_ = 0;
+    int codePageNumber_ = 1252;  // as the header gives it, written back
+    TDbCodePage codePage_ = TDbCodePage::Cp1252;  // the one text is read in
     QString readOnly_;
     TFileStamp stamp_;
     std::vector<int> blobColumns_;  // ascending
     std::unique_ptr<paradox::TBlobFile> blobFile_;
-    // Memo texts decoded once per BLOb of the memo file, which keeps the
-    // BLObs it read: records naming the same BLOb take the same text. By
-    // the BLOb's bytes, which the entry keeps alive.
-    struct TMemoText {
-        std::shared_ptr<const std::string> Bytes;
-        std::string Text;
-    };
-    std::unordered_map<const std::string*, TMemoText> memoTexts_;
+    TFileStamp blobStamp_;
+    // Memo texts decoded once per BLOb of the memo file: records naming
+    // the same BLOb take the same text. Kept up to kMemoTextBytes, and
+    // while the memo file is the one read.
+    std::unordered_map<std::uint64_t, std::string> memoTexts_;
+    std::size_t memoTextBytes_ = 0;
 };
 
 void TPxStore::Load() {
@@ -270,17 +273,17 @@ void TPxStore::Load() {
         copy = file.readAll();
         data = reinterpret_cast<const std::uint8_t*>(copy.constData());
     }
-    const paradox::TTableFile table = paradox::ReadTableFile(fileName_, data, copy.isEmpty() ? size : copy.size());
+    paradox::TTableFile table = paradox::ReadTableFile(fileName_, data, copy.isEmpty() ? size : copy.size());
     if (table.Encryption != 0)
         throw EDatabaseError(QStringLiteral("A tabela ") + fileName_ + QStringLiteral(" é cifrada e não pode ser lida."));
     codePageNumber_ = table.CodePage > 0 ? table.CodePage : 1252;
-    codePage_ = CodePageOfDos(codePageNumber_);
-    columns_.clear();
-    fields_.clear();
-    fieldNames_.clear();
     readOnly_.clear();
+    codePage_ = ReadableCodePage(static_cast<TDbCodePage>(codePageNumber_), fileName_, readOnly_);
+    columns_.clear();
+    offsets_.clear();
     blobColumns_.clear();
-    bool blobs = false;
+    bool unwritable = false;
+    int offset = 0;
     for (std::size_t i = 0; i < table.Fields.size(); ++i) {
         const paradox::TField& f = table.Fields[i];
         TStoreColumn c;
@@ -298,144 +301,85 @@ void TPxStore::Load() {
         case pxfDate: c.Type = ftDate; break;
         case pxfTime: c.Type = ftTime; break;
         case pxfTimestamp: c.Type = ftDateTime; break;
-        case pxfMemoBLOb: case pxfFmtMemoBLOb: c.Type = ftMemo; blobs = true; break;
-        case pxfGraphic: c.Type = ftGraphic; blobs = true; break;
-        case pxfBCD: c.Type = ftBCD; blobs = true; break;
-        case pxfBytes: c.Type = ftBytes; blobs = true; break;
-        default: c.Type = ftBlob; blobs = true; break;
+        case pxfMemoBLOb: case pxfFmtMemoBLOb: c.Type = ftMemo; break;
+        case pxfGraphic: c.Type = ftGraphic; break;
+        case pxfBCD: c.Type = ftBCD; break;
+        case pxfBytes: c.Type = ftBytes; break;
+        default: c.Type = ftBlob; break;
         }
+        unwritable = unwritable || !paradox::IsWritableType(f.Type);
         if (paradox::IsBlobType(f.Type)) blobColumns_.push_back(static_cast<int>(i));
         columns_.push_back(c);
-        pxfield_t px{};
-        px.px_ftype = static_cast<char>(f.Type);
-        px.px_flen = f.Length;
-        px.px_fdc = f.Decimals;
-        fields_.push_back(px);
-        fieldNames_.push_back(QByteArray::fromStdString(f.Name));
+        offsets_.push_back(offset);
+        offset += f.Length;
     }
-    if (blobs)
-        readOnly_ = QStringLiteral("A tabela ") + fileName_ +
-                    QStringLiteral(" é somente leitura: campos memo, BLOb, BCD e bytes do Paradox não podem ser gravados.");
-    else if (table.PrimaryKeyFields > 0 || table.FileType == pxfFileTypIndexDB)
-        readOnly_ = QStringLiteral("A tabela ") + fileName_ +
-                    QStringLiteral(" é somente leitura: tabelas do Paradox com chave primária não podem ser gravadas.");
+    fields_ = std::move(table.Fields);
+    recordSize_ = table.RecordSize;
+    auto refuse = [&](const QString& why) {
+        if (readOnly_.isEmpty()) readOnly_ = QStringLiteral("A tabela ") + fileName_ + QStringLiteral(" é somente leitura: ") + why;
+    };
+    if (unwritable) refuse(QStringLiteral("campos memo, BLOb, BCD e bytes do Paradox não podem ser gravados."));
+    if (table.PrimaryKeyFields > 0 || table.FileType == pxfFileTypIndexDB)
+        refuse(QStringLiteral("tabelas do Paradox com chave primária não podem ser gravadas."));
+    if (recordSize_ > kMaxWrittenRecord)
+        refuse(QStringLiteral("registros de %1 bytes (mais de %2) não podem ser gravados.").arg(recordSize_).arg(kMaxWrittenRecord));
 
-    // BLObs live in the ".mb" file beside the table and are read when asked
-    // for; the record keeps the bytes that point at them.
-    blobFile_.reset();
-    memoTexts_.clear();
-    if (!blobColumns_.empty()) {
-        QString mb = fileName_.left(fileName_.lastIndexOf(u'.')) + QStringLiteral(".mb");
-        if (!QFileInfo::exists(mb)) mb = fileName_.left(fileName_.lastIndexOf(u'.')) + QStringLiteral(".MB");
-        blobFile_ = std::make_unique<paradox::TBlobFile>(mb);
-    }
     rows_.clear();
     rows_.reserve(table.Records.size());
-    for (const std::int64_t at : table.Records) {
-        TRecord rec;
-        rec.Values.resize(table.Fields.size());
-        int offset = 0;
-        for (std::size_t i = 0; i < table.Fields.size(); ++i) {
-            const paradox::TField& f = table.Fields[i];
-            const std::uint8_t* p = data + at + offset;
-            if (paradox::IsBlobType(f.Type)) rec.Blobs.emplace_back(reinterpret_cast<const char*>(p), static_cast<std::size_t>(f.Length));
-            else paradox::DecodeValue(f, p, codePage_, rec.Values[i]);
-            offset += f.Length;
-        }
-        rows_.push_back(std::move(rec));
+    for (const std::int64_t at : table.Records)
+        rows_.push_back({false, std::string(reinterpret_cast<const char*>(data + at), static_cast<std::size_t>(recordSize_))});
+    // BLObs live in the ".mb" file beside the table and are read when asked
+    // for; the record keeps the bytes that point at them.
+    if (blobColumns_.empty()) {
+        blobFile_.reset();
+        memoTexts_.clear();
+        memoTextBytes_ = 0;
+    } else {
+        OpenBlobFile();
     }
     stamp_ = stamp;
 }
 
-void TPxStore::ReadBlob(const TRecord& rec, int column, TDbValue& out) {
-    out.SetNull();
-    std::size_t k = 0;
-    while (k < blobColumns_.size() && blobColumns_[k] != column) ++k;
-    if (k >= rec.Blobs.size() || !blobFile_) return;
-    paradox::TField f;
-    f.Type = static_cast<std::uint8_t>(fields_[column].px_ftype);
-    f.Length = fields_[column].px_flen;
-    const auto blob = blobFile_->Read(f, reinterpret_cast<const std::uint8_t*>(rec.Blobs[k].data()));
-    if (!blob) return;
-    if (f.Type == pxfMemoBLOb || f.Type == pxfFmtMemoBLOb) {
-        auto decode = [&](std::string& text) {
-            std::size_t len = blob->size();
-            while (len > 0 && (*blob)[len - 1] == '\0') --len;
-            DecodeText(codePage_, blob->data(), len, text);
-        };
-        out.Kind = TDbValue::vText;
-        if (blob.use_count() == 1) {  // held in its leader: not kept
-            decode(out.S);
-            return;
-        }
-        auto known = memoTexts_.find(blob.get());
-        if (known == memoTexts_.end()) {
-            known = memoTexts_.emplace(blob.get(), TMemoText{blob, std::string()}).first;
-            decode(known->second.Text);
-        }
-        out.S = known->second.Text;
-    } else {
-        out.Kind = TDbValue::vBlob;
-        out.S = *blob;
-    }
+void TPxStore::OpenBlobFile() {
+    const QString name = BlobFileName();
+    blobStamp_ = TFileStamp::Of(name);  // before the read, as the table's
+    blobFile_ = std::make_unique<paradox::TBlobFile>(name);
+    memoTexts_.clear();
+    memoTextBytes_ = 0;
 }
 
-std::vector<TDbValue> TPxStore::Normalized(std::int64_t slot, const std::vector<TDbValue>& values) const {
-    std::vector<TDbValue> out(columns_.size());
-    for (std::size_t i = 0; i < columns_.size(); ++i) {
-        if (i >= values.size() || values[i].IsNull()) continue;
-        const TDbValue& v = values[i];
-        const TStoreColumn& c = columns_[i];
-        auto number = [&](double& d) {
-            if (v.Kind == TDbValue::vInt) d = static_cast<double>(v.I);
-            else if (v.Kind == TDbValue::vFloat) d = v.D;
-            else {
-                bool ok = false;
-                d = QString::fromStdString(v.S).trimmed().replace(u',', u'.').toDouble(&ok);
-                if (!ok) throw EDatabaseError(QStringLiteral("Valor inválido para o campo ") + c.Name + u'.');
-            }
-        };
-        switch (fields_[i].px_ftype) {
-        case pxfShort: case pxfLong: case pxfAutoInc: case pxfLogical: {
-            double d = 0;
-            number(d);
-            const double limit = fields_[i].px_ftype == pxfShort ? 32767 : 2147483647;
-            if (std::abs(d) > limit) throw EDatabaseError(QStringLiteral("Valor fora dos limites do campo ") + c.Name + u'.');
-            out[i].SetInt(fields_[i].px_ftype == pxfLogical ? (d != 0) : static_cast<std::int64_t>(std::llround(d)));
-            break;
-        }
-        case pxfNumber: case pxfCurrency: {
-            double d = 0;
-            number(d);
-            out[i].SetFloat(d == 0 ? 0.0 : d);  // zero has no sign
-            break;
-        }
-        case pxfDate: case pxfTime: case pxfTimestamp: {
-            const QString t = QString::fromStdString(v.S).trimmed();
-            QDateTime d = QDateTime::fromString(t, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-            if (!d.isValid()) d = QDateTime(QDate::fromString(t, QStringLiteral("yyyy-MM-dd")), QTime(0, 0));
-            if (!d.isValid() && fields_[i].px_ftype == pxfTime) d = QDateTime(QDate(1, 1, 1), QTime::fromString(t, QStringLiteral("HH:mm:ss")));
-            if (v.Kind != TDbValue::vText || !d.isValid())
-                throw EDatabaseError(QStringLiteral("Valor inválido para o campo ") + c.Name + u'.');
-            if (fields_[i].px_ftype == pxfDate) out[i].SetText(d.date().toString(QStringLiteral("yyyy-MM-dd")).toStdString());
-            else if (fields_[i].px_ftype == pxfTime) out[i].SetText(d.time().toString(QStringLiteral("HH:mm:ss")).toStdString());
-            else out[i].SetText(d.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString());
-            break;
-        }
-        default: {
-            const QString s = v.Kind == TDbValue::vText ? QString::fromStdString(v.S)
-                              : v.Kind == TDbValue::vInt ? QString::number(v.I)
-                                                         : QString::number(v.D, 'g', 17);
-            QByteArray bytes = EncodeFieldText(codePage_, s, -1, {fileName_, c.Name, slot + 1});
-            if (bytes.size() > fields_[i].px_flen) bytes.truncate(fields_[i].px_flen);
-            std::string back;
-            DecodeText(codePage_, bytes.constData(), static_cast<std::size_t>(bytes.size()), back);
-            if (!back.empty()) out[i].SetText(back);
-            break;
-        }
+void TPxStore::ReadBlob(int column, const std::uint8_t* p, TDbValue& out) {
+    out.SetNull();
+    if (!blobFile_) return;
+    const paradox::TField& f = fields_[column];
+    const bool memo = f.Type == pxfMemoBLOb || f.Type == pxfFmtMemoBLOb;
+    const std::uint64_t key = memo ? paradox::TBlobFile::KeyOf(f, p) : 0;
+    if (key != 0) {
+        const auto known = memoTexts_.find(key);
+        if (known != memoTexts_.end()) {
+            out.Kind = TDbValue::vText;
+            out.S = known->second;
+            return;
         }
     }
-    return out;
+    const auto blob = blobFile_->Read(f, p);
+    if (!blob) return;
+    if (!memo) {
+        out.Kind = TDbValue::vBlob;
+        out.S = *blob;
+        return;
+    }
+    std::size_t len = blob->size();
+    while (len > 0 && (*blob)[len - 1] == '\0') --len;
+    out.Kind = TDbValue::vText;
+    DecodeText(codePage_, blob->data(), len, out.S);
+    if (key == 0) return;  // held in its leader
+    if (memoTextBytes_ + out.S.size() > kMemoTextBytes) {
+        memoTexts_.clear();
+        memoTextBytes_ = 0;
+    }
+    memoTextBytes_ += out.S.size();
+    memoTexts_.emplace(key, out.S);
 }
 
 }  // namespace
@@ -447,30 +391,29 @@ std::unique_ptr<TTableStore> OpenPxStore(const QString& fileName) {
 
 void CreatePxTable(const QString& fileName, const std::vector<TStoreColumn>& columns, int) {
     BootPx();
-    std::vector<pxfield_t> fields;
-    std::vector<QByteArray> names;
+    std::vector<paradox::TField> fields;
     for (const TStoreColumn& c : columns) {
-        pxfield_t f{};
+        paradox::TField f;
         switch (c.Type) {
-        case ftString: case ftFixedChar: case ftWideString: f.px_ftype = pxfAlpha; f.px_flen = std::clamp(c.Size > 0 ? c.Size : 20, 1, 255); break;
-        case ftSmallint: case ftWord: f.px_ftype = pxfShort; f.px_flen = 2; break;
-        case ftInteger: case ftLargeint: f.px_ftype = pxfLong; f.px_flen = 4; break;
-        case ftAutoInc: f.px_ftype = pxfAutoInc; f.px_flen = 4; break;
-        case ftFloat: case ftBCD: f.px_ftype = pxfNumber; f.px_flen = 8; break;
-        case ftCurrency: f.px_ftype = pxfCurrency; f.px_flen = 8; break;
-        case ftBoolean: f.px_ftype = pxfLogical; f.px_flen = 1; break;
-        case ftDate: f.px_ftype = pxfDate; f.px_flen = 4; break;
-        case ftTime: f.px_ftype = pxfTime; f.px_flen = 4; break;
-        case ftDateTime: case ftTimeStamp: f.px_ftype = pxfTimestamp; f.px_flen = 8; break;
+        case ftString: case ftFixedChar: case ftWideString: f.Type = pxfAlpha; f.Length = std::clamp(c.Size > 0 ? c.Size : 20, 1, 255); break;
+        case ftSmallint: case ftWord: f.Type = pxfShort; f.Length = 2; break;
+        case ftInteger: case ftLargeint: f.Type = pxfLong; f.Length = 4; break;
+        case ftAutoInc: f.Type = pxfAutoInc; f.Length = 4; break;
+        case ftFloat: case ftBCD: f.Type = pxfNumber; f.Length = 8; break;
+        case ftCurrency: f.Type = pxfCurrency; f.Length = 8; break;
+        case ftBoolean: f.Type = pxfLogical; f.Length = 1; break;
+        case ftDate: f.Type = pxfDate; f.Length = 4; break;
+        case ftTime: f.Type = pxfTime; f.Length = 4; break;
+        case ftDateTime: case ftTimeStamp: f.Type = pxfTimestamp; f.Length = 8; break;
         default:
             throw EDatabaseError(QStringLiteral("O campo ") + c.Name +
                                  QStringLiteral(" não pode ser criado: campos memo, BLOb e bytes do Paradox não podem ser gravados."));
         }
-        fields.push_back(f);
-        names.push_back(EncodeText(TDbCodePage::Cp1252, c.Name.left(25)));
+        f.Name = EncodeText(TDbCodePage::Cp1252, c.Name.left(25)).toStdString();
+        fields.push_back(std::move(f));
     }
     const QString work = WorkName(fileName);
-    WritePx(work, fileName, fields, names, 1252, {});
+    WritePx(work, fileName, fields, 1252, {});
     if (std::rename(work.toLocal8Bit().constData(), fileName.toLocal8Bit().constData()) != 0) {
         QFile::remove(work);
         throw EDatabaseError(QStringLiteral("Não foi possível criar a tabela ") + fileName);

@@ -1,6 +1,8 @@
 #pragma once
 // Paradox tables (".db"): read with our own code (ParadoxFile.h), written
-// through pxlib. Encrypted tables are refused.
+// through pxlib from the records' bytes, of which a write changes only
+// those of the fields it sets. Text is in the code page of the header.
+// Encrypted tables are refused.
 #include <memory>
 
 #include "platform/db/TableStore.h"
