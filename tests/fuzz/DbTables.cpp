@@ -1,9 +1,11 @@
 #include "core/Errors.h"
 #include "tests/fuzz/DbTables.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include "platform/db/DbError.h"
 #include "platform/db/Fields.h"
 #include "platform/db/Query.h"
+#include "platform/db/SqlText.h"
 #include "platform/db/Table.h"
 
 namespace fuzz {
@@ -32,6 +34,46 @@ void ExerciseTable(const QString& folder, const QString& name) {
             for (int i = 0; i < q.FieldCount(); ++i) (void)q.Fields(i)->AsString();
     } catch (const EEngineError&) {
     }
+}
+
+namespace {
+
+// Every field of every record as text; false when the table cannot be read.
+bool Texts(const QString& folder, const QString& name, QStringList& names, std::vector<QStringList>& rows) {
+    try {
+        TTable t;
+        t.SetDatabaseName(folder);
+        t.SetTableName(name);
+        t.Open();
+        names.clear();
+        for (int i = 0; i < t.FieldCount(); ++i) names << t.Fields(i)->FieldName();
+        for (t.First(); !t.Eof(); t.Next()) {
+            rows.emplace_back();
+            for (int i = 0; i < t.FieldCount(); ++i) rows.back() << t.Fields(i)->AsString();
+        }
+        return true;
+    } catch (const EEngineError&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+void RewriteUnchanged(const QString& folder, const QString& name) {
+    QStringList names;
+    std::vector<QStringList> before, after;
+    if (!Texts(folder, name, names, before) || names.isEmpty()) return;
+    QStringList sets;
+    for (const QString& n : names) sets << QuoteIdent(n) + QStringLiteral(" = ") + QuoteIdent(n);
+    try {
+        TQuery q;
+        q.SetSQLText(QStringLiteral("UPDATE \"") + folder + u'/' + name + QStringLiteral("\" SET ") + sets.join(u','));
+        q.ExecSQL();
+    } catch (const EEngineError& e) {
+        Report(e.Message());  // a table that is not written
+        return;
+    }
+    if (!Texts(folder, name, names, after) || after != before) __builtin_trap();
 }
 
 }  // namespace fuzz

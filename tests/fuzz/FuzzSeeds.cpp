@@ -29,6 +29,7 @@
 #include "engine/theme/ThemeLayer.h"
 #include "engine/view/GISDrawing.h"
 #include "platform/db/Fields.h"
+#include "platform/db/Query.h"
 #include "platform/db/Table.h"
 #include "platform/jpeg/Jpeg.h"
 #include "tests/fuzz/FuzzRegressions.h"
@@ -225,6 +226,35 @@ void TableSeeds(const TSamplePlanFiles& plan) {
     }
 }
 
+// A Paradox table of every type the layer writes, with milliseconds and
+// dates past year 9999 and before year 1, in code page 1252 and, patched,
+// 860 and 866.
+void ParadoxTypesSeeds() {
+    const QString file = fuzz::ScratchFolder() + QStringLiteral("/tables/tipos.db");
+    TTable t;
+    t.SetDatabaseName(ExtractFilePath(file));
+    t.SetTableName(QStringLiteral("tipos.db"));
+    t.SetTableType(ttParadox);
+    for (const auto& [name, type] : std::initializer_list<std::pair<const char*, TFieldType>>{
+             {"NOME", ftString}, {"N", ftSmallint}, {"Q", ftInteger}, {"OK", ftBoolean}, {"V", ftFloat},
+             {"C", ftCurrency}, {"D", ftDate}, {"T", ftTime}, {"TS", ftDateTime}})
+        t.FieldDefs().Add(QLatin1String(name), type, type == ftString ? 12 : 0);
+    t.CreateTable();
+    TQuery q;
+    q.SetSQLText(QStringLiteral("INSERT INTO \"") + file +
+                 QStringLiteral("\" VALUES ('São João', -3, 100000, 1, -0.25, 12.34, '12000-06-15', '12:34:56.789', "
+                                "'2001-02-03 04:05:06.789'), ('x', NULL, 7, 0, 1e300, NULL, '-0044-03-15', '00:00:00', "
+                                "'1999-12-31 23:59:59')"));
+    q.ExecSQL();
+    QByteArray bytes = Read(file);
+    Seed("paradox", QStringLiteral("types"), fuzz::JoinTwoFiles(bytes, {}));
+    for (const int page : {860, 866}) {
+        bytes[0x6A] = static_cast<char>(page & 0xFF);
+        bytes[0x6B] = static_cast<char>(page >> 8);
+        Seed("paradox", QStringLiteral("types-%1").arg(page), fuzz::JoinTwoFiles(bytes, {}));
+    }
+}
+
 void ShapefileSeeds(const TSamplePlanFiles& plan) {
     const QString folder = fuzz::ScratchFolder() + QStringLiteral("/shapes");
     QDir().mkpath(folder);
@@ -326,6 +356,7 @@ int main(int argc, char** argv) {
         MapSeeds(plan);
         CatalogueSeeds();
         TableSeeds(plan);
+        ParadoxTypesSeeds();
         ShapefileSeeds(plan);
         DxfSeeds(plan);
         PictureSeeds(plan);
