@@ -125,7 +125,8 @@ public:
     void SetProjectedY(double y);
 
     // Inputs read back as stored; outputs converted on demand (a conversion
-    // error is raised here as ECoordinateError).
+    // error is raised here as ECoordinateError; inputs that are not finite
+    // numbers are refused by the geographic converter too).
     double Longitude() const;
     double Latitude() const;
     double ProjectedX() const;
@@ -176,7 +177,9 @@ private:
 };
 
 // Pure UTM conversions with the parameters' false origin and central
-// meridian, for batches of points.
+// meridian, for batches of points. A false easting or northing that is not
+// a finite number raises ECoordinateError, as do the Transverse Mercator's
+// refusals.
 void UTMForward(const TTransverseMercator& tm, const TUTMProjectionParams& params, double longitude,
                 double latitude, double& easting, double& northing);
 void UTMInverse(const TTransverseMercator& tm, const TUTMProjectionParams& params, double easting,

@@ -379,3 +379,27 @@ TEST(TransverseMercator, PoleRoundTripsAndTheAllowance) {
     tm.Forward(-39, -90, -39 + 70, x2, y2);
     EXPECT_LT(std::hypot(x2 - x, y2 - y), 1e-6);
 }
+
+// A false easting or northing that is not a number is refused by every UTM
+// conversion; the geographic converter refuses what is not a number too.
+TEST(Converter, NonFiniteFalseOriginIsRefused) {
+    const TTransverseMercator tm(Catalogue(19).A(), Catalogue(19).F(), 0.9996);
+    double e, n;
+    for (const double bad : {NAN, INFINITY}) {
+        TUTMConverter utm;
+        utm.SetEllipsoid(&Catalogue(19));
+        utm.GetUTMParams().SetFalseNorthing(bad);
+        EXPECT_THROW(UTMForward(tm, utm.GetUTMParams(), -39, -20, e, n), ECoordinateError);
+        EXPECT_THROW(utm.ProjectedX(), ECoordinateError);
+        utm.GetUTMParams().SetFalseNorthing(0);
+        utm.GetUTMParams().SetFalseEasting(bad);
+        EXPECT_THROW(utm.ProjectedY(), ECoordinateError);
+        EXPECT_THROW(UTMInverse(tm, utm.GetUTMParams(), 500000, 7800000, e, n), ECoordinateError);
+    }
+    TCoordinateConverter geo;
+    geo.SetLongitude(NAN);
+    EXPECT_THROW(geo.ProjectedX(), ECoordinateError);
+    geo.SetDirection(1);
+    geo.SetProjectedY(INFINITY);
+    EXPECT_THROW(geo.Latitude(), ECoordinateError);
+}
