@@ -186,9 +186,6 @@ void TCoordinateConverter::Convert() {
 }
 
 void TCoordinateConverter::DoConvert() {
-    const bool finite = direction_ == 0 ? std::isfinite(longitude_) && std::isfinite(latitude_)
-                                        : std::isfinite(projectedX_) && std::isfinite(projectedY_);
-    if (!finite) throw ECoordinateError("Coordinate conversion: invalid coordinates");
     if (direction_ == 0) {
         projectedX_ = longitude_;
         projectedY_ = latitude_;

@@ -125,8 +125,7 @@ public:
     void SetProjectedY(double y);
 
     // Inputs read back as stored; outputs converted on demand (a conversion
-    // error is raised here as ECoordinateError; inputs that are not finite
-    // numbers are refused by the geographic converter too).
+    // error is raised here as ECoordinateError).
     double Longitude() const;
     double Latitude() const;
     double ProjectedX() const;
