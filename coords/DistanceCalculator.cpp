@@ -1,11 +1,13 @@
 #include "coords/DistanceCalculator.h"
 
 #include <cmath>
+#include <string>
 
 #include "coords/CoordsError.h"
 #include "coords/Ellipsoid.h"
 
 double NormalizeAzimuth(double degrees) {
+    if (!std::isfinite(degrees)) throw ECoordinateError("Invalid azimuth (" + std::to_string(degrees) + ")");
     double d = std::fmod(degrees, 360.0);
     if (d < 0) d += 360;
     if (d >= 360) d -= 360;
@@ -27,11 +29,12 @@ void TGeographicDistanceCalculator::CalculateDistance() {
     const TGeodesic& g = Solver();
     const double lat1 = point1_.Latitude(), lon1 = point1_.Longitude();
     const double lat2 = point2_.Latitude(), lon2 = point2_.Longitude();
+    // Solved first, coincident points too: the solver checks the points.
+    const TGeodesicInverse r = g.Inverse(lat1, lon1, lat2, lon2);
     if (lat1 == lat2 && lon1 == lon2) {
         distance_ = azimuth_ = reverseAzimuth_ = 0;
         return;
     }
-    const TGeodesicInverse r = g.Inverse(lat1, lon1, lat2, lon2);
     distance_ = r.Distance;
     azimuth_ = NormalizeAzimuth(r.Azimuth1);
     reverseAzimuth_ = NormalizeAzimuth(r.Azimuth2 + 180);

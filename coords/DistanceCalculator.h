@@ -37,10 +37,13 @@ public:
 
     // Inverse problem: Point1, Point2 -> Distance, Azimuth, ReverseAzimuth.
     // Coincident points give 0 for all three. Raises ECoordinateError when
-    // no ellipsoid is set or a latitude lies outside [-90, 90].
+    // no ellipsoid is set, a latitude lies outside [-90, 90] or a value is
+    // not finite, coincident points included.
     void CalculateDistance();
     // Direct problem: Point1, Azimuth, Distance -> Point2 (longitude wrapped
-    // into [-180, 180)) and ReverseAzimuth.
+    // into [-180, 180)) and ReverseAzimuth. Raises ECoordinateError as
+    // CalculateDistance does, and for an azimuth or distance that is not
+    // finite.
     void CalculateDestination();
 
 private:
@@ -54,5 +57,5 @@ private:
     std::unique_ptr<TGeodesic> solver_;  // for the ellipsoid's (A, F)
 };
 
-// d brought into [0, 360).
+// d brought into [0, 360); ECoordinateError when d is not finite.
 double NormalizeAzimuth(double degrees);

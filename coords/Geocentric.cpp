@@ -81,9 +81,17 @@ void ClosedFormLatitude(double a, double f, double p, double z, double& sphi, do
     }
 }
 
+// The ellipsoid's axis and flattening: finite, a > 0 and f < 1.
+void CheckShape(double a, double f) {
+    if (!(std::isfinite(a) && a > 0 && std::isfinite(f) && f < 1))
+        throw ECoordinateError("Geocentric conversion: invalid ellipsoid (a " + std::to_string(a) + ", f " +
+                               std::to_string(f) + ")");
+}
+
 }  // namespace
 
 TGeocentric GeodeticToGeocentric(double a, double f, double lat, double lon, double h) {
+    CheckShape(a, f);
     if (!(std::fabs(lat) <= 90) || !std::isfinite(lon) || !std::isfinite(h))
         throw ECoordinateError("Geocentric conversion: invalid position (" + std::to_string(lat) + ", " +
                                std::to_string(lon) + ", " + std::to_string(h) + ")");
@@ -94,6 +102,7 @@ TGeocentric GeodeticToGeocentric(double a, double f, double lat, double lon, dou
 }
 
 TGeocentric GeodeticToGeocentric(double a, double f, const TGeodeticSinCos& p) {
+    CheckShape(a, f);
     if (!(p.CosLat >= 0) || !std::isfinite(p.SinLat) || !std::isfinite(p.CosLat) || !std::isfinite(p.SinLon) ||
         !std::isfinite(p.CosLon) || !std::isfinite(p.Height))
         throw ECoordinateError("Geocentric conversion: invalid position (sin/cos " + std::to_string(p.SinLat) +
@@ -103,6 +112,7 @@ TGeocentric GeodeticToGeocentric(double a, double f, const TGeodeticSinCos& p) {
 }
 
 TGeodeticSinCos GeocentricToGeodeticSinCos(double a, double f, const TGeocentric& g) {
+    CheckShape(a, f);
     if (!std::isfinite(g.X) || !std::isfinite(g.Y) || !std::isfinite(g.Z))
         throw ECoordinateError("Geocentric conversion: invalid geocentric coordinates");
     // Far points (beyond 1e100 m) are scaled down first, so that the squares

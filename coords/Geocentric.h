@@ -17,8 +17,9 @@ struct TGeodeticSinCos {
     double SinLat = 0, CosLat = 1, SinLon = 0, CosLon = 1, Height = 0;
 };
 
-// On the ellipsoid (a, f). Raises ECoordinateError when |lat| > 90 or an
-// input is not finite.
+// On the ellipsoid (a, f). Raises ECoordinateError when |lat| > 90, an
+// input is not finite, or the ellipsoid is not one (a > 0, f < 1, both
+// finite); so do the other conversions below.
 TGeocentric GeodeticToGeocentric(double a, double f, double lat, double lon, double h);
 // The same from sines and cosines; raises ECoordinateError when CosLat < 0
 // or a value is not finite.

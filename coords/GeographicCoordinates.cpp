@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "coords/CoordsError.h"
+
 TDMS SplitDegrees(double value, int secondDecimals) {
     TDMS r;
     r.Negative = std::signbit(value) && value != 0;
@@ -30,6 +32,7 @@ TDMS SplitDegrees(double value, int secondDecimals) {
 }
 
 std::string FormatDMS(double value, int secondDecimals, char positive, char negative) {
+    if (!std::isfinite(value)) throw ECoordinateError("Invalid angle (" + std::to_string(value) + ")");
     if (secondDecimals < 0) secondDecimals = 0;
     if (secondDecimals > 9) secondDecimals = 9;
     const TDMS d = SplitDegrees(value, secondDecimals);

@@ -19,6 +19,7 @@ TDMS SplitDegrees(double value, int secondDecimals);
 // The split as text, UTF-8: degrees, "°", minutes, "'", seconds with
 // secondDecimals decimals and a "." separator, "\"", then the hemisphere
 // letter (positive for value >= 0, else negative), e.g. 8°42'0.00"W.
+// A value that is not finite raises ECoordinateError.
 std::string FormatDMS(double value, int secondDecimals, char positive, char negative);
 
 class TGeographicCoordinates {

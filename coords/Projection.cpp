@@ -238,8 +238,23 @@ void TUTMConverter::DoConvert() {
         UTMInverse(*tm_, p, projectedX_, projectedY_, longitude_, latitude_);
 }
 
+namespace {
+
+[[noreturn, gnu::noinline]] void BadFalseOrigin(const TUTMProjectionParams& params) {
+    const bool easting = !std::isfinite(params.FalseEasting());
+    throw ECoordinateError(std::string("UTM conversion: invalid false ") + (easting ? "easting (" : "northing (") +
+                           std::to_string(easting ? params.FalseEasting() : params.FalseNorthing()) + ")");
+}
+
+inline void CheckFalseOrigin(const TUTMProjectionParams& params) {
+    if (!std::isfinite(params.FalseEasting()) || !std::isfinite(params.FalseNorthing())) BadFalseOrigin(params);
+}
+
+}  // namespace
+
 void UTMForward(const TTransverseMercator& tm, const TUTMProjectionParams& params, double longitude,
                 double latitude, double& easting, double& northing) {
+    CheckFalseOrigin(params);
     double x, y;
     tm.Forward(params.CentralMeridian(), latitude, longitude, x, y);
     easting = params.FalseEasting() + x;
@@ -248,6 +263,7 @@ void UTMForward(const TTransverseMercator& tm, const TUTMProjectionParams& param
 
 void UTMInverse(const TTransverseMercator& tm, const TUTMProjectionParams& params, double easting,
                 double northing, double& longitude, double& latitude) {
+    CheckFalseOrigin(params);
     tm.Inverse(params.CentralMeridian(), easting - params.FalseEasting(), northing - params.FalseNorthing(),
                latitude, longitude);
 }

@@ -176,7 +176,9 @@ private:
 };
 
 // Pure UTM conversions with the parameters' false origin and central
-// meridian, for batches of points.
+// meridian, for batches of points. A false easting or northing that is not
+// a finite number raises ECoordinateError, as do the Transverse Mercator's
+// refusals.
 void UTMForward(const TTransverseMercator& tm, const TUTMProjectionParams& params, double longitude,
                 double latitude, double& easting, double& northing);
 void UTMInverse(const TTransverseMercator& tm, const TUTMProjectionParams& params, double easting,

@@ -89,6 +89,9 @@ TTransverseMercator::TTransverseMercator(double a, double f, double k0) : a_(a),
     double x, y;
     Forward(0, 0, kMaxLongitudeDifference, x, y);
     maxEta_ = 1.02 * x / scale_;
+    // The allowance on the sphere of unit radius: scale_ / k0 is the
+    // sphere's radius on the ground.
+    allowance_ = kInverseAllowance * k0_ / scale_;
 }
 
 namespace {
@@ -126,22 +129,19 @@ inline void SmallSinhCosh(double d, double& s, double& c) {
     c = 1 + d2 / 2 * (1 + d2 / 12 * (1 + d2 / 30 * (1 + d2 / 56)));
 }
 
-// cos (70 + 1e-6) degrees: the inverse takes the forward's own points at
-// the limit (which come back within 1e-8 degrees of it).
-constexpr double kCosInverseMax = 0.3420201269249385;
+// cos and sin of 70 degrees, the widest difference of longitude taken,
+// correctly rounded.
+constexpr double kCosMax = 0.34202014332566873;
+constexpr double kSinMax = 0.93969262078590843;
 static_assert(TTransverseMercator::kMaxLongitudeDifference == 70);
-// Nearer a pole than this (in r, about the radian), the longitude is
-// not told.
-constexpr double kPoleRadius = 1e-12;
 
-// lon - lon0 reduced into [-180, 180).
+// lon - lon0 reduced into [-180, 180], rounded once: each is reduced
+// first, so that a central meridian of many turns loses nothing.
 inline double LonDiff(double lon0, double lon) {
-    double d = lon - lon0;
-    if (d >= 180 || d < -180) {
-        d = std::remainder(d, 360.0);
-        if (d == 180) d = -180;
-    }
-    return d;
+    const double d = lon - lon0;
+    if (std::fabs(d) <= 180 && std::fabs(lon) <= 180 && std::fabs(lon0) <= 180) return d;
+    double e;
+    return AngDiff(lon0, lon, e);
 }
 
 // lon reduced into [-180, 180).
@@ -153,10 +153,22 @@ inline double WrapLon(double lon) {
     return lon + 0.0;
 }
 
+// The sum lon0 + lam rounds, and a longitude at the limit may come out an
+// ulp beyond it as Forward measures it: step it back (one step does; the
+// count only bounds the loop).
+[[gnu::noinline]] void KeepWithinLimit(double lon0, double& lon) {
+    for (int i = 0;; ++i) {
+        const double d = LonDiff(lon0, lon);
+        if (std::fabs(d) <= TTransverseMercator::kMaxLongitudeDifference) return;
+        if (i == 4) BadInput("grid point too far from the central meridian", lon);
+        lon = WrapLon(std::nextafter(lon, d > 0 ? -INFINITY : INFINITY));
+    }
+}
+
 }  // namespace
 
 void TTransverseMercator::Forward(double lon0, double lat, double lon, double& x, double& y) const {
-    if (!(std::fabs(lat) < 90)) BadInput("latitude out of range", lat);
+    if (!(std::fabs(lat) <= 90)) BadInput("latitude out of range", lat);
     if (!std::isfinite(lon)) BadInput("invalid longitude", lon);
     if (!std::isfinite(lon0)) BadInput("invalid central meridian", lon0);
     const double dlon = LonDiff(lon0, lon);
@@ -170,11 +182,8 @@ void TTransverseMercator::Forward(double lon0, double lat, double lon, double& x
 
 void TTransverseMercator::ForwardSinCos(double sphi, double cphi, double slam, double clam, double& x,
                                         double& y) const {
-    if (!(cphi > 0) || !std::isfinite(sphi) || !std::isfinite(cphi))
+    if (!(cphi >= 0) || !std::isfinite(sphi) || !std::isfinite(cphi))
         BadInput("latitude out of range", std::atan2(sphi, cphi) / kDegree);
-    // cos 70 degrees: the widest difference of longitude taken.
-    constexpr double kCosMax = 0.34202014332566873;
-    static_assert(kMaxLongitudeDifference == 70);
     if (!(clam >= kCosMax) || !std::isfinite(slam) || !std::isfinite(clam))
         BadInput("longitude too far from the central meridian", std::atan2(slam, clam) / kDegree);
     ForwardCore(sphi, cphi, slam, clam, x, y);
@@ -227,10 +236,18 @@ void TTransverseMercator::InverseSphere(double x, double y, double& sxip, double
     SmallSinhCosh(im, shd, chd);
     shetap = sheta * chd - cheta * shd;
     r = std::sqrt(shetap * shetap + cxip * cxip);
-    // The longitude from the central meridian has cosine cxip / r; within
-    // a few micrometres of a pole it is any.
-    if (r > kPoleRadius && !(cxip >= kCosInverseMax * r))
-        BadInput("grid point too far from the central meridian", x);
+    // The longitude from the central meridian has sine shetap / r and
+    // cosine cxip / r, the conformal latitude chi cosine r / cosh eta'.
+    // Beyond the nearer 70-degree meridian the point lies cos chi
+    // sin(|lon| - 70) from it on the sphere, or cos chi from the pole when
+    // it lies more than 90 degrees beyond: a distance, which rounding keeps
+    // small near a pole, where it turns the longitude into any angle.
+    const double across = std::fabs(shetap) * kCosMax - cxip * kSinMax;
+    if (!(across <= 0)) {
+        const double along = std::fabs(shetap) * kSinMax + cxip * kCosMax;
+        const double beyond = (along >= 0 ? across : r) / std::sqrt(sxip * sxip + r * r);
+        if (!(beyond <= allowance_)) BadInput("grid point too far from the central meridian", x);
+    }
 }
 
 void TTransverseMercator::Inverse(double lon0, double x, double y, double& lat, double& lon) const {
@@ -240,13 +257,18 @@ void TTransverseMercator::Inverse(double lon0, double x, double y, double& lat, 
     InverseSphere(x, y, sxip, cxip, shetap, r);
     // Conformal latitude and longitude on the sphere.
     const double chi = std::atan2(sxip, r);
-    const double lam = std::atan2(shetap, cxip) / kDegree;
+    double lam = std::atan2(shetap, cxip) / kDegree;
+    const bool atLimit = !(std::fabs(lam) < kMaxLongitudeDifference - 1e-9);
+    // A point within the allowance beyond the limit is put on it.
+    if (atLimit && std::fabs(lam) > kMaxLongitudeDifference) lam = std::copysign(kMaxLongitudeDifference, lam);
     const double ch2 = sxip * sxip + r * r;  // cosh^2 eta'
     const double s2chi = 2 * sxip * r / ch2, c2chi = (r - sxip) * (r + sxip) / ch2;
     const double phi = chi + RealSeries(fromConf_, s2chi, c2chi);
     lat = phi / kDegree;
+    if (std::fabs(lat) > 90) lat = std::copysign(90.0, lat);  // rounding at a pole
     lon = WrapLon(WrapLon(lon0) + lam);
     if (!std::isfinite(lat) || !std::isfinite(lon)) BadInput("grid coordinates out of range", std::isfinite(x) ? y : x);
+    if (atLimit) KeepWithinLimit(lon0, lon);
 }
 
 void TTransverseMercator::InverseSinCos(double x, double y, double& sphi, double& cphi, double& slam,
@@ -270,6 +292,10 @@ void TTransverseMercator::InverseSinCos(double x, double y, double& sphi, double
     } else {
         slam = shetap / r;
         clam = cxip / r;
+        if (!(clam >= kCosMax)) {  // within the allowance beyond the limit: on it
+            slam = std::copysign(kSinMax, shetap);
+            clam = kCosMax;
+        }
     }
     if (!std::isfinite(sphi) || !std::isfinite(cphi) || !std::isfinite(slam) || !std::isfinite(clam))
         BadInput("grid coordinates out of range", std::isfinite(x) ? y : x);

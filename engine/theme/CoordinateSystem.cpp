@@ -55,8 +55,12 @@ void TReprojection::Configure(TSide& side, const TCoordinateSystem& s) {
         side.FE = utm.FalseEasting();
         side.FN = utm.FalseNorthing();
         const double lon0 = utm.CentralMeridian();
-        side.BadMeridian = !std::isfinite(lon0);
-        if (!side.BadMeridian) coords_detail::SinCosD(lon0, side.SinLon0, side.CosLon0);
+        if (!std::isfinite(lon0))
+            side.Bad = "Reprojection: invalid central meridian";
+        else if (!std::isfinite(side.FE) || !std::isfinite(side.FN))
+            side.Bad = "Reprojection: invalid false easting or northing";
+        else
+            coords_detail::SinCosD(lon0, side.SinLon0, side.CosLon0);
     }
 }
 
@@ -78,7 +82,7 @@ void TReprojection::ConvertOne(TVertex& v) const {
     TGeodeticSinCos g;
     g.Height = v.Z;
     if (source_.Projection == 1) {
-        if (source_.BadMeridian) throw ECoordinateError("Reprojection: invalid central meridian");
+        if (source_.Bad) throw ECoordinateError(source_.Bad);
         double slam, clam;  // longitude from the central meridian
         source_.TM->InverseSinCos(v.X - source_.FE, v.Y - source_.FN, g.SinLat, g.CosLat, slam, clam);
         g.SinLon = slam * source_.CosLon0 + clam * source_.SinLon0;
@@ -97,7 +101,7 @@ void TReprojection::ConvertOne(TVertex& v) const {
         g = GeocentricToGeodeticSinCos(target_.A, target_.F, c);
     }
     if (target_.Projection == 1) {
-        if (target_.BadMeridian) throw ECoordinateError("Reprojection: invalid central meridian");
+        if (target_.Bad) throw ECoordinateError(target_.Bad);
         const double slam = g.SinLon * target_.CosLon0 - g.CosLon * target_.SinLon0;
         const double clam = g.CosLon * target_.CosLon0 + g.SinLon * target_.SinLon0;
         double x, y;

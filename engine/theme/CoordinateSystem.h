@@ -79,8 +79,10 @@ public:
     bool Identity() const { return identity_; }
     bool ShiftsDatum() const { return shift_; }
     // Converts in place; raises ECoordinateError for a point outside the
-    // projections' domain (the points before it are converted, the rest
-    // are not). One point and many give the same values.
+    // projections' domain, or for any point when a UTM side's central
+    // meridian, false easting or false northing is not a finite number
+    // (the points before it are converted, the rest are not). One point
+    // and many give the same values.
     void Convert(TVertex& v) const;
     void Convert(TVertex* points, std::size_t count) const;
     void Convert(std::vector<TVertex>& points) const;
@@ -90,9 +92,10 @@ private:
         int Projection = -1;
         double A = 0, F = 0;
         double DX = 0, DY = 0, DZ = 0;
-        // UTM: false origin and the central meridian's sine and cosine.
+        // UTM: false origin and the central meridian's sine and cosine;
+        // what is wrong with them (raised when a point is converted).
         double FE = 0, FN = 0, SinLon0 = 0, CosLon0 = 1;
-        bool BadMeridian = false;
+        const char* Bad = nullptr;
         std::unique_ptr<TTransverseMercator> TM;
     };
     void ConvertOne(TVertex& v) const;

@@ -165,6 +165,9 @@ TEST(Geocentric, AgainstGeographicLib) {
     EXPECT_THROW(GeodeticToGeocentric(6378137, 0.003, TGeodeticSinCos{0.6, -0.8, 0, 1, 0}), ECoordinateError);
     EXPECT_THROW(GeodeticToGeocentric(6378137, 0.003, TGeodeticSinCos{0, 1, 0, 1, NAN}), ECoordinateError);
     EXPECT_THROW(GeocentricToGeodeticSinCos(6378137, 0.003, TGeocentric{NAN, 0, 0}), ECoordinateError);
+    EXPECT_THROW(GeodeticToGeocentric(NAN, 0.003, 10, 20, 0), ECoordinateError);
+    EXPECT_THROW(GeodeticToGeocentric(6378137, INFINITY, TGeodeticSinCos{}), ECoordinateError);
+    EXPECT_THROW(GeocentricToGeodetic(INFINITY, 0.003, TGeocentric{7e6, 0, 0}), ECoordinateError);
     const TGeodetic far = GeocentricToGeodetic(6378137, 0.003, TGeocentric{3e200, 4e200, 0});
     EXPECT_NEAR(far.Latitude, 0, 1e-12);
     EXPECT_NEAR(far.Longitude, 53.13010235415598, 1e-12);

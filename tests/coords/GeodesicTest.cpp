@@ -115,12 +115,18 @@ TEST(DistanceCalculator, CasesOfTheCalculator) {
     EXPECT_EQ(c.Azimuth(), 180);
     EXPECT_EQ(c.ReverseAzimuth(), 0);
 
-    // Coincident points.
+    // Coincident points; coincident invalid ones raise as any invalid pair.
     c.Point2().SetLatitude(-21);
     c.CalculateDistance();
     EXPECT_EQ(c.Distance(), 0);
     EXPECT_EQ(c.Azimuth(), 0);
     EXPECT_EQ(c.ReverseAzimuth(), 0);
+    for (const double lat : {95.0, double(INFINITY)}) {
+        c.Point1().SetLatitude(lat);
+        c.Point2().SetLatitude(lat);
+        EXPECT_THROW(c.CalculateDistance(), ECoordinateError) << lat;
+    }
+    EXPECT_THROW(NormalizeAzimuth(NAN), ECoordinateError);
 
     // Along the equator: a times the longitude difference.
     c.Point1().SetLatitude(0);
@@ -185,6 +191,7 @@ TEST(GeographicCoordinates, DegreesMinutesSeconds) {
     EXPECT_EQ(FormatDMS(-8.7, 2, 'E', 'W'), "8\xC2\xB0" "42'0.00\"W");
     EXPECT_EQ(FormatDMS(10.999999, 2, 'N', 'S'), "11\xC2\xB0" "0'0.00\"N");
     EXPECT_EQ(FormatDMS(-22.5125, 1, 'N', 'S'), "22\xC2\xB0" "30'45.0\"S");
+    EXPECT_THROW(FormatDMS(NAN, 2, 'N', 'S'), ECoordinateError);
     const TDMS d = SplitDegrees(59.99999999, 3);
     EXPECT_EQ(d.Degrees, 60);
     EXPECT_EQ(d.Minutes, 0);

@@ -241,8 +241,17 @@ TEST(ReprojectionTest, PointsOutsideTheDomainRaise) {
         TVertex w = bad;
         EXPECT_THROW(TReprojection(geo, otherGeo).Convert(w), ECoordinateError);
     }
+    // The pole lies on the grid; a false origin that is not a number does not.
     TVertex pole{-45, 90, 0};
-    EXPECT_THROW(TReprojection(geo, utm23).Convert(pole), ECoordinateError);
+    EXPECT_NO_THROW(TReprojection(geo, utm23).Convert(pole));
+    for (const double bad : {NAN, INFINITY}) {
+        TUTMProjectionParams odd = z23;
+        odd.SetFalseNorthing(bad);
+        const TCoordinateSystem oddUtm{1, kDefaultEllipsoid, kDefaultDatum, &odd};
+        TVertex into{-45.5, -23.5, 0}, from{333000, 7394000, 0};
+        EXPECT_THROW(TReprojection(geo, oddUtm).Convert(into), ECoordinateError);
+        EXPECT_THROW(TReprojection(oddUtm, geo).Convert(from), ECoordinateError);
+    }
     TVertex grid{NAN, 7394000, 0};
     EXPECT_THROW(TReprojection(utm23, geo).Convert(grid), ECoordinateError);
     // 80 degrees from zone 23's meridian, on the equator: refused both ways.
