@@ -368,12 +368,9 @@ void TkoviFormCTTBR::ShowLayer(TLayer* layer) {
                 for (int f = 0; f < fields; ++f)
                     grid->setItem(k, f, new QTableWidgetItem(table->Fields(f)->DisplayTextOf(table->RecordValue(row, f))));
             }
-        // Each column at least at the default width, wider where its values
-        // need it.
-        FitColumns(*grid);
+        // Every column at the grid's default width; the user sizes them.
         const int standard = grid->horizontalHeader()->defaultSectionSize();
-        for (int c = 0; c < grid->columnCount(); ++c)
-            if (grid->columnWidth(c) < standard) grid->setColumnWidth(c, standard);
+        for (int c = 0; c < grid->columnCount(); ++c) grid->setColumnWidth(c, standard);
     }
     FormActivate();
 }

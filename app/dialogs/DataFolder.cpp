@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStyle>
 
@@ -107,6 +108,9 @@ TlibPathDialog::TlibPathDialog(QWidget* parent) : QDialog(parent) {
     directoryListBox_->setMinimumSize(320, 240);
     grid->addWidget(directoryListBox_, 2, 0, 1, 2);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    // The dialog's own captions, whatever language Qt's buttons speak.
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
     grid->addWidget(buttons, 3, 0, 1, 2);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -158,6 +162,17 @@ QStringList SourceFolders() {
     for (const QString& f : Settings::ReadString(TlibPathDialog::SettingsKey(), kSourceValue).split(u';', Qt::SkipEmptyParts))
         if (!f.trimmed().isEmpty()) listed << f.trimmed();
     return listed;
+}
+
+QString PlanFile(const QString& named) {
+    const QString path = NormalizeSeparators(named.trimmed());
+    if (DataFolder().isEmpty() || path.isEmpty()) return QString();
+    if (FixedRoot().match(path).hasMatch() || IsRelativeFolder(path)) return DataPath(path);
+    for (const QString& folder : QStringList{DataFolder()} + SourceFolders()) {
+        const QString relative = QDir(NormalizeSeparators(folder)).relativeFilePath(path);
+        if (!relative.startsWith(QStringLiteral("..")) && IsRelativeFolder(relative)) return DataPath(relative);
+    }
+    return DataPath(ExtractFileName(path));
 }
 
 bool TlibPathDialog::FindDataFolder() {

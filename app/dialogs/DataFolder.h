@@ -38,6 +38,16 @@ QString DataFile(const QString& folder, const QString& name);
 // order.
 QStringList SourceFolders();
 
+// Where a file that the settings name (the default map, the database of
+// the plan's alias) lies in the plan of the data folder, whether it is
+// there or not: its place below the data folder, below a folder of
+// "Source" (where an installed plan lies) or below the plan's fixed folder
+// "c:\trel\", taken under the data folder; a relative name under the data
+// folder; a file named anywhere else by its name at the data folder's
+// top. Never a file of another folder. Empty without a data folder or a
+// name.
+QString PlanFile(const QString& named);
+
 // The data-folder dialog: a drive list and a folder list (the path down
 // to the current folder, then its sub-folders; a double click opens one).
 // FindDataFolder finds the data folder, asking for it with this dialog

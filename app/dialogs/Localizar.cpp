@@ -1,7 +1,5 @@
 #include "app/dialogs/Localizar.h"
 
-#include <utility>
-
 #include <QAbstractTableModel>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -257,8 +255,6 @@ void TlibFormLocalizar::ReopenQuery() {
 void TlibFormLocalizar::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     ReopenQuery();
-    const QString start = std::exchange(ValorInicial, QString());
-    if (!start.isEmpty()) LocateRow(0, [&start](const QString& text) { return text == start; });
     // Each column as wide as its contents and title (within reason); the
     // last one takes what is left.
     const int columns = model_->columnCount(QModelIndex());

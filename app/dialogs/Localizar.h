@@ -57,10 +57,6 @@ public:
     // (empty unless closed with OK), and that column's field name.
     QString ValorEscolhido;
     QString CampoEscolhido;
-    // The first grid column's value of the row the grid opens on at the
-    // next showing (the caller's current record); empty, or a value not
-    // found: the first row. The showing uses it up.
-    QString ValorInicial;
 
     // The sorted column (-1: none) and its direction.
     int SortColumn() const { return sortColumn_; }

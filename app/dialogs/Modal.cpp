@@ -38,18 +38,23 @@ void ShowMessage(QWidget* parent, const QString& text) {
     box.exec();
 }
 
-void ReportOnce(QWidget* window, const QString& heading, const QStringList& lines) {
-    static QSet<QString> told;
+void ReportFailures(QWidget* window, const QString& heading, const QStringList& lines) {
+    if (lines.isEmpty()) return;
     QStringList message;
     if (!heading.isEmpty()) message << heading;
-    const qsizetype before = message.size();
-    for (const QString& line : lines) {
-        if (told.contains(line)) continue;
-        told.insert(line);
-        message << line;
-    }
-    if (message.size() == before) return;
+    message << lines;
     QTimer::singleShot(0, window, [window, text = message.join(u'\n')] { ShowMessage(window, text); });
+}
+
+void ReportOnce(QWidget* window, const QString& heading, const QStringList& lines) {
+    static QSet<QString> told;
+    QStringList fresh;
+    for (const QString& line : lines)
+        if (!told.contains(line)) {
+            told.insert(line);
+            fresh << line;
+        }
+    ReportFailures(window, heading, fresh);
 }
 
 QString RunFileDialog(QFileDialog& dialog) {

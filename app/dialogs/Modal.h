@@ -16,10 +16,12 @@ class QFileDialog;
 void ShowMessage(QWidget* parent, const QString& text);
 // Tells, over the window, what could not be read: the heading (when there
 // is one) and below it one line for each thing that failed (a file's name,
-// or a sentence naming it), each line once for the whole run: lines told
-// before, by any window, are left out, and nothing is shown when none is
-// left. The message comes once the window's own showing is over, so that
-// it stands over the window.
+// or a sentence naming it); nothing when there is no line. The message
+// comes once the window's own showing is over, so that it stands over the
+// window.
+void ReportFailures(QWidget* window, const QString& heading, const QStringList& lines);
+// The same, each line once for the whole run: lines told before, by any
+// window, are left out, and nothing is shown when none is left.
 void ReportOnce(QWidget* window, const QString& heading, const QStringList& lines);
 // Runs a file dialog modally; the chosen file, or empty when cancelled. A
 // save dialog's name in a folder that does not exist is refused with a

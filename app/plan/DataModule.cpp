@@ -1,10 +1,7 @@
 #include "app/plan/DataModule.h"
 
-#include <QFileInfo>
-
 #include "app/dialogs/DataFolder.h"
 #include "core/Errors.h"
-#include "core/Paths.h"
 #include "platform/db/Fields.h"
 
 TDM* DM = nullptr;
@@ -65,20 +62,18 @@ TDM::~TDM() {
 }
 
 QString TDM::DataFolderDatabase() {
-    if (DataFolder().isEmpty()) return QString();
-    // The file the alias names (the plan's own name when there is none),
-    // looked for in the data folder.
-    QString name = QFileInfo(NormalizeSeparators(Session().AliasPath(kPlanAlias).trimmed())).fileName();
-    if (name.isEmpty()) name = QStringLiteral("trel.db");
-    const QString file = DataPath(name);
-    return QFileInfo(file).isFile() ? file : QString();
+    // Where the alias names it (the plan's own name when there is none).
+    QString named = Session().AliasPath(kPlanAlias).trimmed();
+    if (named.isEmpty()) named = QStringLiteral("trel.db");
+    return PlanFile(named);
 }
 
 void TDM::Open() {
     if (opened_) return;
     opened_ = true;
     // The database of the plan in the data folder, wherever the alias
-    // points: a plan moved or copied elsewhere opens whole.
+    // points: a plan moved or copied elsewhere opens whole, and a plan
+    // without its database is told so, never given another plan's.
     const QString local = DataFolderDatabase();
     if (!local.isEmpty()) DatabaseTREL.SetParamValue(QStringLiteral("PATH"), local);
     QString& databaseError = databaseError_;

@@ -43,14 +43,14 @@ public:
     TDM& operator=(const TDM&) = delete;
 
     // Connects the database and opens the six datasets, each on its own.
-    // Runs once; the database is the data folder's when it holds the file
-    // the alias names (see DataFolderDatabase), else the alias's; the
-    // street-axis table is looked up under the data folder found by then.
+    // Runs once; with a data folder the database is the one in it (see
+    // DataFolderDatabase), else the alias's; the street-axis table is
+    // looked up under the data folder found by then.
     void Open();
     // True once Open has run.
     bool Opened() const { return opened_; }
-    // The plan's database file in the data folder: the file of the alias's
-    // name there; empty when the folder holds none.
+    // The plan's database file in the data folder, where the alias names it
+    // (PlanFile), whether it is there or not; empty without a data folder.
     static QString DataFolderDatabase();
 
     TDatabase DatabaseTREL;

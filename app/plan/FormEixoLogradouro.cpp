@@ -8,6 +8,8 @@ TtrelFormEixoLogradouro::TtrelFormEixoLogradouro(TDM& dm, QWidget* owner)
     : TtrelRecordForm(dm, dm.LogradourosFonte, owner), ui_(std::make_unique<Ui::TtrelFormEixoLogradouro>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("TtrelFormEixoLogradouro"));
+    // A plain window with the owned window's buttons: not kept on top.
+    setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | Qt::Window);
     model_ = new TFieldsModel(dm.LogradourosFonte, dm.Model(dm.LogradourosFonte),
                               {{QStringLiteral("ID"), {}, {}, {}},
                                {QStringLiteral("NOME_LOGRA"), {}, {}, {}},

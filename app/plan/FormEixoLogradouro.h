@@ -1,8 +1,8 @@
 #pragma once
 // The street-axis window (LogradourosFonte): code, name, kind and length
-// of the current street axis. Like the other record windows it belongs to
-// the main window (above it), so that a click on the map that shows
-// another axis does not hide it.
+// of the current street axis. Unlike the other record windows it is not
+// kept above the main window: a window of its own, placed over its owner
+// when first shown and closed with it.
 #include <memory>
 
 #include "app/plan/RecordForm.h"
@@ -16,7 +16,7 @@ class TtrelFormEixoLogradouro;
 class TtrelFormEixoLogradouro : public TtrelRecordForm {
     Q_OBJECT
 public:
-    // owner: the window this one stays on top of (none: a window of its own).
+    // owner: the window it opens over and closes with (none: by itself).
     explicit TtrelFormEixoLogradouro(TDM& dm, QWidget* owner = nullptr);
     ~TtrelFormEixoLogradouro() override;
 

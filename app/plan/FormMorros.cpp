@@ -52,10 +52,9 @@ TtrelFormMorros::TtrelFormMorros(TDM& dm, TtrelFormSetoresMorros* setores, QWidg
 TtrelFormMorros::~TtrelFormMorros() = default;
 
 void TtrelFormMorros::LoadSets(std::initializer_list<TPictureSet*> sets, bool force) {
-    QStringList damaged;
+    // Each sequence (photographs, orthophotos) says what it met.
     for (TPictureSet* set : sets)
-        if (force || !set->ShowsCurrent()) damaged << set->Load();
-    ReportOnce(this, QString::fromUtf8(kImageError), damaged);
+        if (force || !set->ShowsCurrent()) ReportFailures(this, QString::fromUtf8(kImageError), set->Load());
 }
 
 void TtrelFormMorros::LoadPictures(bool force) {

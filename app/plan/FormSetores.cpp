@@ -40,7 +40,7 @@ TtrelSetorForm::~TtrelSetorForm() = default;
 
 void TtrelSetorForm::LoadPictures(bool force) {
     if (!force && fotos_->ShowsCurrent()) return;
-    ReportOnce(this, QString::fromUtf8(kMediaError), fotos_->Load());
+    ReportFailures(this, QString::fromUtf8(kMediaError), fotos_->Load());
 }
 
 TtrelFormSetores::TtrelFormSetores(TDM& dm, QWidget* owner) : TtrelSetorForm(dm, dm.SetoresFonte, owner) {

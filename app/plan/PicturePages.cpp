@@ -123,10 +123,8 @@ TPictureSet::TPictureSet(QTabWidget& tabs, TDataSource& source, TRecordBinder& b
         page->setObjectName(field + n);
         tabs.addTab(page, caption + u' ' + n);
         binder.Bind(page->Comment(), comment + n);
-        connect(page->Picture(), &TPictureBox::Clicked, this, [this, i] {
-            const QString file = File(i);
-            if (!file.isEmpty() && !Page(i)->Picture()->Failed()) ShowPicture(tabs_.window(), file);
-        });
+        // The file the current record names now, whatever the page shows.
+        connect(page->Picture(), &TPictureBox::Clicked, this, [this, i] { ShowPicture(tabs_.window(), File(i)); });
         pages_.push_back(page);
     }
 }
@@ -174,9 +172,12 @@ bool TPictureSet::ShowsCurrent() const {
 void ShowPicture(QWidget* parent, const QString& file) {
     TlibFormHotLink viewer(parent);
     try {
+        if (file.isEmpty()) throw EEngineError(QString());
         viewer.LoadFromFile(file);
     } catch (const EEngineError&) {
-        ShowMessage(parent, QStringLiteral("Não foi possível carregar imagem!\n") + QDir::toNativeSeparators(file));
+        QString text = QStringLiteral("Não foi possível carregar imagem!");
+        if (!file.isEmpty()) text += u'\n' + QDir::toNativeSeparators(file);
+        ShowMessage(parent, text);
         return;
     }
     viewer.setProperty("PictureFile", file);

@@ -4,7 +4,7 @@
 // folder under the data folder) exists, with the picture decoded at the
 // size shown and its comment; a click on the picture opens it whole. A
 // file that cannot be read keeps its page, which says so beside its
-// comment, and is named once in a message.
+// comment; the window names it in a message.
 #include <QImage>
 #include <QString>
 #include <QTimer>
@@ -97,5 +97,6 @@ private:
 };
 
 // Opens a picture file whole in the picture viewer, modally, over the
-// parent window; a file that cannot be read is reported in a message.
+// parent window; a file that cannot be read (or no file) is reported in a
+// message.
 void ShowPicture(QWidget* parent, const QString& file);

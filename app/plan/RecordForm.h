@@ -1,10 +1,11 @@
 #pragma once
 // The base of the record windows: a modeless window bound to one data
-// source of the data module, above the window that owns it and wholly on
-// the screen when it opens. It shows the records that the main window
-// locates, refreshes its pictures whenever its dataset moves to another
-// record while it is shown, and, when its dataset did not open, says what
-// is missing and keeps its pages disabled.
+// source of the data module, above the window that owns it (the
+// street-axis window excepted) and wholly on the screen when it opens. It
+// shows the records that the main window locates, refreshes its pictures
+// whenever its dataset moves to another record while it is shown, and,
+// when its dataset did not open, says what is missing and keeps its pages
+// disabled.
 #include <functional>
 
 #include <QVariant>

@@ -40,6 +40,7 @@
 #include "engine/theme/ThemeLayer.h"
 #include "engine/view/GISDrawing.h"
 #include "engine/view/LayerList.h"
+#include "platform/settings/Settings.h"
 #include "ui_ViewWin.h"
 
 // The window's own glyphs live in the library's resources.
@@ -108,8 +109,8 @@ TtrelViewWin::TtrelViewWin(QWidget* parent) : TkovisViewWin(parent) {
 
     // The record windows' "Localizar" runs the search dialogs.
     forms_ = std::make_unique<TPlanForms>(
-        this, [this](QString& field, QVariant& value) { return RunSearch(LocalizarSetor(), forms_->DM->Setores, field, value); },
-        [this](QString& field, QVariant& value) { return RunSearch(LocalizarMorro(), forms_->DM->Morros, field, value); });
+        this, [this](QString& field, QVariant& value) { return RunSearch(LocalizarSetor(), field, value); },
+        [this](QString& field, QVariant& value) { return RunSearch(LocalizarMorro(), field, value); });
     pathDialog_ = std::make_unique<TlibPathDialog>(this);
 
 
@@ -168,6 +169,10 @@ void TtrelViewWin::SetupPlanActions() {
 
     connect(f.MenuCamada, &QMenu::aboutToShow, this, [this] { Camada1Click(); });
     f.Visualizar_Identificar->setChecked(true);
+    // A zoom step: the generic action, then its button does not stay
+    // pressed (the view keeps the zoom tool for the next click).
+    for (QAction* step : {f.Visualizar_Aproximar, f.Visualizar_Afastar})
+        connect(step, &QAction::triggered, this, [step] { step->setChecked(false); });
 }
 
 void TtrelViewWin::SetupToolBar() {
@@ -284,28 +289,18 @@ bool TtrelViewWin::OpenDataFolder() {
 }
 
 QString TtrelViewWin::StartMapFile(const QString& defaultMap) const {
-    if (DataFolder().isEmpty()) return defaultMap;
-    auto inDataFolder = [](const QString& relative) {
-        const QString file = DataPath(relative);
-        return QFileInfo(file).isFile() ? file : QString();
-    };
-    const QString map = NormalizeSeparators(defaultMap.trimmed());
-    for (const QString& entry : SourceFolders()) {
-        const QString relative = QDir(NormalizeSeparators(entry)).relativeFilePath(map);
-        if (relative.startsWith(QStringLiteral("..")) || QDir::isAbsolutePath(relative)) continue;
-        const QString found = inDataFolder(relative);
-        if (!found.isEmpty()) return found;
-    }
-    // A path under the plan's fixed folder ("c:\trel\...") is the data folder's.
-    const QString fixed = DataPath(defaultMap);
-    return QFileInfo(fixed).isFile() ? fixed : defaultMap;
+    // The plan is the data folder: its own map, or none.
+    return DataFolder().isEmpty() ? defaultMap : PlanFile(defaultMap);
 }
 
 void TtrelViewWin::OpenStartMap() {
     TkovisViewWin::FormShow();
-    // Identify answers from the first click: the sectors' row pressed.
-    if (TLayer* sectors = LayerByCaption(trel::kSetores)) PressLayer(sectors);
-    else ContentsClick();
+    if (!View()->Active() &&
+        Settings::ReadString(TlibPathDialog::SettingsKey(), QStringLiteral("DefaultMap")).trimmed().isEmpty())
+        ShowMessage(this, QStringLiteral("Nenhum mapa padrão está configurado: nenhum mapa foi aberto."));
+    // As if the layer list had been clicked: with no row pressed yet it
+    // does nothing, and identify waits for a row or a base layer.
+    ContentsClick();
 }
 
 void TtrelViewWin::ZoomAllAndRedraw() {
@@ -348,12 +343,6 @@ TThemeLayer* TtrelViewWin::LayerByCaption(const QString& caption) const {
     return index >= 0 ? dynamic_cast<TThemeLayer*>(layers.GetItem(index)) : nullptr;
 }
 
-void TtrelViewWin::PressLayer(TLayer* layer) {
-    TThemeLayerListBox* list = Form().Contents;
-    if (list->Drawing() == nullptr) RefreshContents();
-    if (TLayerPanel* row = list->PanelOf(layer)) list->RowPressed(*row, Qt::NoModifier);
-}
-
 TDataSet* TtrelViewWin::LocateRecord(TLayer& layer, const TVisualObject& object) {
     TDataSet* table = AttributeTable(&layer);
     TField* id = table ? table->FindField(QStringLiteral("ID")) : nullptr;
@@ -393,12 +382,7 @@ void TtrelViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
     TkovisViewWin::ViewVisualObjectIdentify(object);
 }
 
-bool TtrelViewWin::RunSearch(TlibFormLocalizar& dialog, TDataSet& current, QString& field, QVariant& value) {
-    // The list opens on the window's current record.
-    const std::vector<TGridColumn>& columns = dialog.Columns();
-    TField* key = !columns.empty() && current.Active() && !current.IsEmpty() ? current.FindField(columns.front().FieldName)
-                                                                              : nullptr;
-    dialog.ValorInicial = key ? key->AsString() : QString();
+bool TtrelViewWin::RunSearch(TlibFormLocalizar& dialog, QString& field, QVariant& value) {
     if (!PlanDataOpen() || RunModal(dialog) != QDialog::Accepted) return false;
     field = dialog.CampoEscolhido;
     value = dialog.ValorEscolhido;
@@ -466,10 +450,8 @@ void TtrelViewWin::CarregarDescarregarBaseClick() {
     dialog.SetLoadedLayers(loaded);
     if (RunModal(dialog) != QDialog::Accepted) return;
 
-    // The layer the user works on stays the active one (and the one row
-    // pressed): loading makes each new layer active, and unloading the
-    // active one makes the first active.
-    TLayer* kept = View()->ActiveLayer();
+    // Each layer loaded becomes the active one; unloading the active one
+    // makes the first active.
     baseErrors_.clear();
     int placed = 0;
     bool changed = false;
@@ -491,21 +473,13 @@ void TtrelViewWin::CarregarDescarregarBaseClick() {
                 changed = true;
             }
         } else if (k >= 0) {
-            if (layers.GetItem(k) == kept) kept = nullptr;
             UnloadBaseLayer(k);
             changed = true;
         }
     }
     // Drawn last, so above the base layers.
     for (const QString& caption : {trel::kRemocoes, trel::kMorrosRotulos, trel::kSetoresRotulos}) MoveToTop(caption);
-    if (changed) {
-        RefreshContents();
-        // When the user's layer was unloaded, the sectors' layer, as at
-        // start-up.
-        if (!kept) kept = LayerByCaption(trel::kSetores);
-        if (!kept) kept = View()->ActiveLayer();
-        if (kept) PressLayer(kept);
-    }
+    if (changed) RefreshContents();
     View()->Redraw();
     UpdateActions();
     if (!baseErrors_.isEmpty())
@@ -600,9 +574,9 @@ bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const 
 }
 
 bool TtrelViewWin::ChooseTableFile(QString& database, QString& name, const QString& path, bool alias) {
-    if (!loadingBase_) return TkovisViewWin::ChooseTableFile(database, name, path, alias);
-    missingTable_ = path;
-    return true;
+    const bool cancelled = TkovisViewWin::ChooseTableFile(database, name, path, alias);
+    if (cancelled && loadingBase_) missingTable_ = path;
+    return cancelled;
 }
 
 void TtrelViewWin::UnloadBaseLayer(int index) {

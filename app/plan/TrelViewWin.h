@@ -72,8 +72,8 @@ public:
     // - the data folder, then the plan's data module; false when the user
     //   gave no folder (the window stays empty);
     bool OpenDataFolder();
-    // - the command line's map and the default map, the layer "Setores de
-    //   Risco" pressed in the layer list, so that identify answers at once;
+    // - the command line's map and the default map, then the layer list's
+    //   click handler (no row is pressed yet: identify waits for one);
     void OpenStartMap();
     // - the view on the whole map, drawn;
     void ZoomAllAndRedraw();
@@ -106,16 +106,14 @@ public:
     void UnloadBaseLayer(int index);
 
 protected:
-    // While base layers load, a missing table is not asked for: the layer
-    // is passed over and named with the others that could not be read.
+    // The generic question; a table the user does not give while base
+    // layers load is named with the layers that could not be read.
     bool ChooseTableFile(QString& database, QString& name, const QString& path, bool alias) override;
 
 private:
     void SetupPlanActions();
     void SetupToolBar();
     void SetupMenus();
-    // The row of the layer in the layer list pressed, as a click would.
-    void PressLayer(TLayer* layer);
     // Moves the layer of that caption to the top of the list (when there).
     void MoveToTop(const QString& caption);
     // The view's theme layer of the caption; nullptr when none.
@@ -123,9 +121,9 @@ private:
     // True when the plan's database is open; else says that the searches
     // cannot run.
     bool PlanDataOpen();
-    // Runs a search dialog of a record window, open on the window's current
-    // record; its chosen field and value after OK.
-    bool RunSearch(TlibFormLocalizar& dialog, TDataSet& current, QString& field, QVariant& value);
+    // Runs a search dialog of a record window; its chosen field and value
+    // after OK.
+    bool RunSearch(TlibFormLocalizar& dialog, QString& field, QVariant& value);
     // The active layer's attribute table on the object's record; the
     // table, or nullptr when the record is not found.
     TDataSet* LocateRecord(TLayer& layer, const TVisualObject& object);
@@ -141,7 +139,8 @@ private:
     QAction* carregarBase_;
     // Reasons why base layers were passed over during one walk.
     QStringList baseErrors_;
-    // Set while a base layer opens; the missing table met meanwhile.
+    // Set while a base layer opens; the missing table the user did not
+    // give meanwhile.
     bool loadingBase_ = false;
     QString missingTable_;
 };

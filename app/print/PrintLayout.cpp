@@ -284,7 +284,6 @@ void PlaceGridLines(TPrintLayout& L, const TPrintOptions& o) {
 TPrintLayout LayoutWith(const TPrintPage& page, const TPrintOptions& o, const TDrawing& view, QPaintDevice* device,
                         QSize scaleTextSize) {
     TPrintLayout L;
-    L.Gaps = PrintGapsFor(page);
     const int pos = std::clamp(o.MapPosition, 0, 3);
     const QSize title = TitleSize(o, device);
 
@@ -322,24 +321,6 @@ TPrintOptions::TPrintOptions()
       ScaleFont{DefaultFont(12)},
       NorthFont{DefaultFont(12)},
       GridFont{DefaultFont(8)} {}
-
-TPrintGaps PrintGapsFor(const TPrintPage& page) {
-    const auto along = [](int screenPixels, int dpi) {
-        return static_cast<int>(std::lround(screenPixels * std::max(dpi, 1) / 96.0));
-    };
-    const TPrintGaps screen;
-    TPrintGaps g;
-    g.PartX = along(screen.PartX, page.DpiX);
-    g.PartY = along(screen.PartY, page.DpiY);
-    g.LegendMarginX = along(screen.LegendMarginX, page.DpiX);
-    g.LegendMarginY = along(screen.LegendMarginY, page.DpiY);
-    g.BandX = along(screen.BandX, page.DpiX);
-    g.BandY = along(screen.BandY, page.DpiY);
-    g.ClassIndent = along(screen.ClassIndent, page.DpiX);
-    g.SampleGap = along(screen.SampleGap, page.DpiX);
-    g.RowGap = along(screen.RowGap, page.DpiY);
-    return g;
-}
 
 TPrintPage PrintPageOf(const QPagedPaintDevice& device) {
     TPrintPage page;

@@ -99,8 +99,7 @@ struct TPrintPage {
 };
 TPrintPage PrintPageOf(const QPagedPaintDevice& device);
 
-// The page's gaps in its pixels: each keeps on paper, at any resolution,
-// the length it has on a screen (96 pixels an inch).
+// The page's gaps, in printer pixels.
 struct TPrintGaps {
     int PartX = 128, PartY = 128;  // between the parts of the side box
     int LegendMarginX = 16, LegendMarginY = 16;  // between the legend's frame and its rows
@@ -110,7 +109,6 @@ struct TPrintGaps {
     int SampleGap = 4;     // between a legend sample and its text
     int RowGap = 4;        // between the legend's rows
 };
-TPrintGaps PrintGapsFor(const TPrintPage& page);
 
 // The world units of the view between grid lines, and where they fall.
 struct TGridLine {

@@ -336,6 +336,7 @@ void TDrawing::SetViewport(int offsetX, int offsetY, int width, int height, doub
         viewMax_.Y = viewMin_.Y + dh;
     }
     EndCanvas();
+    pictureCurrent_ = windowSeen_ = false;
     transform_.UnitsPerPixel = upp;
     transform_.ViewLeft = viewMin_.X;
     transform_.ViewBottom = viewMin_.Y;
@@ -357,15 +358,18 @@ bool TDrawing::KeepInZoomRange(double& X1, double& Y1, double& X2, double& Y2) c
         !std::isfinite(X1 + std::max(w - 1, 1) * upp) || !std::isfinite(Y1 + std::max(h - 1, 1) * upp))
         return false;
     // In: no closer than scale 1, nor closer than a stored window that
-    // already shows below it. Differences of rounding (a resize keeps its
-    // units per pixel) are no zoom.
+    // already shows below it. Differences of rounding are no zoom.
     const double now = transform_.UnitsPerPixel;
     if (!(upp < now * (1 - 1e-9))) return true;
     const double s = ScaleAt(X1, Y1, upp, w, 0);
     const double floor = scale_ > 0 && scale_ < 1 ? scale_ : 1.0;
     if (!(s < floor)) return true;
-    const double grow = floor / s;
-    if (upp * grow >= now * (1 - 1e-9)) return false;  // already there: the zoom stops
+    // Grown a little past the floor: a scale told through a projection is
+    // off by some 1e-8 at this size, and a layer shown from scale 1 on must
+    // see at least 1 there.
+    const double grow = floor / s * (1 + 1e-6);
+    // Already there: a zoom stops; a resize is refitted all the same.
+    if (!resizing_ && upp * grow >= now * (1 - 1e-6)) return false;
     // The asked window grown about its centre to the floor.
     const double cx = (X1 + X2) / 2, cy = (Y1 + Y2) / 2;
     const double hw = (X2 - X1) / 2 * grow, hh = (Y2 - Y1) / 2 * grow;
@@ -384,7 +388,12 @@ void TDrawing::ZoomWindow(double X1, double Y1, double X2, double Y2) {
         viewMin_.Y = Y1;
         viewMax_.X = X2;
         viewMax_.Y = Y2;
+        if (!resizing_) {
+            userWindow_ = Window();
+            haveUserWindow_ = true;
+        }
         SetViewport(0, 0, ControlWidth(), ControlHeight());
+        fittedWindow_ = Window();
         DoAfterZoom();
         Redraw();
     } else if (X1 == X2 && Y1 == Y2) {
@@ -594,6 +603,7 @@ void TDrawing::Redraw() {
     image_.fill(ColorToQColor(color_));
     DrawLayers(0, layers_->GetCount() - 1);
     EndCanvas();
+    pictureCurrent_ = true;
     DoAfterRedraw();
     update();
 }
@@ -665,6 +675,7 @@ void TDrawing::Flash(const QImage& overlay, int milliseconds) {
 
 void TDrawing::paintEvent(QPaintEvent* event) {
     EndCanvas();
+    if (pictureCurrent_ && (active_ || layers_->GetCount() > 0)) windowSeen_ = true;
     QPainter painter(this);
     if (image_.isNull()) painter.fillRect(event->rect(), ColorToQColor(color_));
     else {
@@ -703,21 +714,29 @@ void TDrawing::resizeEvent(QResizeEvent* event) {
 // ---- events
 
 void TDrawing::DoResize() {
-    // The scale and the lower-left corner stay, as with SetScale; the window
-    // grows or shrinks on the right and the top. An area without extent
-    // (minimised, or squeezed away by its neighbours) changes nothing, so
-    // the map comes back as it was.
+    // An area without extent (minimised, or squeezed away by its
+    // neighbours) changes nothing, so the map comes back as it was.
     const int w = ControlWidth(), h = ControlHeight();
     if (w >= 2 && h >= 2) {
-        const double upp = transform_.UnitsPerPixel, l = GetViewLeft(), b = GetViewBottom();
-        ZoomWindow(l, b, l + (w - 1) * upp, b + (h - 1) * upp);
+        // Refitting the window a resize made would widen it on every round
+        // trip of the size (the fitting only ever grows a side); the window
+        // the user set stays the one refitted while the view shows it.
+        if (!haveUserWindow_ || Window() != fittedWindow_) userWindow_ = Window();
+        haveUserWindow_ = true;
+        const std::array<double, 4> u = userWindow_;
+        resizing_ = true;
+        struct TDone {
+            bool& flag;
+            ~TDone() { flag = false; }
+        } done{resizing_};
+        ZoomWindow(u[0], u[1], u[2], u[3]);
     }
     if (OnResize) OnResize(this);
 }
 
 void TDrawing::DoBeforeZoom() {
     if (BeforeZoom) BeforeZoom(this);
-    if (command_ != dcZoomPrevious) PushZoomHistory();
+    if (command_ != dcZoomPrevious && windowSeen_) PushZoomHistory();
 }
 
 void TDrawing::DoAfterZoom() { if (AfterZoom) AfterZoom(this); }

@@ -245,7 +245,10 @@ public:
     TEntityType GetEntityType() const;
 
     // Windows remembered by zooms, oldest first: left, bottom, right, top.
-    // At most kZoomHistoryLimit are kept; the oldest go first.
+    // A zoom remembers the window it leaves only when that window was shown
+    // on the screen with a map in it (the view active or holding layers),
+    // so every entry is a view the user saw. At most kZoomHistoryLimit are
+    // kept; the oldest go first.
     static constexpr std::size_t kZoomHistoryLimit = 100;
     const std::vector<std::array<double, 4>>& ZoomHistory() const { return zoomStack_; }
 
@@ -407,8 +410,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-    // Keeps the scale and the window's lower-left corner over the new size;
-    // an area under 2 pixels either way changes nothing. Then OnResize.
+    // Refits the window into the new size from its lower-left corner, as a
+    // zoom (a history entry and a redraw). The window refitted is the one
+    // last set by a zoom, a pan or a scale (or read from the drawing file),
+    // not one that an earlier resize made of it, so a size changed and
+    // given back shows the same view again. An area under 2 pixels either
+    // way changes nothing. Then OnResize.
     virtual void DoResize();
     virtual void DoBeforeZoom();
     virtual void DoAfterZoom();
@@ -509,6 +516,15 @@ private:
     double drawingScale_ = 0;
     int drawWidth_ = 1;
     std::vector<std::array<double, 4>> zoomStack_;
+    // The window last asked for (not by a resize), and the window it was
+    // fitted to; a resize refits the first while the view still shows the
+    // second.
+    std::array<double, 4> userWindow_{}, fittedWindow_{};
+    bool haveUserWindow_ = false, resizing_ = false;
+    // The picture holds the current window; it was painted on the screen
+    // with a map in it.
+    bool pictureCurrent_ = false, windowSeen_ = false;
+    std::array<double, 4> Window() const { return {GetViewLeft(), GetViewBottom(), GetViewRight(), GetViewTop()}; }
     QImage image_;
     std::vector<std::pair<QPainterPath, QPen>> rubber_;
     std::unique_ptr<TLayers> layers_;

@@ -665,8 +665,11 @@ void TDrawingTools::CommandClick() {
     case dcZoomOut: {
         if (m != emSingleClick) return;
         const double k = c == dcZoomIn ? 0.25 : 1.0;
+        // Half (or twice) the window shown, (size - 1) pixels wide: a step in
+        // and a step out give back the same scale.
         const double upp = v_.Transform().UnitsPerPixel;
-        const double hx = v_.Control().width() * upp * k, hy = v_.Control().height() * upp * k;
+        const double hx = std::max(v_.Control().width() - 1, 1) * upp * k;
+        const double hy = std::max(v_.Control().height() - 1, 1) * upp * k;
         const TVertex p = Cursor();
         // Out as far as the scale still grows: past that (a geographic window
         // wider than half the globe) the view cannot show a larger scale.

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +22,7 @@
 #include <QToolBar>
 
 #include "tests/support/SamplePlanSuite.h"
+#include "app/dialogs/DataFolder.h"
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/TableDialogs.h"
 #include "app/QtTranslations.h"
@@ -533,6 +535,11 @@ TEST_F(ViewWinTest, KeysToolBarsAndStatusPanelsServeTheUser) {
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancelar"));
     // Also those Qt's file lacks: the file dialog's kind of a folder.
     EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder", "All other platforms"), QStringLiteral("Pasta"));
+    // The data-folder dialog keeps its own captions.
+    TlibPathDialog folder;
+    QStringList buttons;
+    for (const QPushButton* b : folder.findChildren<QPushButton*>()) buttons << b->text();
+    EXPECT_EQ(buttons, QStringList({"OK", "Cancel"}));
     EXPECT_TRUE(win->WaitBox()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
     // The status panels start with their captions and keep their widths.

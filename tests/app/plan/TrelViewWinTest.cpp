@@ -5,6 +5,8 @@
 // (read back with pyshp), full screen, and the start-up's failures.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
@@ -32,6 +34,7 @@
 #include "app/dialogs/Localizar.h"
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/SmallForms.h"
+#include "app/dialogs/TableDialogs.h"
 #include "app/dialogs/WaitBox.h"
 #include "app/plan/DataModule.h"
 #include "app/plan/FormEixoLogradouro.h"
@@ -120,21 +123,6 @@ struct TrelViewWinTest : SamplePlanSuite {
         TLayerPanel* row = Contents()->PanelOf(Layer(caption));
         ASSERT_NE(row, nullptr) << caption.toStdString();
         QTest::mouseClick(row, Qt::LeftButton, Qt::NoModifier, QPoint(row->width() / 2, 8));
-    }
-    // The captions of the rows that look pressed.
-    QStringList RaisedRows() const {
-        QStringList out;
-        for (int i = 0; i < Contents()->GetPanelCount(); ++i)
-            if (Contents()->GetPanel(i)->Raised()) out << Contents()->GetPanel(i)->Layer()->Caption();
-        return out;
-    }
-    // The user's layer: active, its row the one pressed and the only one
-    // that looks so.
-    void ExpectOnlyPressed(const QString& caption) const {
-        ASSERT_NE(View()->ActiveLayer(), nullptr);
-        EXPECT_EQ(View()->ActiveLayer()->Caption(), caption);
-        EXPECT_EQ(Contents()->PressedIndex(), View()->Layers().IndexOfName(caption));
-        EXPECT_EQ(RaisedRows(), QStringList{caption});
     }
     // A click on the view at a map point.
     void ClickAt(const TVertex& at) {
@@ -252,8 +240,9 @@ TEST_F(TrelViewWinTest, StartsOnTheDefaultMapWithThePlansMenusAndButtons) {
     if (icons)
         for (QAction* a : bar->actions()) EXPECT_TRUE(bar->widgetForAction(a)->isVisible()) << a->objectName().toStdString();
 
-    // Every tool button shows whether its tool is the current one, the zoom
-    // steps' too; the button zooms back.
+    // The tool buttons show the current tool; a zoom step zooms at once
+    // and leaves its button up. "Voltar" goes back through the views shown,
+    // none from before the first.
     const auto pressed = [this] {
         QStringList names;
         for (const char* a : {"Visualizar_Identificar", "Visualizar_Aproximar", "Visualizar_Afastar",
@@ -261,17 +250,28 @@ TEST_F(TrelViewWinTest, StartsOnTheDefaultMapWithThePlansMenusAndButtons) {
             if (Child(a)->isChecked()) names << QString::fromLatin1(a);
         return names;
     };
+    const auto window = [this] {
+        return std::array<double, 4>{View()->GetViewLeft(), View()->GetViewBottom(), View()->GetViewRight(),
+                                     View()->GetViewTop()};
+    };
     EXPECT_EQ(pressed(), QStringList({"Visualizar_Identificar"}));
+    const auto whole = window();
+    Child<QPushButton>("BitBtn5")->click();
+    EXPECT_EQ(window(), whole);
+    Child("Visualizar_Deslocar")->trigger();
+    EXPECT_EQ(pressed(), QStringList({"Visualizar_Deslocar"}));
     Child("Visualizar_Afastar")->trigger();
     EXPECT_EQ(View()->GetCommand(), dcZoomOut);
-    EXPECT_EQ(pressed(), QStringList({"Visualizar_Afastar"}));
-    Child("Visualizar_Aproximar")->trigger();
+    EXPECT_TRUE(pressed().isEmpty());
+    QCoreApplication::processEvents();
     Child("Visualizar_Aproximar")->trigger();
     EXPECT_EQ(View()->GetCommand(), dcZoomIn);
-    EXPECT_EQ(pressed(), QStringList({"Visualizar_Aproximar"}));
-    const double narrowed = View()->GetViewRight() - View()->GetViewLeft();
-    Child<QPushButton>("BitBtn5")->click();
-    EXPECT_GT(View()->GetViewRight() - View()->GetViewLeft(), narrowed);
+    EXPECT_TRUE(pressed().isEmpty());
+    Child("Visualizar_AproxJanela")->trigger();
+    EXPECT_EQ(pressed(), QStringList({"Visualizar_AproxJanela"}));
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 3; ++i) Child<QPushButton>("BitBtn5")->click();
+    EXPECT_EQ(window(), whole);
 
     // The plan's windows from the menus.
     Child("Equipe1")->trigger();
@@ -302,9 +302,15 @@ TEST_F(TrelViewWinTest, IdentifyOpensTheRecordWindowOfTheObjectsLayer) {
     TDM& dm = *win->Forms().DM;
     TThemeLayer* sectors = Layer(trel::kSetores);
     ASSERT_NE(sectors, nullptr);
-    // The first click answers: the sectors' row is pressed at start.
-    EXPECT_EQ(View()->ActiveLayer(), sectors);
+    // Right after start-up no row is pressed: identify on a sector does
+    // nothing; once its row is pressed it opens the sector window.
+    EXPECT_EQ(Contents()->PressedIndex(), -1);
     TVisualObject* sector = sectors->GetObject(6);
+    View()->SetActiveLayer(sectors);
+    ClickAt(Inside(*sector));
+    EXPECT_FALSE(win->Forms().Setores()->isVisible());
+    EXPECT_TRUE(PanelValue(QStringLiteral("morrosetor")).isEmpty());
+    Press(trel::kSetores);
     ClickAt(Inside(*sector));
     ASSERT_TRUE(win->Forms().Setores()->isVisible());
     const QString code = PanelValue(QStringLiteral("morrosetor"));
@@ -418,9 +424,9 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
     ASSERT_TRUE(QFile::remove(JoinPath(layers, QStringLiteral("m02_vias.lgc"))));
     // The stairways of M03 missing: asked for, and passed over when none is given.
     ASSERT_TRUE(QFile::remove(JoinPath(layers, QStringLiteral("m03_escadarias_rampas.cam"))));
-    // The contours of M03 without their table: not asked for, named.
+    // The contours of M03 without their table: asked for; not given, named.
     ASSERT_TRUE(QFile::remove(JoinPath(layers, QStringLiteral("m03_curvas_nivel.dbf"))));
-    QStringList asked;
+    QStringList asked, tablesAsked;
     fileAnswer = [&asked](QFileDialog& d) {
         asked << d.selectedFiles().value(0);
         return QString();
@@ -429,6 +435,7 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
     int hill = 0;
     QStringList shownChecked;
     modal = [&](QDialog& d) {
+        if (dynamic_cast<TkoviFormTBLocalBDE*>(&d)) tablesAsked << d.windowTitle();
         auto* dialog = dynamic_cast<TcvFormCarregarDadosGeograficos*>(&d);
         if (!dialog) return int(QDialog::Rejected);
         for (int i = 0; i < dialog->LayerCount(); ++i) {
@@ -439,6 +446,7 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
     };
     const QStringList top = {trel::kSetoresRotulos, trel::kMorrosRotulos, trel::kRemocoes};
     QAction* item = Child("CarregarDescarregarBase1");
+    const auto active = [this] { return View()->ActiveLayer() ? View()->ActiveLayer()->Caption() : QString(); };
 
     item->trigger();
     EXPECT_TRUE(item->isChecked());
@@ -451,14 +459,17 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
         EXPECT_TRUE(l->Active());
         EXPECT_GT(l->GetObjectCount(), 0);
     }
-    // The sectors stay the active layer, pressed at start-up.
-    ExpectOnlyPressed(trel::kSetores);
+    // Each layer loaded became the active one, and a row is pressed:
+    // identify answers on the last.
+    EXPECT_EQ(active(), QStringLiteral("M01 - Vias"));
+    EXPECT_NE(Contents()->PressedIndex(), -1);
 
-    // The next hill: the dialog shows what is loaded; M01 goes, M02 comes
-    // without its damaged layer, which is reported.
+    // The next hill: the dialog shows what is loaded; M01 goes (the active
+    // layer with it: the first one is active meanwhile), M02 comes without
+    // its damaged layer, which is reported.
     messages.clear();
     hill = 1;
-    Press(QStringLiteral("M01 - Vias"));  // the user's layer goes: the sectors' again
+    Press(QStringLiteral("M01 - Vias"));
     Child<QPushButton>("BitBtn4")->click();
     EXPECT_TRUE(item->isChecked());  // only the item's own clicks turn its mark
     EXPECT_EQ(shownChecked.size(), 4);
@@ -472,31 +483,40 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
     EXPECT_TRUE(messages[1].contains(QStringLiteral("m02_edificacao.cam): o arquivo está danificado"))) << messages[1].toStdString();
     EXPECT_FALSE(messages[1].contains(QStringLiteral("M02 - Vias")));
     EXPECT_TRUE(Layer(QStringLiteral("M02 - Vias"))->Active());
+    EXPECT_EQ(active(), QStringLiteral("M02 - Vias"));
     EXPECT_FALSE(win->WaitBox()->isVisible());
     EXPECT_EQ(Contents()->GetPanelCount(), 10);
-    ExpectOnlyPressed(trel::kSetores);
-    // A click on a sector opens its window.
+    // A sector's row pressed, a click on a sector opens its window.
+    Press(trel::kSetores);
     ClickAt(Inside(*Layer(trel::kSetores)->GetObject(0)));
     EXPECT_TRUE(win->Forms().Setores()->isVisible());
+    // Unloading the active layer makes the first one active.
+    win->UnloadBaseLayer(View()->Layers().IndexOfName(trel::kSetores));
+    EXPECT_EQ(View()->ActiveLayer(), View()->Layers().GetItem(0));
 
-    // Without the removals' layer the others still go to the top.
+    // Without the removals' layer the others still go to the top; the
+    // missing table is asked for with the generic question.
     win->UnloadBaseLayer(View()->Layers().IndexOfName(trel::kRemocoes));
     hill = 2;
     messages.clear();
-    Press(trel::kLimitesMorros);  // another layer the user chose stays
     item->trigger();
     EXPECT_FALSE(item->isChecked());
     EXPECT_EQ(Captions().mid(0, 2), top.mid(0, 2));
     EXPECT_TRUE(Captions().contains(QStringLiteral("M03 - Vias")));
     EXPECT_FALSE(Captions().contains(QStringLiteral("M03 - Escadarias e Rampas")));
     EXPECT_FALSE(Captions().contains(QStringLiteral("M03 - Curvas de Nível")));
-    ASSERT_EQ(asked.size(), 1);  // no table-choice dialog for the missing table
+    ASSERT_EQ(asked.size(), 1);
     EXPECT_TRUE(asked[0].endsWith(QStringLiteral("m03_escadarias_rampas.cam"))) << asked[0].toStdString();
+    ASSERT_EQ(tablesAsked.size(), 1);
+    EXPECT_TRUE(tablesAsked[0].startsWith(QStringLiteral("Adicionar tabela ")) &&
+                tablesAsked[0].endsWith(QStringLiteral("m03_curvas_nivel.dbf?")))
+        << tablesAsked[0].toStdString();
     ASSERT_EQ(messages.size(), 2);
     EXPECT_TRUE(messages[1].contains(QStringLiteral("M03 - Curvas de Nível (")) &&
                 messages[1].contains(QStringLiteral("m03_curvas_nivel.dbf")))
         << messages[1].toStdString();
-    ExpectOnlyPressed(trel::kLimitesMorros);
+    EXPECT_FALSE(messages[1].contains(QStringLiteral("Escadarias")));
+    EXPECT_EQ(active(), QStringLiteral("M03 - Vias"));
 }
 
 TEST_F(TrelViewWinTest, TheBaseDialogNamesTheHillsOfThePlansDatabase) {
@@ -598,6 +618,7 @@ TEST_F(TrelViewWinTest, FullScreenKeepsTheKeysAndEscapeComesBack) {
     QTest::keyClick(win.get(), Qt::Key_F5);
     EXPECT_EQ(refresh.count(), 1);
     TThemeLayer* sectors = Layer(trel::kSetores);
+    Press(trel::kSetores);
     sectors->SelectionAdd(sectors->GetObject(0));
     QTest::keyClick(win.get(), Qt::Key_F12);
     EXPECT_EQ(sectors->GetSelectedCount(), 0);
@@ -614,8 +635,9 @@ TEST_F(TrelViewWinTest, FullScreenKeepsTheKeysAndEscapeComesBack) {
     QTest::keyClick(View(), Qt::Key_Escape);
     EXPECT_FALSE(win->menuBar()->isHidden());
     EXPECT_FALSE(win->windowState() & Qt::WindowMaximized);
-    // Neither the round trip nor the layer panel hidden and shown, nor the
-    // window squeezed and given back moves the map.
+    // The round trip, the layer panel hidden and shown, the window squeezed
+    // and given back: each resize refits the window the user set, and the
+    // map comes back as it was.
     for (int i = 0; i < 3; ++i) {
         QTest::keyClick(win.get(), Qt::Key_F4);
         QTest::keyClick(View(), Qt::Key_Escape);
@@ -650,12 +672,42 @@ TEST_F(TrelViewWinTest, AMovedPlanOpensWholeFromTheDataFolder) {
     // Started inside one plan's folder while the settings name another:
     // the folder's plan, all of it.
     const QString before = QDir::currentPath();
-    QDir::setCurrent(moved.path());
-    Start();
-    QDir::setCurrent(before);
+    const auto startInMoved = [&] {
+        QDir::setCurrent(moved.path());
+        Start();
+        QDir::setCurrent(before);
+    };
+    startInMoved();
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
     expectWhole();
     win.reset();
+
+    // Its map gone, the other plan's is not taken: the map expected in the
+    // folder is named, and the folder's database stays.
+    const QString map = SampleMapFile(moved.path());
+    ASSERT_TRUE(QFile::rename(map, map + QStringLiteral(".fora")));
+    startInMoved();
+    ASSERT_EQ(messages.size(), 1) << messages.join(u'\n').toStdString();
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("O mapa não foi encontrado")) &&
+                messages[0].contains(QDir::toNativeSeparators(QFileInfo(map).absoluteFilePath())))
+        << messages[0].toStdString();
+    EXPECT_FALSE(View()->Active());
+    EXPECT_TRUE(same(win->Forms().DM->DatabaseTREL.Directory(), SampleDatabaseFile(moved.path())));
+    win.reset();
+    ASSERT_TRUE(QFile::rename(map + QStringLiteral(".fora"), map));
+
+    // No settings at all: the folder's database, and a word that no default
+    // map is configured.
+    messages.clear();
+    Settings::SetFile(JoinPath(moved.path(), QStringLiteral("vazio.ini")));
+    startInMoved();
+    ASSERT_EQ(messages.size(), 1) << messages.join(u'\n').toStdString();
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Nenhum mapa padrão está configurado"))) << messages[0].toStdString();
+    EXPECT_TRUE(win->Forms().DM->Errors().isEmpty()) << win->Forms().DM->Errors().join(u'\n').toStdString();
+    EXPECT_FALSE(View()->Active());
+    win.reset();
+    Settings::SetFile(work.filePath(QStringLiteral("registry.ini")));
+    messages.clear();
 
     // The settings' plan gone: the folder asked for; one that is not a
     // plan is said to be so, and the plan's new folder opens whole.
@@ -702,6 +754,7 @@ TEST_F(TrelViewWinTest, StartUpFailuresLeaveWhatStillWorks) {
     EXPECT_EQ(abouts, 1);
     Child("Equipe1")->trigger();
     EXPECT_TRUE(win->Forms().Equipe()->isVisible());
+    Press(trel::kSetores);
     ClickAt(Inside(*Layer(trel::kSetores)->GetObject(0)));
     EXPECT_FALSE(win->Forms().Setores()->isVisible());
     EXPECT_FALSE(PanelValue(QStringLiteral("morrosetor")).isEmpty());

@@ -254,6 +254,7 @@ TEST_F(DrawingLayersTest, PrintingThroughAnOffsetViewport) {
 }
 
 TEST_F(DrawingLayersTest, ResizeRefitsFromTheLowerLeftWithAHistoryEntry) {
+    AddLayer(QStringLiteral("Casas"), Boxes(Box(80, 80, 100, 100)));
     view->ZoomWindow(10, 20, 110, 120);
     view->show();
     QCoreApplication::processEvents();

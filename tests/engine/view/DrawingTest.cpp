@@ -19,6 +19,14 @@ struct DrawingTest : ::testing::Test {
         view = std::make_unique<TDrawing>();
         view->resize(401, 301);
     }
+    // The view on the screen with a (empty) layer in it, so that the
+    // windows it shows are remembered by the zooms that leave them.
+    void ShowMap() {
+        view->Layers().Add(std::make_unique<TLayer>(view.get()));
+        view->show();
+        Painted();
+    }
+    static void Painted() { QCoreApplication::processEvents(); }
     std::unique_ptr<TDrawing> view;
 };
 
@@ -108,7 +116,9 @@ TEST_F(DrawingTest, PointFlatAndInvertedWindows) {
 }
 
 TEST_F(DrawingTest, ZoomPreviousRestoresTheSameWindows) {
+    ShowMap();
     view->ZoomWindow(0, 0, 400, 300);
+    Painted();
     std::vector<std::array<double, 4>> seen;
     const auto window = [&] {
         return std::array<double, 4>{view->GetViewLeft(), view->GetViewBottom(), view->GetViewRight(),
@@ -116,8 +126,10 @@ TEST_F(DrawingTest, ZoomPreviousRestoresTheSameWindows) {
     };
     seen.push_back(window());
     view->ZoomWindow(10.1, 20.2, 30.3, 40.4);
+    Painted();
     seen.push_back(window());
     view->Pan(1.0 / 3, -2.0 / 7);
+    Painted();
     seen.push_back(window());
     view->SetScale(1234.5);
     const auto size = view->ZoomHistory().size();
@@ -135,9 +147,30 @@ TEST_F(DrawingTest, ZoomPreviousRestoresTheSameWindows) {
 }
 
 TEST_F(DrawingTest, HistoryIsCapped) {
-    for (int i = 0; i < 250; ++i) view->ZoomWindow(i, i, i + 10, i + 10);
+    ShowMap();
+    for (int i = 0; i < 250; ++i) {
+        view->ZoomWindow(i, i, i + 10, i + 10);
+        Painted();
+    }
     EXPECT_EQ(view->ZoomHistory().size(), TDrawing::kZoomHistoryLimit);
     EXPECT_EQ(view->ZoomHistory().back()[0], 248);
+}
+
+// Only windows shown on the screen with a map are remembered: not those of
+// an empty view, nor one replaced before it was painted.
+TEST_F(DrawingTest, HistoryHoldsOnlyWindowsTheUserSaw) {
+    view->show();
+    Painted();
+    view->ZoomWindow(0, 0, 400, 300);
+    Painted();
+    view->Layers().Add(std::make_unique<TLayer>(view.get()));
+    view->ZoomWindow(0, 0, 40, 30);
+    view->ZoomWindow(5, 5, 45, 35);
+    EXPECT_TRUE(view->ZoomHistory().empty());
+    Painted();
+    view->ZoomWindow(10, 10, 50, 40);
+    ASSERT_EQ(view->ZoomHistory().size(), 1u);
+    EXPECT_EQ(view->ZoomHistory().back()[0], 5);
 }
 
 TEST_F(DrawingTest, ZeroSizeControlNeverDividesByZero) {
