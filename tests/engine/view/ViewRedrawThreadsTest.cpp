@@ -124,7 +124,8 @@ struct PlanPainters : SamplePlanSuite {
 // picture of its own, as on the redraw threads, whole, about a text and with
 // its objects there selected: where its painter keeps count, the area it
 // reports holds every pixel it painted (one outside would stay in the
-// picture when it is used again). KZ_BENCH_PLAN names a full-size plan.
+// picture when it is used again). KZ_BENCH_PLAN names a full-size plan
+// to look at instead.
 TEST_F(PlanPainters, EveryPainterReportsAllItPainted) {
     const QString folder = qEnvironmentVariable("KZ_BENCH_PLAN");
     const QString map = SampleMapFile(folder.isEmpty() ? sample->path() : folder);
@@ -173,6 +174,11 @@ TEST_F(PlanPainters, EveryPainterReportsAllItPainted) {
     }
     check("selected");
     EXPECT_GT(counted, 0);
+    // The whole map on the redraw threads (debug builds check each picture).
+    view.Layers().SetThreadedRedrawMinimum(0);
+    view.SetSeparatedDrawThread(true);
+    view.ZoomWindow(view.LeftLimit(), view.BottomLimit(), view.RightLimit(), view.TopLimit());
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !layers.GetRedrawing(); }));
 }
 
 }  // namespace
