@@ -42,7 +42,7 @@ function(kz_test name)
   set_tests_properties(${name} PROPERTIES
     LABELS "${label}"
     TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KZ_SOURCE_DIR=${PROJECT_SOURCE_DIR};KZ_SETTINGS_FILE=${CMAKE_CURRENT_BINARY_DIR}/${name}-settings.ini;KZ_DATA_DIR=${CMAKE_CURRENT_BINARY_DIR}/${name}-data;ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1;UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KZ_SOURCE_DIR=${PROJECT_SOURCE_DIR};KZ_SETTINGS_FILE=${CMAKE_CURRENT_BINARY_DIR}/${name}-settings.ini;KZ_DATA_DIR=${CMAKE_CURRENT_BINARY_DIR}/${name}-data;ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1;UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp;TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:die_after_fork=0:suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp")
 endfunction()
 
 # kz_bench(<name> SOURCES ... [LIBS ...])

@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 
 #include <QFile>
@@ -81,8 +82,7 @@ void TLayer::SetCaption(const QString& v) {
 }
 
 void TLayer::SetVisible(bool v) {
-    LayerChanging();
-    visible_ = v;
+    visible_.Set(*this, v);
     Changed();
 }
 
@@ -111,7 +111,6 @@ void TLayer::SetActive(bool v) {
 }
 
 void TLayer::SetStateValue(TLayerState value) {
-    LayerChanging();
     if (value == state_) return;
     if (value == lsEdit) {
         if (!readOnly_) {
@@ -119,11 +118,11 @@ void TLayer::SetStateValue(TLayerState value) {
             if (CreateExclusiveFile(lock)) {
                 holdsLock_ = true;
                 lockPath_ = lock;
-                state_ = lsEdit;
+                state_.Set(*this, lsEdit);
             }
         }
     } else {
-        state_ = lsBrowse;
+        state_.Set(*this, lsBrowse);
         ReleaseLock();
     }
     RequestRedraw();
@@ -606,7 +605,7 @@ void TLayer::InternalClose() {
     LayerChanging();
     if (HasPendingEdits() || originalValid_) InternalCancel();
     if (state_ == lsEdit) {
-        state_ = lsBrowse;
+        state_.Set(*this, lsBrowse);
         ReleaseLock();
     }
     FreeObjects();
@@ -662,6 +661,12 @@ TDrawContext* TLayer::DrawContext() const {
 }
 
 void TLayer::Draw(TDrawContext* dc) {
+    if (!InRedrawWorker()) {
+        // Drawn here (saved as an image, printed) while a redraw thread
+        // paints it, the two would share the layer's painter.
+        WaitDrawn();
+        assert(workerDraws_.load() == 0);
+    }
     if (dc == nullptr) {
         drawing_ = false;
         return;
@@ -720,7 +725,10 @@ void TLayer::ObjectChanging(TVisualObject&) {
 
 void TLayer::LayerChanging() {
     if (redrawList_ != nullptr && !InRedrawWorker()) redrawList_->WaitRedraw();
+    assert(RedrawStopped() && "a redraw thread still draws a layer being changed");
 }
+
+bool TLayer::RedrawStopped() const { return InRedrawWorker() || workerDraws_.load() == 0; }
 
 void TLayer::WaitDrawn() const {
     if (redrawList_ != nullptr && !InRedrawWorker()) redrawList_->FinishRedraw();

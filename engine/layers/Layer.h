@@ -37,9 +37,11 @@
 // objects that cross the context's window, in list order, culled through
 // a spatial index over the layer (TLayerPainter). The layer list may paint
 // layers on its redraw threads (see RedrawThreads.h); every change to the
-// layer or its objects then first stops that redraw and waits for it
-// (LayerChanging, ObjectChanging), and the area queries wait for it to
-// end (WaitDrawn).
+// layer or its objects then first stops that redraw and waits for it (the
+// values drawing reads are TDrawn, the lists change after LayerChanging,
+// the objects call ObjectChanging), and the area queries and a Draw on
+// another thread wait for it to end (WaitDrawn). A layer is in one layer
+// list at most.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -56,6 +58,7 @@
 #include "core/Codes.h"
 #include "engine/layers/EntityType.h"
 #include "engine/layers/LayerHost.h"
+#include "engine/layers/RedrawGuard.h"
 #include "engine/objects/ObjectOwner.h"
 #include "engine/objects/VisualObject.h"
 #include "engine/symbology/ChangeLink.h"
@@ -67,7 +70,7 @@ class TStream;
 
 enum TLayerState : std::int32_t { lsBrowse, lsEdit };
 
-class TLayer : public TObjectOwner {
+class TLayer : public TObjectOwner, protected TRedrawGuard {
 public:
     using TNotifyEvent = std::function<void(TLayer& sender)>;
     using TProgressEvent = std::function<void(TLayer& sender, int current, int total)>;
@@ -255,7 +258,8 @@ public:
 
     // ---- drawing
     // Draws the visible objects that cross the context's window; errors of
-    // single objects are dropped. Nothing without a context.
+    // single objects are dropped. Nothing without a context. Off the redraw
+    // threads it first lets a threaded redraw that paints the layer end.
     virtual void Draw(TDrawContext* dc);
     // Draw on the layer's current context (the host's).
     virtual void Redraw();
@@ -327,8 +331,11 @@ public:
 protected:
     // Called before anything that drawing reads changes (the object list,
     // the objects, visibility, state, style): stops a threaded redraw that
-    // paints this layer and waits for it. Nothing on a redraw thread itself.
+    // paints this layer and waits for it; the redraw is asked for again.
+    // Nothing on a redraw thread itself.
     void LayerChanging();
+    void StopRedraw() override { LayerChanging(); }
+    bool RedrawStopped() const override;
     virtual TLayerState GetState() const { return state_; }
     virtual void SetStateValue(TLayerState value);
     // Runs before a style is read (a theme layer empties its classes).
@@ -385,21 +392,21 @@ private:
     std::vector<TVisualObject*> selection_; // refers
     std::unordered_set<const TVisualObject*> selectedSet_;
     QString caption_;
-    bool visible_ = true;
+    TDrawn<bool> visible_{true};
     bool legendVisible_ = true;
     TCoordinateUnit coordinateUnits_ = cuLocal;
     std::unique_ptr<TThemeClass> defaults_;
     std::unique_ptr<TThemeClass> selectionHilite_;
     bool frozen_ = false;
     bool readOnly_ = false;
-    TLayerState state_ = lsBrowse;
+    TDrawn<TLayerState> state_{lsBrowse};
     TEntityType editEntity_ = etNone;
     std::int32_t tag_ = 0;
     TVisualObject* current_ = nullptr;
     TDrawContext* canvas_ = nullptr;  // while Draw runs
     bool drawing_ = false;
     std::atomic<std::int64_t> lastDrawTime_{0};
-    bool loading_ = false;
+    TDrawn<bool> loading_{false};
     bool destroying_ = false;
     bool fileCreated_ = false;
     bool active_ = false;
@@ -439,10 +446,14 @@ private:
 
     // Draws the objects, with what it keeps between redraws.
     std::unique_ptr<TLayerPainter> painter_;
-    // The list whose threaded redraw paints this layer now; set and
-    // cleared by that list on the user-interface thread.
+    // The list the layer is in, and the list whose threaded redraw paints
+    // it now; set and cleared by that list on the user-interface thread.
     friend class TLayers;
+    TLayers* listedIn_ = nullptr;
     TLayers* redrawList_ = nullptr;
+    // Redraw threads drawing the layer now.
+    friend class TLayerRedrawThread;
+    std::atomic<int> workerDraws_{0};
 
     TChangeLinks links_;
     int updateCount_ = 0;

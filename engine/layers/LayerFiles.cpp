@@ -115,11 +115,11 @@ void TLayer::ReadLayerFile(const QString& path) {
     // Listeners hear of the load once, when it is over; the layer is not
     // drawn half-read meanwhile.
     BeginUpdate();
-    loading_ = true;
+    loading_.Set(*this, true);
     struct TDone {
         TLayer& l;
         ~TDone() {
-            l.loading_ = false;
+            l.loading_.Set(l, false);
             l.Changed();
             l.EndUpdate();
         }
@@ -181,7 +181,7 @@ void TLayer::ReadHeader(TStream& s) {
     databaseName_ = std::move(database);
     layerName_ = std::move(name);
     caption_ = std::move(caption);
-    visible_ = visibility % 2 == 0;
+    visible_.Set(*this, visibility % 2 == 0);
     legendVisible_ = visibility % 3 == 0;
     ApplyBlock(defaults, *defaults_);
     ApplyBlock(hilite, *selectionHilite_);

@@ -43,6 +43,10 @@ public:
     // Pictures of a threaded redraw have been laid onto HostDrawContext();
     // finished after the last one.
     virtual void LayersComposed(bool finished) {}
+    // Something failed on the threads of a threaded redraw that has ended
+    // (a layer, a drawing context, a picture): the picture lacks what it
+    // would have drawn. The message says what.
+    virtual void RedrawFailed(const QString& message) {}
     // The file that names the layers (the drawing file), for finding layer
     // files whose stored folder does not exist here; empty for none.
     virtual QString ReferringFileName() const { return {}; }

@@ -55,8 +55,10 @@ std::unique_ptr<TLayer> CreateLayerOfClass(QStringView className, TLayerHost* ow
 TLayers::TLayers(TLayerHost* drawing) : drawing_(drawing), notifier_(std::make_unique<QObject>()) {}
 
 TLayers::~TLayers() {
-    WaitRedraw();
+    StopRedrawThreads(false);
     links_.DisconnectAll();
+    for (TLayer* layer : list_)
+        if (layer != nullptr) layer->listedIn_ = nullptr;
     list_.clear();
     // Free the owned layers last first, so that the first ones go last.
     while (!owned_.empty()) owned_.pop_back();
@@ -69,6 +71,7 @@ TLayer* TLayers::GetItem(int index) const {
 }
 
 int TLayers::Add(TLayer* layer) {
+    Enlist(layer);
     WaitRedraw();
     list_.push_back(layer);
     Changed();
@@ -76,18 +79,31 @@ int TLayers::Add(TLayer* layer) {
 }
 
 void TLayers::Insert(int index, TLayer* layer) {
-    WaitRedraw();
     if (index < 0 || index > GetCount())
         throw EListError(QStringLiteral("List index out of bounds (%1)").arg(index));
+    Enlist(layer);
+    WaitRedraw();
     list_.insert(list_.begin() + index, layer);
     Changed();
 }
 
 void TLayers::Delete(int index) {
+    TLayer* layer = GetItem(index);
     WaitRedraw();
-    GetItem(index);
     list_.erase(list_.begin() + index);
+    Unlist(layer);
     Changed();
+}
+
+void TLayers::Enlist(TLayer* layer) {
+    if (layer == nullptr) return;
+    if (layer->listedIn_ != nullptr && layer->listedIn_ != this)
+        throw EListError(QStringLiteral("The layer \"%1\" is in another layer list").arg(layer->Caption()));
+    layer->listedIn_ = this;
+}
+
+void TLayers::Unlist(TLayer* layer) {
+    if (layer != nullptr && layer->listedIn_ == this && IndexOf(layer) < 0) layer->listedIn_ = nullptr;
 }
 
 int TLayers::IndexOf(const TLayer* layer) const {
@@ -124,6 +140,7 @@ void TLayers::FreeLayer(TLayer* layer) {
     WaitRedraw();
     const bool listed = std::find(list_.begin(), list_.end(), layer) != list_.end();
     list_.erase(std::remove(list_.begin(), list_.end(), layer), list_.end());
+    Unlist(layer);
     const auto it = std::find_if(owned_.begin(), owned_.end(), [&](const auto& p) { return p.get() == layer; });
     if (it != owned_.end()) {
         std::unique_ptr<TLayer> gone = std::move(*it);
@@ -133,7 +150,7 @@ void TLayers::FreeLayer(TLayer* layer) {
 }
 
 void TLayers::Redraw(int first, int last) {
-    WaitRedraw();
+    StopRedrawThreads(false);  // this redraw takes its place
     if (drawing_ != nullptr && drawing_->SeparatedDrawThread() && StartRedrawThreads(first, last)) return;
     struct TDone {
         bool& flag;
@@ -189,38 +206,45 @@ void TLayers::PicturesReady(std::uint64_t generation) {
     if (!redraw_ || generation != generation_) return;
     TDrawContext* target = drawing_->HostDrawContext();
     if (target == nullptr) {
-        WaitRedraw();
+        StopRedrawThreads(false);  // nowhere to lay it, now or later
         return;
     }
     const bool finished = redraw_->ComposeReady(target->Painter());
-    if (finished) EndRedrawThreads();
+    const QString error = finished ? EndRedrawThreads() : QString();
     drawing_->LayersComposed(finished);
+    if (!error.isEmpty()) drawing_->RedrawFailed(error);
 }
 
 void TLayers::FinishRedraw() {
     if (!redraw_) return;
     TDrawContext* target = drawing_->HostDrawContext();
     if (target == nullptr) {
-        WaitRedraw();
+        StopRedrawThreads(false);
         return;
     }
     redraw_->ComposeAll(target->Painter());
-    EndRedrawThreads();
+    const QString error = EndRedrawThreads();
     drawing_->LayersComposed(true);
+    if (!error.isEmpty()) drawing_->RedrawFailed(error);
 }
 
-void TLayers::WaitRedraw() {
+void TLayers::WaitRedraw() { StopRedrawThreads(true); }
+
+void TLayers::StopRedrawThreads(bool askAgain) {
     if (!redraw_) return;
     redraw_->Stop();
     redraw_->Wait();
     EndRedrawThreads();
+    // What was not laid yet is missing from the view's picture.
+    if (askAgain) drawing_->RedrawRequested();
 }
 
-void TLayers::EndRedrawThreads() {
+QString TLayers::EndRedrawThreads() {
     std::unique_ptr<TLayersRedrawThread> ending = std::move(redraw_);
     ++generation_;
     for (TLayer* layer : ending->Layers()) layer->redrawList_ = nullptr;
     redrawing_ = false;
+    return ending->Error();
 }
 
 void TLayers::SaveToStream(TStream& s) const {
@@ -281,7 +305,10 @@ void TLayers::ReadData(TStream& s) {
             continue;  // the layer is freed; the record adds nothing
         }
         DoAfterAdd(*layer);
-        list_.push_back(Adopt(std::move(layer)));
+        TLayer* raw = Adopt(std::move(layer));
+        Enlist(raw);
+        WaitRedraw();  // one the handlers started
+        list_.push_back(raw);
         added = true;
     }
 }

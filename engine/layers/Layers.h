@@ -5,7 +5,9 @@
 //
 // Ownership: the list holds two things.
 // - The layer order (GetItem, Add, Insert, Delete): references only.
-//   Delete takes a layer out of the order and leaves it alive.
+//   Delete takes a layer out of the order and leaves it alive. A layer is in
+//   one list at most (a list's redraw threads paint it without locks): Add
+//   and Insert refuse a layer that another list holds.
 // - The view's layers as components (Adopt, FreeLayer): the layers the
 //   list owns and frees on its destruction, listed or not. Layers read
 //   from a layers section are owned here; a caller may add layers it
@@ -20,8 +22,10 @@
 // Redraw returns at once and GetRedrawing stays true until the last picture
 // is laid. A new redraw, any change to the list, to a listed layer or to its
 // objects, and the list's end stop the running redraw and wait for its
-// threads (WaitRedraw); queries and direct drawing let it end first
-// (FinishRedraw).
+// threads (WaitRedraw); a redraw so stopped before its end is asked of the
+// view again (RedrawRequested), unless a new one takes its place or the list
+// ends. Queries and direct drawing let it end first (FinishRedraw). An error
+// on a redraw thread goes to the view (RedrawFailed) when the redraw ends.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -68,6 +72,7 @@ public:
     // Raises EListError out of range.
     TLayer* GetItem(int index) const;
     int GetCount() const { return static_cast<int>(list_.size()); }
+    // Raise EListError for a layer that another list holds.
     int Add(TLayer* layer);
     void Insert(int index, TLayer* layer);
     // Takes the layer out of the order; it stays alive (and owned here
@@ -104,10 +109,13 @@ public:
     std::int64_t ThreadedRedrawMinimum() const { return threadedMinimum_; }
     void SetThreadedRedrawMinimum(std::int64_t ns) { threadedMinimum_ = ns; }
     // Stops a running threaded redraw and waits for its threads; the
-    // pictures not laid yet are dropped. Nothing when none runs.
+    // pictures not laid yet are dropped and the redraw is asked of the view
+    // again. Nothing when none runs.
     void WaitRedraw();
     // Waits for a running threaded redraw to end and lays all its pictures.
     void FinishRedraw();
+    // A threaded redraw runs (its threads may be painting).
+    bool RedrawThreadsRunning() const { return redraw_ != nullptr; }
 
     // ---- stream: marker line, int32 count, layer records, "E" + marker
     void SaveToStream(TStream& stream) const;
@@ -141,7 +149,13 @@ protected:
 private:
     bool StartRedrawThreads(int first, int last);
     void PicturesReady(std::uint64_t generation);
-    void EndRedrawThreads();
+    // Stops the threads; askAgain asks the view for the redraw again.
+    void StopRedrawThreads(bool askAgain);
+    // Lets go of the ended redraw; the first error of its threads, if any.
+    QString EndRedrawThreads();
+    // The layer comes into / leaves the order.
+    void Enlist(TLayer* layer);
+    void Unlist(TLayer* layer);
 
     TLayerHost* drawing_;
     std::vector<TLayer*> list_;

@@ -1,13 +1,16 @@
 #include "engine/layers/RedrawThreads.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <thread>
 
 #include <QPainter>
 
+#include "core/Errors.h"
 #include "engine/layers/Layer.h"
 #include "engine/objects/DrawContext.h"
 
@@ -185,8 +188,26 @@ std::int64_t RedrawWork(const TLayer& layer) {
 // ---------------------------------------------------------------- one layer
 
 void TLayerRedrawThread::Run(QSize size, const TDrawContextMaker& maker, const std::atomic<bool>& stop) {
+    error_.clear();
+    try {
+        Paint(size, maker, stop);
+    } catch (const std::exception& e) {
+        Fail(e.what());
+    } catch (...) {
+        Fail("unknown error");
+    }
+}
+
+void TLayerRedrawThread::Fail(const char* what) {
+    if (error_.isEmpty()) error_ = QStringLiteral("Redraw: %1").arg(QString::fromUtf8(what));
+    // What it painted before it failed is looked for in the picture.
+    if (!picture_.Image.isNull()) picture_.Painted = PaintedRect(picture_.Image);
+}
+
+void TLayerRedrawThread::Paint(QSize size, const TDrawContextMaker& maker, const std::atomic<bool>& stop) {
     picture_ = TPictureStore::Instance().Take(size);
-    if (picture_.Image.isNull()) return;
+    if (picture_.Image.isNull())
+        throw EEngineError(QStringLiteral("no memory for a picture of %1 x %2 pixels").arg(size.width()).arg(size.height()));
     ClearPainted(picture_);
     // The layers' painters tell what they painted; when a layer was drawn
     // otherwise, the picture is looked through.
@@ -196,23 +217,35 @@ void TLayerRedrawThread::Run(QSize size, const TDrawContextMaker& maker, const s
         QPainter painter(&picture_.Image);
         OwnPainterState(painter);
         std::unique_ptr<TDrawContext> dc = maker(painter);
-        if (!dc) return;
+        if (!dc) throw EEngineError(QStringLiteral("no drawing context"));
         dc->SetStopFlag(&stop);
         for (TLayer* layer : layers_) {
             if (stop) break;
             TPaintedArea area;
             dc->SetPaintedArea(&area);
             try {
+                ++layer->workerDraws_;
+                struct TDrawing {
+                    std::atomic<int>& count;
+                    ~TDrawing() { --count; }
+                } drawing{layer->workerDraws_};
                 layer->Draw(dc.get());
-            } catch (const std::exception&) {
+            } catch (const std::exception& e) {
                 // A layer that cannot draw leaves its picture as far as it got.
                 area.Unknown();
+                if (error_.isEmpty()) error_ = QStringLiteral("Redraw: %1").arg(QString::fromUtf8(e.what()));
             }
             exact = exact && area.Exact();
             painted |= area.Rect();
         }
     }
     picture_.Painted = exact ? painted & picture_.Image.rect() : PaintedRect(picture_.Image);
+#ifndef NDEBUG
+    // The painters' areas hold all they painted: a pixel outside would stay
+    // in the picture when it is used again.
+    const QRect all = PaintedRect(picture_.Image);
+    assert((all.isNull() || picture_.Painted.contains(all)) && "a painter left out part of what it painted");
+#endif
 }
 
 void TLayerRedrawThread::ReleasePicture() {
@@ -265,12 +298,18 @@ void HandOut(const TSharedState& s) {
 }
 
 void PaintOne(const TSharedState& s, std::size_t i) {
+    // Run raises nothing: a failure ends the picture, which is done.
     if (!s->stop) s->items[i]->Run(s->size, s->maker, s->stop);
     {
         std::lock_guard lock(s->mutex);
         s->done[i] = 1;
     }
-    if (s->ready && !s->stop) s->ready();
+    try {
+        if (s->ready && !s->stop) s->ready();
+    } catch (...) {
+        // The news is lost; the picture is laid when the owner next waits
+        // for the redraw (a query, a direct draw, the next change).
+    }
     {
         std::lock_guard lock(s->mutex);
         --s->running;
@@ -332,6 +371,12 @@ void TLayersRedrawThread::Stop() {
 void TLayersRedrawThread::Wait() {
     std::unique_lock lock(state_->mutex);
     state_->changed.wait(lock, [this] { return state_->running == 0; });
+}
+
+QString TLayersRedrawThread::Error() const {
+    for (const TLayerRedrawThread& p : pictures_)
+        if (!p.Error().isEmpty()) return p.Error();
+    return {};
 }
 
 void TLayersRedrawThread::LayOne(QPainter& target, std::size_t i) {

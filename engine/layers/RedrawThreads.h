@@ -5,9 +5,11 @@
 // target); the thread that started it lays the pictures onto the target in
 // painting order (the last layer first), as soon as the pictures before
 // them are there. Workers touch nothing but their own layers and picture:
-// the layers and their objects must not change while the redraw runs,
-// which the layer list ensures by stopping it first (TLayers::WaitRedraw).
-// No task of the pool ever waits for another thread.
+// the layers, their objects and the values of the view they read must not
+// change while the redraw runs, which their guards ensure by stopping it
+// first (TLayers::WaitRedraw; RedrawGuard.h). Nothing a worker raises
+// leaves it: the picture ends there and the error goes to the owner with
+// the redraw's end. No task of the pool ever waits for another thread.
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -20,6 +22,7 @@
 #include <QImage>
 #include <QRect>
 #include <QSize>
+#include <QString>
 
 #include "engine/layers/LayerHost.h"
 
@@ -49,15 +52,23 @@ class TLayerRedrawThread {
 public:
     explicit TLayerRedrawThread(std::vector<TLayer*> layers) : layers_(std::move(layers)) {}
     // Paints the layers onto a transparent picture of the given size. The
-    // stop flag ends the object loop early.
+    // stop flag ends the object loop early. Raises nothing: what fails (a
+    // layer, the context, the picture) leaves the picture as far as it got
+    // and its message in Error.
     void Run(QSize size, const TDrawContextMaker& maker, const std::atomic<bool>& stop);
     const TLayerPicture& Picture() const { return picture_; }
     // Hands the picture back for later redraws.
     void ReleasePicture();
+    // The first failure of Run; empty for none.
+    const QString& Error() const { return error_; }
 
 private:
+    void Paint(QSize size, const TDrawContextMaker& maker, const std::atomic<bool>& stop);
+    void Fail(const char* what);
+
     std::vector<TLayer*> layers_;
     TLayerPicture picture_;
+    QString error_;
 };
 
 // A threaded redraw of layers, given in painting order.
@@ -84,6 +95,9 @@ public:
     // Waits for the remaining pictures and lays them in order.
     void ComposeAll(QPainter& target);
     bool Composed() const { return next_ == pictures_.size(); }
+    // The first failure of the pictures painted, in painting order; empty
+    // for none. Once the workers are done (Composed, or after Wait).
+    QString Error() const;
     // The layers, in painting order.
     const std::vector<TLayer*>& Layers() const { return layers_; }
 

@@ -44,13 +44,13 @@ public:
     void SetCenter(std::unique_ptr<TPoint> center);
     void SetCenter(double x, double y, double z = 0);
     double Radius() const { return radius_; }
-    void SetRadius(double v) { Changing(); radius_ = v; }
+    void SetRadius(double v) { Assign(radius_, v); }
     double Diameter() const { return diameter_; }
-    void SetDiameter(double v) { Changing(); diameter_ = v; }
+    void SetDiameter(double v) { Assign(diameter_, v); }
     double StartAngle() const { return startAngle_; }
-    void SetStartAngle(double v) { Changing(); startAngle_ = v; }
+    void SetStartAngle(double v) { Assign(startAngle_, v); }
     double EndAngle() const { return endAngle_; }
-    void SetEndAngle(double v) { Changing(); endAngle_ = v; }
+    void SetEndAngle(double v) { Assign(endAngle_, v); }
 
     // The radius along Y used for drawing and hit tests.
     virtual double RadiusY() const { return diameter_ != 0 ? diameter_ / 2 : radius_; }
@@ -116,18 +116,18 @@ public:
     QString ClassName() const override { return QStringLiteral("TEllipse"); }
 
     TFillStyle FillStyle() const { return fillStyle_; }
-    void SetFillStyle(TFillStyle v) { Changing(); fillStyle_ = v; }
+    void SetFillStyle(TFillStyle v) { Assign(fillStyle_, v); }
     TColor FillColor() const { return fillColor_; }
-    void SetFillColor(TColor v) { Changing(); fillColor_ = v; }
+    void SetFillColor(TColor v) { Assign(fillColor_, v); }
     // Only an 8 x 8 image is kept; anything else clears the texture.
     const QImage& FillTexture() const { return fillTexture_; }
     void SetFillTexture(const QImage& v);
     bool LayerFillStyle() const { return layerFillStyle_; }
-    void SetLayerFillStyle(bool v) { Changing(); layerFillStyle_ = v; }
+    void SetLayerFillStyle(bool v) { Assign(layerFillStyle_, v); }
     bool LayerFillColor() const { return layerFillColor_; }
-    void SetLayerFillColor(bool v) { Changing(); layerFillColor_ = v; }
+    void SetLayerFillColor(bool v) { Assign(layerFillColor_, v); }
     bool LayerFillTexture() const { return layerFillTexture_; }
-    void SetLayerFillTexture(bool v) { Changing(); layerFillTexture_ = v; }
+    void SetLayerFillTexture(bool v) { Assign(layerFillTexture_, v); }
 
     // pi * radius along X * radius along Y.
     double GetArea() const;

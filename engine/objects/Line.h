@@ -12,9 +12,9 @@ class TCustomLine : public TDrawingShape {
 public:
     QString ClassName() const override { return QStringLiteral("TCustomLine"); }
     TLineStyle LineStyle() const { return lineStyle_; }
-    void SetLineStyle(TLineStyle v) { Changing(); lineStyle_ = v; }
+    void SetLineStyle(TLineStyle v) { Assign(lineStyle_, v); }
     bool LayerLineStyle() const { return layerLineStyle_; }
-    void SetLayerLineStyle(bool v) { Changing(); layerLineStyle_ = v; }
+    void SetLayerLineStyle(bool v) { Assign(layerLineStyle_, v); }
 
     double Length() const { return GetLength(); }
     virtual double GetLength() const { return 0; }
@@ -54,8 +54,8 @@ public:
     const TVertex& First() const { return first_; }
     TVertex& Second() { Changing(); return second_; }
     const TVertex& Second() const { return second_; }
-    void SetFirst(const TVertex& v) { Changing(); first_ = v; }
-    void SetSecond(const TVertex& v) { Changing(); second_ = v; }
+    void SetFirst(const TVertex& v) { Assign(first_, v); }
+    void SetSecond(const TVertex& v) { Assign(second_, v); }
 
     double GetLowerX() const override;
     double GetLowerY() const override;

@@ -21,28 +21,28 @@ public:
     double X() const { return v_.X; }
     double Y() const { return v_.Y; }
     double Z() const { return v_.Z; }
-    void SetX(double v) { Changing(); v_.X = v; }
-    void SetY(double v) { Changing(); v_.Y = v; }
-    void SetZ(double v) { Changing(); v_.Z = v; }
+    void SetX(double v) { Assign(v_.X, v); }
+    void SetY(double v) { Assign(v_.Y, v); }
+    void SetZ(double v) { Assign(v_.Z, v); }
     const TVertex& Vertex() const { return v_; }
-    void SetVertex(const TVertex& v) { Changing(); v_ = v; }
+    void SetVertex(const TVertex& v) { Assign(v_, v); }
 
     TPointStyle PointStyle() const { return pointStyle_; }
-    void SetPointStyle(TPointStyle v) { Changing(); pointStyle_ = v; }
+    void SetPointStyle(TPointStyle v) { Assign(pointStyle_, v); }
     bool LayerPointStyle() const { return layerPointStyle_; }
-    void SetLayerPointStyle(bool v) { Changing(); layerPointStyle_ = v; }
+    void SetLayerPointStyle(bool v) { Assign(layerPointStyle_, v); }
     // The point bitmap (shared image data); a null image for none.
     const QImage& Bitmap() const { return bitmap_; }
     // A null image changes nothing; an 8 x 8 image is kept; any other size
     // leaves the point without a bitmap.
     void SetBitmap(const QImage& bitmap);
     bool LayerBitmap() const { return layerBitmap_; }
-    void SetLayerBitmap(bool v) { Changing(); layerBitmap_ = v; }
+    void SetLayerBitmap(bool v) { Assign(layerBitmap_, v); }
     const TFont& SymbolFont() const { return symbolFont_; }
-    void SetSymbolFont(const TFont& v) { Changing(); symbolFont_ = v; }
+    void SetSymbolFont(const TFont& v) { Assign(symbolFont_, v); }
     // The symbol character, one CP1252 byte.
     std::uint8_t Symbol() const { return symbol_; }
-    void SetSymbol(std::uint8_t v) { Changing(); symbol_ = v; }
+    void SetSymbol(std::uint8_t v) { Assign(symbol_, v); }
 
     double GetLowerX() const override { return v_.X; }
     double GetLowerY() const override { return v_.Y; }

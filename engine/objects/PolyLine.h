@@ -127,18 +127,18 @@ public:
     std::unique_ptr<TPolygon> Combine(const TPolygon& other) const;
 
     TFillStyle FillStyle() const { return fillStyle_; }
-    void SetFillStyle(TFillStyle v) { Changing(); fillStyle_ = v; }
+    void SetFillStyle(TFillStyle v) { Assign(fillStyle_, v); }
     TColor FillColor() const { return fillColor_; }
-    void SetFillColor(TColor v) { Changing(); fillColor_ = v; }
+    void SetFillColor(TColor v) { Assign(fillColor_, v); }
     const QImage& FillTexture() const { return fillTexture_; }
     // Only an 8 x 8 image is kept; any other, or a null image, stores none.
     void SetFillTexture(const QImage& v);
     bool LayerFillStyle() const { return layerFillStyle_; }
-    void SetLayerFillStyle(bool v) { Changing(); layerFillStyle_ = v; }
+    void SetLayerFillStyle(bool v) { Assign(layerFillStyle_, v); }
     bool LayerFillColor() const { return layerFillColor_; }
-    void SetLayerFillColor(bool v) { Changing(); layerFillColor_ = v; }
+    void SetLayerFillColor(bool v) { Assign(layerFillColor_, v); }
     bool LayerFillTexture() const { return layerFillTexture_; }
-    void SetLayerFillTexture(bool v) { Changing(); layerFillTexture_ = v; }
+    void SetLayerFillTexture(bool v) { Assign(layerFillTexture_, v); }
 
     // The area (outer rings inside, holes out, boundary counts as in).
     Planar::TRegion Region() const;

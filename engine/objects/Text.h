@@ -56,9 +56,9 @@ public:
     QString ClassName() const override { return QStringLiteral("TText"); }
 
     const QString& Text() const { return text_; }
-    void SetText(const QString& v) { Changing(); text_ = v; }
+    void SetText(const QString& v) { Assign(text_, v); }
     const TFont& TextFont() const { return font_; }
-    void SetTextFont(const TFont& v) { Changing(); font_ = v; }
+    void SetTextFont(const TFont& v) { Assign(font_, v); }
     // The anchor in map coordinates; nullptr until one is given or read.
     // It changes only through the text (SetInsertionPoint, Move), which
     // tells the text's layer first.
@@ -67,11 +67,11 @@ public:
     void SetInsertionPoint(std::unique_ptr<TPoint> point);
     void SetInsertionPoint(double x, double y, double z = 0);
     double Rotation() const { return rotation_; }
-    void SetRotation(double v) { Changing(); rotation_ = v; }
+    void SetRotation(double v) { Assign(rotation_, v); }
     double OriginalScale() const { return originalScale_; }
-    void SetOriginalScale(double v) { Changing(); originalScale_ = v; }
+    void SetOriginalScale(double v) { Assign(originalScale_, v); }
     bool LayerTextFont() const { return layerTextFont_; }
-    void SetLayerTextFont(bool v) { Changing(); layerTextFont_ = v; }
+    void SetLayerTextFont(bool v) { Assign(layerTextFont_, v); }
 
     // The font size in points at which the text is drawn at a view scale:
     // Round(OriginalScale / viewScale * size), or the size itself when

@@ -69,8 +69,8 @@ void TVisualObject::SetId(const QString& value) {
 }
 
 void TVisualObject::SetSelected(bool v) {
-    if (parent_ != nullptr) parent_->SelectionMarkChanging(*this);
     if (v == selected_) return;
+    if (parent_ != nullptr) parent_->SelectionMarkChanging(*this);
     if (TDrawContext* dc = OwnerContext()) Redraw(*dc);
     selected_ = v;
 }

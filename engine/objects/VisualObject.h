@@ -84,18 +84,19 @@ public:
     // the owner told (ObjectIdChanged). Without an owner the value is stored.
     void SetId(const QString& value);
     bool Visible() const { return visible_; }
-    void SetVisible(bool v) { Changing(); visible_ = v; }
+    void SetVisible(bool v) { Assign(visible_, v); }
     bool Enabled() const { return enabled_; }
-    void SetEnabled(bool v) { Changing(); enabled_ = v; }
+    void SetEnabled(bool v) { Assign(enabled_, v); }
     bool Selected() const { return selected_; }
     // When the value changes and the owner has a canvas, the object is
-    // redrawn in its old state first; then the value is stored.
+    // redrawn in its old state first; then the value is stored. The value
+    // held already changes and stops nothing.
     void SetSelected(bool v);
     // The owning layer; not owned by the object.
     TObjectOwner* Parent() const { return parent_; }
     void SetParent(TObjectOwner* owner) { parent_ = owner; }
     double Tolerance() const { return tolerance_; }
-    void SetTolerance(double v) { Changing(); tolerance_ = v; }
+    void SetTolerance(double v) { Assign(tolerance_, v); }
     std::int32_t Tag() const { return tag_; }
     void SetTag(std::int32_t v) { tag_ = v; }
 
@@ -183,6 +184,14 @@ protected:
     // stops a redraw that may be reading the object on another thread.
     void Changing() {
         if (parent_ != nullptr) parent_->ObjectChanging(*this);
+    }
+    // A setter's store: Changing first, unless the value is the one held
+    // (which changes and stops nothing).
+    template <typename T, typename V>
+    void Assign(T& field, const V& value) {
+        if (field == value) return;
+        Changing();
+        field = value;
     }
 
 private:
@@ -328,9 +337,9 @@ class TDrawingObject : public TVisualObject {
 public:
     QString ClassName() const override { return QStringLiteral("TDrawingObject"); }
     TColor LineColor() const { return lineColor_; }
-    void SetLineColor(TColor v) { Changing(); lineColor_ = v; }
+    void SetLineColor(TColor v) { Assign(lineColor_, v); }
     bool LayerLineColor() const { return layerLineColor_; }
-    void SetLayerLineColor(bool v) { Changing(); layerLineColor_ = v; }
+    void SetLayerLineColor(bool v) { Assign(layerLineColor_, v); }
 
     // Sets the pen colour: the owner's selection-highlight line colour when
     // Selected, else LineColor.
@@ -349,9 +358,9 @@ public:
     ~TDrawingShape() override;
     QString ClassName() const override { return QStringLiteral("TDrawingShape"); }
     int LineWidth() const { return lineWidth_; }
-    void SetLineWidth(int v) { Changing(); lineWidth_ = v; }
+    void SetLineWidth(int v) { Assign(lineWidth_, v); }
     bool LayerLineWidth() const { return layerLineWidth_; }
-    void SetLayerLineWidth(bool v) { Changing(); layerLineWidth_ = v; }
+    void SetLayerLineWidth(bool v) { Assign(layerLineWidth_, v); }
 
     // Sets the pen width (selection-highlight line width when Selected,
     // else LineWidth), then the colour.

@@ -111,25 +111,25 @@ void TThemeClass::EndUpdate() {
 }
 
 void TThemeClass::SetLineColor(TColor v) {
-    Changing();
+    if (v != lineColor_ || v != textFont_.Color || v != symbolFont_.Color) Changing();
     lineColor_ = v;
     textFont_.Color = v;
     symbolFont_.Color = v;
     Changed();
 }
-void TThemeClass::SetPointStyle(TPointStyle v) { Changing(); pointStyle_ = v; Changed(); }
+void TThemeClass::SetPointStyle(TPointStyle v) { Store(pointStyle_, v); Changed(); }
 void TThemeClass::SetBitmap(const QImage& v) { Changing(); bitmap_ = Keep8x8(v); Changed(); }
-void TThemeClass::SetSymbolFont(const TFont& v) { Changing(); symbolFont_ = v; Changed(); }
-void TThemeClass::SetSymbol(std::uint8_t v) { Changing(); symbol_ = v; Changed(); }
-void TThemeClass::SetLineStyle(TLineStyle v) { Changing(); lineStyle_ = v; Changed(); }
-void TThemeClass::SetFillStyle(TFillStyle v) { Changing(); fillStyle_ = v; Changed(); }
-void TThemeClass::SetFillColor(TColor v) { Changing(); fillColor_ = v; Changed(); }
+void TThemeClass::SetSymbolFont(const TFont& v) { Store(symbolFont_, v); Changed(); }
+void TThemeClass::SetSymbol(std::uint8_t v) { Store(symbol_, v); Changed(); }
+void TThemeClass::SetLineStyle(TLineStyle v) { Store(lineStyle_, v); Changed(); }
+void TThemeClass::SetFillStyle(TFillStyle v) { Store(fillStyle_, v); Changed(); }
+void TThemeClass::SetFillColor(TColor v) { Store(fillColor_, v); Changed(); }
 void TThemeClass::SetFillTexture(const QImage& v) { Changing(); fillTexture_ = Keep8x8(v); Changed(); }
-void TThemeClass::SetTextFont(const TFont& v) { Changing(); textFont_ = v; Changed(); }
-void TThemeClass::SetLineWidth(int v) { Changing(); lineWidth_ = v; Changed(); }
-void TThemeClass::SetFromValue(const QString& v) { Changing(); fromValue_ = v; Changed(); }
-void TThemeClass::SetToValue(const QString& v) { Changing(); toValue_ = v; Changed(); }
-void TThemeClass::SetThemeClassName(const QString& v) { Changing(); themeClassName_ = v; Changed(); }
+void TThemeClass::SetTextFont(const TFont& v) { Store(textFont_, v); Changed(); }
+void TThemeClass::SetLineWidth(int v) { Store(lineWidth_, v); Changed(); }
+void TThemeClass::SetFromValue(const QString& v) { Store(fromValue_, v); Changed(); }
+void TThemeClass::SetToValue(const QString& v) { Store(toValue_, v); Changed(); }
+void TThemeClass::SetThemeClassName(const QString& v) { Store(themeClassName_, v); Changed(); }
 
 void TThemeClass::AssignTo(TThemeClass* d) const {
     if (d == nullptr || d == this) return;

@@ -99,7 +99,9 @@ public:
     TChangeEvent OnChange;
     // Called before any attribute, value or name changes (by a property
     // write or by reading), so that the class's owner can stop what reads
-    // it meanwhile (a layer's redraw on other threads).
+    // it meanwhile (a layer's redraw on other threads). A property written
+    // with the value it holds changes nothing and is not announced here
+    // (listeners still hear of the write through Changed).
     TChangeEvent OnChanging;
 
     // Every link's change callback in list order, then OnChange; while an
@@ -111,6 +113,12 @@ public:
 
 private:
     void Changing();
+    template <typename T>
+    void Store(T& field, const T& value) {
+        if (field == value) return;
+        Changing();
+        field = value;
+    }
     struct TBlock;
     TBlock ReadBlockValues(TStream& stream) const;
     void StoreBlock(const TBlock& b);

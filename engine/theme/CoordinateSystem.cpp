@@ -135,9 +135,13 @@ void AssignProjectionParams(TProjectionParams& to, const TProjectionParams& from
     to.Assign(&from);
 }
 
+bool ProjectionChanges(std::int32_t v, std::int32_t projection, const TProjectionParams* params) {
+    return v != projection || (params != nullptr) != (v == 0 || v == 1);
+}
+
 std::optional<TCoordinateUnit> ChangeProjection(std::int32_t v, std::int32_t& projection,
                                                 std::unique_ptr<TProjectionParams>& params) {
-    if (v == projection && (params != nullptr) == (v == 0 || v == 1)) return std::nullopt;
+    if (!ProjectionChanges(v, projection, params.get())) return std::nullopt;
     projection = v;
     params.reset();
     switch (v) {

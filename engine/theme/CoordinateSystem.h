@@ -34,6 +34,8 @@ struct TCoordinateSystem {
 // value was kept or names no projection.
 std::optional<TCoordinateUnit> ChangeProjection(std::int32_t value, std::int32_t& projection,
                                                 std::unique_ptr<TProjectionParams>& params);
+// Whether ChangeProjection(value, projection, params) would change anything.
+bool ProjectionChanges(std::int32_t value, std::int32_t projection, const TProjectionParams* params);
 
 // Copies from's values into to; parameters of another class (geographic
 // into UTM) raise ECoordinateError.

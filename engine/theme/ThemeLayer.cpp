@@ -61,8 +61,8 @@ int TThemeLayer::TableFieldCount() const { return table_->Active() ? table_->Fie
 // ---------------------------------------------------------------- properties
 
 void TThemeLayer::SetLegendType(TLegendType v) {
-    LayerChanging();
     if (v == legendType_) return;
+    LayerChanging();
     legendType_ = v;
     if (classified_) SetClassified(true);
 }
@@ -194,28 +194,18 @@ std::int32_t TThemeLayer::NormalizationFieldIndex() const {
 }
 
 void TThemeLayer::SetProjection(std::int32_t v) {
-    LayerChanging();
-    if (const auto units = ChangeProjection(v, projection_, projectionParams_)) SetCoordinateUnits(*units);
-}
-
-void TThemeLayer::SetEllipsoid(std::int32_t v) {
-    LayerChanging();
-    ellipsoid_ = v;
-}
-
-void TThemeLayer::SetDatum(std::int32_t v) {
-    LayerChanging();
-    datum_ = v;
+    if (!ProjectionChanges(v, projection_, ProjectionParams())) return;
+    if (const auto units = ChangeProjection(v, projection_.Change(*this), projectionParams_.Change(*this)))
+        SetCoordinateUnits(*units);
 }
 
 void TThemeLayer::SetProjectionParams(const TProjectionParams& params) {
-    if (!projectionParams_) return;
-    LayerChanging();
-    AssignProjectionParams(*projectionParams_, params);
+    if (!projectionParams_.Get()) return;
+    AssignProjectionParams(*projectionParams_.Change(*this), params);
 }
 
 TCoordinateSystem TThemeLayer::CoordinateSystem() const {
-    return {projection_, ellipsoid_, datum_, projectionParams_.get()};
+    return {projection_, ellipsoid_, datum_, ProjectionParams()};
 }
 
 bool TThemeLayer::InScaleRange(double s) const {
@@ -377,7 +367,6 @@ void TThemeLayer::Clear() {
 bool TThemeLayer::HasPendingEdits() const { return TLayer::HasPendingEdits() || table_->UpdatesPending(); }
 
 void TThemeLayer::SetStateValue(TLayerState value) {
-    LayerChanging();
     // A table that cannot be modified keeps the layer browsing.
     if (value == lsEdit && table_->Active() && !table_->CanModify()) value = lsBrowse;
     TLayer::SetStateValue(value);
@@ -607,9 +596,9 @@ void TThemeLayer::WriteObjects(TStream& s) const {
     WriteTextLine(s, table_->TableDatabase());
     WriteTextLine(s, table_->TableName());
     WriteInt32(s, projection_);
-    if (projectionParams_) {
+    if (const TProjectionParams* params = ProjectionParams()) {
         std::string block;
-        projectionParams_->WriteParams(block);
+        params->WriteParams(block);
         s.Write(block.data(), block.size());
     }
     WriteInt32(s, ellipsoid_);
@@ -643,10 +632,10 @@ void TThemeLayer::ReadObjects(TStream& s) {
     table_->TGISTable::SetTableName(table);
     const TCoordinateUnit units = CoordinateUnits();  // the body's, which wins
     SetProjection(projection);
-    if (params && projectionParams_) projectionParams_->Assign(params.get());
+    if (params && ProjectionParams()) projectionParams_.Change(*this)->Assign(params.get());
     SetCoordinateUnits(units);
-    ellipsoid_ = ellipsoid;
-    datum_ = datum;
+    SetEllipsoid(ellipsoid);
+    SetDatum(datum);
 }
 
 void TThemeLayer::CheckPrefix(std::int32_t type, const TProjectionParams* params, std::int32_t ellipsoid,
@@ -745,8 +734,8 @@ void TThemeLayer::ReadHeader(TStream& s) {
     s.Seek(tableAt);
     table_->LoadFromStream(s);
     ApplyClassificationFields(f, s);
-    minScale_ = minScale;
-    maxScale_ = maxScale;
+    SetMinScale(minScale);
+    SetMaxScale(maxScale);
 }
 
 void TThemeLayer::WriteStyle(TStream& s) const {

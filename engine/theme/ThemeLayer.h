@@ -50,10 +50,13 @@ public:
     QString ClassName() const override { return QStringLiteral("TThemeLayer"); }
 
     // ---- properties
+    // Drawing reads the values it draws with, the scale range and the
+    // coordinate system included: they change only once a threaded redraw
+    // that paints the layer has stopped.
     double MinScale() const { return minScale_; }
-    void SetMinScale(double v) { minScale_ = v; }
+    void SetMinScale(double v) { minScale_.Set(*this, v); }
     double MaxScale() const { return maxScale_; }
-    void SetMaxScale(double v) { maxScale_ = v; }
+    void SetMaxScale(double v) { maxScale_.Set(*this, v); }
     TLegendType LegendType() const { return legendType_; }
     void SetLegendType(TLegendType v);
     std::int32_t ThemeLayerType() const { return themeLayerType_; }
@@ -97,17 +100,15 @@ public:
     void SetTableName(const QString& v) { table_->SetTableName(v); }
 
     std::int32_t Ellipsoid() const { return ellipsoid_; }
-    // The system's values are read while the layer is drawn: each setter
-    // stops a threaded redraw first.
-    void SetEllipsoid(std::int32_t v);
+    void SetEllipsoid(std::int32_t v) { ellipsoid_.Set(*this, v); }
     std::int32_t Datum() const { return datum_; }
-    void SetDatum(std::int32_t v);
+    void SetDatum(std::int32_t v) { datum_.Set(*this, v); }
     std::int32_t Projection() const { return projection_; }
     // Replaces the parameter object and sets CoordinateUnits: -1 local (no
     // parameters), 0 geographic, 1 UTM with its defaults; another value is
     // stored without parameters and keeps the units.
     void SetProjection(std::int32_t v);
-    const TProjectionParams* ProjectionParams() const { return projectionParams_.get(); }
+    const TProjectionParams* ProjectionParams() const { return projectionParams_.Get().get(); }
     // Copies params into the layer's parameter object (nothing when the
     // layer has none); parameters of another class raise ECoordinateError.
     void SetProjectionParams(const TProjectionParams& params);
@@ -210,8 +211,8 @@ private:
     void ApplyClassificationFields(const TClassificationFields& f, TStream& s);
     void EnsureProjected(const TCoordinateSystem& view);
 
-    double minScale_ = 1.0;
-    double maxScale_ = 0.0;
+    TDrawn<double> minScale_{1.0};
+    TDrawn<double> maxScale_{0.0};
     TLegendType legendType_ = ltValueRange;
     std::int32_t themeLayerType_ = 0;
     std::unique_ptr<TThemeClasses> themeClasses_;
@@ -221,10 +222,10 @@ private:
     bool normalized_ = false;
     std::int32_t nextId_ = 1;
     std::unique_ptr<TLayerTable> table_;
-    std::int32_t ellipsoid_ = 19;
-    std::int32_t datum_ = 8;
-    std::int32_t projection_ = -1;
-    std::unique_ptr<TProjectionParams> projectionParams_;
+    TDrawn<std::int32_t> ellipsoid_{19};
+    TDrawn<std::int32_t> datum_{8};
+    TDrawn<std::int32_t> projection_{-1};
+    TDrawn<std::unique_ptr<TProjectionParams>> projectionParams_;
 
     // Converted copies of the objects, in list order, and what they were
     // converted for.

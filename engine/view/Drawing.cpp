@@ -126,10 +126,15 @@ void TDrawing::RedrawRequested() {
     if (redrawPending_) return;
     redrawPending_ = true;
     QTimer::singleShot(0, this, [this] {
+        if (!redrawPending_) return;  // a Redraw came first
         redrawPending_ = false;
         Redraw();
     });
 }
+
+void TDrawing::StopRedraw() { layers_->WaitRedraw(); }
+
+bool TDrawing::RedrawStopped() const { return !layers_->RedrawThreadsRunning(); }
 
 void TDrawing::FlashObject(TLayer& layer, TVisualObject& object, int milliseconds) {
     layer.WaitDrawn();
@@ -221,10 +226,9 @@ double FittedUnitsPerPixel(double width, double height, int pixelsWide, int pixe
 }  // namespace
 
 void TDrawing::UpdateScale(double pixelSizeMetres) {
-    layers_->WaitRedraw();
     const double s = ScaleAt(transform_.ViewLeft, transform_.ViewBottom, transform_.UnitsPerPixel, drawWidth_,
                              pixelSizeMetres);
-    if (!std::isnan(s)) scale_ = s;
+    if (!std::isnan(s)) scale_.Set(*this, s);
 }
 
 double TDrawing::ScaleAt(double, double, double unitsPerPixel, int, double pixelSizeMetres) const {
@@ -240,9 +244,8 @@ bool TDrawing::ShowsLargerScale(double X1, double Y1, double X2, double Y2) cons
 }
 
 void TDrawing::SetScale(double value) {
-    layers_->WaitRedraw();
     if (!(value >= 1) || !std::isfinite(value)) return;
-    scale_ = value;
+    scale_.Set(*this, value);
     const double w = kPixelSizeMetres * value;
     ZoomWindow(GetViewLeft(), GetViewBottom(), GetViewLeft() + std::max(ControlWidth() - 1, 1) * w,
                GetViewBottom() + std::max(ControlHeight() - 1, 1) * w);
@@ -311,7 +314,7 @@ double TDrawing::ScreenToWorldY(int Y) const { return transform_.ScreenToWorldY(
 TVertex TDrawing::ScreenToWorld(const QPoint& p) const { return {ScreenToWorldX(p.x()), ScreenToWorldY(p.y()), 0}; }
 
 void TDrawing::SetViewport(int offsetX, int offsetY, int width, int height, double pixelSizeMetres) {
-    layers_->WaitRedraw();  // the layers being drawn read the scale
+    layers_->WaitRedraw();  // a picture still to be laid is of the old viewport
     transform_.OffsetX = offsetX;
     transform_.OffsetY = offsetY;
     drawWidth_ = std::max(width, 0);
@@ -569,11 +572,11 @@ void TDrawing::DrawLayersTo(QPainter& painter, const TViewTransform& transform, 
     if (const QPaintDevice* device = painter.device(); device != nullptr && device->logicalDpiY() > 0)
         dc.SetFontScale(device->logicalDpiY() / 96.0);
     struct TRestore {
-        double& value;
+        TDrawing& view;
         double old;
-        ~TRestore() { value = old; }
-    } restore{drawingScale_, drawingScale_};
-    drawingScale_ = scale > 0 && std::isfinite(scale) ? scale : 0;
+        ~TRestore() { view.drawingScale_.Set(view, old); }
+    } restore{*this, drawingScale_};
+    drawingScale_.Set(*this, scale > 0 && std::isfinite(scale) ? scale : 0);
     DrawContent(dc);
 }
 
@@ -597,6 +600,7 @@ void TDrawing::DrawGrid(QPainter& painter) const {
 
 void TDrawing::Redraw() {
     layers_->WaitRedraw();
+    redrawPending_ = false;  // this is the redraw asked for
     EndCanvas();
     const QSize size(std::max(drawWidth_, 1), std::max(transform_.DrawHeight, 1));
     if (image_.size() != size) image_ = QImage(size, QImage::Format_RGB32);
@@ -630,6 +634,8 @@ TDrawContextMaker TDrawing::LayerContextMaker() const {
         return dc;
     };
 }
+
+void TDrawing::RedrawFailed(const QString& message) { DoError(message); }
 
 void TDrawing::LayersComposed(bool finished) {
     if (finished) {

@@ -6,6 +6,10 @@
 // draws its layers into an off-screen image when Redraw is asked for.
 // paintEvent only copies that image and puts the transient marks (rubber
 // bands, flashes) on top.
+//
+// The view's values that its layers read while they draw (the scale, and a
+// coordinate-aware view's coordinate system) are TDrawn: they change only
+// once a threaded redraw of the layers has stopped.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -32,7 +36,7 @@ class TVisualObject;
 class TDrawingTools;
 class TTablet;
 
-class TDrawing : public QWidget, public TLayerHost {
+class TDrawing : public QWidget, public TLayerHost, protected TRedrawGuard {
 public:
     using TNotifyEvent = std::function<void(TDrawing* sender)>;
     using TMeasureEvent = std::function<void(TDrawing* sender, double measure)>;
@@ -393,7 +397,8 @@ public:
 
     // ---- what the layers ask of their view
     TDrawContext* HostDrawContext() override { return DrawContext(); }
-    // Schedules one Redraw for the next turn of the event loop.
+    // Schedules one Redraw for the next turn of the event loop (none when a
+    // Redraw comes first).
     void RedrawRequested() override;
     void FlashObject(TLayer& layer, TVisualObject& object, int milliseconds) override;
     // Passed on to OnError.
@@ -402,6 +407,8 @@ public:
     TDrawContextMaker LayerContextMaker() const override;
     // Draws the grid over the finished picture and repaints.
     void LayersComposed(bool finished) override;
+    // Passed on to OnError.
+    void RedrawFailed(const QString& message) override;
 
 protected:
     // The layer list of a new view (a descendant puts its own in place with
@@ -434,6 +441,9 @@ protected:
     void tabletEvent(QTabletEvent* event) override;
     virtual void DoProgress(int position, int maximum);
     virtual void DoError(const QString& message);
+    // The guard of the values the layers read: the layer list's redraw.
+    void StopRedraw() override;
+    bool RedrawStopped() const override;
 
     // Paints the view's content (layers) through a draw context with the
     // current transform; the base draws nothing.
@@ -481,7 +491,7 @@ protected:
     int redrawTolerance_ = 3;
     bool dotAid_ = false;
     bool separatedDrawThread_ = false;
-    double scale_ = 0;
+    TDrawn<double> scale_{0.0};
     double cursorX_ = 0, cursorY_ = 0, cursorZ_ = 0;
     TDrawingCommands commands_ = kDefaultCommands;
     TDrawingCommand command_ = dcDraw;
@@ -513,7 +523,7 @@ private:
     int ControlHeight() const;
 
     TViewTransform transform_;
-    double drawingScale_ = 0;
+    TDrawn<double> drawingScale_{0.0};
     int drawWidth_ = 1;
     std::vector<std::array<double, 4>> zoomStack_;
     // The window last asked for (not by a resize), and the window it was

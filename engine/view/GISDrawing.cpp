@@ -17,14 +17,14 @@ TGISDrawing::TGISDrawing(QWidget* parent) : TDrawing(parent) {
 TGISDrawing::~TGISDrawing() = default;
 
 void TGISDrawing::SetProjection(std::int32_t v) {
-    Layers().WaitRedraw();  // the layers being drawn read the view's system and scale
-    if (const auto units = ChangeProjection(v, projection_, projectionParams_)) SetCoordinateUnits(*units);
+    if (!ProjectionChanges(v, projection_, ProjectionParams())) return;
+    if (const auto units = ChangeProjection(v, projection_.Change(*this), projectionParams_.Change(*this)))
+        SetCoordinateUnits(*units);
 }
 
 void TGISDrawing::SetProjectionParams(const TProjectionParams& params) {
-    if (!projectionParams_) return;
-    Layers().WaitRedraw();  // the layers being drawn read the view's system
-    AssignProjectionParams(*projectionParams_, params);
+    if (!projectionParams_.Get()) return;
+    AssignProjectionParams(*projectionParams_.Change(*this), params);
 }
 
 TGISDrawing::TMeasuring TGISDrawing::Measuring() const {
@@ -34,7 +34,7 @@ TGISDrawing::TMeasuring TGISDrawing::Measuring() const {
 }
 
 TCoordinateSystem TGISDrawing::ViewCoordinateSystem() const {
-    return {projection_, ellipsoid_, datum_, projectionParams_.get()};
+    return {projection_, ellipsoid_, datum_, ProjectionParams()};
 }
 
 double TGISDrawing::Geodesic(double x1, double y1, double x2, double y2) const {
@@ -107,7 +107,6 @@ double TGISDrawing::ScaleAt(double left, double bottom, double unitsPerPixel, in
 }
 
 void TGISDrawing::SetScale(double value) {
-    Layers().WaitRedraw();  // the layers being drawn read the view's system and scale
     const TMeasuring m = Measuring();
     if (m == TMeasuring::Planar) {
         TDrawing::SetScale(value);
@@ -115,7 +114,7 @@ void TGISDrawing::SetScale(double value) {
     }
     if (m == TMeasuring::None) return;
     if (!(value >= 1) || !std::isfinite(value)) return;
-    scale_ = value;
+    scale_.Set(*this, value);
     const double g = value * kPixelSizeMetres;
     const double xL = GetViewLeft(), yB = GetViewBottom();
     TGeographicDistanceCalculator& calc = GeographicDistanceCalculator();
@@ -143,9 +142,9 @@ std::function<void()> TGISDrawing::ReadPrefix(TStream& stream) {
         if (!problem.isEmpty())
             DoError(QStringLiteral("Drawing \"%1\": its coordinate system cannot be used: %2")
                         .arg(ReferringFileName(), problem));
-        projection_ = -2;  // a fresh parameter object for the stored values
+        projection_.Set(*this, -2);  // a fresh parameter object for the stored values
         SetProjection(p.Projection);
-        if (projectionParams_ && p.Projection == 1) {
+        if (ProjectionParams() != nullptr && p.Projection == 1) {
             // Stored values are taken as they are (the zone unchecked).
             std::string block;
             auto put = [&block](const void* v, std::size_t n) { block.append(static_cast<const char*>(v), n); };
@@ -154,17 +153,17 @@ std::function<void()> TGISDrawing::ReadPrefix(TStream& stream) {
             put(&p.UTM.FalseNorthing, 8);
             put(&p.UTM.Zone, 4);
             put(&p.UTM.CentralMeridian, 8);
-            projectionParams_->ReadParams(block.data(), block.size());
+            projectionParams_.Change(*this)->ReadParams(block.data(), block.size());
         }
-        ellipsoid_ = p.Ellipsoid;
-        datum_ = p.Datum;
+        SetEllipsoid(p.Ellipsoid);
+        SetDatum(p.Datum);
     };
 }
 
 void TGISDrawing::WritePrefix(TStream& stream) {
     TCoordinateSystemPrefix p;
     p.Projection = projection_;
-    if (auto* utm = dynamic_cast<TUTMProjectionParams*>(projectionParams_.get())) {
+    if (const auto* utm = dynamic_cast<const TUTMProjectionParams*>(ProjectionParams())) {
         p.UTM.ScaleFactor = utm->ScaleFactor();
         p.UTM.FalseEasting = utm->FalseEasting();
         p.UTM.FalseNorthing = utm->FalseNorthing();

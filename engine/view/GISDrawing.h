@@ -24,24 +24,18 @@ public:
     explicit TGISDrawing(QWidget* parent = nullptr);
     ~TGISDrawing() override;
 
+    // The coordinate system is read by the theme layers while they draw.
     std::int32_t Ellipsoid() const { return ellipsoid_; }
-    void SetEllipsoid(std::int32_t v) {
-        Layers().WaitRedraw();
-        ellipsoid_ = v;
-    }
+    void SetEllipsoid(std::int32_t v) { ellipsoid_.Set(*this, v); }
     std::int32_t Datum() const { return datum_; }
-    void SetDatum(std::int32_t v) {
-        Layers().WaitRedraw();
-        datum_ = v;
-    }
+    void SetDatum(std::int32_t v) { datum_.Set(*this, v); }
     std::int32_t Projection() const { return projection_; }
     // -1 local (no parameters), 0 geographic, 1 UTM (zone 24 defaults);
     // sets CoordinateUnits. Writing the current value keeps the parameters.
     void SetProjection(std::int32_t v);
     // The parameters of the projection; none for -1. They change through
-    // SetProjectionParams, which first stops a threaded redraw (theme layers
-    // read them while they draw).
-    const TProjectionParams* ProjectionParams() const { return projectionParams_.get(); }
+    // SetProjectionParams.
+    const TProjectionParams* ProjectionParams() const { return projectionParams_.Get().get(); }
     // Copies the values of params into the parameters; params of another
     // class raise ECoordinateError and change nothing. Nothing when the
     // projection has none.
@@ -84,10 +78,10 @@ private:
     enum class TMeasuring { Planar, Geodesic, None };
     TMeasuring Measuring() const;
     double Geodesic(double x1, double y1, double x2, double y2) const;
-    std::int32_t ellipsoid_ = 19;
-    std::int32_t datum_ = 8;
-    std::int32_t projection_ = -1;
-    std::unique_ptr<TProjectionParams> projectionParams_;
+    TDrawn<std::int32_t> ellipsoid_{19};
+    TDrawn<std::int32_t> datum_{8};
+    TDrawn<std::int32_t> projection_{-1};
+    TDrawn<std::unique_ptr<TProjectionParams>> projectionParams_;
 };
 
 // The area in square metres of a ring of (longitude, latitude) vertices in

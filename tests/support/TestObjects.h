@@ -1,11 +1,16 @@
 #pragma once
 // Small map objects for the layer and view tests: an axis-aligned box whose
-// payload is the key and four doubles, a filled box that paints itself, and
-// a view stand-in.
+// payload is the key and four doubles, a filled box that paints itself, a
+// slow one, and a view stand-in.
+#include <atomic>
+#include <chrono>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 
@@ -96,6 +101,46 @@ public:
 
 inline void RegisterViewBox() {
     RegisterObjectClass(QStringLiteral("TViewBox"), [] { return std::make_unique<TViewBox>(); });
+}
+
+// A box that takes its time to draw (for the redraw threads' tests) and
+// counts the draws begun, running and ended. The counts are relaxed: they
+// order nothing between the workers and the test, so that a race the test
+// looks for under ThreadSanitizer is not hidden by them.
+class TSlowBox : public TViewBox {
+public:
+    using TViewBox::TViewBox;
+    void Draw(TDrawContext& dc) override {
+        Started.fetch_add(1, std::memory_order_relaxed);
+        Active.fetch_add(1, std::memory_order_relaxed);
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        TViewBox::Draw(dc);
+        Drawn.fetch_add(1, std::memory_order_relaxed);
+        Active.fetch_sub(1, std::memory_order_relaxed);
+    }
+    static inline std::atomic<int> Started{0}, Active{0}, Drawn{0};
+};
+
+// Waits until a slow box has begun drawing since Started was `before`;
+// false when a minute passes first.
+inline bool AwaitSlowDraw(int before) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (TSlowBox::Started.load(std::memory_order_relaxed) <= before)
+        if (std::chrono::steady_clock::now() > end) return false;
+        else std::this_thread::sleep_for(std::chrono::microseconds(100));
+    return true;
+}
+
+// Runs the event loop until done() holds; false when a minute passes first.
+template <typename F>
+bool ProcessEventsUntil(F done) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > 60000) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return true;
 }
 
 // A view stand-in: a 100 x 100 picture showing the world window 0..100.

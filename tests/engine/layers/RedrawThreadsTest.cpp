@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 
+#include "core/Errors.h"
 #include "engine/layers/Layers.h"
 #include "engine/objects/Point.h"
 #include "engine/objects/PolyLine.h"
@@ -37,14 +37,18 @@ public:
         }
         return dc_.get();
     }
-    void RedrawRequested() override {}
+    void RedrawRequested() override { ++Requests; }
     bool SeparatedDrawThread() const override { return Separated; }
     TDrawContextMaker LayerContextMaker() const override {
-        return [](QPainter& p) { return std::make_unique<TLinearDrawContext>(p, QSize(kWidth, kHeight), 0, kHeight, 1); };
+        return [fails = MakerFails](QPainter& p) -> std::unique_ptr<TDrawContext> {
+            if (fails) throw EEngineError(QStringLiteral("no context today"));
+            return std::make_unique<TLinearDrawContext>(p, QSize(kWidth, kHeight), 0, kHeight, 1);
+        };
     }
     void LayersComposed(bool finished) override {
         if (finished) ++Finished;
     }
+    void RedrawFailed(const QString& message) override { Errors.push_back(message); }
     QImage Picture() {
         painter_.reset();
         dc_.reset();
@@ -57,26 +61,15 @@ public:
     }
 
     bool Separated = false;
+    bool MakerFails = false;
     int Finished = 0;
+    int Requests = 0;
+    std::vector<QString> Errors;
 
 private:
     QImage image_;
     std::unique_ptr<QPainter> painter_;
     std::unique_ptr<TLinearDrawContext> dc_;
-};
-
-// A box that takes its time to draw and counts the draws running.
-class TSlowBox : public TViewBox {
-public:
-    using TViewBox::TViewBox;
-    void Draw(TDrawContext& dc) override {
-        ++Active;
-        std::this_thread::sleep_for(std::chrono::microseconds(300));
-        TViewBox::Draw(dc);
-        ++Drawn;
-        --Active;
-    }
-    static inline std::atomic<int> Active{0}, Drawn{0};
 };
 
 class RedrawThreads : public ::testing::Test {
@@ -90,12 +83,10 @@ protected:
         }
     }
 
-    // Lets the event loop run until the list is done (or a minute passes).
+    // Lets the event loop run until the list is done; a failure when a
+    // minute passes first.
     static void WaitIdle(const TLayers& layers) {
-        QElapsedTimer t;
-        t.start();
-        while (layers.GetRedrawing() && t.elapsed() < 60000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        EXPECT_TRUE(ProcessEventsUntil([&] { return !layers.GetRedrawing(); })) << "the redraw never ended";
     }
 
     // Layers of filled polygons, lines, points and texts in many colours;
@@ -331,22 +322,37 @@ TEST_F(RedrawThreads, ChangesStopTheRunningRedrawFirst) {
     layers->SetThreadedRedrawMinimum(0);
     AddSlowLayers(*layers, host, 6, 200);
 
-    // Each change returns with no worker drawing, and none draws later.
+    // Each change returns with no worker drawing, none draws later, and the
+    // redraw stopped is asked for again.
+    int asked = 0;
     const auto expectStopped = [&](const char* what) {
         EXPECT_FALSE(layers->GetRedrawing()) << what;
         EXPECT_EQ(TSlowBox::Active.load(), 0) << what;
         const int drawn = TSlowBox::Drawn.load();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         EXPECT_EQ(TSlowBox::Drawn.load(), drawn) << what;
+        EXPECT_GT(host.Requests, asked) << what;
     };
     const auto start = [&] {
+        const int before = TSlowBox::Started.load(std::memory_order_relaxed);
         layers->RedrawAll();
         ASSERT_TRUE(layers->GetRedrawing());
-        while (TSlowBox::Active.load() == 0) std::this_thread::yield();  // the workers are in the objects
+        ASSERT_TRUE(AwaitSlowDraw(before)) << "no worker began to draw";  // the workers are in the objects
+        asked = host.Requests;
     };
 
     start();
-    layers->GetItem(2)->GetObject(5)->SetVisible(false);  // an object
+    // The values held written again: nothing stops (a probe found a redraw
+    // so stopped and never finished).
+    TVisualObject* object = layers->GetItem(2)->GetObject(5);
+    TThemeClass* hilite = layers->GetItem(3)->SelectionHilite();
+    object->SetSelected(false);
+    object->SetVisible(true);
+    layers->GetItem(1)->SetVisible(true);
+    hilite->SetLineWidth(hilite->LineWidth());
+    EXPECT_TRUE(layers->GetRedrawing());
+    EXPECT_EQ(host.Requests, asked);
+    object->SetVisible(false);  // an object
     expectStopped("object property");
 
     start();
@@ -354,7 +360,7 @@ TEST_F(RedrawThreads, ChangesStopTheRunningRedrawFirst) {
     expectStopped("layer visibility");
 
     start();
-    layers->GetItem(3)->SelectionHilite()->SetLineWidth(4);  // the style selected objects draw in
+    hilite->SetLineWidth(4);  // the style selected objects draw in
     expectStopped("selection highlight");
 
     start();
@@ -377,10 +383,11 @@ TEST_F(RedrawThreads, ChangesStopTheRunningRedrawFirst) {
     expectStopped("layer freed");
 
     start();
-    layers->RedrawAll();  // a new redraw replaces the running one
+    layers->RedrawAll();  // a new redraw replaces the running one: asks for nothing
     EXPECT_TRUE(layers->GetRedrawing());
     WaitIdle(*layers);
     EXPECT_EQ(host.Finished, 1);
+    EXPECT_EQ(host.Requests, asked);
 
     start();
     layers.reset();  // the list's end, its layers with it
@@ -418,6 +425,37 @@ TEST_F(RedrawThreads, AQueryOnOneListEndsWhileAnotherListWaitsToBeLaid) {
     EXPECT_TRUE(waiting.GetRedrawing());
     WaitIdle(waiting);
     EXPECT_FALSE(waiting.GetRedrawing());
+}
+
+TEST_F(RedrawThreads, ALayerIsInOneListOnly) {
+    TThreadHost host;
+    TLayers first(&host), second(&host);
+    TLayer layer(&host);
+    first.Add(&layer);
+    first.Add(&layer);  // twice in one list: drawn directly, never by two workers
+    EXPECT_THROW(second.Add(&layer), EListError);
+    EXPECT_THROW(second.Insert(0, &layer), EListError);
+    first.Delete(0);
+    EXPECT_THROW(second.Add(&layer), EListError);
+    first.Delete(0);
+    EXPECT_EQ(second.Add(&layer), 0);
+    second.Delete(0);
+}
+
+// The context maker raises on the workers: the redraw still ends, and the
+// error reaches the host.
+TEST_F(RedrawThreads, AFailureOnAWorkerEndsTheRedrawAndReachesTheHost) {
+    TThreadHost host;
+    TLayers layers(&host);
+    layers.SetThreadedRedrawMinimum(0);
+    AddBoxLayers(layers, host, 3);
+    host.Separated = true;
+    host.MakerFails = true;
+    layers.RedrawAll();
+    WaitIdle(layers);
+    EXPECT_EQ(host.Finished, 1);
+    ASSERT_EQ(host.Errors.size(), 1u);
+    EXPECT_TRUE(host.Errors[0].contains(QStringLiteral("no context today"))) << host.Errors[0].toStdString();
 }
 
 }  // namespace
