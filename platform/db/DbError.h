@@ -9,3 +9,9 @@ class EDatabaseError : public EEngineError {
 public:
     using EEngineError::EEngineError;
 };
+
+// The message of an allocation that failed inside the layer: "Memória
+// insuficiente para " + what was being done (naming the table, the query).
+inline QString OutOfMemoryMessage(const QString& doing) {
+    return QStringLiteral("Memória insuficiente para ") + doing + QStringLiteral(".");
+}

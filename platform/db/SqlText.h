@@ -32,8 +32,8 @@ struct TSqlShape {
 QStringList SqlParamNames(const QString& sql);
 
 // The SQL with its table references replaced by resolve(ref); a resolver
-// raises to reject a reference. A text holding a second statement after
-// ";" raises EDatabaseError.
+// raises to reject a reference. Where the statement ends is SQLite's to
+// say (TSession::Prepare).
 QString RewriteTableRefs(const QString& sql, const std::function<QString(const TTableRef&)>& resolve,
                          TSqlShape* shape = nullptr);
 

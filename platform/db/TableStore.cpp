@@ -88,8 +88,8 @@ bool TValueIndex::Add(std::int64_t slot, const TDbValue& v) {
     case TDbValue::vInt: numbers_.emplace_back(static_cast<double>(v.I), slot); return true;
     case TDbValue::vFloat: numbers_.emplace_back(v.D, slot); return true;
     case TDbValue::vText:
-        text_[v.S].push_back(slot);
-        switch (ReadsAsNumber(v.S.data(), v.S.size(), d)) {
+        text_[v.Text()].push_back(slot);
+        switch (ReadsAsNumber(v.Text().data(), v.Text().size(), d)) {
         case nrNumber: numbers_.emplace_back(d, slot); break;
         case nrOutOfRange: outOfRange_.push_back(slot); break;
         default: break;
@@ -132,6 +132,40 @@ void TValueIndex::Find(const TEqualKey& key, std::vector<std::int64_t>& found) c
     }
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
+}
+
+void TTableStore::Savepoint(int level) {
+    for (const TMark& m : marks_)
+        if (m.Level == level) return;
+    std::erase_if(marks_, [level](const TMark& m) { return m.Level > level; });
+    marks_.push_back({level, false, nullptr});
+}
+
+void TTableStore::BeforeWrite() {
+    std::shared_ptr<const void> now;
+    bool taken = false;
+    for (TMark& m : marks_) {
+        if (m.Taken) continue;
+        if (!taken) now = WriteMark();
+        taken = true;
+        m.Taken = true;
+        m.State = now;
+    }
+}
+
+void TTableStore::RollbackTo(int level) {
+    // The last savepoint at or below the level; none when the store first
+    // took part in the transaction after it, with nothing written before.
+    const TMark* at = nullptr;
+    for (const TMark& m : marks_)
+        if (m.Level <= level) at = &m;
+    // A mark not taken: nothing was written since.
+    if (!at || at->Taken) BackToMark(at ? at->State : nullptr);
+    std::erase_if(marks_, [level](const TMark& m) { return m.Level > level; });
+}
+
+void TTableStore::Release(int level) {
+    std::erase_if(marks_, [level](const TMark& m) { return m.Level >= level; });
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include <QFileInfo>
 
@@ -47,6 +48,20 @@ int Fail(sqlite3_vtab* v, const QString& message) {
     return SQLITE_ERROR;
 }
 
+// Runs a callback's work: what it raises becomes SQLite's error text (no
+// exception crosses SQLite's frames), an allocation that failed a
+// database error naming the table.
+template <class F>
+int Guarded(sqlite3_vtab* v, const char* doing, F&& work) {
+    try {
+        return work();
+    } catch (const EEngineError& e) {
+        return Fail(v, e.Message());
+    } catch (const std::bad_alloc&) {
+        return Fail(v, OutOfMemoryMessage(QLatin1String(doing) + StoreOf(v).FileName()));
+    }
+}
+
 int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** err) {
     auto* reg = static_cast<TStoreRegistry*>(aux);
     if (argc < 4) {
@@ -80,6 +95,9 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
         return SQLITE_OK;
     } catch (const EEngineError& e) {
         *err = sqlite3_mprintf("%s", e.Message().toUtf8().constData());
+        return SQLITE_ERROR;
+    } catch (const std::bad_alloc&) {
+        *err = sqlite3_mprintf("%s", OutOfMemoryMessage(QStringLiteral("abrir a tabela ") + file).toUtf8().constData());
         return SQLITE_ERROR;
     }
 }
@@ -171,7 +189,7 @@ bool EqualKeyOf(sqlite3_value* value, TEqualKey& key, bool& none) {
 int Filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_value** argv) {
     auto* cur = static_cast<TCursor*>(c);
     TTableStore& store = StoreOf(c->pVtab);
-    try {
+    return Guarded(c->pVtab, "ler a tabela ", [&] {
         store.Refresh();
         const std::int64_t slotCount = store.SlotCount();
         cur->UseList = false;
@@ -202,9 +220,7 @@ int Filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_va
         cur->End = slotCount;
         SkipDeleted(cur, store);
         return SQLITE_OK;
-    } catch (const EEngineError& e) {
-        return Fail(c->pVtab, e.Message());
-    }
+    });
 }
 
 int Next(sqlite3_vtab_cursor* c) {
@@ -234,19 +250,30 @@ int Column(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int i) {
     }
     // A column an UPDATE leaves alone is not read: the store keeps its bytes.
     if (store.KeepsColumns() && sqlite3_vtab_nochange(ctx)) return SQLITE_OK;
+    QString error;
     try {
+        cur->Value.Shared.reset();
         store.ReadValue(cur->Slot, i, cur->Value);
     } catch (const EEngineError& e) {
-        sqlite3_result_error(ctx, e.Message().toUtf8().constData(), -1);
+        error = e.Message();
+    } catch (const std::bad_alloc&) {
+        error = OutOfMemoryMessage(QStringLiteral("ler o campo %1 do registro %2 de ")
+                                       .arg(store.Columns()[static_cast<std::size_t>(i)].Name)
+                                       .arg(cur->Slot + 1) +
+                                   store.FileName());
+    }
+    if (!error.isEmpty()) {
+        sqlite3_result_error(ctx, error.toUtf8().constData(), -1);
         return SQLITE_ERROR;
     }
     const TDbValue& v = cur->Value;
+    const std::string& bytes = v.Text();
     switch (v.Kind) {
     case TDbValue::vNull: sqlite3_result_null(ctx); break;
     case TDbValue::vInt: sqlite3_result_int64(ctx, v.I); break;
     case TDbValue::vFloat: sqlite3_result_double(ctx, v.D); break;
-    case TDbValue::vText: sqlite3_result_text(ctx, v.S.data(), static_cast<int>(v.S.size()), SQLITE_TRANSIENT); break;
-    case TDbValue::vBlob: sqlite3_result_blob(ctx, v.S.data(), static_cast<int>(v.S.size()), SQLITE_TRANSIENT); break;
+    case TDbValue::vText: sqlite3_result_text64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT, SQLITE_UTF8); break;
+    case TDbValue::vBlob: sqlite3_result_blob64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT); break;
     }
     return SQLITE_OK;
 }
@@ -278,7 +305,8 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
     TTableStore& store = StoreOf(v);
     const QString reason = store.ReadOnlyReason();
     if (!reason.isEmpty()) return Fail(v, reason);
-    try {
+    return Guarded(v, "gravar a tabela ", [&] {
+        store.BeforeWrite();
         if (argc == 1) {
             store.Delete(sqlite3_value_int64(argv[0]));
             return SQLITE_OK;
@@ -302,35 +330,52 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
         if (store.KeepsColumns()) store.UpdateKeeping(sqlite3_value_int64(argv[0]), values, keep);
         else store.Update(sqlite3_value_int64(argv[0]), values);
         return SQLITE_OK;
-    } catch (const EEngineError& e) {
-        return Fail(v, e.Message());
-    }
+    });
 }
 
 int Begin(sqlite3_vtab*) { return SQLITE_OK; }
 int Sync(sqlite3_vtab* v) {
-    try {
+    return Guarded(v, "gravar a tabela ", [&] {
         StoreOf(v).Sync();
         return SQLITE_OK;
-    } catch (const EEngineError& e) {
-        return Fail(v, e.Message());
-    }
+    });
 }
 int Commit(sqlite3_vtab* v) {
+    StoreOf(v).ForgetSavepoints();
     try {
         StoreOf(v).Commit();
-    } catch (const EEngineError&) {
+    } catch (const std::exception&) {
     }
     return SQLITE_OK;
 }
 int Rollback(sqlite3_vtab* v) {
-    StoreOf(v).Rollback();
+    StoreOf(v).ForgetSavepoints();
+    try {
+        StoreOf(v).Rollback();
+    } catch (const std::exception&) {
+    }
     return SQLITE_OK;
+}
+// A statement that fails inside a transaction leaves nothing of its
+// writes: the session runs it inside a savepoint and rolls back to it.
+int SavepointAt(sqlite3_vtab* v, int level) {
+    StoreOf(v).Savepoint(level);
+    return SQLITE_OK;
+}
+int ReleaseAt(sqlite3_vtab* v, int level) {
+    StoreOf(v).Release(level);
+    return SQLITE_OK;
+}
+int RollbackToAt(sqlite3_vtab* v, int level) {
+    return Guarded(v, "desfazer a gravação da tabela ", [&] {
+        StoreOf(v).RollbackTo(level);
+        return SQLITE_OK;
+    });
 }
 
 sqlite3_module MakeModule() {
     sqlite3_module m{};
-    m.iVersion = 1;
+    m.iVersion = 2;
     m.xCreate = Connect;
     m.xConnect = Connect;
     m.xBestIndex = BestIndex;
@@ -348,6 +393,9 @@ sqlite3_module MakeModule() {
     m.xSync = Sync;
     m.xCommit = Commit;
     m.xRollback = Rollback;
+    m.xSavepoint = SavepointAt;
+    m.xRelease = ReleaseAt;
+    m.xRollbackTo = RollbackToAt;
     return m;
 }
 
