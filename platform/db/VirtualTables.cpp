@@ -1,8 +1,11 @@
 #include "platform/db/VirtualTables.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include <QFileInfo>
 
@@ -107,7 +110,26 @@ int Disconnect(sqlite3_vtab* v) {
     return SQLITE_OK;
 }
 
+// An ORDER BY of the table's own columns (or its rowid), each compared as
+// SQLite compares them without a collating sequence of their own: the
+// records are handed out in that order (Filter sorts them), and SQLite
+// sorts nothing. Its sorter would hold a copy of every column of every
+// record, a memo that many records name among them. The order goes to
+// Filter as "column,a|d;..." in idxStr.
+void TakeOrder(sqlite3_index_info* info) {
+    if (info->nOrderBy <= 0) return;
+    std::string order;
+    for (int i = 0; i < info->nOrderBy; ++i) {
+        const auto& o = info->aOrderBy[i];
+        order += std::to_string(o.iColumn) + (o.desc ? ",d;" : ",a;");
+    }
+    info->idxStr = sqlite3_mprintf("%s", order.c_str());
+    info->needToFreeIdxStr = 1;
+    info->orderByConsumed = 1;
+}
+
 int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
+    TakeOrder(info);
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto& c = info->aConstraint[i];
         if (c.usable && c.iColumn == -1 && c.op == SQLITE_INDEX_CONSTRAINT_EQ) {
@@ -186,7 +208,77 @@ bool EqualKeyOf(sqlite3_value* value, TEqualKey& key, bool& none) {
     }
 }
 
-int Filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_value** argv) {
+// SQLite's order of values without a collating sequence: NULL, numbers
+// (integers and reals by value), texts and blobs by their bytes.
+int Rank(const TDbValue& v) {
+    switch (v.Kind) {
+    case TDbValue::vNull: return 0;
+    case TDbValue::vInt: return 1;
+    case TDbValue::vFloat: return std::isnan(v.D) ? 0 : 1;  // SQLite takes a NaN as NULL
+    case TDbValue::vText: return 2;
+    default: return 3;
+    }
+}
+
+int IntRealCompare(std::int64_t i, double r) {
+    if (r < -9223372036854775808.0) return 1;
+    if (r >= 9223372036854775808.0) return -1;
+    const auto y = static_cast<std::int64_t>(r);
+    if (i != y) return i < y ? -1 : 1;
+    const auto s = static_cast<double>(i);
+    return s < r ? -1 : s > r ? 1 : 0;
+}
+
+int SqlCompare(const TDbValue& a, const TDbValue& b) {
+    const int ra = Rank(a), rb = Rank(b);
+    if (ra != rb) return ra < rb ? -1 : 1;
+    if (ra == 0) return 0;
+    if (ra == 1) {
+        if (a.Kind == TDbValue::vInt && b.Kind == TDbValue::vInt) return a.I < b.I ? -1 : a.I > b.I ? 1 : 0;
+        if (a.Kind == TDbValue::vFloat && b.Kind == TDbValue::vFloat) return a.D < b.D ? -1 : a.D > b.D ? 1 : 0;
+        return a.Kind == TDbValue::vInt ? IntRealCompare(a.I, b.D) : -IntRealCompare(b.I, a.D);
+    }
+    const std::string& x = a.Text();
+    const std::string& y = b.Text();
+    const int c = std::memcmp(x.data(), y.data(), std::min(x.size(), y.size()));
+    if (c != 0) return c < 0 ? -1 : 1;
+    return x.size() < y.size() ? -1 : x.size() > y.size() ? 1 : 0;
+}
+
+// The cursor's records in the order idxStr gives (TakeOrder); ties keep
+// the order of the slots.
+void SortRecords(TCursor& cur, TTableStore& store, const char* order) {
+    std::vector<std::pair<int, bool>> terms;  // column (-1: rowid), descending
+    for (const char* p = order; *p;) {
+        char* end = nullptr;
+        const long column = std::strtol(p, &end, 10);
+        if (end == p || end[0] != ',' || !end[1]) return;
+        terms.emplace_back(static_cast<int>(column), end[1] == 'd');
+        p = end + 2;
+        if (*p == ';') ++p;
+    }
+    const std::size_t n = cur.List.size(), k = terms.size();
+    std::vector<TDbValue> keys(n * k);
+    for (std::size_t r = 0; r < n; ++r)
+        for (std::size_t t = 0; t < k; ++t) {
+            if (terms[t].first < 0) keys[r * k + t].SetInt(cur.List[r]);
+            else store.ReadValue(cur.List[r], terms[t].first, keys[r * k + t]);
+        }
+    std::vector<std::size_t> at(n);
+    for (std::size_t r = 0; r < n; ++r) at[r] = r;
+    std::stable_sort(at.begin(), at.end(), [&](std::size_t x, std::size_t y) {
+        for (std::size_t t = 0; t < k; ++t) {
+            const int c = SqlCompare(keys[x * k + t], keys[y * k + t]);
+            if (c != 0) return terms[t].second ? c > 0 : c < 0;
+        }
+        return false;
+    });
+    std::vector<std::int64_t> sorted(n);
+    for (std::size_t r = 0; r < n; ++r) sorted[r] = cur.List[at[r]];
+    cur.List = std::move(sorted);
+}
+
+int Filter(sqlite3_vtab_cursor* c, int idxNum, const char* idxStr, int argc, sqlite3_value** argv) {
     auto* cur = static_cast<TCursor*>(c);
     TTableStore& store = StoreOf(c->pVtab);
     return Guarded(c->pVtab, "ler a tabela ", [&] {
@@ -195,17 +287,28 @@ int Filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_va
         cur->UseList = false;
         cur->List.clear();
         cur->At = 0;
+        const bool ordered = idxStr && *idxStr && idxNum != kPlanRowid;
         if (idxNum == kPlanId && argc == 1) {
             TEqualKey key;
             bool none = false;
             if (EqualKeyOf(argv[0], key, none) &&
                 (none || store.FindEqual(IdColumn(store), key, cur->List))) {
                 if (none) cur->List.clear();
+                if (ordered) SortRecords(*cur, store, idxStr);
                 cur->UseList = true;
                 cur->Slot = cur->List.empty() ? 0 : cur->List[0];
                 cur->End = slotCount;
                 return SQLITE_OK;
             }
+        }
+        if (ordered) {
+            for (std::int64_t slot = 0; slot < slotCount; ++slot)
+                if (!store.IsDeleted(slot)) cur->List.push_back(slot);
+            SortRecords(*cur, store, idxStr);
+            cur->UseList = true;
+            cur->Slot = cur->List.empty() ? 0 : cur->List[0];
+            cur->End = slotCount;
+            return SQLITE_OK;
         }
         if (idxNum == kPlanRowid && argc == 1) {
             const std::int64_t id = sqlite3_value_int64(argv[0]);

@@ -96,6 +96,7 @@ const char* kQueries[] = {
     "SELECT b.CODE, COUNT(a.ID) AS N, SUM(a.VAL) AS S FROM <B> b LEFT OUTER JOIN <A> a ON (a.CODE = b.CODE) "
     "GROUP BY b.CODE ORDER BY b.CODE",
     "SELECT a.NAME, b.W FROM <A> a, <B> b WHERE (a.CODE = b.CODE) AND (b.W >= :w) ORDER BY a.NAME",
+    "SELECT a.ID, a.VAL FROM <A> a WHERE a.ID > 0 ORDER BY a.VAL, a.CODE DESC, a.NAME DESC",
 };
 
 }  // namespace
