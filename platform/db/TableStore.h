@@ -103,12 +103,18 @@ public:
 
 private:
     static constexpr std::size_t kSampleStep = 8;
+    static constexpr std::uint32_t kNoEntry = 0xFFFFFFFFu;
     std::size_t LowerNumber(double x) const;
+    // The first entry of numbers_ holding the integer, or kNoEntry.
+    std::uint32_t WholeEntry(std::int64_t v) const;
 
     std::unordered_map<std::string, std::vector<std::int64_t>> text_;
     std::vector<std::pair<double, std::int64_t>> numbers_;  // sorted by Finish
     std::vector<double> sample_;                             // every kSampleStep-th number
     std::vector<std::int64_t> outOfRange_;                  // found by any number
+    // When every number is an integer (a column of keys): the first entry
+    // of each, by value, in a table of open addressing; else empty.
+    std::vector<std::pair<std::int64_t, std::uint32_t>> whole_;
 };
 
 // What tells that a table file changed on disk: another file put in its
