@@ -342,10 +342,8 @@ QStringList TSession::TableNames(const QString& databaseName, const QString& pat
         if (pat == u"*.*") pat = QStringLiteral("*");
         const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pat),
                                     QRegularExpression::CaseInsensitiveOption);
-        sqlite3_stmt* st = nullptr;
-        const QString sql = QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type IN ('table','view') ORDER BY name")
-                                .arg(QuoteIdent(c.Database->SchemaName()));
-        if (sqlite3_prepare_v2(db_, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) RaiseError();
+        sqlite3_stmt* st = Prepare(QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type IN ('table','view') ORDER BY name")
+                                       .arg(QuoteIdent(c.Database->SchemaName())));
         while (sqlite3_step(st) == SQLITE_ROW) {
             const QString name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
             if (!systemTables && name.startsWith(QStringLiteral("sqlite_"), Qt::CaseInsensitive)) continue;
@@ -370,15 +368,6 @@ QStringList TSession::TableNames(const QString& databaseName, const QString& pat
 }
 
 namespace {
-
-// The text SQLite is given: the whole of it, which a NUL would cut short.
-QByteArray SqlBytes(const QString& sql) {
-    const qsizetype nul = sql.indexOf(QChar(u'\0'));
-    if (nul >= 0)
-        throw EDatabaseError(QStringLiteral("O texto SQL contém um caractere nulo (na posição %1); nada foi executado.")
-                                 .arg(nul + 1));
-    return sql.toUtf8();
-}
 
 bool OnlySpaces(const char* from, const char* to) {
     for (; from < to; ++from)

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/db/DbError.h"
 
 namespace {
 
@@ -120,6 +121,14 @@ bool EndsFromList(const QString& upper) {
 }
 
 }  // namespace
+
+QByteArray SqlBytes(const QString& sql) {
+    const qsizetype nul = sql.indexOf(QChar(u'\0'));
+    if (nul >= 0)
+        throw EDatabaseError(QStringLiteral("O texto SQL contém um caractere nulo (na posição %1); nada foi executado.")
+                                 .arg(nul + 1));
+    return sql.toUtf8();
+}
 
 QString QuoteIdent(const QString& name) {
     QString t = name;

@@ -39,3 +39,7 @@ QString RewriteTableRefs(const QString& sql, const std::function<QString(const T
 
 // Text in double quotes, inner quotes doubled.
 QString QuoteIdent(const QString& name);
+
+// The UTF-8 bytes of SQL text, given whole to SQLite: a NUL character,
+// which would end the text there, is refused (EDatabaseError).
+QByteArray SqlBytes(const QString& sql);

@@ -506,7 +506,7 @@ const sqlite3_module kModule = MakeModule();
 
 void Exec(sqlite3* db, const QString& sql) {
     char* err = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+    if (sqlite3_exec(db, SqlBytes(sql).constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         const QString msg = QString::fromUtf8(err ? err : "erro");
         sqlite3_free(err);
         throw EDatabaseError(msg);

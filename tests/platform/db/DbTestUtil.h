@@ -1,6 +1,7 @@
 #pragma once
 // Helpers of the database tests: temporary folders, files, and the
 // independent tools (ogr2ogr, ogrinfo, dbfcreate, dbfadd, sqlite3).
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -26,7 +27,7 @@
 #endif
 #endif
 #ifdef KZ_TEST_ASAN
-#include <sanitizer/allocator_interface.h>
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();  // the sanitizer's runtime
 inline std::int64_t HeapBytes() { return static_cast<std::int64_t>(__sanitizer_get_current_allocated_bytes()); }
 #else
 #include <malloc.h>
