@@ -117,12 +117,7 @@ void TDataSet::Open() {
     if (Active()) return;
     DoBeforeOpen();
     try {
-        try {
-            InternalOpen();
-        } catch (const std::bad_alloc&) {
-            rows_ = std::vector<TRow>();
-            throw EDatabaseError(OutOfMemoryMessage(QStringLiteral("abrir ") + Described()));
-        }
+        RaisingMemoryErrors([&] { InternalOpen(); }, [&] { return QStringLiteral("abrir ") + Described(); });
     } catch (...) {
         rows_.clear();
         fields_.clear();
@@ -172,12 +167,7 @@ void TDataSet::Refresh() {
     pendingInserts_.clear();
     InvalidateIndex();
     try {
-        try {
-            InternalOpen();
-        } catch (const std::bad_alloc&) {
-            rows_ = std::vector<TRow>();
-            throw EDatabaseError(OutOfMemoryMessage(QStringLiteral("abrir ") + Described()));
-        }
+        RaisingMemoryErrors([&] { InternalOpen(); }, [&] { return QStringLiteral("abrir ") + Described(); });
     } catch (...) {
         Close();
         throw;
@@ -657,9 +647,13 @@ void TDataSet::Delete() {
 }
 
 void TDataSet::ExecWrite(const QString& sql, const std::vector<const TDbValue*>& values) {
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(Sess().Prepare(sql), sqlite3_finalize);
-    for (std::size_t i = 0; i < values.size(); ++i) BindValue(st.get(), static_cast<int>(i + 1), *values[i]);
-    if (sqlite3_step(st.get()) != SQLITE_DONE) Sess().RaiseError();
+    RaisingMemoryErrors(
+        [&] {
+            const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(Sess().Prepare(sql), sqlite3_finalize);
+            for (std::size_t i = 0; i < values.size(); ++i) BindValue(st.get(), static_cast<int>(i + 1), *values[i]);
+            if (sqlite3_step(st.get()) != SQLITE_DONE) Sess().RaiseError();
+        },
+        [&] { return QStringLiteral("gravar em ") + Described(); });
 }
 
 void TDataSet::WriteInsert(TRow& row, const std::vector<bool>& changed) {
@@ -723,33 +717,37 @@ void TDataSet::ApplyUpdates() {
         return it == rowOfSerial.end() ? -1 : it->second;
     };
     try {
-        // Inside the caller's transaction the updates go in whole or not at
-        // all, as in their own.
-        TStatementScope scope(Sess());
-        if (own) Sess().Exec(QStringLiteral("BEGIN"));
-        for (TLogEntry& e : log_) {
-            switch (e.Kind) {
-            case TLogEntry::lkInsert: {
-                TRow r;
-                r.Values = e.Values;
-                WriteInsert(r, e.Changed);
-                const int i = rowOf(e.Serial);
-                if (i >= 0) rows_[i].Rowid = r.Rowid;
-                assigned.push_back(e.Serial);
-                break;
-            }
-            case TLogEntry::lkModify: {
-                TRow r;
-                r.Rowid = e.Rowid;
-                r.Values = e.Values;
-                WriteModify(r, e.Changed);
-                break;
-            }
-            case TLogEntry::lkDelete: WriteDelete(e.Rowid); break;
-            }
-        }
-        if (own) Sess().Exec(QStringLiteral("COMMIT"));
-        scope.Keep();
+        RaisingMemoryErrors(
+            [&] {
+                // Inside the caller's transaction the updates go in whole
+                // or not at all, as in their own.
+                TStatementScope scope(Sess());
+                if (own) Sess().Exec(QStringLiteral("BEGIN"));
+                for (TLogEntry& e : log_) {
+                    switch (e.Kind) {
+                    case TLogEntry::lkInsert: {
+                        TRow r;
+                        r.Values = e.Values;
+                        WriteInsert(r, e.Changed);
+                        const int i = rowOf(e.Serial);
+                        if (i >= 0) rows_[i].Rowid = r.Rowid;
+                        assigned.push_back(e.Serial);
+                        break;
+                    }
+                    case TLogEntry::lkModify: {
+                        TRow r;
+                        r.Rowid = e.Rowid;
+                        r.Values = e.Values;
+                        WriteModify(r, e.Changed);
+                        break;
+                    }
+                    case TLogEntry::lkDelete: WriteDelete(e.Rowid); break;
+                    }
+                }
+                if (own) Sess().Exec(QStringLiteral("COMMIT"));
+                scope.Keep();
+            },
+            [&] { return QStringLiteral("gravar em ") + Described(); });
     } catch (const EEngineError& err) {
         if (own && Sess().InTransaction()) {
             try {

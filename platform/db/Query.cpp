@@ -325,20 +325,25 @@ void TQuery::InternalOpen() {
 }
 
 void TQuery::ExecSQL() {
-    int hidden = -1;
-    TLiveTarget live;
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(PrepareStatement(false, hidden, live), sqlite3_finalize);
-    TStatementScope scope(Sess(), st.get());
-    int rc;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-    }
-    if (rc != SQLITE_DONE) {
-        const QString msg = Sess().ErrorMessage();
-        sqlite3_reset(st.get());
-        throw EDatabaseError(msg);
-    }
-    rowsAffected_ = sqlite3_changes(Sess().Handle());
-    sqlite3_reset(st.get());
-    scope.Keep();
+    RaisingMemoryErrors(
+        [&] {
+            int hidden = -1;
+            TLiveTarget live;
+            const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(PrepareStatement(false, hidden, live),
+                                                                           sqlite3_finalize);
+            TStatementScope scope(Sess(), st.get());
+            int rc;
+            while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+            }
+            if (rc != SQLITE_DONE) {
+                const QString msg = Sess().ErrorMessage();
+                sqlite3_reset(st.get());
+                throw EDatabaseError(msg);
+            }
+            rowsAffected_ = sqlite3_changes(Sess().Handle());
+            sqlite3_reset(st.get());
+            scope.Keep();
+        },
+        [&] { return QStringLiteral("executar ") + Described(); });
     prepared_ = true;
 }
