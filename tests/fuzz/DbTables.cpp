@@ -41,7 +41,8 @@ void ExerciseTable(const QString& folder, const QString& name) {
         TQuery q;
         q.SetSQLText(QStringLiteral("SELECT * FROM \"") + folder + u'/' + name + QStringLiteral("\" ORDER BY 1 DESC, %1").arg(fields));
         q.Open();
-        for (q.First(); !q.Eof(); q.Next()) (void)q.Fields(0)->AsString();
+        for (q.First(); !q.Eof(); q.Next())
+            for (int i = 0; i < q.FieldCount(); ++i) (void)q.Fields(i)->AsString();
     } catch (const EEngineError&) {
     }
 }
