@@ -20,6 +20,7 @@ namespace {
 
 struct TVtab : sqlite3_vtab {
     std::shared_ptr<TTableStore> Store;
+    std::vector<TStoreColumn> Declared;  // the fields SQLite was told of
 };
 
 struct TCursor : sqlite3_vtab_cursor {
@@ -49,6 +50,15 @@ int Fail(sqlite3_vtab* v, const QString& message) {
     sqlite3_free(v->zErrMsg);
     v->zErrMsg = sqlite3_mprintf("%s", message.toUtf8().constData());
     return SQLITE_ERROR;
+}
+
+// A file put in the table's place with other fields: a statement made for
+// the fields that were is not run (one prepared anew declares the table
+// again).
+bool FieldsAsDeclared(sqlite3_vtab* v) { return SameFields(StoreOf(v).Columns(), static_cast<TVtab*>(v)->Declared); }
+int FieldsChanged(sqlite3_vtab* v) {
+    return Fail(v, QStringLiteral("Os campos da tabela ") + StoreOf(v).FileName() +
+                       QStringLiteral(" mudaram depois que o comando foi preparado; execute-o de novo."));
 }
 
 // Runs a callback's work: what it raises becomes SQLite's error text (no
@@ -93,6 +103,7 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
             return rc;
         }
         auto* v = new TVtab();
+        v->Declared = store->Columns();
         v->Store = std::move(store);
         *out = v;
         return SQLITE_OK;
@@ -283,6 +294,7 @@ int Filter(sqlite3_vtab_cursor* c, int idxNum, const char* idxStr, int argc, sql
     TTableStore& store = StoreOf(c->pVtab);
     return Guarded(c->pVtab, "ler a tabela ", [&] {
         store.Refresh();
+        if (!FieldsAsDeclared(c->pVtab)) return FieldsChanged(c->pVtab);
         const std::int64_t slotCount = store.SlotCount();
         cur->UseList = false;
         cur->List.clear();
@@ -408,6 +420,7 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
     TTableStore& store = StoreOf(v);
     const QString reason = store.ReadOnlyReason();
     if (!reason.isEmpty()) return Fail(v, reason);
+    if (!FieldsAsDeclared(v)) return FieldsChanged(v);
     return Guarded(v, "gravar a tabela ", [&] {
         store.BeforeWrite();
         if (argc == 1) {
@@ -515,6 +528,12 @@ void Exec(sqlite3* db, const QString& sql) {
 
 }  // namespace
 
+bool SameFields(const std::vector<TStoreColumn>& a, const std::vector<TStoreColumn>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TStoreColumn& x, const TStoreColumn& y) {
+        return x.Name == y.Name && x.Type == y.Type && x.Size == y.Size;
+    });
+}
+
 bool IsNoFieldsColumn(sqlite3_stmt* st, int column) {
     const char* origin = sqlite3_column_origin_name(st, column);
     return origin && std::strcmp(origin, kNoFieldsColumn) == 0;
@@ -569,7 +588,7 @@ QString FoldName(const QString& name) {
 
 }  // namespace
 
-std::map<QString, QString>::iterator TStoreRegistry::FindName(const QString& sqlName) {
+std::map<QString, TStoreRegistry::TRegistration>::iterator TStoreRegistry::FindName(const QString& sqlName) {
     auto it = names_.find(sqlName);
     if (it != names_.end()) return it;
     const QString folded = FoldName(sqlName);
@@ -581,7 +600,7 @@ std::map<QString, QString>::iterator TStoreRegistry::FindName(const QString& sql
 std::shared_ptr<TTableStore> TStoreRegistry::RegisteredStore(const QString& sqlName) {
     auto it = FindName(sqlName);
     if (it == names_.end()) return nullptr;
-    return StoreFor(it->second);
+    return StoreFor(it->second.File);
 }
 
 void TStoreRegistry::Register(const QString& sqlName, const QString& fileName) {
@@ -598,7 +617,12 @@ void TStoreRegistry::Register(const QString& sqlName, const QString& fileName) {
         sqlite3_finalize(st);
     }
     auto it = FindName(sqlName);
-    if (exists && it != names_.end() && it->second == key) return;
+    // A file put in the table's place with other fields is declared anew.
+    if (exists && it != names_.end() && it->second.File == key) {
+        const std::shared_ptr<TTableStore> store = StoreFor(key);
+        store->Refresh();
+        if (SameFields(store->Columns(), it->second.Declared)) return;
+    }
     ++generation_;
     if (exists) Exec(db_, QStringLiteral("DROP TABLE temp.") + QuoteIdent(sqlName));
     if (it != names_.end()) names_.erase(it);
@@ -607,14 +631,14 @@ void TStoreRegistry::Register(const QString& sqlName, const QString& fileName) {
     const char* module = FileTableKind(key) == TFileTableKind::ftkParadox ? "kzpx" : "kzdbf";
     Exec(db_, QStringLiteral("CREATE VIRTUAL TABLE temp.") + QuoteIdent(sqlName) + QStringLiteral(" USING ") +
                   QString::fromLatin1(module) + QStringLiteral("('") + file + QStringLiteral("')"));
-    names_[sqlName] = key;
+    names_[sqlName] = {key, StoreFor(key)->Columns()};
 }
 
 void TStoreRegistry::Forget(const QString& fileName) {
     ++generation_;
     const QString key = CanonicalFile(fileName);
     for (auto it = names_.begin(); it != names_.end();) {
-        if (it->second == key) {
+        if (it->second.File == key) {
             try {
                 Exec(db_, QStringLiteral("DROP TABLE temp.") + QuoteIdent(it->first));
             } catch (const EDatabaseError&) {

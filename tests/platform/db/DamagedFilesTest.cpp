@@ -146,8 +146,8 @@ TEST(ChangedFiles, ReplacedRightAfterAReadIsReadAgain) {
 }
 
 // A query opened again runs its kept statement: it still sees the file
-// as it is now, replaced in place of the one it read, and reports a file
-// that went away.
+// as it is now, replaced in place of the one it read (with other fields
+// too, found by their names), and reports a file that went away.
 TEST(ChangedFiles, QueryOpenedAgainSeesTheFileAsItIsNow) {
     QTemporaryDir dir, other;
     const QString file = MakeDbf(dir.path(), 3);
@@ -180,6 +180,21 @@ TEST(ChangedFiles, QueryOpenedAgainSeesTheFileAsItIsNow) {
     ReplaceBytes(file, ReadBytes(other.path() + QStringLiteral("/t.dbf")));
     EXPECT_EQ(nameOf(2), QStringLiteral("Outro 0"));
     EXPECT_EQ(nameOf(4), QStringLiteral("Outro 2"));
+    // One whose fields come in another order and size: read by their names.
+    TTable u;
+    u.SetDatabaseName(other.path());
+    u.SetTableName(QStringLiteral("u.dbf"));
+    u.FieldDefs().Add(QStringLiteral("NAME"), ftString, 30);
+    u.FieldDefs().Add(QStringLiteral("ID"), ftInteger);
+    u.CreateTable();
+    u.Open();
+    u.Append();
+    u.FieldByName(QStringLiteral("ID"))->SetAsInteger(4);
+    u.FieldByName(QStringLiteral("NAME"))->SetAsString(QStringLiteral("Reordenado"));
+    u.Post();
+    u.Close();
+    ReplaceBytes(file, ReadBytes(other.path() + QStringLiteral("/u.dbf")));
+    EXPECT_EQ(nameOf(4), QStringLiteral("Reordenado"));
     ASSERT_TRUE(QFile::remove(file));
     q.ParamByName(QStringLiteral("id")).SetAsInteger(2);
     EXPECT_THROW(q.Open(), EDatabaseError);
