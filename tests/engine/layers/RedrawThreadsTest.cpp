@@ -342,13 +342,7 @@ TEST_F(RedrawThreads, ChangesStopTheRunningRedrawFirst) {
     const auto start = [&] {
         layers->RedrawAll();
         ASSERT_TRUE(layers->GetRedrawing());
-        // The workers are in the objects (within a minute, else the test fails rather than hangs).
-        QElapsedTimer waited;
-        waited.start();
-        while (TSlowBox::Active.load() == 0) {
-            ASSERT_LT(waited.elapsed(), 60000) << "no worker began drawing";
-            std::this_thread::yield();
-        }
+        while (TSlowBox::Active.load() == 0) std::this_thread::yield();  // the workers are in the objects
     };
 
     start();
