@@ -1,5 +1,7 @@
 #include "platform/db/BatchMove.h"
 
+#include <algorithm>
+
 #include <QFileInfo>
 
 #include <sqlite3.h>
@@ -51,16 +53,23 @@ bool AppendToStore(TTable& table, const TRowSource& source) {
     const TDbValue null;
     auto rowOf = [&](std::size_t r) -> const std::vector<TDbValue>& {
         const std::vector<TDbValue>& given = source.Row(r);
-        if (identity && given.size() == row.size()) return given;
+        // The stores' writers take texts from S: a shared text is copied.
+        const bool shared = std::any_of(given.begin(), given.end(), [](const TDbValue& v) { return v.Shared != nullptr; });
+        if (identity && !shared && given.size() == row.size()) return given;
         for (std::size_t i = 0; i < row.size(); ++i) {
             const auto k = static_cast<std::size_t>(from[i]);
             row[i] = from[i] >= 0 && k < given.size() ? given[k] : null;
+            row[i].Unshare();
         }
         return row;
     };
     try {
-        store->InsertMany(source.Count, rowOf);
-        store->Sync();
+        RaisingMemoryErrors(
+            [&] {
+                store->InsertMany(source.Count, rowOf);
+                store->Sync();
+            },
+            [&] { return QStringLiteral("gravar a tabela ") + file; });
     } catch (const EEngineError& e) {
         store->Rollback();
         throw EDatabaseError(e.Message());
@@ -71,6 +80,35 @@ bool AppendToStore(TTable& table, const TRowSource& source) {
         // The rows are in place since Sync; only the cleanup failed.
     }
     return true;
+}
+
+// Runs the INSERT statement once per row, the value of source column
+// from[k] bound to its k-th parameter.
+void InsertRows(TSession& s, sqlite3_stmt* st, const TRowSource& source, const std::vector<std::size_t>& from) {
+    for (std::size_t r = 0; r < source.Count; ++r) {
+        const std::vector<TDbValue>& values = source.Row(r);
+        sqlite3_reset(st);
+        for (std::size_t k = 0; k < from.size(); ++k) {
+            const int idx = static_cast<int>(k + 1);
+            if (from[k] >= values.size()) {
+                sqlite3_bind_null(st, idx);
+                continue;
+            }
+            const TDbValue& v = values[from[k]];
+            switch (v.Kind) {
+            case TDbValue::vNull: sqlite3_bind_null(st, idx); break;
+            case TDbValue::vInt: sqlite3_bind_int64(st, idx, v.I); break;
+            case TDbValue::vFloat: sqlite3_bind_double(st, idx, v.D); break;
+            case TDbValue::vText: sqlite3_bind_text64(st, idx, v.Text().data(), v.Text().size(), SQLITE_STATIC, SQLITE_UTF8); break;
+            case TDbValue::vBlob: sqlite3_bind_blob64(st, idx, v.S.data(), v.S.size(), SQLITE_STATIC); break;
+            }
+        }
+        if (sqlite3_step(st) != SQLITE_DONE) {
+            const QString msg = s.ErrorMessage();
+            sqlite3_reset(st);
+            throw EDatabaseError(msg);
+        }
+    }
 }
 
 // Through an INSERT statement, in one transaction (the session's, when one
@@ -90,34 +128,22 @@ void AppendThroughSql(TTable& table, const TRowSource& source) {
     const QString sql = QStringLiteral("INSERT INTO ") + table.SqlName() + QStringLiteral(" (") + cols.join(u',') +
                         QStringLiteral(") VALUES (") + marks.join(u',') + u')';
     if (cols.isEmpty()) NothingInCommon();
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(s.Handle(), sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) s.RaiseError();
+    sqlite3_stmt* st = s.Prepare(sql);
     const bool own = !s.InTransaction();
     try {
-        if (own) s.Exec(QStringLiteral("BEGIN"));
-        for (std::size_t r = 0; r < source.Count; ++r) {
-            const std::vector<TDbValue>& values = source.Row(r);
-            sqlite3_reset(st);
-            for (std::size_t k = 0; k < from.size(); ++k) {
-                const int idx = static_cast<int>(k + 1);
-                if (from[k] >= values.size()) {
-                    sqlite3_bind_null(st, idx);
-                    continue;
-                }
-                const TDbValue& v = values[from[k]];
-                switch (v.Kind) {
-                case TDbValue::vNull: sqlite3_bind_null(st, idx); break;
-                case TDbValue::vInt: sqlite3_bind_int64(st, idx, v.I); break;
-                case TDbValue::vFloat: sqlite3_bind_double(st, idx, v.D); break;
-                case TDbValue::vText: sqlite3_bind_text(st, idx, v.S.data(), static_cast<int>(v.S.size()), SQLITE_STATIC); break;
-                case TDbValue::vBlob: sqlite3_bind_blob(st, idx, v.S.data(), static_cast<int>(v.S.size()), SQLITE_STATIC); break;
-                }
-            }
-            if (sqlite3_step(st) != SQLITE_DONE) s.RaiseError();
-        }
-        sqlite3_finalize(st);
-        st = nullptr;
-        if (own) s.Exec(QStringLiteral("COMMIT"));
+        RaisingMemoryErrors(
+            [&] {
+                // Inside the caller's transaction the rows go in whole or
+                // not at all, as in their own.
+                TStatementScope scope(s);
+                if (own) s.Exec(QStringLiteral("BEGIN"));
+                InsertRows(s, st, source, from);
+                sqlite3_finalize(st);
+                st = nullptr;
+                if (own) s.Exec(QStringLiteral("COMMIT"));
+                scope.Keep();
+            },
+            [&] { return QStringLiteral("gravar a tabela ") + table.TableName(); });
     } catch (const EEngineError& e) {
         if (st) sqlite3_finalize(st);
         if (own && s.InTransaction()) {

@@ -1,6 +1,8 @@
 #include "platform/db/DataSet.h"
 
 #include <cmath>
+#include <cstring>
+#include <new>
 
 #include <sqlite3.h>
 
@@ -17,28 +19,68 @@ void BindValue(sqlite3_stmt* st, int index, const TDbValue& v) {
     case TDbValue::vNull: sqlite3_bind_null(st, index); break;
     case TDbValue::vInt: sqlite3_bind_int64(st, index, v.I); break;
     case TDbValue::vFloat: sqlite3_bind_double(st, index, v.D); break;
-    case TDbValue::vText: sqlite3_bind_text(st, index, v.S.data(), static_cast<int>(v.S.size()), SQLITE_TRANSIENT); break;
-    case TDbValue::vBlob: sqlite3_bind_blob(st, index, v.S.data(), static_cast<int>(v.S.size()), SQLITE_TRANSIENT); break;
+    case TDbValue::vText: sqlite3_bind_text64(st, index, v.Text().data(), v.Text().size(), SQLITE_TRANSIENT, SQLITE_UTF8); break;
+    case TDbValue::vBlob: sqlite3_bind_blob64(st, index, v.S.data(), v.S.size(), SQLITE_TRANSIENT); break;
     }
 }
 
-void ReadColumn(sqlite3_stmt* st, int c, TDbValue& v) {
+// The long texts of one result, each held once: a text met again (a memo
+// that many records name) is shared by every value that holds it, so a
+// result takes the memory of its distinct texts. Texts are found by their
+// length and a sample of their bytes, and compared whole.
+class TSharedTexts {
+public:
+    void Take(const char* p, std::size_t n, TDbValue& v) {
+        if (n < kLong) {
+            v.SetText(std::string(p, n));
+            return;
+        }
+        auto& bucket = known_[Sample(p, n)];
+        for (const auto& t : bucket) {
+            if (t->size() == n && std::memcmp(t->data(), p, n) == 0) {
+                v.SetShared(t);
+                return;
+            }
+        }
+        auto text = std::make_shared<const std::string>(p, n);
+        // Texts alike in every sampled byte but not whole are few: a
+        // bucket keeps the first of them.
+        if (bucket.size() < kPerSample) bucket.push_back(text);
+        v.SetShared(std::move(text));
+    }
+
+private:
+    static constexpr std::size_t kLong = 1024, kPerSample = 4;
+    static std::uint64_t Sample(const char* p, std::size_t n) {
+        std::uint64_t h = n * 0x9E3779B97F4A7C15ull;
+        for (std::size_t i = 0; i < 16; ++i) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, p + (n - sizeof w) * i / 15, sizeof w);
+            h = (h ^ w) * 0x100000001B3ull;
+            h ^= h >> 29;
+        }
+        return h;
+    }
+    std::unordered_map<std::uint64_t, std::vector<std::shared_ptr<const std::string>>> known_;
+};
+
+void ReadColumn(sqlite3_stmt* st, int c, TDbValue& v, TSharedTexts& texts) {
     switch (sqlite3_column_type(st, c)) {
-    case SQLITE_INTEGER: v.Kind = TDbValue::vInt; v.I = sqlite3_column_int64(st, c); break;
-    case SQLITE_FLOAT: v.Kind = TDbValue::vFloat; v.D = sqlite3_column_double(st, c); break;
+    case SQLITE_INTEGER: v.SetInt(sqlite3_column_int64(st, c)); break;
+    case SQLITE_FLOAT: v.SetFloat(sqlite3_column_double(st, c)); break;
     case SQLITE_TEXT: {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-        v.Kind = TDbValue::vText;
-        v.S.assign(p, static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+        texts.Take(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c)), v);
         break;
     }
     case SQLITE_BLOB: {
         const auto* p = static_cast<const char*>(sqlite3_column_blob(st, c));
+        v.SetNull();
         v.Kind = TDbValue::vBlob;
         v.S.assign(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
         break;
     }
-    default: v.Kind = TDbValue::vNull; break;
+    default: v.SetNull(); break;
     }
 }
 
@@ -56,6 +98,10 @@ TDataSet::~TDataSet() {
 
 TSession& TDataSet::Sess() const { return *session_; }
 
+QString TDataSet::Described() const {
+    return name_.isEmpty() ? QStringLiteral("o conjunto de dados") : QStringLiteral("o conjunto de dados ") + name_;
+}
+
 void TDataSet::SetDatabaseName(const QString& v) {
     if (Active()) throw EDatabaseError(QStringLiteral("Não é possível mudar o banco de dados de um conjunto aberto."));
     databaseName_ = v;
@@ -71,7 +117,7 @@ void TDataSet::Open() {
     if (Active()) return;
     DoBeforeOpen();
     try {
-        InternalOpen();
+        RaisingMemoryErrors([&] { InternalOpen(); }, [&] { return QStringLiteral("abrir ") + Described(); });
     } catch (...) {
         rows_.clear();
         fields_.clear();
@@ -121,7 +167,7 @@ void TDataSet::Refresh() {
     pendingInserts_.clear();
     InvalidateIndex();
     try {
-        InternalOpen();
+        RaisingMemoryErrors([&] { InternalOpen(); }, [&] { return QStringLiteral("abrir ") + Described(); });
     } catch (...) {
         Close();
         throw;
@@ -168,6 +214,7 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
         LoadStoreRows(std::move(direct));
     } else {
         const bool byRowid = direct && hiddenRowid >= 0;
+        TSharedTexts texts;
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             TRow& row = rows_.emplace_back();
@@ -175,7 +222,7 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
             row.Rowid = hiddenRowid >= 0 ? sqlite3_column_int64(st, hiddenRowid) : -1;
             if (byRowid) continue;
             row.Values.resize(static_cast<std::size_t>(nf));
-            for (int f = 0; f < nf; ++f) ReadColumn(st, cols[f], row.Values[f]);
+            for (int f = 0; f < nf; ++f) ReadColumn(st, cols[f], row.Values[f], texts);
         }
         if (rc != SQLITE_DONE) Sess().RaiseError();
         if (byRowid) store_ = std::move(direct);
@@ -185,6 +232,7 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
         if (types[f] != ftUnknown) continue;
         TFieldType t = ftUnknown;
         int maxLen = 1;
+        const std::string* measured = nullptr;  // a shared text is measured once
         for (const TRow& r : rows_) {
             if (r.Values.empty()) continue;
             const TDbValue& v = r.Values[f];
@@ -195,7 +243,9 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
                 if (t == ftUnknown || t == ftInteger || t == ftLargeint) t = ftFloat;
             } else if (v.Kind == TDbValue::vText) {
                 t = ftString;
-                maxLen = std::max(maxLen, static_cast<int>(QString::fromStdString(v.S).size()));
+                if (&v.Text() == measured) continue;
+                measured = &v.Text();
+                maxLen = std::max(maxLen, static_cast<int>(QString::fromStdString(v.Text()).size()));
             } else if (v.Kind == TDbValue::vBlob && t == ftUnknown) {
                 t = ftBlob;
             }
@@ -311,10 +361,18 @@ const TDbValue& TDataSet::RowValue(int row, int field) const {
     TDbValue& v = read.Values[static_cast<std::size_t>(field)];
     if (!read.Read[static_cast<std::size_t>(field)]) {
         try {
+            v.SetNull();
             store_->ReadValue(r.Rowid, field, v);
         } catch (const EEngineError& e) {
             read.Serial = 0;
             throw EDatabaseError(e.Message());
+        } catch (const std::bad_alloc&) {
+            read.Serial = 0;
+            v.SetNull();
+            throw EDatabaseError(OutOfMemoryMessage(QStringLiteral("ler o campo %1 do registro %2 de ")
+                                                        .arg(fields_[static_cast<std::size_t>(field)]->FieldName())
+                                                        .arg(r.Rowid + 1) +
+                                                    store_->FileName()));
         }
         if (v.Kind == TDbValue::vFloat && std::isnan(v.D)) v.SetNull();
         read.Read[static_cast<std::size_t>(field)] = true;
@@ -589,17 +647,13 @@ void TDataSet::Delete() {
 }
 
 void TDataSet::ExecWrite(const QString& sql, const std::vector<const TDbValue*>& values) {
-    sqlite3* db = Sess().Handle();
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) Sess().RaiseError();
-    for (std::size_t i = 0; i < values.size(); ++i) BindValue(st, static_cast<int>(i + 1), *values[i]);
-    const int rc = sqlite3_step(st);
-    if (rc != SQLITE_DONE) {
-        const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_finalize(st);
-        throw EDatabaseError(msg);
-    }
-    sqlite3_finalize(st);
+    RaisingMemoryErrors(
+        [&] {
+            const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(Sess().Prepare(sql), sqlite3_finalize);
+            for (std::size_t i = 0; i < values.size(); ++i) BindValue(st.get(), static_cast<int>(i + 1), *values[i]);
+            if (sqlite3_step(st.get()) != SQLITE_DONE) Sess().RaiseError();
+        },
+        [&] { return QStringLiteral("gravar em ") + Described(); });
 }
 
 void TDataSet::WriteInsert(TRow& row, const std::vector<bool>& changed) {
@@ -663,29 +717,37 @@ void TDataSet::ApplyUpdates() {
         return it == rowOfSerial.end() ? -1 : it->second;
     };
     try {
-        if (own) Sess().Exec(QStringLiteral("BEGIN"));
-        for (TLogEntry& e : log_) {
-            switch (e.Kind) {
-            case TLogEntry::lkInsert: {
-                TRow r;
-                r.Values = e.Values;
-                WriteInsert(r, e.Changed);
-                const int i = rowOf(e.Serial);
-                if (i >= 0) rows_[i].Rowid = r.Rowid;
-                assigned.push_back(e.Serial);
-                break;
-            }
-            case TLogEntry::lkModify: {
-                TRow r;
-                r.Rowid = e.Rowid;
-                r.Values = e.Values;
-                WriteModify(r, e.Changed);
-                break;
-            }
-            case TLogEntry::lkDelete: WriteDelete(e.Rowid); break;
-            }
-        }
-        if (own) Sess().Exec(QStringLiteral("COMMIT"));
+        RaisingMemoryErrors(
+            [&] {
+                // Inside the caller's transaction the updates go in whole
+                // or not at all, as in their own.
+                TStatementScope scope(Sess());
+                if (own) Sess().Exec(QStringLiteral("BEGIN"));
+                for (TLogEntry& e : log_) {
+                    switch (e.Kind) {
+                    case TLogEntry::lkInsert: {
+                        TRow r;
+                        r.Values = e.Values;
+                        WriteInsert(r, e.Changed);
+                        const int i = rowOf(e.Serial);
+                        if (i >= 0) rows_[i].Rowid = r.Rowid;
+                        assigned.push_back(e.Serial);
+                        break;
+                    }
+                    case TLogEntry::lkModify: {
+                        TRow r;
+                        r.Rowid = e.Rowid;
+                        r.Values = e.Values;
+                        WriteModify(r, e.Changed);
+                        break;
+                    }
+                    case TLogEntry::lkDelete: WriteDelete(e.Rowid); break;
+                    }
+                }
+                if (own) Sess().Exec(QStringLiteral("COMMIT"));
+                scope.Keep();
+            },
+            [&] { return QStringLiteral("gravar em ") + Described(); });
     } catch (const EEngineError& err) {
         if (own && Sess().InTransaction()) {
             try {
@@ -758,7 +820,7 @@ void TDataSet::AppendKey(std::string& key, const TDbValue& v) {
             key += FormatFloat(v.D, kDotDecimal).toStdString();
         }
         break;
-    default: key += "\x01s"; key += v.S; break;
+    default: key += "\x01s"; key += v.Text(); break;
     }
 }
 

@@ -151,6 +151,8 @@ protected:
 
     // Runs the dataset's statement and loads the result (LoadResult).
     virtual void InternalOpen() = 0;
+    // What the dataset is, for messages ("a tabela x.dbf").
+    virtual QString Described() const;
     virtual void InternalClose() {}
 
     // The one table a live result writes to. Table: its SQL name; Columns:

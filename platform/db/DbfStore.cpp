@@ -288,13 +288,18 @@ public:
         return text;
     }
 
+    // The block the next memo appended takes: new memos go at the end of
+    // the file, whatever the stored next free block says (a damaged one
+    // past the end would grow the file to it).
+    std::int64_t NextBlock() const { return std::max<std::int64_t>(1, (size_ + blockSize_ - 1) / blockSize_); }
+    // The blocks a memo of that many bytes takes.
+    std::int64_t BlocksOf(std::int64_t bytes) const { return (bytes + (dBase3_ ? 2 : 8) + blockSize_ - 1) / blockSize_; }
+
     // Appends a memo (to the working copy) and returns its block.
     std::uint32_t Append(const QByteArray& text) {
         if (!file_.IsOpen()) throw EDatabaseError(QStringLiteral("Arquivo de memo ausente: ") + name_);
         const std::int64_t bs = blockSize_;
-        // New memos go at the end of the file, whatever the stored next free
-        // block says: a damaged one past the end would grow the file to it.
-        const std::int64_t next = std::max<std::int64_t>(1, (size_ + bs - 1) / bs);
+        const std::int64_t next = NextBlock();
         QByteArray body;
         if (!dBase3_) {
             body.resize(8);
@@ -320,6 +325,29 @@ public:
     }
     bool Written() const { return written_; }
     bool Sync() { return !written_ || file_.Sync(); }
+
+    // The end of the working copy and its next-free-block number, and the
+    // memos appended since cut off again (a savepoint's).
+    struct TEnd {
+        std::int64_t Size = 0;
+        unsigned char Head[4] = {};
+    };
+    TEnd End() const {
+        TEnd e;
+        e.Size = size_;
+        if (file_.IsOpen()) file_.ReadAt(0, e.Head, 4);
+        return e;
+    }
+    void CutTo(const TEnd& e) {
+        if (!file_.IsOpen() || e.Size == size_) return;
+        if (!file_.Truncate(e.Size) || (e.Size >= 4 && !file_.WriteAt(0, e.Head, 4)))
+            throw EDatabaseError(QStringLiteral("Não foi possível gravar o arquivo ") + name_);
+        size_ = e.Size;
+        // Blocks past the end may be appended again with other texts.
+        cache_.clear();
+        cached_ = 0;
+        runs_.clear();
+    }
 
 private:
     void Forget() {
@@ -442,7 +470,7 @@ QString ValueText(const TDbValue& v) {
     switch (v.Kind) {
     case TDbValue::vInt: return QString::number(v.I);
     case TDbValue::vFloat: return QString::number(v.D, 'g', 17);
-    default: return QString::fromStdString(v.S);
+    default: return QString::fromStdString(v.Text());
     }
 }
 
@@ -500,7 +528,7 @@ public:
     void UpdateKeeping(std::int64_t slot, const std::vector<TDbValue>& values, const std::vector<bool>& keep) override {
         CheckWritable();
         if (slot < 0 || slot >= slots_) throw EDatabaseError(QStringLiteral("Registro inexistente."));
-        const QString problem = RecordProblem(slot);
+        const QString problem = RecordProblem(slot, keep);
         if (!problem.isEmpty())
             throw EDatabaseError(QStringLiteral("O registro %1 de ").arg(slot + 1) + fileName_ +
                                  QStringLiteral(" é somente leitura: ") + problem + u'.');
@@ -519,6 +547,7 @@ public:
         CheckWritable();
         if (slot < 0 || slot >= slots_) throw EDatabaseError(QStringLiteral("Registro inexistente."));
         BeginWrite();
+        Journal(slot);
         const char flag = '*';
         if (!file_.WriteAt(RecordPos(slot), &flag, 1)) throw EDatabaseError(QStringLiteral("Não foi possível excluir o registro."));
         DropWindow();
@@ -581,6 +610,38 @@ public:
         }
     }
 
+protected:
+    // A savepoint's mark: the record count, the memo file's end and the
+    // place in the journal of records overwritten since writing began.
+    struct TWriteMark {
+        std::int64_t Slots = 0;
+        TMemoFile::TEnd Memo;
+        std::size_t Journal = 0;
+    };
+    std::shared_ptr<const void> WriteMark() override {
+        if (!writing_) return nullptr;
+        return std::make_shared<const TWriteMark>(TWriteMark{slots_, memo_.End(), journal_.size()});
+    }
+    void BackToMark(const std::shared_ptr<const void>& mark) override {
+        if (!mark) {
+            Rollback();
+            return;
+        }
+        const auto& m = *static_cast<const TWriteMark*>(mark.get());
+        for (std::size_t i = journal_.size(); i-- > m.Journal;) {
+            const auto& [slot, bytes] = journal_[i];
+            if (!file_.WriteAt(RecordPos(slot), bytes.data(), static_cast<std::int64_t>(bytes.size())))
+                throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
+        }
+        journal_.resize(m.Journal);
+        if (slots_ != m.Slots) {
+            slots_ = m.Slots;
+            grown_ = true;  // the file is cut after the last record at Sync
+        }
+        memo_.CutTo(m.Memo);
+        DropWindow();
+    }
+
 private:
     void Load();
     void CheckWritable() const {
@@ -590,6 +651,16 @@ private:
     void EndWrite() {
         writing_ = synced_ = swapped_ = hadMemo_ = false;
         grown_ = false;
+        journal_.clear();
+    }
+    // Keeps a record's bytes before they are overwritten, while a savepoint
+    // may want them back.
+    void Journal(std::int64_t slot) {
+        if (!HasSavepoints()) {
+            journal_.clear();
+            return;
+        }
+        if (const char* old = Tuple(slot)) journal_.emplace_back(slot, std::string(old, static_cast<std::size_t>(layout_.RecordLength)));
     }
     bool FinishHeader();
     void WriteRecord(std::int64_t slot, const std::vector<TDbValue>& values, const std::vector<bool>& keep);
@@ -598,7 +669,10 @@ private:
     void FormatRecord(std::int64_t slot, bool insert, const std::vector<TDbValue>& values, const std::vector<bool>& keep,
                       char* rec);
     void FormatField(std::int64_t slot, int column, const TDbValue& v, char* to);
-    QString RecordProblem(std::int64_t slot);
+    // What keeps a record from being read whole and so from being updated
+    // (a date that is no date, a memo that cannot be read), or empty. A
+    // date the update replaces (not marked in keep) is no problem.
+    QString RecordProblem(std::int64_t slot, const std::vector<bool>& keep);
     bool MemoBlock(const char* p, int n, std::uint32_t& block) const;
 
     std::int64_t RecordPos(std::int64_t slot) const {
@@ -648,6 +722,7 @@ private:
     std::int64_t windowFirst_ = 0, windowCount_ = 0;
     std::int64_t windowBytes_ = kFirstWindowBytes;
     bool writing_ = false, synced_ = false, swapped_ = false, hadMemo_ = false, grown_ = false;
+    std::vector<std::pair<std::int64_t, std::string>> journal_;  // slot, bytes before
     // By column; null where a value cannot be indexed.
     std::map<int, std::unique_ptr<TValueIndex>> indexes_;
 };
@@ -782,14 +857,13 @@ bool TDbfStore::MemoBlock(const char* p, int n, std::uint32_t& block) const {
     return r.ec == std::errc() && r.ptr == p + n;
 }
 
-// What keeps a record from being read whole (a date that is no date, a
-// memo that cannot be read), or empty.
-QString TDbfStore::RecordProblem(std::int64_t slot) {
+QString TDbfStore::RecordProblem(std::int64_t slot, const std::vector<bool>& keep) {
     const char* t = Tuple(slot);
     if (!t) return QString();
     for (std::size_t i = 0; i < layout_.Fields.size(); ++i) {
         const TDbfField& f = layout_.Fields[i];
-        if (f.Type == 'D') {
+        const bool replaced = i < keep.size() && !keep[i];
+        if (f.Type == 'D' && !replaced) {
             const char* p = t + f.Offset;
             int n = f.Width;
             if (StoredDate(p, n) || EmptyDate(p, n)) continue;
@@ -809,6 +883,7 @@ QString TDbfStore::RecordProblem(std::int64_t slot) {
 }
 
 void TDbfStore::ReadValue(std::int64_t slot, int column, TDbValue& out) {
+    out.Shared.reset();
     const char* t = Tuple(slot);
     if (!t || column < 0 || column >= static_cast<int>(layout_.Fields.size())) {
         out.SetNull();
@@ -868,8 +943,8 @@ void TDbfStore::ReadValue(std::int64_t slot, int column, TDbValue& out) {
             out.SetNull();
             return;
         }
-        out.Kind = TDbValue::vText;
-        out.S = *text;
+        // Every record that names the block holds the one text read.
+        out.SetShared(std::move(text));
         return;
     }
     default:
@@ -893,22 +968,30 @@ void TDbfStore::FormatField(std::int64_t slot, int column, const TDbValue& v, ch
     switch (f.Type) {
     case 'N': case 'F': case 'O': case 'I': case '+': {
         double d = 0;
-        if (v.Kind == TDbValue::vInt) d = static_cast<double>(v.I);
-        else if (v.Kind == TDbValue::vFloat) d = v.D;
-        else {
-            std::string s = v.S;
+        // An integer given as text, for a field without decimals, is taken
+        // as an integer: a double would round those past 2^53.
+        bool integer = v.Kind == TDbValue::vInt;
+        std::int64_t whole = v.I;
+        if (v.Kind == TDbValue::vFloat) d = v.D;
+        else if (v.Kind != TDbValue::vInt) {
+            std::string s = v.Text();
             while (!s.empty() && s.back() == ' ') s.pop_back();
             const std::size_t b = s.find_first_not_of(' ');
             if (b == std::string::npos) return;
             s = s.substr(b);
-            std::replace(s.begin(), s.end(), ',', '.');
-            const auto r = std::from_chars(s.data(), s.data() + s.size(), d);
-            if (r.ec != std::errc() || r.ptr != s.data() + s.size()) throw EDatabaseError(FieldError(c));
+            const auto i = std::from_chars(s.data(), s.data() + s.size(), whole);
+            integer = f.Decimals == 0 && i.ec == std::errc() && i.ptr == s.data() + s.size();
+            if (!integer) {
+                std::replace(s.begin(), s.end(), ',', '.');
+                const auto r = std::from_chars(s.data(), s.data() + s.size(), d);
+                if (r.ec != std::errc() || r.ptr != s.data() + s.size()) throw EDatabaseError(FieldError(c));
+            }
         }
+        if (integer) d = static_cast<double>(whole);
         if (!std::isfinite(d)) throw EDatabaseError(FieldError(c));
         char buf[400];
         std::to_chars_result r;
-        if (v.Kind == TDbValue::vInt && f.Decimals == 0) r = std::to_chars(buf, buf + sizeof buf, v.I);
+        if (integer && f.Decimals == 0) r = std::to_chars(buf, buf + sizeof buf, whole);
         else r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, f.Decimals);
         if (r.ec != std::errc()) throw EDatabaseError(FieldError(c));
         // Zero has no sign: -0, and a negative number the decimals round
@@ -924,14 +1007,14 @@ void TDbfStore::FormatField(std::int64_t slot, int column, const TDbValue& v, ch
         bool b = false;
         if (v.Kind == TDbValue::vInt) b = v.I != 0;
         else if (v.Kind == TDbValue::vFloat) b = v.D != 0;
-        else b = !v.S.empty() && std::strchr("TtYy1", v.S[0]);
+        else b = !v.Text().empty() && std::strchr("TtYy1", v.Text()[0]);
         if (width > 0) to[0] = b ? 'T' : 'F';
         return;
     }
     case 'D': {
-        if (v.Kind == TDbValue::vText && Blank(v.S.data(), static_cast<int>(v.S.size()))) return;
+        if (v.Kind == TDbValue::vText && Blank(v.Text().data(), static_cast<int>(v.Text().size()))) return;
         std::string digits;
-        if (v.Kind == TDbValue::vText && DateDigits(v.S, digits) && width >= 8) {
+        if (v.Kind == TDbValue::vText && DateDigits(v.Text(), digits) && width >= 8) {
             std::memcpy(to, digits.data(), 8);
             return;
         }
@@ -942,9 +1025,10 @@ void TDbfStore::FormatField(std::int64_t slot, int column, const TDbValue& v, ch
         throw EDatabaseError(FieldError(c));  // written by WriteRecord
     default: {
         // ASCII text is the same bytes in every code page.
+        const std::string& text = v.Text();
         if (v.Kind == TDbValue::vText &&
-            std::all_of(v.S.begin(), v.S.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; })) {
-            std::memcpy(to, v.S.data(), std::min<std::size_t>(v.S.size(), static_cast<std::size_t>(width)));
+            std::all_of(text.begin(), text.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; })) {
+            std::memcpy(to, text.data(), std::min<std::size_t>(text.size(), static_cast<std::size_t>(width)));
             return;
         }
         const QByteArray bytes = EncodeFieldText(codePage_, ValueText(v), width, {fileName_, c.Name, slot + 1});
@@ -964,7 +1048,14 @@ void TDbfStore::FormatRecord(std::int64_t slot, bool insert, const std::vector<T
     for (int i = 0; i < count; ++i)
         if (!kept(i) && layout_.Fields[i].Type != 'M') FormatField(slot, i, valueOf(i), rec + layout_.Fields[i].Offset);
     // Memos last, once every other value was taken: a memo whose text did
-    // not change keeps its block.
+    // not change keeps its block. Every memo of the record is encoded, and
+    // its block number known to fit, before the first is appended: a memo
+    // refused leaves nothing behind in the memo file.
+    struct TNewMemo {
+        int Field;
+        QByteArray Bytes;
+    };
+    std::vector<TNewMemo> memos;
     for (int i = 0; i < count; ++i) {
         const TDbfField& f = layout_.Fields[i];
         if (kept(i) || f.Type != 'M') continue;
@@ -973,15 +1064,23 @@ void TDbfStore::FormatRecord(std::int64_t slot, bool insert, const std::vector<T
         if (!insert) {
             TDbValue current;
             ReadValue(slot, i, current);
-            if (QString::fromStdString(current.S) == text) continue;
+            if (QString::fromStdString(current.Text()) == text) continue;
         }
-        char* to = rec + f.Offset;
-        std::memset(to, ' ', static_cast<std::size_t>(f.Width));
+        std::memset(rec + f.Offset, ' ', static_cast<std::size_t>(f.Width));
         if (text.isEmpty()) continue;
-        const QByteArray bytes = EncodeFieldText(codePage_, text, -1, {fileName_, columns_[i].Name, slot + 1});
-        const std::string num = std::to_string(memo_.Append(bytes));
-        if (static_cast<int>(num.size()) > f.Width) throw EDatabaseError(FieldError(columns_[i]));
-        std::memcpy(to + (f.Width - static_cast<int>(num.size())), num.data(), num.size());
+        memos.push_back({i, EncodeFieldText(codePage_, text, -1, {fileName_, columns_[i].Name, slot + 1})});
+    }
+    std::uint64_t block = memo_.NextBlock();
+    for (const TNewMemo& m : memos) {
+        if (static_cast<int>(std::to_string(block).size()) > layout_.Fields[m.Field].Width)
+            throw EDatabaseError(FieldError(columns_[m.Field]));
+        block += static_cast<std::uint64_t>(memo_.BlocksOf(m.Bytes.size()));
+        if (block > 0xFFFFFFFFull) throw EDatabaseError(QStringLiteral("Arquivo de memo cheio: ") + memo_.Name());
+    }
+    for (const TNewMemo& m : memos) {
+        const TDbfField& f = layout_.Fields[m.Field];
+        const std::string num = std::to_string(memo_.Append(m.Bytes));
+        std::memcpy(rec + f.Offset + (f.Width - static_cast<int>(num.size())), num.data(), num.size());
     }
 }
 
@@ -994,6 +1093,7 @@ void TDbfStore::WriteRecord(std::int64_t slot, const std::vector<TDbValue>& valu
         rec.assign(old, static_cast<std::size_t>(layout_.RecordLength));
     }
     FormatRecord(slot, insert, values, keep, rec.data());
+    if (!insert) Journal(slot);
     if (!file_.WriteAt(RecordPos(slot), rec.data(), static_cast<std::int64_t>(rec.size())))
         throw EDatabaseError(QStringLiteral("Não foi possível gravar a tabela ") + fileName_);
     if (insert) {

@@ -72,16 +72,28 @@ std::string StoredDate(TFieldType type, const QDateTime& d) {
 }
 
 // A long text (a memo) as a QString. Records that name one memo hold the
-// same text: the last long text converted is kept, with its bytes, and
-// handed out again (QString shares it) instead of being converted anew.
-QString LongText(const std::string& bytes) {
+// same text: the last long text converted is kept, and handed out again
+// (QString shares it) instead of being converted anew; a shared text is
+// known by its address while it lives, another by its bytes.
+QString LongText(const TDbValue& v) {
     constexpr std::size_t kLong = 64 << 10;
+    const std::string& bytes = v.Text();
     if (bytes.size() < kLong) return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    static thread_local std::weak_ptr<const std::string> lastShared;
     static thread_local std::string lastBytes;
     static thread_local QString lastText;
-    if (bytes != lastBytes) {
+    if (v.Shared) {
+        if (lastShared.lock() != v.Shared) {
+            lastText = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+            lastShared = v.Shared;
+            lastBytes.clear();
+        }
+        return lastText;
+    }
+    if (bytes != lastBytes || !lastShared.expired()) {
         lastText = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
         lastBytes = bytes;
+        lastShared.reset();
     }
     return lastText;
 }
@@ -101,21 +113,21 @@ QString DbValueText(TFieldType type, const TDbValue& v) {
     case TDbValue::vText:
         if (IsDateType(type)) {
             TIsoStamp iso;
-            if (type != ftTime && ReadIsoStamp(v.S, iso)) {
+            if (type != ftTime && ReadIsoStamp(v.Text(), iso)) {
                 char buf[24];
                 const int n = type == ftDate ? std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", iso.Day, iso.Month, iso.Year)
                                              : std::snprintf(buf, sizeof buf, "%02d/%02d/%04d %02d:%02d:%02d", iso.Day,
                                                              iso.Month, iso.Year, iso.Hour, iso.Minute, iso.Second);
                 return QString::fromLatin1(buf, n);
             }
-            const QDateTime d = ParseStoredDate(v.S);
+            const QDateTime d = ParseStoredDate(v.Text());
             if (d.isValid()) {
                 if (type == ftDate) return d.date().toString(QStringLiteral("dd/MM/yyyy"));
                 if (type == ftTime) return d.time().toString(QStringLiteral("HH:mm:ss"));
                 return d.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
             }
         }
-        return LongText(v.S);
+        return LongText(v);
     case TDbValue::vBlob: return QString::fromLatin1(v.S.data(), static_cast<qsizetype>(v.S.size()));
     }
     return QString();
@@ -209,7 +221,7 @@ bool TField::AsBoolean() const {
 
 QDateTime TField::AsDateTime() const {
     const TDbValue& v = Current();
-    if (v.Kind == TDbValue::vText) return ParseStoredDate(v.S);
+    if (v.Kind == TDbValue::vText) return ParseStoredDate(v.Text());
     if (v.Kind == TDbValue::vFloat || v.Kind == TDbValue::vInt) {
         // A day number counted from 30/12/1899.
         const double days = v.Kind == TDbValue::vFloat ? v.D : static_cast<double>(v.I);
@@ -226,7 +238,7 @@ QVariant TField::AsVariant() const {
     case TDbValue::vFloat: return QVariant(v.D);
     case TDbValue::vText:
         if (IsDateType(dataType_)) return QVariant(AsDateTime());
-        return QVariant(QString::fromStdString(v.S));
+        return QVariant(LongText(v));
     case TDbValue::vBlob: return QVariant(QByteArray(v.S.data(), static_cast<qsizetype>(v.S.size())));
     }
     return QVariant();

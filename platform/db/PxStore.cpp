@@ -196,6 +196,16 @@ public:
         QFile::remove(WorkName(fileName_));
     }
 
+protected:
+    // A savepoint's mark: the working records as they were.
+    std::shared_ptr<const void> WriteMark() override {
+        return work_ ? std::make_shared<const std::vector<TRecord>>(*work_) : nullptr;
+    }
+    void BackToMark(const std::shared_ptr<const void>& mark) override {
+        if (mark) work_ = *static_cast<const std::vector<TRecord>*>(mark.get());
+        else work_.reset();
+    }
+
 private:
     const std::vector<TRecord>& View() const { return work_ ? *work_ : rows_; }
 

@@ -19,8 +19,8 @@ void BindOne(sqlite3_stmt* st, int index, const TDbValue& v) {
     case TDbValue::vNull: sqlite3_bind_null(st, index); break;
     case TDbValue::vInt: sqlite3_bind_int64(st, index, v.I); break;
     case TDbValue::vFloat: sqlite3_bind_double(st, index, v.D); break;
-    case TDbValue::vText: sqlite3_bind_text(st, index, v.S.data(), static_cast<int>(v.S.size()), SQLITE_TRANSIENT); break;
-    case TDbValue::vBlob: sqlite3_bind_blob(st, index, v.S.data(), static_cast<int>(v.S.size()), SQLITE_TRANSIENT); break;
+    case TDbValue::vText: sqlite3_bind_text64(st, index, v.Text().data(), v.Text().size(), SQLITE_TRANSIENT, SQLITE_UTF8); break;
+    case TDbValue::vBlob: sqlite3_bind_blob64(st, index, v.S.data(), v.S.size(), SQLITE_TRANSIENT); break;
     }
 }
 
@@ -36,7 +36,7 @@ TDbValue AsParamType(TFieldType type, const TDbValue& v) {
     case ftSmallint: case ftInteger: case ftWord: case ftLargeint: case ftAutoInc:
         if (v.Kind == TDbValue::vText) {
             bool ok = false;
-            const qlonglong n = QString::fromStdString(v.S).trimmed().toLongLong(&ok);
+            const qlonglong n = QString::fromStdString(v.Text()).trimmed().toLongLong(&ok);
             if (ok) out.SetInt(n);
         } else if (v.Kind == TDbValue::vFloat) {
             out.SetInt(static_cast<std::int64_t>(v.D));
@@ -46,7 +46,7 @@ TDbValue AsParamType(TFieldType type, const TDbValue& v) {
         if (v.Kind == TDbValue::vInt) out.SetFloat(static_cast<double>(v.I));
         else if (v.Kind == TDbValue::vText) {
             bool ok = false;
-            const double d = QString::fromStdString(v.S).trimmed().toDouble(&ok);
+            const double d = QString::fromStdString(v.Text()).trimmed().toDouble(&ok);
             if (ok) out.SetFloat(d);
         }
         break;
@@ -226,7 +226,12 @@ sqlite3_stmt* TQuery::PrepareStatement(bool forOpen, int& hiddenRowid, TLiveTarg
         const QString withRowid = sql.left(shape.SelectEnd) + u' ' + q + QStringLiteral(".rowid AS kz_rowid_,") +
                                   sql.mid(shape.SelectEnd);
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(s.Handle(), withRowid.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
+        try {
+            st = s.Prepare(withRowid);
+        } catch (const EDatabaseError&) {
+            // Not a form the rowid can be added to: the text as written.
+        }
+        if (st) {
             hiddenRowid = 0;
             live.Table = as > 0 ? shape.FirstTable.left(as) : shape.FirstTable;
             const int n = sqlite3_column_count(st);
@@ -237,16 +242,16 @@ sqlite3_stmt* TQuery::PrepareStatement(bool forOpen, int& hiddenRowid, TLiveTarg
             BindParams(st);
             return st;
         }
-        sqlite3_finalize(st);
     }
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(s.Handle(), sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) {
-        const QString msg = QString::fromUtf8(sqlite3_errmsg(s.Handle()));
-        sqlite3_finalize(st);
-        throw EDatabaseError(msg);
-    }
+    sqlite3_stmt* st = s.Prepare(sql);
     BindParams(st);
     return st;
+}
+
+QString TQuery::Described() const {
+    QString text = SQLText().simplified();
+    if (text.size() > 60) text = text.left(57) + QStringLiteral("...");
+    return QStringLiteral("a consulta \"") + text + u'"';
 }
 
 void TQuery::Prepare() {
@@ -278,6 +283,9 @@ bool TQuery::OpenPrepared() {
     } catch (const EEngineError&) {
         DropPrepared();
         return false;
+    } catch (const std::bad_alloc&) {
+        DropPrepared();
+        throw;
     }
     // No statement stays pending while another writes.
     sqlite3_reset(k.Statement);
@@ -317,18 +325,25 @@ void TQuery::InternalOpen() {
 }
 
 void TQuery::ExecSQL() {
-    int hidden = -1;
-    TLiveTarget live;
-    sqlite3_stmt* st = PrepareStatement(false, hidden, live);
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-    }
-    if (rc != SQLITE_DONE) {
-        const QString msg = QString::fromUtf8(sqlite3_errmsg(Sess().Handle()));
-        sqlite3_finalize(st);
-        throw EDatabaseError(msg);
-    }
-    rowsAffected_ = sqlite3_changes(Sess().Handle());
-    sqlite3_finalize(st);
+    RaisingMemoryErrors(
+        [&] {
+            int hidden = -1;
+            TLiveTarget live;
+            const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(PrepareStatement(false, hidden, live),
+                                                                           sqlite3_finalize);
+            TStatementScope scope(Sess(), st.get());
+            int rc;
+            while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+            }
+            if (rc != SQLITE_DONE) {
+                const QString msg = Sess().ErrorMessage();
+                sqlite3_reset(st.get());
+                throw EDatabaseError(msg);
+            }
+            rowsAffected_ = sqlite3_changes(Sess().Handle());
+            sqlite3_reset(st.get());
+            scope.Keep();
+        },
+        [&] { return QStringLiteral("executar ") + Described(); });
     prepared_ = true;
 }

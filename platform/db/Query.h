@@ -48,6 +48,7 @@ public:
 
 protected:
     void InternalOpen() override;
+    QString Described() const override;
 
 private:
     // The statement of the last open, kept to run again while nothing it

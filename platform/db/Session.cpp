@@ -342,10 +342,8 @@ QStringList TSession::TableNames(const QString& databaseName, const QString& pat
         if (pat == u"*.*") pat = QStringLiteral("*");
         const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pat),
                                     QRegularExpression::CaseInsensitiveOption);
-        sqlite3_stmt* st = nullptr;
-        const QString sql = QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type IN ('table','view') ORDER BY name")
-                                .arg(QuoteIdent(c.Database->SchemaName()));
-        if (sqlite3_prepare_v2(db_, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) RaiseError();
+        sqlite3_stmt* st = Prepare(QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type IN ('table','view') ORDER BY name")
+                                       .arg(QuoteIdent(c.Database->SchemaName())));
         while (sqlite3_step(st) == SQLITE_ROW) {
             const QString name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
             if (!systemTables && name.startsWith(QStringLiteral("sqlite_"), Qt::CaseInsensitive)) continue;
@@ -369,19 +367,94 @@ QStringList TSession::TableNames(const QString& databaseName, const QString& pat
     return out;
 }
 
+namespace {
+
+bool OnlySpaces(const char* from, const char* to) {
+    for (; from < to; ++from)
+        if (*from != ' ' && (*from < '\t' || *from > '\r')) return false;
+    return true;
+}
+
+}  // namespace
+
+sqlite3_stmt* TSession::Prepare(const QString& sql) {
+    const QByteArray text = SqlBytes(sql);
+    const char* at = text.constData();
+    const char* const end = at + text.size();
+    sqlite3_stmt* st = nullptr;
+    // Empty statements before the first are passed over.
+    while (!st && at < end) {
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(db_, at, static_cast<int>(end - at), &st, &tail) != SQLITE_OK) {
+            sqlite3_finalize(st);
+            RaiseError();
+        }
+        if (!tail || tail <= at) break;
+        at = tail;
+    }
+    if (!st) throw EDatabaseError(QStringLiteral("O texto SQL não tem nenhum comando."));
+    // What follows may only be spaces, comments and empty statements.
+    for (const char* rest = at; !OnlySpaces(rest, end);) {
+        sqlite3_stmt* next = nullptr;
+        const char* tail = nullptr;
+        const int rc = sqlite3_prepare_v2(db_, rest, static_cast<int>(end - rest), &next, &tail);
+        sqlite3_finalize(next);
+        if (rc != SQLITE_OK || next || !tail || tail <= rest) {
+            sqlite3_finalize(st);
+            QString shown = QString::fromUtf8(at, end - at).simplified();
+            if (shown.size() > 60) shown = shown.left(57) + QStringLiteral("...");
+            throw EDatabaseError(QStringLiteral("O texto SQL tem mais de um comando: depois do primeiro vem \"") + shown +
+                                 QStringLiteral("\". Execute um comando de cada vez."));
+        }
+        rest = tail;
+    }
+    return st;
+}
+
 void TSession::Exec(const QString& sql) {
     char* err = nullptr;
-    if (sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
-        const QString msg = QString::fromUtf8(err ? err : "erro");
+    if (sqlite3_exec(db_, SqlBytes(sql).constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         sqlite3_free(err);
-        throw EDatabaseError(msg);
+        throw EDatabaseError(ErrorMessage());
     }
 }
 
+QString TSession::ErrorMessage() const {
+    if (sqlite3_errcode(db_) == SQLITE_NOMEM) return OutOfMemoryMessage(QStringLiteral("executar o comando SQL"));
+    return QString::fromUtf8(sqlite3_errmsg(db_));
+}
+
 void TSession::RaiseError(const QString& context) const {
-    QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
+    QString msg = ErrorMessage();
     if (!context.isEmpty()) msg = context + QStringLiteral(": ") + msg;
     throw EDatabaseError(msg);
+}
+
+TStatementScope::TStatementScope(TSession& session, sqlite3_stmt* statement) : session_(session) {
+    if (session.scopes_ > 0) return;
+    if (session.InTransaction() && !(statement && sqlite3_stmt_readonly(statement))) {
+        session.Exec(QStringLiteral("SAVEPOINT kz_statement"));
+        open_ = true;
+    }
+    outer_ = true;
+    ++session.scopes_;
+}
+
+void TStatementScope::Keep() {
+    if (!open_) return;
+    open_ = false;
+    session_.Exec(QStringLiteral("RELEASE kz_statement"));
+}
+
+TStatementScope::~TStatementScope() {
+    if (open_) {
+        try {
+            session_.Exec(QStringLiteral("ROLLBACK TO kz_statement; RELEASE kz_statement"));
+        } catch (const EEngineError&) {
+            // The transaction itself was rolled back meanwhile.
+        }
+    }
+    if (outer_) --session_.scopes_;
 }
 
 bool TSession::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }

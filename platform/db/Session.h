@@ -17,6 +17,7 @@
 #include "platform/db/SqlText.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 class TStoreRegistry;
 class TSession;
 
@@ -137,7 +138,17 @@ public:
     // The SQL text of a whole statement, table references resolved.
     QString PrepareSql(const TDbContext& context, const QString& sql, TSqlShape* shape = nullptr);
 
+    // The statement of a SQL text, prepared (the caller finalizes it).
+    // SQLite is given the whole text and decides where its statement ends:
+    // a text holding a NUL character, no statement, or more than spaces
+    // and comments after its statement is refused, so that no text runs in
+    // part.
+    sqlite3_stmt* Prepare(const QString& sql);
+    // Runs statements of the layer's own (a text holding a NUL character is
+    // refused).
     void Exec(const QString& sql);
+    // SQLite's last error as the message of a database error.
+    QString ErrorMessage() const;
     // Raises EDatabaseError with SQLite's message.
     [[noreturn]] void RaiseError(const QString& context = QString()) const;
     bool InTransaction() const;
@@ -156,6 +167,26 @@ private:
     // Folders found for absolute DatabaseNames whose case differs from the
     // disk's, by name.
     QHash<QString, QString> folders_;
+    int scopes_ = 0;  // statement scopes open
+    friend class TStatementScope;
+};
+
+// Inside a transaction, a statement (or an operation of several) that
+// fails leaves nothing of its writes, as it does outside one: it runs
+// inside a savepoint, rolled back to unless Keep is called. A scope inside
+// another does nothing, and so does the scope of a statement that writes
+// nothing (transaction statements among them).
+class TStatementScope {
+public:
+    explicit TStatementScope(TSession& session, sqlite3_stmt* statement = nullptr);
+    ~TStatementScope();
+    TStatementScope(const TStatementScope&) = delete;
+    TStatementScope& operator=(const TStatementScope&) = delete;
+    void Keep();
+
+private:
+    TSession& session_;
+    bool outer_ = false, open_ = false;
 };
 
 // The default session.

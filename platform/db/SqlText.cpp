@@ -16,13 +16,15 @@ struct TToken {
 bool IdentStart(QChar c) { return c.isLetter() || c == u'_' || c.unicode() >= 0x80; }
 bool IdentPart(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$' || c.unicode() >= 0x80; }
 
-// Scans a double-quoted identifier at i; returns the end (past the quote).
+// Scans a quoted identifier ("name", `name` or [name]) at i; returns the
+// end (past the closing mark). A doubled quote or backtick stands for
+// itself.
 int ScanQuoted(const QString& s, int i, QChar close) {
     const int n = s.size();
     ++i;
     while (i < n) {
         if (s[i] == close) {
-            if (close == u'"' && i + 1 < n && s[i + 1] == u'"') { i += 2; continue; }
+            if (close != u']' && i + 1 < n && s[i + 1] == close) { i += 2; continue; }
             return i + 1;
         }
         ++i;
@@ -58,8 +60,8 @@ std::vector<TToken> Tokenize(const QString& s) {
                 ++i;
             }
             out.push_back({tkString, start, i});
-        } else if (c == u'"') {
-            i = ScanQuoted(s, i, u'"');
+        } else if (c == u'"' || c == u'`') {
+            i = ScanQuoted(s, i, c);
             out.push_back({tkQuoted, start, i});
         } else if (c == u'[') {
             i = ScanQuoted(s, i, u']');
@@ -94,6 +96,7 @@ std::vector<TToken> Tokenize(const QString& s) {
 
 QString Unquote(const QString& t) {
     if (t.size() >= 2 && t.front() == u'"') return t.mid(1, t.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    if (t.size() >= 2 && t.front() == u'`') return t.mid(1, t.size() - 2).replace(QStringLiteral("``"), QStringLiteral("`"));
     if (t.size() >= 2 && t.front() == u'[') return t.mid(1, t.size() - 2);
     return t;
 }
@@ -118,6 +121,14 @@ bool EndsFromList(const QString& upper) {
 }
 
 }  // namespace
+
+QByteArray SqlBytes(const QString& sql) {
+    const qsizetype nul = sql.indexOf(QChar(u'\0'));
+    if (nul >= 0)
+        throw EDatabaseError(QStringLiteral("O texto SQL contém um caractere nulo (na posição %1); nada foi executado.")
+                                 .arg(nul + 1));
+    return sql.toUtf8();
+}
 
 QString QuoteIdent(const QString& name) {
     QString t = name;
@@ -318,25 +329,6 @@ void QualifyByCorrelation(const TStatementText& st, const TCorrelations& correla
     }
 }
 
-// SQLite prepares the first statement of a text and leaves the rest
-// unrun: a text that goes on after ";" is refused rather than run in part.
-void RefuseSecondStatement(const TStatementText& st) {
-    bool statement = false;
-    for (int si = 0; si < st.Count(); ++si) {
-        if (!st.IsPunct(si, u';')) {
-            statement = true;
-            continue;
-        }
-        int next = si + 1;
-        while (st.IsPunct(next, u';')) ++next;
-        if (!statement || next >= st.Count()) continue;
-        QString rest = st.Sql.mid(st.Tok(next).Start).simplified();
-        if (rest.size() > 60) rest = rest.left(57) + QStringLiteral("...");
-        throw EDatabaseError(QStringLiteral("O texto SQL tem mais de um comando: depois de \";\" vem \"") + rest +
-                             QStringLiteral("\". Execute um comando de cada vez."));
-    }
-}
-
 // The statement with its replacements; notes where the first SELECT ends.
 QString Assemble(const TStatementText& st, const TReplacements& rep, TSqlShape& sh) {
     QString out;
@@ -354,7 +346,6 @@ QString Assemble(const TStatementText& st, const TReplacements& rep, TSqlShape& 
 QString RewriteTableRefs(const QString& sql, const std::function<QString(const TTableRef&)>& resolve,
                          TSqlShape* shape) {
     const TStatementText st(sql);
-    RefuseSecondStatement(st);
     TSqlShape local;
     TSqlShape& sh = shape ? *shape : local;
     sh = TSqlShape();

@@ -32,10 +32,14 @@ struct TSqlShape {
 QStringList SqlParamNames(const QString& sql);
 
 // The SQL with its table references replaced by resolve(ref); a resolver
-// raises to reject a reference. A text holding a second statement after
-// ";" raises EDatabaseError.
+// raises to reject a reference. Where the statement ends is SQLite's to
+// say (TSession::Prepare).
 QString RewriteTableRefs(const QString& sql, const std::function<QString(const TTableRef&)>& resolve,
                          TSqlShape* shape = nullptr);
 
 // Text in double quotes, inner quotes doubled.
 QString QuoteIdent(const QString& name);
+
+// The UTF-8 bytes of SQL text, given whole to SQLite: a NUL character,
+// which would end the text there, is refused (EDatabaseError).
+QByteArray SqlBytes(const QString& sql);

@@ -67,14 +67,7 @@ void TTable::InternalOpen() {
         SetReadOnlyDataSet(readOnly_);
         return;
     }
-    sqlite3* db = Sess().Handle();
-    sqlite3_stmt* st = nullptr;
-    const QString sql = QStringLiteral("SELECT rowid AS kz_rowid_, * FROM ") + table;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) {
-        const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_finalize(st);
-        throw EDatabaseError(msg);
-    }
+    sqlite3_stmt* st = Sess().Prepare(QStringLiteral("SELECT rowid AS kz_rowid_, * FROM ") + table);
     TLiveTarget live;
     live.Table = table;
     const int n = sqlite3_column_count(st);
@@ -93,14 +86,7 @@ void TTable::InternalOpen() {
 void TTable::UpdateFieldDefs() {
     if (Active()) return;
     const QString table = SqlName();
-    sqlite3* db = Sess().Handle();
-    sqlite3_stmt* st = nullptr;
-    const QString sql = QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" LIMIT 0");
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) {
-        const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_finalize(st);
-        throw EDatabaseError(msg);
-    }
+    sqlite3_stmt* st = Sess().Prepare(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" LIMIT 0"));
     FieldDefs().Clear();
     for (int c = 0; c < sqlite3_column_count(st); ++c) {
         if (IsNoFieldsColumn(st, c)) continue;
@@ -115,10 +101,8 @@ void TTable::UpdateFieldDefs() {
 bool TTable::Exists() {
     const TDbContext ctx = Sess().ContextOf(DatabaseName());
     if (ctx.Database && ctx.Database->IsSQLBased()) {
-        sqlite3_stmt* st = nullptr;
-        const QString sql = QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type='table' AND name=? COLLATE NOCASE")
-                                .arg(QuoteIdent(ctx.Database->SchemaName()));
-        if (sqlite3_prepare_v2(Sess().Handle(), sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) Sess().RaiseError();
+        sqlite3_stmt* st = Sess().Prepare(QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type='table' AND name=? COLLATE NOCASE")
+                                              .arg(QuoteIdent(ctx.Database->SchemaName())));
         const QByteArray n = tableName_.trimmed().toUtf8();
         sqlite3_bind_text(st, 1, n.constData(), n.size(), SQLITE_TRANSIENT);
         const bool found = sqlite3_step(st) == SQLITE_ROW;
@@ -199,6 +183,10 @@ void TTable::EmptyTable() {
     const bool wasActive = Active();
     Close();
     const QString table = SqlName();
-    Sess().Exec(QStringLiteral("DELETE FROM ") + table);
+    {
+        TStatementScope scope(Sess());
+        Sess().Exec(QStringLiteral("DELETE FROM ") + table);
+        scope.Keep();
+    }
     if (wasActive) Open();
 }

@@ -35,6 +35,7 @@ public:
 
 protected:
     void InternalOpen() override;
+    QString Described() const override { return QStringLiteral("a tabela ") + tableName_; }
 
 private:
     TTableType EffectiveType(const QString& file) const;

@@ -88,8 +88,8 @@ bool TValueIndex::Add(std::int64_t slot, const TDbValue& v) {
     case TDbValue::vInt: numbers_.emplace_back(static_cast<double>(v.I), slot); return true;
     case TDbValue::vFloat: numbers_.emplace_back(v.D, slot); return true;
     case TDbValue::vText:
-        text_[v.S].push_back(slot);
-        switch (ReadsAsNumber(v.S.data(), v.S.size(), d)) {
+        text_[v.Text()].push_back(slot);
+        switch (ReadsAsNumber(v.Text().data(), v.Text().size(), d)) {
         case nrNumber: numbers_.emplace_back(d, slot); break;
         case nrOutOfRange: outOfRange_.push_back(slot); break;
         default: break;
@@ -99,10 +99,45 @@ bool TValueIndex::Add(std::int64_t slot, const TDbValue& v) {
     }
 }
 
+namespace {
+
+std::size_t WholeHash(std::int64_t v, std::size_t mask) {
+    std::uint64_t x = static_cast<std::uint64_t>(v) * 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(x ^ (x >> 29)) & mask;
+}
+
+// Integers a double holds exactly, and keys whose hair (below) is under one.
+constexpr double kWholeLimit = 1e12;
+
+}  // namespace
+
 void TValueIndex::Finish() {
     std::sort(numbers_.begin(), numbers_.end());
     sample_.clear();
     for (std::size_t i = 0; i < numbers_.size(); i += kSampleStep) sample_.push_back(numbers_[i].first);
+    whole_.clear();
+    const bool integers = !numbers_.empty() && numbers_.size() < kNoEntry &&
+                          std::all_of(numbers_.begin(), numbers_.end(), [](const auto& e) {
+                              return std::trunc(e.first) == e.first && std::abs(e.first) < kWholeLimit;
+                          });
+    if (!integers) return;
+    std::size_t size = 1;
+    while (size < 2 * numbers_.size()) size <<= 1;
+    whole_.assign(size, {0, kNoEntry});
+    for (std::size_t i = 0; i < numbers_.size(); ++i) {
+        if (i > 0 && numbers_[i].first == numbers_[i - 1].first) continue;
+        const auto v = static_cast<std::int64_t>(numbers_[i].first);
+        std::size_t h = WholeHash(v, size - 1);
+        while (whole_[h].second != kNoEntry) h = (h + 1) & (size - 1);
+        whole_[h] = {v, static_cast<std::uint32_t>(i)};
+    }
+}
+
+std::uint32_t TValueIndex::WholeEntry(std::int64_t v) const {
+    const std::size_t mask = whole_.size() - 1;
+    for (std::size_t h = WholeHash(v, mask);; h = (h + 1) & mask) {
+        if (whole_[h].second == kNoEntry || whole_[h].first == v) return whole_[h].second;
+    }
 }
 
 // The first entry whose number is not below x: the samples, which fit in
@@ -126,12 +161,53 @@ void TValueIndex::Find(const TEqualKey& key, std::vector<std::int64_t>& found) c
     if (key.HasNumber && std::isfinite(key.Number)) {
         // Two texts of one number may read a rounding apart.
         const double hair = std::abs(key.Number) * 1e-12;
-        auto it = numbers_.begin() + static_cast<std::ptrdiff_t>(LowerNumber(key.Number - hair));
-        for (; it != numbers_.end() && it->first <= key.Number + hair; ++it) found.push_back(it->second);
+        if (!whole_.empty() && std::trunc(key.Number) == key.Number && std::abs(key.Number) < kWholeLimit) {
+            // Only integers are held, and the hair is under one: the key's
+            // own number is the one it finds.
+            std::uint32_t i = WholeEntry(static_cast<std::int64_t>(key.Number));
+            for (; i < numbers_.size() && numbers_[i].first == key.Number; ++i) found.push_back(numbers_[i].second);
+        } else {
+            auto it = numbers_.begin() + static_cast<std::ptrdiff_t>(LowerNumber(key.Number - hair));
+            for (; it != numbers_.end() && it->first <= key.Number + hair; ++it) found.push_back(it->second);
+        }
         found.insert(found.end(), outOfRange_.begin(), outOfRange_.end());
     }
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
+}
+
+void TTableStore::Savepoint(int level) {
+    for (const TMark& m : marks_)
+        if (m.Level == level) return;
+    std::erase_if(marks_, [level](const TMark& m) { return m.Level > level; });
+    marks_.push_back({level, false, nullptr});
+}
+
+void TTableStore::BeforeWrite() {
+    std::shared_ptr<const void> now;
+    bool taken = false;
+    for (TMark& m : marks_) {
+        if (m.Taken) continue;
+        if (!taken) now = WriteMark();
+        taken = true;
+        m.Taken = true;
+        m.State = now;
+    }
+}
+
+void TTableStore::RollbackTo(int level) {
+    // The last savepoint at or below the level; none when the store first
+    // took part in the transaction after it, with nothing written before.
+    const TMark* at = nullptr;
+    for (const TMark& m : marks_)
+        if (m.Level <= level) at = &m;
+    // A mark not taken: nothing was written since.
+    if (!at || at->Taken) BackToMark(at ? at->State : nullptr);
+    std::erase_if(marks_, [level](const TMark& m) { return m.Level > level; });
+}
+
+void TTableStore::Release(int level) {
+    std::erase_if(marks_, [level](const TMark& m) { return m.Level >= level; });
 }
 
 namespace {

@@ -8,6 +8,7 @@
 // away, so a write that fails leaves the file as it was.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -18,17 +19,34 @@
 #include "core/Codes.h"
 
 // One value crossing between a store, SQLite and a dataset. Text is UTF-8.
+//
+// A long text that many values hold alike (a memo that many records name)
+// is shared instead of copied: Shared holds it and S stays empty. Text()
+// reads the text either way; the setters drop a shared text.
 struct TDbValue {
     enum TKind : std::uint8_t { vNull, vInt, vFloat, vText, vBlob };
     TKind Kind = vNull;
     std::int64_t I = 0;
     double D = 0;
     std::string S;
+    std::shared_ptr<const std::string> Shared;
 
-    void SetNull() { Kind = vNull; S.clear(); }
-    void SetInt(std::int64_t v) { Kind = vInt; I = v; }
-    void SetFloat(double v) { Kind = vFloat; D = v; }
-    void SetText(std::string v) { Kind = vText; S = std::move(v); }
+    const std::string& Text() const { return Shared ? *Shared : S; }
+    void SetNull() { Kind = vNull; S.clear(); Shared.reset(); }
+    void SetInt(std::int64_t v) { Kind = vInt; I = v; Shared.reset(); }
+    void SetFloat(double v) { Kind = vFloat; D = v; Shared.reset(); }
+    void SetText(std::string v) { Kind = vText; S = std::move(v); Shared.reset(); }
+    void SetShared(std::shared_ptr<const std::string> text) {
+        Kind = vText;
+        S.clear();
+        Shared = std::move(text);
+    }
+    // The text copied into S (for code that reads S only).
+    void Unshare() {
+        if (!Shared) return;
+        S = *Shared;
+        Shared.reset();
+    }
     bool IsNull() const { return Kind == vNull; }
     friend bool operator==(const TDbValue& a, const TDbValue& b) {
         if (a.Kind != b.Kind) return false;
@@ -36,7 +54,7 @@ struct TDbValue {
         case vNull: return true;
         case vInt: return a.I == b.I;
         case vFloat: return a.D == b.D;
-        default: return a.S == b.S;
+        default: return a.Text() == b.Text();
         }
     }
 };
@@ -85,12 +103,18 @@ public:
 
 private:
     static constexpr std::size_t kSampleStep = 8;
+    static constexpr std::uint32_t kNoEntry = 0xFFFFFFFFu;
     std::size_t LowerNumber(double x) const;
+    // The first entry of numbers_ holding the integer, or kNoEntry.
+    std::uint32_t WholeEntry(std::int64_t v) const;
 
     std::unordered_map<std::string, std::vector<std::int64_t>> text_;
     std::vector<std::pair<double, std::int64_t>> numbers_;  // sorted by Finish
     std::vector<double> sample_;                             // every kSampleStep-th number
     std::vector<std::int64_t> outOfRange_;                  // found by any number
+    // When every number is an integer (a column of keys): the first entry
+    // of each, by value, in a table of open addressing; else empty.
+    std::vector<std::pair<std::int64_t, std::uint32_t>> whole_;
 };
 
 // What tells that a table file changed on disk: another file put in its
@@ -160,7 +184,38 @@ public:
     virtual void Commit() = 0;
     virtual void Rollback() = 0;
 
+    // Savepoints of the session's transaction, numbered from 0 (the
+    // outermost): RollbackTo(n) brings the store's writes back to what
+    // they were at Savepoint(n), which stays; Release(n) forgets the
+    // savepoints from n on. A write inside a transaction calls BeforeWrite
+    // first. The tables of one file share their store and each passes the
+    // calls on: a repeated call changes nothing. RollbackTo may raise.
+    void Savepoint(int level);
+    void RollbackTo(int level);
+    void Release(int level);
+    void BeforeWrite();
+    // At the transaction's end.
+    void ForgetSavepoints() { marks_.clear(); }
+
 protected:
+    // What the store keeps of its writes now, to come back to (null while
+    // nothing is written); BackToMark comes back to one (null: to nothing
+    // written).
+    virtual std::shared_ptr<const void> WriteMark() = 0;
+    virtual void BackToMark(const std::shared_ptr<const void>& mark) = 0;
+    // Whether what is written from now on may have to be undone.
+    bool HasSavepoints() const { return !marks_.empty(); }
+
     QString fileName_;
     std::vector<TStoreColumn> columns_;
+
+private:
+    // A savepoint's mark is taken at the first write after it: the
+    // savepoints of statements that write nothing here cost nothing.
+    struct TMark {
+        int Level = 0;
+        bool Taken = false;
+        std::shared_ptr<const void> State;
+    };
+    std::vector<TMark> marks_;  // ascending levels
 };

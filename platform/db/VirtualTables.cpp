@@ -1,7 +1,11 @@
 #include "platform/db/VirtualTables.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
 
 #include <QFileInfo>
 
@@ -16,6 +20,7 @@ namespace {
 
 struct TVtab : sqlite3_vtab {
     std::shared_ptr<TTableStore> Store;
+    std::vector<TStoreColumn> Declared;  // the fields SQLite was told of
 };
 
 struct TCursor : sqlite3_vtab_cursor {
@@ -47,6 +52,29 @@ int Fail(sqlite3_vtab* v, const QString& message) {
     return SQLITE_ERROR;
 }
 
+// A file put in the table's place with other fields: a statement made for
+// the fields that were is not run (one prepared anew declares the table
+// again).
+bool FieldsAsDeclared(sqlite3_vtab* v) { return SameFields(StoreOf(v).Columns(), static_cast<TVtab*>(v)->Declared); }
+int FieldsChanged(sqlite3_vtab* v) {
+    return Fail(v, QStringLiteral("Os campos da tabela ") + StoreOf(v).FileName() +
+                       QStringLiteral(" mudaram depois que o comando foi preparado; execute-o de novo."));
+}
+
+// Runs a callback's work: what it raises becomes SQLite's error text (no
+// exception crosses SQLite's frames), an allocation that failed a
+// database error naming the table.
+template <class F>
+int Guarded(sqlite3_vtab* v, const char* doing, F&& work) {
+    try {
+        return work();
+    } catch (const EEngineError& e) {
+        return Fail(v, e.Message());
+    } catch (const std::bad_alloc&) {
+        return Fail(v, OutOfMemoryMessage(QLatin1String(doing) + StoreOf(v).FileName()));
+    }
+}
+
 int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** err) {
     auto* reg = static_cast<TStoreRegistry*>(aux);
     if (argc < 4) {
@@ -75,11 +103,15 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
             return rc;
         }
         auto* v = new TVtab();
+        v->Declared = store->Columns();
         v->Store = std::move(store);
         *out = v;
         return SQLITE_OK;
     } catch (const EEngineError& e) {
         *err = sqlite3_mprintf("%s", e.Message().toUtf8().constData());
+        return SQLITE_ERROR;
+    } catch (const std::bad_alloc&) {
+        *err = sqlite3_mprintf("%s", OutOfMemoryMessage(QStringLiteral("abrir a tabela ") + file).toUtf8().constData());
         return SQLITE_ERROR;
     }
 }
@@ -89,7 +121,26 @@ int Disconnect(sqlite3_vtab* v) {
     return SQLITE_OK;
 }
 
+// An ORDER BY of the table's own columns (or its rowid), each compared as
+// SQLite compares them without a collating sequence of their own: the
+// records are handed out in that order (Filter sorts them), and SQLite
+// sorts nothing. Its sorter would hold a copy of every column of every
+// record, a memo that many records name among them. The order goes to
+// Filter as "column,a|d;..." in idxStr.
+void TakeOrder(sqlite3_index_info* info) {
+    if (info->nOrderBy <= 0) return;
+    std::string order;
+    for (int i = 0; i < info->nOrderBy; ++i) {
+        const auto& o = info->aOrderBy[i];
+        order += std::to_string(o.iColumn) + (o.desc ? ",d;" : ",a;");
+    }
+    info->idxStr = sqlite3_mprintf("%s", order.c_str());
+    info->needToFreeIdxStr = 1;
+    info->orderByConsumed = 1;
+}
+
 int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
+    TakeOrder(info);
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto& c = info->aConstraint[i];
         if (c.usable && c.iColumn == -1 && c.op == SQLITE_INDEX_CONSTRAINT_EQ) {
@@ -168,26 +219,108 @@ bool EqualKeyOf(sqlite3_value* value, TEqualKey& key, bool& none) {
     }
 }
 
-int Filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_value** argv) {
+// SQLite's order of values without a collating sequence: NULL, numbers
+// (integers and reals by value), texts and blobs by their bytes.
+int Rank(const TDbValue& v) {
+    switch (v.Kind) {
+    case TDbValue::vNull: return 0;
+    case TDbValue::vInt: return 1;
+    case TDbValue::vFloat: return std::isnan(v.D) ? 0 : 1;  // SQLite takes a NaN as NULL
+    case TDbValue::vText: return 2;
+    default: return 3;
+    }
+}
+
+int IntRealCompare(std::int64_t i, double r) {
+    if (r < -9223372036854775808.0) return 1;
+    if (r >= 9223372036854775808.0) return -1;
+    const auto y = static_cast<std::int64_t>(r);
+    if (i != y) return i < y ? -1 : 1;
+    const auto s = static_cast<double>(i);
+    return s < r ? -1 : s > r ? 1 : 0;
+}
+
+int SqlCompare(const TDbValue& a, const TDbValue& b) {
+    const int ra = Rank(a), rb = Rank(b);
+    if (ra != rb) return ra < rb ? -1 : 1;
+    if (ra == 0) return 0;
+    if (ra == 1) {
+        if (a.Kind == TDbValue::vInt && b.Kind == TDbValue::vInt) return a.I < b.I ? -1 : a.I > b.I ? 1 : 0;
+        if (a.Kind == TDbValue::vFloat && b.Kind == TDbValue::vFloat) return a.D < b.D ? -1 : a.D > b.D ? 1 : 0;
+        return a.Kind == TDbValue::vInt ? IntRealCompare(a.I, b.D) : -IntRealCompare(b.I, a.D);
+    }
+    const std::string& x = a.Text();
+    const std::string& y = b.Text();
+    const int c = std::memcmp(x.data(), y.data(), std::min(x.size(), y.size()));
+    if (c != 0) return c < 0 ? -1 : 1;
+    return x.size() < y.size() ? -1 : x.size() > y.size() ? 1 : 0;
+}
+
+// The cursor's records in the order idxStr gives (TakeOrder); ties keep
+// the order of the slots.
+void SortRecords(TCursor& cur, TTableStore& store, const char* order) {
+    std::vector<std::pair<int, bool>> terms;  // column (-1: rowid), descending
+    for (const char* p = order; *p;) {
+        char* end = nullptr;
+        const long column = std::strtol(p, &end, 10);
+        if (end == p || end[0] != ',' || !end[1]) return;
+        terms.emplace_back(static_cast<int>(column), end[1] == 'd');
+        p = end + 2;
+        if (*p == ';') ++p;
+    }
+    const std::size_t n = cur.List.size(), k = terms.size();
+    std::vector<TDbValue> keys(n * k);
+    for (std::size_t r = 0; r < n; ++r)
+        for (std::size_t t = 0; t < k; ++t) {
+            if (terms[t].first < 0) keys[r * k + t].SetInt(cur.List[r]);
+            else store.ReadValue(cur.List[r], terms[t].first, keys[r * k + t]);
+        }
+    std::vector<std::size_t> at(n);
+    for (std::size_t r = 0; r < n; ++r) at[r] = r;
+    std::stable_sort(at.begin(), at.end(), [&](std::size_t x, std::size_t y) {
+        for (std::size_t t = 0; t < k; ++t) {
+            const int c = SqlCompare(keys[x * k + t], keys[y * k + t]);
+            if (c != 0) return terms[t].second ? c > 0 : c < 0;
+        }
+        return false;
+    });
+    std::vector<std::int64_t> sorted(n);
+    for (std::size_t r = 0; r < n; ++r) sorted[r] = cur.List[at[r]];
+    cur.List = std::move(sorted);
+}
+
+int Filter(sqlite3_vtab_cursor* c, int idxNum, const char* idxStr, int argc, sqlite3_value** argv) {
     auto* cur = static_cast<TCursor*>(c);
     TTableStore& store = StoreOf(c->pVtab);
-    try {
+    return Guarded(c->pVtab, "ler a tabela ", [&] {
         store.Refresh();
+        if (!FieldsAsDeclared(c->pVtab)) return FieldsChanged(c->pVtab);
         const std::int64_t slotCount = store.SlotCount();
         cur->UseList = false;
         cur->List.clear();
         cur->At = 0;
+        const bool ordered = idxStr && *idxStr && idxNum != kPlanRowid;
         if (idxNum == kPlanId && argc == 1) {
             TEqualKey key;
             bool none = false;
             if (EqualKeyOf(argv[0], key, none) &&
                 (none || store.FindEqual(IdColumn(store), key, cur->List))) {
                 if (none) cur->List.clear();
+                if (ordered) SortRecords(*cur, store, idxStr);
                 cur->UseList = true;
                 cur->Slot = cur->List.empty() ? 0 : cur->List[0];
                 cur->End = slotCount;
                 return SQLITE_OK;
             }
+        }
+        if (ordered) {
+            for (std::int64_t slot = 0; slot < slotCount; ++slot)
+                if (!store.IsDeleted(slot)) cur->List.push_back(slot);
+            SortRecords(*cur, store, idxStr);
+            cur->UseList = true;
+            cur->Slot = cur->List.empty() ? 0 : cur->List[0];
+            cur->End = slotCount;
+            return SQLITE_OK;
         }
         if (idxNum == kPlanRowid && argc == 1) {
             const std::int64_t id = sqlite3_value_int64(argv[0]);
@@ -202,9 +335,7 @@ int Filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_va
         cur->End = slotCount;
         SkipDeleted(cur, store);
         return SQLITE_OK;
-    } catch (const EEngineError& e) {
-        return Fail(c->pVtab, e.Message());
-    }
+    });
 }
 
 int Next(sqlite3_vtab_cursor* c) {
@@ -234,19 +365,30 @@ int Column(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int i) {
     }
     // A column an UPDATE leaves alone is not read: the store keeps its bytes.
     if (store.KeepsColumns() && sqlite3_vtab_nochange(ctx)) return SQLITE_OK;
+    QString error;
     try {
+        cur->Value.Shared.reset();
         store.ReadValue(cur->Slot, i, cur->Value);
     } catch (const EEngineError& e) {
-        sqlite3_result_error(ctx, e.Message().toUtf8().constData(), -1);
+        error = e.Message();
+    } catch (const std::bad_alloc&) {
+        error = OutOfMemoryMessage(QStringLiteral("ler o campo %1 do registro %2 de ")
+                                       .arg(store.Columns()[static_cast<std::size_t>(i)].Name)
+                                       .arg(cur->Slot + 1) +
+                                   store.FileName());
+    }
+    if (!error.isEmpty()) {
+        sqlite3_result_error(ctx, error.toUtf8().constData(), -1);
         return SQLITE_ERROR;
     }
     const TDbValue& v = cur->Value;
+    const std::string& bytes = v.Text();
     switch (v.Kind) {
     case TDbValue::vNull: sqlite3_result_null(ctx); break;
     case TDbValue::vInt: sqlite3_result_int64(ctx, v.I); break;
     case TDbValue::vFloat: sqlite3_result_double(ctx, v.D); break;
-    case TDbValue::vText: sqlite3_result_text(ctx, v.S.data(), static_cast<int>(v.S.size()), SQLITE_TRANSIENT); break;
-    case TDbValue::vBlob: sqlite3_result_blob(ctx, v.S.data(), static_cast<int>(v.S.size()), SQLITE_TRANSIENT); break;
+    case TDbValue::vText: sqlite3_result_text64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT, SQLITE_UTF8); break;
+    case TDbValue::vBlob: sqlite3_result_blob64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT); break;
     }
     return SQLITE_OK;
 }
@@ -278,7 +420,9 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
     TTableStore& store = StoreOf(v);
     const QString reason = store.ReadOnlyReason();
     if (!reason.isEmpty()) return Fail(v, reason);
-    try {
+    if (!FieldsAsDeclared(v)) return FieldsChanged(v);
+    return Guarded(v, "gravar a tabela ", [&] {
+        store.BeforeWrite();
         if (argc == 1) {
             store.Delete(sqlite3_value_int64(argv[0]));
             return SQLITE_OK;
@@ -302,35 +446,52 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
         if (store.KeepsColumns()) store.UpdateKeeping(sqlite3_value_int64(argv[0]), values, keep);
         else store.Update(sqlite3_value_int64(argv[0]), values);
         return SQLITE_OK;
-    } catch (const EEngineError& e) {
-        return Fail(v, e.Message());
-    }
+    });
 }
 
 int Begin(sqlite3_vtab*) { return SQLITE_OK; }
 int Sync(sqlite3_vtab* v) {
-    try {
+    return Guarded(v, "gravar a tabela ", [&] {
         StoreOf(v).Sync();
         return SQLITE_OK;
-    } catch (const EEngineError& e) {
-        return Fail(v, e.Message());
-    }
+    });
 }
 int Commit(sqlite3_vtab* v) {
+    StoreOf(v).ForgetSavepoints();
     try {
         StoreOf(v).Commit();
-    } catch (const EEngineError&) {
+    } catch (const std::exception&) {
     }
     return SQLITE_OK;
 }
 int Rollback(sqlite3_vtab* v) {
-    StoreOf(v).Rollback();
+    StoreOf(v).ForgetSavepoints();
+    try {
+        StoreOf(v).Rollback();
+    } catch (const std::exception&) {
+    }
     return SQLITE_OK;
+}
+// A statement that fails inside a transaction leaves nothing of its
+// writes: the session runs it inside a savepoint and rolls back to it.
+int SavepointAt(sqlite3_vtab* v, int level) {
+    StoreOf(v).Savepoint(level);
+    return SQLITE_OK;
+}
+int ReleaseAt(sqlite3_vtab* v, int level) {
+    StoreOf(v).Release(level);
+    return SQLITE_OK;
+}
+int RollbackToAt(sqlite3_vtab* v, int level) {
+    return Guarded(v, "desfazer a gravação da tabela ", [&] {
+        StoreOf(v).RollbackTo(level);
+        return SQLITE_OK;
+    });
 }
 
 sqlite3_module MakeModule() {
     sqlite3_module m{};
-    m.iVersion = 1;
+    m.iVersion = 2;
     m.xCreate = Connect;
     m.xConnect = Connect;
     m.xBestIndex = BestIndex;
@@ -348,6 +509,9 @@ sqlite3_module MakeModule() {
     m.xSync = Sync;
     m.xCommit = Commit;
     m.xRollback = Rollback;
+    m.xSavepoint = SavepointAt;
+    m.xRelease = ReleaseAt;
+    m.xRollbackTo = RollbackToAt;
     return m;
 }
 
@@ -355,7 +519,7 @@ const sqlite3_module kModule = MakeModule();
 
 void Exec(sqlite3* db, const QString& sql) {
     char* err = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+    if (sqlite3_exec(db, SqlBytes(sql).constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         const QString msg = QString::fromUtf8(err ? err : "erro");
         sqlite3_free(err);
         throw EDatabaseError(msg);
@@ -363,6 +527,12 @@ void Exec(sqlite3* db, const QString& sql) {
 }
 
 }  // namespace
+
+bool SameFields(const std::vector<TStoreColumn>& a, const std::vector<TStoreColumn>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TStoreColumn& x, const TStoreColumn& y) {
+        return x.Name == y.Name && x.Type == y.Type && x.Size == y.Size;
+    });
+}
 
 bool IsNoFieldsColumn(sqlite3_stmt* st, int column) {
     const char* origin = sqlite3_column_origin_name(st, column);
@@ -418,7 +588,7 @@ QString FoldName(const QString& name) {
 
 }  // namespace
 
-std::map<QString, QString>::iterator TStoreRegistry::FindName(const QString& sqlName) {
+std::map<QString, TStoreRegistry::TRegistration>::iterator TStoreRegistry::FindName(const QString& sqlName) {
     auto it = names_.find(sqlName);
     if (it != names_.end()) return it;
     const QString folded = FoldName(sqlName);
@@ -430,7 +600,7 @@ std::map<QString, QString>::iterator TStoreRegistry::FindName(const QString& sql
 std::shared_ptr<TTableStore> TStoreRegistry::RegisteredStore(const QString& sqlName) {
     auto it = FindName(sqlName);
     if (it == names_.end()) return nullptr;
-    return StoreFor(it->second);
+    return StoreFor(it->second.File);
 }
 
 void TStoreRegistry::Register(const QString& sqlName, const QString& fileName) {
@@ -447,7 +617,12 @@ void TStoreRegistry::Register(const QString& sqlName, const QString& fileName) {
         sqlite3_finalize(st);
     }
     auto it = FindName(sqlName);
-    if (exists && it != names_.end() && it->second == key) return;
+    // A file put in the table's place with other fields is declared anew.
+    if (exists && it != names_.end() && it->second.File == key) {
+        const std::shared_ptr<TTableStore> store = StoreFor(key);
+        store->Refresh();
+        if (SameFields(store->Columns(), it->second.Declared)) return;
+    }
     ++generation_;
     if (exists) Exec(db_, QStringLiteral("DROP TABLE temp.") + QuoteIdent(sqlName));
     if (it != names_.end()) names_.erase(it);
@@ -456,14 +631,14 @@ void TStoreRegistry::Register(const QString& sqlName, const QString& fileName) {
     const char* module = FileTableKind(key) == TFileTableKind::ftkParadox ? "kzpx" : "kzdbf";
     Exec(db_, QStringLiteral("CREATE VIRTUAL TABLE temp.") + QuoteIdent(sqlName) + QStringLiteral(" USING ") +
                   QString::fromLatin1(module) + QStringLiteral("('") + file + QStringLiteral("')"));
-    names_[sqlName] = key;
+    names_[sqlName] = {key, StoreFor(key)->Columns()};
 }
 
 void TStoreRegistry::Forget(const QString& fileName) {
     ++generation_;
     const QString key = CanonicalFile(fileName);
     for (auto it = names_.begin(); it != names_.end();) {
-        if (it->second == key) {
+        if (it->second.File == key) {
             try {
                 Exec(db_, QStringLiteral("DROP TABLE temp.") + QuoteIdent(it->first));
             } catch (const EDatabaseError&) {

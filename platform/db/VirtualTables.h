@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include <QString>
 
@@ -15,6 +16,9 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 enum class TFileTableKind { ftkNone, ftkDBase, ftkParadox };
+
+// Whether two tables declare the same fields (names, types and sizes).
+bool SameFields(const std::vector<TStoreColumn>& a, const std::vector<TStoreColumn>& b);
 
 // The one column of a table file without fields: its records are there
 // to count and select, but it is no field of theirs.
@@ -45,10 +49,16 @@ public:
 
 private:
     sqlite3* db_;
+    // A table file under a name, with the fields its virtual table was
+    // declared with.
+    struct TRegistration {
+        QString File;  // canonical
+        std::vector<TStoreColumn> Declared;
+    };
     // The registration whose name SQLite takes for sqlName (same name
     // but for ASCII letter case), or end.
-    std::map<QString, QString>::iterator FindName(const QString& sqlName);
-    std::map<QString, QString> names_;  // sql name -> canonical file
+    std::map<QString, TRegistration>::iterator FindName(const QString& sqlName);
+    std::map<QString, TRegistration> names_;  // by sql name
     std::map<QString, std::weak_ptr<TTableStore>> stores_;
     std::uint64_t generation_ = 0;
 };

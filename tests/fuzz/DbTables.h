@@ -1,7 +1,8 @@
 #pragma once
 // What a table window and a theme layer do with a table of the database
-// layer: open it, walk every record reading every field as text, and find
-// a record by "ID" through a query with a bound parameter.
+// layer: open it, walk every record reading every field as text, find a
+// record by "ID" through a query with a bound parameter, and walk the
+// records in an order of their fields.
 #include <QString>
 
 namespace fuzz {

@@ -1,6 +1,8 @@
 #pragma once
 // Helpers of the database tests: temporary folders, files, and the
 // independent tools (ogr2ogr, ogrinfo, dbfcreate, dbfadd, sqlite3).
+#include <cstddef>
+#include <cstdint>
 #include <map>
 #include <vector>
 
@@ -13,6 +15,27 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+// The bytes the program's allocations hold now, read before and after an
+// operation to bound what it keeps. Under AddressSanitizer its allocator
+// answers (freed memory it holds back does not count).
+#if defined(__SANITIZE_ADDRESS__)
+#define KZ_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KZ_TEST_ASAN 1
+#endif
+#endif
+#ifdef KZ_TEST_ASAN
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();  // the sanitizer's runtime
+inline std::int64_t HeapBytes() { return static_cast<std::int64_t>(__sanitizer_get_current_allocated_bytes()); }
+#else
+#include <malloc.h>
+inline std::int64_t HeapBytes() {
+    const struct mallinfo2 m = mallinfo2();
+    return static_cast<std::int64_t>(m.uordblks + m.hblkhd);
+}
+#endif
 
 inline bool HaveTool(const QString& name) { return !QStandardPaths::findExecutable(name).isEmpty(); }
 

@@ -387,8 +387,9 @@ TEST(DbfFiles, UpdatesKeepTheFieldsTheyDoNotSet) {
 
 // Dates that are no dates ("abcd-ef-gh", February 30th, "2023-1-1") read
 // as NULL, and their record refuses updates naming the field, the stored
-// text, the record and the file, as one with an unreadable memo does;
-// blank and zero dates are plain NULLs.
+// text, the record and the file, as one with an unreadable memo does (a
+// whole-table update too); an update that writes the date's own field
+// replaces it. Blank and zero dates are plain NULLs.
 TEST(DbfFiles, InvalidStoredDatesReadAsNullAndKeepTheirRecord) {
     QTemporaryDir dir;
     const QString file = dir.path() + QStringLiteral("/dias.dbf");
@@ -410,9 +411,17 @@ TEST(DbfFiles, InvalidStoredDatesReadAsNullAndKeepTheirRecord) {
                 << m.toStdString();
         }
     }
+    EXPECT_THROW(Exec(QStringLiteral("UPDATE ") + Quoted(file) + QStringLiteral(" SET T = 'z'")), EDatabaseError);
     EXPECT_EQ(ReadBytes(file), bytes);
     Exec(QStringLiteral("UPDATE ") + Quoted(file) + QStringLiteral(" SET T = 'y' WHERE T IN ('1', '5', '6')"));
     EXPECT_EQ(ColumnValues(file, QStringLiteral("T")).join(QString()), QStringLiteral("y234yy"));
+    Exec(QStringLiteral("UPDATE ") + Quoted(file) + QStringLiteral(" SET U = '2024-01-01' WHERE T = '2'"));
+    Exec(QStringLiteral("UPDATE ") + Quoted(file) + QStringLiteral(" SET U = NULL, T = 'x' WHERE T = '3'"));
+    EXPECT_THROW(Exec(QStringLiteral("UPDATE ") + Quoted(file) + QStringLiteral(" SET T = 'z'")), EDatabaseError);  // record 4
+    EXPECT_EQ(ColumnValues(file, QStringLiteral("U")),
+              (QStringList{QStringLiteral("31/12/2023"), QStringLiteral("01/01/2024"), QString(), QString(), QString(), QString()}));
+    EXPECT_EQ(ColumnValues(file, QStringLiteral("T")).join(QString()), QStringLiteral("y2x4yy"));
+    EXPECT_TRUE(ReadBytes(file).contains(" x         42023-1-1"));  // record 3 blank, record 4 as it was
 }
 
 // A character the table's code page does not hold ("ã" in CP437 and
@@ -483,6 +492,26 @@ TEST(DbfFiles, CharactersTheCodePageLacksAreRefused) {
     t.Cancel();
     EXPECT_EQ(ReadBytes(notes), table);
     EXPECT_EQ(ReadBytes(dir.path() + QStringLiteral("/notas.dbt")), memo);
+}
+
+// Integers given as text to fields without decimals are stored exactly,
+// to the field's width (a double would round those past 2^53); those
+// wider than the field are refused.
+TEST(DbfFiles, IntegersGivenAsTextAreStoredExactly) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/inteiros.dbf");
+    QByteArray bytes = DbfBytes(0x03, {18}, {});
+    bytes[32 + 11] = 'N';
+    WriteBytes(file, bytes);
+    Exec(QStringLiteral("INSERT INTO %1 VALUES ('9007199254740993'), (' 99999999999999999 '), ('-99999999999999999'), "
+                        "('-0'), (9007199254740993)")
+             .arg(Quoted(file)));
+    const QByteArray stored = ReadBytes(file);
+    for (const char* n : {"  9007199254740993", " 99999999999999999", "-99999999999999999", "                 0"})
+        EXPECT_TRUE(stored.contains(QByteArray(" ") + n)) << n;
+    EXPECT_EQ(stored.count("9007199254740993"), 2);
+    EXPECT_THROW(Exec(QStringLiteral("INSERT INTO %1 VALUES ('1000000000000000000')").arg(Quoted(file))), EDatabaseError);
+    EXPECT_EQ(ReadBytes(file), stored);
 }
 
 // Zero has no sign in a numeric field: -0, and negatives that the field's

@@ -96,6 +96,7 @@ const char* kQueries[] = {
     "SELECT b.CODE, COUNT(a.ID) AS N, SUM(a.VAL) AS S FROM <B> b LEFT OUTER JOIN <A> a ON (a.CODE = b.CODE) "
     "GROUP BY b.CODE ORDER BY b.CODE",
     "SELECT a.NAME, b.W FROM <A> a, <B> b WHERE (a.CODE = b.CODE) AND (b.W >= :w) ORDER BY a.NAME",
+    "SELECT a.ID, a.VAL FROM <A> a WHERE a.ID > 0 ORDER BY a.VAL, a.CODE DESC, a.NAME DESC",
 };
 
 }  // namespace
@@ -349,28 +350,49 @@ TEST(Query, TableFileNamedInAnotherLetterCaseIsTheSameTable) {
     EXPECT_EQ(t.RecordCount(), 5);
 }
 
-// A text with a second statement after ";" is refused whole, by open and
-// by ExecSQL (nothing of it runs); a ";" that ends the only statement, or
-// one inside a string, is no second statement.
-TEST(Query, SecondStatementIsRefused) {
+// SQLite says where the statement of a text ends. A text that goes on
+// with a second statement is refused whole, by open and by ExecSQL, and so
+// is one holding a NUL, which would cut it short; spaces, comments and
+// semicolons may follow. Texts of one statement run whole: a backtick
+// alias holding ";", a "$a(;)" parameter, a trigger whose body holds ";".
+TEST(Query, OneStatementTheWholeText) {
     REQUIRE_TOOL("ogr2ogr");
     TFixture fx;
     const QByteArray before = ReadBytes(fx.A);
     const QString a = u'"' + fx.A + u'"';
     TQuery q;
-    for (const QString& sql : {QStringLiteral("SELECT * FROM %1; DELETE FROM %1"), QStringLiteral("UPDATE %1 SET CODE = 'X';;DELETE FROM %1 --")}) {
+    const QString nul = QStringLiteral("DELETE FROM %1 ") + QChar(0) + QStringLiteral("WHERE NAME = 'Vila Nova'");
+    for (const QString& sql : {QStringLiteral("SELECT * FROM %1; DELETE FROM %1"),
+                               QStringLiteral("UPDATE %1 SET CODE = 'X';;DELETE FROM %1 --"),
+                               QStringLiteral("DELETE FROM %1 AS `'` WHERE NAME = 'x'; DELETE FROM %1; SELECT '`"), nul}) {
         SCOPED_TRACE(sql.toStdString());
         q.SetSQLText(sql.arg(a));
         try {
             sql.startsWith(u'S') ? q.Open() : q.ExecSQL();
             ADD_FAILURE() << "run";
         } catch (const EDatabaseError& e) {
-            EXPECT_TRUE(e.Message().contains(QStringLiteral("mais de um comando")) && e.Message().contains(QStringLiteral("DELETE FROM")))
+            EXPECT_TRUE(sql == nul ? e.Message().contains(QStringLiteral("caractere nulo"))
+                                   : e.Message().contains(QStringLiteral("mais de um comando")) &&
+                                         e.Message().contains(QStringLiteral("DELETE FROM")))
                 << e.Message().toStdString();
         }
     }
     EXPECT_EQ(ReadBytes(fx.A), before);
-    q.SetSQLText(QStringLiteral("SELECT NAME FROM %1 WHERE CODE <> 'a;b' ; -- fim").arg(a));
+    q.SetSQLText(QStringLiteral("SELECT NAME AS `a;b` FROM %1 WHERE CODE <> 'a;b' ; -- fim\n;").arg(a));
     q.Open();
     EXPECT_EQ(q.RecordCount(), 5);
+    EXPECT_EQ(q.Fields(0)->FieldName(), QStringLiteral("a;b"));
+    q.SetSQLText(QStringLiteral("SELECT NAME FROM %1 WHERE CODE = $a(;)").arg(a));
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 0);  // an unbound parameter is NULL
+    for (const QString& sql :
+         {QStringLiteral("CREATE TEMP TABLE kz_log(x)"),
+          QStringLiteral("CREATE TEMP TRIGGER kz_logged AFTER INSERT ON kz_log BEGIN INSERT INTO %1 (ID, NAME) VALUES "
+                         "(new.x, 'um'); INSERT INTO %1 (ID, NAME) VALUES (new.x + 1, 'dois'); END"),
+          QStringLiteral("INSERT INTO temp.kz_log VALUES (7)"), QStringLiteral("DROP TABLE temp.kz_log")}) {
+        q.SetSQLText(QString(sql).replace(QStringLiteral("%1"), a));
+        q.ExecSQL();
+    }
+    q.SetSQLText(QStringLiteral("SELECT NAME FROM %1 WHERE ID >= 7 ORDER BY ID").arg(a));
+    EXPECT_EQ(QueryRows(q), (TRows{{QStringLiteral("um")}, {QStringLiteral("dois")}}));
 }

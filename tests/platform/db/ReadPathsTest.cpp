@@ -183,7 +183,7 @@ TEST(ReadPaths, IdEqualityThroughTheIndexEqualsTheScan) {
             QStringLiteral("SELECT * FROM ") + Quoted(file) + QStringLiteral(" WHERE coalesce(ID = :v, 0)");
         int hits = 0;
         for (const TDbValue& v : ProbeValues()) {
-            SCOPED_TRACE(v.IsNull() ? std::string("NULL") : v.Kind == TDbValue::vText ? "'" + v.S + "'" : std::to_string(v.Kind == TDbValue::vInt ? static_cast<double>(v.I) : v.D));
+            SCOPED_TRACE(v.IsNull() ? std::string("NULL") : v.Kind == TDbValue::vText ? "'" + v.Text() + "'" : std::to_string(v.Kind == TDbValue::vInt ? static_cast<double>(v.I) : v.D));
             const TSnapshot want = WithParam(scanned, v);
             EXPECT_EQ(WithParam(indexed, v), want);
             hits += static_cast<int>(want.Rows.size());

@@ -299,6 +299,58 @@ TEST(DbfWrite, ExplicitTransactionOverTwoTablesRollsBackBoth) {
     EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
 }
 
+// Inside an explicit transaction a statement refused at its third record
+// changes nothing, in dBase (where the refused record's first memo is not
+// kept either) as in Paradox; the statements before and after it stay,
+// and the commit writes only them.
+TEST(Transactions, RefusedStatementChangesNothing) {
+    QTemporaryDir dir;
+    auto exec = [](const QString& sql) {
+        TQuery q;
+        q.SetSQLText(sql);
+        q.ExecSQL();
+    };
+    const QString dbf = u'"' + dir.path() + QStringLiteral("/t.dbf\""), px = u'"' + dir.path() + QStringLiteral("/t.db\"");
+    {
+        TTable t;
+        t.SetDatabaseName(dir.path());
+        t.SetTableName(QStringLiteral("t.dbf"));
+        t.FieldDefs().Add(QStringLiteral("ID"), ftString, 4);
+        t.FieldDefs().Add(QStringLiteral("N"), ftSmallint);
+        t.FieldDefs().Add(QStringLiteral("A"), ftMemo);
+        t.FieldDefs().Add(QStringLiteral("B"), ftMemo);
+        t.CreateTable();
+        t.SetTableName(QStringLiteral("t.db"));
+        t.SetTableType(ttParadox);
+        t.FieldDefs().Clear();
+        t.FieldDefs().Add(QStringLiteral("ID"), ftString, 4);
+        t.FieldDefs().Add(QStringLiteral("N"), ftSmallint);
+        t.CreateTable();
+    }
+    exec(QStringLiteral("INSERT INTO %1 VALUES ('r1', 1, 'a', 'b'), ('r2', 2, 'a', 'b'), ('r3', 3, 'a', 'b'), ('r4', 4, 'a', 'b')").arg(dbf));
+    exec(QStringLiteral("INSERT INTO %1 VALUES ('r1', 1), ('r2', 2), ('r3', 3), ('r4', 4)").arg(px));
+    const QByteArray memo = ReadBytes(dir.path() + QStringLiteral("/t.dbt"));
+    Session().Exec(QStringLiteral("BEGIN"));
+    for (const QString& table : {dbf, px}) {
+        exec(QStringLiteral("UPDATE %1 SET N = 10 WHERE ID = 'r1'").arg(table));
+        const QString refused = table == dbf ? QStringLiteral("UPDATE %1 SET N = 0, A = 'nova', B = CASE ID WHEN 'r3' THEN 'Brăila' ELSE 'ok' END")
+                                             : QStringLiteral("UPDATE %1 SET N = CASE ID WHEN 'r3' THEN 99999 ELSE 0 END");
+        EXPECT_THROW(exec(refused.arg(table)), EDatabaseError);
+        exec(QStringLiteral("UPDATE %1 SET N = 40 WHERE ID = 'r4'").arg(table));
+    }
+    Session().Exec(QStringLiteral("COMMIT"));
+    for (const QString& table : {dbf, px}) {
+        TQuery q;
+        q.SetSQLText(QStringLiteral("SELECT N FROM %1 ORDER BY ID").arg(table));
+        q.Open();
+        QStringList n;
+        for (; !q.Eof(); q.Next()) n << q.Fields(0)->AsString();
+        EXPECT_EQ(n.join(u' ').toStdString(), "10 2 3 40") << table.toStdString();
+    }
+    EXPECT_EQ(ReadBytes(dir.path() + QStringLiteral("/t.dbt")), memo);
+    EXPECT_TRUE(Leftovers(dir.path()).isEmpty());
+}
+
 // Rows appended in one bulk write make the same files as the same rows
 // inserted one by one through SQL (inside a transaction of the session);
 // a row that cannot be written leaves the table as it was.
