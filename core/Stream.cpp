@@ -257,7 +257,7 @@ void TAtomicFile::Sync() {
         throw EFileError(QStringLiteral("Não foi possível gravar o arquivo \"%1\". %2").arg(target_, e.Message()));
     }
     if (QFileInfo(target_).isDir())
-        throw EFileError(QStringLiteral("Não foi possível gravar o arquivo \"%1\": há uma pasta com esse nome.").arg(target_));
+        throw EFileError(QStringLiteral("Não foi possível gravar o arquivo \"%1\". É uma pasta.").arg(target_));
     synced_ = true;
 }
 
