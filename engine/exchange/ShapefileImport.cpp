@@ -255,6 +255,7 @@ struct TLayerBefore {
     std::int32_t ThemeLayerType;
     TFieldDefs Fields;
     bool Visible;
+    int CodePage;
 };
 
 void Undo(TThemeLayer& layer, const TLayerBefore& before, bool filesAttempted) {
@@ -275,6 +276,7 @@ void Undo(TThemeLayer& layer, const TLayerBefore& before, bool filesAttempted) {
     layer.SetThemeLayerType(before.ThemeLayerType);
     layer.Table()->FieldDefs().Assign(before.Fields);
     layer.SetVisible(before.Visible);
+    layer.Table()->GetBaseTable()->SetCodePage(before.CodePage);
 }
 
 // Opens the layer; a failure, which the layer reports to OnError (and
@@ -344,7 +346,7 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
     }
     PlanColumns(*dbf, dbfName, records, planned);
 
-    const TLayerBefore before{layer.ThemeLayerType(), table.FieldDefs(), layer.Visible()};
+    const TLayerBefore before{layer.ThemeLayerType(), table.FieldDefs(), layer.Visible(), table.GetBaseTable()->CodePage()};
     bool filesAttempted = false;
     try {
         layer.SetVisible(false);
