@@ -130,8 +130,6 @@ struct TPlannedColumn {
     int Source = -1;  // column of the ".dbf"; -1: the layer's key
     // Numbers: the declared width and decimals hold every value exactly.
     bool Fits = true;
-    int Decimals = 0, IntegerLength = 0;
-    std::int64_t Widest = -1;  // the record with the longest number
     int TextBytes = 0;
 };
 
@@ -141,12 +139,67 @@ bool IsNumber(TFieldType t) {
 }
 bool IsText(TFieldType t) { return t == ftString || t == ftMemo || t == ftFixedChar || t == ftWideString; }
 
+// Whether text read in the code page is written back as the same bytes:
+// a single-byte code page that gives every byte a character of its own.
+bool EveryByteKept(TDbCodePage cp) {
+    if (cp == TDbCodePage::Utf8) return false;
+    char high[128];
+    for (int b = 0; b < 128; ++b) high[b] = static_cast<char>(0x80 + b);
+    std::string text;
+    DecodeText(cp, high, sizeof high, text);
+    const QString chars = QString::fromStdString(text);
+    return chars.size() == 128 && !chars.contains(QChar(0xFFFD));
+}
+
 // Refusals of the import name the user's table, the record and the field.
 [[noreturn]] void Refuse(const QString& dbfName, std::int64_t record, const QString& field, const QString& what) {
     throw EDatabaseError(QStringLiteral("O campo %1, registro %2 de \"%3\", %4; nada foi importado.")
                              .arg(field)
                              .arg(record + 1)
                              .arg(dbfName, what));
+}
+
+// A number field made as wide, then with as many decimals, as its values
+// need to be held exactly.
+void Widen(TTableStore& dbf, const QString& dbfName, const std::vector<std::int64_t>& records, TStoreColumn& c, int source) {
+    int decimals = c.Width > 0 ? c.Decimals : 0, integer = 0, widest = 0;
+    std::int64_t widestRecord = -1;
+    TDbValue v;
+    for (const std::int64_t record : records) {
+        dbf.ReadValue(record, source, v);
+        int d = 0, n = 0;
+        if (v.Kind == TDbValue::vInt) {
+            n = static_cast<int>(std::to_string(v.I).size());
+        } else if (v.Kind == TDbValue::vFloat) {
+            d = DecimalsOf(v.D);
+            n = NumberText(v.D, d).IntegerLength;
+        } else {
+            continue;
+        }
+        if (n + (d > 0 ? d + 1 : 0) > widest) {
+            widest = n + (d > 0 ? d + 1 : 0);
+            widestRecord = record;
+        }
+        decimals = std::max(decimals, d);
+        integer = std::max(integer, n);
+    }
+    if (widestRecord < 0) return;  // no value: the type's default
+    // A fixed text correctly rounded to more decimals than a number's own
+    // need reads back as the number, but for a last place at a power of two.
+    for (bool exact = false; !exact && decimals <= kMaxNumberWidth;) {
+        exact = true;
+        for (std::size_t k = 0; exact && k < records.size(); ++k) {
+            dbf.ReadValue(records[k], source, v);
+            if (v.Kind == TDbValue::vFloat) exact = NumberText(v.D, decimals).Exact;
+        }
+        if (!exact) ++decimals;
+    }
+    const int width = std::max(c.Width, integer + (decimals > 0 ? decimals + 1 : 0));
+    if (width > kMaxNumberWidth)
+        Refuse(dbfName, widestRecord, c.Name,
+               QStringLiteral("tem um número que um campo dBase (de até %1 posições) não guarda exatamente").arg(kMaxNumberWidth));
+    c.Width = width;
+    c.Decimals = decimals;
 }
 
 // The fields of the new table: the ".dbf"'s, in its code page, each as
@@ -157,6 +210,8 @@ bool IsText(TFieldType t) { return t == ftString || t == ftMemo || t == ftFixedC
 void PlanColumns(TTableStore& dbf, const QString& dbfName, const std::vector<std::int64_t>& records,
                  std::vector<TPlannedColumn>& columns) {
     const auto cp = static_cast<TDbCodePage>(dbf.CodePage() > 0 ? dbf.CodePage() : 1252);
+    const bool checkTexts = !EveryByteKept(cp);
+    std::vector<TPlannedColumn*> checked;
     for (TPlannedColumn& c : columns) {
         if (c.Source < 0) continue;
         if (c.Column.Name.isEmpty())
@@ -168,48 +223,41 @@ void PlanColumns(TTableStore& dbf, const QString& dbfName, const std::vector<std
                                                 "nada foi importado.")
                                      .arg(c.Source + 1)
                                      .arg(dbfName, ShownCharacter(refused)));
-        if (IsNumber(c.Column.Type) && c.Column.Width == 0) c.Fits = false;  // a number without a declared width
+        if (IsNumber(c.Column.Type)) {
+            c.Fits = c.Column.Width > 0;  // a number without a declared width is widened
+            if (c.Fits) checked.push_back(&c);
+        } else if (checkTexts && IsText(c.Column.Type)) {
+            checked.push_back(&c);
+        }
     }
     TDbValue v;
-    for (const std::int64_t record : records) {
-        for (TPlannedColumn& c : columns) {
-            if (c.Source < 0 || !(IsNumber(c.Column.Type) || IsText(c.Column.Type))) continue;
-            dbf.ReadValue(record, c.Source, v);
-            if (v.Kind == TDbValue::vText && IsText(c.Column.Type)) {
-                int bytes = static_cast<int>(v.S.size());
-                if (std::any_of(v.S.begin(), v.S.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; })) {
-                    char32_t refused = 0;
-                    bytes = static_cast<int>(EncodeText(cp, QString::fromStdString(v.S), -1, &refused).size());
-                    if (refused)
-                        Refuse(dbfName, record, c.Column.Name,
-                               QStringLiteral("tem o caractere %1, que a página de código %2 da tabela não tem")
-                                   .arg(ShownCharacter(refused))
-                                   .arg(static_cast<int>(cp)));
-                }
-                c.TextBytes = std::max(c.TextBytes, bytes);
-            } else if (v.Kind == TDbValue::vInt || v.Kind == TDbValue::vFloat) {
-                const double d = v.Kind == TDbValue::vInt ? static_cast<double>(v.I) : v.D;
-                const int decimals = v.Kind == TDbValue::vInt ? 0 : DecimalsOf(d);
-                const int integer = v.Kind == TDbValue::vInt ? static_cast<int>(std::to_string(v.I).size())
-                                                             : NumberText(d, decimals).IntegerLength;
-                if (c.Fits) {
-                    const int declared = c.Column.Width > 0 ? c.Column.Decimals : 0;
-                    if (v.Kind == TDbValue::vInt) c.Fits = declared == 0 && integer <= c.Column.Width;
-                    else {
-                        const TNumberText t = NumberText(d, declared);
-                        c.Fits = t.Exact && t.Length <= c.Column.Width;
-                    }
-                }
-                if (integer + (decimals > 0 ? decimals + 1 : 0) > c.IntegerLength + (c.Decimals > 0 ? c.Decimals + 1 : 0))
-                    c.Widest = record;
-                c.Decimals = std::max(c.Decimals, decimals);
-                c.IntegerLength = std::max(c.IntegerLength, integer);
+    for (std::size_t k = 0; k < records.size() && !checked.empty(); ++k) {
+        const std::int64_t record = records[k];
+        for (TPlannedColumn* c : checked) {
+            if (IsNumber(c->Column.Type) && !c->Fits) continue;
+            dbf.ReadValue(record, c->Source, v);
+            if (v.Kind == TDbValue::vInt) {
+                c->Fits = c->Column.Decimals == 0 && static_cast<int>(std::to_string(v.I).size()) <= c->Column.Width;
+            } else if (v.Kind == TDbValue::vFloat) {
+                const TNumberText t = NumberText(v.D, c->Column.Decimals);
+                c->Fits = t.Exact && t.Length <= c->Column.Width;
+            } else if (v.Kind == TDbValue::vText &&
+                       std::any_of(v.S.begin(), v.S.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; })) {
+                char32_t refused = 0;
+                const int bytes = static_cast<int>(EncodeText(cp, QString::fromStdString(v.S), -1, &refused).size());
+                if (refused)
+                    Refuse(dbfName, record, c->Column.Name,
+                           QStringLiteral("tem o caractere %1, que a página de código %2 da tabela não tem")
+                               .arg(ShownCharacter(refused))
+                               .arg(static_cast<int>(cp)));
+                c->TextBytes = std::max(c->TextBytes, bytes);
             }
         }
     }
     for (TPlannedColumn& c : columns) {
         if (c.Source < 0) continue;
-        if (IsText(c.Column.Type) && c.Column.Type != ftMemo && c.TextBytes > c.Column.Size) {
+        if (IsNumber(c.Column.Type) && !c.Fits) Widen(dbf, dbfName, records, c.Column, c.Source);
+        if (c.Column.Type != ftMemo && c.TextBytes > c.Column.Size) {
             // Text that grew in decoding (bytes that are no UTF-8 read as
             // U+FFFD) keeps all of itself.
             if (c.TextBytes > kMaxTextWidth)
@@ -218,23 +266,6 @@ void PlanColumns(TTableStore& dbf, const QString& dbfName, const std::vector<std
                                          .arg(c.Column.Name, dbfName));
             c.Column.Size = c.TextBytes;
         }
-        if (!IsNumber(c.Column.Type) || c.Fits || c.Widest < 0) continue;
-        // Wider, then more decimals: the fewest that hold every value.
-        int decimals = std::max(c.Decimals, c.Column.Width > 0 ? c.Column.Decimals : 0);
-        for (bool exact = false; !exact && decimals <= kMaxNumberWidth;) {
-            exact = true;
-            for (std::size_t k = 0; exact && k < records.size(); ++k) {
-                dbf.ReadValue(records[k], c.Source, v);
-                if (v.Kind == TDbValue::vFloat) exact = NumberText(v.D, decimals).Exact;
-            }
-            if (!exact) ++decimals;
-        }
-        const int width = std::max(c.Column.Width, c.IntegerLength + (decimals > 0 ? decimals + 1 : 0));
-        if (width > kMaxNumberWidth)
-            Refuse(dbfName, c.Widest, c.Column.Name,
-                   QStringLiteral("tem um número que um campo dBase (de até %1 posições) não guarda exatamente").arg(kMaxNumberWidth));
-        c.Column.Width = width;
-        c.Column.Decimals = decimals;
     }
 }
 
