@@ -250,12 +250,19 @@ TAtomicFile::~TAtomicFile() {
     if (!committed_) ::unlink(Native(temp_).constData());
 }
 
-void TAtomicFile::Commit() {
+void TAtomicFile::Sync() {
     try {
-        static_cast<TFileStream*>(stream_)->Sync();
+        stream_->Sync();
     } catch (const EEngineError& e) {
         throw EFileError(QStringLiteral("Não foi possível gravar o arquivo \"%1\". %2").arg(target_, e.Message()));
     }
+    if (QFileInfo(target_).isDir())
+        throw EFileError(QStringLiteral("Não foi possível gravar o arquivo \"%1\". É uma pasta.").arg(target_));
+    synced_ = true;
+}
+
+void TAtomicFile::Commit() {
+    if (!synced_) Sync();
     delete stream_;
     stream_ = nullptr;
     // Keep the permissions of the file being replaced.

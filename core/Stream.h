@@ -139,6 +139,10 @@ public:
     TAtomicFile& operator=(const TAtomicFile&) = delete;
 
     TStream& Stream() { return *stream_; }
+    // Flushes the bytes to disk and checks that the target is no folder, so
+    // that what depends on the new file can be done before it is put in
+    // place: after Sync, only the rename itself can fail. Raises EFileError.
+    void Sync();
     // Raises EFileError when the file cannot be written or replaced.
     void Commit();
 
@@ -146,6 +150,7 @@ private:
     QString target_;
     QString temp_;
     TFileStream* stream_ = nullptr;
+    bool synced_ = false;
     bool committed_ = false;
 };
 

@@ -130,10 +130,16 @@ void TGISTable::RebuildBaseTable(const TFieldDefs& defs) {
     temp.SetTableType(tableType_);
     temp.SetTableLevel(tableLevel_);
     temp.FieldDefs().Assign(defs);
-    temp.CreateTable();
+    base_->Open();  // its code page is the new table's
+    temp.SetCodePage(base_->CodePage());
+    try {
+        temp.CreateTable();
+    } catch (...) {
+        base_->Close();
+        throw;
+    }
     try {
         TBatchMove move;
-        base_->Open();
         move.SetSource(base_.get());
         move.SetDestination(&temp);
         move.SetMode(batAppend);
@@ -189,16 +195,16 @@ void TGISTable::RebuildBaseTable(const TFieldDefs& defs) {
     baseDefsRead_ = true;
 }
 
-void TGISTable::AddField(const QString& nameIn, TFieldType type, bool required, int size) {
+void TGISTable::AddField(const QString& nameIn, TFieldType type, bool required, int size, int width, int decimals) {
     const QString name = nameIn.trimmed().toUpper();
     if (!Active()) {
-        if (FieldDefs().IndexOf(name) < 0) FieldDefs().Add(name, type, size, required);
+        if (FieldDefs().IndexOf(name) < 0) FieldDefs().Add(name, type, size, required, width, decimals);
         return;
     }
     if (BaseDefs().IndexOf(name) >= 0) return;
     TFieldDefs defs;
     defs.Assign(BaseDefs());
-    defs.Add(name, type, size, required);
+    defs.Add(name, type, size, required, width, decimals);
     RebuildBaseTable(defs);
     Open();
 }

@@ -39,8 +39,9 @@ public:
     void DeleteTable();
 
     // The name is upper-cased. Closed: a field definition for the table
-    // still to be created. Open: the stored table gets the field.
-    virtual void AddField(const QString& name, TFieldType type, bool required, int size);
+    // still to be created. Open: the stored table gets the field. A number
+    // of a dBase table takes width and decimals when a width is given.
+    virtual void AddField(const QString& name, TFieldType type, bool required, int size, int width = 0, int decimals = 0);
     // The name is upper-cased; "ID" is never deleted.
     virtual void DeleteField(const QString& name);
 
@@ -66,7 +67,8 @@ protected:
     void CloseLinkedTables() override;
     // Field definitions of the stored table (read when needed).
     const TFieldDefs& BaseDefs();
-    // Rebuilds the stored table with these definitions: a new table beside
+    // Rebuilds the stored table with these definitions (widths and
+    // decimals of numbers included) in its code page: a new table beside
     // the old one, filled, then put in its place. Leaves the query closed
     // on error, with the old table untouched.
     void RebuildBaseTable(const TFieldDefs& defs);

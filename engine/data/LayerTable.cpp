@@ -103,11 +103,11 @@ void TLayerTable::FillGeometryFieldsOfAll() {
     EnableControls();
 }
 
-void TLayerTable::AddField(const QString& name, TFieldType type, bool required, int size) {
+void TLayerTable::AddField(const QString& name, TFieldType type, bool required, int size, int width, int decimals) {
     const QString upper = name.trimmed().toUpper();
     const int before = BaseDefs().Count();
     const bool wasOpen = Active();
-    TGISTable::AddField(name, type, required, size);
+    TGISTable::AddField(name, type, required, size, width, decimals);
     const bool added = wasOpen ? BaseDefs().Count() > before : FieldDefs().IndexOf(upper) >= 0;
     // The stored name is upper-cased whatever was asked, so the geometry
     // field is recognised in any letter case.

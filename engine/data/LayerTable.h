@@ -40,7 +40,7 @@ public:
     void SetIsMerge(bool v) { isMerge_ = v; }
 
     void SetTableName(const QString& name) override;
-    void AddField(const QString& name, TFieldType type, bool required, int size) override;
+    void AddField(const QString& name, TFieldType type, bool required, int size, int width = 0, int decimals = 0) override;
     void DeleteField(const QString& name) override;
 
     // Fills the geometry fields of the current record (edit or insert).

@@ -76,6 +76,7 @@ void ImportDrawingDXF(const TDxfViewHooks& hooks, const QString& fileName, const
         TDxfPairReader reader(fileName);
         ReadDxf(reader, import);
     }
+    import.RefuseUnstorable(fileName);
 
     // Existing layers are edited first, so that one that refuses stops the
     // import before any file is made.
@@ -159,6 +160,7 @@ std::array<TThemeLayer*, 4> ImportGISDrawingDXF(const TDxfViewHooks& hooks, cons
         TDxfPairReader reader(fileName);
         ReadDxf(reader, import);
     }
+    import.RefuseUnstorable(fileName);
     QSet<QString> taken;
     try {
         const QString folder = ExtractFilePath(fileName);

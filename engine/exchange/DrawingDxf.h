@@ -3,7 +3,9 @@
 // (engine/view) call these with what the import needs of them.
 //
 // Imports read the whole file first (DxfReader.h): a damaged file raises
-// and the view is left as it was. New layer files are offered to the
+// and the view is left as it was, and so does one whose texts or layer
+// names taken hold characters that CP1252, the text of layer and drawing
+// files, lacks (TDxfHandler::RefuseUnstorable). New layer files are offered to the
 // view's OnGetDXFLayer and proposed in the folder of the DXF file; a DXF
 // layer name never leaves that folder nor puts a control character in a
 // file name (control characters, "/", "\", ":", "*", "?", '"', "<", ">",

@@ -1,5 +1,8 @@
 #include "engine/exchange/DxfImport.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include "core/Errors.h"
 #include "core/Paths.h"
 #include "engine/data/LayerTable.h"
@@ -11,6 +14,7 @@
 #include "engine/objects/Text.h"
 #include "engine/symbology/ThemeClass.h"
 #include "engine/theme/ThemeLayer.h"
+#include "platform/db/Table.h"
 
 namespace {
 
@@ -177,14 +181,22 @@ TDxfGroup& TDxfPlainImport::GroupOf(const QString& layer) {
     return groups_[last_];
 }
 
-void TDxfPlainImport::TableLayer(const QString& name) {
-    if (!oneGroup_ && Wanted(name)) GroupOf(name);
+void TDxfPlainImport::TableLayer(const QString& name, std::int64_t line) {
+    if (oneGroup_ || !Wanted(name)) return;
+    GroupOf(name);
+    Store(name, true, line);  // a layer's caption and file name
 }
 
 void TDxfPlainImport::Entity(TDxfEntity& e) {
     TDxfGroup& g = GroupOf(e.Layer);
-    if (auto o = PlainObject(e, *g.Defaults)) g.Objects.push_back(std::move(o));
-    else PassOver(DxfKindName(e.Kind));  // a polyline without vertices
+    auto o = PlainObject(e, *g.Defaults);
+    if (!o) {
+        PassOver(DxfKindName(e.Kind));  // a polyline without vertices
+        return;
+    }
+    if (!oneGroup_) Store(e.Layer, true, e.Line);
+    if (e.Kind == TDxfEntity::dxText) Store(e.Text, false, e.Line);
+    g.Objects.push_back(std::move(o));
 }
 
 void TDxfPlainImport::Progress(std::int64_t position, std::int64_t size) { Report(progress_, position, size); }
@@ -211,6 +223,8 @@ void TDxfThemeImport::Entity(TDxfEntity& e) {
         return;
     }
     const QString value = e.Layer.left(kLayerFieldSize);
+    Store(value, true, e.Line);  // a class name and a record's value
+    if (e.Kind == TDxfEntity::dxText) Store(e.Text, false, e.Line);
     const QString key = value.trimmed().toUpper();
     if (!t->ClassKeys.contains(key)) {
         t->ClassKeys.insert(key);
@@ -270,18 +284,11 @@ void DxfAddToLayer(TLayer& layer, std::vector<std::unique_ptr<TVisualObject>>& o
     });
 }
 
-void DxfCommitTheme(TThemeLayer& layer, TDxfThemeTarget& target) {
+namespace {
+
+// The objects and their records, in one edit posted once.
+void AddRecords(TThemeLayer& layer, TDxfThemeTarget& target) {
     TLayerTable& table = *layer.Table();
-    if (!layer.Active() && !layer.FileCreated() && layer.TableName().isEmpty()) {
-        layer.SetTableDatabaseName(ExtractFilePath(layer.ResolvedFileName()));
-        layer.SetTableName(DxfBaseName(layer.LayerName()));
-    }
-    table.AddField(QStringLiteral("LAYER"), ftString, false, kLayerFieldSize);
-    table.AddField(QStringLiteral("ELEVATION"), ftFloat, false, 0);
-    layer.CreateLayerFile();
-    if (!layer.Active()) layer.Open();
-    if (!layer.Active())
-        throw EEngineError(QStringLiteral("A camada \"%1\" não pode ser aberta: nada foi importado.").arg(layer.FileName()));
     InOneEdit(layer, [&] {
         // The record's values by field name: the table may hold more fields.
         std::vector<int> role;
@@ -297,6 +304,79 @@ void DxfCommitTheme(TThemeLayer& layer, TDxfThemeTarget& target) {
         }
         target.Records.clear();
     });
+}
+
+// What an import changes on a new theme layer (not open, no file made or
+// read), to be put back when it fails: its table's names and fields, and
+// the files it makes.
+class TNewThemeLayer {
+public:
+    explicit TNewThemeLayer(TThemeLayer& layer)
+        : layer_(layer), fresh_(!layer.Active() && !layer.FileCreated()), database_(layer.TableDatabaseName()),
+          name_(layer.TableName()) {
+        if (!fresh_) return;
+        fields_.Assign(layer.Table()->FieldDefs());
+        if (name_.isEmpty()) {
+            layer.SetTableDatabaseName(ExtractFilePath(layer.ResolvedFileName()));
+            layer.SetTableName(DxfBaseName(layer.LayerName()));
+            named_ = true;
+        }
+        layer.Table()->SetBaseFolder(ExtractFilePath(layer.ResolvedFileName()));
+        hadFile_ = QFileInfo::exists(layer.ResolvedFileName());
+        hadTable_ = TableExists();
+    }
+    void Undo() {
+        if (!fresh_) return;
+        try {
+            layer_.Close();
+            layer_.InternalClose();  // also a layer whose file was made but not opened
+        } catch (const std::exception&) {
+        }
+        if (!hadFile_) QFile::remove(layer_.ResolvedFileName());
+        try {
+            if (!hadTable_ && TableExists()) layer_.Table()->DeleteTable();
+        } catch (const std::exception&) {
+        }
+        layer_.Table()->FieldDefs().Assign(fields_);
+        if (named_) {
+            layer_.SetTableDatabaseName(database_);
+            layer_.SetTableName(name_);
+        }
+    }
+
+private:
+    bool TableExists() const {
+        TTable t;
+        t.SetDatabaseName(layer_.Table()->EffectiveDatabase());
+        t.SetTableName(layer_.Table()->TableName());
+        t.SetTableType(layer_.Table()->TableType());
+        return t.Exists();
+    }
+
+    TThemeLayer& layer_;
+    bool fresh_;
+    QString database_, name_;
+    TFieldDefs fields_;
+    bool hadFile_ = true, hadTable_ = true, named_ = false;
+};
+
+}  // namespace
+
+void DxfCommitTheme(TThemeLayer& layer, TDxfThemeTarget& target) {
+    TLayerTable& table = *layer.Table();
+    TNewThemeLayer fresh(layer);
+    try {
+        table.AddField(QStringLiteral("LAYER"), ftString, false, kLayerFieldSize);
+        table.AddField(QStringLiteral("ELEVATION"), ftFloat, false, 0);
+        layer.CreateLayerFile();
+        if (!layer.Active()) layer.Open();
+        if (!layer.Active())
+            throw EEngineError(QStringLiteral("A camada \"%1\" não pode ser aberta: nada foi importado.").arg(layer.FileName()));
+        AddRecords(layer, target);
+    } catch (...) {
+        fresh.Undo();
+        throw;
+    }
     TThemeClasses& classes = *layer.ThemeClasses();
     for (const auto& [name, colour] : target.Classes) {
         if (classes.IndexOfName(name) >= 0) continue;

@@ -49,7 +49,7 @@ public:
     // entries first, then entities.
     std::vector<TDxfGroup>& Groups() { return groups_; }
 
-    void TableLayer(const QString& name) override;
+    void TableLayer(const QString& name, std::int64_t line) override;
     bool Wanted(const QString& layer) override { return DxfLayerWanted(wanted_, layer); }
     void Entity(TDxfEntity& entity) override;
     void Progress(std::int64_t position, std::int64_t size) override;
@@ -117,7 +117,9 @@ void DxfAddToLayer(TLayer& layer, std::vector<std::unique_ptr<TVisualObject>>& o
 // table is named after its file, beside it); its files are made when they
 // are not; it is opened and edited once; the records are added and posted
 // once; the classes are added; it is classified by "LAYER". Raises when the
-// layer cannot be opened or refuses to edit.
+// layer cannot be opened, refuses to edit or its table refuses a record:
+// then the layer holds none of the objects, and a new layer is closed
+// again, without the files this call made and the fields it defined.
 void DxfCommitTheme(TThemeLayer& layer, TDxfThemeTarget& target);
 // "A camada "<file>" não pode ser editada (...): nada foi importado."
 [[noreturn]] void DxfRefused(const TLayer& layer);

@@ -1,5 +1,6 @@
 #include "engine/exchange/DxfReader.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "core/Errors.h"
 #include "core/Numbers.h"
 #include "core/Stream.h"
+#include "engine/exchange/ShownText.h"
 #include "platform/db/CodePages.h"
 
 namespace {
@@ -20,6 +22,15 @@ std::string_view TrimView(std::string_view t) {
     while (!t.empty() && static_cast<unsigned char>(t.front()) <= ' ') t.remove_prefix(1);
     while (!t.empty() && static_cast<unsigned char>(t.back()) <= ' ') t.remove_suffix(1);
     return t;
+}
+
+// Whether a code or number line holds a control character other than the
+// blanks that may stand around its value (a NUL after a number).
+bool HasControlByte(std::string_view t) {
+    return std::any_of(t.begin(), t.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return (b < 0x20 && b != '\t' && b != '\v' && b != '\f' && b != '\r') || b == 0x7F;
+    });
 }
 
 }  // namespace
@@ -70,8 +81,8 @@ void TDxfPairReader::Fail(const QString& what) const {
 
 double TDxfPairReader::Number() const {
     double v = 0;
-    if (!TryParseFloat(value_, v, '.'))
-        Fail(QStringLiteral("'%1' não é um número válido (grupo %2)").arg(Decode(Trimmed())).arg(code_));
+    if (HasControlByte(value_) || !TryParseFloat(value_, v, '.'))
+        Fail(QStringLiteral("'%1' não é um número válido (grupo %2)").arg(ShownText(Decode(value_).trimmed())).arg(code_));
     return v;
 }
 
@@ -117,7 +128,8 @@ void TDxfPairReader::Next() {
     if (!ReadLine(code, codeCarry_)) Fail(QStringLiteral("o arquivo termina antes de \"EOF\""));
     if (line_ == 1 && code.substr(0, 3) == "\xEF\xBB\xBF") code.remove_prefix(3);
     int c = 0;
-    if (!TryParseInt(code, c)) Fail(QStringLiteral("'%1' não é um código de grupo").arg(Decode(TrimView(code))));
+    if (HasControlByte(code) || !TryParseInt(code, c))
+        Fail(QStringLiteral("'%1' não é um código de grupo").arg(ShownText(Decode(code).trimmed())));
     code_ = c;
     std::string_view value;
     if (!ReadLine(value, valueCarry_)) {
@@ -132,6 +144,9 @@ void TDxfPairReader::Next() {
 namespace {
 
 enum TSection { secNone, secHeader, secTables, secBlocks, secEntities, secOther };
+
+// The layer of an entity that names none.
+constexpr char kDefaultLayer = '0';
 
 class TDxfStructureReader {
 public:
@@ -211,10 +226,11 @@ private:
             table_.clear();
             SkipToEntity();
         } else if (key == "LAYER" && table_ == "LAYER") {
+            const std::int64_t line = r_.Line();
             QString name;
             for (r_.Next(); r_.Code() != 0; r_.Next())
                 if (r_.Code() == 2) name = r_.Decode(r_.Trimmed());
-            h_.TableLayer(name);
+            h_.TableLayer(name, line);
         } else {
             SkipToEntity();
         }
@@ -235,6 +251,7 @@ private:
         attributes_ = false;
         TDxfEntity e;
         e.Kind = kind;
+        e.Line = r_.Line();
         ReadGroups(e);
         if (kind == TDxfEntity::dxPolyline) {
             const bool wanted = Wanted();
@@ -268,7 +285,7 @@ private:
         const bool counted = !key.empty() && key != "BLOCK" && key != "ENDBLK";
         const QString kind = counted ? r_.Decode(key) : QString();
         attributes_ = false;
-        layerBytes_.clear();
+        layerBytes_.assign(1, kDefaultLayer);
         for (r_.Next(); r_.Code() != 0; r_.Next()) {
             if (insert && r_.Code() == 66) attributes_ = static_cast<long long>(std::trunc(r_.Number())) == 1;
             else if (counted && r_.Code() == 8) layerBytes_.assign(r_.Trimmed());
@@ -278,18 +295,15 @@ private:
 
     // The groups of one entity, up to the next code 0.
     void ReadGroups(TDxfEntity& e) {
-        layerBytes_.clear();
+        layerBytes_.assign(1, kDefaultLayer);
         text_.clear();
-        for (r_.Next(); r_.Code() != 0; r_.Next()) {
+        r_.Next();
+        while (r_.Code() != 0) {
             switch (r_.Code()) {
+            case 10: ReadPoint(&e.First); continue;
+            case 11: ReadPoint(&e.Second); continue;
             case 8: layerBytes_.assign(r_.Trimmed()); break;
             case 1: text_.assign(r_.Value()); break;
-            case 10: e.First.X = r_.Number(); break;
-            case 20: e.First.Y = r_.Number(); break;
-            case 30: e.First.Z = r_.Number(); break;
-            case 11: e.Second.X = r_.Number(); break;
-            case 21: e.Second.Y = r_.Number(); break;
-            case 31: e.Second.Z = r_.Number(); break;
             case 40: e.Size = r_.Number(); break;
             case 50: e.Angle1 = r_.Number() * kDegree; break;
             case 51: e.Angle2 = r_.Number() * kDegree; break;
@@ -300,7 +314,27 @@ private:
             }
             default: break;
             }
+            r_.Next();
         }
+    }
+
+    // A point from its X group (the current pair) on: Y must follow at
+    // once, Z may follow it (else 0). Leaves the reader on the pair after
+    // the point. With no place for it, the point is checked, not read.
+    void ReadPoint(TVertex* p) {
+        const int x = r_.Code();
+        TVertex v{0, 0, 0};
+        if (p != nullptr) v.X = r_.Number();
+        r_.Next();
+        if (r_.Code() != x + 10)
+            r_.Fail(QStringLiteral("falta a coordenada Y (grupo %1) logo depois do grupo %2").arg(x + 10).arg(x));
+        if (p != nullptr) v.Y = r_.Number();
+        r_.Next();
+        if (r_.Code() == x + 20) {
+            if (p != nullptr) v.Z = r_.Number();
+            r_.Next();
+        }
+        if (p != nullptr) *p = v;
     }
 
     // The VERTEX entities of a POLYLINE up to its SEQEND; only their
@@ -318,11 +352,10 @@ private:
             }
             if (key != "VERTEX") r_.Fail(QStringLiteral("POLYLINE sem SEQEND"));
             TVertex v{0, 0, 0};
-            for (r_.Next(); r_.Code() != 0; r_.Next()) {
-                if (out == nullptr) continue;
-                if (r_.Code() == 10) v.X = r_.Number();
-                else if (r_.Code() == 20) v.Y = r_.Number();
-                else if (r_.Code() == 30) v.Z = r_.Number();
+            r_.Next();
+            while (r_.Code() != 0) {
+                if (r_.Code() == 10) ReadPoint(out != nullptr ? &v : nullptr);
+                else r_.Next();
             }
             if (out != nullptr) out->push_back(v);
         }
@@ -372,6 +405,30 @@ QString DxfPassedOverMessage(const QString& fileName, const TDxfHandler& handler
     for (const auto& [kind, count] : handler.PassedOver()) kinds << QStringLiteral("%1 %2").arg(count).arg(kind);
     if (kinds.isEmpty()) return {};
     return QStringLiteral("Entidades não importadas de \"%1\": %2.").arg(fileName, kinds.join(QStringLiteral(", ")));
+}
+
+void TDxfHandler::Store(const QString& text, bool layerName, std::int64_t line) {
+    const bool held = std::all_of(text.begin(), text.end(), [](QChar c) { return Cp1252CharToByte(c.unicode()) >= 0; });
+    if (held || (layerName && layers_.contains(text))) return;
+    if (layerName) layers_.insert(text);
+    else ++texts_;
+    if (first_.isNull()) {
+        first_ = text;
+        firstLine_ = line;
+    }
+}
+
+void TDxfHandler::RefuseUnstorable(const QString& fileName) const {
+    if (texts_ == 0 && layers_.isEmpty()) return;
+    QStringList what;
+    if (texts_ > 0) what << (texts_ == 1 ? QStringLiteral("1 texto") : QStringLiteral("%1 textos").arg(texts_));
+    if (!layers_.isEmpty())
+        what << (layers_.size() == 1 ? QStringLiteral("1 nome de camada") : QStringLiteral("%1 nomes de camada").arg(layers_.size()));
+    throw EEngineError(QStringLiteral("O arquivo DXF \"%1\" tem %2 com caracteres que os arquivos de camada (CP1252) não "
+                                      "guardam; o primeiro, na linha %3: \"%4\". Nada foi importado.")
+                           .arg(fileName, what.join(QStringLiteral(" e ")))
+                           .arg(firstLine_)
+                           .arg(ShownText(first_)));
 }
 
 bool DxfLayerWanted(const QStringList& names, const QString& layer) {

@@ -8,10 +8,11 @@
 // Every error is an EFormatError (or EFileError for a file that cannot be
 // opened) whose message names the file and the line: a file that ends
 // before its "EOF" pair; a code line that is not an integer; a number that
-// does not read; a SECTION inside another, an ENDSEC outside one, an "EOF"
-// inside one; a VERTEX or SEQEND outside a POLYLINE, a POLYLINE whose
-// SEQEND never comes. Pairs outside the sections are passed over. Lines end with LF or
-// CR LF. Text (layer names, strings) is decoded as the header declares it:
+// does not read (bytes other than blanks around it included); a point's X
+// (group 10 or 11) not followed at once by its Y (20 or 21); a SECTION
+// inside another, an ENDSEC outside one, an "EOF" inside one; a VERTEX or
+// SEQEND outside a POLYLINE, a POLYLINE whose SEQEND never comes. Pairs
+// outside the sections are passed over. Lines end with LF or CR LF. Text (layer names, strings) is decoded as the header declares it:
 // UTF-8 from release 2007 ($ACADVER "AC1021") on, before that the code page
 // of $DWGCODEPAGE ("ANSI_1251", "DOS850"...), CP1252 when the header names
 // none or one that cannot be read. Numbers have "." as their decimal
@@ -23,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -87,10 +89,13 @@ private:
 int DxfCodePageOfName(std::string_view name);
 
 // One entity as read, with the DXF defaults for every group it does not
-// give (zero coordinates, angles and size, empty text, open).
+// give (layer "0", zero coordinates, angles and size, empty text, open).
+// A point is read as its groups stand together: X, then Y at once, then Z
+// when it follows at once; a Y or Z group standing alone is passed over.
 struct TDxfEntity {
     enum TKind { dxPoint, dxText, dxLine, dxPolyline, dxArc, dxCircle };
     TKind Kind = dxPoint;
+    std::int64_t Line = 0;          // of the entity's first pair
     QString Layer;                  // group 8
     QString Text;                   // group 1, as written
     TVertex First{0, 0, 0};         // groups 10, 20, 30
@@ -113,8 +118,9 @@ public:
     void PassOver(const QString& kind) { ++passedOver_[kind]; }
     // The entities passed over, by kind.
     const std::map<QString, int>& PassedOver() const { return passedOver_; }
-    // An entry of the LAYER table (section TABLES), in file order.
-    virtual void TableLayer(const QString& name) {}
+    // An entry of the LAYER table (section TABLES), in file order, and the
+    // line it starts on.
+    virtual void TableLayer(const QString& name, std::int64_t line) {}
     // Whether the entities of a DXF layer are taken; asked before an
     // entity is handed over (a POLYLINE's vertices are not kept when its
     // layer is not wanted).
@@ -127,8 +133,24 @@ public:
     // (size, size).
     virtual void Progress(std::int64_t position, std::int64_t size) {}
 
+    // A text or a layer name that the import would write into layer files
+    // (and drawing files), whose text is CP1252: one with a character
+    // CP1252 lacks is counted (a layer name once), the first kept with its
+    // line.
+    void Store(const QString& text, bool layerName, std::int64_t line);
+    // Raises EEngineError when any was counted: "O arquivo DXF "<file>" tem
+    // 2 textos e 1 nome de camada com caracteres que os arquivos de camada
+    // (CP1252) não guardam; o primeiro, na linha 57: "Склон". Nada foi
+    // importado." An import calls it once the file is read, before it
+    // writes anything.
+    void RefuseUnstorable(const QString& fileName) const;
+
 private:
     std::map<QString, int> passedOver_;
+    int texts_ = 0;
+    QSet<QString> layers_;
+    QString first_;
+    std::int64_t firstLine_ = 0;
 };
 
 // The one message of an import that passed entities over: "Entidades não

@@ -26,6 +26,7 @@ void ImportDXF(TLayer& layer, const QString& fileName, const QStringList& layerN
         [&](int current, int total) { layer.ReportProgress(current, total); });
     TDxfPairReader reader(fileName);
     ReadDxf(reader, import);
+    import.RefuseUnstorable(fileName);
     if (!import.Groups().empty()) DxfAddToLayer(layer, import.Groups().front().Objects);
     Report(layer, fileName, import);
 }
@@ -39,6 +40,7 @@ void ImportDXF(TThemeLayer& layer, const QString& fileName, const QStringList& l
                            [&](int current, int total) { layer.ReportProgress(current, total); });
     TDxfPairReader reader(fileName);
     ReadDxf(reader, import);
+    import.RefuseUnstorable(fileName);
     if (kind >= 0 && kind < 4) DxfCommitTheme(layer, import.Targets()[static_cast<std::size_t>(kind)]);
     Report(layer, fileName, import);
 }

@@ -29,10 +29,18 @@ enum TShapefileMode : int { smPlain = 0, smMeasured = 1, smZ = 2 };
 //   its header counts, or holding another number of records than the
 //   ".shp";
 // - sets ThemeLayerType from the shape type and gives the attribute table
-//   the ".dbf"'s fields (name upper-cased, type, size; numbers keep their
-//   width and decimals in a dBase table); a field named "ID" in any case
-//   (the name of the layer's key) keeps its values under the first free
-//   name of "ID_1", "ID_2"...;
+//   the ".dbf"'s fields (name upper-cased, type, size) and code page (its
+//   ".cpg", else its language driver), so that every value is kept as read:
+//   a number field keeps its declared width and decimals where they hold
+//   each value of the records imported exactly (as its text reads), else
+//   it is widened (width, then decimals) until they do; a text field is
+//   widened where decoding made a text longer. A value no dBase field can
+//   hold exactly (a number of more than 254 characters), a character the
+//   code page lacks (a byte it does not define) and a field without a name
+//   raise EDatabaseError naming the ".dbf", the record and the field,
+//   before anything is made. A field named "ID" in any case (the name of
+//   the layer's key) keeps its values under the first free name of "ID_1",
+//   "ID_2"...;
 // - creates the layer file and table and opens the layer; the objects get
 //   the next Ids and their records the ".dbf" record of the same record
 //   number (null shapes and deleted ".dbf" records are left out without
@@ -48,8 +56,9 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName);
 // attribute table (as stored) are walked in order; each whose "ID" names an
 // object of the layer's kind gives one shape and one ".dbf" record with the
 // record's fields (numbers as wide and with as many decimals as a dBase
-// layer table has them; and, in mode smZ, a field "Z" with the object's
-// upper Z, unless the table has a "Z" of its own); records naming no
+// layer table has them, text in its code page; and, in mode smZ, a field
+// "Z" with the object's upper Z, unless the table has a "Z" of its own);
+// records naming no
 // object are passed over. Shapes are numbered in the order written; headers and index
 // describe the records written. Rings are written closed, outer rings
 // clockwise then holes counter-clockwise; repeated vertices are left out.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -17,7 +18,6 @@
 #include "core/Errors.h"
 #include "core/Paths.h"
 #include "core/Stream.h"
-#include "engine/exchange/DbfFields.h"
 #include "engine/exchange/Shapefile.h"
 #include "engine/exchange/ShapefileFormat.h"
 #include "engine/geometry/Overlay.h"
@@ -235,7 +235,6 @@ void ExportShapefile(TThemeLayer& layer, const QString& fileName, int mode) {
     records.SetTableType(base->TableType());
     records.Open();
     const TField* idField = records.FieldByName(QStringLiteral("ID"));
-    const std::vector<TDbfDescriptor> numbers = ReadDbfDescriptors(records.FileName());
     TFieldDefs defs;
     defs.Assign(records.FieldDefs());
     const bool addZ = mode == smZ && defs.IndexOf(QStringLiteral("Z")) < 0;
@@ -282,24 +281,28 @@ void ExportShapefile(TThemeLayer& layer, const QString& fileName, int mode) {
     table.SetTableName(TemporaryTableName(dbfName));
     table.SetTableType(ttDBase);
     table.SetTableLevel(3);
+    // The fields as the layer's table has them (numbers as wide and with as
+    // many decimals), its text in its code page.
     table.FieldDefs().Assign(defs);
+    table.SetCodePage(records.CodePage());
     table.CreateTable();
     const QString tableFile = table.FileName();
     try {
-        // Numbers as wide and with as many decimals as the layer's table
-        // has them (the database layer makes every number 19 wide with 8).
-        SetDbfNumberFields(tableFile, numbers);
         AppendRecords(table, columns, rows);
         Session().Stores().Forget(tableFile);
         TAtomicFile shp(shpName), shx(shxName);
         WriteWhole(shp, files.Files["export.shp"]);
         WriteWhole(shx, files.Files["export.shx"]);
-        // Then put in place: the table (with its memo file, if any), the
-        // index, the main file.
+        // Then put in place: the table (with its memo file and the file
+        // naming its code page, if any), the index, the main file.
         Session().Stores().Forget(dbfName);
         Rename(tableFile, dbfName);
         const QString memo = ChangeFileExt(tableFile, QStringLiteral(".dbt"));
         if (QFileInfo::exists(memo)) Rename(memo, ChangeFileExt(dbfName, QStringLiteral(".dbt")));
+        const QString cpg = ChangeFileExt(tableFile, QStringLiteral(".cpg"));
+        const QString formerCpg = FindPathNoCase(ChangeFileExt(dbfName, QStringLiteral(".cpg")));
+        if (!formerCpg.isEmpty()) QFile::remove(formerCpg);
+        if (QFileInfo::exists(cpg)) Rename(cpg, ChangeFileExt(dbfName, QStringLiteral(".cpg")));
         shx.Commit();
         shp.Commit();
     } catch (...) {

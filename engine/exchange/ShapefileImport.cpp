@@ -1,6 +1,8 @@
 // Import of a shapefile into a new theme layer.
 #include <algorithm>
+#include <charconv>
 #include <climits>
+#include <cstring>
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,11 +10,12 @@
 #include "core/Errors.h"
 #include "core/Paths.h"
 #include "core/Stream.h"
-#include "engine/exchange/DbfFields.h"
 #include "engine/exchange/Shapefile.h"
 #include "engine/exchange/ShapefileFormat.h"
+#include "engine/exchange/ShownText.h"
 #include "engine/theme/ThemeLayer.h"
 #include "platform/db/BatchMove.h"
+#include "platform/db/CodePages.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
 #include "platform/db/Table.h"
@@ -71,12 +74,219 @@ QString FreeName(const QString& name, const std::vector<TStoreColumn>& chosen, c
     }
 }
 
+// ---------------------------------------------------------------- the new table
+
+// The widest number field of a dBase table, and the widest text field (its
+// width's high byte kept in the decimals).
+constexpr int kMaxNumberWidth = 254;
+constexpr int kMaxTextWidth = 0xFFFF;
+
+// A number as a dBase field with that many decimals holds it, written as
+// the database layer writes it (zero without a sign): its length, the
+// length of its integer part, and whether it reads back as the number.
+struct TNumberText {
+    int Length = INT_MAX;
+    int IntegerLength = INT_MAX;
+    bool Exact = false;
+};
+
+TNumberText NumberText(double v, int decimals) {
+    char buf[kMaxNumberWidth + 330];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc()) return {};
+    const char* from = buf;
+    if (*from == '-' && std::all_of(from + 1, static_cast<const char*>(r.ptr), [](char c) { return c == '0' || c == '.'; }))
+        ++from;
+    double back = 0;
+    const auto b = std::from_chars(from, r.ptr, back);
+    const char* dot = static_cast<const char*>(std::memchr(from, '.', static_cast<std::size_t>(r.ptr - from)));
+    TNumberText t;
+    t.Length = static_cast<int>(r.ptr - from);
+    t.IntegerLength = static_cast<int>((dot != nullptr ? dot : r.ptr) - from);
+    t.Exact = b.ec == std::errc() && back == v;
+    return t;
+}
+
+// The fewest decimals that hold a number exactly (more than a field may
+// have for one that none hold).
+int DecimalsOf(double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+    const std::string_view t(buf, static_cast<std::size_t>(r.ptr - buf));
+    const std::size_t e = t.find('e');
+    int exponent = 0;
+    std::from_chars(t.data() + e + 1 + (t[e + 1] == '+' ? 1 : 0), t.data() + t.size(), exponent);
+    const std::size_t digits = std::count_if(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(e), [](char c) { return c >= '0' && c <= '9'; });
+    int d = std::max(0, static_cast<int>(digits) - 1 - exponent);
+    // The shortest text of a number and its correctly rounded fixed text
+    // may differ in the last place: the first exact one counts.
+    while (d < kMaxNumberWidth && !NumberText(v, d).Exact) ++d;
+    return d;
+}
+
+// A column of the new table and what its values need.
+struct TPlannedColumn {
+    TStoreColumn Column;
+    int Source = -1;  // column of the ".dbf"; -1: the layer's key
+    // Numbers: the declared width and decimals hold every value exactly.
+    bool Fits = true;
+    int TextBytes = 0;
+};
+
+bool IsNumber(TFieldType t) {
+    return t == ftSmallint || t == ftInteger || t == ftLargeint || t == ftWord || t == ftFloat || t == ftCurrency ||
+           t == ftBCD || t == ftAutoInc;
+}
+bool IsText(TFieldType t) { return t == ftString || t == ftMemo || t == ftFixedChar || t == ftWideString; }
+
+// Whether text read in the code page is written back as the same bytes:
+// a single-byte code page that gives every byte a character of its own.
+bool EveryByteKept(TDbCodePage cp) {
+    if (cp == TDbCodePage::Utf8) return false;
+    char high[128];
+    for (int b = 0; b < 128; ++b) high[b] = static_cast<char>(0x80 + b);
+    std::string text;
+    DecodeText(cp, high, sizeof high, text);
+    const QString chars = QString::fromStdString(text);
+    return chars.size() == 128 && !chars.contains(QChar(0xFFFD));
+}
+
+// Refusals of the import name the user's table, the record and the field.
+[[noreturn]] void Refuse(const QString& dbfName, std::int64_t record, const QString& field, const QString& what) {
+    throw EDatabaseError(QStringLiteral("O campo %1, registro %2 de \"%3\", %4; nada foi importado.")
+                             .arg(field)
+                             .arg(record + 1)
+                             .arg(dbfName, what));
+}
+
+// A number field made as wide, then with as many decimals, as its values
+// need to be held exactly.
+void Widen(TTableStore& dbf, const QString& dbfName, const std::vector<std::int64_t>& records, TStoreColumn& c, int source) {
+    int decimals = c.Width > 0 ? c.Decimals : 0, integer = 0, widest = 0;
+    std::int64_t widestRecord = -1;
+    TDbValue v;
+    for (const std::int64_t record : records) {
+        dbf.ReadValue(record, source, v);
+        int d = 0, n = 0;
+        if (v.Kind == TDbValue::vInt) {
+            n = static_cast<int>(std::to_string(v.I).size());
+        } else if (v.Kind == TDbValue::vFloat) {
+            d = DecimalsOf(v.D);
+            n = NumberText(v.D, d).IntegerLength;
+        } else {
+            continue;
+        }
+        if (n + (d > 0 ? d + 1 : 0) > widest) {
+            widest = n + (d > 0 ? d + 1 : 0);
+            widestRecord = record;
+        }
+        decimals = std::max(decimals, d);
+        integer = std::max(integer, n);
+    }
+    if (widestRecord < 0) return;  // no value: the type's default
+    // A fixed text correctly rounded to more decimals than a number's own
+    // need reads back as the number, but for a last place at a power of two.
+    for (bool exact = false; !exact && decimals <= kMaxNumberWidth;) {
+        exact = true;
+        for (std::size_t k = 0; exact && k < records.size(); ++k) {
+            dbf.ReadValue(records[k], source, v);
+            if (v.Kind == TDbValue::vFloat) exact = NumberText(v.D, decimals).Exact;
+        }
+        if (!exact) ++decimals;
+    }
+    const int width = std::max(c.Width, integer + (decimals > 0 ? decimals + 1 : 0));
+    if (width > kMaxNumberWidth)
+        Refuse(dbfName, widestRecord, c.Name,
+               QStringLiteral("tem um número que um campo dBase (de até %1 posições) não guarda exatamente").arg(kMaxNumberWidth));
+    c.Width = width;
+    c.Decimals = decimals;
+}
+
+// The fields of the new table: the ".dbf"'s, in its code page, each as
+// wide and with as many decimals as declared where that holds every value
+// of the records imported exactly, else widened (width, then decimals)
+// until it does. Raises, naming the file, the record and the field, for a
+// value no dBase field holds exactly and a character the code page lacks.
+void PlanColumns(TTableStore& dbf, const QString& dbfName, const std::vector<std::int64_t>& records,
+                 std::vector<TPlannedColumn>& columns) {
+    const auto cp = static_cast<TDbCodePage>(dbf.CodePage() > 0 ? dbf.CodePage() : 1252);
+    const bool checkTexts = !EveryByteKept(cp);
+    std::vector<TPlannedColumn*> checked;
+    for (TPlannedColumn& c : columns) {
+        if (c.Source < 0) continue;
+        if (c.Column.Name.isEmpty())
+            throw EDatabaseError(QStringLiteral("O campo %1 de \"%2\" não tem nome; nada foi importado.").arg(c.Source + 1).arg(dbfName));
+        char32_t refused = 0;
+        EncodeText(cp, c.Column.Name, -1, &refused);
+        if (refused)
+            throw EDatabaseError(QStringLiteral("O nome do campo %1 de \"%2\" tem o caractere %3, que a sua página de código não tem; "
+                                                "nada foi importado.")
+                                     .arg(c.Source + 1)
+                                     .arg(dbfName, ShownCharacter(refused)));
+        if (IsNumber(c.Column.Type)) {
+            c.Fits = c.Column.Width > 0;  // a number without a declared width is widened
+            if (c.Fits) checked.push_back(&c);
+        } else if (checkTexts && IsText(c.Column.Type)) {
+            checked.push_back(&c);
+        }
+    }
+    TDbValue v;
+    for (std::size_t k = 0; k < records.size() && !checked.empty(); ++k) {
+        const std::int64_t record = records[k];
+        for (TPlannedColumn* c : checked) {
+            if (IsNumber(c->Column.Type) && !c->Fits) continue;
+            dbf.ReadValue(record, c->Source, v);
+            if (v.Kind == TDbValue::vInt) {
+                c->Fits = c->Column.Decimals == 0 && static_cast<int>(std::to_string(v.I).size()) <= c->Column.Width;
+            } else if (v.Kind == TDbValue::vFloat) {
+                const TNumberText t = NumberText(v.D, c->Column.Decimals);
+                c->Fits = t.Exact && t.Length <= c->Column.Width;
+            } else if (v.Kind == TDbValue::vText &&
+                       std::any_of(v.S.begin(), v.S.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; })) {
+                char32_t refused = 0;
+                const int bytes = static_cast<int>(EncodeText(cp, QString::fromStdString(v.S), -1, &refused).size());
+                if (refused)
+                    Refuse(dbfName, record, c->Column.Name,
+                           QStringLiteral("tem o caractere %1, que a página de código %2 da tabela não tem")
+                               .arg(ShownCharacter(refused))
+                               .arg(static_cast<int>(cp)));
+                c->TextBytes = std::max(c->TextBytes, bytes);
+            }
+        }
+    }
+    for (TPlannedColumn& c : columns) {
+        if (c.Source < 0) continue;
+        if (IsNumber(c.Column.Type) && !c.Fits) Widen(dbf, dbfName, records, c.Column, c.Source);
+        if (c.Column.Type != ftMemo && c.TextBytes > c.Column.Size) {
+            // Text that grew in decoding (bytes that are no UTF-8 read as
+            // U+FFFD) keeps all of itself.
+            if (c.TextBytes > kMaxTextWidth)
+                throw EDatabaseError(QStringLiteral("O campo %1 de \"%2\" tem textos mais longos que os de um campo dBase; "
+                                                    "nada foi importado.")
+                                         .arg(c.Column.Name, dbfName));
+            c.Column.Size = c.TextBytes;
+        }
+    }
+}
+
+// Runs a step that writes the new table: what the database layer refuses
+// there is told as a failure to import the user's table.
+template <typename F>
+void CreatingFor(const QString& dbfName, F&& step) {
+    try {
+        step();
+    } catch (const EDatabaseError& e) {
+        throw EDatabaseError(QStringLiteral("Não foi possível importar \"%1\": %2").arg(dbfName, e.Message()));
+    }
+}
+
 // What the import changes on the layer before its files exist, to be put
 // back when it fails.
 struct TLayerBefore {
     std::int32_t ThemeLayerType;
     TFieldDefs Fields;
     bool Visible;
+    int CodePage;
 };
 
 void Undo(TThemeLayer& layer, const TLayerBefore& before, bool filesAttempted) {
@@ -97,6 +307,7 @@ void Undo(TThemeLayer& layer, const TLayerBefore& before, bool filesAttempted) {
     layer.SetThemeLayerType(before.ThemeLayerType);
     layer.Table()->FieldDefs().Assign(before.Fields);
     layer.SetVisible(before.Visible);
+    layer.Table()->GetBaseTable()->SetCodePage(before.CodePage);
 }
 
 // Opens the layer; a failure, which the layer reports to OnError (and
@@ -146,38 +357,41 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
                                .arg(dbfName)
                                .arg(dbfSlots));
 
-    // The ".dbf"'s fields, under their upper-cased names, numbers with the
-    // width and decimals the file gives them; its own "ID" (the layer's key
-    // has that name) gets a free name: "ID_1"...
-    const std::vector<TDbfDescriptor> descriptors = ReadDbfDescriptors(dbfName);
-    std::vector<TStoreColumn> columns{{QStringLiteral("ID"), ftString, 20, 0, false}};
-    std::vector<TDbfDescriptor> numbers;
-    for (std::size_t c = 0; c < dbf->Columns().size(); ++c) {
-        TStoreColumn col = dbf->Columns()[c];
-        col.Name = FreeName(col.Name.trimmed().toUpper(), columns, dbf->Columns());
-        if (c < descriptors.size() && descriptors[c].IsNumber()) {
-            numbers.push_back(descriptors[c]);
-            numbers.back().Name = col.Name;
-        }
-        columns.push_back(col);
-    }
+    // The records imported: those of shapes that are not null, in the
+    // order of the shapes, less the deleted ones.
+    std::vector<std::int64_t> records;
+    records.reserve(shapes.Shapes.size());
+    for (const TShapeRecord& s : shapes.Shapes)
+        if (!dbf->IsDeleted(s.Record)) records.push_back(s.Record);
 
-    const TLayerBefore before{layer.ThemeLayerType(), table.FieldDefs(), layer.Visible()};
+    // The ".dbf"'s fields, under their upper-cased names, as wide as their
+    // values need; its own "ID" (the layer's key has that name) gets a free
+    // name: "ID_1"...
+    std::vector<TStoreColumn> chosen{{QStringLiteral("ID"), ftString, 20, 0, false}};
+    std::vector<TPlannedColumn> planned{{chosen.front()}};
+    for (std::size_t c = 0; c < dbf->Columns().size(); ++c) {
+        TPlannedColumn p{dbf->Columns()[c], static_cast<int>(c)};
+        p.Column.Name = FreeName(p.Column.Name.trimmed().toUpper(), chosen, dbf->Columns());
+        chosen.push_back(p.Column);
+        planned.push_back(std::move(p));
+    }
+    PlanColumns(*dbf, dbfName, records, planned);
+
+    const TLayerBefore before{layer.ThemeLayerType(), table.FieldDefs(), layer.Visible(), table.GetBaseTable()->CodePage()};
     bool filesAttempted = false;
     try {
         layer.SetVisible(false);
         layer.SetThemeLayerType(shapes.Kind);
-        for (std::size_t k = 1; k < columns.size(); ++k) {
-            const TStoreColumn& c = columns[k];
-            table.AddField(c.Name, c.Type, c.Required, c.Type == ftString ? c.Size : 0);
+        for (std::size_t k = 1; k < planned.size(); ++k) {
+            const TStoreColumn& c = planned[k].Column;
+            table.AddField(c.Name, c.Type, c.Required, IsText(c.Type) ? c.Size : 0, c.Width, c.Decimals);
         }
         filesAttempted = true;
         // The table is made now and the layer file once, when the objects
         // are posted. A layer that cannot start empty (it has made or read
         // its file before) opens its file, and so reports what is wrong.
-        table.CreateTable();
-        // The database layer makes every number 19 wide with 8 decimals.
-        SetDbfNumberFields(table.GetBaseTable()->FileName(), numbers);
+        table.GetBaseTable()->SetCodePage(dbf->CodePage());
+        CreatingFor(dbfName, [&] { table.CreateTable(); });
         layer.OpenEmpty();
         if (!layer.Active()) OpenReporting(layer);
 
@@ -188,14 +402,14 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
         layer.Edit();
         if (layer.State() != lsEdit)
             throw EEngineError(QStringLiteral("A camada não pode ser editada: ") + layer.ResolvedFileName());
-        std::vector<std::pair<const TVisualObject*, std::int64_t>> added;  // with its ".dbf" record
-        added.reserve(shapes.Shapes.size());
+        std::vector<const TVisualObject*> added;  // with the ".dbf" record of the same place in `records`
+        added.reserve(records.size());
         for (TShapeRecord& s : shapes.Shapes) {
             if (dbf->IsDeleted(s.Record)) continue;
             const TVisualObject* object = s.Object.get();
             if (layer.Add(std::move(s.Object)) < 0)
                 throw EEngineError(QStringLiteral("Objeto não aceito pela camada: ") + layer.ResolvedFileName());
-            added.emplace_back(object, s.Record);
+            added.push_back(object);
         }
         layer.InternalPost();
         layer.EndEdit();
@@ -206,13 +420,14 @@ void ImportShapefile(TThemeLayer& layer, const QString& fileName) {
         target.SetTableName(base->TableName());
         target.SetTableType(base->TableType());
         std::vector<QString> names;
-        for (const TStoreColumn& c : columns) names.push_back(c.Name);
-        std::vector<TDbValue> row(columns.size());
-        AppendRecords(target, names, added.size(), [&](std::size_t i) -> const std::vector<TDbValue>& {
-            const auto& [object, record] = added[i];
-            row[0].SetText(object->Id().toStdString());
-            for (std::size_t k = 1; k < columns.size(); ++k) dbf->ReadValue(record, static_cast<int>(k - 1), row[k]);
-            return row;
+        for (const TPlannedColumn& c : planned) names.push_back(c.Column.Name);
+        std::vector<TDbValue> row(planned.size());
+        CreatingFor(dbfName, [&] {
+            AppendRecords(target, names, added.size(), [&](std::size_t i) -> const std::vector<TDbValue>& {
+                row[0].SetText(added[i]->Id().toStdString());
+                for (std::size_t k = 1; k < planned.size(); ++k) dbf->ReadValue(records[i], planned[k].Source, row[k]);
+                return row;
+            });
         });
         table.Open();
         layer.SetVisible(true);

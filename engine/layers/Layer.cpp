@@ -614,7 +614,13 @@ void TLayer::InternalClose() {
 
 void TLayer::InternalPost() {
     LayerChanging();
-    WriteLayerFile(ResolvedFileName());
+    {
+        TAtomicFile file(ResolvedFileName());
+        WriteObjects(file.Stream());
+        file.Sync();
+        BeforeFileReplaced();
+        file.Commit();
+    }
     fileCreated_ = true;
     EndBuffer();  // frees the deleted objects
 }

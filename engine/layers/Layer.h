@@ -250,9 +250,10 @@ public:
     virtual void CreateLayerFile();
     virtual void InternalOpen();
     virtual void InternalClose();
-    // Writes the layer file, then frees the deleted objects and empties the
-    // edit lists. Raises (and changes nothing) when the file cannot be
-    // written.
+    // Writes the layer file (beside it, then BeforeFileReplaced, then in
+    // its place), then frees the deleted objects and empties the edit
+    // lists. Raises (and changes nothing) when the file cannot be written
+    // or BeforeFileReplaced raises.
     virtual void InternalPost();
     virtual void InternalCancel();
 
@@ -340,6 +341,11 @@ protected:
     virtual void SetStateValue(TLayerState value);
     // Runs before a style is read (a theme layer empties its classes).
     virtual void BeforeStyleLoad() {}
+    // Runs inside InternalPost once the new layer file is written beside
+    // the old one and before it takes the old one's place: what is posted
+    // together with the objects (a theme layer's records). A raise keeps
+    // the old file and the pending edits.
+    virtual void BeforeFileReplaced() {}
     // The objects of the layer are drawn (inside Draw).
     virtual void DrawObjects(TDrawContext& dc);
 

@@ -416,10 +416,9 @@ void TThemeLayer::InternalClose() {
     SetOpenFlags(false, false);
 }
 
-void TThemeLayer::InternalPost() {
-    // The layer file first: when it cannot be written nothing is committed
-    // and the table keeps its pending updates.
-    TLayer::InternalPost();
+void TThemeLayer::BeforeFileReplaced() {
+    // The new layer file is written and flushed: only then are the records
+    // committed, and the file takes its place only once they are.
     if (!table_->Active()) return;
     table_->ApplyUpdates();
     table_->CommitUpdates();

@@ -12,9 +12,10 @@
 //   taken out again (and freed) and the error is raised, so no
 //   object is left without a record.
 // - Delete, Remove and Clear delete the objects' records.
-// - InternalPost writes the layer file first and commits the table only
-//   then; a failed write leaves both the file and the table's pending
-//   updates as they were. InternalCancel undoes both.
+// - InternalPost writes the layer file beside the old one, commits the
+//   table, and only then puts the new file in place: a file that cannot be
+//   written, or records the table refuses, leave both the file and the
+//   pending edits of both as they were. InternalCancel undoes both.
 // - A layer whose table cannot be modified stays in lsBrowse.
 // While the table is closed (a layer built in memory, never opened) the
 // objects are taken without records.
@@ -147,7 +148,6 @@ public:
     void CreateLayerFile() override;
     void InternalOpen() override;
     void InternalClose() override;
-    void InternalPost() override;
     void InternalCancel() override;
 
     // ---- drawing and reprojection
@@ -172,6 +172,8 @@ public:
 
 protected:
     void SetStateValue(TLayerState value) override;
+    // The table's pending updates, applied and committed.
+    void BeforeFileReplaced() override;
     void DrawObjects(TDrawContext& dc) override;
     // The number of fields of the open attribute table; -1 while it is
     // closed (then stored indices are kept as they are).

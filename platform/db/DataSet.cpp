@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <tuple>
 
 #include <sqlite3.h>
 
@@ -316,8 +317,12 @@ void TDataSet::LoadStore(std::shared_ptr<TTableStore> store, const TLiveTarget& 
         sizes.push_back(c.Type == ftString ? c.Size : 0);
     }
     rows_.clear();
+    std::vector<std::pair<int, int>> numbers;  // width and decimals
+    for (const TStoreColumn& c : store->Columns()) numbers.emplace_back(c.Width, c.Width > 0 ? c.Decimals : 0);
     LoadStoreRows(std::move(store));
     BuildFields(names, types, sizes, live);
+    for (int f = 0; f < fieldDefs_.Count() && f < static_cast<int>(numbers.size()); ++f)
+        std::tie(fieldDefs_[f].Width, fieldDefs_[f].Decimals) = numbers[static_cast<std::size_t>(f)];
 }
 
 // The live records of a store, by slot; their values stay in the store.

@@ -483,6 +483,7 @@ public:
     ~TDbfStore() override { Rollback(); }
 
     QString ReadOnlyReason() const override { return readOnly_; }
+    int CodePage() const override { return static_cast<int>(codePage_); }
     void Refresh() override {
         if (writing_) return;
         // The open file answers without a lookup of its name; a file that
@@ -796,8 +797,10 @@ void TDbfStore::Load() {
             else if (f.Decimals == 0 && f.Width <= 9) c.Type = ftInteger;
             else if (f.Decimals == 0 && f.Width <= 18) c.Type = ftLargeint;
             else c.Type = ftFloat;
+            c.Width = f.Width;
             break;
-        case 'F': case 'O': c.Type = ftFloat; break;
+        case 'F': c.Type = ftFloat; c.Width = f.Width; break;
+        case 'O': c.Type = ftFloat; break;
         case 'I': case '+': c.Type = ftInteger; break;
         case 'L': c.Type = ftBoolean; break;
         case 'D': c.Type = ftDate; break;
@@ -1148,8 +1151,27 @@ std::unique_ptr<TTableStore> OpenDbfStore(const QString& fileName) {
     return std::make_unique<TDbfStore>(fileName);
 }
 
-void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& columns, int level) {
+namespace {
+
+// The name a ".cpg" file gives a code page that no language driver names.
+QByteArray CpgTextOf(TDbCodePage cp) {
+    const int n = static_cast<int>(cp);
+    if (cp == TDbCodePage::Utf8) return "UTF-8";
+    if (n > 28590 && n <= 28606) return "ISO-8859-" + QByteArray::number(n - 28590);
+    return QByteArray::number(n);
+}
+
+}  // namespace
+
+void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& columns, int level, TDbCodePage codePage) {
     if (columns.empty()) throw EDatabaseError(QStringLiteral("A tabela precisa de ao menos um campo."));
+    if (!CodePageSupported(codePage))
+        throw EDatabaseError(QStringLiteral("Não foi possível criar a tabela %1: a página de código %2 não é suportada.")
+                                 .arg(fileName)
+                                 .arg(static_cast<int>(codePage)));
+    auto invalid = [&](const QString& why) {
+        return EDatabaseError(QStringLiteral("Definição de campos inválida para ") + fileName + QStringLiteral(": ") + why);
+    };
     QByteArray descriptors;
     int recordLength = 1;
     bool memo = false;
@@ -1158,7 +1180,7 @@ void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& co
         int width = 0, dec = 0;
         switch (c.Type) {
         case ftString: case ftFixedChar: case ftWideString: case ftGuid:
-            type = 'C'; width = std::clamp(c.Size > 0 ? c.Size : 20, 1, 254); break;
+            type = 'C'; width = std::clamp(c.Size > 0 ? c.Size : 20, 1, 0xFFFF); break;
         case ftSmallint: case ftWord: type = 'N'; width = 6; break;
         case ftInteger: case ftAutoInc: type = 'N'; width = 11; break;
         case ftLargeint: type = 'N'; width = 18; break;
@@ -1169,21 +1191,32 @@ void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& co
         case ftTime: type = 'C'; width = 8; break;
         case ftMemo: case ftFmtMemo: case ftBlob: case ftGraphic:
             type = 'M'; width = 10; memo = true; break;
-        default: type = 'C'; width = std::clamp(c.Size > 0 ? c.Size : 20, 1, 254); break;
+        default: type = 'C'; width = std::clamp(c.Size > 0 ? c.Size : 20, 1, 0xFFFF); break;
+        }
+        // A number as wide and with as many decimals as asked.
+        if (type == 'N' && c.Width > 0) {
+            width = c.Width;
+            dec = c.Decimals;
+            if (width > 254 || dec < 0 || (dec > 0 && dec > width - 2))
+                throw invalid(QStringLiteral("o campo %1 não pode ter %2 posições com %3 decimais.").arg(c.Name).arg(width).arg(dec));
         }
         QByteArray d(32, '\0');
-        const QByteArray name = EncodeText(TDbCodePage::Cp1252, c.Name.trimmed(), 10);
-        if (name.isEmpty()) throw EDatabaseError(QStringLiteral("Definição de campos inválida para ") + fileName);
+        char32_t refused = 0;
+        const QByteArray name = EncodeText(codePage, c.Name.trimmed(), 10, &refused);
+        if (name.isEmpty()) throw invalid(QStringLiteral("um campo não tem nome."));
+        if (refused) throw invalid(QStringLiteral("o nome do campo %1 não cabe na página de código %2.").arg(c.Name).arg(static_cast<int>(codePage)));
         std::memcpy(d.data(), name.constData(), static_cast<std::size_t>(name.size()));
         d[11] = type;
-        d[16] = static_cast<char>(width);
-        d[17] = static_cast<char>(dec);
+        // Text wider than a byte keeps its high byte in the decimals, as
+        // FoxPro and shapelib write it.
+        d[16] = static_cast<char>(width & 0xFF);
+        d[17] = static_cast<char>(type == 'C' ? width >> 8 : dec);
         descriptors += d;
         recordLength += width;
     }
     const int headerLength = 32 + static_cast<int>(descriptors.size()) + 1;
     if (headerLength > 0xFFFF || recordLength > 0xFFFF)
-        throw EDatabaseError(QStringLiteral("Definição de campos inválida para ") + fileName);
+        throw invalid(QStringLiteral("os registros teriam %1 bytes (o máximo é 65535).").arg(recordLength));
     QByteArray bytes(32, '\0');
     const QDate today = QDate::currentDate();
     bytes[0] = static_cast<char>(!memo ? 0x03 : level <= 3 ? 0x83 : 0x8B);
@@ -1194,7 +1227,10 @@ void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& co
     bytes[9] = static_cast<char>(headerLength >> 8);
     bytes[10] = static_cast<char>(recordLength & 0xFF);
     bytes[11] = static_cast<char>(recordLength >> 8);
-    bytes[29] = static_cast<char>(LanguageDriverOfCodePage(TDbCodePage::Cp1252));
+    // The code page by its language driver; one that none names, by a
+    // ".cpg" file beside the table.
+    const int ldid = LanguageDriverOfCodePage(codePage);
+    bytes[29] = static_cast<char>(ldid);
     bytes += descriptors;
     bytes += '\x0D';
     bytes += '\x1A';
@@ -1226,8 +1262,17 @@ void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& co
             throw EDatabaseError(QStringLiteral("Não foi possível criar o arquivo ") + memoName);
         }
     }
+    // A ".cpg" of a table this one replaces would name another code page.
+    const QString cpgName = ChangeFileExt(fileName, QStringLiteral(".cpg"));
+    for (QString old = FindPathNoCase(cpgName); !old.isEmpty(); old = FindPathNoCase(cpgName))
+        if (!QFile::remove(old)) break;
+    if (ldid == 0 && !writeAll(cpgName, CpgTextOf(codePage))) {
+        QFile::remove(work);
+        throw EDatabaseError(QStringLiteral("Não foi possível criar o arquivo ") + cpgName);
+    }
     if (!Rename(work, fileName)) {
         QFile::remove(work);
+        if (ldid == 0) QFile::remove(cpgName);
         throw EDatabaseError(QStringLiteral("Não foi possível criar a tabela ") + fileName);
     }
 }

@@ -15,8 +15,13 @@ std::unique_ptr<TTableStore> OpenDbfStore(const QString& fileName);
 
 // Creates (replacing) a dBase table with these columns. level: 3 dBase III
 // (memo blocks without headers), 4 and above dBase IV (memo blocks with
-// length headers). New files are written in CP1252.
-void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& columns, int level);
+// length headers). Numbers take the column's Width and Decimals when it
+// gives a width, else the type's default (N(19,8) for reals); text wider
+// than 254 keeps the high byte of its width in the decimals. Text (field
+// names too) is written in the code page, which the header's language
+// driver names, or a ".cpg" file beside the table where no driver does.
+void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& columns, int level,
+                    TDbCodePage codePage = TDbCodePage::Cp1252);
 
 // The memo file beside a dBase file (".dbt", found without regard to case).
 QString MemoFileOf(const QString& dbfFileName);

@@ -348,9 +348,9 @@ std::unique_ptr<TField> CreateField(TFieldType type) {
 
 // ---- field definitions
 
-void TFieldDefs::Add(const QString& name, TFieldType type, int size, bool required) {
+void TFieldDefs::Add(const QString& name, TFieldType type, int size, bool required, int width, int decimals) {
     if (IndexOf(name) >= 0) throw EDatabaseError(QStringLiteral("Campo duplicado: ") + name);
-    defs_.push_back({name, type, size, required});
+    defs_.push_back({name, type, size, required, width, decimals});
 }
 
 int TFieldDefs::IndexOf(const QString& name) const {

@@ -153,11 +153,15 @@ struct TFieldDef {
     TFieldType DataType = ftUnknown;
     int Size = 0;
     bool Required = false;
+    // Numbers of a dBase table: the width of their text and its decimals
+    // (a width of 0: the table's default for the type).
+    int Width = 0;
+    int Decimals = 0;
 };
 
 class TFieldDefs {
 public:
-    void Add(const QString& name, TFieldType type, int size = 0, bool required = false);
+    void Add(const QString& name, TFieldType type, int size = 0, bool required = false, int width = 0, int decimals = 0);
     void Clear() { defs_.clear(); }
     int Count() const { return static_cast<int>(defs_.size()); }
     const TFieldDef& operator[](int i) const { return defs_.at(static_cast<std::size_t>(i)); }

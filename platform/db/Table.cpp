@@ -63,6 +63,7 @@ void TTable::InternalOpen() {
         TLiveTarget live;
         live.Table = table;
         for (const TStoreColumn& c : store->Columns()) live.Columns.push_back(c.Name);
+        codePage_ = store->CodePage();
         LoadStore(std::move(store), live);
         SetReadOnlyDataSet(readOnly_);
         return;
@@ -86,6 +87,20 @@ void TTable::InternalOpen() {
 void TTable::UpdateFieldDefs() {
     if (Active()) return;
     const QString table = SqlName();
+    if (const QString file = FileName(); !file.isEmpty()) {
+        // A table file's columns as its store reads them, widths included.
+        const auto store = Sess().Stores().StoreFor(file);
+        try {
+            store->Refresh();
+        } catch (const EEngineError& e) {
+            throw EDatabaseError(e.Message());
+        }
+        FieldDefs().Clear();
+        for (const TStoreColumn& c : store->Columns())
+            FieldDefs().Add(c.Name, c.Type, c.Type == ftString ? c.Size : 0, false, c.Width, c.Width > 0 ? c.Decimals : 0);
+        codePage_ = store->CodePage();
+        return;
+    }
     sqlite3_stmt* st = Sess().Prepare(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" LIMIT 0"));
     FieldDefs().Clear();
     for (int c = 0; c < sqlite3_column_count(st); ++c) {
@@ -123,6 +138,8 @@ void TTable::CreateTable() {
         c.Type = d.DataType;
         c.Size = d.Size;
         c.Required = d.Required;
+        c.Width = d.Width;
+        c.Decimals = d.Decimals;
         cols.push_back(c);
     }
     if (ctx.Database && ctx.Database->IsSQLBased()) {
@@ -150,7 +167,10 @@ void TTable::CreateTable() {
     const TTableType type = EffectiveType(file);
     Sess().Stores().Forget(file);
     switch (type) {
-    case ttDBase: case ttFoxPro: CreateDbfTable(file, cols, tableLevel_ > 0 ? tableLevel_ : 4); break;
+    case ttDBase: case ttFoxPro:
+        CreateDbfTable(file, cols, tableLevel_ > 0 ? tableLevel_ : 4,
+                       codePage_ > 0 ? static_cast<TDbCodePage>(codePage_) : TDbCodePage::Cp1252);
+        break;
     case ttParadox: CreatePxTable(file, cols, tableLevel_ > 0 ? tableLevel_ : 7); break;
     default: throw EDatabaseError(QStringLiteral("Tipo de tabela não suportado: ") + tableName_);
     }

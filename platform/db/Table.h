@@ -18,6 +18,11 @@ public:
     void SetTableLevel(int v) { tableLevel_ = v; }
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool v) { readOnly_ = v; }
+    // The code page of a dBase table's text (its number, as in
+    // CodePages.h; 0 for the default, CP1252): the stored table's once it
+    // was opened or its definitions read, and the one CreateTable writes.
+    int CodePage() const { return codePage_; }
+    void SetCodePage(int v) { codePage_ = v; }
 
     // Creates (replacing) the table with FieldDefs; the table is closed.
     void CreateTable();
@@ -25,7 +30,8 @@ public:
     // Removes every record.
     void EmptyTable();
     bool Exists();
-    // Reads FieldDefs from the stored table without opening it.
+    // Reads FieldDefs (and, for a table file, its code page) from the
+    // stored table without opening it.
     void UpdateFieldDefs();
 
     // The file of a folder table ("" for a table of a SQL database).
@@ -44,4 +50,5 @@ private:
     TTableType tableType_ = ttDefault;
     int tableLevel_ = 0;
     bool readOnly_ = false;
+    int codePage_ = 0;
 };

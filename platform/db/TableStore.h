@@ -65,6 +65,9 @@ struct TStoreColumn {
     int Size = 0;      // width of string fields, else 0
     int Decimals = 0;  // numeric fields
     bool Required = false;
+    // Width of the numeric fields of a dBase table (their text in the
+    // record); 0 elsewhere, and for the table's default when creating.
+    int Width = 0;
 };
 
 // The SQL type name declared for a column of a field type; the dataset
@@ -140,6 +143,9 @@ public:
     const std::vector<TStoreColumn>& Columns() const { return columns_; }
     // Refused writes raise EDatabaseError with this reason (empty: writable).
     virtual QString ReadOnlyReason() const { return QString(); }
+    // The code page the store reads and writes text in (its number, as in
+    // CodePages.h); 0 for a store that does not say.
+    virtual int CodePage() const { return 0; }
 
     // Reloads the file when it changed on disk since it was read (outside
     // a write).

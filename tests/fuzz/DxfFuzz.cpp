@@ -18,7 +18,7 @@ namespace {
 class TAllLayers : public TDxfHandler {
 public:
     QStringList Layers;
-    void TableLayer(const QString& name) override { Note(name); }
+    void TableLayer(const QString& name, std::int64_t) override { Note(name); }
     bool Wanted(const QString& layer) override {
         Note(layer);
         return true;

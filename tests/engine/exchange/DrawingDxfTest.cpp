@@ -34,6 +34,11 @@ struct DrawingDxfTest : ::testing::Test {
     QString folder;
 };
 
+QByteArray ReadWhole(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 int CountOf(const std::vector<TOgrFeature>& ogr, const QString& layer) {
     int n = 0;
     for (const TOgrFeature& f : ogr) n += f.Layer == layer;
@@ -214,34 +219,100 @@ doc.saveas(path)
 data = open(path, 'rb').read()
 open(path, 'wb').write(data.replace(b'CTRLX', b'C\xc2\x81X'))
 )"));
-    const QString cyrillic = QDir(folder).filePath(QStringLiteral("antigo.dxf"));
-    Ezdxf(cyrillic, QStringLiteral(R"(
-doc = ezdxf.new('R12')
-doc.encoding = 'cp1251'
-msp = doc.modelspace()
-msp.add_text('\u041e\u043f\u043e\u043b\u0437\u0435\u043d\u044c', dxfattribs={'layer': '\u0421\u043a\u043b\u043e\u043d'})
-doc.saveas(path)
-data = open(path, 'rb').read()
-assert b'ANSI_1251' in data and '\u0421\u043a\u043b\u043e\u043d'.encode('cp1251') in data
-)"));
     TDrawing view;
-    const QStringList wanted{QStringLiteral("Área de Risco"), QStringLiteral("Encosta ção"), QString::fromUtf16(u"C\u0081X"),
-                             QStringLiteral("Склон")};
+    const QStringList wanted{QStringLiteral("Área de Risco"), QStringLiteral("Encosta ção"), QString::fromUtf16(u"C\u0081X")};
     view.ImportDXF(modern, wanted);
-    view.ImportDXF(cyrillic, wanted);
-    ASSERT_EQ(view.Layers().GetCount(), 4);
+    ASSERT_EQ(view.Layers().GetCount(), 3);
     QStringList captions, texts;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 3; ++i) {
         TLayer& l = *view.Layers().GetItem(i);
         captions << l.Caption();
         for (const TVisualObject* o : l.GetObjects())
             if (const auto* t = dynamic_cast<const TText*>(o)) texts << t->Text();
     }
     EXPECT_EQ(captions, wanted);
-    EXPECT_EQ(texts, (QStringList{QStringLiteral("Área de Risco – nº 3"), QStringLiteral("Оползень")}));
-    EXPECT_EQ(Files(), (QStringList{QStringLiteral("C_X.cam"), QStringLiteral("Encosta ção.cam"), QStringLiteral("antigo.dxf"),
-                                    QStringLiteral("moderno.dxf"), QStringLiteral("Área de Risco.cam"),
-                                    QStringLiteral("Склон.cam")}));
+    EXPECT_EQ(texts, QStringList{QStringLiteral("Área de Risco – nº 3")});
+    EXPECT_EQ(Files(), (QStringList{QStringLiteral("C_X.cam"), QStringLiteral("Encosta ção.cam"), QStringLiteral("moderno.dxf"),
+                                    QStringLiteral("Área de Risco.cam")}));
+}
+
+// A drawing whose texts or layer names the layer files cannot hold (their
+// text is CP1252) is refused before anything is written, the cp1251 text
+// decoded as ezdxf reads it in the message; a theme layer whose table
+// refuses a record at the post keeps neither the objects nor the files
+// the import made.
+TEST_F(DrawingDxfTest, RefusedImportsLeaveNothing) {
+    const QString cyrillic = QDir(folder).filePath(QStringLiteral("antigo.dxf"));
+    const QString read = Ezdxf(cyrillic, QStringLiteral(R"(
+doc = ezdxf.new('R12')
+doc.encoding = 'cp1251'
+msp = doc.modelspace()
+msp.add_text('\u041e\u043f\u043e\u043b\u0437\u0435\u043d\u044c \u2013 \u00ab\u0422\u0415\u0421\u0422\u00bb', dxfattribs={'layer': '\u0421\u043a\u043b\u043e\u043d'})
+msp.add_text('Casa', dxfattribs={'layer': '\u0421\u043a\u043b\u043e\u043d'})
+msp.add_point((1, 2, 123), dxfattribs={'layer': 'A'})
+doc.saveas(path)
+doc = ezdxf.readfile(path)
+print(doc.encoding, [e.dxf.layer for e in doc.modelspace()][0])
+)")).trimmed();
+    EXPECT_EQ(read, QStringLiteral("cp1251 Склон"));
+    const QString refused = QStringLiteral("O arquivo DXF \"%1\" tem %2 com caracteres que os arquivos de camada (CP1252) não "
+                                           "guardam; o primeiro, na linha %3: \"%4\". Nada foi importado.")
+                                .arg(cyrillic);
+    auto messageOf = [](auto&& call) {
+        try {
+            call();
+        } catch (const EEngineError& e) {
+            return e.Message();
+        }
+        return QStringLiteral("no error");
+    };
+    // The first TEXT entity's line.
+    const QStringList lines = QString::fromLatin1(ReadWhole(cyrillic)).split(u'\n');
+    int text = 1;
+    while (text < lines.size() && !(lines[text].trimmed() == u"TEXT" && lines[text - 1].trimmed() == u"0")) ++text;
+    const QStringList wanted{QStringLiteral("Склон"), QStringLiteral("A")};
+    TDrawing view;
+    EXPECT_EQ(messageOf([&] { view.ImportDXF(cyrillic, wanted); }),
+              refused.arg(QStringLiteral("1 texto e 1 nome de camada")).arg(text).arg(QStringLiteral("Склон")));
+    EXPECT_EQ(view.Layers().GetCount(), 0);
+    TGISDrawing gis;
+    EXPECT_TRUE(messageOf([&] { gis.ImportDXF(cyrillic, wanted); }).contains(QStringLiteral("1 texto e 1 nome de camada")));
+    EXPECT_EQ(gis.Layers().GetCount(), 0);
+    TThemeLayer texts;
+    texts.SetThemeLayerType(3);
+    texts.SetDatabaseName(folder);
+    texts.SetLayerName(QStringLiteral("todas.cam"));
+    EXPECT_TRUE(messageOf([&] { ImportDXF(texts, cyrillic, {QStringLiteral("Склон")}); })
+                    .contains(QStringLiteral("1 texto e 1 nome de camada com caracteres")));
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("antigo.dxf")});
+
+    // The table takes the objects (in its cache) and refuses an elevation
+    // its field cannot hold when posted: nothing stays.
+    TThemeLayer points;
+    points.SetDatabaseName(folder);
+    points.SetLayerName(QStringLiteral("todas.cam"));
+    points.Table()->AddField(QStringLiteral("ELEVATION"), ftFloat, false, 0, 1, 0);
+    EXPECT_TRUE(messageOf([&] { ImportDXF(points, cyrillic, {QStringLiteral("A")}); }).contains(QStringLiteral("ELEVATION")));
+    EXPECT_EQ(points.GetObjectCount(), 0);
+    EXPECT_FALSE(points.Active());
+    EXPECT_EQ(points.Table()->FieldDefs().Count(), 2);
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("antigo.dxf")});
+    // Given room, the same layer takes the import.
+    points.Table()->FieldDefs()[1].Width = 3;
+    ImportDXF(points, cyrillic, {QStringLiteral("A")});
+    EXPECT_EQ(points.GetObjectCount(), 1);
+    EXPECT_EQ(Files(), (QStringList{QStringLiteral("antigo.dxf"), QStringLiteral("todas.cam"), QStringLiteral("todas.dbf")}));
+    // Refused again, the open layer keeps its file and records as they were.
+    const QString high = QDir(folder).filePath(QStringLiteral("alto.dxf"));
+    QFile f(high);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("0\nSECTION\n2\nENTITIES\n0\nPOINT\n8\nA\n10\n1\n20\n2\n30\n12345\n0\nENDSEC\n0\nEOF\n");
+    f.close();
+    const QByteArray layerFile = ReadWhole(points.ResolvedFileName());
+    EXPECT_THROW(ImportDXF(points, high, {QStringLiteral("A")}), EDatabaseError);
+    EXPECT_EQ(points.GetObjectCount(), 1);
+    EXPECT_EQ(ReadWhole(points.ResolvedFileName()), layerFile);
+    EXPECT_EQ(points.Table()->RecordCount(), 1);
 }
 
 // The entities of wanted layers that an import does not take are counted

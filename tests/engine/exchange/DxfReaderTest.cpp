@@ -18,7 +18,7 @@ namespace {
 struct TCollect : TDxfHandler {
     QStringList wanted{QStringLiteral("A")}, table;
     std::vector<TDxfEntity> got;
-    void TableLayer(const QString& name) override { table << name; }
+    void TableLayer(const QString& name, std::int64_t) override { table << name; }
     bool Wanted(const QString& layer) override { return DxfLayerWanted(wanted, layer); }
     void Entity(TDxfEntity& e) override { got.push_back(e); }
 };
@@ -141,6 +141,17 @@ TEST(DxfReader, EntitiesComeFromTheirOwnPairs) {
         // The insert is counted once (its attributes belong to it).
         EXPECT_EQ(h.PassedOver(), (std::map<QString, int>{{QStringLiteral("INSERT"), 1}}));
     }
+    // An entity without a layer is on layer "0"; a Y or Z that does not
+    // follow its X (or Y) at once is passed over, as ezdxf does.
+    TCollect zero;
+    zero.wanted = {QStringLiteral("0")};
+    Read(Dxf({"0", "SECTION", "2", "ENTITIES", "0", "POINT", "20", "9", "10", "1", "20", "2", "40", "3", "30", "4",
+              "0", "ENDSEC", "0", "EOF"}),
+         zero);
+    ASSERT_EQ(zero.got.size(), 1u);
+    EXPECT_EQ(zero.got[0].Layer, u"0");
+    EXPECT_EQ(zero.got[0].First, (TVertex{1, 2, 0}));
+
     // Line feeds alone end lines as well.
     TCollect lf;
     std::string unix = kSample;
@@ -163,6 +174,12 @@ TEST(DxfReader, DamagedFilesNameTheFileAndTheLine) {
     EXPECT_EQ(ErrorOf(entities({"0", "POINT", "x8", "A"})), at + QStringLiteral("7: 'x8' não é um código de grupo"));
     EXPECT_EQ(ErrorOf(entities({"0", "POINT", "10", "1,5"})), at + QStringLiteral("7: '1,5' não é um número válido (grupo 10)"));
     EXPECT_EQ(ErrorOf(Dxf({"0", "SECTION", "2", "ENTITIES", "0", "ENDSEC"})), at + QStringLiteral("7: o arquivo termina antes de \"EOF\""));
+    // A point without its Y, a number followed by a NUL byte.
+    const std::string noY = entities({"0", "LINE", "8", "A", "10", "1", "30", "0", "11", "2", "21", "3"});
+    EXPECT_EQ(ErrorOf(noY), at + QStringLiteral("11: falta a coordenada Y (grupo 20) logo depois do grupo 10"));
+    std::string nul = entities({"0", "POINT", "8", "A", "10", "1@", "20", "2"});
+    nul[nul.find('@')] = '\0';
+    EXPECT_EQ(ErrorOf(nul), at + QStringLiteral("9: '1<U+0000>' não é um número válido (grupo 10)"));
     // Breaks of the sections' frame, which ezdxf refuses as well.
     const std::string point = Dxf({"0", "POINT", "8", "A", "10", "1", "20", "2"});
     const std::string open = Dxf({"0", "SECTION", "2", "ENTITIES"}) + point;
@@ -171,7 +188,7 @@ TEST(DxfReader, DamagedFilesNameTheFileAndTheLine) {
     EXPECT_EQ(ErrorOf(open + entities({})), at + QStringLiteral("13: SECTION dentro da seção ENTITIES, que não foi fechada por ENDSEC"));
     EXPECT_EQ(ErrorOf(open + Dxf({"0", "ENDSEC", "0", "ENDSEC", "0", "EOF"})), at + QStringLiteral("15: ENDSEC fora de uma seção"));
     for (const std::string& bad : {open + Dxf({"0", "EOF"}), open + entities({}),
-                                   open + Dxf({"0", "ENDSEC", "0", "ENDSEC", "0", "EOF"})}) {
+                                   open + Dxf({"0", "ENDSEC", "0", "ENDSEC", "0", "EOF"}), noY, nul}) {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("mal.dxf"));
         QFile f(path);

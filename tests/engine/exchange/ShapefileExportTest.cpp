@@ -182,7 +182,8 @@ TEST_F(ShapefileExportTest, FailedExportLeavesTheFormerShapefile) {
 namespace {
 
 // Numeric fields keep their width and decimals from the file through the
-// layer's table to the export: ogrinfo reads the same fields and values.
+// layer's table (a field added to it included) to the export: ogrinfo
+// reads the same fields and values.
 TEST_F(ShapefileExportTest, NumberWidthsAndDecimalsRoundTrip) {
     REQUIRE_TOOL("/usr/bin/python3");
     REQUIRE_TOOL("ogrinfo");
@@ -193,6 +194,7 @@ for i, (v, q) in enumerate([(1.5e-12, 7), (-42.5, -12), (3.141592653589793, 9999
 w.close()
 )"));
     auto layer = Imported(QStringLiteral("precisos.shp"));
+    layer->Table()->AddField(QStringLiteral("NOVO"), ftString, false, 4);
     ExportShapefile(*layer, Path(QStringLiteral("precisos_saida")), smPlain);
     // The schema and value lines of both fields.
     auto fields = [&](const QString& file) {

@@ -1,5 +1,8 @@
 // Importing shapefiles written by pyshp and ogr2ogr into new theme layers.
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include "tests/engine/exchange/ShapefileFixture.h"
 
@@ -336,6 +339,98 @@ w.close()
     ASSERT_EQ(csv.size(), 4);
     EXPECT_EQ(csv[0], QStringLiteral("WKT,ID,ID_2,ID_1,NOME"));
     EXPECT_EQ(csv[3], QStringLiteral("\"POINT (2 2)\",\"00000000000000000003\",\"472\",a2,n2"));
+}
+
+}  // namespace
+
+namespace {
+
+// GDAL's reading of a shapefile's attributes, every number to the last
+// bit: each feature's properties without the layer's key.
+QList<QJsonObject> GdalRecords(const QString& file) {
+    const QByteArray json = RunTool(QStringLiteral("ogr2ogr"), {QStringLiteral("-f"), QStringLiteral("GeoJSON"), QStringLiteral("-lco"),
+                                                                QStringLiteral("SIGNIFICANT_FIGURES=17"), QStringLiteral("/vsistdout/"), file});
+    QList<QJsonObject> out;
+    for (const QJsonValue f : QJsonDocument::fromJson(json).object().value(QStringLiteral("features")).toArray()) {
+        QJsonObject p = f.toObject().value(QStringLiteral("properties")).toObject();
+        p.remove(QStringLiteral("ID"));
+        out << p;
+    }
+    return out;
+}
+
+// Numbers written with more decimals than their field declares, or fewer
+// so that they fit, are imported and exported as GDAL reads them; a field
+// added to the layer's table keeps them.
+TEST_F(ShapefileTest, NumbersAsGdalReadsThemThroughImportAndExport) {
+    REQUIRE_TOOL("/usr/bin/python3");
+    REQUIRE_TOOL("ogr2ogr");
+    Python(QStringLiteral(R"(
+w = shapefile.Writer('medidas', shapeType=shapefile.POINT)
+w.field('A', 'N', 12, 3); w.field('POP', 'N', 24, 15); w.field('B', 'F', 19, 11); w.field('C', 'F', 20, 5)
+for i in range(2): w.point(i, i); w.record(0, 0, 0, 0)
+w.close()
+b = bytearray(open('medidas.dbf', 'rb').read())
+at = int.from_bytes(b[8:10], 'little')
+for r in (b'1.111049E-01'.rjust(12) + b'318622525.00000000000000'.rjust(24) + b' 1.62381982381e+009' + b'1.42948681360561E+03'.rjust(20),
+          b'0.125'.rjust(12) + b'-0.000000000001500'.rjust(24) + b'2.5'.rjust(19) + b'-7'.rjust(20)):
+    b[at + 1:at + 76] = r; at += 76
+open('medidas.dbf', 'wb').write(b)
+)"));
+    const QList<QJsonObject> gdal = GdalRecords(Path(QStringLiteral("medidas.shp")));
+    ASSERT_EQ(gdal.size(), 2);
+    EXPECT_EQ(gdal[0].value(QStringLiteral("A")).toDouble(), 0.1111049);
+    auto layer = Imported(QStringLiteral("medidas.shp"));
+    TLayerTable& t = *layer->Table();
+    for (const QString field : {u"A"_qs, u"POP"_qs, u"B"_qs, u"C"_qs}) {
+        const QStringList values = Values(*layer, field);
+        for (int r = 0; r < 2; ++r) EXPECT_EQ(values[r].toDouble(), gdal[r].value(field).toDouble()) << field.toStdString() << r;
+    }
+    // Declared widths and decimals where they hold every value, else wider.
+    QStringList shapes;
+    for (const TFieldDef& d : t.BaseFieldDefs()->Items()) shapes << QStringLiteral("%1 %2.%3").arg(d.Name).arg(d.Width).arg(d.Decimals);
+    EXPECT_EQ(shapes, (QStringList{u"ID 0.0"_qs, u"A 12.7"_qs, u"POP 25.15"_qs, u"B 22.11"_qs, u"C 20.11"_qs}));
+    ExportShapefile(*layer, Path(QStringLiteral("saida")), smPlain);
+    EXPECT_EQ(GdalRecords(Path(QStringLiteral("saida.shp"))), gdal);
+    t.AddField(QStringLiteral("NOVO"), ftString, false, 4);
+    t.DeleteField(QStringLiteral("NOVO"));
+    ExportShapefile(*layer, Path(QStringLiteral("depois")), smPlain);
+    EXPECT_EQ(GdalRecords(Path(QStringLiteral("depois.shp"))), gdal);
+}
+
+// The new table takes the source's code page (its ".cpg", else its
+// language driver), so every character read is written back; one the code
+// page does not define is refused naming the file, record and field.
+TEST_F(ShapefileTest, TextsKeepTheirCodePage) {
+    REQUIRE_TOOL("/usr/bin/python3");
+    REQUIRE_TOOL("ogr2ogr");
+    Python(QStringLiteral(R"(
+for name, encoding, ldid, texts in (('utf', 'utf-8', 0, ['Москва', 'São Paulo']), ('latin', 'latin1', 0x57, ['\x93cita\x94 \x96 fim', 'ok']),
+                                    ('cirilico', 'cp1251', 0xC9, ['Склон', 'Дом'])):
+    w = shapefile.Writer(name, shapeType=shapefile.POINT, encoding=encoding)
+    w.field('NOME', 'C', 12)
+    for i, t in enumerate(texts): w.point(i, i); w.record(t)
+    w.close()
+    b = bytearray(open(name + '.dbf', 'rb').read()); b[29] = ldid
+    open(name + '.dbf', 'wb').write(b)
+open('utf.cpg', 'w').write('UTF-8')
+b = open('cirilico.dbf', 'rb').read()
+open('cirilico.dbf', 'wb').write(b.replace('Дом'.encode('cp1251'), b'\xc4\x98\xec'))
+)"));
+    for (const auto& [name, expected] : {std::pair{u"utf"_qs, QStringList{u"Москва"_qs, u"São Paulo"_qs}},
+                                         std::pair{u"latin"_qs, QStringList{QString::fromUtf16(u"\u0093cita\u0094 \u0096 fim"), u"ok"_qs}}}) {
+        SCOPED_TRACE(name.toStdString());
+        auto layer = Imported(name + u".shp"_qs, name);
+        EXPECT_EQ(Values(*layer, QStringLiteral("NOME")), expected);
+        ExportShapefile(*layer, Path(name + u"_saida"_qs), smPlain);
+        EXPECT_EQ(GdalRecords(Path(name + u"_saida.shp"_qs)), GdalRecords(Path(name + u".shp"_qs)));
+    }
+    auto layer = NewLayer(QStringLiteral("cirilico"));
+    const QString message = ErrorOf<EDatabaseError>([&] { ImportShapefile(*layer, Path(QStringLiteral("cirilico.shp"))); });
+    EXPECT_EQ(message, QStringLiteral("O campo NOME, registro 2 de \"%1\", tem o caractere \"\uFFFD\" (U+FFFD), que a página de "
+                                      "código 1251 da tabela não tem; nada foi importado.")
+                           .arg(Path(QStringLiteral("cirilico.dbf"))));
+    EXPECT_FALSE(Files().contains(QStringLiteral("cirilico.dbf")));
 }
 
 }  // namespace
