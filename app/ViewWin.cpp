@@ -729,10 +729,7 @@ void TkovisViewWin::ViewMeasure(double measure) {
         panels_[3]->clear();
 }
 
-void TkovisViewWin::ViewAfterZoom() {
-    // The scale to the nearest whole number: "1:11.429", not "1:11.428,5714285714".
-    ui_->Escala->setText(UserFixed(std::round(View()->Scale()), 0));
-}
+void TkovisViewWin::ViewAfterZoom() { ui_->Escala->setText(UserNumber(View()->Scale(), 15)); }
 
 void TkovisViewWin::EscalaKeyPress() {
     const QString text = ui_->Escala->text().trimmed();
