@@ -346,7 +346,6 @@ void TDrawing::SetViewport(int offsetX, int offsetY, int width, int height, doub
 // ---- zoom and pan
 
 void TDrawing::PushZoomHistory() {
-    if (zoomStack_.size() >= kZoomHistoryLimit) zoomStack_.erase(zoomStack_.begin());
     zoomStack_.push_back({GetViewLeft(), GetViewBottom(), GetViewRight(), GetViewTop()});
 }
 

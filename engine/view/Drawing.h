@@ -247,9 +247,7 @@ public:
     // Windows remembered by zooms, oldest first: left, bottom, right, top.
     // A zoom remembers the window it leaves only when that window was shown
     // on the screen with a map in it (the view active or holding layers),
-    // so every entry is a view the user saw. At most kZoomHistoryLimit are
-    // kept; the oldest go first.
-    static constexpr std::size_t kZoomHistoryLimit = 100;
+    // so every entry is a view the user saw.
     const std::vector<std::array<double, 4>>& ZoomHistory() const { return zoomStack_; }
 
     // ---- pointer
