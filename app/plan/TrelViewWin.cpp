@@ -444,10 +444,7 @@ void TtrelViewWin::Localizar2Click() {
 void TtrelViewWin::CarregarDescarregarBaseClick() {
     ShowMessage(this, QStringLiteral("É possível somente carregar dados de um morro por vez!"));
     TLayers& layers = View()->Layers();
-    QStringList loaded;
-    for (int i = 0; i < layers.GetCount(); ++i) loaded << layers.GetItem(i)->Caption();
     TcvFormCarregarDadosGeograficos& dialog = CarregarDados();
-    dialog.SetLoadedLayers(loaded);
     if (RunModal(dialog) != QDialog::Accepted) return;
 
     // Each layer loaded becomes the active one; unloading the active one
@@ -468,8 +465,8 @@ void TtrelViewWin::CarregarDescarregarBaseClick() {
                     changed = true;
                 }
             } else {
-                // A layer that is passed over takes no place.
-                if (LoadBaseLayer(caption, legend, dialog.LayerFile(i), placed)) ++placed;
+                LoadBaseLayer(caption, legend, dialog.LayerFile(i), placed);
+                ++placed;
                 changed = true;
             }
         } else if (k >= 0) {
@@ -495,21 +492,21 @@ void TtrelViewWin::MoveToTop(const QString& caption) {
     layers.Insert(0, layer);
 }
 
-bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const QString& fileName, int position) {
+void TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const QString& fileName, int position) {
     QString file = fileName;
     if (!QFileInfo(file).isFile()) {
         QFileDialog& open = OpenCamada();
         open.setDirectory(ExtractFilePath(file));
         open.selectFile(ExtractFileName(file));
         file = RunFileDialog(open);
-        if (file.isEmpty()) return false;
+        if (file.isEmpty()) return;
     }
     std::int32_t type = 0;
     try {
         type = TThemeLayer::FileThemeLayerType(file);
     } catch (const EEngineError&) {
         baseErrors_ << BaseError(caption, file, UnreadableLayer(file));
-        return false;
+        return;
     }
 
     TThemeLayer* layer = AddLayer(type, position);
@@ -562,7 +559,7 @@ bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const 
     if (listed && !aborted && layer->Active()) {
         layer->OnError = nullptr;
         View()->Redraw();
-        return true;
+        return;
     }
     if (listed) UnloadBaseLayer(layers.IndexOf(layer));
     if (!missingTable_.isEmpty())
@@ -570,7 +567,6 @@ bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const 
     else if (!aborted)
         baseErrors_ << BaseError(caption, file,
                                  *tableReached && !failure->isEmpty() ? *failure : UnreadableLayer(file));
-    return false;
 }
 
 bool TtrelViewWin::ChooseTableFile(QString& database, QString& name, const QString& path, bool alias) {

@@ -98,10 +98,10 @@ public:
     void Ajuda_TopicosExecute() override;
     void LeaveFullScreen() override;
 
-    // Opens one base layer file into the view at the position; false when
-    // it was passed over (no file chosen, or it failed: the reason is kept
-    // for the message that follows the walk).
-    bool LoadBaseLayer(const QString& caption, bool showLegend, const QString& fileName, int position);
+    // Opens one base layer file into the view at the position; one that is
+    // passed over (no file chosen, or it failed) leaves its reason for the
+    // message that follows the walk.
+    void LoadBaseLayer(const QString& caption, bool showLegend, const QString& fileName, int position);
     // Takes the layer at the index out of the view and frees it.
     void UnloadBaseLayer(int index);
 

@@ -464,7 +464,7 @@ TEST_F(TrelViewWinTest, BaseLayersOfOneHillAtATimeStayBelowTheLabels) {
     EXPECT_EQ(active(), QStringLiteral("M01 - Vias"));
     EXPECT_NE(Contents()->PressedIndex(), -1);
 
-    // The next hill: the dialog shows what is loaded; M01 goes (the active
+    // The next hill: the dialog keeps its checks; M01 goes (the active
     // layer with it: the first one is active meanwhile), M02 comes without
     // its damaged layer, which is reported.
     messages.clear();
