@@ -247,7 +247,7 @@ void TkovisViewWin::SetupActions() {
     connect(f.Visualizar_AproxCamada, &QAction::triggered, this, [this] { View()->ZoomActiveLayer(); });
     connect(f.Visualizar_AproxLimites, &QAction::triggered, this, [this] { View()->ZoomAll(); });
     connect(f.Visualizar_AproxExtensao, &QAction::triggered, this, [this] { View()->ZoomExtents(); });
-    connect(f.Visualizar_AproxAnterior, &QAction::triggered, this, [this] { View()->ZoomPrevious(); });
+    connect(f.Visualizar_AproxAnterior, &QAction::triggered, this, [this] { Visualizar_AproxAnteriorExecute(); });
     connect(f.Visualizar_Deslocar, &QAction::triggered, this, [this] { View()->PanTool(); });
     connect(f.Visualizar_Distancia, &QAction::triggered, this, [this] { View()->ExecuteCommand(dcDistance); });
     connect(f.Visualizar_Area, &QAction::triggered, this, [this] { View()->ExecuteCommand(dcArea); });
@@ -809,6 +809,14 @@ bool TkovisViewWin::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // ---- the other actions
+
+void TkovisViewWin::Visualizar_AproxAnteriorExecute() {
+    try {
+        View()->ZoomPrevious();
+    } catch (const EEngineError& e) {
+        ShowMessage(this, e.Message());  // nothing to go back to
+    }
+}
 
 void TkovisViewWin::Exibir_AtualizarExecute() {
     View()->Redraw();

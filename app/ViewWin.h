@@ -113,6 +113,9 @@ public:
     virtual void Exibir_TelaCheiaExecute();
     virtual void LeaveFullScreen();
     void Exibir_AtualizarExecute();
+    // The previous window of the view's history; with none, the view's
+    // error is shown.
+    void Visualizar_AproxAnteriorExecute();
     void Camada_LimparSelecaoExecute();
     // The help page of this window's commands.
     virtual void Ajuda_TopicosExecute();

@@ -222,7 +222,7 @@ void TtrelViewWin::SetupToolBar() {
         {"BitBtn3", "Atualizar", "Clique aqui para atualizar o desenho do mapa na área de visualização",
          [this] { View()->Redraw(); }},
         {"BitBtn5", "Voltar", "Clique aqui para voltar à escala anterior de visualização",
-         [this] { View()->ZoomPrevious(); }},
+         [this] { Visualizar_AproxAnteriorExecute(); }},
     };
     for (const TButton& b : buttons) {
         auto* button = new QPushButton(QString::fromUtf8(b.Caption), bar);

@@ -454,7 +454,7 @@ void TDrawing::ExecuteCommand(TDrawingCommand command) {
         return;
     }
     case dcZoomPrevious: {
-        if (zoomStack_.empty()) return;
+        if (zoomStack_.empty()) throw EEngineError(QStringLiteral("Não há escala anterior de visualização."));
         const auto w = zoomStack_.back();
         zoomStack_.pop_back();
         const TDrawingCommand previous = command_;

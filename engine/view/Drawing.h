@@ -225,6 +225,8 @@ public:
     virtual void ZoomExtents();
     virtual void ZoomSelected();
     virtual void ZoomActiveLayer();
+    // The last window of the history, taken off it; with an empty history
+    // raises EEngineError and the window stays.
     virtual void ZoomPrevious();
     // Tool commands: make the command the current one.
     virtual void ZoomWindowTool();

@@ -242,7 +242,7 @@ TEST_F(TrelViewWinTest, StartsOnTheDefaultMapWithThePlansMenusAndButtons) {
 
     // The tool buttons show the current tool; a zoom step zooms at once
     // and leaves its button up. "Voltar" goes back through the views shown,
-    // none from before the first.
+    // none from before the first, and says so when there is none left.
     const auto pressed = [this] {
         QStringList names;
         for (const char* a : {"Visualizar_Identificar", "Visualizar_Aproximar", "Visualizar_Afastar",
@@ -256,8 +256,11 @@ TEST_F(TrelViewWinTest, StartsOnTheDefaultMapWithThePlansMenusAndButtons) {
     };
     EXPECT_EQ(pressed(), QStringList({"Visualizar_Identificar"}));
     const auto whole = window();
+    messages.clear();
     Child<QPushButton>("BitBtn5")->click();
     EXPECT_EQ(window(), whole);
+    const QStringList none{QStringLiteral("Não há escala anterior de visualização.")};
+    EXPECT_EQ(messages, none);
     Child("Visualizar_Deslocar")->trigger();
     EXPECT_EQ(pressed(), QStringList({"Visualizar_Deslocar"}));
     Child("Visualizar_Afastar")->trigger();
@@ -270,8 +273,10 @@ TEST_F(TrelViewWinTest, StartsOnTheDefaultMapWithThePlansMenusAndButtons) {
     Child("Visualizar_AproxJanela")->trigger();
     EXPECT_EQ(pressed(), QStringList({"Visualizar_AproxJanela"}));
     QCoreApplication::processEvents();
+    messages.clear();
     for (int i = 0; i < 3; ++i) Child<QPushButton>("BitBtn5")->click();
     EXPECT_EQ(window(), whole);
+    EXPECT_EQ(messages, none);
 
     // The plan's windows from the menus.
     Child("Equipe1")->trigger();

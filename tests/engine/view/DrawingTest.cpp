@@ -139,11 +139,12 @@ TEST_F(DrawingTest, ZoomPreviousRestoresTheSameWindows) {
     }
     EXPECT_EQ(view->ZoomHistory().size(), size - 3);
     EXPECT_EQ(view->GetCommand(), dcDraw);
-    // An empty history does nothing.
+    // An empty history raises, and the window stays.
     while (!view->ZoomHistory().empty()) view->ZoomPrevious();
     const auto last = window();
-    view->ZoomPrevious();
+    EXPECT_THROW(view->ZoomPrevious(), EEngineError);
     EXPECT_EQ(window(), last);
+    EXPECT_EQ(view->GetCommand(), dcDraw);
 }
 
 TEST_F(DrawingTest, HistoryKeepsEveryWindowShown) {
