@@ -345,39 +345,32 @@ TThemeLayer* TtrelViewWin::LayerByCaption(const QString& caption) const {
 
 TDataSet* TtrelViewWin::LocateRecord(TLayer& layer, const TVisualObject& object) {
     TDataSet* table = AttributeTable(&layer);
-    TField* id = table ? table->FindField(QStringLiteral("ID")) : nullptr;
-    if (!id) return nullptr;
-    try {
-        return table->Locate(id->FieldName(), object.Id()) ? table : nullptr;
-    } catch (const EEngineError&) {
-        return nullptr;
-    }
+    if (!table) return nullptr;
+    const TField* id = table->FieldByName(QStringLiteral("ID"));
+    return table->Locate(id->FieldName(), object.Id()) ? table : nullptr;
 }
 
 void TtrelViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
     // Identify answers once a row of the layer list names the layer.
     if (Form().Contents->PressedIndex() == -1 || object == nullptr) return;
     TLayer* layer = View()->ActiveLayer();
-    TDataSet* table = layer ? LocateRecord(*layer, *object) : nullptr;
-    // The record's value of a field of the layer's table; none when the
-    // table lacks it.
-    auto value = [table](const char* name, QString& out) {
-        TField* field = table->FindField(QString::fromLatin1(name));
-        if (field) out = field->AsString();
-        return field != nullptr;
-    };
-    QString key;
-    if (table) {
-        const QString& caption = layer->Caption();
+    try {
+        // The object's own record, or no record window.
+        TDataSet* table = layer ? LocateRecord(*layer, *object) : nullptr;
+        const QString caption = table ? layer->Caption() : QString();
+        const auto key = [table](const char* field) { return table->FieldByName(QString::fromLatin1(field))->AsString(); };
         if (caption == trel::kSetores) {
-            if (value("morrosetor", key)) forms_->Setores()->ShowLocated(QStringLiteral("cod_morrosetor"), key);
+            forms_->Setores()->ShowLocated(QStringLiteral("cod_morrosetor"), key("morrosetor"));
         } else if (caption == trel::kLimitesMorros) {
-            if (value("morro", key) && forms_->Morros()->ShowLocated(QStringLiteral("cod_morro"), key) &&
-                forms_->DM->SetoresMorros.Active())
+            if (forms_->Morros()->ShowLocated(QStringLiteral("cod_morro"), key("morro")) && forms_->DM->SetoresMorros.Active())
                 forms_->DM->SetoresMorros.First();
         } else if (caption == trel::kEixos) {
-            if (value("id", key)) forms_->EixoLogradouro()->ShowLocated(QStringLiteral("ID"), key);
+            forms_->EixoLogradouro()->ShowLocated(QStringLiteral("ID"), key("id"));
         }
+    } catch (const EEngineError& e) {
+        // A field or record the tables lack: said, as any error of theirs.
+        ShowMessage(this, e.Message());
+        return;
     }
     TkovisViewWin::ViewVisualObjectIdentify(object);
 }

@@ -125,7 +125,8 @@ private:
     // after OK.
     bool RunSearch(TlibFormLocalizar& dialog, QString& field, QVariant& value);
     // The active layer's attribute table on the object's record; the
-    // table, or nullptr when the record is not found.
+    // table, or nullptr when the layer has no open table or the record is
+    // not found. Raises what the table raises (a table without "ID").
     TDataSet* LocateRecord(TLayer& layer, const TVisualObject& object);
 
     std::unique_ptr<TPlanForms> forms_;
