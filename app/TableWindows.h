@@ -8,9 +8,9 @@
 // selected rows follow the layer's selected objects ("Exibir Seleção na
 // Tabela") and the other way round ("Exibir Seleção no Mapa").
 // TkoviFormCTTBR copies the records of the selected objects into a string
-// grid whose header row holds the field names; each use of the map
-// window's query-results action makes a new one, which frees itself when
-// closed.
+// grid whose header row holds the field names; its cells can be edited,
+// which changes only the grid's text. Each use of the map window's
+// query-results action makes a new one, which frees itself when closed.
 //
 // Ownership: the windows are children of the map window; they hold the
 // view, the layers and the tables by reference only.

@@ -43,7 +43,6 @@
 #include "platform/db/DataSource.h"
 #include "platform/db/DbError.h"
 #include "platform/db/Session.h"
-#include "platform/db/Table.h"
 #include "platform/settings/Settings.h"
 #include "ui_ViewWin.h"
 
@@ -131,7 +130,6 @@ TkovisViewWin::TkovisViewWin(QWidget* parent)
 TkovisViewWin::~TkovisViewWin() {
     if (vws == this) vws = nullptr;
     formCTTB_->BindGrid(nullptr);
-    tables_.clear();
 }
 
 TGISDrawing* TkovisViewWin::View() const { return ui_->View; }
@@ -247,7 +245,7 @@ void TkovisViewWin::SetupActions() {
     connect(f.Visualizar_AproxCamada, &QAction::triggered, this, [this] { View()->ZoomActiveLayer(); });
     connect(f.Visualizar_AproxLimites, &QAction::triggered, this, [this] { View()->ZoomAll(); });
     connect(f.Visualizar_AproxExtensao, &QAction::triggered, this, [this] { View()->ZoomExtents(); });
-    connect(f.Visualizar_AproxAnterior, &QAction::triggered, this, [this] { View()->ZoomPrevious(); });
+    connect(f.Visualizar_AproxAnterior, &QAction::triggered, this, [this] { Visualizar_AproxAnteriorExecute(); });
     connect(f.Visualizar_Deslocar, &QAction::triggered, this, [this] { View()->PanTool(); });
     connect(f.Visualizar_Distancia, &QAction::triggered, this, [this] { View()->ExecuteCommand(dcDistance); });
     connect(f.Visualizar_Area, &QAction::triggered, this, [this] { View()->ExecuteCommand(dcArea); });
@@ -461,7 +459,6 @@ void TkovisViewWin::OpenMap(const QString& path, const QString& caption) {
     if (v->Active()) v->SetActive(false);
     ui_->ValueListEditor->setRowCount(0);
     v->SetActiveLayer(nullptr);
-    tables_.clear();
     pendingErrors_.clear();
     setWindowTitle(caption);
     const QFileInfo info(path);
@@ -525,20 +522,15 @@ void TkovisViewWin::HookLayer(TLayer& layer) {
     wait_->ShowWait();
 }
 
-void TkovisViewWin::LayerAfterOpen(TLayer& layer) {
-    if (layer.Active()) OpenLayerTable(layer);
-    wait_->hide();
-}
+void TkovisViewWin::LayerAfterOpen(TLayer&) { wait_->hide(); }
 
-void TkovisViewWin::LayerTablePlace(TLayer& layer, QString& database, QString& name) {
+void TkovisViewWin::LayerTablePlace(TThemeLayer& layer, QString& database, QString& name) {
     // Where the layer file says its table is (the table resolves a folder
-    // stored relative against the layer file's); a theme layer that names
-    // no table, and a plain layer, have the dBase table of the layer file's
-    // name beside it.
+    // stored relative against the layer file's); a layer that names no
+    // table has the dBase table of the layer file's name beside it.
     const QString file = layer.ResolvedFileName();
-    auto* theme = dynamic_cast<TThemeLayer*>(&layer);
-    database = theme ? theme->Table()->EffectiveDatabase() : QString();
-    name = theme ? theme->TableName() : QString();
+    database = layer.Table()->EffectiveDatabase();
+    name = layer.TableName();
     if (name.trimmed().isEmpty()) name = ChangeFileExt(ExtractFileName(file), QStringLiteral(".dbf"));
     if (database.trimmed().isEmpty()) database = ExtractFilePath(file);
 }
@@ -555,25 +547,6 @@ void TkovisViewWin::ThemeTableBeforeOpen(TThemeLayer& layer) {
     // name once the layer file exists; the user's choice goes past that.
     t->SetTableDatabase(database);
     t->TGISTable::SetTableName(name);
-}
-
-void TkovisViewWin::OpenLayerTable(TLayer& layer) {
-    if (dynamic_cast<TThemeLayer*>(&layer) != nullptr) return;  // opened with the layer
-    QString database, name;
-    LayerTablePlace(layer, database, name);
-    TableFileMissing(layer, database, name);
-    auto owned = std::make_unique<TTable>();
-    owned->SetDatabaseName(database);
-    owned->SetTableName(name);
-    TDataSet* table = owned.get();
-    tables_[&layer] = std::move(owned);
-    try {
-        table->Open();
-    } catch (const EEngineError& e) {
-        // The layer shows without its attributes.
-        tables_.erase(&layer);
-        pendingErrors_ << e.Message();
-    }
 }
 
 void TkovisViewWin::DropLayer(TLayer& layer) {
@@ -669,10 +642,8 @@ bool TkovisViewWin::ChooseTableFile(QString& database, QString& name, const QStr
 }
 
 TDataSet* TkovisViewWin::AttributeTable(TLayer* layer) const {
-    if (auto* theme = dynamic_cast<TThemeLayer*>(layer)) return theme->Table()->Active() ? theme->Table() : nullptr;
-    const auto it = tables_.find(layer);
-    if (it == tables_.end() || !it->second->Active()) return nullptr;
-    return it->second.get();
+    auto* theme = dynamic_cast<TThemeLayer*>(layer);
+    return theme && theme->Table()->Active() ? theme->Table() : nullptr;
 }
 
 TDataSet* TkovisViewWin::ActiveTable() const { return AttributeTable(View()->ActiveLayer()); }
@@ -729,10 +700,7 @@ void TkovisViewWin::ViewMeasure(double measure) {
         panels_[3]->clear();
 }
 
-void TkovisViewWin::ViewAfterZoom() {
-    // The scale to the nearest whole number: "1:11.429", not "1:11.428,5714285714".
-    ui_->Escala->setText(UserFixed(std::round(View()->Scale()), 0));
-}
+void TkovisViewWin::ViewAfterZoom() { ui_->Escala->setText(UserNumber(View()->Scale(), 15)); }
 
 void TkovisViewWin::EscalaKeyPress() {
     const QString text = ui_->Escala->text().trimmed();
@@ -812,6 +780,14 @@ bool TkovisViewWin::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // ---- the other actions
+
+void TkovisViewWin::Visualizar_AproxAnteriorExecute() {
+    try {
+        View()->ZoomPrevious();
+    } catch (const EEngineError& e) {
+        ShowMessage(this, e.Message());  // nothing to go back to
+    }
+}
 
 void TkovisViewWin::Exibir_AtualizarExecute() {
     View()->Redraw();

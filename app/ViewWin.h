@@ -5,11 +5,9 @@
 // view's zooms and tools, asks for a layer or table file that is missing
 // and shows a wait box while each layer loads.
 //
-// Ownership: the window owns the view (through the form), the wait box,
-// the attribute tables it opened for plain layers (see AttributeTable),
+// Ownership: the window owns the view (through the form), the wait box
 // and, as child widgets, the attribute-table window and the query-result
 // windows; the view owns its layers, a theme layer its table.
-#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -28,7 +26,6 @@ class TDataSource;
 class TGISDrawing;
 class TLayer;
 class TLayers;
-class TTable;
 class TThemeLayer;
 class TVisualObject;
 class TkoviFormCTTB;
@@ -113,6 +110,9 @@ public:
     virtual void Exibir_TelaCheiaExecute();
     virtual void LeaveFullScreen();
     void Exibir_AtualizarExecute();
+    // The previous window of the view's history; with none, the view's
+    // error is shown.
+    void Visualizar_AproxAnteriorExecute();
     void Camada_LimparSelecaoExecute();
     // The help page of this window's commands.
     virtual void Ajuda_TopicosExecute();
@@ -150,11 +150,10 @@ public:
     // cancelled; else database and name are the user's choice.
     virtual bool ChooseTableFile(QString& database, QString& name, const QString& path, bool alias);
 
-    // The attribute table of a layer, opened when the layer has opened: a
-    // theme layer's own table, at the place its layer file names (a folder
-    // stored relative, or none, is the layer file's); for a plain layer the
-    // dBase table of the layer file's name beside it, owned by the window.
-    // nullptr when the layer has none open.
+    // The attribute table of a layer: a theme layer's own table, opened
+    // with the layer at the place its layer file names (a folder stored
+    // relative, or none, is the layer file's). nullptr when the layer has
+    // none open (a plain layer has none).
     TDataSet* AttributeTable(TLayer* layer) const;
     TDataSet* ActiveTable() const;
 
@@ -174,8 +173,7 @@ private:
     void ShowCounts();
     // Drops a layer whose file or table the user did not supply.
     void DropLayer(TLayer& layer);
-    void OpenLayerTable(TLayer& layer);
-    void LayerTablePlace(TLayer& layer, QString& database, QString& name);
+    void LayerTablePlace(TThemeLayer& layer, QString& database, QString& name);
     void ThemeTableBeforeOpen(TThemeLayer& layer);
     void ShowPendingErrors(const QString& raised);
 
@@ -186,7 +184,6 @@ private:
     // Escape, while the window is full screen.
     QAction* leaveFullScreen_ = nullptr;
     TkoviFormCTTB* formCTTB_ = nullptr;
-    std::map<const TLayer*, std::unique_ptr<TTable>> tables_;
     QStringList pendingErrors_;
     bool shown_ = false;
     int gauge_ = -1;

@@ -10,7 +10,6 @@
 #include <QPushButton>
 
 #include "app/dialogs/DataFolder.h"
-#include "app/dialogs/Modal.h"
 
 namespace {
 
@@ -22,8 +21,6 @@ const char* const kLayerFiles[TcvFormCarregarDadosGeograficos::kLayersPerHill] =
 const QString kSourceText = QStringLiteral(
     "Base cartográfica digital do inventário: restituição aerofotogramétrica na escala 1:2.000, "
     "curvas de nível de 5 em 5 metros");
-
-const QString kOneHill = QStringLiteral("É possível somente carregar dados de um morro por vez!");
 
 QString HillCode(int hill) { return QStringLiteral("M%1").arg(hill + 1, 2, 10, QLatin1Char('0')); }
 
@@ -45,6 +42,7 @@ TcvFormCarregarDadosGeograficos::TcvFormCarregarDadosGeograficos(QWidget* parent
         auto* item = new QListWidgetItem(regiao_);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
+        item->setData(Qt::UserRole, int(Qt::Unchecked));  // the state its layers were given
         for (int k = 0; k < kLayersPerHill; ++k) {
             auto* layer = new QListWidgetItem(HillCode(h) + QStringLiteral(" - ") + QString::fromUtf8(kLayerNames[k]), dados_);
             layer->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
@@ -88,7 +86,6 @@ TcvFormCarregarDadosGeograficos::TcvFormCarregarDadosGeograficos(QWidget* parent
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(regiao_, &QListWidget::itemChanged, this, &TcvFormCarregarDadosGeograficos::HillChanged);
-    connect(dados_, &QListWidget::itemChanged, this, &TcvFormCarregarDadosGeograficos::LayerChanged);
     connect(dados_, &QListWidget::currentRowChanged, this, &TcvFormCarregarDadosGeograficos::LayerSelected);
     connect(legenda_, &QCheckBox::clicked, this, [this](bool checked) {
         if (QListWidgetItem* item = dados_->currentItem()) item->setData(Qt::UserRole, checked ? 1 : 0);
@@ -121,48 +118,17 @@ QString TcvFormCarregarDadosGeograficos::LayerFile(int i) const { return DataPat
 
 int TcvFormCarregarDadosGeograficos::CheckedHills() const {
     int hills = 0;
-    for (int h = 0; h < kHills; ++h)
-        for (int k = 0; k < kLayersPerHill; ++k)
-            if (LayerChecked(h * kLayersPerHill + k)) {
-                ++hills;
-                break;
-            }
+    for (int h = 0; h < kHills; ++h) hills += regiao_->item(h)->checkState() == Qt::Checked ? 1 : 0;
     return hills;
 }
 
-void TcvFormCarregarDadosGeograficos::SetLoadedLayers(const QStringList& captions) {
-    updating_ = true;
-    for (int i = 0; i < LayerCount(); ++i)
-        dados_->item(i)->setCheckState(captions.contains(LayerCaption(i)) ? Qt::Checked : Qt::Unchecked);
-    updating_ = false;
-    for (int h = 0; h < kHills; ++h) SyncHill(h);
-}
-
-void TcvFormCarregarDadosGeograficos::SyncHill(int hill) {
-    int checked = 0;
-    for (int k = 0; k < kLayersPerHill; ++k) checked += LayerChecked(hill * kLayersPerHill + k) ? 1 : 0;
-    const Qt::CheckState state = checked == 0                ? Qt::Unchecked
-                                 : checked == kLayersPerHill ? Qt::Checked
-                                                             : Qt::PartiallyChecked;
-    updating_ = true;
-    regiao_->item(hill)->setCheckState(state);
-    updating_ = false;
-}
-
 void TcvFormCarregarDadosGeograficos::HillChanged(QListWidgetItem* item) {
-    if (updating_) return;
+    // A click on the hill's box (not a new name) gives its four layers the
+    // hill's checked state.
+    if (item->data(Qt::UserRole).toInt() == item->checkState()) return;
+    item->setData(Qt::UserRole, int(item->checkState()));
     const int hill = regiao_->row(item);
-    // A click on a partly checked hill checks all its layers.
-    const Qt::CheckState state = item->checkState() == Qt::Unchecked ? Qt::Unchecked : Qt::Checked;
-    updating_ = true;
-    for (int k = 0; k < kLayersPerHill; ++k) dados_->item(hill * kLayersPerHill + k)->setCheckState(state);
-    updating_ = false;
-    SyncHill(hill);
-}
-
-void TcvFormCarregarDadosGeograficos::LayerChanged(QListWidgetItem* item) {
-    if (updating_) return;
-    SyncHill(dados_->row(item) / kLayersPerHill);
+    for (int k = 0; k < kLayersPerHill; ++k) dados_->item(hill * kLayersPerHill + k)->setCheckState(item->checkState());
 }
 
 void TcvFormCarregarDadosGeograficos::LayerSelected(int row) {
@@ -177,25 +143,10 @@ void TcvFormCarregarDadosGeograficos::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // The files as they resolve under the data folder found by now.
     for (int i = 0; i < LayerCount(); ++i) arquivo_->setItemText(i, QDir::toNativeSeparators(LayerFile(i)));
-    shown_.clear();
-    for (int i = 0; i < LayerCount(); ++i) shown_.push_back({LayerChecked(i), LegendFlag(i)});
     LayerSelected(dados_->currentRow());
 }
 
 void TcvFormCarregarDadosGeograficos::done(int result) {
-    if (result == QDialog::Accepted && CheckedHills() > 1) {
-        ShowMessage(this, kOneHill);
-        return;
-    }
-    if (result != QDialog::Accepted && static_cast<int>(shown_.size()) == LayerCount()) {
-        updating_ = true;
-        for (int i = 0; i < LayerCount(); ++i) {
-            dados_->item(i)->setCheckState(shown_[i].Checked ? Qt::Checked : Qt::Unchecked);
-            dados_->item(i)->setData(Qt::UserRole, shown_[i].Flag);
-        }
-        updating_ = false;
-        for (int h = 0; h < kHills; ++h) SyncHill(h);
-        LayerSelected(dados_->currentRow());
-    }
+    if (CheckedHills() > 1) return;
     QDialog::done(result);
 }

@@ -1,11 +1,10 @@
 #pragma once
 // The base-layer dialog: the mapped hills and the four base layers of
 // each (contours, buildings, stairways and ramps, streets), their files
-// under the data folder and their legend flags. The caller says which
-// layers are in the view before showing it, and after OK walks the layer
-// items in order (checked, legend flag, file) to load and unload them.
-#include <vector>
-
+// under the data folder and their legend flags. The checks and flags stay
+// as the user left them between showings; after OK the caller walks the
+// layer items in order (checked, legend flag, file) to load and unload
+// them.
 #include <QDialog>
 #include <QStringList>
 
@@ -25,9 +24,6 @@ public:
     // gives them; a leading "Morro " is dropped, since the item says it. A
     // hill without a name shows its code alone.
     void SetHillNames(const QStringList& names);
-    // Checks exactly the layer items whose captions are among the view's
-    // layers.
-    void SetLoadedLayers(const QStringList& captions);
 
     // The layer items, parallel to ComboArquivo: item 4i + k is layer k of
     // hill i.
@@ -42,7 +38,7 @@ public:
     // The file as the plan names it ("C:\TREL\Marvela\camadas\m01_vias.cam").
     static QString PlanFile(int i);
 
-    // How many hills have a checked layer.
+    // How many hills are checked in the hill list.
     int CheckedHills() const;
 
     QListWidget* CheckListRegiao() const { return regiao_; }
@@ -51,9 +47,8 @@ public:
     QComboBox* ComboFonte() const { return fonte_; }
     QCheckBox* ChkLegenda() const { return legenda_; }
 
-    // OK is refused while layers of two or more hills are checked; Cancel
-    // always closes and puts the checks and legend flags back as they were
-    // when the dialog was shown.
+    // Closing, with either button, is refused while two or more hills are
+    // checked: the user unchecks hills first.
     void done(int result) override;
 
 protected:
@@ -61,17 +56,8 @@ protected:
 
 private:
     void HillChanged(QListWidgetItem* item);
-    void LayerChanged(QListWidgetItem* item);
     void LayerSelected(int row);
-    void SyncHill(int hill);
     QListWidget *regiao_, *dados_;
     QComboBox *arquivo_, *fonte_;
     QCheckBox* legenda_;
-    bool updating_ = false;
-    // The checks and flags when the dialog was shown.
-    struct TSnapshot {
-        bool Checked;
-        int Flag;
-    };
-    std::vector<TSnapshot> shown_;
 };

@@ -176,31 +176,19 @@ QString PlanFile(const QString& named) {
 }
 
 bool TlibPathDialog::FindDataFolder() {
-    const QString key = SettingsKey();
     const QStringList listed = SourceFolders();
     // The current folder first (the marker's name alone), then the list.
     TMarker marker = SearchMarker(QStringList{QString()} + listed);
-    bool chosen = false;
     while (marker.File.isEmpty()) {
         if (!listed.isEmpty()) SetDirectory(listed.first());
         if (RunModal(*this) != QDialog::Accepted) return false;
         // The chosen folder is one folder, whatever characters its name holds.
         marker = SearchMarker(QStringList{directory_});
-        chosen = true;
-        if (marker.File.isEmpty())
-            ShowMessage(this, QStringLiteral("A pasta %1 não é uma pasta de dados: falta o arquivo %2.")
-                                  .arg(QDir::toNativeSeparators(directory_), QString::fromLatin1(kDataFolderMarker)));
     }
     const QString folder = QFileInfo(marker.File).absolutePath();
     Caminho = marker.Folder.isEmpty() ? QDir::toNativeSeparators(QDir::currentPath()) : marker.Folder;
     static const QRegularExpression driveRoot(QStringLiteral("^[A-Za-z]:[\\\\/]$"));
     if (driveRoot.match(Caminho).hasMatch()) Caminho.truncate(2);
     SetDataFolder(folder);
-    if (chosen) {
-        QStringList kept{marker.Folder};
-        for (const QString& f : listed)
-            if (!kept.contains(f)) kept << f;
-        Settings::WriteString(key, kSourceValue, kept.join(u';'));
-    }
     return true;
 }

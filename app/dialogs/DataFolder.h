@@ -63,10 +63,10 @@ public:
     // Looks for the marker in the current folder, then in each folder of
     // the settings' "Source" (a list separated by ";"), then asks with the
     // dialog until the chosen folder holds it. On success the folder that
-    // holds the marker becomes the data folder (SetDataFolder), and a
-    // folder chosen in the dialog is put first in "Source" so that the
-    // next start finds it. False when the dialog was cancelled: nothing is
-    // changed and the next call asks again.
+    // holds the marker becomes the data folder (SetDataFolder). The
+    // settings are only read: a folder chosen in the dialog is asked for
+    // again at the next start. False when the dialog was cancelled: nothing
+    // is changed and the next call asks again.
     bool FindDataFolder();
 
     // The folder list's current folder.

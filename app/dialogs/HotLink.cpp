@@ -4,15 +4,14 @@
 #include <cmath>
 
 #include <QHBoxLayout>
-#include <QMouseEvent>
 #include <QPageLayout>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScrollBar>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include <QWheelEvent>
 
 #include "app/dialogs/Modal.h"
 #include "app/dialogs/Pictures.h"
@@ -59,38 +58,6 @@ THotlinkScroll::THotlinkScroll(QWidget* parent) : QScrollArea(parent) {
     setWidgetResizable(false);
 }
 
-void THotlinkScroll::wheelEvent(QWheelEvent* event) {
-    wheelRest_ += event->angleDelta().y();
-    const int steps = wheelRest_ / 120;
-    wheelRest_ %= 120;
-    if (steps != 0 && OnWheel) OnWheel(steps, viewport()->mapFromGlobal(event->globalPosition().toPoint()));
-    event->accept();
-}
-
-void THotlinkScroll::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return QScrollArea::mousePressEvent(event);
-    dragging_ = true;
-    dragStart_ = event->globalPosition().toPoint();
-    scrollStart_ = QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    viewport()->setCursor(Qt::ClosedHandCursor);
-    event->accept();
-}
-
-void THotlinkScroll::mouseMoveEvent(QMouseEvent* event) {
-    if (!dragging_) return QScrollArea::mouseMoveEvent(event);
-    const QPoint moved = event->globalPosition().toPoint() - dragStart_;
-    horizontalScrollBar()->setValue(scrollStart_.x() - moved.x());
-    verticalScrollBar()->setValue(scrollStart_.y() - moved.y());
-    event->accept();
-}
-
-void THotlinkScroll::mouseReleaseEvent(QMouseEvent* event) {
-    if (!dragging_ || event->button() != Qt::LeftButton) return QScrollArea::mouseReleaseEvent(event);
-    dragging_ = false;
-    viewport()->unsetCursor();
-    event->accept();
-}
-
 // ---- the viewer
 
 TlibFormHotLink::TlibFormHotLink(QWidget* parent) : QDialog(parent), printer_(std::make_unique<QPrinter>()) {
@@ -117,7 +84,6 @@ TlibFormHotLink::TlibFormHotLink(QWidget* parent) : QDialog(parent), printer_(st
     hotlink_ = new THotlinkPicture;
     scroll_->setWidget(hotlink_);
     layout->addWidget(scroll_, 1);
-    scroll_->OnWheel = [this](int steps, QPoint at) { Zoom(steps, at); };
     resize(800, 600);
 }
 

@@ -1,9 +1,7 @@
 #pragma once
 // The picture viewer: a picture in a scroll box, zoomed in and out by
 // 1.25, shown at its own size or fitted to the box (on every show), and
-// printed. The wheel zooms about the point under the mouse; dragging
-// with the left button pans.
-#include <functional>
+// printed.
 #include <memory>
 
 #include <QDialog>
@@ -27,24 +25,10 @@ private:
     QImage picture_;
 };
 
-// The scroll box: hands wheel turns to the viewer and pans on a drag.
+// The scroll box that holds the picture control, centred.
 class THotlinkScroll : public QScrollArea {
 public:
     explicit THotlinkScroll(QWidget* parent = nullptr);
-    // Called with the wheel's steps (positive: away from the user) and the
-    // mouse position in the viewport.
-    std::function<void(int steps, QPoint at)> OnWheel;
-
-protected:
-    void wheelEvent(QWheelEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-
-private:
-    bool dragging_ = false;
-    QPoint dragStart_, scrollStart_;
-    int wheelRest_ = 0;
 };
 
 class TlibFormHotLink : public QDialog {

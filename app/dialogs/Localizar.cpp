@@ -20,20 +20,6 @@
 #include "platform/db/DbError.h"
 #include "platform/db/Query.h"
 
-QString SearchFold(const QString& text) {
-    const QString decomposed = text.normalized(QString::NormalizationForm_D);
-    QString bare;
-    bare.reserve(decomposed.size());
-    for (const QChar c : decomposed)
-        if (c.combiningClass() == 0) bare += c;
-    // Full case folding differs from the simple one only in expansions;
-    // the sharp s is the one a Latin text meets.
-    QString folded = bare.toCaseFolded();
-    folded.replace(QChar(0x00DF), QStringLiteral("ss"));
-    folded.replace(QChar(0x1E9E), QStringLiteral("ss"));
-    return folded;
-}
-
 // ---- the grid's model: the chosen fields of the query's records, as the
 // dataset's own model shows them
 
@@ -277,8 +263,8 @@ int TlibFormLocalizar::SearchColumn() const { return std::max(0, combo_->current
 
 bool TlibFormLocalizar::LocateText(const QString& text) {
     if (text.isEmpty()) return false;
-    const QString want = SearchFold(text);
-    return LocateRow(SearchColumn(), [&want](const QString& value) { return SearchFold(value).startsWith(want); });
+    return LocateRow(SearchColumn(),
+                     [&text](const QString& value) { return value.startsWith(text, Qt::CaseInsensitive); });
 }
 
 bool TlibFormLocalizar::LocateRow(int column, const std::function<bool(const QString&)>& match) {

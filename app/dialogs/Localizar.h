@@ -1,7 +1,7 @@
 #pragma once
 // The search dialog: a read-only grid over an ordered query, a text
 // located as the user types it (beginning of the value, without regard to
-// case or accents), column titles that sort the query, and the chosen
+// case), column titles that sort the query, and the chosen
 // row's value returned on OK. Its two descendants search the plan's hills
 // and risk sectors.
 //
@@ -25,11 +25,6 @@ class TField;
 class TQuery;
 class TLocalizarModel;
 class TLocalizarHeader;
-
-// The form of a text that the search compares: accents removed
-// (canonical decomposition without its combining marks), then case
-// folded ("Água" -> "agua", "ß" -> "ss").
-QString SearchFold(const QString& text);
 
 // One column of the grid: the field shown and its title.
 struct TGridColumn {

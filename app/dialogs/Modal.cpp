@@ -4,7 +4,6 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QSet>
 #include <QTimer>
 
 #include "app/dialogs/SaveDialog.h"
@@ -44,17 +43,6 @@ void ReportFailures(QWidget* window, const QString& heading, const QStringList& 
     if (!heading.isEmpty()) message << heading;
     message << lines;
     QTimer::singleShot(0, window, [window, text = message.join(u'\n')] { ShowMessage(window, text); });
-}
-
-void ReportOnce(QWidget* window, const QString& heading, const QStringList& lines) {
-    static QSet<QString> told;
-    QStringList fresh;
-    for (const QString& line : lines)
-        if (!told.contains(line)) {
-            told.insert(line);
-            fresh << line;
-        }
-    ReportFailures(window, heading, fresh);
 }
 
 QString RunFileDialog(QFileDialog& dialog) {

@@ -20,9 +20,6 @@ void ShowMessage(QWidget* parent, const QString& text);
 // comes once the window's own showing is over, so that it stands over the
 // window.
 void ReportFailures(QWidget* window, const QString& heading, const QStringList& lines);
-// The same, each line once for the whole run: lines told before, by any
-// window, are left out, and nothing is shown when none is left.
-void ReportOnce(QWidget* window, const QString& heading, const QStringList& lines);
 // Runs a file dialog modally; the chosen file, or empty when cancelled. A
 // save dialog's name in a folder that does not exist is refused with a
 // message, and the answer is empty.

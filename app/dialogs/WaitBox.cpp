@@ -32,9 +32,6 @@ void TkoviFormWait::showEvent(QShowEvent* event) {
     if (event) QDialog::showEvent(event);
     label2_->setText(NomeObjeto);
     label3_->setText(Diretorio);
-    // Every showing starts its gauge afresh: a box shown again after a
-    // finished load must not start full.
-    progress_->setValue(0);
     static const char* const kActions[] = {"Salvando...", "Carregando...", "Importando...", "Exportando..."};
     QString action;
     bool gauge = false;

@@ -1,7 +1,7 @@
 #pragma once
 // The wait box: what is being done, on what, and a gauge. The caller sets
 // NomeObjeto, Diretorio and Tipo, shows it modeless (ShowWait), moves the
-// gauge in percent and closes it.
+// gauge in percent and closes it. A show leaves the gauge where it was.
 #include <QDialog>
 
 class QLabel;

@@ -21,5 +21,5 @@ void TtrelFormEquipe::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous()) return;
     const QString error = LoadRichText(*ui_->Texto, QStringLiteral("equipe"), QStringLiteral("equipe.rtf"));
-    if (!error.isEmpty()) ReportOnce(this, QString(), {error});
+    if (!error.isEmpty()) ReportFailures(this, QString(), {error});
 }

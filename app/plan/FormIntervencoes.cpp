@@ -44,5 +44,5 @@ void TtrelFormIntervencoes::showEvent(QShowEvent* event) {
     TtrelRecordForm::showEvent(event);
     if (event->spontaneous()) return;
     const QString error = LoadRichText(*ui_->Justificativa, QStringLiteral("obras"), QStringLiteral("justificativa.rtf"));
-    if (!error.isEmpty()) ReportOnce(this, QString(), {error});
+    if (!error.isEmpty()) ReportFailures(this, QString(), {error});
 }

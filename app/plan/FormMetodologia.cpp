@@ -140,11 +140,10 @@ TtrelFormMetodologia::~TtrelFormMetodologia() = default;
 void TtrelFormMetodologia::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous()) return;
-    // Each chapter on its own: one that cannot be read shows what could be
-    // read of it and the others still load; one message for all that
-    // failed, each named once for the run.
+    // The chapters in order, up to one that cannot be read: it shows what
+    // could be read of it, and the chapters after it are not loaded.
     QStringList errors;
-    for (int i = 0; i < ChapterFiles().size(); ++i) {
+    for (int i = 0; i < ChapterFiles().size() && errors.isEmpty(); ++i) {
         const QString error = LoadRichText(*Chapter(i), QStringLiteral("metodologia"), ChapterFiles().at(i));
         if (!error.isEmpty()) errors << error;
     }
@@ -156,5 +155,5 @@ void TtrelFormMetodologia::showEvent(QShowEvent* event) {
             errors << QStringLiteral("Não foi possível carregar imagem!\n") + file;
         }
     }
-    ReportOnce(this, QString(), errors);
+    ReportFailures(this, QString(), errors);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The methodology window: the plan's methodology chapters, one page each
 // (some with the figures and photographs of the chapter on sub-pages),
-// chosen in the list of the chapters' titles beside them; read when the
-// window is shown.
+// chosen in the list of the chapters' titles beside them; read in order
+// each time the window is shown, up to a chapter that cannot be read (the
+// ones after it are not loaded), which is told every time.
 #include <memory>
 #include <vector>
 

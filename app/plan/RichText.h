@@ -1,6 +1,6 @@
 #pragma once
 // The plan's rich-text files (staff, justification, methodology chapters)
-// read into text controls, each on its own.
+// read into text controls.
 #include <QString>
 
 class QTextEdit;

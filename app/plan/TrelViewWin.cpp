@@ -222,7 +222,7 @@ void TtrelViewWin::SetupToolBar() {
         {"BitBtn3", "Atualizar", "Clique aqui para atualizar o desenho do mapa na área de visualização",
          [this] { View()->Redraw(); }},
         {"BitBtn5", "Voltar", "Clique aqui para voltar à escala anterior de visualização",
-         [this] { View()->ZoomPrevious(); }},
+         [this] { Visualizar_AproxAnteriorExecute(); }},
     };
     for (const TButton& b : buttons) {
         auto* button = new QPushButton(QString::fromUtf8(b.Caption), bar);
@@ -345,39 +345,32 @@ TThemeLayer* TtrelViewWin::LayerByCaption(const QString& caption) const {
 
 TDataSet* TtrelViewWin::LocateRecord(TLayer& layer, const TVisualObject& object) {
     TDataSet* table = AttributeTable(&layer);
-    TField* id = table ? table->FindField(QStringLiteral("ID")) : nullptr;
-    if (!id) return nullptr;
-    try {
-        return table->Locate(id->FieldName(), object.Id()) ? table : nullptr;
-    } catch (const EEngineError&) {
-        return nullptr;
-    }
+    if (!table) return nullptr;
+    const TField* id = table->FieldByName(QStringLiteral("ID"));
+    return table->Locate(id->FieldName(), object.Id()) ? table : nullptr;
 }
 
 void TtrelViewWin::ViewVisualObjectIdentify(TVisualObject* object) {
     // Identify answers once a row of the layer list names the layer.
     if (Form().Contents->PressedIndex() == -1 || object == nullptr) return;
     TLayer* layer = View()->ActiveLayer();
-    TDataSet* table = layer ? LocateRecord(*layer, *object) : nullptr;
-    // The record's value of a field of the layer's table; none when the
-    // table lacks it.
-    auto value = [table](const char* name, QString& out) {
-        TField* field = table->FindField(QString::fromLatin1(name));
-        if (field) out = field->AsString();
-        return field != nullptr;
-    };
-    QString key;
-    if (table) {
-        const QString& caption = layer->Caption();
+    try {
+        // The object's own record, or no record window.
+        TDataSet* table = layer ? LocateRecord(*layer, *object) : nullptr;
+        const QString caption = table ? layer->Caption() : QString();
+        const auto key = [table](const char* field) { return table->FieldByName(QString::fromLatin1(field))->AsString(); };
         if (caption == trel::kSetores) {
-            if (value("morrosetor", key)) forms_->Setores()->ShowLocated(QStringLiteral("cod_morrosetor"), key);
+            forms_->Setores()->ShowLocated(QStringLiteral("cod_morrosetor"), key("morrosetor"));
         } else if (caption == trel::kLimitesMorros) {
-            if (value("morro", key) && forms_->Morros()->ShowLocated(QStringLiteral("cod_morro"), key) &&
-                forms_->DM->SetoresMorros.Active())
+            if (forms_->Morros()->ShowLocated(QStringLiteral("cod_morro"), key("morro")) && forms_->DM->SetoresMorros.Active())
                 forms_->DM->SetoresMorros.First();
         } else if (caption == trel::kEixos) {
-            if (value("id", key)) forms_->EixoLogradouro()->ShowLocated(QStringLiteral("ID"), key);
+            forms_->EixoLogradouro()->ShowLocated(QStringLiteral("ID"), key("id"));
         }
+    } catch (const EEngineError& e) {
+        // A field or record the tables lack: said, as any error of theirs.
+        ShowMessage(this, e.Message());
+        return;
     }
     TkovisViewWin::ViewVisualObjectIdentify(object);
 }
@@ -444,10 +437,7 @@ void TtrelViewWin::Localizar2Click() {
 void TtrelViewWin::CarregarDescarregarBaseClick() {
     ShowMessage(this, QStringLiteral("É possível somente carregar dados de um morro por vez!"));
     TLayers& layers = View()->Layers();
-    QStringList loaded;
-    for (int i = 0; i < layers.GetCount(); ++i) loaded << layers.GetItem(i)->Caption();
     TcvFormCarregarDadosGeograficos& dialog = CarregarDados();
-    dialog.SetLoadedLayers(loaded);
     if (RunModal(dialog) != QDialog::Accepted) return;
 
     // Each layer loaded becomes the active one; unloading the active one
@@ -468,8 +458,8 @@ void TtrelViewWin::CarregarDescarregarBaseClick() {
                     changed = true;
                 }
             } else {
-                // A layer that is passed over takes no place.
-                if (LoadBaseLayer(caption, legend, dialog.LayerFile(i), placed)) ++placed;
+                LoadBaseLayer(caption, legend, dialog.LayerFile(i), placed);
+                ++placed;
                 changed = true;
             }
         } else if (k >= 0) {
@@ -495,21 +485,21 @@ void TtrelViewWin::MoveToTop(const QString& caption) {
     layers.Insert(0, layer);
 }
 
-bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const QString& fileName, int position) {
+void TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const QString& fileName, int position) {
     QString file = fileName;
     if (!QFileInfo(file).isFile()) {
         QFileDialog& open = OpenCamada();
         open.setDirectory(ExtractFilePath(file));
         open.selectFile(ExtractFileName(file));
         file = RunFileDialog(open);
-        if (file.isEmpty()) return false;
+        if (file.isEmpty()) return;
     }
     std::int32_t type = 0;
     try {
         type = TThemeLayer::FileThemeLayerType(file);
     } catch (const EEngineError&) {
         baseErrors_ << BaseError(caption, file, UnreadableLayer(file));
-        return false;
+        return;
     }
 
     TThemeLayer* layer = AddLayer(type, position);
@@ -562,7 +552,7 @@ bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const 
     if (listed && !aborted && layer->Active()) {
         layer->OnError = nullptr;
         View()->Redraw();
-        return true;
+        return;
     }
     if (listed) UnloadBaseLayer(layers.IndexOf(layer));
     if (!missingTable_.isEmpty())
@@ -570,7 +560,6 @@ bool TtrelViewWin::LoadBaseLayer(const QString& caption, bool showLegend, const 
     else if (!aborted)
         baseErrors_ << BaseError(caption, file,
                                  *tableReached && !failure->isEmpty() ? *failure : UnreadableLayer(file));
-    return false;
 }
 
 bool TtrelViewWin::ChooseTableFile(QString& database, QString& name, const QString& path, bool alias) {

@@ -98,10 +98,10 @@ public:
     void Ajuda_TopicosExecute() override;
     void LeaveFullScreen() override;
 
-    // Opens one base layer file into the view at the position; false when
-    // it was passed over (no file chosen, or it failed: the reason is kept
-    // for the message that follows the walk).
-    bool LoadBaseLayer(const QString& caption, bool showLegend, const QString& fileName, int position);
+    // Opens one base layer file into the view at the position; one that is
+    // passed over (no file chosen, or it failed) leaves its reason for the
+    // message that follows the walk.
+    void LoadBaseLayer(const QString& caption, bool showLegend, const QString& fileName, int position);
     // Takes the layer at the index out of the view and frees it.
     void UnloadBaseLayer(int index);
 
@@ -125,7 +125,8 @@ private:
     // after OK.
     bool RunSearch(TlibFormLocalizar& dialog, QString& field, QVariant& value);
     // The active layer's attribute table on the object's record; the
-    // table, or nullptr when the record is not found.
+    // table, or nullptr when the layer has no open table or the record is
+    // not found. Raises what the table raises (a table without "ID").
     TDataSet* LocateRecord(TLayer& layer, const TVisualObject& object);
 
     std::unique_ptr<TPlanForms> forms_;

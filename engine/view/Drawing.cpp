@@ -349,7 +349,6 @@ void TDrawing::SetViewport(int offsetX, int offsetY, int width, int height, doub
 // ---- zoom and pan
 
 void TDrawing::PushZoomHistory() {
-    if (zoomStack_.size() >= kZoomHistoryLimit) zoomStack_.erase(zoomStack_.begin());
     zoomStack_.push_back({GetViewLeft(), GetViewBottom(), GetViewRight(), GetViewTop()});
 }
 
@@ -458,7 +457,7 @@ void TDrawing::ExecuteCommand(TDrawingCommand command) {
         return;
     }
     case dcZoomPrevious: {
-        if (zoomStack_.empty()) return;
+        if (zoomStack_.empty()) throw EEngineError(QStringLiteral("Não há escala anterior de visualização."));
         const auto w = zoomStack_.back();
         zoomStack_.pop_back();
         const TDrawingCommand previous = command_;

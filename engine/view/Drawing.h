@@ -229,6 +229,8 @@ public:
     virtual void ZoomExtents();
     virtual void ZoomSelected();
     virtual void ZoomActiveLayer();
+    // The last window of the history, taken off it; with an empty history
+    // raises EEngineError and the window stays.
     virtual void ZoomPrevious();
     // Tool commands: make the command the current one.
     virtual void ZoomWindowTool();
@@ -251,9 +253,7 @@ public:
     // Windows remembered by zooms, oldest first: left, bottom, right, top.
     // A zoom remembers the window it leaves only when that window was shown
     // on the screen with a map in it (the view active or holding layers),
-    // so every entry is a view the user saw. At most kZoomHistoryLimit are
-    // kept; the oldest go first.
-    static constexpr std::size_t kZoomHistoryLimit = 100;
+    // so every entry is a view the user saw.
     const std::vector<std::array<double, 4>>& ZoomHistory() const { return zoomStack_; }
 
     // ---- pointer

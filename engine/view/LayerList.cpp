@@ -141,7 +141,6 @@ void TLayerListBox::SetDrawing(TDrawing* drawing) {
         link->OnChange = [this](TChangeLink&) { Rebuild(); };
         link->OnDisconnect = [this](TChangeLink&) {
             FreeRows();
-            pressed_ = nullptr;
             drawing_ = nullptr;
         };
     }
@@ -155,14 +154,9 @@ TLayerPanel* TLayerListBox::PanelOf(const TLayer* layer) const {
     return nullptr;
 }
 
-int TLayerListBox::PressedIndex() const {
-    if (pressed_ == nullptr || drawing_ == nullptr) return -1;
-    return drawing_->Layers().IndexOf(pressed_);
-}
-
-void TLayerListBox::SetPressedIndex(int index) {
-    pressed_ = nullptr;
-    if (drawing_ && index >= 0 && index < drawing_->Layers().GetCount()) pressed_ = drawing_->Layers().GetItem(index);
+TLayer* TLayerListBox::PressedRowLayer() const {
+    if (pressedIndex_ < 0 || pressedIndex_ >= GetPanelCount()) return nullptr;
+    return GetPanel(pressedIndex_)->Layer();
 }
 
 void TLayerListBox::Rebuild() {
@@ -170,12 +164,10 @@ void TLayerListBox::Rebuild() {
     if (drawing_ == nullptr || !drawing_->Active()) {
         // A closed view lists nothing: rows kept from before would point at
         // layers that closing the view has freed.
-        pressed_ = nullptr;
         content_->resize(std::max(viewport()->width(), 1), 1);
         return;
     }
     TLayers& layers = drawing_->Layers();
-    if (pressed_ && layers.IndexOf(pressed_) < 0) pressed_ = nullptr;
     const int w = std::max(viewport()->width(), 1);
     int y = 0;
     for (int i = 0; i < layers.GetCount(); ++i) {
@@ -210,7 +202,9 @@ void TLayerListBox::RowPressed(TLayerPanel& row, Qt::KeyboardModifiers modifiers
     row.SetRaised(true);
     drawing_->SetActiveLayer(layer);
     layer->SetTag(1);
-    pressed_ = layer;
+    const int n = drawing_->Layers().IndexOf(layer);
+    if (n >= 0 && n < GetPanelCount()) GetPanel(n)->SetRaised(true);
+    pressedIndex_ = n;
     if (!(modifiers & (Qt::ShiftModifier | Qt::ControlModifier))) {
         for (TLayerPanel* r : rows_) {
             if (r == &row || r->Layer() == nullptr) continue;
@@ -218,11 +212,15 @@ void TLayerListBox::RowPressed(TLayerPanel& row, Qt::KeyboardModifiers modifiers
             r->SetRaised(false);
         }
     }
+    // The row's click: the list's click, then the pressed row's layer
+    // active once more.
     Click();
+    if (TLayer* pressed = PressedRowLayer(); pressed && drawing_) drawing_->SetActiveLayer(pressed);
 }
 
 void TLayerListBox::Click() {
-    // Nothing has been pressed yet: no layer to make active.
-    if (drawing_ && pressed_ && drawing_->Layers().IndexOf(pressed_) >= 0) drawing_->SetActiveLayer(pressed_);
+    if (PressedRowLayer() == nullptr) return;
+    if (OnClick) OnClick(*this);
+    if (TLayer* pressed = PressedRowLayer(); pressed && drawing_) drawing_->SetActiveLayer(pressed);
     if (OnClick) OnClick(*this);
 }

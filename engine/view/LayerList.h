@@ -75,19 +75,21 @@ public:
     TLayerPanel* GetPanel(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
     // The row of a layer, matched by identity; nullptr when none.
     TLayerPanel* PanelOf(const TLayer* layer) const;
-    // The index of the row last pressed; -1 before any press, and again
-    // when the rows are rebuilt without that layer.
-    int PressedIndex() const;
-    TLayer* PressedLayer() const { return pressed_; }
-    // Takes the layer of the index as the pressed one (-1 or an index
-    // out of the view's list: none), without marking its row.
-    void SetPressedIndex(int index);
+    // The index of the row last pressed with the left button: -1 until a
+    // row is pressed, and never reset afterwards (it stays when the rows
+    // are rebuilt, whatever rows they are then).
+    int PressedIndex() const { return pressedIndex_; }
+    // Sets the index without pressing or marking a row.
+    void SetPressedIndex(int index) { pressedIndex_ = index; }
 
     void Rebuild();
-    // A row was pressed (called by the row).
+    // A row was pressed (called by the row): marked, its layer active, the
+    // index its layer's; then the click.
     void RowPressed(TLayerPanel& row, Qt::KeyboardModifiers modifiers);
-    // A click on the list: once, after the active layer is set from the
-    // pressed row; nothing while no row has been pressed.
+    // A click on the list: OnClick, then the layer of row PressedIndex
+    // becomes the view's active layer, then OnClick again. Nothing at all
+    // while the index names no row (none pressed yet, or the rows rebuilt
+    // with fewer).
     void Click();
 
     TClickEvent OnClick;
@@ -102,7 +104,9 @@ private:
     TDrawing* drawing_ = nullptr;
     QWidget* content_;
     std::vector<TLayerPanel*> rows_;
-    TLayer* pressed_ = nullptr;  // the pressed row's layer, by identity
+    int pressedIndex_ = -1;
+    // The layer of row PressedIndex; nullptr when there is no such row.
+    TLayer* PressedRowLayer() const;
 };
 
 class TThemeLayerListBox : public TLayerListBox {

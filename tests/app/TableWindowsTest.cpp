@@ -271,7 +271,19 @@ TEST_F(TableWindowsTest, CountsMatchOgrinfoAndRecordsWithoutObjectsArePassedOver
     results->TBExibirSelTabelaClick();
     for (int f = 0; f < grid->columnCount(); ++f) EXPECT_EQ(grid->columnWidth(f), header->defaultSectionSize()) << f;
     EXPECT_EQ(header->sectionResizeMode(idColumn), QHeaderView::Interactive);
-    EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+    // A cell edits as a string grid's does: its text, not the record.
+    const int other = idColumn == 0 ? 1 : 0;
+    const QString kept = grid->item(0, other)->text();
+    grid->setCurrentCell(0, other);
+    QTest::keyClick(grid, Qt::Key_F2);
+    auto* editor = grid->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("editado"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();  // the grid takes the text after the key
+    EXPECT_EQ(grid->item(0, other)->text(), QStringLiteral("editado"));
+    results->TBExibirSelTabelaClick();
+    EXPECT_EQ(grid->item(0, other)->text(), kept);
 
     // A click on a result row selects its object, Ctrl adds to the map.
     results->findChild<QAction*>(QStringLiteral("TBExibirSelMapa"))->setChecked(true);

@@ -177,7 +177,9 @@ TEST_F(ViewWinTest, OpensTheSampleZoomsToTheWholeMapAndIdentifiesASector) {
     EXPECT_TRUE(Action("Visualizar_Identificar")->isEnabled());
     EXPECT_TRUE(Action("Visualizar_AproxLimites")->isEnabled());
     // The scale box shows the opened map's scale.
-    EXPECT_EQ(UserLocale().toDouble(Escala()->text()), std::round(View()->Scale()));
+    double opened = 0;
+    EXPECT_TRUE(ReadUserNumber(Escala()->text(), opened));
+    EXPECT_NEAR(opened, View()->Scale(), View()->Scale() * 1e-13);
 
     // The whole map: its limits fill the view in one direction and fit in
     // the other.
@@ -461,14 +463,19 @@ TEST_F(ViewWinTest, AddLayerPlacesAThemeLayerThatOpensABaseLayerFile) {
 
 }
 
-TEST_F(ViewWinTest, ScaleBoxShowsTheScaleRounded) {
+TEST_F(ViewWinTest, ScaleBoxShowsTheScaleSoThatEnterKeepsIt) {
     Open(map);
     Action("Visualizar_AproxLimites")->trigger();
-    bool ok = false;
-    const double shown = UserLocale().toDouble(Escala()->text(), &ok);
-    ASSERT_TRUE(ok) << Escala()->text().toStdString();
-    EXPECT_EQ(shown, std::round(View()->Scale()));
-    EXPECT_FALSE(Escala()->text().contains(UserLocale().decimalPoint()));
+    const double scale = View()->Scale();
+    ASSERT_NE(scale, std::round(scale));
+    // Fifteen significant digits in the user's locale, and Enter on them
+    // keeps the scale, to rounding (a whole number would move it).
+    double shown = 0;
+    ASSERT_TRUE(ReadUserNumber(Escala()->text(), shown)) << Escala()->text().toStdString();
+    EXPECT_NEAR(shown, scale, scale * 1e-13);
+    EXPECT_TRUE(Escala()->text().contains(UserLocale().decimalPoint()));
+    win->EscalaKeyPress();
+    EXPECT_NEAR(View()->Scale(), scale, scale * 1e-12);
 }
 
 TEST_F(ViewWinTest, LayerListShowsHidesAndPicksTheActiveLayer) {

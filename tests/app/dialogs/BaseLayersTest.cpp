@@ -1,6 +1,5 @@
-// The base-layer dialog: its lists and files, the one-hill rule on OK,
-// Cancel putting everything back, and the legend flag of the selected
-// layer.
+// The base-layer dialog: its lists and files, the one-hill rule on both
+// buttons, and the checks and legend flags kept between showings.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -57,55 +56,40 @@ TEST(BaseLayers, ListsAndFilesUnderTheDataFolder) {
     SetDataFolder(before);
 }
 
-TEST(BaseLayers, OkRefusesTwoHillsCancelPutsEverythingBack) {
+TEST(BaseLayers, TwoHillsCheckedRefuseBothButtonsAndChecksStayBetweenShowings) {
     TestApp();
     TModalScope scope;
-    QStringList messages;
-    ModalHooks().Message = [&](QWidget*, const QString& text) { messages << text; };
+    ModalHooks().Message = [](QWidget*, const QString& text) { ADD_FAILURE() << text.toStdString(); };
     TDialog d;
-    // What the view holds now.
-    d.SetLoadedLayers({QStringLiteral("M02 - Vias"), QStringLiteral("M02 - Edificações"), QStringLiteral("Outra")});
-    EXPECT_EQ(CheckedCaptions(d), (QStringList{QStringLiteral("M02 - Edificações"), QStringLiteral("M02 - Vias")}));
-    EXPECT_EQ(d.CheckListRegiao()->item(1)->checkState(), Qt::PartiallyChecked);
     d.show();
-
-    // Checking M03 checks its four layers; one layer of M04 makes two
-    // hills with M03 (M02 unchecked first).
-    d.CheckListRegiao()->item(1)->setCheckState(Qt::Unchecked);
+    // Checking M03 checks its four layers; a new name for it changes none.
     d.CheckListRegiao()->item(2)->setCheckState(Qt::Checked);
     EXPECT_EQ(CheckedCaptions(d).size(), 4);
-    d.CheckDadosGeo()->item(13)->setCheckState(Qt::Checked);
-    EXPECT_EQ(d.CheckListRegiao()->item(3)->checkState(), Qt::PartiallyChecked);
+    d.CheckDadosGeo()->item(9)->setCheckState(Qt::Unchecked);
+    d.SetHillNames({QString(), QString(), QStringLiteral("Morro Novo")});
+    EXPECT_EQ(CheckedCaptions(d).size(), 3);
+    // Then M04: neither OK nor Cancel closes until one is unchecked.
+    d.CheckListRegiao()->item(3)->setCheckState(Qt::Checked);
     EXPECT_EQ(d.CheckedHills(), 2);
     d.accept();
-    EXPECT_TRUE(d.isVisible());
-    EXPECT_EQ(messages, QStringList{QStringLiteral("É possível somente carregar dados de um morro por vez!")});
-
-    // Cancel closes at once and gives back the checks and legend flags.
-    d.CheckDadosGeo()->setCurrentRow(8);
-    d.ChkLegenda()->click();
-    EXPECT_EQ(d.LegendFlag(8), 0);
     d.reject();
-    EXPECT_FALSE(d.isVisible());
-    EXPECT_EQ(d.result(), QDialog::Rejected);
-    EXPECT_EQ(CheckedCaptions(d), (QStringList{QStringLiteral("M02 - Edificações"), QStringLiteral("M02 - Vias")}));
-    EXPECT_EQ(d.LegendFlag(8), 1);
-    EXPECT_EQ(d.CheckListRegiao()->item(2)->checkState(), Qt::Unchecked);
-    EXPECT_EQ(d.CheckListRegiao()->item(1)->checkState(), Qt::PartiallyChecked);
+    EXPECT_TRUE(d.isVisible());
+    d.CheckListRegiao()->item(2)->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(CheckedCaptions(d).size(), 4);
 
-    // One hill: OK closes, and the walk reads the checks and flags.
-    d.show();
-    d.CheckListRegiao()->item(1)->setCheckState(Qt::Checked);
-    d.CheckDadosGeo()->setCurrentRow(6);
-    EXPECT_EQ(d.ComboArquivo()->currentIndex(), 6);
-    EXPECT_EQ(d.ComboFonte()->currentIndex(), 6);
+    // Cancel closes; the checks and the legend flag set stay as they are.
+    d.CheckDadosGeo()->setCurrentRow(13);
+    EXPECT_EQ(d.ComboArquivo()->currentIndex(), 13);
+    EXPECT_EQ(d.ComboFonte()->currentIndex(), 13);
     EXPECT_TRUE(d.ChkLegenda()->isChecked());
     d.ChkLegenda()->click();
+    d.reject();
+    EXPECT_FALSE(d.isVisible());
+    d.show();
+    EXPECT_EQ(CheckedCaptions(d).size(), 4);
+    EXPECT_EQ(d.LegendFlag(13), 0);
+    EXPECT_EQ(d.LegendFlag(12), 1);
     d.accept();
     EXPECT_FALSE(d.isVisible());
     EXPECT_EQ(d.result(), QDialog::Accepted);
-    EXPECT_EQ(messages.size(), 1);
-    EXPECT_EQ(CheckedCaptions(d).size(), 4);
-    EXPECT_EQ(d.LegendFlag(6), 0);
-    EXPECT_EQ(d.LegendFlag(7), 1);
 }

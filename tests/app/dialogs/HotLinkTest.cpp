@@ -1,12 +1,8 @@
 // The picture viewer: zooming in and out comes back to the start, the
-// zoom stays within its bounds, the wheel zooms and a drag pans, and a
-// printed picture keeps its proportions inside the printable area
+// zoom stays within its bounds, and a printed picture keeps its proportions inside the printable area
 // (measured by poppler's pdfimages on the printed PDF).
 #include <QPrinter>
-#include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QWheelEvent>
 
 #include "app/dialogs/HotLink.h"
 #include "tests/app/dialogs/DialogTestUtil.h"
@@ -53,32 +49,6 @@ TEST(HotLink, ZoomInThenOutComesBackAndStaysBounded) {
     EXPECT_GE(std::min(v.PictureSize().width(), v.PictureSize().height()), TlibFormHotLink::kMinSide);
     v.Fit();
     EXPECT_EQ(v.PictureSize(), fitted);
-}
-
-TEST(HotLink, WheelZoomsAndDragPans) {
-    TestApp();
-    TlibFormHotLink v;
-    v.SetPicture(TestPicture(400, 300));
-    v.show();
-    v.ActualSize();
-    QWidget* port = v.ScrollHotlink()->viewport();
-    const QPointF at(port->width() / 2.0, port->height() / 2.0);
-    QWheelEvent up(at, port->mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
-                   false);
-    QApplication::sendEvent(port, &up);
-    EXPECT_EQ(v.PictureSize(), QSize(625, 469));
-    for (int i = 0; i < 4; ++i) v.ZoomIn();
-    QScrollBar* h = v.ScrollHotlink()->horizontalScrollBar();
-    QScrollBar* vert = v.ScrollHotlink()->verticalScrollBar();
-    h->setValue(100);
-    vert->setValue(100);
-    QTest::mousePress(port, Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
-    QMouseEvent move(QEvent::MouseMove, QPointF(150, 170), port->mapToGlobal(QPointF(150, 170)), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(port, &move);
-    QTest::mouseRelease(port, Qt::LeftButton, Qt::NoModifier, QPoint(150, 170));
-    EXPECT_EQ(h->value(), 150);
-    EXPECT_EQ(vert->value(), 130);
 }
 
 TEST(HotLink, PrintKeepsTheProportionsInsideThePrintableArea) {

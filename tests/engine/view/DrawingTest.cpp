@@ -139,21 +139,22 @@ TEST_F(DrawingTest, ZoomPreviousRestoresTheSameWindows) {
     }
     EXPECT_EQ(view->ZoomHistory().size(), size - 3);
     EXPECT_EQ(view->GetCommand(), dcDraw);
-    // An empty history does nothing.
+    // An empty history raises, and the window stays.
     while (!view->ZoomHistory().empty()) view->ZoomPrevious();
     const auto last = window();
-    view->ZoomPrevious();
+    EXPECT_THROW(view->ZoomPrevious(), EEngineError);
     EXPECT_EQ(window(), last);
+    EXPECT_EQ(view->GetCommand(), dcDraw);
 }
 
-TEST_F(DrawingTest, HistoryIsCapped) {
+TEST_F(DrawingTest, HistoryKeepsEveryWindowShown) {
     ShowMap();
-    for (int i = 0; i < 250; ++i) {
+    for (int i = 0; i < 150; ++i) {
         view->ZoomWindow(i, i, i + 10, i + 10);
         Painted();
     }
-    EXPECT_EQ(view->ZoomHistory().size(), TDrawing::kZoomHistoryLimit);
-    EXPECT_EQ(view->ZoomHistory().back()[0], 248);
+    ASSERT_EQ(view->ZoomHistory().size(), 150u);  // the first window shown, then 149 zooms' windows
+    EXPECT_EQ(view->ZoomHistory()[1][0], 0);
 }
 
 // Only windows shown on the screen with a map are remembered: not those of

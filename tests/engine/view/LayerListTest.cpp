@@ -61,26 +61,31 @@ TEST_F(LayerListTest, RowsFollowTheLayersByIdentity) {
     EXPECT_EQ(box.PanelOf(layers[0])->Legends()->Entries().size(), 2u);
 
     // Closing the view frees its layers: the list keeps no row that points
-    // at them, and nothing is pressed.
+    // at them, and a click names none.
     box.SetPressedIndex(1);
     view.Close();
     box.Rebuild();
     EXPECT_EQ(box.GetPanelCount(), 0);
-    EXPECT_EQ(box.PressedIndex(), -1);
+    EXPECT_EQ(box.PressedIndex(), 1);
+    int clicks = 0;
+    box.OnClick = [&](TLayerListBox&) { ++clicks; };
+    box.Click();
+    EXPECT_EQ(clicks, 0);
 }
 
 TEST_F(LayerListTest, PressedRowIsMarkedAndMadeActive) {
-    int clicks = 0;
-    box.OnClick = [&](TLayerListBox&) { ++clicks; };
-    // Nothing pressed yet: a click changes nothing.
+    std::vector<TLayer*> clicked;  // the active layer at each OnClick
+    box.OnClick = [&](TLayerListBox&) { clicked.push_back(view.ActiveLayer()); };
+    // Nothing pressed yet: a click does nothing.
     EXPECT_EQ(box.PressedIndex(), -1);
     box.Click();
     EXPECT_EQ(view.ActiveLayer(), nullptr);
-    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(clicked.empty());
 
     box.GetPanel(0)->Press(Qt::NoModifier);
     box.GetPanel(2)->Press(Qt::NoModifier);
-    EXPECT_EQ(clicks, 3);  // once per press
+    // Twice per press, the pressed layer active both times.
+    EXPECT_EQ(clicked, (std::vector<TLayer*>{layers[0], layers[0], layers[2], layers[2]}));
     EXPECT_EQ(box.PressedIndex(), 2);
     EXPECT_EQ(view.ActiveLayer(), layers[2]);
     EXPECT_EQ(layers[2]->Tag(), 1);
@@ -90,22 +95,24 @@ TEST_F(LayerListTest, PressedRowIsMarkedAndMadeActive) {
     box.GetPanel(1)->Press(Qt::ControlModifier);
     EXPECT_EQ(layers[2]->Tag(), 1);  // kept with Ctrl
     EXPECT_EQ(layers[1]->Tag(), 1);
-
-    // The pressed layer goes away: the index is -1 again, nothing dangles.
-    view.Layers().Delete(1);
-    ASSERT_EQ(box.GetPanelCount(), 2);
-    EXPECT_EQ(box.PressedIndex(), -1);
-    box.Click();
-    box.GetPanel(1)->Press(Qt::NoModifier);
     EXPECT_EQ(box.PressedIndex(), 1);
-    EXPECT_EQ(box.PressedLayer(), layers[2]);
 
-    // Set from outside: follows the layer, marks no row; out of range is none.
+    // The index is a plain number: rows rebuilt leave it as it was; a
+    // click takes the layer now at that row, and with fewer rows than it
+    // names does nothing.
+    view.Layers().Delete(0);
+    ASSERT_EQ(box.GetPanelCount(), 2);
+    EXPECT_EQ(box.PressedIndex(), 1);
+    box.Click();
+    EXPECT_EQ(view.ActiveLayer(), layers[2]);
+    view.Layers().Delete(1);
+    clicked.clear();
+    box.Click();
+    EXPECT_TRUE(clicked.empty());
+    EXPECT_EQ(box.PressedIndex(), 1);
     box.SetPressedIndex(0);
-    EXPECT_EQ(box.PressedLayer(), layers[0]);
-    EXPECT_EQ(layers[0]->Tag(), 0);
-    box.SetPressedIndex(2);
-    EXPECT_EQ(box.PressedIndex(), -1);
+    box.Click();
+    EXPECT_EQ(view.ActiveLayer(), layers[1]);
 }
 
 TEST_F(LayerListTest, VisibilityBoxShowsAndHidesTheLayer) {
