@@ -533,3 +533,36 @@ for r in range(4):
                                                  file});
     EXPECT_EQ(fields, "0.000000000000000 0\n0.000000000000000 0\n0.000000000000000 0\n-2.500000000000000 -3\n");
 }
+
+// A number that no plain text with the field's decimals holds, in a field
+// of any width, is written with an exponent where that fits the field and
+// the field is read as reals; every other number as plain text, rounded to
+// the decimals, or refused where it does not fit.
+TEST(DbfFiles, NumbersNoPlainTextHoldsTakeAnExponent) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/expoentes.dbf");
+    QByteArray bytes = DbfBytes(0x03, {8, 10}, {});
+    bytes[32 + 11] = 'N';
+    bytes[32 + 17] = 2;
+    bytes[64 + 11] = 'N';  // without decimals: read as integers
+    WriteBytes(file, bytes);
+    Exec(QStringLiteral("INSERT INTO %1 VALUES (1e300, 0), (-1e-300, 0), (5e-324, 0), (3.14159, 0)").arg(Quoted(file)));
+    const QByteArray stored = ReadBytes(file);
+    for (const char* n : {"  1e+300", " -1e-300", "  5e-324", "    3.14"}) EXPECT_TRUE(stored.contains(n)) << n;
+    TTable t;
+    OpenTable(t, file);
+    for (const double v : {1e300, -1e-300, 5e-324}) {
+        EXPECT_EQ(t.FieldByName(QStringLiteral("T"))->AsFloat(), v);
+        t.Next();
+    }
+    t.Close();
+    for (const auto& [values, field] : {std::pair{"(-1.5e-308, 0)", "T"}, {"(1e30, 0)", "T"}, {"(0, 1e300)", "U"}}) {
+        try {
+            Exec(QStringLiteral("INSERT INTO %1 VALUES %2").arg(Quoted(file), QLatin1String(values)));
+            ADD_FAILURE() << values;
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Valor fora dos limites do campo %1.").arg(QLatin1String(field)));
+        }
+    }
+    EXPECT_EQ(ReadBytes(file), stored);
+}
