@@ -17,6 +17,7 @@
 #include "platform/db/BatchMove.h"
 #include "platform/db/CodePages.h"
 #include "platform/db/DbError.h"
+#include "platform/db/DbfStore.h"
 #include "platform/db/Session.h"
 #include "platform/db/Table.h"
 #include "platform/db/VirtualTables.h"
@@ -76,51 +77,47 @@ QString FreeName(const QString& name, const std::vector<TStoreColumn>& chosen, c
 
 // ---------------------------------------------------------------- the new table
 
-// The widest number field of a dBase table, and the widest text field (its
-// width's high byte kept in the decimals).
-constexpr int kMaxNumberWidth = 254;
+// The widest text field of a dBase table (its width's high byte kept in
+// the decimals), and the widest number field without decimals that is
+// read as integers.
 constexpr int kMaxTextWidth = 0xFFFF;
+constexpr int kIntegerWidth = 18;
 
 // A number as a dBase field with that many decimals holds it, written as
-// the database layer writes it (zero without a sign): its length, the
-// length of its integer part, and whether it reads back as the number.
+// the database layer writes it (zero without a sign; with an exponent
+// where no plain text holds it, when the field is read as reals): its
+// length, whether it reads back as the number, and whether it has an
+// exponent.
 struct TNumberText {
     int Length = INT_MAX;
-    int IntegerLength = INT_MAX;
     bool Exact = false;
+    bool Exponent = false;
 };
 
-TNumberText NumberText(double v, int decimals) {
-    char buf[kMaxNumberWidth + 330];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-    if (r.ec != std::errc()) return {};
-    const char* from = buf;
-    if (*from == '-' && std::all_of(from + 1, static_cast<const char*>(r.ptr), [](char c) { return c == '0' || c == '.'; }))
-        ++from;
+TNumberText NumberText(double v, int decimals, bool real = true) {
+    char buf[kDbfNumberRoom];
+    const int n = DbfNumberText(v, decimals, real, buf);
+    if (n < 0) return {};
     double back = 0;
-    const auto b = std::from_chars(from, r.ptr, back);
-    const char* dot = static_cast<const char*>(std::memchr(from, '.', static_cast<std::size_t>(r.ptr - from)));
-    TNumberText t;
-    t.Length = static_cast<int>(r.ptr - from);
-    t.IntegerLength = static_cast<int>((dot != nullptr ? dot : r.ptr) - from);
-    t.Exact = b.ec == std::errc() && back == v;
-    return t;
+    const auto b = std::from_chars(buf, buf + n, back);
+    return {n, b.ec == std::errc() && back == v, std::memchr(buf, 'e', static_cast<std::size_t>(n)) != nullptr};
 }
 
-// The fewest decimals that hold a number exactly (more than a field may
-// have for one that none hold).
-int DecimalsOf(double v) {
+// The fewest decimals, from `from` on, with which a field read as reals
+// holds a number exactly.
+int DecimalsFor(double v, int from) {
+    if (NumberText(v, from).Exact) return from;
+    // No plain text with fewer decimals than the shortest text's is exact.
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
-    const std::string_view t(buf, static_cast<std::size_t>(r.ptr - buf));
-    const std::size_t e = t.find('e');
+    const char* e = std::find(buf, r.ptr, 'e');
     int exponent = 0;
-    std::from_chars(t.data() + e + 1 + (t[e + 1] == '+' ? 1 : 0), t.data() + t.size(), exponent);
-    const std::size_t digits = std::count_if(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(e), [](char c) { return c >= '0' && c <= '9'; });
-    int d = std::max(0, static_cast<int>(digits) - 1 - exponent);
+    std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), r.ptr, exponent);
+    const auto digits = static_cast<int>(std::count_if(static_cast<const char*>(buf), e, [](char c) { return c >= '0' && c <= '9'; }));
+    int d = std::max(from + 1, digits - 1 - exponent);
     // The shortest text of a number and its correctly rounded fixed text
     // may differ in the last place: the first exact one counts.
-    while (d < kMaxNumberWidth && !NumberText(v, d).Exact) ++d;
+    while (!NumberText(v, d).Exact) ++d;
     return d;
 }
 
@@ -160,44 +157,44 @@ bool EveryByteKept(TDbCodePage cp) {
 }
 
 // A number field made as wide, then with as many decimals, as its values
-// need to be held exactly.
-void Widen(TTableStore& dbf, const QString& dbfName, const std::vector<std::int64_t>& records, TStoreColumn& c, int source) {
-    int decimals = c.Width > 0 ? c.Decimals : 0, integer = 0, widest = 0;
-    std::int64_t widestRecord = -1;
+// need to be held exactly; a number that no plain text holds is written
+// with an exponent, which the field is then wide enough to be read as a
+// real for.
+void Widen(TTableStore& dbf, const std::vector<std::int64_t>& records, TStoreColumn& c, int source) {
+    int decimals = c.Width > 0 ? c.Decimals : 0, width = 0;
+    bool any = false, exponent = false;
     TDbValue v;
-    for (const std::int64_t record : records) {
-        dbf.ReadValue(record, source, v);
-        int d = 0, n = 0;
-        if (v.Kind == TDbValue::vInt) {
-            n = static_cast<int>(std::to_string(v.I).size());
-        } else if (v.Kind == TDbValue::vFloat) {
-            d = DecimalsOf(v.D);
-            n = NumberText(v.D, d).IntegerLength;
-        } else {
-            continue;
-        }
-        if (n + (d > 0 ? d + 1 : 0) > widest) {
-            widest = n + (d > 0 ? d + 1 : 0);
-            widestRecord = record;
-        }
-        decimals = std::max(decimals, d);
-        integer = std::max(integer, n);
-    }
-    if (widestRecord < 0) return;  // no value: the type's default
     // A fixed text correctly rounded to more decimals than a number's own
-    // need reads back as the number, but for a last place at a power of two.
-    for (bool exact = false; !exact && decimals <= kMaxNumberWidth;) {
-        exact = true;
-        for (std::size_t k = 0; exact && k < records.size(); ++k) {
-            dbf.ReadValue(records[k], source, v);
-            if (v.Kind == TDbValue::vFloat) exact = NumberText(v.D, decimals).Exact;
+    // need reads back as the number, but for a last place at a power of
+    // two: the values are measured again until the decimals hold them all.
+    for (bool settled = false; !settled;) {
+        settled = true;
+        width = 0;
+        exponent = false;
+        for (const std::int64_t record : records) {
+            dbf.ReadValue(record, source, v);
+            int n = 0;
+            if (v.Kind == TDbValue::vInt) {
+                n = static_cast<int>(std::to_string(v.I).size()) + (decimals > 0 ? decimals + 1 : 0);
+            } else if (v.Kind == TDbValue::vFloat) {
+                const TNumberText t = NumberText(v.D, decimals);
+                if (!t.Exact) {
+                    decimals = DecimalsFor(v.D, decimals);
+                    settled = false;
+                    continue;
+                }
+                n = t.Length;
+                exponent = exponent || t.Exponent;
+            } else {
+                continue;
+            }
+            any = true;
+            width = std::max(width, n);
         }
-        if (!exact) ++decimals;
     }
-    const int width = std::max(c.Width, integer + (decimals > 0 ? decimals + 1 : 0));
-    if (width > kMaxNumberWidth)
-        Refuse(dbfName, widestRecord, c.Name,
-               QStringLiteral("tem um número que um campo dBase (de até %1 posições) não guarda exatamente").arg(kMaxNumberWidth));
+    if (!any) return;  // no value: the type's default
+    width = std::max({c.Width, width, decimals > 0 ? decimals + 2 : 0});
+    if (exponent && decimals == 0) width = std::max(width, kIntegerWidth + 1);
     c.Width = width;
     c.Decimals = decimals;
 }
@@ -206,7 +203,7 @@ void Widen(TTableStore& dbf, const QString& dbfName, const std::vector<std::int6
 // wide and with as many decimals as declared where that holds every value
 // of the records imported exactly, else widened (width, then decimals)
 // until it does. Raises, naming the file, the record and the field, for a
-// value no dBase field holds exactly and a character the code page lacks.
+// character the code page lacks.
 void PlanColumns(TTableStore& dbf, const QString& dbfName, const std::vector<std::int64_t>& records,
                  std::vector<TPlannedColumn>& columns) {
     const auto cp = static_cast<TDbCodePage>(dbf.CodePage() > 0 ? dbf.CodePage() : 1252);
@@ -239,8 +236,9 @@ void PlanColumns(TTableStore& dbf, const QString& dbfName, const std::vector<std
             if (v.Kind == TDbValue::vInt) {
                 c->Fits = c->Column.Decimals == 0 && static_cast<int>(std::to_string(v.I).size()) <= c->Column.Width;
             } else if (v.Kind == TDbValue::vFloat) {
-                const TNumberText t = NumberText(v.D, c->Column.Decimals);
-                c->Fits = t.Exact && t.Length <= c->Column.Width;
+                const TStoreColumn& f = c->Column;
+                const TNumberText t = NumberText(v.D, f.Decimals, f.Decimals > 0 || f.Width > kIntegerWidth);
+                c->Fits = t.Exact && t.Length <= f.Width;
             } else if (v.Kind == TDbValue::vText &&
                        std::any_of(v.S.begin(), v.S.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; })) {
                 char32_t refused = 0;
@@ -256,7 +254,7 @@ void PlanColumns(TTableStore& dbf, const QString& dbfName, const std::vector<std
     }
     for (TPlannedColumn& c : columns) {
         if (c.Source < 0) continue;
-        if (IsNumber(c.Column.Type) && !c.Fits) Widen(dbf, dbfName, records, c.Column, c.Source);
+        if (IsNumber(c.Column.Type) && !c.Fits) Widen(dbf, records, c.Column, c.Source);
         if (c.Column.Type != ftMemo && c.TextBytes > c.Column.Size) {
             // Text that grew in decoding (bytes that are no UTF-8 read as
             // U+FFFD) keeps all of itself.

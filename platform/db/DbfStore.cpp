@@ -992,18 +992,14 @@ void TDbfStore::FormatField(std::int64_t slot, int column, const TDbValue& v, ch
         }
         if (integer) d = static_cast<double>(whole);
         if (!std::isfinite(d)) throw EDatabaseError(FieldError(c));
-        char buf[400];
-        std::to_chars_result r;
-        if (integer && f.Decimals == 0) r = std::to_chars(buf, buf + sizeof buf, whole);
-        else r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, f.Decimals);
-        if (r.ec != std::errc()) throw EDatabaseError(FieldError(c));
-        // Zero has no sign: -0, and a negative number the decimals round
-        // to zero, are written as 0 is.
-        const char* from = buf;
-        if (*from == '-' && std::all_of(from + 1, static_cast<const char*>(r.ptr), [](char ch) { return ch == '0' || ch == '.'; })) ++from;
-        const int len = static_cast<int>(r.ptr - from);
+        char buf[kDbfNumberRoom];
+        int len = 0;
+        if (integer && f.Decimals == 0) len = static_cast<int>(std::to_chars(buf, buf + sizeof buf, whole).ptr - buf);
+        // A field read as integers takes no exponent.
+        else len = DbfNumberText(d, f.Decimals, c.Type == ftFloat, buf);
+        if (len < 0) throw EDatabaseError(FieldError(c));
         if (len > width) throw EDatabaseError(QStringLiteral("Valor fora dos limites do campo ") + c.Name + QStringLiteral("."));
-        std::memcpy(to + (width - len), from, static_cast<std::size_t>(len));
+        std::memcpy(to + (width - len), buf, static_cast<std::size_t>(len));
         return;
     }
     case 'L': {
@@ -1137,6 +1133,44 @@ void TDbfStore::InsertMany(std::size_t count, const TRowValues& row) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whether a field of the greatest width with at least these decimals holds
+// the number exactly in plain text. Numbers from 1e-100 to 1e100 always
+// are, with up to 100 decimals: 17 significant digits give any double
+// back, and take at most 1 + 100 + 1 + 116 characters.
+bool PlainTextHolds(double v, int decimals) {
+    const double a = std::fabs(v);
+    if (a == 0 || (a >= 1e-100 && a < 1e100 && decimals <= 100)) return true;
+    // Fewer decimals than down to the first significant digit give 0.
+    int d = std::max(decimals, a < 1 ? -static_cast<int>(std::floor(std::log10(a))) - 1 : 0);
+    char buf[kDbfNumberWidth];
+    for (;; ++d) {
+        const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, d);
+        if (r.ec != std::errc()) return false;  // wider than any field
+        double back = 0;
+        const auto b = std::from_chars(buf, r.ptr, back);
+        if (b.ec == std::errc() && back == v) return true;
+    }
+}
+
+}  // namespace
+
+int DbfNumberText(double v, int decimals, bool exponent, char* to) {
+    char* const end = to + kDbfNumberRoom;
+    if (exponent && !PlainTextHolds(v, decimals))
+        return static_cast<int>(std::to_chars(to, end, v, std::chars_format::scientific).ptr - to);
+    const auto r = std::to_chars(to, end, v, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc()) return -1;
+    int len = static_cast<int>(r.ptr - to);
+    // Zero has no sign: -0, and a negative number the decimals round to
+    // zero, are written as 0 is.
+    if (*to == '-' && std::all_of(to + 1, r.ptr, [](char ch) { return ch == '0' || ch == '.'; })) {
+        std::memmove(to, to + 1, static_cast<std::size_t>(--len));
+    }
+    return len;
+}
 
 QString MemoFileOf(const QString& dbfFileName) {
     const QString plain = ChangeFileExt(dbfFileName, QStringLiteral(".dbt"));

@@ -23,5 +23,19 @@ std::unique_ptr<TTableStore> OpenDbfStore(const QString& fileName);
 void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& columns, int level,
                     TDbCodePage codePage = TDbCodePage::Cp1252);
 
+// The widest number field of a dBase table, and the room DbfNumberText
+// writes in.
+constexpr int kDbfNumberWidth = 254;
+constexpr int kDbfNumberRoom = 400;
+
+// The text of a finite number in a dBase number field with that many
+// decimals, as the table writes it (at `to`, kDbfNumberRoom characters;
+// its length, or -1 where it does not fit there): plain, rounded to the
+// decimals, zero without a sign; with `exponent`, where no plain text with
+// at least those decimals in a field of the greatest width gives the
+// number back (1e300, 1e-300), in the shortest exponent notation that
+// does.
+int DbfNumberText(double v, int decimals, bool exponent, char* to);
+
 // The memo file beside a dBase file (".dbt", found without regard to case).
 QString MemoFileOf(const QString& dbfFileName);

@@ -514,16 +514,25 @@ TEST(DbfFiles, IntegersGivenAsTextAreStoredExactly) {
     EXPECT_EQ(ReadBytes(file), stored);
 }
 
+// An empty table of number fields "T", "U"... of the widths and decimals
+// given.
+QString NumberTable(const QString& file, const std::vector<std::pair<int, int>>& fields) {
+    std::vector<int> widths;
+    for (const auto& f : fields) widths.push_back(f.first);
+    QByteArray bytes = DbfBytes(0x03, widths, {});
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        bytes[static_cast<int>(32 + 32 * i + 11)] = 'N';
+        bytes[static_cast<int>(32 + 32 * i + 17)] = static_cast<char>(fields[i].second);
+    }
+    WriteBytes(file, bytes);
+    return file;
+}
+
 // Zero has no sign in a numeric field: -0, and negatives that the field's
 // decimals round to zero, are written as 0 is (Python reads the bytes).
 TEST(DbfFiles, NegativeZeroIsWrittenAsZero) {
     QTemporaryDir dir;
-    const QString file = dir.path() + QStringLiteral("/zeros.dbf");
-    QByteArray bytes = DbfBytes(0x03, {24, 6}, {});
-    bytes[32 + 11] = 'N';
-    bytes[32 + 17] = 15;
-    bytes[64 + 11] = 'N';
-    WriteBytes(file, bytes);
+    const QString file = NumberTable(dir.path() + QStringLiteral("/zeros.dbf"), {{24, 15}, {6, 0}});
     Exec(QStringLiteral("INSERT INTO %1 VALUES (-0.0, -0.0), (-1e-20, -0.4), (0, 0), (-2.5, -3)").arg(Quoted(file)));
     const QByteArray fields = RunTool(kPython, {QStringLiteral("-c"), QStringLiteral(R"(import sys
 d = open(sys.argv[1], 'rb').read()
@@ -532,4 +541,26 @@ for r in range(4):
     print(rec[1:25].decode().strip(), rec[25:31].decode().strip()))"),
                                                  file});
     EXPECT_EQ(fields, "0.000000000000000 0\n0.000000000000000 0\n0.000000000000000 0\n-2.500000000000000 -3\n");
+}
+
+// A number that no plain text with the field's decimals holds, in a field
+// of any width, is written with an exponent where that fits the field and
+// the field is read as reals; every other number as plain text, rounded to
+// the decimals, or refused where it does not fit.
+TEST(DbfFiles, NumbersNoPlainTextHoldsTakeAnExponent) {
+    QTemporaryDir dir;
+    // U, without decimals, is read as integers.
+    const QString file = NumberTable(dir.path() + QStringLiteral("/expoentes.dbf"), {{8, 2}, {10, 0}});
+    Exec(QStringLiteral("INSERT INTO %1 VALUES (1e300, 0), (-1e-300, 0), (5e-324, 0), (3.14159, 0)").arg(Quoted(file)));
+    const QByteArray stored = ReadBytes(file);
+    for (const char* n : {"  1e+300", " -1e-300", "  5e-324", "    3.14"}) EXPECT_TRUE(stored.contains(n)) << n;
+    for (const auto& [values, field] : {std::pair{"(-1.5e-308, 0)", "T"}, {"(1e30, 0)", "T"}, {"(0, 1e300)", "U"}}) {
+        try {
+            Exec(QStringLiteral("INSERT INTO %1 VALUES %2").arg(Quoted(file), QLatin1String(values)));
+            ADD_FAILURE() << values;
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Valor fora dos limites do campo %1.").arg(QLatin1String(field)));
+        }
+    }
+    EXPECT_EQ(ReadBytes(file), stored);
 }
