@@ -242,17 +242,16 @@ TEST(ReadPaths, IdIndexFollowsWritesToTheFile) {
 
 namespace {
 
-// A field's every property, as text.
-QStringList Properties(const TField* f) {
-    return {f->Name(), f->FieldName(), FieldTypeName(f->DataType()), QString::number(f->Size()),
-            QString::number(f->Required()), QString::number(f->Visible()), QString::number(f->ReadOnly()),
-            QString::number(f->DisplayWidth()), f->DisplayLabel(), QString::number(f->Alignment()), f->EditMask(),
-            f->DisplayFormat(), f->EditFormat(), QString::number(f->CanModify())};
-}
-
+// Every property of every field, as text.
 std::vector<QStringList> FieldProperties(const TDataSet& ds) {
     std::vector<QStringList> out;
-    for (int i = 0; i < ds.FieldCount(); ++i) out.push_back(Properties(ds.Fields(i)));
+    for (int i = 0; i < ds.FieldCount(); ++i) {
+        const TField* f = ds.Fields(i);
+        out.push_back({f->Name(), f->FieldName(), FieldTypeName(f->DataType()), QString::number(f->Size()),
+                       QString::number(f->Required()), QString::number(f->Visible()), QString::number(f->ReadOnly()),
+                       QString::number(f->DisplayWidth()), f->DisplayLabel(), QString::number(f->Alignment()),
+                       f->EditMask(), f->DisplayFormat(), f->EditFormat(), QString::number(f->CanModify())});
+    }
     return out;
 }
 
