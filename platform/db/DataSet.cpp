@@ -1,5 +1,6 @@
 #include "platform/db/DataSet.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -33,10 +34,13 @@ class TSharedTexts {
 public:
     void Take(const char* p, std::size_t n, TDbValue& v) {
         if (n < kLong) {
-            v.SetText(std::string(p, n));
+            v.Shared.reset();
+            v.Kind = TDbValue::vText;
+            v.S.assign(p, n);
             return;
         }
-        auto& bucket = known_[Sample(p, n)];
+        if (!known_) known_ = std::make_unique<TKnown>();
+        auto& bucket = (*known_)[Sample(p, n)];
         for (const auto& t : bucket) {
             if (t->size() == n && std::memcmp(t->data(), p, n) == 0) {
                 v.SetShared(t);
@@ -62,23 +66,30 @@ private:
         }
         return h;
     }
-    std::unordered_map<std::uint64_t, std::vector<std::shared_ptr<const std::string>>> known_;
+    // Made for the first long text (most results have none).
+    using TKnown = std::unordered_map<std::uint64_t, std::vector<std::shared_ptr<const std::string>>>;
+    std::unique_ptr<TKnown> known_;
 };
 
+// The connection has no mutex of its own (one thread uses it at a time):
+// the column's value is read as it stands in the statement.
 void ReadColumn(sqlite3_stmt* st, int c, TDbValue& v, TSharedTexts& texts) {
-    switch (sqlite3_column_type(st, c)) {
-    case SQLITE_INTEGER: v.SetInt(sqlite3_column_int64(st, c)); break;
-    case SQLITE_FLOAT: v.SetFloat(sqlite3_column_double(st, c)); break;
+    sqlite3_value* x = sqlite3_column_value(st, c);
+    switch (sqlite3_value_type(x)) {
+    case SQLITE_INTEGER: v.SetInt(sqlite3_value_int64(x)); break;
+    case SQLITE_FLOAT: v.SetFloat(sqlite3_value_double(x)); break;
     case SQLITE_TEXT: {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-        texts.Take(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c)), v);
+        // The text's bytes as they are (the connection's texts are UTF-8):
+        // asked for as text, SQLite would first add a terminating NUL.
+        const auto* p = static_cast<const char*>(sqlite3_value_blob(x));
+        texts.Take(p ? p : "", static_cast<std::size_t>(sqlite3_value_bytes(x)), v);
         break;
     }
     case SQLITE_BLOB: {
-        const auto* p = static_cast<const char*>(sqlite3_column_blob(st, c));
+        const auto* p = static_cast<const char*>(sqlite3_value_blob(x));
         v.SetNull();
         v.Kind = TDbValue::vBlob;
-        v.S.assign(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(st, c)));
+        v.S.assign(p ? p : "", static_cast<std::size_t>(sqlite3_value_bytes(x)));
         break;
     }
     default: v.SetNull(); break;
@@ -142,12 +153,13 @@ void TDataSet::Close() {
     if (state_ == dsEdit || state_ == dsInsert) Cancel();
     DoBeforeClose();
     InternalClose();
-    rows_.clear();
+    ClearRows();
+    spareFields_ = std::move(fields_);
     fields_.clear();
     store_.reset();
     ForgetReadRows();
     log_.clear();
-    pendingInserts_.clear();
+    if (!pendingInserts_.empty()) pendingInserts_.clear();
     InvalidateIndex();
     state_ = dsInactive;
     current_ = -1;
@@ -206,9 +218,14 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
     const QStringList& names = meta.Names;
     const int nf = static_cast<int>(cols.size());
     // Types left unknown are worked out from the values of each result.
-    std::vector<TFieldType> types = meta.Types;
-    std::vector<int> sizes = meta.Sizes;
-    rows_.clear();
+    const bool measure = std::find(meta.Types.begin(), meta.Types.end(), ftUnknown) != meta.Types.end();
+    std::vector<TFieldType> types;
+    std::vector<int> sizes;
+    if (measure) {
+        types = meta.Types;
+        sizes = meta.Sizes;
+    }
+    ClearRows();
     store_.reset();
     ForgetReadRows();
     if (direct && allRecords) {
@@ -222,6 +239,7 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
             row.Serial = nextSerial_++;
             row.Rowid = hiddenRowid >= 0 ? sqlite3_column_int64(st, hiddenRowid) : -1;
             if (byRowid) continue;
+            row.Values.swap(spareValues_);
             row.Values.resize(static_cast<std::size_t>(nf));
             for (int f = 0; f < nf; ++f) ReadColumn(st, cols[f], row.Values[f], texts);
         }
@@ -229,7 +247,7 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
         if (byRowid) store_ = std::move(direct);
     }
     // Columns without a declared type take theirs from their values.
-    for (int f = 0; f < nf; ++f) {
+    for (int f = 0; measure && f < nf; ++f) {
         if (types[f] != ftUnknown) continue;
         TFieldType t = ftUnknown;
         int maxLen = 1;
@@ -264,36 +282,53 @@ void TDataSet::LoadResult(sqlite3_stmt* st, int hiddenRowid, const TLiveTarget& 
             kept.Columns.push_back(at < live.Columns.size() ? live.Columns[at] : QString());
         }
     }
-    BuildFields(names, types, sizes, kept);
+    BuildFields(names, measure ? types : meta.Types, measure ? sizes : meta.Sizes, kept);
     InvalidateIndex();
 }
+
+namespace {
+
+// Names made from one another share their text: told alike at a glance.
+bool SameName(const QString& a, const QString& b) {
+    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
+}
+
+}  // namespace
 
 void TDataSet::BuildFields(const QStringList& names, const std::vector<TFieldType>& types, const std::vector<int>& sizes,
                            const TLiveTarget& live) {
     const int nf = static_cast<int>(names.size());
     live_ = live;
-    // Keep the field objects when the layout is the same (a refresh).
-    bool same = static_cast<int>(fields_.size()) == nf;
-    for (int f = 0; same && f < nf; ++f)
-        same = fields_[f]->FieldName() == names[f] && fields_[f]->DataType() == types[f];
-    if (!same) {
-        fields_.clear();
+    auto sameLayout = [&](const std::vector<std::unique_ptr<TField>>& fields) {
+        bool same = static_cast<int>(fields.size()) == nf;
+        for (int f = 0; same && f < nf; ++f)
+            same = fields[f]->DataType() == types[f] && SameName(fields[f]->FieldName(), names[f]);
+        return same;
+    };
+    // Keep the field objects when the layout is the same (a refresh); an
+    // open takes those of the last one back as new.
+    if (!sameLayout(fields_)) {
+        const bool spare = fields_.empty() && sameLayout(spareFields_);
+        if (spare) fields_ = std::move(spareFields_);
+        else fields_.clear();
         for (int f = 0; f < nf; ++f) {
-            auto field = CreateField(types[f]);
-            field->SetFieldName(names[f]);
+            if (spare) fields_[f]->ResetProperties();
+            else fields_.push_back(CreateField(types[f]));
+            TField& field = *fields_[f];
+            field.SetFieldName(names[f]);
             if (types[f] == ftString) {
-                field->SetSize(sizes[f]);
-                field->SetDisplayWidth(std::max(sizes[f], static_cast<int>(names[f].size())));
+                field.SetSize(sizes[f]);
+                field.SetDisplayWidth(std::max(sizes[f], static_cast<int>(names[f].size())));
             }
-            fields_.push_back(std::move(field));
         }
     }
+    spareFields_.clear();
     // The definitions of the last open stand when they are the same.
     bool sameDefs = fieldDefs_.Count() == nf;
     for (int f = 0; sameDefs && f < nf; ++f) {
         const TFieldDef& d = fieldDefs_[f];
         sameDefs = d.DataType == types[f] && d.Size == (types[f] == ftString ? sizes[f] : 0) && !d.Required &&
-                   d.Name == names[f];
+                   SameName(d.Name, names[f]);
     }
     if (!sameDefs) fieldDefs_.Clear();
     for (int f = 0; f < nf; ++f) {
@@ -323,6 +358,20 @@ void TDataSet::LoadStore(std::shared_ptr<TTableStore> store, const TLiveTarget& 
     BuildFields(names, types, sizes, live);
     for (int f = 0; f < fieldDefs_.Count() && f < static_cast<int>(numbers.size()); ++f)
         std::tie(fieldDefs_[f].Width, fieldDefs_[f].Decimals) = numbers[static_cast<std::size_t>(f)];
+}
+
+void TDataSet::ClearRows() {
+    if (!rows_.empty() && !rows_.front().Values.empty()) {
+        constexpr std::size_t kKeptText = 256;
+        spareValues_ = std::move(rows_.front().Values);
+        for (TDbValue& v : spareValues_) {
+            if (v.S.capacity() > kKeptText) std::string().swap(v.S);
+            v.SetNull();
+            v.I = 0;
+            v.D = 0;
+        }
+    }
+    rows_.clear();
 }
 
 // The live records of a store, by slot; their values stay in the store.

@@ -222,6 +222,9 @@ private:
     };
 
     void CheckActive() const;
+    // Forgets the records; the values of the first are kept, emptied, for
+    // the first record of the next result.
+    void ClearRows();
     void LoadStoreRows(std::shared_ptr<TTableStore> store);
     const TDbValue& RowValue(int row, int field) const;
     // The row with all its values in Values.
@@ -237,15 +240,23 @@ private:
     void ExecWrite(const QString& sql, const std::vector<const TDbValue*>& values);
     int FindSerial(std::int64_t serial) const;
     static void AppendKey(std::string& key, const TDbValue& v);
-    void InvalidateIndex() { index_.clear(); }
+    void InvalidateIndex() {
+        if (!index_.empty()) index_.clear();
+    }
 
     QString name_;
     QString databaseName_;
     TSession* session_ = nullptr;
     TDataSetState state_ = dsInactive;
     std::vector<std::unique_ptr<TField>> fields_;
+    // The field objects of the last open, kept from Close to the next open
+    // (a query run again for each value looked up makes the same fields).
+    std::vector<std::unique_ptr<TField>> spareFields_;
     TFieldDefs fieldDefs_;
     std::vector<TRow> rows_;
+    // What ClearRows kept (a query run again for each value looked up loads
+    // one record each time).
+    std::vector<TDbValue> spareValues_;
     // The store rows without values are read from (null: every row has them).
     std::shared_ptr<TTableStore> store_;
     mutable std::vector<TReadRow> readRows_;  // by serial, modulo kReadRows

@@ -446,6 +446,58 @@ void Trim(const char*& p, int& n) {
     while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
 }
 
+// Reads the whole of p..p+n as a decimal integer, as std::from_chars does
+// (an optional "-", digits); numbers of up to 18 digits, which cannot
+// overflow, without the general parser.
+bool ReadInteger(const char* p, int n, std::int64_t& v) {
+    const bool negative = n > 0 && *p == '-';
+    const int digits = n - (negative ? 1 : 0);
+    if (digits <= 0 || digits > 18) {
+        const auto r = std::from_chars(p, p + n, v);
+        return r.ec == std::errc() && r.ptr == p + n;
+    }
+    std::int64_t x = 0;
+    for (const char* q = p + (negative ? 1 : 0); q < p + n; ++q) {
+        const unsigned d = static_cast<unsigned char>(*q) - static_cast<unsigned>('0');
+        if (d > 9) return false;
+        x = x * 10 + static_cast<std::int64_t>(d);
+    }
+    v = negative ? -x : x;
+    return true;
+}
+
+// Reads the whole of p..p+n as std::from_chars reads a decimal number, for
+// the forms numeric fields hold: an optional "-" and up to 15 digits with a
+// point among them or not. Such a number is an integer below 2^53 divided
+// by a power of ten up to 10^15, each held exactly by a double, so that the
+// one division gives the nearest double, as the general parser does. False
+// for other forms, left to it.
+bool ReadShortDecimal(const char* p, int n, double& v) {
+    static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* q = p;
+    const char* const end = p + n;
+    const bool negative = q < end && *q == '-';
+    if (negative) ++q;
+    std::int64_t m = 0;
+    int digits = 0, decimals = 0;
+    bool point = false;
+    for (; q < end; ++q) {
+        if (*q == '.' && !point) {
+            point = true;
+            continue;
+        }
+        const unsigned d = static_cast<unsigned char>(*q) - static_cast<unsigned>('0');
+        if (d > 9 || ++digits > 15) return false;
+        m = m * 10 + static_cast<std::int64_t>(d);
+        if (point) ++decimals;
+    }
+    if (digits == 0) return false;
+    const double x = static_cast<double>(m) / kTens[decimals];
+    v = negative ? -x : x;
+    return true;
+}
+
 // A stored date left empty: blanks, or zeros.
 bool EmptyDate(const char* p, int n) {
     Trim(p, n);
@@ -902,14 +954,15 @@ void TDbfStore::ReadValue(std::int64_t slot, int column, TDbValue& out) {
         if (n == 0 || *p == '*') { out.SetNull(); return; }
         if (c.Type != ftFloat) {
             std::int64_t v = 0;
-            auto r = std::from_chars(p, p + n, v);
-            if (r.ec == std::errc() && r.ptr == p + n) { out.SetInt(v); return; }
+            if (ReadInteger(p, n, v)) { out.SetInt(v); return; }
         }
         double d = 0;
         const char* q = p;
         if (*q == '+') ++q;
-        auto r = std::from_chars(q, p + n, d);
-        if (r.ec != std::errc() || !std::isfinite(d)) { out.SetNull(); return; }
+        if (!ReadShortDecimal(q, static_cast<int>(p + n - q), d)) {
+            auto r = std::from_chars(q, p + n, d);
+            if (r.ec != std::errc() || !std::isfinite(d)) { out.SetNull(); return; }
+        }
         if (c.Type == ftFloat) out.SetFloat(d);
         // Text such as "1e300" in an integer field: a number no integer
         // holds reads as NULL, like a field dBase filled with "*".

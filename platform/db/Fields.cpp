@@ -133,8 +133,22 @@ QString DbValueText(TFieldType type, const TDbValue& v) {
     return QString();
 }
 
-TField::TField(TFieldType type) : dataType_(type) {
-    switch (type) {
+TField::TField(TFieldType type) : dataType_(type) { ResetProperties(); }
+
+void TField::ResetProperties() {
+    name_.clear();
+    fieldName_.clear();
+    size_ = 0;
+    required_ = false;
+    visible_ = true;
+    readOnly_ = false;
+    displayWidth_ = 10;
+    displayLabel_.clear();
+    alignment_ = taLeftJustify;
+    editMask_.clear();
+    displayFormat_.clear();
+    editFormat_.clear();
+    switch (dataType_) {
     case ftString: case ftFixedChar: case ftWideString: size_ = 20; displayWidth_ = 20; break;
     case ftSmallint: displayWidth_ = 6; alignment_ = taRightJustify; break;
     case ftInteger: case ftAutoInc: displayWidth_ = 11; alignment_ = taRightJustify; break;
@@ -409,6 +423,10 @@ void TParam::SetAsVariant(const QVariant& v) {
 QString TParam::AsString() const { return DbValueText(DataType, value_); }
 
 TParam* TParams::FindParam(const QString& name) {
+    // The names differ in more than letter case: one written as in the
+    // text is the one.
+    for (TParam& p : items_)
+        if (p.Name == name) return &p;
     for (TParam& p : items_)
         if (p.Name.compare(name, Qt::CaseInsensitive) == 0) return &p;
     return nullptr;

@@ -2,8 +2,9 @@
 // Fields of a dataset, field definitions and query parameters.
 //
 // A TField is owned by its dataset (the dataset's field list, made on each
-// open) or, when created by CreateField and kept by a caller, by that
-// caller; it reads and writes the dataset's current record.
+// open: an open of the fields of the last one takes that one's objects
+// back, every property reset) or, when created by CreateField and kept by a
+// caller, by that caller; it reads and writes the dataset's current record.
 #include <memory>
 #include <vector>
 
@@ -98,6 +99,9 @@ public:
         index_ = index;
         writable_ = writable;
     }
+    // Internal: every property back to what a new field of the type has
+    // (the dataset gives an open the field objects of its last one).
+    void ResetProperties();
 
 private:
     const TDbValue& Current() const;
@@ -106,6 +110,7 @@ private:
     TDataSet* dataSet_ = nullptr;
     int index_ = -1;
     bool writable_ = false;
+    // The properties (ResetProperties sets every one of them).
     QString name_, fieldName_;
     TFieldType dataType_;
     int size_ = 0;

@@ -24,35 +24,42 @@ void BindOne(sqlite3_stmt* st, int index, const TDbValue& v) {
     }
 }
 
-// A value bound as the parameter's declared type.
-TDbValue AsParamType(TFieldType type, const TDbValue& v) {
-    if (v.IsNull()) return v;
-    TDbValue out = v;
+// A value bound as the parameter's declared type: v itself, or `out`
+// holding it converted.
+const TDbValue& AsParamType(TFieldType type, const TDbValue& v, TDbValue& out) {
+    if (v.IsNull() || v.Kind == TDbValue::vBlob) return v;
     switch (type) {
     case ftString: case ftFixedChar: case ftWideString: case ftMemo:
         if (v.Kind == TDbValue::vInt) out.SetText(std::to_string(v.I));
         else if (v.Kind == TDbValue::vFloat) out.SetText(DbValueText(ftFloat, v).toStdString());
-        break;
+        else return v;
+        return out;
     case ftSmallint: case ftInteger: case ftWord: case ftLargeint: case ftAutoInc:
         if (v.Kind == TDbValue::vText) {
             bool ok = false;
             const qlonglong n = QString::fromStdString(v.Text()).trimmed().toLongLong(&ok);
-            if (ok) out.SetInt(n);
-        } else if (v.Kind == TDbValue::vFloat) {
-            out.SetInt(static_cast<std::int64_t>(v.D));
+            if (!ok) return v;
+            out.SetInt(n);
+            return out;
         }
-        break;
+        if (v.Kind != TDbValue::vFloat) return v;
+        out.SetInt(static_cast<std::int64_t>(v.D));
+        return out;
     case ftFloat: case ftCurrency: case ftBCD:
-        if (v.Kind == TDbValue::vInt) out.SetFloat(static_cast<double>(v.I));
-        else if (v.Kind == TDbValue::vText) {
+        if (v.Kind == TDbValue::vInt) {
+            out.SetFloat(static_cast<double>(v.I));
+            return out;
+        }
+        if (v.Kind == TDbValue::vText) {
             bool ok = false;
             const double d = QString::fromStdString(v.Text()).trimmed().toDouble(&ok);
-            if (ok) out.SetFloat(d);
+            if (!ok) return v;
+            out.SetFloat(d);
+            return out;
         }
-        break;
-    default: break;
+        return v;
+    default: return v;
     }
-    return out;
 }
 
 // "SELECT [q.rowid AS kz_rowid_,] [q.]* FROM "table" [[AS] q]" and
@@ -187,14 +194,15 @@ void TQuery::BindParams(sqlite3_stmt* st, std::vector<int>* indexes) {
         const int index = known ? (*indexes)[static_cast<std::size_t>(i)] : ParamIndex(st, p.Name);
         if (indexes && !known) indexes->push_back(index);
         if (index == 0) continue;
-        TDbValue v = p.Value();
+        const TDbValue* v = &p.Value();
         if (!p.Bound() && master && master->Active()) {
             if (TField* f = master->FindField(p.Name)) {
-                v = master->CurrentValue(f->Index());
+                v = &master->CurrentValue(f->Index());
                 if (p.DataType == ftUnknown) p.DataType = f->DataType();
             }
         }
-        BindOne(st, index, AsParamType(p.DataType, v));
+        TDbValue converted;
+        BindOne(st, index, AsParamType(p.DataType, *v, converted));
     }
 }
 
@@ -274,8 +282,8 @@ bool TQuery::OpenPrepared() {
         DropPrepared();
         return false;
     }
-    sqlite3_reset(k.Statement);
-    sqlite3_clear_bindings(k.Statement);
+    // The statement was reset when its last run ended, and every parameter
+    // it was given is bound again.
     try {
         BindParams(k.Statement, &k.ParamIndexes);
         LoadResult(k.Statement, k.HiddenRowid, k.Target, DirectStore(Sess(), k.Statement, k.HiddenRowid, k.PlainFullRead),

@@ -203,6 +203,12 @@ public:
     // At the transaction's end.
     void ForgetSavepoints() { marks_.clear(); }
 
+    // Grows at every call of the virtual tables that may change what the
+    // store reads (a refresh, a write, a transaction's steps): a value read
+    // while it stays the same is still the record's.
+    std::uint64_t ReadTurn() const { return readTurn_; }
+    void NextReadTurn() { ++readTurn_; }
+
 protected:
     // What the store keeps of its writes now, to come back to (null while
     // nothing is written); BackToMark comes back to one (null: to nothing
@@ -224,4 +230,5 @@ private:
         std::shared_ptr<const void> State;
     };
     std::vector<TMark> marks_;  // ascending levels
+    std::uint64_t readTurn_ = 0;
 };

@@ -18,11 +18,6 @@
 
 namespace {
 
-struct TVtab : sqlite3_vtab {
-    std::shared_ptr<TTableStore> Store;
-    std::vector<TStoreColumn> Declared;  // the fields SQLite was told of
-};
-
 struct TCursor : sqlite3_vtab_cursor {
     std::int64_t Slot = 0;
     std::int64_t End = 0;
@@ -30,15 +25,29 @@ struct TCursor : sqlite3_vtab_cursor {
     bool UseList = false;
     std::vector<std::int64_t> List;
     std::size_t At = 0;
+    // The last value read, of the column at the slot, in the store's read
+    // turn: SQLite asks for a column twice when it tests a condition on it
+    // and then returns it.
     TDbValue Value;
+    int ValueColumn = -1;  // -1: none
+    std::int64_t ValueSlot = 0;
+    std::uint64_t ValueTurn = 0;
+};
+
+struct TVtab : sqlite3_vtab {
+    std::shared_ptr<TTableStore> Store;
+    std::vector<TStoreColumn> Declared;  // the fields SQLite was told of
+    int IdColumn = -1;                   // of Declared, -1: none
+    // The cursor of the last statement, closed: the next one opens it again
+    // (a query run again for each value looked up opens one each time).
+    std::unique_ptr<TCursor> Spare;
 };
 
 // Plans: a scan, one record by rowid, or the records an index finds for
 // an equality on the "ID" column.
 enum : int { kPlanScan = 0, kPlanRowid = 1, kPlanId = 2 };
 
-int IdColumn(TTableStore& store) {
-    const auto& cols = store.Columns();
+int IdColumn(const std::vector<TStoreColumn>& cols) {
     for (std::size_t i = 0; i < cols.size(); ++i)
         if (cols[i].Name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0) return static_cast<int>(i);
     return -1;
@@ -55,7 +64,21 @@ int Fail(sqlite3_vtab* v, const QString& message) {
 // A file put in the table's place with other fields: a statement made for
 // the fields that were is not run (one prepared anew declares the table
 // again).
-bool FieldsAsDeclared(sqlite3_vtab* v) { return SameFields(StoreOf(v).Columns(), static_cast<TVtab*>(v)->Declared); }
+bool FieldsAsDeclared(sqlite3_vtab* v) {
+    auto* vt = static_cast<TVtab*>(v);
+    const std::vector<TStoreColumn>& now = vt->Store->Columns();
+    // Names that share their text are the same at a glance.
+    const bool shared = std::equal(now.begin(), now.end(), vt->Declared.begin(), vt->Declared.end(),
+                                   [](const TStoreColumn& x, const TStoreColumn& y) {
+                                       return x.Name.constData() == y.Name.constData() && x.Name.size() == y.Name.size() &&
+                                              x.Type == y.Type && x.Size == y.Size;
+                                   });
+    if (shared) return true;
+    if (!SameFields(now, vt->Declared)) return false;
+    // The store read its file again: its names, alike, are taken.
+    vt->Declared = now;
+    return true;
+}
 int FieldsChanged(sqlite3_vtab* v) {
     return Fail(v, QStringLiteral("Os campos da tabela ") + StoreOf(v).FileName() +
                        QStringLiteral(" mudaram depois que o comando foi preparado; execute-o de novo."));
@@ -104,6 +127,7 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
         }
         auto* v = new TVtab();
         v->Declared = store->Columns();
+        v->IdColumn = IdColumn(v->Declared);
         v->Store = std::move(store);
         *out = v;
         return SQLITE_OK;
@@ -157,7 +181,7 @@ int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
     // "ID = value": the index finds a superset of the records, and SQLite
     // still tests the condition on each (omit stays 0), so comparisons
     // keep SQLite's own rules of affinity.
-    const int id = StoreOf(v).KeepsIndexes() ? IdColumn(StoreOf(v)) : -1;
+    const int id = StoreOf(v).KeepsIndexes() ? static_cast<TVtab*>(v)->IdColumn : -1;
     for (int i = 0; id >= 0 && i < info->nConstraint; ++i) {
         const auto& c = info->aConstraint[i];
         const char* coll = sqlite3_vtab_collation(info, i);
@@ -177,13 +201,28 @@ int BestIndex(sqlite3_vtab* v, sqlite3_index_info* info) {
     return SQLITE_OK;
 }
 
-int Open(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
-    *out = new TCursor();
-    return SQLITE_OK;
+int Open(sqlite3_vtab* v, sqlite3_vtab_cursor** out) {
+    auto* vt = static_cast<TVtab*>(v);
+    *out = vt->Spare ? vt->Spare.release() : new (std::nothrow) TCursor();
+    return *out ? SQLITE_OK : SQLITE_NOMEM;
 }
 
 int Close(sqlite3_vtab_cursor* c) {
-    delete static_cast<TCursor*>(c);
+    std::unique_ptr<TCursor> cur(static_cast<TCursor*>(c));
+    auto* vt = static_cast<TVtab*>(c->pVtab);
+    if (vt->Spare) return SQLITE_OK;
+    // What it holds is let go of, but for a little room to read a lookup
+    // into.
+    constexpr std::size_t kKept = 256;
+    if (cur->List.capacity() > kKept) std::vector<std::int64_t>().swap(cur->List);
+    else cur->List.clear();
+    if (cur->Value.S.capacity() > kKept) std::string().swap(cur->Value.S);
+    cur->Value.SetNull();
+    cur->ValueColumn = -1;
+    cur->Slot = cur->End = 0;
+    cur->UseList = false;
+    cur->At = 0;
+    vt->Spare = std::move(cur);
     return SQLITE_OK;
 }
 
@@ -292,6 +331,7 @@ void SortRecords(TCursor& cur, TTableStore& store, const char* order) {
 int Filter(sqlite3_vtab_cursor* c, int idxNum, const char* idxStr, int argc, sqlite3_value** argv) {
     auto* cur = static_cast<TCursor*>(c);
     TTableStore& store = StoreOf(c->pVtab);
+    store.NextReadTurn();
     return Guarded(c->pVtab, "ler a tabela ", [&] {
         store.Refresh();
         if (!FieldsAsDeclared(c->pVtab)) return FieldsChanged(c->pVtab);
@@ -304,7 +344,7 @@ int Filter(sqlite3_vtab_cursor* c, int idxNum, const char* idxStr, int argc, sql
             TEqualKey key;
             bool none = false;
             if (EqualKeyOf(argv[0], key, none) &&
-                (none || store.FindEqual(IdColumn(store), key, cur->List))) {
+                (none || store.FindEqual(static_cast<TVtab*>(c->pVtab)->IdColumn, key, cur->List))) {
                 if (none) cur->List.clear();
                 if (ordered) SortRecords(*cur, store, idxStr);
                 cur->UseList = true;
@@ -367,8 +407,14 @@ int Column(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int i) {
     if (store.KeepsColumns() && sqlite3_vtab_nochange(ctx)) return SQLITE_OK;
     QString error;
     try {
-        cur->Value.Shared.reset();
-        store.ReadValue(cur->Slot, i, cur->Value);
+        if (cur->ValueColumn != i || cur->ValueSlot != cur->Slot || cur->ValueTurn != store.ReadTurn()) {
+            cur->ValueColumn = -1;
+            cur->Value.Shared.reset();
+            store.ReadValue(cur->Slot, i, cur->Value);
+            cur->ValueColumn = i;
+            cur->ValueSlot = cur->Slot;
+            cur->ValueTurn = store.ReadTurn();
+        }
     } catch (const EEngineError& e) {
         error = e.Message();
     } catch (const std::bad_alloc&) {
@@ -418,6 +464,7 @@ TDbValue ValueOf(sqlite3_value* v) {
 
 int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
     TTableStore& store = StoreOf(v);
+    store.NextReadTurn();
     const QString reason = store.ReadOnlyReason();
     if (!reason.isEmpty()) return Fail(v, reason);
     if (!FieldsAsDeclared(v)) return FieldsChanged(v);
@@ -449,14 +496,19 @@ int Update(sqlite3_vtab* v, int argc, sqlite3_value** argv, sqlite3_int64* rowid
     });
 }
 
-int Begin(sqlite3_vtab*) { return SQLITE_OK; }
+int Begin(sqlite3_vtab* v) {
+    StoreOf(v).NextReadTurn();
+    return SQLITE_OK;
+}
 int Sync(sqlite3_vtab* v) {
+    StoreOf(v).NextReadTurn();
     return Guarded(v, "gravar a tabela ", [&] {
         StoreOf(v).Sync();
         return SQLITE_OK;
     });
 }
 int Commit(sqlite3_vtab* v) {
+    StoreOf(v).NextReadTurn();
     StoreOf(v).ForgetSavepoints();
     try {
         StoreOf(v).Commit();
@@ -465,6 +517,7 @@ int Commit(sqlite3_vtab* v) {
     return SQLITE_OK;
 }
 int Rollback(sqlite3_vtab* v) {
+    StoreOf(v).NextReadTurn();
     StoreOf(v).ForgetSavepoints();
     try {
         StoreOf(v).Rollback();
@@ -475,14 +528,17 @@ int Rollback(sqlite3_vtab* v) {
 // A statement that fails inside a transaction leaves nothing of its
 // writes: the session runs it inside a savepoint and rolls back to it.
 int SavepointAt(sqlite3_vtab* v, int level) {
+    StoreOf(v).NextReadTurn();
     StoreOf(v).Savepoint(level);
     return SQLITE_OK;
 }
 int ReleaseAt(sqlite3_vtab* v, int level) {
+    StoreOf(v).NextReadTurn();
     StoreOf(v).Release(level);
     return SQLITE_OK;
 }
 int RollbackToAt(sqlite3_vtab* v, int level) {
+    StoreOf(v).NextReadTurn();
     return Guarded(v, "desfazer a gravação da tabela ", [&] {
         StoreOf(v).RollbackTo(level);
         return SQLITE_OK;

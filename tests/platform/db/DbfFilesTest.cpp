@@ -2,6 +2,8 @@
 // shapelib's tools, every language driver, ".cpg" files, dates, memos
 // without their ".dbt", cut files; read and written through the layer and
 // checked against ogrinfo, ogr2ogr and dbfdump.
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <set>
 
@@ -563,4 +565,48 @@ TEST(DbfFiles, NumbersNoPlainTextHoldsTakeAnExponent) {
         }
     }
     EXPECT_EQ(ReadBytes(file), stored);
+}
+
+// Numbers as other programs leave them in numeric fields read to the value
+// the general parser gives their text: signs, a point at either end, up to
+// 15 digits and beyond, exponents, text after the number. A field without
+// decimals takes a whole text as an integer, exactly.
+TEST(DbfFiles, NumbersReadAsTheGeneralParserReadsThem) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/numeros.dbf");
+    const QByteArray texts[] = {"-0", "1.", ".5", "-.5", "0.1", "+7.25", "123456789.12345", "999999999999999",
+                                "-99999999999999.9", "1234567890.1234567", "0.0000000000000001", "2.5e3", "12.5.3",
+                                "-98765.4321", "123456789012345678", "-99999999999999999", "9007199254740993", "12.75", "1e3",
+                                "-", "."};
+    std::vector<QByteArray> records;
+    for (const QByteArray& t : texts) records.push_back(t.rightJustified(20) + t.rightJustified(18));
+    QByteArray bytes = DbfBytes(0x03, {20, 18}, records);
+    bytes[32 + 11] = 'N';
+    bytes[32 + 17] = 5;
+    bytes[64 + 11] = 'N';
+    WriteBytes(file, bytes);
+    TTable t;
+    OpenTable(t, file);
+    TField* real = t.FieldByName(QStringLiteral("T"));
+    TField* whole = t.FieldByName(QStringLiteral("U"));
+    ASSERT_EQ(real->DataType(), ftFloat);
+    ASSERT_EQ(whole->DataType(), ftLargeint);
+    int at = 0;
+    for (t.First(); !t.Eof(); t.Next(), ++at) {
+        const QByteArray text = texts[at];
+        SCOPED_TRACE(text.toStdString());
+        const char* from = text.constData() + (text.startsWith('+') ? 1 : 0);
+        double d = 0;
+        const bool number = std::from_chars(from, text.constData() + text.size(), d).ec == std::errc();
+        std::int64_t i = 0;
+        const auto r = std::from_chars(text.constData(), text.constData() + text.size(), i);
+        const bool integer = r.ec == std::errc() && r.ptr == text.constData() + text.size();
+        ASSERT_EQ(real->IsNull(), !number);
+        ASSERT_EQ(whole->IsNull(), !number);
+        if (!number) continue;
+        EXPECT_EQ(real->AsFloat(), d);
+        EXPECT_EQ(std::signbit(real->AsFloat()), std::signbit(d));
+        EXPECT_EQ(whole->AsLargeInt(), integer ? i : static_cast<std::int64_t>(d));
+    }
+    EXPECT_EQ(at, static_cast<int>(std::size(texts)));
 }

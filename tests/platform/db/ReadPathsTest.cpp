@@ -239,3 +239,75 @@ TEST(ReadPaths, IdIndexFollowsWritesToTheFile) {
     EXPECT_EQ(WithParam(sql, twenty).Rows.size(), 1u);
     EXPECT_TRUE(WithParam(sql, ninety).Rows.empty());
 }
+
+namespace {
+
+// Every property of every field, as text.
+std::vector<QStringList> FieldProperties(const TDataSet& ds) {
+    std::vector<QStringList> out;
+    for (int i = 0; i < ds.FieldCount(); ++i) {
+        const TField* f = ds.Fields(i);
+        out.push_back({f->Name(), f->FieldName(), FieldTypeName(f->DataType()), QString::number(f->Size()),
+                       QString::number(f->Required()), QString::number(f->Visible()), QString::number(f->ReadOnly()),
+                       QString::number(f->DisplayWidth()), f->DisplayLabel(), QString::number(f->Alignment()),
+                       f->EditMask(), f->DisplayFormat(), f->EditFormat(), QString::number(f->CanModify())});
+    }
+    return out;
+}
+
+// What a caller may set on the fields of an open result.
+void SetEveryProperty(TDataSet& ds) {
+    for (int i = 0; i < ds.FieldCount(); ++i) {
+        TField* f = ds.Fields(i);
+        f->SetName(QStringLiteral("campo%1").arg(i));
+        f->SetSize(3);
+        f->SetRequired(true);
+        f->SetVisible(false);
+        f->SetReadOnly(true);
+        f->SetDisplayWidth(1);
+        f->SetDisplayLabel(QStringLiteral("Rótulo"));
+        f->SetAlignment(taCenter);
+        f->SetEditMask(QStringLiteral("999"));
+        f->SetDisplayFormat(QStringLiteral("0.00"));
+        f->SetEditFormat(QStringLiteral("0.0"));
+    }
+}
+
+}  // namespace
+
+// One query run again for each value looked up, its fields changed by the
+// caller in between, gives what a query made anew gives: the records, and
+// fields as new. Its text changed to other columns of the same names gives
+// fields of their types.
+TEST(ReadPaths, AQueryRunAgainIsAsOneMadeAnew) {
+    TIdTables fx;
+    for (const QString& file : {fx.Numeric, fx.Text}) {
+        SCOPED_TRACE(file.toStdString());
+        const QString sql = QStringLiteral("SELECT * FROM ") + Quoted(file) + QStringLiteral(" WHERE ID = :v");
+        TQuery again;
+        again.SetSQLText(sql);
+        for (const TDbValue& v : ProbeValues()) {
+            TQuery anew;
+            anew.SetSQLText(sql);
+            anew.ParamByName(QStringLiteral("v")).SetValue(v);
+            anew.Open();
+            again.ParamByName(QStringLiteral("v")).SetValue(v);
+            again.Open();
+            EXPECT_EQ(Snap(again), Snap(anew));
+            EXPECT_EQ(FieldProperties(again), FieldProperties(anew));
+            SetEveryProperty(again);
+            again.Close();
+        }
+    }
+    const QString swapped = QStringLiteral("SELECT REF AS ID, ID AS REF FROM ") + Quoted(fx.Text);
+    TQuery q, anew;
+    q.SetSQLText(QStringLiteral("SELECT ID AS ID, REF AS REF FROM ") + Quoted(fx.Text));
+    q.Open();
+    q.Close();
+    q.SetSQLText(swapped);
+    q.Open();
+    anew.SetSQLText(swapped);
+    anew.Open();
+    EXPECT_EQ(FieldProperties(q), FieldProperties(anew));
+    EXPECT_EQ(Snap(q), Snap(anew));
+}
