@@ -94,14 +94,7 @@ void InsertRows(TSession& s, sqlite3_stmt* st, const TRowSource& source, const s
                 sqlite3_bind_null(st, idx);
                 continue;
             }
-            const TDbValue& v = values[from[k]];
-            switch (v.Kind) {
-            case TDbValue::vNull: sqlite3_bind_null(st, idx); break;
-            case TDbValue::vInt: sqlite3_bind_int64(st, idx, v.I); break;
-            case TDbValue::vFloat: sqlite3_bind_double(st, idx, v.D); break;
-            case TDbValue::vText: sqlite3_bind_text64(st, idx, v.Text().data(), v.Text().size(), SQLITE_STATIC, SQLITE_UTF8); break;
-            case TDbValue::vBlob: sqlite3_bind_blob64(st, idx, v.S.data(), v.S.size(), SQLITE_STATIC); break;
-            }
+            BindDbValue(st, idx, values[from[k]], false);
         }
         if (sqlite3_step(st) != SQLITE_DONE) {
             const QString msg = s.ErrorMessage();

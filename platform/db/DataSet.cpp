@@ -16,16 +16,6 @@
 
 namespace {
 
-void BindValue(sqlite3_stmt* st, int index, const TDbValue& v) {
-    switch (v.Kind) {
-    case TDbValue::vNull: sqlite3_bind_null(st, index); break;
-    case TDbValue::vInt: sqlite3_bind_int64(st, index, v.I); break;
-    case TDbValue::vFloat: sqlite3_bind_double(st, index, v.D); break;
-    case TDbValue::vText: sqlite3_bind_text64(st, index, v.Text().data(), v.Text().size(), SQLITE_TRANSIENT, SQLITE_UTF8); break;
-    case TDbValue::vBlob: sqlite3_bind_blob64(st, index, v.S.data(), v.S.size(), SQLITE_TRANSIENT); break;
-    }
-}
-
 // The long texts of one result, each held once: a text met again (a memo
 // that many records name) is shared by every value that holds it, so a
 // result takes the memory of its distinct texts. Texts are found by their
@@ -704,7 +694,7 @@ void TDataSet::ExecWrite(const QString& sql, const std::vector<const TDbValue*>&
     RaisingMemoryErrors(
         [&] {
             const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(Sess().Prepare(sql), sqlite3_finalize);
-            for (std::size_t i = 0; i < values.size(); ++i) BindValue(st.get(), static_cast<int>(i + 1), *values[i]);
+            for (std::size_t i = 0; i < values.size(); ++i) BindDbValue(st.get(), static_cast<int>(i + 1), *values[i]);
             if (sqlite3_step(st.get()) != SQLITE_DONE) Sess().RaiseError();
         },
         [&] { return QStringLiteral("gravar em ") + Described(); });

@@ -14,16 +14,6 @@
 
 namespace {
 
-void BindOne(sqlite3_stmt* st, int index, const TDbValue& v) {
-    switch (v.Kind) {
-    case TDbValue::vNull: sqlite3_bind_null(st, index); break;
-    case TDbValue::vInt: sqlite3_bind_int64(st, index, v.I); break;
-    case TDbValue::vFloat: sqlite3_bind_double(st, index, v.D); break;
-    case TDbValue::vText: sqlite3_bind_text64(st, index, v.Text().data(), v.Text().size(), SQLITE_TRANSIENT, SQLITE_UTF8); break;
-    case TDbValue::vBlob: sqlite3_bind_blob64(st, index, v.S.data(), v.S.size(), SQLITE_TRANSIENT); break;
-    }
-}
-
 // A value bound as the parameter's declared type: v itself, or `out`
 // holding it converted.
 const TDbValue& AsParamType(TFieldType type, const TDbValue& v, TDbValue& out) {
@@ -202,7 +192,7 @@ void TQuery::BindParams(sqlite3_stmt* st, std::vector<int>* indexes) {
             }
         }
         TDbValue converted;
-        BindOne(st, index, AsParamType(p.DataType, *v, converted));
+        BindDbValue(st, index, AsParamType(p.DataType, *v, converted));
     }
 }
 

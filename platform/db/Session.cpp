@@ -10,6 +10,7 @@
 
 #include "core/Paths.h"
 #include "platform/db/DbError.h"
+#include "platform/db/TableStore.h"
 #include "platform/db/VirtualTables.h"
 #include "platform/settings/Settings.h"
 
@@ -458,3 +459,14 @@ TStatementScope::~TStatementScope() {
 }
 
 bool TSession::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
+void BindDbValue(sqlite3_stmt* st, int index, const TDbValue& v, bool copy) {
+    const auto keep = copy ? SQLITE_TRANSIENT : SQLITE_STATIC;
+    switch (v.Kind) {
+    case TDbValue::vNull: sqlite3_bind_null(st, index); break;
+    case TDbValue::vInt: sqlite3_bind_int64(st, index, v.I); break;
+    case TDbValue::vFloat: sqlite3_bind_double(st, index, v.D); break;
+    case TDbValue::vText: sqlite3_bind_text64(st, index, v.Text().data(), v.Text().size(), keep, SQLITE_UTF8); break;
+    case TDbValue::vBlob: sqlite3_bind_blob64(st, index, v.S.data(), v.S.size(), keep); break;
+    }
+}

@@ -18,6 +18,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct TDbValue;
 class TStoreRegistry;
 class TSession;
 
@@ -170,6 +171,11 @@ private:
     int scopes_ = 0;  // statement scopes open
     friend class TStatementScope;
 };
+
+// Binds a value to parameter `index` of a statement. With `copy` false
+// SQLite reads the value's bytes where they are, so they must outlive the
+// statement's run.
+void BindDbValue(sqlite3_stmt* st, int index, const TDbValue& v, bool copy = true);
 
 // Inside a transaction, a statement (or an operation of several) that
 // fails leaves nothing of its writes, as it does outside one: it runs
