@@ -407,7 +407,8 @@ bool Digits(const std::string& s, std::size_t at, std::size_t n, int& v) {
     return true;
 }
 
-// The eight stored digits of a date text; false when it is no real date.
+// The eight stored digits of a date text; false when it is no real date
+// or holds a time of day.
 bool DateDigits(std::string s, std::string& out) {
     while (!s.empty() && s.back() == ' ') s.pop_back();
     s.erase(0, std::min(s.size(), s.find_first_not_of(' ')));
@@ -417,12 +418,13 @@ bool DateDigits(std::string s, std::string& out) {
     else if (Digits(s, 0, 2, d) && s.size() >= 10 && s[2] == '/' && s[5] == '/' && Digits(s, 3, 2, m) && Digits(s, 6, 4, y)) end = 10;
     else if (Digits(s, 0, 4, y) && Digits(s, 4, 2, m) && Digits(s, 6, 2, d)) end = 8;
     else return false;
-    // A time may follow a date, after a space or a "T".
+    // A time may follow a date, after a space or a "T", when it is midnight:
+    // a date field keeps no time of day, and one given is refused, not lost.
     if (end < s.size()) {
         const char sep = s[end];
         if ((sep != ' ' && sep != 'T') || end + 1 >= s.size()) return false;
         const QTime t = QTime::fromString(QString::fromStdString(s.substr(end + 1)), Qt::ISODateWithMs);
-        if (!t.isValid()) return false;
+        if (!t.isValid() || t != QTime(0, 0)) return false;
     }
     if (y < 1 || !QDate::isValid(y, m, d)) return false;
     const int digits[3][2] = {{y, 4}, {m, 2}, {d, 2}};
