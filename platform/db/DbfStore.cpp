@@ -1058,10 +1058,27 @@ void TDbfStore::FormatField(std::int64_t slot, int column, const TDbValue& v, ch
         return;
     }
     case 'L': {
+        // T, Y, F, N (a word starting so: "True", "no") or a number;
+        // anything else is refused, not taken as false.
         bool b = false;
         if (v.Kind == TDbValue::vInt) b = v.I != 0;
         else if (v.Kind == TDbValue::vFloat) b = v.D != 0;
-        else b = !v.Text().empty() && std::strchr("TtYy1", v.Text()[0]);
+        else {
+            const std::string& text = v.Text();
+            const std::size_t at = text.find_first_not_of(' ');
+            if (at == std::string::npos) return;
+            double d = 0;
+            std::string number = text.substr(at);
+            while (!number.empty() && number.back() == ' ') number.pop_back();
+            std::replace(number.begin(), number.end(), ',', '.');
+            const auto r = std::from_chars(number.data(), number.data() + number.size(), d);
+            if (text[at] != '\0' && std::strchr("TtYy", text[at])) b = true;
+            else if (text[at] != '\0' && std::strchr("FfNn", text[at])) b = false;
+            else if (r.ec == std::errc() && r.ptr == number.data() + number.size()) b = d != 0;
+            else
+                throw EDatabaseError(QStringLiteral("Valor lógico inválido para o campo ") + c.Name + QStringLiteral(": \"") +
+                                     ValueText(v) + QStringLiteral("\" (use T ou F)."));
+        }
         if (width > 0) to[0] = b ? 'T' : 'F';
         return;
     }

@@ -278,8 +278,11 @@ TDbValue TField::ValueOfText(const QString& text) const {
             throw EConvertError(u'\'' + t + QStringLiteral("' não é um valor numérico válido"));
         out.SetFloat(d);
     } else if (dataType_ == ftBoolean) {
+        // True, yes, sim, 1; false, no, não, 0: anything else is no answer.
         const QString u = t.toUpper();
-        out.SetInt(u.startsWith(u'T') || u.startsWith(u'Y') || u.startsWith(u'S') || u == u"1" ? 1 : 0);
+        if (u.startsWith(u'T') || u.startsWith(u'Y') || u.startsWith(u'S') || u == u"1") out.SetInt(1);
+        else if (u.startsWith(u'F') || u.startsWith(u'N') || u == u"0") out.SetInt(0);
+        else throw EConvertError(u'\'' + t + QStringLiteral("' não é um valor lógico válido"));
     } else if (IsDateType(dataType_)) {
         const QDateTime d = ParseStoredDate(t.toStdString());
         if (!d.isValid()) throw EConvertError(u'\'' + t + QStringLiteral("' não é uma data válida"));

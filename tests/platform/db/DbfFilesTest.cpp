@@ -295,6 +295,48 @@ w.record(1, datetime.date(2001, 2, 3)); w.record(2, None); w.record(3, datetime.
     EXPECT_EQ(QDate(1900 + static_cast<unsigned char>(head[1]), head[2], head[3]), today);
 }
 
+// A logical is T, Y, F or N (or a word starting so), or a number; any
+// other text is refused, through SQL and through a field (which also takes
+// "Sim" and "Não"), and the file stays as it was; a blank is NULL.
+TEST(DbfFiles, LogicalsAreTrueFalseOrRefused) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/logicos.dbf");
+    QByteArray bytes = DbfBytes(0x03, {1, 1}, {"1T", "2F", "3?", "4 "});
+    bytes[32 + 32 + 11] = 'L';
+    WriteBytes(file, bytes);
+    auto set = [&](const char* value, const char* record) {
+        Exec(QStringLiteral("UPDATE ") + Quoted(file) +
+             QStringLiteral(" SET U = '%1' WHERE T = '%2'").arg(QString::fromUtf8(value), QLatin1String(record)));
+    };
+    set("no", "1");
+    set("Yes", "2");
+    set("-1", "3");
+    set("", "4");
+    const QByteArray sound = ReadBytes(file);
+    EXPECT_EQ(ColumnValues(file, QStringLiteral("U")), (QStringList{QStringLiteral("False"), QStringLiteral("True"), QStringLiteral("True"), QString()}));
+    for (const char* bad : {"x", "?", "Sim", "verdadeiro"}) {
+        SCOPED_TRACE(bad);
+        try {
+            set(bad, "1");
+            ADD_FAILURE() << "stored";
+        } catch (const EDatabaseError& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("campo U"))) << e.Message().toStdString();
+        }
+        EXPECT_EQ(ReadBytes(file), sound);
+    }
+    TTable t;
+    OpenTable(t, file);
+    t.Edit();
+    TField* u = t.FieldByName(QStringLiteral("U"));
+    u->SetAsString(QStringLiteral("Sim"));
+    EXPECT_TRUE(u->AsBoolean());
+    u->SetAsString(QStringLiteral("Não"));
+    EXPECT_FALSE(u->AsBoolean());
+    EXPECT_THROW(u->SetAsString(QStringLiteral("Verdadeiro")), EConvertError);
+    EXPECT_FALSE(u->AsBoolean());
+    t.Cancel();
+}
+
 // A memo that cannot be read is NULL and keeps its record from being
 // changed; an update leaves the memos it does not change where they are.
 TEST(DbfFiles, MemosWithoutTheirFileAndUnchangedMemos) {
