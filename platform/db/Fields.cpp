@@ -286,6 +286,12 @@ TDbValue TField::ValueOfText(const QString& text) const {
     } else if (IsDateType(dataType_)) {
         const QDateTime d = ParseStoredDate(t.toStdString());
         if (!d.isValid()) throw EConvertError(u'\'' + t + QStringLiteral("' não é uma data válida"));
+        // A date field keeps no time of day, a time field no date: the half
+        // it would drop is refused, not lost.
+        if (dataType_ == ftDate && d.time() != QTime(0, 0))
+            throw EConvertError(u'\'' + t + QStringLiteral("' não é uma data válida (o campo não guarda a hora)"));
+        if (dataType_ == ftTime && d.date() != QDate(1899, 12, 30))
+            throw EConvertError(u'\'' + t + QStringLiteral("' não é uma hora válida (o campo não guarda a data)"));
         out.SetText(StoredDate(dataType_, d));
     } else {
         out.SetText(text.toStdString());

@@ -289,6 +289,11 @@ w.record(1, datetime.date(2001, 2, 3)); w.record(2, None); w.record(3, datetime.
     TTable t;
     OpenTable(t, file);
     EXPECT_EQ(t.FieldByName(QStringLiteral("DIA"))->AsDateTime().date(), QDate(2023, 12, 31));
+    t.Edit();
+    t.FieldByName(QStringLiteral("DIA"))->SetAsString(QStringLiteral("2024-01-01 00:00:00"));
+    EXPECT_THROW(t.FieldByName(QStringLiteral("DIA"))->SetAsString(QStringLiteral("2024-01-02 14:30:00")), EConvertError);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("DIA"))->AsDateTime().date(), QDate(2024, 1, 1));
+    t.Cancel();
     // The header's date of the last update is today's.
     const QByteArray head = ReadBytes(file).left(4);
     const QDate today = QDate::currentDate();

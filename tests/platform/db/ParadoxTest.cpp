@@ -542,6 +542,8 @@ TEST(Paradox, UpdatesKeepTheBytesTheyDoNotChange) {
     EXPECT_EQ(t.RecordValue(0, 2).S, "2024-05-06 07:08:09.500");
     t.Edit();
     t.FieldByName(QStringLiteral("T"))->SetAsDateTime(QDateTime(QDate(1899, 12, 30), QTime(23, 59, 59, 999)));
+    // A field drops no half of what it is given either.
+    EXPECT_THROW(t.FieldByName(QStringLiteral("T"))->SetAsString(QStringLiteral("2024-01-01 10:00:00")), EConvertError);
     t.Post();
     const auto rows = ReadWithPxlib(file);
     EXPECT_EQ(rows[0][1], QStringLiteral("86399999"));
