@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 #include "core/Paths.h"
 #include "platform/db/DbError.h"
@@ -164,6 +166,9 @@ TDbfLayout ReadLayout(const QString& file, const TFile& f, std::int64_t size) {
     if (f.ReadAt(0, h, 32) != 32) throw EDatabaseError(QStringLiteral("Não foi possível ler a tabela ") + file);
     TDbfLayout l;
     l.Version = h[0];
+    // dBase 7 describes its fields in another layout.
+    if (h[0] == 0x04 || h[0] == 0x8C)
+        throw EDatabaseError(QStringLiteral("A tabela ") + file + QStringLiteral(" é do dBase 7, cujo formato não é lido."));
     l.HeaderCount = Le32(h + 4);
     l.HeaderLength = Le16(h + 8);
     l.RecordLength = Le16(h + 10);
@@ -195,6 +200,48 @@ TDbfLayout ReadLayout(const QString& file, const TFile& f, std::int64_t size) {
     if (offset > l.RecordLength)
         Damaged(file, QStringLiteral("os campos somam %1 bytes e os registros têm %2.").arg(offset).arg(l.RecordLength));
     return l;
+}
+
+// The binary fields of Visual FoxPro tables that are read (integer,
+// double, currency, date and time), or 0: the field's type where the file
+// is one of those and the field has its width.
+char FoxBinary(const TDbfLayout& l, const TDbfField& f) {
+    if (l.Version != 0x30 && l.Version != 0x31 && l.Version != 0x32) return 0;
+    if (f.Type == 'I' && f.Width == 4) return 'I';
+    if ((f.Type == 'B' || f.Type == 'Y' || f.Type == 'T') && f.Width == 8) return f.Type;
+    return 0;
+}
+
+// A binary field of Visual FoxPro (little-endian): integer, double,
+// currency in ten-thousandths, date and time as a Julian day and the
+// milliseconds of the day (a day of 0 is no date).
+void ReadFoxBinary(char type, const unsigned char* p, TDbValue& out) {
+    std::uint64_t bits = 0;
+    for (int i = 7; i >= 0 && type != 'I'; --i) bits = (bits << 8) | p[i];
+    switch (type) {
+    case 'I': out.SetInt(static_cast<std::int32_t>(Le32(p))); return;
+    case 'B': {
+        const double d = std::bit_cast<double>(bits);
+        if (std::isfinite(d)) out.SetFloat(d);
+        else out.SetNull();
+        return;
+    }
+    case 'Y': out.SetFloat(static_cast<double>(static_cast<std::int64_t>(bits)) / 10000.0); return;
+    default: {
+        const auto day = static_cast<std::int32_t>(Le32(p));
+        const std::uint32_t ms = Le32(p + 4);
+        const QDate date = QDate::fromJulianDay(day);
+        if (day <= 0 || !date.isValid() || ms >= 86400000u) {
+            out.SetNull();
+            return;
+        }
+        const QTime time = QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
+        const QString text = date.toString(QStringLiteral("yyyy-MM-dd ")) +
+                             time.toString(ms % 1000 ? QStringLiteral("HH:mm:ss.zzz") : QStringLiteral("HH:mm:ss"));
+        out.SetText(text.toStdString());
+        return;
+    }
+    }
 }
 
 // Field names as the columns of a table: a name met before (in any letter
@@ -324,6 +371,8 @@ public:
         return static_cast<std::uint32_t>(next);
     }
     bool Written() const { return written_; }
+    // A dBase III memo ends at its first 0x1A byte.
+    bool EndsAtMark() const { return dBase3_; }
     bool Sync() { return !written_ || file_.Sync(); }
 
     // The end of the working copy and its next-free-block number, and the
@@ -523,7 +572,7 @@ QString FieldError(const TStoreColumn& c) {
 QString ValueText(const TDbValue& v) {
     switch (v.Kind) {
     case TDbValue::vInt: return QString::number(v.I);
-    case TDbValue::vFloat: return QString::number(v.D, 'g', 17);
+    case TDbValue::vFloat: return QString::number(v.D, 'g', QLocale::FloatingPointShortest);  // reads back the same
     default: return QString::fromStdString(v.Text());
     }
 }
@@ -854,12 +903,23 @@ void TDbfStore::Load() {
             c.Width = f.Width;
             break;
         case 'F': c.Type = ftFloat; c.Width = f.Width; break;
-        case 'O': c.Type = ftFloat; break;
-        case 'I': case '+': c.Type = ftInteger; break;
         case 'L': c.Type = ftBoolean; break;
         case 'D': c.Type = ftDate; break;
         case 'M': c.Type = ftMemo; break;
-        default: c.Type = ftString; c.Size = std::max(1, f.Width); break;
+        default:
+            switch (FoxBinary(layout_, f)) {
+            case 'I': c.Type = ftInteger; break;
+            case 'B': c.Type = ftFloat; break;
+            case 'Y': c.Type = ftCurrency; break;
+            case 'T': c.Type = ftDateTime; break;
+            default: c.Type = ftString; c.Size = std::max(1, f.Width); break;
+            }
+            // Written as text, its bytes would mean something else to the
+            // program that made the file.
+            if (readOnly_.isEmpty())
+                readOnly_ = QStringLiteral("A tabela ") + fileName_ + QStringLiteral(" é somente leitura: o campo ") + names[i] +
+                            QStringLiteral(" é do tipo '") + QChar::fromLatin1(f.Type) + QStringLiteral("', que não é gravado.");
+            break;
         }
         columns_.push_back(c);
     }
@@ -950,8 +1010,12 @@ void TDbfStore::ReadValue(std::int64_t slot, int column, TDbValue& out) {
     const char* p = t + f.Offset;
     int n = f.Width;
     const TStoreColumn& c = columns_[static_cast<std::size_t>(column)];
+    if (const char binary = FoxBinary(layout_, f)) {
+        ReadFoxBinary(binary, reinterpret_cast<const unsigned char*>(p), out);
+        return;
+    }
     switch (f.Type) {
-    case 'N': case 'F': case 'O': case 'I': case '+': {
+    case 'N': case 'F': {
         Trim(p, n);
         if (n == 0 || *p == '*') { out.SetNull(); return; }
         if (c.Type != ftFloat) {
@@ -1095,8 +1159,14 @@ void TDbfStore::FormatField(std::int64_t slot, int column, const TDbValue& v, ch
     case 'M':
         throw EDatabaseError(FieldError(c));  // written by WriteRecord
     default: {
-        // ASCII text is the same bytes in every code page.
+        // ASCII text is the same bytes in every code page. A NUL would end
+        // the text for other readers.
         const std::string& text = v.Text();
+        if (text.find('\0') != std::string::npos)
+            throw EDatabaseError(QStringLiteral("Valor inválido para o campo %1, registro %2 de %3: o texto tem um caractere nulo.")
+                                     .arg(c.Name)
+                                     .arg(slot + 1)
+                                     .arg(fileName_));
         if (v.Kind == TDbValue::vText &&
             std::all_of(text.begin(), text.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; })) {
             std::memcpy(to, text.data(), std::min<std::size_t>(text.size(), static_cast<std::size_t>(width)));
@@ -1140,6 +1210,12 @@ void TDbfStore::FormatRecord(std::int64_t slot, bool insert, const std::vector<T
         std::memset(rec + f.Offset, ' ', static_cast<std::size_t>(f.Width));
         if (text.isEmpty()) continue;
         memos.push_back({i, EncodeFieldText(codePage_, text, -1, {fileName_, columns_[i].Name, slot + 1})});
+        if (memo_.EndsAtMark() && memos.back().Bytes.contains('\x1A'))
+            throw EDatabaseError(QStringLiteral("O texto do campo %1, registro %2 de %3, tem o caractere 1A (hexadecimal), que "
+                                                "encerra um memo dBase III: o resto do texto se perderia.")
+                                     .arg(columns_[i].Name)
+                                     .arg(slot + 1)
+                                     .arg(fileName_));
     }
     std::uint64_t block = memo_.NextBlock();
     for (const TNewMemo& m : memos) {
@@ -1294,7 +1370,7 @@ void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& co
         case ftCurrency: case ftBCD: case ftFMTBcd: type = 'N'; width = 19; dec = 4; break;
         case ftBoolean: type = 'L'; width = 1; break;
         case ftDate: case ftDateTime: case ftTimeStamp: type = 'D'; width = 8; break;
-        case ftTime: type = 'C'; width = 8; break;
+        case ftTime: type = 'C'; width = 12; break;  // HH:mm:ss.zzz
         case ftMemo: case ftFmtMemo: case ftBlob: case ftGraphic:
             type = 'M'; width = 10; memo = true; break;
         default: type = 'C'; width = std::clamp(c.Size > 0 ? c.Size : 20, 1, 0xFFFF); break;
@@ -1308,9 +1384,12 @@ void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& co
         }
         QByteArray d(32, '\0');
         char32_t refused = 0;
-        const QByteArray name = EncodeText(codePage, c.Name.trimmed(), 10, &refused);
+        // A name cut to the file's ten bytes would match no field of the
+        // caller's (a copy would leave the column empty): refused instead.
+        const QByteArray name = EncodeText(codePage, c.Name.trimmed(), -1, &refused);
         if (name.isEmpty()) throw invalid(QStringLiteral("um campo não tem nome."));
         if (refused) throw invalid(QStringLiteral("o nome do campo %1 não cabe na página de código %2.").arg(c.Name).arg(static_cast<int>(codePage)));
+        if (name.size() > 10) throw invalid(QStringLiteral("o nome do campo %1 passa de 10 caracteres.").arg(c.Name));
         std::memcpy(d.data(), name.constData(), static_cast<std::size_t>(name.size()));
         d[11] = type;
         // Text wider than a byte keeps its high byte in the decimals, as

@@ -11,6 +11,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QLocale>
 
 #include "platform/db/DbError.h"
 
@@ -162,7 +163,7 @@ void PutDouble(std::uint8_t* to, double d) {
 QString ValueText(const TDbValue& v) {
     switch (v.Kind) {
     case TDbValue::vInt: return QString::number(v.I);
-    case TDbValue::vFloat: return QString::number(v.D, 'g', 17);
+    case TDbValue::vFloat: return QString::number(v.D, 'g', QLocale::FloatingPointShortest);  // reads back the same
     case TDbValue::vBlob: return QStringLiteral("dados binários");
     default: return QString::fromStdString(v.S);
     }

@@ -402,10 +402,18 @@ std::unique_ptr<TTableStore> OpenPxStore(const QString& fileName) {
 void CreatePxTable(const QString& fileName, const std::vector<TStoreColumn>& columns, int) {
     BootPx();
     std::vector<paradox::TField> fields;
+    auto invalid = [&](const QString& why) {
+        return EDatabaseError(QStringLiteral("Definição de campos inválida para ") + fileName + QStringLiteral(": ") + why);
+    };
     for (const TStoreColumn& c : columns) {
         paradox::TField f;
         switch (c.Type) {
-        case ftString: case ftFixedChar: case ftWideString: f.Type = pxfAlpha; f.Length = std::clamp(c.Size > 0 ? c.Size : 20, 1, 255); break;
+        case ftString: case ftFixedChar: case ftWideString:
+            // Wider text would be cut on every write: refused instead.
+            if (c.Size > 255) throw invalid(QStringLiteral("o campo %1 teria %2 caracteres (o máximo é 255).").arg(c.Name).arg(c.Size));
+            f.Type = pxfAlpha;
+            f.Length = c.Size > 0 ? c.Size : 20;
+            break;
         case ftSmallint: case ftWord: f.Type = pxfShort; f.Length = 2; break;
         case ftInteger: case ftLargeint: f.Type = pxfLong; f.Length = 4; break;
         case ftAutoInc: f.Type = pxfAutoInc; f.Length = 4; break;
@@ -419,7 +427,13 @@ void CreatePxTable(const QString& fileName, const std::vector<TStoreColumn>& col
             throw EDatabaseError(QStringLiteral("O campo ") + c.Name +
                                  QStringLiteral(" não pode ser criado: campos memo, BLOb e bytes do Paradox não podem ser gravados."));
         }
-        f.Name = EncodeText(TDbCodePage::Cp1252, c.Name.left(25)).toStdString();
+        // A name cut or changed would match no field of the caller's.
+        char32_t refused = 0;
+        const QByteArray name = EncodeText(TDbCodePage::Cp1252, c.Name.trimmed(), -1, &refused);
+        if (name.isEmpty()) throw invalid(QStringLiteral("um campo não tem nome."));
+        if (refused) throw invalid(QStringLiteral("o nome do campo %1 não cabe na página de código 1252.").arg(c.Name));
+        if (name.size() > 25) throw invalid(QStringLiteral("o nome do campo %1 passa de 25 caracteres.").arg(c.Name));
+        f.Name = name.toStdString();
         fields.push_back(std::move(f));
     }
     const QString work = WorkName(fileName);

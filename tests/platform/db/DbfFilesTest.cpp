@@ -2,6 +2,7 @@
 // shapelib's tools, every language driver, ".cpg" files, dates, memos
 // without their ".dbt", cut files; read and written through the layer and
 // checked against ogrinfo, ogr2ogr and dbfdump.
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -298,6 +299,57 @@ w.record(1, datetime.date(2001, 2, 3)); w.record(2, None); w.record(3, datetime.
     const QByteArray head = ReadBytes(file).left(4);
     const QDate today = QDate::currentDate();
     EXPECT_EQ(QDate(1900 + static_cast<unsigned char>(head[1]), head[2], head[3]), today);
+}
+
+// Visual FoxPro's binary fields (integer, double, currency, date and time)
+// read as their values, and such a table is read-only: written as text,
+// their bytes would mean something else. A dBase 7 table is refused.
+TEST(DbfFiles, FilesOfOtherDbasePrograms) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/fox.dbf");
+    QByteArray b(32, '\0');
+    b[0] = 0x30;
+    PutLe32(b, 4, 1);
+    const std::vector<std::pair<QByteArray, char>> fields{{"NOME", 'C'}, {"QTD", 'I'}, {"AREA", 'B'}, {"PRECO", 'Y'}, {"QUANDO", 'T'}};
+    for (const auto& [name, type] : fields) {
+        QByteArray d(32, '\0');
+        d.replace(0, name.size(), name);
+        d[11] = type;
+        d[16] = static_cast<char>(type == 'C' || type == 'I' ? 4 : 8);
+        b += d;
+    }
+    b += '\x0D';
+    b += QByteArray(263, '\0');
+    b[8] = static_cast<char>(b.size() & 0xFF);
+    b[9] = static_cast<char>(b.size() >> 8);
+    b[10] = 1 + 4 + 4 + 8 + 8 + 8;
+    auto le = [](std::uint64_t v, int n) {
+        QByteArray out;
+        for (int i = 0; i < n; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+        return out;
+    };
+    b += " abcd" + le(static_cast<std::uint32_t>(-5), 4) + le(std::bit_cast<std::uint64_t>(3.25), 8) + le(123456, 8) +
+         le(static_cast<std::uint64_t>(QDate(2024, 3, 1).toJulianDay()), 4) + le(36000500, 4) + '\x1A';
+    WriteBytes(file, b);
+    TTable t;
+    OpenTable(t, file);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("QTD"))->AsInteger(), -5);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("AREA"))->AsFloat(), 3.25);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("PRECO"))->AsFloat(), 12.3456);
+    EXPECT_EQ(t.FieldByName(QStringLiteral("QUANDO"))->AsDateTime(), QDateTime(QDate(2024, 3, 1), QTime(10, 0, 0, 500)));
+    t.Close();
+    try {
+        Exec(QStringLiteral("UPDATE ") + Quoted(file) + QStringLiteral(" SET NOME = 'x'"));
+        ADD_FAILURE() << "written";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("somente leitura")) && e.Message().contains(QStringLiteral("QTD")))
+            << e.Message().toStdString();
+    }
+    EXPECT_EQ(ReadBytes(file), b);
+    b[0] = 0x04;
+    WriteBytes(dir.path() + QStringLiteral("/sete.dbf"), b);
+    TTable seven;
+    EXPECT_THROW(OpenTable(seven, dir.path() + QStringLiteral("/sete.dbf")), EDatabaseError);
 }
 
 // A logical is T, Y, F or N (or a word starting so), or a number; any

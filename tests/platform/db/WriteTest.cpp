@@ -260,6 +260,59 @@ TEST(BatchMove, AppendsByFieldNameAndCopiesStructure) {
     EXPECT_EQ(copy.FieldByName(QStringLiteral("NOTE"))->AsString(), QStringLiteral("n0"));
 }
 
+// What a file cannot hold is refused, and the files stay as they were: a
+// 0x1A in a dBase III memo (it ends the memo there), a NUL in text, field
+// names longer than the format's (a copy would leave those columns empty),
+// Paradox text wider than 255. A number written as text is the shortest
+// that reads back the same.
+TEST(DbfWrite, WhatAFileCannotHoldIsRefused) {
+    QTemporaryDir dir;
+    TTable t;
+    MakeTable(t, dir.path(), QStringLiteral("velho.dbf"), 3);
+    t.Open();
+    AppendRow(t, QStringLiteral("a"), 1, 0.5, true, QString(), QStringLiteral("nota"));
+    t.Close();
+    const QString file = t.FileName();
+    const QString memo = dir.path() + QStringLiteral("/velho.dbt");
+    const QByteArray bytes = ReadBytes(file), memoBytes = ReadBytes(memo);
+    auto exec = [&](const QString& set) {
+        TQuery q;
+        q.SetSQLText(QStringLiteral("UPDATE \"") + file + QStringLiteral("\" SET ") + set);
+        q.ExecSQL();
+    };
+    for (const QString& set : {QStringLiteral("NOTE = 'a' || char(26) || 'b'"), QStringLiteral("ID = 'a' || char(0) || 'b'")}) {
+        SCOPED_TRACE(set.toStdString());
+        try {
+            exec(set);
+            ADD_FAILURE() << "stored";
+        } catch (const EDatabaseError& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("registro 1 de ")) && e.Message().contains(file)) << e.Message().toStdString();
+        }
+        EXPECT_EQ(ReadBytes(file), bytes);
+        EXPECT_EQ(ReadBytes(memo), memoBytes);
+    }
+    exec(QStringLiteral("ID = 0.1"));
+    EXPECT_TRUE(ReadBytes(file).contains(" 0.1   ")) << ReadBytes(file).toStdString();
+
+    for (const TTableType type : {ttDBase, ttParadox}) {
+        SCOPED_TRACE(type);
+        TTable wide;
+        wide.SetDatabaseName(dir.path());
+        wide.SetTableName(type == ttDBase ? QStringLiteral("nomes.dbf") : QStringLiteral("nomes.db"));
+        wide.SetTableType(type);
+        wide.FieldDefs().Add(QStringLiteral("ID"), ftInteger);
+        wide.FieldDefs().Add(type == ttDBase ? QStringLiteral("VALOR_INICIAL") : QStringLiteral("VALOR_INICIAL_DO_CONTRATO_2"), ftFloat);
+        EXPECT_THROW(wide.CreateTable(), EDatabaseError);
+        EXPECT_FALSE(QFileInfo::exists(wide.FileName()));
+    }
+    TTable alpha;
+    alpha.SetDatabaseName(dir.path());
+    alpha.SetTableName(QStringLiteral("texto.db"));
+    alpha.SetTableType(ttParadox);
+    alpha.FieldDefs().Add(QStringLiteral("T"), ftString, 300);
+    EXPECT_THROW(alpha.CreateTable(), EDatabaseError);
+}
+
 TEST(DbfWrite, ExplicitTransactionOverTwoTablesRollsBackBoth) {
     QTemporaryDir dir;
     TTable a, b;
