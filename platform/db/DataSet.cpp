@@ -619,6 +619,7 @@ void TDataSet::Post() {
             log_.push_back({TLogEntry::lkInsert, buffer_.Serial, -1, buffer_.Values, changed_});
         } else {
             WriteInsert(buffer_, changed_);
+            ReadBack(buffer_);
         }
         const int at = std::clamp(insertAt_, 0, static_cast<int>(rows_.size()));
         rows_.insert(rows_.begin() + at, buffer_);
@@ -636,6 +637,7 @@ void TDataSet::Post() {
             if (!merged) log_.push_back({TLogEntry::lkModify, buffer_.Serial, buffer_.Rowid, buffer_.Values, changed_});
         } else {
             WriteModify(buffer_, changed_);
+            ReadBack(buffer_);
         }
         rows_[current_] = buffer_;
     }
@@ -732,6 +734,34 @@ void TDataSet::WriteModify(const TRow& row, const std::vector<bool>& changed) {
     ExecWrite(QStringLiteral("UPDATE ") + live_.Table + QStringLiteral(" SET ") + sets.join(u',') +
                   QStringLiteral(" WHERE rowid=?"),
               values);
+}
+
+void TDataSet::ReadBack(TRow& row) {
+    QStringList cols;
+    std::vector<int> fields;
+    for (int f = 0; f < FieldCount(); ++f) {
+        if (!FieldWritable(f)) continue;
+        cols << QuoteIdent(live_.Columns[f]);
+        fields.push_back(f);
+    }
+    if (cols.isEmpty()) return;
+    RaisingMemoryErrors(
+        [&] {
+            const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(
+                Sess().Prepare(QStringLiteral("SELECT ") + cols.join(u',') + QStringLiteral(" FROM ") + live_.Table +
+                               QStringLiteral(" WHERE rowid=?")),
+                sqlite3_finalize);
+            sqlite3_bind_int64(st.get(), 1, row.Rowid);
+            const int rc = sqlite3_step(st.get());
+            if (rc == SQLITE_ROW) {
+                TSharedTexts texts;
+                for (std::size_t k = 0; k < fields.size(); ++k)
+                    ReadColumn(st.get(), static_cast<int>(k), row.Values[static_cast<std::size_t>(fields[k])], texts);
+            } else if (rc != SQLITE_DONE) {
+                Sess().RaiseError();
+            }
+        },
+        [&] { return QStringLiteral("ler ") + Described(); });
 }
 
 void TDataSet::WriteDelete(std::int64_t rowid) {

@@ -236,6 +236,9 @@ private:
     void BeginNew(bool append);
     void WriteInsert(TRow& row, const std::vector<bool>& changed);
     void WriteModify(const TRow& row, const std::vector<bool>& changed);
+    // The row's table fields as the file now holds them (text cut to the
+    // field's width, numbers to its decimals, an automatic number given).
+    void ReadBack(TRow& row);
     void WriteDelete(std::int64_t rowid);
     void ExecWrite(const QString& sql, const std::vector<const TDbValue*>& values);
     int FindSerial(std::int64_t serial) const;

@@ -313,6 +313,23 @@ TEST(DbfWrite, WhatAFileCannotHoldIsRefused) {
     EXPECT_THROW(alpha.CreateTable(), EDatabaseError);
 }
 
+// After a post the record shows what the file holds: text cut to the
+// field's width, a number to its decimals.
+TEST(DbfWrite, PostedRecordShowsWhatTheFileHolds) {
+    QTemporaryDir dir;
+    TTable t;
+    MakeTable(t, dir.path(), QStringLiteral("post.dbf"));
+    t.Open();
+    const QString id = QStringLiteral("um identificador longo demais");
+    AppendRow(t, id, 1, 0.123456789, true, QString(), QString());
+    EXPECT_EQ(t.FieldByName(QStringLiteral("ID"))->AsString(), id.left(20));
+    EXPECT_EQ(t.FieldByName(QStringLiteral("AREA"))->AsFloat(), 0.12345679);
+    t.Edit();
+    t.FieldByName(QStringLiteral("AREA"))->SetAsFloat(2.000000004);
+    t.Post();
+    EXPECT_EQ(t.FieldByName(QStringLiteral("AREA"))->AsFloat(), 2.0);
+}
+
 TEST(DbfWrite, ExplicitTransactionOverTwoTablesRollsBackBoth) {
     QTemporaryDir dir;
     TTable a, b;
