@@ -191,7 +191,10 @@ std::int64_t TField::AsLargeInt() const {
     switch (v.Kind) {
     case TDbValue::vNull: return 0;
     case TDbValue::vInt: return v.I;
-    case TDbValue::vFloat: return static_cast<std::int64_t>(std::llround(v.D));
+    case TDbValue::vFloat:
+        if (!(std::abs(v.D) < 9.2e18))
+            throw EConvertError(QStringLiteral("O valor %1 do campo %2 não cabe num inteiro").arg(v.D).arg(fieldName_));
+        return static_cast<std::int64_t>(std::llround(v.D));
     default: {
         bool ok = false;
         const QString t = TextOf(v).trimmed();
@@ -202,7 +205,12 @@ std::int64_t TField::AsLargeInt() const {
     }
 }
 
-int TField::AsInteger() const { return static_cast<int>(AsLargeInt()); }
+int TField::AsInteger() const {
+    const std::int64_t v = AsLargeInt();
+    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+        throw EConvertError(QStringLiteral("O valor %1 do campo %2 não cabe num inteiro de 32 bits").arg(v).arg(fieldName_));
+    return static_cast<int>(v);
+}
 
 double TField::AsFloat() const {
     const TDbValue& v = Current();

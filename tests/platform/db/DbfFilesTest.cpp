@@ -615,6 +615,12 @@ TEST(DbfFiles, IntegersGivenAsTextAreStoredExactly) {
     EXPECT_EQ(stored.count("9007199254740993"), 2);
     EXPECT_THROW(Exec(QStringLiteral("INSERT INTO %1 VALUES ('1000000000000000000')").arg(Quoted(file))), EDatabaseError);
     EXPECT_EQ(ReadBytes(file), stored);
+    // Read back whole, and never wrapped into 32 bits.
+    TTable t;
+    OpenTable(t, file);
+    TField* n = t.FieldByName(QStringLiteral("T"));
+    EXPECT_EQ(n->AsLargeInt(), 9007199254740993);
+    EXPECT_THROW(n->AsInteger(), EConvertError);
 }
 
 // An empty table of number fields "T", "U"... of the widths and decimals
