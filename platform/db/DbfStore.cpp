@@ -1434,6 +1434,17 @@ void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& co
         QFile::remove(work);
         throw EDatabaseError(QStringLiteral("Não foi possível criar a tabela ") + fileName);
     }
+    // The memo file and the ".cpg" are written beside their places too, so
+    // that a table this one would replace keeps its own until the new table
+    // is in place.
+    const QString memoName = ChangeFileExt(fileName, QStringLiteral(".dbt"));
+    const QString cpgName = ChangeFileExt(fileName, QStringLiteral(".cpg"));
+    const QString memoWork = WorkName(memoName), cpgWork = WorkName(cpgName);
+    auto removeWork = [&] {
+        QFile::remove(work);
+        QFile::remove(memoWork);
+        QFile::remove(cpgWork);
+    };
     if (memo) {
         QByteArray header(kMemoBlock, '\0');
         PutLe32(reinterpret_cast<unsigned char*>(header.data()), 1);
@@ -1441,23 +1452,24 @@ void CreateDbfTable(const QString& fileName, const std::vector<TStoreColumn>& co
             header[20] = static_cast<char>(kMemoBlock & 0xFF);
             header[21] = static_cast<char>(kMemoBlock >> 8);
         }
-        const QString memoName = ChangeFileExt(fileName, QStringLiteral(".dbt"));
-        if (!writeAll(memoName, header)) {
-            QFile::remove(work);
+        if (!writeAll(memoWork, header)) {
+            removeWork();
             throw EDatabaseError(QStringLiteral("Não foi possível criar o arquivo ") + memoName);
         }
     }
-    // A ".cpg" of a table this one replaces would name another code page.
-    const QString cpgName = ChangeFileExt(fileName, QStringLiteral(".cpg"));
-    for (QString old = FindPathNoCase(cpgName); !old.isEmpty(); old = FindPathNoCase(cpgName))
-        if (!QFile::remove(old)) break;
-    if (ldid == 0 && !writeAll(cpgName, CpgTextOf(codePage))) {
-        QFile::remove(work);
+    if (ldid == 0 && !writeAll(cpgWork, CpgTextOf(codePage))) {
+        removeWork();
         throw EDatabaseError(QStringLiteral("Não foi possível criar o arquivo ") + cpgName);
     }
     if (!Rename(work, fileName)) {
-        QFile::remove(work);
-        if (ldid == 0) QFile::remove(cpgName);
+        removeWork();
+        throw EDatabaseError(QStringLiteral("Não foi possível criar a tabela ") + fileName);
+    }
+    // A ".cpg" of a table this one replaces would name another code page.
+    for (QString old = FindPathNoCase(cpgName); !old.isEmpty(); old = FindPathNoCase(cpgName))
+        if (!QFile::remove(old)) break;
+    if ((memo && !Rename(memoWork, memoName)) || (ldid == 0 && !Rename(cpgWork, cpgName))) {
+        removeWork();
         throw EDatabaseError(QStringLiteral("Não foi possível criar a tabela ") + fileName);
     }
 }
