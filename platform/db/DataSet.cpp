@@ -636,8 +636,7 @@ void TDataSet::Post() {
             }
             if (!merged) log_.push_back({TLogEntry::lkModify, buffer_.Serial, buffer_.Rowid, buffer_.Values, changed_});
         } else {
-            WriteModify(buffer_, changed_);
-            ReadBack(buffer_);
+            if (WriteModify(buffer_, changed_)) ReadBack(buffer_);
         }
         rows_[current_] = buffer_;
     }
@@ -719,7 +718,7 @@ void TDataSet::WriteInsert(TRow& row, const std::vector<bool>& changed) {
     row.Rowid = sqlite3_last_insert_rowid(Sess().Handle());
 }
 
-void TDataSet::WriteModify(const TRow& row, const std::vector<bool>& changed) {
+bool TDataSet::WriteModify(const TRow& row, const std::vector<bool>& changed) {
     QStringList sets;
     std::vector<const TDbValue*> values;
     for (int f = 0; f < FieldCount(); ++f) {
@@ -727,13 +726,14 @@ void TDataSet::WriteModify(const TRow& row, const std::vector<bool>& changed) {
         sets << QuoteIdent(live_.Columns[f]) + QStringLiteral("=?");
         values.push_back(&row.Values[f]);
     }
-    if (sets.isEmpty()) return;
+    if (sets.isEmpty()) return false;
     TDbValue id;
     id.SetInt(row.Rowid);
     values.push_back(&id);
     ExecWrite(QStringLiteral("UPDATE ") + live_.Table + QStringLiteral(" SET ") + sets.join(u',') +
                   QStringLiteral(" WHERE rowid=?"),
               values);
+    return true;
 }
 
 void TDataSet::ReadBack(TRow& row) {
@@ -745,23 +745,27 @@ void TDataSet::ReadBack(TRow& row) {
         fields.push_back(f);
     }
     if (cols.isEmpty()) return;
-    RaisingMemoryErrors(
-        [&] {
-            const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(
-                Sess().Prepare(QStringLiteral("SELECT ") + cols.join(u',') + QStringLiteral(" FROM ") + live_.Table +
-                               QStringLiteral(" WHERE rowid=?")),
-                sqlite3_finalize);
-            sqlite3_bind_int64(st.get(), 1, row.Rowid);
-            const int rc = sqlite3_step(st.get());
-            if (rc == SQLITE_ROW) {
-                TSharedTexts texts;
-                for (std::size_t k = 0; k < fields.size(); ++k)
-                    ReadColumn(st.get(), static_cast<int>(k), row.Values[static_cast<std::size_t>(fields[k])], texts);
-            } else if (rc != SQLITE_DONE) {
-                Sess().RaiseError();
-            }
-        },
-        [&] { return QStringLiteral("ler ") + Described(); });
+    // The write stands: a read that fails keeps the values as given.
+    try {
+        RaisingMemoryErrors(
+            [&] {
+                const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(
+                    Sess().Prepare(QStringLiteral("SELECT ") + cols.join(u',') + QStringLiteral(" FROM ") + live_.Table +
+                                   QStringLiteral(" WHERE rowid=?")),
+                    sqlite3_finalize);
+                sqlite3_bind_int64(st.get(), 1, row.Rowid);
+                const int rc = sqlite3_step(st.get());
+                if (rc == SQLITE_ROW) {
+                    TSharedTexts texts;
+                    for (std::size_t k = 0; k < fields.size(); ++k)
+                        ReadColumn(st.get(), static_cast<int>(k), row.Values[static_cast<std::size_t>(fields[k])], texts);
+                } else if (rc != SQLITE_DONE) {
+                    Sess().RaiseError();
+                }
+            },
+            [&] { return QStringLiteral("ler ") + Described(); });
+    } catch (const EEngineError&) {
+    }
 }
 
 void TDataSet::WriteDelete(std::int64_t rowid) {

@@ -235,7 +235,8 @@ private:
     void SetCurrent(int row, bool scroll);
     void BeginNew(bool append);
     void WriteInsert(TRow& row, const std::vector<bool>& changed);
-    void WriteModify(const TRow& row, const std::vector<bool>& changed);
+    // False when no field was written.
+    bool WriteModify(const TRow& row, const std::vector<bool>& changed);
     // The row's table fields as the file now holds them (text cut to the
     // field's width, numbers to its decimals, an automatic number given).
     void ReadBack(TRow& row);
