@@ -529,13 +529,17 @@ int Rollback(sqlite3_vtab* v) {
 // writes: the session runs it inside a savepoint and rolls back to it.
 int SavepointAt(sqlite3_vtab* v, int level) {
     StoreOf(v).NextReadTurn();
-    StoreOf(v).Savepoint(level);
-    return SQLITE_OK;
+    return Guarded(v, "marcar a gravação da tabela ", [&] {
+        StoreOf(v).Savepoint(level);
+        return SQLITE_OK;
+    });
 }
 int ReleaseAt(sqlite3_vtab* v, int level) {
     StoreOf(v).NextReadTurn();
-    StoreOf(v).Release(level);
-    return SQLITE_OK;
+    return Guarded(v, "marcar a gravação da tabela ", [&] {
+        StoreOf(v).Release(level);
+        return SQLITE_OK;
+    });
 }
 int RollbackToAt(sqlite3_vtab* v, int level) {
     StoreOf(v).NextReadTurn();
