@@ -151,16 +151,21 @@ void CaseFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }  // namespace
 
 TSession::TSession() {
-    // No memory statistics: they cost a global lock on every allocation.
-    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
-    // A sort SQLite does itself (an ORDER BY on an expression) carries whole
-    // rows, memo texts included, and spills them to temporary files in runs
-    // of this many pages; when it merges them back it holds a buffer of a
-    // row for each run. With the default runs of 1 MB, rows of a megabyte
-    // made thousands of runs and took gigabytes; runs of 64 MB keep both the
-    // run and the buffers near a hundred megabytes (3,000 rows naming one
-    // 1 MB memo: 3.4 GB to 147 MB, and four times faster).
-    sqlite3_config(SQLITE_CONFIG_PMASZ, 16384u);
+    // Set once per process, before SQLite starts (it refuses them after).
+    static const bool configured = [] {
+        // No memory statistics: they cost a global lock on every allocation.
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        // A sort SQLite does itself (an ORDER BY on an expression) carries whole
+        // rows, memo texts included, and spills them to temporary files in runs
+        // of this many pages; when it merges them back it holds a buffer of a
+        // row for each run. With the default runs of 1 MB, rows of a megabyte
+        // made thousands of runs and took gigabytes; runs of 64 MB keep both the
+        // run and the buffers near a hundred megabytes (3,000 rows naming one
+        // 1 MB memo: 3.4 GB to 147 MB, and four times faster).
+        sqlite3_config(SQLITE_CONFIG_PMASZ, 16384u);
+        return true;
+    }();
+    (void)configured;
     if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr) !=
         SQLITE_OK)
         throw EDatabaseError(QStringLiteral("Não foi possível iniciar o banco de dados."));
