@@ -1088,7 +1088,7 @@ void TDbfStore::FormatField(std::int64_t slot, int column, const TDbValue& v, ch
     std::memset(to, ' ', static_cast<std::size_t>(width));
     if (v.IsNull()) return;
     switch (f.Type) {
-    case 'N': case 'F': case 'O': case 'I': case '+': {
+    case 'N': case 'F': {
         double d = 0;
         // An integer given as text, for a field without decimals, is taken
         // as an integer: a double would round those past 2^53.
