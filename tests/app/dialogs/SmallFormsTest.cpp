@@ -7,7 +7,7 @@
 #include "app/dialogs/WaitBox.h"
 #include "tests/app/dialogs/DialogTestUtil.h"
 
-TEST(WaitBox, TypesSetActionSizeAndGaugeAndTheGaugeStartsAtZero) {
+TEST(WaitBox, TypesSetActionSizeAndGaugeAndShowingItLeavesTheGauge) {
     TestApp();
     TkoviFormWait w;
     struct TCase {

@@ -367,6 +367,7 @@ TEST(DamagedDbf, MemoryRunningOutIsADatabaseError) {
     const QString file = WriteSharedMemoTable(dir.path(), 300);
     const pid_t pid = ::fork();
     if (pid == 0) {
+        ::alarm(60);  // a child that hangs is killed, and the test fails
         long pages = 0;
         if (FILE* f = std::fopen("/proc/self/statm", "r")) {
             if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;

@@ -16,6 +16,7 @@
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
 #include "tests/platform/db/DbTestUtil.h"
+#include "tests/support/Reproducers.h"
 
 namespace {
 
@@ -323,13 +324,9 @@ TEST(DbfFiles, FilesOfOtherDbasePrograms) {
     b[8] = static_cast<char>(b.size() & 0xFF);
     b[9] = static_cast<char>(b.size() >> 8);
     b[10] = 1 + 4 + 4 + 8 + 8 + 8;
-    auto le = [](std::uint64_t v, int n) {
-        QByteArray out;
-        for (int i = 0; i < n; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
-        return out;
-    };
-    b += " abcd" + le(static_cast<std::uint32_t>(-5), 4) + le(std::bit_cast<std::uint64_t>(3.25), 8) + le(123456, 8) +
-         le(static_cast<std::uint64_t>(QDate(2024, 3, 1).toJulianDay()), 4) + le(36000500, 4) + '\x1A';
+    using repro::Le;
+    b += " abcd" + repro::I32(-5) + repro::F64(3.25) + Le(123456, 8) + Le(static_cast<std::uint64_t>(QDate(2024, 3, 1).toJulianDay()), 4) +
+         Le(36000500, 4) + '\x1A';
     WriteBytes(file, b);
     TTable t;
     OpenTable(t, file);
