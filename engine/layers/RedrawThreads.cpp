@@ -194,12 +194,16 @@ void TLayerRedrawThread::Run(QSize size, const TDrawContextMaker& maker, const s
     } catch (const std::exception& e) {
         Fail(e.what());
     } catch (...) {
-        Fail("unknown error");
+        Fail("erro desconhecido");
     }
 }
 
+void TLayerRedrawThread::NoteError(const char* what) {
+    if (error_.isEmpty()) error_ = QStringLiteral("Não foi possível desenhar o mapa: %1").arg(QString::fromUtf8(what));
+}
+
 void TLayerRedrawThread::Fail(const char* what) {
-    if (error_.isEmpty()) error_ = QStringLiteral("Redraw: %1").arg(QString::fromUtf8(what));
+    NoteError(what);
     // What it painted before it failed is looked for in the picture.
     if (!picture_.Image.isNull()) picture_.Painted = PaintedRect(picture_.Image);
 }
@@ -207,7 +211,7 @@ void TLayerRedrawThread::Fail(const char* what) {
 void TLayerRedrawThread::Paint(QSize size, const TDrawContextMaker& maker, const std::atomic<bool>& stop) {
     picture_ = TPictureStore::Instance().Take(size);
     if (picture_.Image.isNull())
-        throw EEngineError(QStringLiteral("no memory for a picture of %1 x %2 pixels").arg(size.width()).arg(size.height()));
+        throw EEngineError(QStringLiteral("não há memória para uma imagem de %1 x %2 pixels").arg(size.width()).arg(size.height()));
     ClearPainted(picture_);
     // The layers' painters tell what they painted; when a layer was drawn
     // otherwise, the picture is looked through.
@@ -217,7 +221,7 @@ void TLayerRedrawThread::Paint(QSize size, const TDrawContextMaker& maker, const
         QPainter painter(&picture_.Image);
         OwnPainterState(painter);
         std::unique_ptr<TDrawContext> dc = maker(painter);
-        if (!dc) throw EEngineError(QStringLiteral("no drawing context"));
+        if (!dc) throw EEngineError(QStringLiteral("sem contexto de desenho"));
         dc->SetStopFlag(&stop);
         for (TLayer* layer : layers_) {
             if (stop) break;
@@ -233,7 +237,7 @@ void TLayerRedrawThread::Paint(QSize size, const TDrawContextMaker& maker, const
             } catch (const std::exception& e) {
                 // A layer that cannot draw leaves its picture as far as it got.
                 area.Unknown();
-                if (error_.isEmpty()) error_ = QStringLiteral("Redraw: %1").arg(QString::fromUtf8(e.what()));
+                NoteError(e.what());
             }
             exact = exact && area.Exact();
             painted |= area.Rect();

@@ -64,6 +64,8 @@ public:
 
 private:
     void Paint(QSize size, const TDrawContextMaker& maker, const std::atomic<bool>& stop);
+    // The first error of the run, as the owner is told it.
+    void NoteError(const char* what);
     void Fail(const char* what);
 
     std::vector<TLayer*> layers_;
